@@ -1,0 +1,3 @@
+#include "app/CTrackerApp.h"
+
+CTrackerApp theApp;

@@ -1,0 +1,9 @@
+#include "app/CTrackerApp.h"
+
+void CTrackerApp::LoadSettings()
+{
+}
+
+void CTrackerApp::SaveSettings() const
+{
+}

@@ -1,0 +1,6 @@
+#include "app/CTrackerApp.h"
+
+int main()
+{
+    return 0;
+}

@@ -1,0 +1,5 @@
+#include "display/CompassView.h"
+
+void DrawCompassView(CDisplayWnd*, CDC*, CGpsTracker*)
+{
+}

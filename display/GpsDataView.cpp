@@ -1,0 +1,5 @@
+#include "display/GpsDataView.h"
+
+void DrawGpsDataView(CDisplayWnd*, CDC*, CGpsTracker*)
+{
+}

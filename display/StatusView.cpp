@@ -1,0 +1,5 @@
+#include "display/StatusView.h"
+
+void DrawStatusView(CDisplayWnd*, CDC*, CGpsTracker*)
+{
+}

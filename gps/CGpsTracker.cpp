@@ -1,0 +1,8 @@
+#include "gps/CGpsTracker.h"
+
+#include "platform/LogFile.h"
+#include "platform/SerialPort.h"
+
+CGpsTracker::CGpsTracker() = default;
+
+CGpsTracker::~CGpsTracker() = default;

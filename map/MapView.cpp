@@ -1,0 +1,5 @@
+#include "map/MapView.h"
+
+void DrawMapView(CDisplayWnd*, CDC*, CGpsTracker*)
+{
+}

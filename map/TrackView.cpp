@@ -1,0 +1,5 @@
+#include "map/TrackView.h"
+
+void DrawTrackView(CDisplayWnd*, CDC*, CGpsTracker*)
+{
+}

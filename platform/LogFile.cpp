@@ -1,0 +1,3 @@
+#include "platform/LogFile.h"
+
+CLogFile::~CLogFile() = default;

@@ -1,0 +1,3 @@
+#include "platform/SerialPort.h"
+
+CSerialPort::~CSerialPort() = default;

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QPen>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+class QPainter;
+
+// DrawText flags, as the views use them.
+constexpr unsigned DT_LEFT = 0x0000;
+constexpr unsigned DT_TOP = 0x0000;
+constexpr unsigned DT_NOCLIP = 0x0100;
+constexpr unsigned DT_CALCRECT = 0x0400;
+
+// A device context with the semantics the views were written for: a current
+// position for MoveTo/LineTo, a selected pen, font and brush that Select*
+// replace and hand back, a text colour, text drawn opaque from its top-left
+// corner without clipping, ellipses filled with the current brush, and a
+// stretch copy of a bitmap. The calls are virtual so that tests can record
+// what a view draws.
+class CDC
+{
+public:
+    virtual ~CDC() = default;
+
+    virtual QPen SelectPen(const QPen& pen) = 0;        // returns the previous pen
+    virtual QFont SelectFont(const QFont& font) = 0;    // returns the previous font
+    virtual QColor SetTextColor(const QColor& color) = 0;   // returns the previous colour
+    virtual QColor SetBkColor(const QColor& color) = 0;     // opaque text background
+
+    virtual void MoveTo(int x, int y) = 0;
+    virtual void LineTo(int x, int y) = 0;
+    virtual void Ellipse(int left, int top, int right, int bottom) = 0;
+    virtual void FillSolidRect(const QRect& rc, const QColor& color) = 0;
+
+    virtual void TextOut(int x, int y, const QString& strText) = 0;
+    virtual QSize GetTextExtent(const QString& strText) = 0;
+    // Single-line text at rc's top-left; DT_CALCRECT only measures, setting
+    // rc's right and bottom. Returns the text height.
+    int DrawText(const QString& strText, QRect& rc, unsigned nFormat);
+
+    // Copies srcRect of image onto dstRect, scaling as needed. Parts of
+    // srcRect outside the image are left as they were on the surface.
+    virtual void StretchBlt(const QRect& dstRect, const QImage& image, const QRect& srcRect) = 0;
+
+    // Default look of a fresh context, shared by every implementation.
+    static QFont DefaultFont();
+};
+
+// The context over a QPainter, for windows and off-screen images.
+class CPaintDC : public CDC
+{
+public:
+    explicit CPaintDC(QPainter& painter);
+
+    QPen SelectPen(const QPen& pen) override;
+    QFont SelectFont(const QFont& font) override;
+    QColor SetTextColor(const QColor& color) override;
+    QColor SetBkColor(const QColor& color) override;
+    void MoveTo(int x, int y) override;
+    void LineTo(int x, int y) override;
+    void Ellipse(int left, int top, int right, int bottom) override;
+    void FillSolidRect(const QRect& rc, const QColor& color) override;
+    void TextOut(int x, int y, const QString& strText) override;
+    QSize GetTextExtent(const QString& strText) override;
+    void StretchBlt(const QRect& dstRect, const QImage& image, const QRect& srcRect) override;
+
+private:
+    QPainter& m_painter;
+    QPen m_pen;
+    QFont m_font;
+    QColor m_textColor = Qt::black;
+    QColor m_bkColor = Qt::white;
+    QPoint m_pos;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/MessageHook.h"
+
+#include <QString>
+#include <QStringList>
+#include <gtest/gtest.h>
+
+// Folder of the shared test corpus (../shared/corpus beside the checkout).
+QString CorpusDir();
+
+// Skips the current test with a clear message when the corpus is absent, so a
+// plain clone of the project still passes.
+#define VELTRIP_REQUIRE_CORPUS()                                                    \
+    do {                                                                            \
+        if (!HaveCorpus())                                                          \
+            GTEST_SKIP() << "test corpus not found at " << CorpusDir().toStdString() \
+                         << " (clone the project beside ../shared to run this test)"; \
+    } while (0)
+bool HaveCorpus();
+
+// Collects what the program shows through the message hook while in scope.
+class CMessageCapture
+{
+public:
+    CMessageCapture();
+    ~CMessageCapture();
+    CMessageCapture(const CMessageCapture&) = delete;
+    CMessageCapture& operator=(const CMessageCapture&) = delete;
+
+    QStringList m_messages;
+
+private:
+    MessageHook m_previous;
+};
+
+// Reads a whole file; empty when it cannot be read.
+QByteArray ReadAll(const QString& strPath);

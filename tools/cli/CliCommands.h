@@ -1,0 +1,13 @@
+#pragma once
+
+// Each command takes its own arguments (after the command name) and returns
+// the exit code: 0 done, 1 unreadable or unusable input, 2 bad arguments.
+int CliDecode(int argc, char** argv);
+int CliRecord(int argc, char** argv);
+int CliConvert(int argc, char** argv);
+int CliInfo(int argc, char** argv);
+int CliMap(int argc, char** argv);
+
+constexpr int CLI_OK = 0;
+constexpr int CLI_FAILED = 1;
+constexpr int CLI_USAGE = 2;

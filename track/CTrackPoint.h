@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <deque>
+
+class CGpsTracker;
+
+// One stored fix; only placemarks carry a name.
+class CTrackPoint
+{
+public:
+    CTrackPoint() = default;
+    explicit CTrackPoint(const CGpsTracker& tracker);   // a copy of the current fix
+
+    float m_fLatitude = 0;
+    float m_fLongitude = 0;
+    float m_fAltitude = 0;
+    float m_fSpeed = 0;
+    float m_fCourse = 0;
+    float m_fHdop = 0;
+    uint8_t m_byHour = 0;
+    uint8_t m_byMinute = 0;
+    uint8_t m_bySecond = 0;
+    QString m_strName;
+};
+
+// The ordered track of the run: owns its points by value (a deque never moves
+// them), appends at the tail only and is iterated from the head.
+using CTrackPointList = std::deque<CTrackPoint>;
