@@ -43,6 +43,12 @@ public:
     // Serial link and sentence assembly (gps/).
     bool OpenPort(const QString& strPort, int nBaudRate);
     void PollPort();
+    // The two halves of PollPort, for replaying bytes that come from elsewhere
+    // (a capture file) through the same assembly: BeginTick counts the second
+    // and clears the per-tick fields, AssembleBytes handles bytes in order
+    // exactly as the drain of the port does.
+    void BeginTick();
+    void AssembleBytes(const char* pData, size_t nLength);
     void ProcessSentence(QStringView line);
     uint32_t DecodeField(QStringView field, int nCode);
 
