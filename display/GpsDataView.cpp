@@ -1,5 +1,134 @@
 #include "display/GpsDataView.h"
 
-void DrawGpsDataView(CDisplayWnd*, CDC*, CGpsTracker*)
+#include "app/CTrackerApp.h"
+#include "display/CDisplayWnd.h"
+#include "display/CompassView.h"
+#include "display/ViewColours.h"
+#include "gps/CGpsTracker.h"
+#include "platform/gui/CDC.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double DATA_KMH_PER_KNOT = 1.852;
+
+QColor FreshColour(const CGpsTracker* pTracker, uint32_t nBit)
 {
+    return (pTracker->m_nUpdateFlags & nBit) ? CLR_BLACK : CLR_RED;
+}
+
+// Degrees, minutes and seconds of |fDegrees|, with the rounding steps the
+// receiver's single-precision values have always been shown with.
+QString DmsText(float fDegrees)
+{
+    const float a = std::fabs(fDegrees);
+    const int nDegrees = TruncToInt(a);
+    const float f = a - float(nDegrees);
+    const float m = float(double(f) * 60.0);
+    const int nMinutes = int(double(f) * 60.0);
+    const float fSeconds = float((double(m) - double(int(m))) * 60.0);
+    return QString::asprintf("%4d\u00B0%2d'%4.1f''", nDegrees, nMinutes, double(fSeconds));
+}
+
+// Hemisphere letter at xLetter and the value ending where it begins, on line
+// y; returns the height of the value.
+int DrawCoordinate(CDC* pDC, int xLetter, int y, float fDegrees, const char* pszNegative,
+                   const char* pszPositive)
+{
+    pDC->TextOut(xLetter, y, QString::fromLatin1(fDegrees < 0 ? pszNegative : pszPositive));
+    const QString strValue = DmsText(fDegrees);
+    const QSize size = pDC->GetTextExtent(strValue);
+    pDC->TextOut(xLetter - size.width(), y, strValue);
+    return size.height();
+}
+
+// The whole part as an unsigned number; like the device's conversion, a
+// negative or unreadable value gives 0 and a huge one saturates.
+unsigned HdopWhole(float fHdop)
+{
+    if (!(fHdop > 0))
+        return 0;
+    return unsigned(std::min(double(fHdop), double(std::numeric_limits<unsigned>::max())));
+}
+
+int MeanSignal(const CGpsTracker* pTracker)
+{
+    int nSum = 0;
+    int nCount = 0;
+    for (const GpsSatellite& sat : pTracker->m_aSats) {
+        if (sat.nSnr != 0) {
+            nSum += sat.nSnr;
+            ++nCount;
+        }
+    }
+    return nCount ? nSum / nCount : 0;
+}
+
+}
+
+void DrawGpsDataView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
+{
+    const QRect rc = pWnd->GetClientRect();
+    const int W = rc.x() + rc.width();
+    const int H = rc.y() + rc.height();
+
+    const QFont oldFont = pDC->SelectFont(theApp.m_fontMedium);
+
+    const QString strTime = QString::asprintf("%2d:%02d:%02d", pTracker->m_nHour,
+                                              pTracker->m_nMinute, pTracker->m_nSecond);
+    pDC->SetTextColor(FreshColour(pTracker, UPD_TIME));
+    const QSize sizeTime = pDC->GetTextExtent(strTime);
+    pDC->TextOut(W - sizeTime.width(), 1, strTime);
+    const int y1 = sizeTime.height() + 2;
+
+    pDC->SelectFont(theApp.m_fontSmall);
+    const int xLetter = W - pDC->GetTextExtent(QStringLiteral("W")).width();
+    pDC->SetTextColor(FreshColour(pTracker, UPD_LATITUDE));
+    const int y2 = y1 + DrawCoordinate(pDC, xLetter, y1, pTracker->m_fLatitude, "S", "N") + 1;
+    pDC->SetTextColor(FreshColour(pTracker, UPD_LONGITUDE));
+    DrawCoordinate(pDC, xLetter, y2, pTracker->m_fLongitude, "W", "E");
+
+    pDC->SelectFont(theApp.m_fontMedium);
+    DrawCompassNeedle(pDC, 45, 58, 41, pTracker->m_fCourse);
+    const float fCourse = pTracker->m_fCourse;
+    const QString strCourse = (fCourse < 0 || fCourse > 360.0f) ? QStringLiteral("??\u00B0")
+                                                                : CourseText(fCourse);
+    pDC->SetTextColor(FreshColour(pTracker, UPD_COURSE));
+    const QSize sizeCourse = pDC->GetTextExtent(strCourse);
+    pDC->TextOut(45 - sizeCourse.width() / 2, 58 - sizeCourse.height() / 2, strCourse);
+
+    pDC->SetTextColor(FreshColour(pTracker, UPD_SPEED));
+    pDC->TextOut(6, 100 + sizeCourse.height() / 2, QStringLiteral("Speed:"));
+    const QString strKnots = QString::asprintf("%4.1f knots   ", double(pTracker->m_fSpeed));
+    const int hK = pDC->GetTextExtent(strKnots).height();
+    pDC->TextOut(W / 2 - 20, 100, strKnots);
+    pDC->TextOut(W / 2 - 20, 101 + hK,
+                 QString::asprintf("%4.1f kmh   ", double(pTracker->m_fSpeed) * DATA_KMH_PER_KNOT));
+
+    const QString strAltitude = QString::asprintf("Alt: %.1f mtr     ", double(pTracker->m_fAltitude));
+    pDC->SetTextColor(FreshColour(pTracker, UPD_ALTITUDE));
+    const int hL = pDC->GetTextExtent(strAltitude).height();
+    const int yA = 102 + 2 * hK;
+    pDC->TextOut(6, yA, strAltitude);
+
+    const int nSignal = MeanSignal(pTracker);
+    pDC->SelectFont(theApp.m_fontSmall);
+    QColor dilutionColour = CLR_RED;
+    if (pTracker->m_nUpdateFlags & UPD_HDOP)
+        dilutionColour = double(pTracker->m_fHdop) < theApp.m_dMaxDilution ? CLR_GREEN : CLR_GREY;
+    pDC->SetTextColor(dilutionColour);
+    pDC->TextOut(6, yA + hL + 9,
+                 QString::asprintf("Dltn:%u Sats:%d:%d dB   ", HdopWhole(pTracker->m_fHdop),
+                                   pTracker->m_nSatsUsed, nSignal));
+
+    pDC->SelectFont(oldFont);
+    pDC->SetTextColor(CLR_BLACK);
+    const QString strSentences = QString::asprintf(
+        "RMC:%d GGA:%d GSA:%d GSV:%d sats,%d dB  ", pTracker->m_bRmcValid, pTracker->m_nFixQuality,
+        pTracker->m_nGsaFixType - 1, int(pTracker->m_nSatsInView), nSignal);
+    const int hR = pDC->GetTextExtent(strSentences).height();
+    pDC->TextOut(6, H - 2 * (hR + 1), strSentences);
 }

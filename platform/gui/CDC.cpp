@@ -3,6 +3,39 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// The pen as GDI draws it: one pixel wide lines leave out their end point,
+// wider ones have round ends and joins.
+QPen GdiPen(const QPen& pen)
+{
+    QPen gdi = pen;
+    if (pen.width() <= 1) {
+        gdi.setCapStyle(Qt::FlatCap);
+        gdi.setJoinStyle(Qt::MiterJoin);
+    } else {
+        gdi.setCapStyle(Qt::RoundCap);
+        gdi.setJoinStyle(Qt::RoundJoin);
+    }
+    return gdi;
+}
+
+}
+
+int TruncToInt(double dValue)
+{
+    if (std::isnan(dValue))
+        return 0;
+    if (dValue >= double(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    if (dValue <= double(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    return int(dValue);
+}
+
 int CDC::DrawText(const QString& strText, QRect& rc, unsigned nFormat)
 {
     const QSize size = GetTextExtent(strText);
@@ -27,8 +60,9 @@ CPaintDC::CPaintDC(QPainter& painter)
     , m_pen(Qt::black, 1)
     , m_font(DefaultFont())
 {
-    m_pen.setCapStyle(Qt::FlatCap);
-    m_painter.setPen(m_pen);
+    m_painter.setRenderHint(QPainter::Antialiasing, false);
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    m_painter.setPen(GdiPen(m_pen));
     m_painter.setBrush(Qt::white);
     m_painter.setFont(m_font);
 }
@@ -37,7 +71,7 @@ QPen CPaintDC::SelectPen(const QPen& pen)
 {
     QPen old = m_pen;
     m_pen = pen;
-    m_painter.setPen(m_pen);
+    m_painter.setPen(GdiPen(m_pen));
     return old;
 }
 
@@ -107,5 +141,15 @@ void CPaintDC::StretchBlt(const QRect& dstRect, const QImage& image, const QRect
 {
     if (image.isNull() || dstRect.isEmpty() || srcRect.isEmpty())
         return;
-    m_painter.drawImage(QRectF(dstRect), image, QRectF(srcRect));
+    // Only the part of srcRect that lies on the image is copied, onto the
+    // matching part of dstRect; the rest of dstRect keeps what it shows.
+    const QRect visible = srcRect.intersected(image.rect());
+    if (visible.isEmpty())
+        return;
+    const double dScaleX = double(dstRect.width()) / srcRect.width();
+    const double dScaleY = double(dstRect.height()) / srcRect.height();
+    const QRectF target(dstRect.x() + (visible.x() - srcRect.x()) * dScaleX,
+                        dstRect.y() + (visible.y() - srcRect.y()) * dScaleY,
+                        visible.width() * dScaleX, visible.height() * dScaleY);
+    m_painter.drawImage(target, image, QRectF(visible));
 }

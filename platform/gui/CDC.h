@@ -43,13 +43,18 @@ public:
     // rc's right and bottom. Returns the text height.
     int DrawText(const QString& strText, QRect& rc, unsigned nFormat);
 
-    // Copies srcRect of image onto dstRect, scaling as needed. Parts of
-    // srcRect outside the image are left as they were on the surface.
+    // Copies srcRect of image onto dstRect, scaling as needed, pixels
+    // unchanged (nearest neighbour). Parts of srcRect outside the image are
+    // left as they were on the surface.
     virtual void StretchBlt(const QRect& dstRect, const QImage& image, const QRect& srcRect) = 0;
 
     // Default look of a fresh context, shared by every implementation.
     static QFont DefaultFont();
 };
+
+// Truncation toward zero, as pixel coordinates are computed; NaN gives 0 and
+// values beyond int's range saturate instead of overflowing.
+int TruncToInt(double dValue);
 
 // The context over a QPainter, for windows and off-screen images.
 class CPaintDC : public CDC

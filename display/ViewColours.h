@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QColor>
+
+// Text colours the views share: fresh values in black, stale ones in red
+// (GPS data view) or grey (the other views), a good dilution in green.
+constexpr QColor CLR_BLACK(0, 0, 0);
+constexpr QColor CLR_RED(255, 0, 0);
+constexpr QColor CLR_GREEN(0, 162, 0);
+constexpr QColor CLR_GREY(128, 128, 128);
