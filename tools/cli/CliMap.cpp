@@ -1,9 +1,86 @@
 #include "tools/cli/CliCommands.h"
 
-#include <cstdio>
+#include "map/CMapBitmap.h"
+#include "map/DibFile.h"
 
-int CliMap(int, char**)
+#include <QFile>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char MAP_USAGE[] = "usage: veltrip-cli map FILE.bmp [--png OUT.png]\n";
+
+const char MAP_HELP[] =
+    "\n"
+    "Reads a map bitmap as the tracker does when it shows the map: the\n"
+    "calibration from the file name (the first upper-case X starts it, for\n"
+    "example X4G50M_5G0MY52G20M_52G25M.bmp), then the pixels. Prints:\n"
+    "  calibration   longitude and latitude edges in degrees (9 significant\n"
+    "                digits), or that the name carries none\n"
+    "  bitmap        width, height, bit count and header size of the file\n"
+    "  per pixel     degrees of longitude and latitude per bitmap pixel\n"
+    "                (1 where the name gives no extent)\n"
+    "\n"
+    "options:\n"
+    "  --png OUT.png   also write the decoded picture, upright, as a PNG\n"
+    "  --help          show this text\n"
+    "\n"
+    "exit codes: 0 done, 1 the bitmap cannot be loaded or the PNG not\n"
+    "written (the loader's message goes to stderr), 2 bad arguments\n";
+
+int Usage(const char* szProblem)
 {
-    std::fprintf(stderr, "veltrip-cli: not available yet\n");
-    return CLI_FAILED;
+    std::fprintf(stderr, "veltrip-cli map: %s\n%s", szProblem, MAP_USAGE);
+    return CLI_USAGE;
+}
+
+}
+
+int CliMap(int argc, char** argv)
+{
+    const char* szFile = nullptr;
+    const char* szPng = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const char* szArg = argv[i];
+        if (!std::strcmp(szArg, "--help") || !std::strcmp(szArg, "-h")) {
+            std::fputs(MAP_USAGE, stdout);
+            std::fputs(MAP_HELP, stdout);
+            return CLI_OK;
+        }
+        if (!std::strcmp(szArg, "--png")) {
+            if (i + 1 >= argc)
+                return Usage("--png needs an output file");
+            szPng = argv[++i];
+        } else if (szArg[0] == '-' && szArg[1] != '\0') {
+            return Usage((std::string("unknown option ") + szArg).c_str());
+        } else if (szFile) {
+            return Usage("only one FILE may be given");
+        } else {
+            szFile = szArg;
+        }
+    }
+    if (!szFile)
+        return Usage("no FILE given");
+
+    CMapBitmap map;
+    map.m_path = QFile::decodeName(szFile);
+    if (map.ParseCalibration())
+        std::printf("calibration: longitude %.9g to %.9g, latitude %.9g to %.9g\n",
+                    map.m_lonMin, map.m_lonMax, map.m_latMin, map.m_latMax);
+    else
+        std::printf("calibration: none (the name has no upper-case X)\n");
+
+    CDibInfo info;
+    if (!map.LoadMapBitmap(&info))
+        return CLI_FAILED;
+    std::printf("bitmap: width %u, height %u, bit count %u, header size %u%s\n", map.m_width,
+                map.m_height, info.nBitCount, info.nHeaderSize, info.nHeight < 0 ? ", top-down rows" : "");
+    std::printf("per pixel: longitude %.9g, latitude %.9g degrees\n", map.m_lonPerPixel, map.m_latPerPixel);
+    if (szPng && !map.m_bitmap.save(QFile::decodeName(szPng), "PNG")) {
+        std::fprintf(stderr, "veltrip-cli map: cannot write %s\n", szPng);
+        return CLI_FAILED;
+    }
+    return CLI_OK;
 }

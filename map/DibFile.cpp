@@ -1,0 +1,320 @@
+#include "map/DibFile.h"
+
+#include "platform/MappedFile.h"
+#include "platform/MessageHook.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+constexpr size_t DIB_FILE_HEADER = 14;
+constexpr uint32_t DIB_CORE_HEADER = 12;
+constexpr uint32_t DIB_INFO_HEADER = 40;
+constexpr int64_t DIB_MAX_SIDE = 30000;
+constexpr uint32_t DIB_BI_RGB = 0;
+constexpr uint32_t DIB_BI_BITFIELDS = 3;
+constexpr size_t DIB_MAX_MESSAGE = 127;   // the report's text fits 128 wide characters
+
+// Information headers that share the 40-byte layout; the longer ones carry
+// the masks inside the header, at offset 40.
+constexpr std::array<uint32_t, 5> DIB_INFO_SIZES = {40, 52, 56, 108, 124};
+
+uint32_t Read16(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
+}
+
+uint32_t Read32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+bool Inside(uint64_t nOffset, uint64_t nLength, size_t nSize)
+{
+    return nOffset <= nSize && nLength <= nSize - nOffset;
+}
+
+// One colour channel of a bit-field pixel, scaled to 8 bits.
+struct CChannel
+{
+    uint32_t nMask = 0;
+    int nShift = 0;
+    int nBits = 0;
+
+    bool Set(uint32_t nNewMask)
+    {
+        nMask = nNewMask;
+        if (!nMask)
+            return false;
+        nShift = __builtin_ctz(nMask);
+        const uint32_t nRun = nMask >> nShift;
+        nBits = __builtin_popcount(nRun);
+        return (nRun & (nRun + 1)) == 0;   // contiguous bits only
+    }
+
+    uint32_t Scale(uint32_t nPixel) const
+    {
+        const uint32_t v = (nPixel & nMask) >> nShift;
+        if (nBits >= 8)
+            return v >> (nBits - 8);
+        const uint32_t nMax = (1u << nBits) - 1;
+        return (v * 255 + nMax / 2) / nMax;
+    }
+};
+
+enum EPixelLayout
+{
+    LAYOUT_COPY,        // rows copied as they are
+    LAYOUT_NIBBLES,     // 4 bits per index, widened to 8
+    LAYOUT_RGB555,      // copied with the unused top bit cleared
+    LAYOUT_XRGB,        // copied with the unused byte made opaque
+    LAYOUT_MASKS,       // any other bit fields, converted to RGB32
+};
+
+struct CDibLayout
+{
+    uint32_t nBitCount = 0;
+    int32_t nWidth = 0;
+    int32_t nRows = 0;
+    bool bTopDown = false;
+    uint32_t nPixelOffset = 0;
+    uint64_t nStride = 0;
+    EPixelLayout layout = LAYOUT_COPY;
+    QImage::Format format = QImage::Format_Invalid;
+    std::array<CChannel, 3> channels;
+    QList<QRgb> colours;
+};
+
+bool ReadMasks(const uint8_t* pbyMasks, uint32_t nBitCount, CDibLayout& dib)
+{
+    uint32_t nAll = 0;
+    for (size_t i = 0; i < dib.channels.size(); ++i) {
+        const uint32_t nMask = Read32(pbyMasks + 4 * i);
+        if (!dib.channels[i].Set(nMask) || (nAll & nMask))
+            return false;
+        nAll |= nMask;
+    }
+    return nBitCount == 32 || nAll <= 0xFFFF;
+}
+
+void ChooseTrueColourLayout(CDibLayout& dib)
+{
+    const uint32_t r = dib.channels[0].nMask, g = dib.channels[1].nMask, b = dib.channels[2].nMask;
+    if (dib.nBitCount == 16 && r == 0x7C00 && g == 0x03E0 && b == 0x001F) {
+        dib.layout = LAYOUT_RGB555;
+        dib.format = QImage::Format_RGB555;
+    } else if (dib.nBitCount == 16 && r == 0xF800 && g == 0x07E0 && b == 0x001F) {
+        dib.layout = LAYOUT_COPY;
+        dib.format = QImage::Format_RGB16;
+    } else if (dib.nBitCount == 32 && r == 0xFF0000 && g == 0xFF00 && b == 0xFF) {
+        dib.layout = LAYOUT_XRGB;
+        dib.format = QImage::Format_RGB32;
+    } else {
+        dib.layout = LAYOUT_MASKS;
+        dib.format = QImage::Format_RGB32;
+    }
+}
+
+EDibResult ReadHeaders(const uint8_t* p, size_t nSize, CDibLayout& dib, CDibInfo& info)
+{
+    if (nSize < 2 || p[0] != 'B' || p[1] != 'M')
+        return DIB_NOT_BMP;
+    if (!Inside(DIB_FILE_HEADER, 4, nSize))
+        return DIB_DAMAGED;
+    dib.nPixelOffset = Read32(p + 10);
+    const uint32_t nHeader = Read32(p + DIB_FILE_HEADER);
+    info.nHeaderSize = nHeader;
+    const bool bCore = nHeader == DIB_CORE_HEADER;
+    if (!bCore && std::find(DIB_INFO_SIZES.begin(), DIB_INFO_SIZES.end(), nHeader) == DIB_INFO_SIZES.end())
+        return DIB_DAMAGED;
+    if (!Inside(DIB_FILE_HEADER, nHeader, nSize))
+        return DIB_DAMAGED;
+    const uint8_t* h = p + DIB_FILE_HEADER;
+
+    int64_t nWidth, nHeight;
+    uint32_t nCompression = DIB_BI_RGB, nColoursUsed = 0;
+    if (bCore) {
+        nWidth = Read16(h + 4);
+        nHeight = Read16(h + 6);
+        dib.nBitCount = Read16(h + 10);
+    } else {
+        nWidth = int32_t(Read32(h + 4));
+        nHeight = int32_t(Read32(h + 8));
+        dib.nBitCount = Read16(h + 14);
+        nCompression = Read32(h + 16);
+        nColoursUsed = Read32(h + 32);
+    }
+    info.nBitCount = dib.nBitCount;
+    info.nWidth = int32_t(nWidth);
+    info.nHeight = int32_t(nHeight);
+
+    dib.bTopDown = nHeight < 0;
+    const int64_t nRows = nHeight < 0 ? -nHeight : nHeight;
+    if (nWidth < 1 || nWidth > DIB_MAX_SIDE || nRows < 1 || nRows > DIB_MAX_SIDE)
+        return DIB_DAMAGED;
+    dib.nWidth = int32_t(nWidth);
+    dib.nRows = int32_t(nRows);
+
+    const uint32_t n = dib.nBitCount;
+    if (n != 1 && n != 4 && n != 8 && n != 16 && n != 24 && n != 32)
+        return DIB_DAMAGED;
+    const bool bBitFields = nCompression == DIB_BI_BITFIELDS && (n == 16 || n == 32);
+    if (nCompression != DIB_BI_RGB && !bBitFields)
+        return DIB_DAMAGED;
+
+    uint64_t nBehindHeader = DIB_FILE_HEADER + nHeader;
+    if (n <= 8) {
+        const uint64_t nEntry = bCore ? 3 : 4;
+        const uint64_t nAll = uint64_t(1) << n;
+        const uint64_t nCount = nColoursUsed ? nColoursUsed : nAll;
+        if (!Inside(nBehindHeader, nCount * nEntry, nSize))
+            return DIB_DAMAGED;
+        const uint64_t nUsed = std::min(nCount, nAll);
+        dib.colours.fill(qRgb(0, 0, 0), qsizetype(nAll));
+        for (uint64_t i = 0; i < nUsed; ++i) {
+            const uint8_t* q = p + nBehindHeader + i * nEntry;
+            dib.colours[qsizetype(i)] = qRgb(q[2], q[1], q[0]);
+        }
+        dib.format = n == 1 ? QImage::Format_Mono : QImage::Format_Indexed8;
+        dib.layout = n == 4 ? LAYOUT_NIBBLES : LAYOUT_COPY;
+    } else if (n == 24) {
+        dib.format = QImage::Format_BGR888;
+    } else {
+        static const uint8_t DEFAULT_16[12] = {0x00, 0x7C, 0, 0, 0xE0, 0x03, 0, 0, 0x1F, 0, 0, 0};
+        static const uint8_t DEFAULT_32[12] = {0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0};
+        const uint8_t* pbyMasks = n == 16 ? DEFAULT_16 : DEFAULT_32;
+        if (bBitFields) {
+            const uint64_t nMaskOffset = nHeader == DIB_INFO_HEADER ? nBehindHeader : DIB_FILE_HEADER + 40;
+            if (!Inside(nMaskOffset, 12, nSize))
+                return DIB_DAMAGED;
+            pbyMasks = p + nMaskOffset;
+        }
+        if (!ReadMasks(pbyMasks, n, dib))
+            return DIB_DAMAGED;
+        ChooseTrueColourLayout(dib);
+    }
+
+    dib.nStride = (uint64_t(dib.nWidth) * n + 31) / 32 * 4;
+    if (!Inside(dib.nPixelOffset, dib.nStride * uint64_t(dib.nRows), nSize))
+        return DIB_DAMAGED;
+    return DIB_OK;
+}
+
+void ConvertRow(const CDibLayout& dib, const uint8_t* src, uint8_t* dst)
+{
+    const int32_t w = dib.nWidth;
+    switch (dib.layout) {
+    case LAYOUT_COPY:
+        std::memcpy(dst, src, size_t(dib.nStride));
+        break;
+    case LAYOUT_NIBBLES:
+        for (int32_t x = 0; x < w; ++x)
+            dst[x] = (x & 1) ? src[x / 2] & 0x0F : src[x / 2] >> 4;
+        break;
+    case LAYOUT_RGB555:
+        for (int32_t x = 0; x < w; ++x) {
+            uint16_t v;
+            std::memcpy(&v, src + 2 * x, 2);
+            v &= 0x7FFF;
+            std::memcpy(dst + 2 * x, &v, 2);
+        }
+        break;
+    case LAYOUT_XRGB:
+        for (int32_t x = 0; x < w; ++x) {
+            uint32_t v;
+            std::memcpy(&v, src + 4 * x, 4);
+            v |= 0xFF000000u;
+            std::memcpy(dst + 4 * x, &v, 4);
+        }
+        break;
+    case LAYOUT_MASKS: {
+        const size_t nBytes = dib.nBitCount / 8;
+        for (int32_t x = 0; x < w; ++x) {
+            const uint32_t v = nBytes == 2 ? Read16(src + 2 * x) : Read32(src + 4 * x);
+            const QRgb rgb = qRgb(int(dib.channels[0].Scale(v)), int(dib.channels[1].Scale(v)),
+                                  int(dib.channels[2].Scale(v)));
+            std::memcpy(dst + 4 * x, &rgb, 4);
+        }
+        break;
+    }
+    }
+}
+
+}
+
+EDibResult DecodeDib(const uint8_t* pbyFile, size_t nSize, QImage* pDib, CDibInfo* pInfo)
+{
+    CDibInfo info;
+    CDibLayout dib;
+    *pDib = QImage();
+    const EDibResult result = ReadHeaders(pbyFile, nSize, dib, info);
+    if (pInfo)
+        *pInfo = info;
+    if (result != DIB_OK)
+        return result;
+
+    QImage image(dib.nWidth, dib.nRows, dib.format);
+    if (image.isNull())
+        return DIB_NO_MEMORY;
+    if (!dib.colours.isEmpty())
+        image.setColorTable(dib.colours);
+
+    // Bitmap files keep the bottom row first unless the height is negative.
+    uint8_t* pbyBits = image.bits();
+    const qsizetype nLine = image.bytesPerLine();
+    const uint8_t* pbyPixels = pbyFile + dib.nPixelOffset;
+    if (dib.bTopDown && dib.layout == LAYOUT_COPY && uint64_t(nLine) == dib.nStride) {
+        std::memcpy(pbyBits, pbyPixels, size_t(dib.nStride) * size_t(dib.nRows));
+    } else {
+        for (int32_t y = 0; y < dib.nRows; ++y) {
+            const int32_t nRow = dib.bTopDown ? y : dib.nRows - 1 - y;
+            ConvertRow(dib, pbyPixels + uint64_t(y) * dib.nStride, pbyBits + nRow * nLine);
+        }
+    }
+    *pDib = std::move(image);
+    return DIB_OK;
+}
+
+void ReportMapError(const QString& strText)
+{
+    const int nError = errno;
+    ShowMessage(QStringLiteral("Error on %1 = %2\n").arg(strText).arg(nError).left(DIB_MAX_MESSAGE));
+}
+
+bool CreateDibFromFile(QImage* pDib, const QString& strPath, CDibInfo* pInfo)
+{
+    *pDib = QImage();
+    if (pInfo)
+        *pInfo = CDibInfo();
+    CMappedFile file;
+    if (!file.Open(strPath)) {
+        ReportMapError(QStringLiteral("Fail in file open"));
+        return false;
+    }
+    if (!file.CreateMapping()) {
+        ReportMapError(QStringLiteral("Fail in creating map file"));
+        return false;
+    }
+    if (!file.MapView()) {
+        ReportMapError(QStringLiteral("Fail in mapping view of the Map File object"));
+        return false;
+    }
+    switch (DecodeDib(file.Data(), file.Size(), pDib, pInfo)) {
+    case DIB_OK:
+        return true;
+    case DIB_NOT_BMP:
+        ReportMapError(QStringLiteral("This is not a DIB bitmap file!"));
+        break;
+    case DIB_DAMAGED:
+        ReportMapError(QStringLiteral("Bitmap file is damaged or unsupported"));
+        break;
+    case DIB_NO_MEMORY:
+        errno = ENOMEM;
+        ReportMapError(QStringLiteral("Fail in creating DIB bitmap from file!"));
+        break;
+    }
+    return false;
+}

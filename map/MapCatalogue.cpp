@@ -1,0 +1,52 @@
+#include "map/MapCatalogue.h"
+
+#include "gps/CGpsTracker.h"
+#include "platform/DevicePaths.h"
+#include "platform/MessageHook.h"
+
+#include <QDir>
+
+void BuildMapCatalogue(CMapList& mapList)
+{
+    mapList.clear();
+    // The card's file system returns entries in no defined order on the host;
+    // name order keeps the tie rule of FindMapForPosition repeatable.
+    const QDir folder(HostPath(MAP_FOLDER));
+    const QStringList names = folder.entryList({QStringLiteral("*.bmp")},
+                                               QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    for (const QString& strName : names) {
+        auto pMap = std::make_unique<CMapBitmap>();
+        pMap->m_path = MAP_FOLDER + strName;
+        if (pMap->ParseCalibration())
+            mapList.push_back(std::move(pMap));
+    }
+}
+
+CMapBitmap* FindMapForPosition(const CMapList& mapList, const CGpsTracker& tracker)
+{
+    constexpr uint32_t nPosition = UPD_LATITUDE | UPD_LONGITUDE;
+    if ((tracker.m_nUpdateFlags & nPosition) != nPosition)
+        return nullptr;
+    const double dLatitude = tracker.m_fLatitude;
+    const double dLongitude = tracker.m_fLongitude;
+    CMapBitmap* pBest = nullptr;
+    for (const auto& pMap : mapList) {
+        const bool bInside = pMap->m_lonMin < dLongitude && dLongitude < pMap->m_lonMax
+                             && pMap->m_latMin < dLatitude && dLatitude < pMap->m_latMax;
+        if (bInside && (!pBest || pMap->m_lonMax - pMap->m_lonMin < pBest->m_lonMax - pBest->m_lonMin))
+            pBest = pMap.get();
+    }
+    return pBest;
+}
+
+CMapBitmap* AddChosenMap(CMapList& mapList, const QString& strPath)
+{
+    mapList.push_back(std::make_unique<CMapBitmap>());
+    CMapBitmap* pMap = mapList.back().get();
+    pMap->m_path = strPath;
+    if (!pMap->ParseCalibration())
+        ShowMessage(QStringLiteral("Weet niet waar dat is!"));
+    pMap->m_panX = 0;
+    pMap->m_panY = 0;
+    return pMap;
+}

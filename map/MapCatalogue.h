@@ -1,0 +1,26 @@
+#pragma once
+
+#include "map/CMapBitmap.h"
+
+#include <QString>
+
+class CGpsTracker;
+
+// Folder of the map files, as the program names it.
+inline const QString MAP_FOLDER = QStringLiteral("\\Storage card\\GPS\\");
+
+// Fills mapList (emptied first) with one record per calibrated *.bmp file in
+// "\Storage card\GPS\", names matched without regard to case, directories and
+// names without calibration skipped, in name order. Loads no bitmap.
+void BuildMapCatalogue(CMapList& mapList);
+
+// The catalogue map for the tracker's position: of the maps that hold it
+// strictly inside their edges, the one with the narrowest longitude span,
+// the earlier one on a tie. Null when the last tick decoded no valid latitude
+// and longitude, or no map holds the position.
+CMapBitmap* FindMapForPosition(const CMapList& mapList, const CGpsTracker& tracker);
+
+// Appends a record for a file the user chose and calibrates it; a name without
+// calibration is reported ("Weet niet waar dat is!") and kept, with its edges
+// at 0. Returns the new record, which the caller makes current, with pan (0, 0).
+CMapBitmap* AddChosenMap(CMapList& mapList, const QString& strPath);
