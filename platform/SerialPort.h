@@ -1,8 +1,44 @@
 #pragma once
 
-// An open serial device (POSIX termios). Filled in with the serial link.
+#include <QString>
+#include <cstddef>
+#include <memory>
+#include <termios.h>
+
+// An open serial device (POSIX termios), opened for exclusive non-blocking
+// reading. Opening, reading the line settings and writing them back are
+// separate steps so that the caller can tell the user which one failed.
 class CSerialPort
 {
 public:
     ~CSerialPort();
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    // Opens an existing device by host path for exclusive read/write access;
+    // null when it cannot be opened or someone else holds it.
+    static std::unique_ptr<CSerialPort> Open(const QString& strPath);
+
+    // Reads the device's current line settings; false when the device has
+    // none (not a terminal) or cannot report them.
+    bool ReadLineSettings();
+
+    // Writes back the settings read last, changed to the given rate (any
+    // positive integer), 8 data bits, no parity, 1 stop bit, receiver on,
+    // raw input, DTR and RTS off. False when the device refuses them.
+    bool WriteLineSettings(int nBaudRate);
+
+    // Bytes waiting in the input queue; -1 when the query fails, which
+    // includes a device that has gone away (hang-up or I/O error).
+    int BytesWaiting() const;
+
+    // Reads up to nMax bytes without blocking; the count read, 0 when
+    // nothing is there, -1 on failure.
+    ptrdiff_t Read(char* pBuffer, size_t nMax);
+
+private:
+    explicit CSerialPort(int fd);
+
+    int m_hFile;
+    struct termios m_settings = {};
 };

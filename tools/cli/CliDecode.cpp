@@ -1,9 +1,238 @@
 #include "tools/cli/CliCommands.h"
 
-#include <cstdio>
+#include "app/CTrackerApp.h"
+#include "gps/NmeaDecoder.h"
 
-int CliDecode(int, char**)
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr int DECODE_MIN_UTC = -12;
+constexpr int DECODE_MAX_UTC = 12;
+
+const char DECODE_USAGE[] =
+    "usage: veltrip-cli decode [--utc HOURS] FILE\n";
+
+const char DECODE_HELP[] =
+    "\n"
+    "Runs the bytes of FILE (- for standard input) through the receiver's\n"
+    "sentence assembly and NMEA decoder, as the tracker does with the bytes of\n"
+    "its serial port. Every line is decoded as a tick of its own, so the update\n"
+    "bits, rmcValid and fixQuality describe that line alone; all other values\n"
+    "carry over from line to line.\n"
+    "\n"
+    "After every line the decoder recognises (RMC, GGA, GSA, GSV of any talker)\n"
+    "one JSON object is printed on a line of its own with the whole tracker\n"
+    "record after that line:\n"
+    "  line                      the sentence without CR and LF\n"
+    "  latitude, longitude       decimal degrees, north and east positive\n"
+    "  altitude                  metres\n"
+    "  speed, course             knots, degrees true\n"
+    "  hour, minute, second      fix time, UTC plus the correction\n"
+    "  day, month, year          fix date (UTC)\n"
+    "  hdop, satsUsed, fixQuality, rmcValid\n"
+    "  gsaMode (\"\" while none), gsaFixType, pdop, gsaHdop, vdop\n"
+    "  gsvMessages, gsvMessage, satsInView\n"
+    "  updateFlags               bits: 1 latitude, 2 longitude, 4 altitude,\n"
+    "                            8 speed, 16 course, 32 time, 64 date, 4096 hdop\n"
+    "  sats                      12 objects: fixPrn, prn, elevation, azimuth, snr\n"
+    "Floats are printed with 9 significant digits, which round-trips the\n"
+    "single-precision values.\n"
+    "\n"
+    "options:\n"
+    "  --utc HOURS   hours added to the receiver's UTC time, -12 to 12\n"
+    "                (default: the stored \"Utc\" setting)\n"
+    "  --help        show this text\n"
+    "\n"
+    "exit codes: 0 done, 1 FILE cannot be read, 2 bad arguments\n";
+
+int Usage(const char* szProblem)
 {
-    std::fprintf(stderr, "veltrip-cli: not available yet\n");
-    return CLI_FAILED;
+    std::fprintf(stderr, "veltrip-cli decode: %s\n%s", szProblem, DECODE_USAGE);
+    return CLI_USAGE;
+}
+
+bool ParseUtc(const char* szText, int& nHours)
+{
+    char* pEnd = nullptr;
+    errno = 0;
+    const long nValue = std::strtol(szText, &pEnd, 10);
+    if (errno != 0 || pEnd == szText || *pEnd != '\0' || nValue < DECODE_MIN_UTC || nValue > DECODE_MAX_UTC)
+        return false;
+    nHours = static_cast<int>(nValue);
+    return true;
+}
+
+void AppendChar(std::string& out, unsigned char ch)
+{
+    if (ch == '"' || ch == '\\') {
+        out += '\\';
+        out += static_cast<char>(ch);
+    } else if (ch < 0x20 || ch >= 0x7F) {
+        // Control bytes and the upper half of the byte range (the line's
+        // Latin-1 characters) go out as escapes, so the output is ASCII.
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04x", ch);
+        out += escape;
+    } else {
+        out += static_cast<char>(ch);
+    }
+}
+
+void AppendString(std::string& out, const char* szKey, const char* pText, size_t nLength)
+{
+    out += '"';
+    out += szKey;
+    out += "\":\"";
+    for (size_t i = 0; i < nLength; ++i)
+        AppendChar(out, static_cast<unsigned char>(pText[i]));
+    out += '"';
+}
+
+void AppendInt(std::string& out, const char* szKey, long long nValue)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, ",\"%s\":%lld", szKey, nValue);
+    out += text;
+}
+
+void AppendFloat(std::string& out, const char* szKey, float fValue)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, ",\"%s\":%.9g", szKey, static_cast<double>(fValue));
+    out += text;
+}
+
+void PrintRecord(const CGpsTracker& t, const char* pLine, size_t nLine)
+{
+    while (nLine > 0 && pLine[nLine - 1] == '\r')
+        --nLine;
+    std::string out = "{";
+    AppendString(out, "line", pLine, nLine);
+    AppendFloat(out, "latitude", t.m_fLatitude);
+    AppendFloat(out, "longitude", t.m_fLongitude);
+    AppendFloat(out, "altitude", t.m_fAltitude);
+    AppendFloat(out, "speed", t.m_fSpeed);
+    AppendFloat(out, "course", t.m_fCourse);
+    AppendInt(out, "hour", t.m_nHour);
+    AppendInt(out, "minute", t.m_nMinute);
+    AppendInt(out, "second", t.m_nSecond);
+    AppendInt(out, "day", t.m_nDay);
+    AppendInt(out, "month", t.m_nMonth);
+    AppendInt(out, "year", t.m_nYear);
+    AppendFloat(out, "hdop", t.m_fHdop);
+    AppendInt(out, "satsUsed", t.m_nSatsUsed);
+    AppendInt(out, "rmcValid", t.m_bRmcValid);
+    AppendInt(out, "fixQuality", t.m_nFixQuality);
+    out += ',';
+    AppendString(out, "gsaMode", &t.m_chGsaMode, t.m_chGsaMode ? 1 : 0);
+    AppendInt(out, "gsaFixType", t.m_nGsaFixType);
+    AppendFloat(out, "pdop", t.m_fPdop);
+    AppendFloat(out, "gsaHdop", t.m_fGsaHdop);
+    AppendFloat(out, "vdop", t.m_fVdop);
+    AppendInt(out, "gsvMessages", t.m_nGsvMessages);
+    AppendInt(out, "gsvMessage", t.m_nGsvMessage);
+    AppendInt(out, "satsInView", t.m_nSatsInView);
+    AppendInt(out, "updateFlags", t.m_nUpdateFlags);
+    out += ",\"sats\":[";
+    for (int i = 0; i < GPS_SAT_COUNT; ++i) {
+        const GpsSatellite& sat = t.m_aSats[i];
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "%s{\"fixPrn\":%d,\"prn\":%d,\"elevation\":%d,\"azimuth\":%d,\"snr\":%d}",
+                      i ? "," : "", sat.nFixPrn, sat.nPrn, sat.nElevation, sat.nAzimuth, sat.nSnr);
+        out += text;
+    }
+    out += "]}\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+// Feeds one line's bytes through the assembly as a tick of its own. The line
+// the assembly is about to complete is the buffer's content just before the
+// line feed goes in; a full buffer drops the line feed and completes nothing.
+void DecodeLineFeed(CGpsTracker& tracker)
+{
+    const bool bCompletes = tracker.m_nLineLen < GPS_LINE_SIZE;
+    const std::string line(tracker.m_szLine, bCompletes ? static_cast<size_t>(tracker.m_nLineLen) : 0);
+    tracker.AssembleBytes("\n", 1);
+    if (!bCompletes)
+        return;
+    const QString text = QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size()));
+    if (RecogniseSentence(text) != NmeaSentence::None)
+        PrintRecord(tracker, line.data(), line.size());
+}
+
+}
+
+int CliDecode(int argc, char** argv)
+{
+    const char* szFile = nullptr;
+    bool bUtcGiven = false;
+    int nUtc = 0;
+    for (int i = 1; i < argc; ++i) {
+        const char* szArg = argv[i];
+        if (!std::strcmp(szArg, "--help") || !std::strcmp(szArg, "-h")) {
+            std::fputs(DECODE_USAGE, stdout);
+            std::fputs(DECODE_HELP, stdout);
+            return CLI_OK;
+        }
+        if (!std::strcmp(szArg, "--utc")) {
+            if (i + 1 >= argc)
+                return Usage("--utc needs a number of hours");
+            if (!ParseUtc(argv[++i], nUtc))
+                return Usage("--utc takes a whole number of hours from -12 to 12");
+            bUtcGiven = true;
+        } else if (szArg[0] == '-' && szArg[1] != '\0') {
+            return Usage((std::string("unknown option ") + szArg).c_str());
+        } else if (szFile) {
+            return Usage("only one FILE may be given");
+        } else {
+            szFile = szArg;
+        }
+    }
+    if (!szFile)
+        return Usage("no FILE given");
+
+    theApp.LoadSettings();
+    if (bUtcGiven)
+        theApp.m_nUtcCorrection = nUtc;
+
+    const bool bStdin = !std::strcmp(szFile, "-");
+    FILE* pFile = bStdin ? stdin : std::fopen(szFile, "rb");
+    if (!pFile) {
+        std::fprintf(stderr, "veltrip-cli decode: cannot open %s: %s\n", szFile, std::strerror(errno));
+        return CLI_FAILED;
+    }
+
+    CGpsTracker& tracker = theApp.m_tracker;
+    bool bLineStart = true;
+    char buffer[65536];
+    size_t nRead;
+    while ((nRead = std::fread(buffer, 1, sizeof buffer, pFile)) > 0) {
+        const char* p = buffer;
+        const char* pEnd = buffer + nRead;
+        while (p < pEnd) {
+            if (bLineStart)
+                tracker.BeginTick();
+            const char* pFeed = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(pEnd - p)));
+            bLineStart = pFeed != nullptr;
+            const char* pStop = pFeed ? pFeed : pEnd;
+            tracker.AssembleBytes(p, static_cast<size_t>(pStop - p));
+            if (pFeed)
+                DecodeLineFeed(tracker);
+            p = pFeed ? pFeed + 1 : pEnd;
+        }
+    }
+    const bool bFailed = std::ferror(pFile);
+    const int nError = errno;
+    if (!bStdin)
+        std::fclose(pFile);
+    if (bFailed) {
+        std::fprintf(stderr, "veltrip-cli decode: cannot read %s: %s\n", szFile, std::strerror(nError));
+        return CLI_FAILED;
+    }
+    return CLI_OK;
 }

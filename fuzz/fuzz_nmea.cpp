@@ -1,0 +1,27 @@
+#include "app/CTrackerApp.h"
+#include "gps/CGpsTracker.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+// Arbitrary bytes through the sentence assembly and the decoder. The first
+// byte picks the UTC correction; every 0x01 byte in the rest starts a new
+// tick, as the timer would between reads.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
+{
+    if (nSize == 0)
+        return 0;
+    theApp.m_nUtcCorrection = static_cast<int>(pData[0] % 25) - 12;
+    CGpsTracker tracker;
+    const char* p = reinterpret_cast<const char*>(pData + 1);
+    const char* pEnd = reinterpret_cast<const char*>(pData + nSize);
+    while (p < pEnd) {
+        tracker.BeginTick();
+        const char* pTick = static_cast<const char*>(std::memchr(p, 0x01, static_cast<size_t>(pEnd - p)));
+        const char* pStop = pTick ? pTick + 1 : pEnd;
+        tracker.AssembleBytes(p, static_cast<size_t>(pStop - p));
+        p = pStop;
+    }
+    return 0;
+}

@@ -1,0 +1,369 @@
+#include "gps/NmeaDecoder.h"
+
+#include "app/CTrackerApp.h"
+#include "gps/CGpsTracker.h"
+
+#include <charconv>
+#include <cmath>
+#include <span>
+
+namespace {
+
+// Field codes: the action DecodeField performs on a field.
+enum : int {
+    NMEA_TIME = 1,
+    NMEA_STATUS = 2,
+    NMEA_LATITUDE = 3,
+    NMEA_LAT_HEMISPHERE = 4,
+    NMEA_LONGITUDE = 5,
+    NMEA_LON_HEMISPHERE = 6,
+    NMEA_SPEED = 7,
+    NMEA_COURSE = 8,
+    NMEA_DATE = 9,
+    NMEA_FIX_QUALITY = 12,
+    NMEA_SATS_USED = 13,
+    NMEA_HDOP = 14,
+    NMEA_ALTITUDE = 15,
+    NMEA_ALTITUDE_UNIT = 16,
+    NMEA_GSA_MODE = 21,
+    NMEA_GSA_FIX_TYPE = 22,
+    NMEA_GSA_PRN_FIRST = 23,
+    NMEA_GSA_PRN_LAST = 34,
+    NMEA_GSA_PDOP = 35,
+    NMEA_GSA_HDOP = 36,
+    NMEA_GSA_VDOP = 37,
+    NMEA_GSV_MESSAGES = 38,
+    NMEA_GSV_MESSAGE = 39,
+    NMEA_GSV_IN_VIEW = 40,
+    NMEA_GSV_PRN = 41,
+    NMEA_GSV_ELEVATION = 45,
+    NMEA_GSV_AZIMUTH = 49,
+    NMEA_GSV_SNR = 53,
+    NMEA_GSV_LAST = 56,
+};
+
+// Code of field 1, field 2, ... per sentence type; 0 means ignored, and
+// fields past the end of a table are ignored too.
+const int NMEA_RMC_CODES[] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+const int NMEA_GGA_CODES[] = {1, 3, 4, 5, 6, 12, 13, 14, 15, 16};
+const int NMEA_GSA_CODES[] = {21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37};
+const int NMEA_GSV_CODES[] = {38, 39, 40, 41, 45, 49, 53, 42, 46, 50, 54,
+                              43, 47, 51, 55, 44, 48, 52, 56};
+
+std::span<const int> FieldCodes(NmeaSentence type)
+{
+    switch (type) {
+    case NmeaSentence::Rmc:
+        return NMEA_RMC_CODES;
+    case NmeaSentence::Gga:
+        return NMEA_GGA_CODES;
+    case NmeaSentence::Gsv:
+        return NMEA_GSV_CODES;
+    case NmeaSentence::Gsa:
+        return NMEA_GSA_CODES;
+    case NmeaSentence::None:
+        break;
+    }
+    return {};
+}
+
+constexpr double NMEA_ONE_SIXTIETH = 0.016666666666666666;
+constexpr double NMEA_MAX_LATITUDE = 90.001;
+constexpr double NMEA_MAX_LONGITUDE = 180.001;
+constexpr float NMEA_MAX_ALTITUDE = 10000;
+constexpr float NMEA_MAX_COURSE = 360;
+constexpr int NMEA_GSV_PAGES = GPS_SAT_COUNT / 4;
+
+// The scans below read a number from the front of a field the way sscanf does
+// with the quoted format: blanks are skipped first, a width limits the
+// characters read after them, and reading stops at the first character that
+// cannot belong to the number. They move p past what they read and return
+// false, leaving the target alone, when no number is there.
+
+bool IsBlank(char16_t ch)
+{
+    return ch == u' ' || (ch >= u'\t' && ch <= u'\r');
+}
+
+bool IsDigit(char16_t ch)
+{
+    return ch >= u'0' && ch <= u'9';
+}
+
+void SkipBlanks(const char16_t*& p, const char16_t* pEnd)
+{
+    while (p < pEnd && IsBlank(*p))
+        ++p;
+}
+
+// "%<width>d"
+bool ScanInt(const char16_t*& p, const char16_t* pEnd, int nWidth, int32_t& nValue)
+{
+    SkipBlanks(p, pEnd);
+    const char16_t* pLimit = pEnd - p > nWidth ? p + nWidth : pEnd;
+    bool bNegative = false;
+    if (p < pLimit && (*p == u'+' || *p == u'-'))
+        bNegative = *p++ == u'-';
+    if (p == pLimit || !IsDigit(*p))
+        return false;
+    int32_t n = 0;
+    while (p < pLimit && IsDigit(*p))
+        n = n * 10 + (*p++ - u'0');
+    nValue = bNegative ? -n : n;
+    return true;
+}
+
+// "%f" on plain decimals: [sign] digits [. digits], rounded as strtof does.
+// Exponents, "inf" and "nan" are not read; receivers send plain decimals.
+bool ScanFloat(const char16_t* p, const char16_t* pEnd, float& fValue)
+{
+    SkipBlanks(p, pEnd);
+    char text[GPS_LINE_SIZE + 2];
+    size_t nText = 0;
+    bool bNegative = false;
+    if (p < pEnd && (*p == u'+' || *p == u'-'))
+        bNegative = *p++ == u'-';
+    bool bDigits = false;
+    bool bWhole = false;   // a non-zero digit before the point
+    while (p < pEnd && IsDigit(*p) && nText < GPS_LINE_SIZE) {
+        bWhole |= *p != u'0';
+        text[nText++] = static_cast<char>(*p++);
+        bDigits = true;
+    }
+    if (p < pEnd && *p == u'.' && nText < GPS_LINE_SIZE) {
+        text[nText++] = static_cast<char>(*p++);
+        while (p < pEnd && IsDigit(*p) && nText < GPS_LINE_SIZE) {
+            text[nText++] = static_cast<char>(*p++);
+            bDigits = true;
+        }
+    }
+    if (!bDigits)
+        return false;
+    float f = 0;
+    const std::from_chars_result result = std::from_chars(text, text + nText, f, std::chars_format::fixed);
+    if (result.ec == std::errc::result_out_of_range)
+        f = bWhole ? HUGE_VALF : 0.0f;
+    else if (result.ec != std::errc())
+        return false;
+    fValue = bNegative ? -f : f;
+    return true;
+}
+
+bool ScanFloat(QStringView field, float& fValue)
+{
+    return ScanFloat(field.utf16(), field.utf16() + field.size(), fValue);
+}
+
+// "%02d%02d%02d": hhmmss or ddmmyy; true only when all three are read.
+bool ScanTriple(QStringView field, int32_t (&aValues)[3])
+{
+    const char16_t* p = field.utf16();
+    const char16_t* pEnd = p + field.size();
+    int32_t aRead[3];
+    for (int32_t& n : aRead) {
+        if (!ScanInt(p, pEnd, 2, n))
+            return false;
+    }
+    std::copy(aRead, aRead + 3, aValues);
+    return true;
+}
+
+bool ScanInt(QStringView field, int nWidth, int32_t& nValue)
+{
+    const char16_t* p = field.utf16();
+    return ScanInt(p, p + field.size(), nWidth, nValue);
+}
+
+template <typename T>
+void ScanSmallInt(QStringView field, int nWidth, T& target)
+{
+    int32_t n = 0;
+    if (ScanInt(field, nWidth, n))
+        target = static_cast<T>(n);
+}
+
+// ddmm.mmmm or dddmm.mmmm: whole degrees from the first nDegreeChars
+// characters, then the minutes; the value stays unsigned until the
+// hemisphere field.
+void ScanCoordinate(QStringView field, int nDegreeChars, float& fTarget)
+{
+    int32_t nDegrees = 0;
+    if (!ScanInt(field.first(std::min<qsizetype>(nDegreeChars, field.size())), nDegreeChars, nDegrees))
+        return;
+    float fMinutes = 0;
+    if (!ScanFloat(field.sliced(std::min<qsizetype>(nDegreeChars, field.size())), fMinutes))
+        return;
+    fTarget = static_cast<float>(fMinutes * NMEA_ONE_SIXTIETH) + static_cast<float>(nDegrees);
+}
+
+// Range test on the unsigned value, then the sign of the hemisphere.
+uint32_t ApplyHemisphere(QStringView field, char16_t chNegative, double dLimit, uint32_t nBit, float& fTarget)
+{
+    const uint32_t nResult = fTarget >= 0 && static_cast<double>(fTarget) < dLimit ? nBit : 0;
+    if (field.front() == chNegative)
+        fTarget = -fTarget;
+    return nResult;
+}
+
+}
+
+NmeaSentence RecogniseSentence(QStringView line)
+{
+    static constexpr char16_t CODES[4][3] = {
+        {u'R', u'M', u'C'}, {u'G', u'G', u'A'}, {u'G', u'S', u'V'}, {u'G', u'S', u'A'}};
+    static constexpr NmeaSentence TYPES[4] = {NmeaSentence::Rmc, NmeaSentence::Gga, NmeaSentence::Gsv,
+                                              NmeaSentence::Gsa};
+    // First position of each code; only the first occurrence counts, so a
+    // code that first appears at position 0 is out whatever follows.
+    qsizetype aFirst[4] = {-1, -1, -1, -1};
+    const char16_t* p = line.utf16();
+    const qsizetype n = line.size();
+    for (qsizetype i = 0; i + 3 <= n; ++i) {
+        if (p[i] != u'R' && p[i] != u'G')
+            continue;
+        for (int c = 0; c < 4; ++c) {
+            if (aFirst[c] < 0 && p[i] == CODES[c][0] && p[i + 1] == CODES[c][1] && p[i + 2] == CODES[c][2])
+                aFirst[c] = i;
+        }
+        if (aFirst[0] > 0)
+            return NmeaSentence::Rmc;
+    }
+    for (int c = 0; c < 4; ++c) {
+        if (aFirst[c] > 0)
+            return TYPES[c];
+    }
+    return NmeaSentence::None;
+}
+
+void CGpsTracker::ProcessSentence(QStringView line)
+{
+    const std::span<const int> codes = FieldCodes(RecogniseSentence(line));
+    if (codes.empty())
+        return;
+    if (m_fCourse < 0 || m_fCourse > NMEA_MAX_COURSE)
+        m_fCourse = 0;
+
+    const qsizetype nLength = line.size();
+    qsizetype nComma = line.indexOf(u',');
+    for (size_t k = 0; nComma >= 0 && k < codes.size(); ++k) {
+        const qsizetype nStart = nComma + 1;
+        nComma = line.indexOf(u',', nStart);
+        const qsizetype nEnd = nComma < 0 ? nLength : nComma;
+        m_nUpdateFlags |= DecodeField(line.sliced(nStart, nEnd - nStart), codes[k]);
+    }
+}
+
+uint32_t CGpsTracker::DecodeField(QStringView field, int nCode)
+{
+    if (field.isEmpty() || field.front() == u',')
+        return 0;
+    const char16_t chFirst = field.front().unicode();
+
+    if (nCode >= NMEA_GSA_PRN_FIRST && nCode <= NMEA_GSA_PRN_LAST) {
+        ScanInt(field, 2, m_aSats[nCode - NMEA_GSA_PRN_FIRST].nFixPrn);
+        return 0;
+    }
+    if (nCode >= NMEA_GSV_PRN && nCode <= NMEA_GSV_LAST) {
+        if (m_nGsvMessage < 1 || m_nGsvMessage > NMEA_GSV_PAGES)
+            return 0;
+        const int nColumn = (nCode - NMEA_GSV_PRN) / 4;
+        GpsSatellite& sat = m_aSats[4 * (m_nGsvMessage - 1) + (nCode - NMEA_GSV_PRN) % 4];
+        static constexpr int32_t GpsSatellite::*COLUMNS[] = {&GpsSatellite::nPrn, &GpsSatellite::nElevation,
+                                                             &GpsSatellite::nAzimuth, &GpsSatellite::nSnr};
+        // Azimuths run to 359, so they take three digits.
+        ScanInt(field, nCode >= NMEA_GSV_AZIMUTH && nCode < NMEA_GSV_SNR ? 3 : 2, sat.*COLUMNS[nColumn]);
+        return 0;
+    }
+
+    switch (nCode) {
+    case NMEA_TIME: {
+        int32_t aTime[3];
+        if (!ScanTriple(field, aTime))
+            return 0;
+        int32_t nHour = aTime[0] + theApp.m_nUtcCorrection;
+        if (nHour < 0)
+            nHour += 24;
+        if (nHour > 23)
+            nHour -= 24;
+        m_nHour = nHour;
+        m_nMinute = aTime[1];
+        m_nSecond = aTime[2];
+        return UPD_TIME;
+    }
+    case NMEA_STATUS:
+        m_bRmcValid = chFirst != u'V' ? 1 : 0;
+        return 0;
+    case NMEA_LATITUDE:
+        ScanCoordinate(field, 2, m_fLatitude);
+        return 0;
+    case NMEA_LAT_HEMISPHERE:
+        return ApplyHemisphere(field, u'S', NMEA_MAX_LATITUDE, UPD_LATITUDE, m_fLatitude);
+    case NMEA_LONGITUDE:
+        ScanCoordinate(field, 3, m_fLongitude);
+        return 0;
+    case NMEA_LON_HEMISPHERE:
+        return ApplyHemisphere(field, u'W', NMEA_MAX_LONGITUDE, UPD_LONGITUDE, m_fLongitude);
+    case NMEA_SPEED:
+        ScanFloat(field, m_fSpeed);
+        return UPD_SPEED;
+    case NMEA_COURSE:
+        ScanFloat(field, m_fCourse);
+        return UPD_COURSE;
+    case NMEA_DATE: {
+        int32_t aDate[3];
+        if (!ScanTriple(field, aDate))
+            return 0;
+        m_nDay = aDate[0];
+        m_nMonth = aDate[1];
+        m_nYear = 2000 + aDate[2];
+        return UPD_DATE;
+    }
+    case NMEA_FIX_QUALITY:
+        m_nFixQuality = chFirst - u'0';
+        return 0;
+    case NMEA_SATS_USED:
+        ScanInt(field, 2, m_nSatsUsed);
+        return 0;
+    case NMEA_HDOP:
+        ScanFloat(field, m_fHdop);
+        return UPD_HDOP;
+    case NMEA_ALTITUDE:
+        ScanFloat(field, m_fAltitude);
+        return UPD_ALTITUDE;
+    case NMEA_ALTITUDE_UNIT:
+        if (m_fAltitude < 0 || m_fAltitude > NMEA_MAX_ALTITUDE)
+            m_fAltitude = 0;
+        return 0;
+    case NMEA_GSA_MODE:
+        m_chGsaMode = static_cast<char>(chFirst & 0xFF);
+        for (GpsSatellite& sat : m_aSats)
+            sat.nFixPrn = 0;
+        m_fPdop = 0;
+        m_fGsaHdop = 0;
+        m_fVdop = 0;
+        return 0;
+    case NMEA_GSA_FIX_TYPE:
+        m_nGsaFixType = static_cast<int8_t>(chFirst - u'0');
+        return 0;
+    case NMEA_GSA_PDOP:
+        ScanFloat(field, m_fPdop);
+        return 0;
+    case NMEA_GSA_HDOP:
+        ScanFloat(field, m_fGsaHdop);
+        return 0;
+    case NMEA_GSA_VDOP:
+        ScanFloat(field, m_fVdop);
+        return 0;
+    case NMEA_GSV_MESSAGES:
+        ScanSmallInt(field, 2, m_nGsvMessages);
+        return 0;
+    case NMEA_GSV_MESSAGE:
+        ScanSmallInt(field, 2, m_nGsvMessage);
+        return 0;
+    case NMEA_GSV_IN_VIEW:
+        ScanSmallInt(field, 2, m_nSatsInView);
+        return 0;
+    default:
+        return 0;
+    }
+}

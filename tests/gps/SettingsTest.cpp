@@ -1,0 +1,120 @@
+#include "app/CTrackerApp.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Each test gets a settings folder of its own, as a fresh XDG_CONFIG_HOME.
+class SettingsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
+    }
+
+    QString IniPath() const { return m_dir.filePath(QStringLiteral("Korvane productions/veltrip.ini")); }
+
+    void WriteIni(const QByteArray& text)
+    {
+        ASSERT_TRUE(QDir().mkpath(m_dir.filePath(QStringLiteral("Korvane productions"))));
+        QFile file(IniPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(SettingsTest, EmptyStoreGivesDefaults)
+{
+    CTrackerApp app;
+    app.m_nBaudRate = 1;
+    app.m_strComPort = QStringLiteral("x");
+    app.m_nViewType = 3;
+    app.m_bKmh = 1;
+    app.m_nUtcCorrection = 5;
+    app.m_nMaxDilution = 1;
+    app.LoadSettings();
+    EXPECT_EQ(app.m_strComPort, QStringLiteral("COM4:"));
+    EXPECT_EQ(app.m_nBaudRate, 9600);
+    EXPECT_EQ(app.m_nViewType, 1);
+    EXPECT_EQ(app.m_bKmlAltitude, 0);
+    EXPECT_EQ(app.m_bKmh, 0);
+    EXPECT_EQ(app.m_nUtcCorrection, 1);
+    EXPECT_EQ(app.m_nMaxDilution, 50);
+    EXPECT_DOUBLE_EQ(app.m_dMaxDilution, 5.0);
+    EXPECT_FALSE(QFile::exists(IniPath()));
+}
+
+TEST_F(SettingsTest, RoundTripWritesAllButViewType)
+{
+    CTrackerApp written;
+    written.m_strComPort = QStringLiteral("/dev/ttyUSB0");
+    written.m_nBaudRate = 14400;
+    written.m_nViewType = 4;
+    written.m_bKmlAltitude = 1;
+    written.m_bKmh = 1;
+    written.m_nUtcCorrection = -7;
+    written.m_nMaxDilution = 123;
+    written.SaveSettings();
+
+    const QSettings ini(IniPath(), QSettings::IniFormat);
+    EXPECT_EQ(ini.value(QStringLiteral("Settings/Baudrate")).toString(), QStringLiteral("14400"));
+    EXPECT_EQ(ini.value(QStringLiteral("Settings/Comport")).toString(), QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_FALSE(ini.contains(QStringLiteral("Settings/ViewType")));
+
+    CTrackerApp read;
+    read.LoadSettings();
+    EXPECT_EQ(read.m_strComPort, QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(read.m_nBaudRate, 14400);
+    EXPECT_EQ(read.m_nViewType, 1);
+    EXPECT_EQ(read.m_bKmlAltitude, 1);
+    EXPECT_EQ(read.m_bKmh, 1);
+    EXPECT_EQ(read.m_nUtcCorrection, -7);
+    EXPECT_EQ(read.m_nMaxDilution, 123);
+    EXPECT_DOUBLE_EQ(read.m_dMaxDilution, 123 * 0.1);
+}
+
+TEST_F(SettingsTest, NumbersReadBackFromTextAndBadValuesGiveDefaults)
+{
+    WriteIni("[Settings]\n"
+             "Baudrate=57600\n"
+             "Comport=COM2:\n"
+             "ViewType=5\n"
+             "KMLaltitude=yes\n"
+             "Kmh=\n"
+             "Utc=\" -3 \"\n"
+             "MaxDilution=15\n"
+             "[Other]\nBaudrate=1200\n");
+    CTrackerApp app;
+    app.LoadSettings();
+    EXPECT_EQ(app.m_nBaudRate, 57600);
+    EXPECT_EQ(app.m_strComPort, QStringLiteral("COM2:"));
+    EXPECT_EQ(app.m_nViewType, 5);
+    EXPECT_EQ(app.m_bKmlAltitude, 0);
+    EXPECT_EQ(app.m_bKmh, 0);
+    EXPECT_EQ(app.m_nUtcCorrection, -3);
+    EXPECT_EQ(app.m_nMaxDilution, 15);
+    EXPECT_DOUBLE_EQ(app.m_dMaxDilution, 15 * 0.1);
+}
+
+TEST_F(SettingsTest, ViewTypeKeepsStoredValueAcrossSaves)
+{
+    WriteIni("[Settings]\nViewType=3\n");
+    CTrackerApp app;
+    app.LoadSettings();
+    app.m_nViewType = 5;
+    app.SaveSettings();
+    CTrackerApp restarted;
+    restarted.LoadSettings();
+    EXPECT_EQ(restarted.m_nViewType, 3);
+    EXPECT_EQ(restarted.m_nBaudRate, 9600);
+}
+
+}
