@@ -1,5 +1,117 @@
 #include "map/MapView.h"
 
-void DrawMapView(CDisplayWnd*, CDC*, CGpsTracker*)
+#include "app/CTrackerApp.h"
+#include "display/CDisplayWnd.h"
+#include "display/CompassView.h"
+#include "display/ViewColours.h"
+#include "gps/CGpsTracker.h"
+#include "map/CMapBitmap.h"
+#include "map/Viewport.h"
+#include "platform/gui/CDC.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int MAP_NEEDLE_X = 25;
+constexpr int MAP_NEEDLE_Y = 24;
+constexpr int MAP_NEEDLE_RADIUS = 23;
+constexpr int MAP_TEXT_LINE = 25;
+constexpr int MAP_ARROW_ARM = 20;
+constexpr float MAP_ARROW_BACK_RIGHT = 145.0f;
+constexpr float MAP_ARROW_BACK_LEFT = 215.0f;
+constexpr int MAP_HEADING_LENGTH = 150;
+constexpr float MAP_DEG_TO_RAD = 0.017453292f;
+
+// The point at nDistance pixels from pt in the direction fDegrees clockwise
+// from north (screen y grows downwards).
+QPoint PointAt(const QPoint& pt, int nDistance, float fDegrees)
 {
+    const double dAngle = double(fDegrees * MAP_DEG_TO_RAD);
+    return QPoint(pt.x() + TruncToInt(nDistance * std::sin(dAngle)),
+                  pt.y() - TruncToInt(nDistance * std::cos(dAngle)));
+}
+
+// A source rectangle far off any bitmap shows nothing wherever it lies; the
+// limit keeps its far edge within int.
+int SourceCoordinate(double dValue)
+{
+    constexpr double MAP_SOURCE_LIMIT = 1 << 29;
+    return TruncToInt(std::clamp(dValue, -MAP_SOURCE_LIMIT, MAP_SOURCE_LIMIT));
+}
+
+float ReduceDegrees(float fDegrees)
+{
+    return fDegrees >= 360.0f ? fDegrees - 360.0f : fDegrees;
+}
+
+// Text centred on MAP_NEEDLE_X, standing on (bAbove) or hanging from the
+// line MAP_TEXT_LINE.
+void DrawCentredText(CDC* pDC, const QString& strText, bool bAbove)
+{
+    const QSize size = pDC->GetTextExtent(strText);
+    pDC->TextOut(MAP_NEEDLE_X - size.width() / 2, bAbove ? MAP_TEXT_LINE - size.height() : MAP_TEXT_LINE,
+                 strText);
+}
+
+}
+
+void DrawMapView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
+{
+    const CMapBitmap* pMap = pWnd->m_pMap;
+    if (pMap == nullptr || pMap->m_hDib == nullptr)
+        return;
+
+    const QRect rcArea = MapDrawingArea(pWnd->GetClientRect());
+    const int W = rcArea.width();
+    const int B = rcArea.height();
+
+    // A drag in progress moves only the picture; the pan follows at pen-up.
+    double dSrcX = pMap->m_panX;
+    double dSrcY = pMap->m_panY;
+    if (pWnd->m_bStylusDown) {
+        dSrcX -= pWnd->m_dragX;
+        dSrcY -= pWnd->m_dragY;
+    }
+    pDC->StretchBlt(QRect(0, 0, W, B), *pMap->m_hDib,
+                    QRect(SourceCoordinate(dSrcX), SourceCoordinate(dSrcY),
+                          SourceCoordinate(pMap->m_viewWidth), SourceCoordinate(pMap->m_viewHeight)));
+
+    const float fCourse = pTracker->m_fCourse;
+    DrawCompassNeedle(pDC, MAP_NEEDLE_X, MAP_NEEDLE_Y, MAP_NEEDLE_RADIUS, fCourse);
+    pDC->SetTextColor((pTracker->m_nUpdateFlags & UPD_COURSE) ? CLR_BLACK : CLR_GREY);
+    DrawCentredText(pDC, CourseText(fCourse), true);
+    pDC->SetTextColor((pTracker->m_nUpdateFlags & UPD_SPEED) ? CLR_BLACK : CLR_GREY);
+    DrawCentredText(pDC, QString::asprintf("%.1f", double(pTracker->m_fSpeed)), false);
+
+    const QPoint pos = pMap->ProjectToScreen(double(pTracker->m_fLongitude),
+                                             double(pTracker->m_fLatitude));
+    const QPen oldPen = pDC->SelectPen(pWnd->m_penTrack);
+
+    const QPoint armRight = PointAt(pos, MAP_ARROW_ARM, ReduceDegrees(fCourse + MAP_ARROW_BACK_RIGHT));
+    const QPoint armLeft = PointAt(pos, MAP_ARROW_ARM, ReduceDegrees(fCourse + MAP_ARROW_BACK_LEFT));
+    pDC->MoveTo(armRight.x(), armRight.y());
+    pDC->LineTo(pos.x(), pos.y());
+    pDC->LineTo(armLeft.x(), armLeft.y());
+
+    // Every point, unthinned; a point off the drawing area lifts the pen.
+    bool bPenDown = false;
+    for (const CTrackPoint& point : theApp.m_trackPoints) {
+        const QPoint pt = pMap->ProjectToScreen(double(point.m_fLongitude), double(point.m_fLatitude));
+        if (pt.x() < 0 || pt.x() > W || pt.y() < 0 || pt.y() > B) {
+            bPenDown = false;
+        } else if (bPenDown) {
+            pDC->LineTo(pt.x(), pt.y());
+        } else {
+            pDC->MoveTo(pt.x(), pt.y());
+            bPenDown = true;
+        }
+    }
+
+    pDC->SelectPen(pWnd->m_penHeading);
+    const QPoint heading = PointAt(pos, MAP_HEADING_LENGTH, fCourse);
+    pDC->MoveTo(pos.x(), pos.y());
+    pDC->LineTo(heading.x(), heading.y());
+    pDC->SelectPen(oldPen);
 }

@@ -5,13 +5,13 @@
 #include "display/CompassView.h"
 #include "display/ViewColours.h"
 #include "gps/CGpsTracker.h"
+#include "map/Viewport.h"
 #include "platform/gui/CDC.h"
 
 #include <algorithm>
 
 namespace {
 
-constexpr int TRACK_STATUS_STRIP = 14;
 constexpr int TRACK_TOP_MARGIN = 28;
 constexpr int TRACK_NEEDLE_X = 25;
 constexpr int TRACK_NEEDLE_Y = 40;
@@ -51,7 +51,7 @@ void DrawTrackView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
 {
     const QRect rc = pWnd->GetClientRect();
     const int W = rc.x() + rc.width();
-    const int B = rc.y() + rc.height() - TRACK_STATUS_STRIP;
+    const int B = rc.y() + rc.height() - VIEWPORT_STATUS_STRIP;
 
     DrawCompassNeedle(pDC, TRACK_NEEDLE_X, TRACK_NEEDLE_Y, TRACK_NEEDLE_RADIUS, pTracker->m_fCourse);
     const QString strCourse = CourseText(pTracker->m_fCourse);

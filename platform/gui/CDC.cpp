@@ -112,7 +112,9 @@ void CPaintDC::LineTo(int x, int y)
 
 void CPaintDC::Ellipse(int left, int top, int right, int bottom)
 {
-    m_painter.drawEllipse(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
+    // GDI fits the figure inside the box without its right and bottom edges;
+    // Qt's aliased ellipse covers one pixel more than the rectangle's size.
+    m_painter.drawEllipse(QRect(left, top, right - left - 1, bottom - top - 1));
 }
 
 void CPaintDC::FillSolidRect(const QRect& rc, const QColor& color)
