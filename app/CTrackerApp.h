@@ -26,6 +26,7 @@ public:
     // Start-up and shut-down around the event loop (windowed program only).
     bool InitInstance();
     int ExitInstance();
+    void OnAppAbout();   // Tools, "About"
 
     QString m_strComPort = QStringLiteral("COM4:");
     int32_t m_nBaudRate = 9600;

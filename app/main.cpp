@@ -1,6 +1,39 @@
 #include "app/CTrackerApp.h"
+#include "app/CommandLine.h"
+#include "app/ExitSignals.h"
 
-int main()
+#include <QApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
 {
-    return 0;
+    // Without a display Qt would abort; say how to run it instead.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fprintf(stderr, "veltrip: no display (DISPLAY and WAYLAND_DISPLAY are unset); "
+                             "run it under a virtual one: xvfb-run -a %s\n", argv[0]);
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    QString strError;
+    CStartupOptions& options = StartupOptions();
+    if (!ParseCommandLine(args, options, strError)) {
+        std::fprintf(stderr, "veltrip: %s\n%s\n", qPrintable(strError), VELTRIP_USAGE);
+        return 2;
+    }
+    if (options.m_bHelp) {
+        std::printf("%s\n\n--port PATH  serial device of the receiver for this run (settings unchanged)\n"
+                    "--baud N     its baud rate for this run\n", VELTRIP_USAGE);
+        return 0;
+    }
+
+    InstallExitSignals();
+    if (theApp.InitInstance() && !ExitRequested())
+        app.exec();
+    return theApp.ExitInstance();
 }

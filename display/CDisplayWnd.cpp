@@ -1,25 +1,181 @@
 #include "display/CDisplayWnd.h"
 
+#include "app/CTrackerApp.h"
+#include "display/CompassView.h"
+#include "display/GpsDataView.h"
+#include "display/StatusView.h"
+#include "display/ViewColours.h"
+#include "map/MapView.h"
+#include "map/Viewport.h"
+#include "map/TrackView.h"
 #include "platform/gui/CDC.h"
 
+#include <QApplication>
+#include <QMouseEvent>
 #include <QPainter>
+
+namespace {
+
+constexpr int DISPLAY_STATUS_STRIP = 14;
+constexpr int DISPLAY_TEXT_X = 6;
+constexpr int DISPLAY_DATE_Y = 1;
+
+using ViewPainter = void (*)(CDisplayWnd*, CDC*, CGpsTracker*);
+
+// Painters by view type 1 to 5; the map view only while a map is current.
+const ViewPainter VIEW_PAINTERS[] = {
+    DrawGpsDataView, DrawCompassView, DrawTrackView, DrawStatusView, DrawMapView,
+};
+constexpr int VIEW_MAP = 5;
+
+}
 
 CDisplayWnd::CDisplayWnd(QWidget* pParent)
     : QWidget(pParent)
     , m_penTrack(QColor(255, 0, 0), 2)
     , m_penHeading(Qt::black, 1)
 {
+    // Paints that do not erase draw over the previous picture; touch reaches
+    // the stylus handlers as the left button Qt synthesises from it.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAutoFillBackground(false);
 }
 
 CDisplayWnd::~CDisplayWnd() = default;
 
-void CDisplayWnd::Paint(CDC*)
+void CDisplayWnd::Paint(CDC* pDC)
 {
+    CGpsTracker& tracker = theApp.m_tracker;
+
+    const QString strDate = QString::asprintf("%02d-%02d-%4d", tracker.m_nDay, tracker.m_nMonth, tracker.m_nYear);
+    pDC->SetTextColor((tracker.m_nUpdateFlags & UPD_DATE) ? CLR_BLACK : CLR_GREY);
+    QRect rcDate(DISPLAY_TEXT_X, DISPLAY_DATE_Y, 0, 0);
+    pDC->DrawText(strDate, rcDate, DT_LEFT | DT_TOP | DT_NOCLIP);
+
+    const QRect rc = GetClientRect();
+    const int nView = theApp.m_nViewType;
+    if (nView >= 1 && nView <= VIEW_MAP && (nView != VIEW_MAP || m_pMap)) {
+        VIEW_PAINTERS[nView - 1](this, pDC, &tracker);
+    } else {
+        theApp.m_nViewType = 1;
+        Invalidate(true);
+    }
+
+    const QString strStatus = QString::asprintf(
+        "Pnt:%d Sec:%2d Sats:%d Dltn:%.1f Zm:%.1f %s", int(theApp.m_trackPoints.size()),
+        tracker.m_nSecsSinceLog, tracker.m_nSatsUsed, double(tracker.m_fHdop), m_pMap ? m_pMap->m_zoom : 0.0,
+        (tracker.m_bRmcValid && tracker.m_nFixQuality) ? "OK      " : "No signal");
+    pDC->SetTextColor(CLR_BLACK);
+    QRect rcStatus(DISPLAY_TEXT_X, rc.bottom() + 1 - DISPLAY_STATUS_STRIP, 0, 0);
+    pDC->DrawText(strStatus, rcStatus, DT_LEFT | DT_TOP | DT_NOCLIP);
+}
+
+void CDisplayWnd::Invalidate(bool bErase)
+{
+    m_bErase = m_bErase || bErase;
+    update();
 }
 
 void CDisplayWnd::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    if (m_bErase) {
+        painter.fillRect(rect(), palette().color(QPalette::Window));
+        m_bErase = false;
+    }
     CPaintDC dc(painter);
     Paint(&dc);
+}
+
+void CDisplayWnd::FollowPosition()
+{
+    const CFollowResult result = ::FollowPosition(
+        m_pMap, theApp.m_nViewType, theApp.m_tracker, theApp.m_mapList, MapDrawingArea(GetClientRect()),
+        SetWaitCursor);
+    m_pMap = result.pMap;
+    if (result.bSwitched)
+        Invalidate(true);
+}
+
+void CDisplayWnd::SetWaitCursor(bool bWait)
+{
+    if (bWait)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void CDisplayWnd::OnLButtonDown(int x, int y)
+{
+    SetDrag(StylusPenDown(x, y));
+}
+
+void CDisplayWnd::OnMouseMove(int x, int y)
+{
+    CStylusDrag drag = GetDrag();
+    StylusPenMove(drag, x, y);
+    SetDrag(drag);
+}
+
+void CDisplayWnd::OnLButtonUp(int x, int y)
+{
+    CStylusDrag drag = GetDrag();
+    theApp.m_nViewType = StylusPenUp(drag, m_pMap, theApp.m_nViewType, MapDrawingArea(GetClientRect()), x, y);
+    SetDrag(drag);
+    Invalidate(true);
+}
+
+CStylusDrag CDisplayWnd::GetDrag() const
+{
+    CStylusDrag drag;
+    drag.m_bStylusDown = m_bStylusDown;
+    drag.m_dragX = m_dragX;
+    drag.m_dragY = m_dragY;
+    drag.m_downX = m_downX;
+    drag.m_downY = m_downY;
+    return drag;
+}
+
+void CDisplayWnd::SetDrag(const CStylusDrag& drag)
+{
+    m_bStylusDown = drag.m_bStylusDown;
+    m_dragX = drag.m_dragX;
+    m_dragY = drag.m_dragY;
+    m_downX = drag.m_downX;
+    m_downY = drag.m_downY;
+}
+
+void CDisplayWnd::resizeEvent(QResizeEvent* pEvent)
+{
+    // The window is redrawn completely after every size change.
+    m_bErase = true;
+    QWidget::resizeEvent(pEvent);
+}
+
+void CDisplayWnd::mousePressEvent(QMouseEvent* pEvent)
+{
+    if (pEvent->button() == Qt::LeftButton) {
+        const QPoint pt = pEvent->position().toPoint();
+        OnLButtonDown(pt.x(), pt.y());
+    }
+    QWidget::mousePressEvent(pEvent);
+}
+
+void CDisplayWnd::mouseMoveEvent(QMouseEvent* pEvent)
+{
+    // Without tracking, Qt only reports moves while a button is held.
+    if (pEvent->buttons() & Qt::LeftButton) {
+        const QPoint pt = pEvent->position().toPoint();
+        OnMouseMove(pt.x(), pt.y());
+    }
+    QWidget::mouseMoveEvent(pEvent);
+}
+
+void CDisplayWnd::mouseReleaseEvent(QMouseEvent* pEvent)
+{
+    if (pEvent->button() == Qt::LeftButton) {
+        const QPoint pt = pEvent->position().toPoint();
+        OnLButtonUp(pt.x(), pt.y());
+    }
+    QWidget::mouseReleaseEvent(pEvent);
 }

@@ -7,6 +7,7 @@
 class CDC;
 class CGpsTracker;
 class CMapBitmap;
+struct CStylusDrag;
 
 // The drawing window over the frame's whole client area: date line, one view,
 // status line.
@@ -24,6 +25,21 @@ public:
     // Draws the whole window (date line, view, status line) into pDC.
     void Paint(CDC* pDC);
 
+    // Requests a repaint of the whole window; with bErase the background is
+    // cleared first, otherwise the new picture is drawn over the old one.
+    void Invalidate(bool bErase);
+
+    // Timer tick with a valid position: the map view follows it.
+    void FollowPosition();
+
+    // The wait cursor while a map loads, and back to the arrow.
+    static void SetWaitCursor(bool bWait);
+
+    // Stylus: pen down, pen move and pen up at a client point.
+    void OnLButtonDown(int x, int y);
+    void OnMouseMove(int x, int y);
+    void OnLButtonUp(int x, int y);
+
     QPen m_penTrack;
     QPen m_penHeading;
     int32_t m_dragY = 0;
@@ -33,6 +49,17 @@ public:
     int32_t m_bStylusDown = 0;
     CMapBitmap* m_pMap = nullptr;
 
+    // An erase is pending for the next paint.
+    bool m_bErase = false;
+
 protected:
     void paintEvent(QPaintEvent* pEvent) override;
+    void mousePressEvent(QMouseEvent* pEvent) override;
+    void mouseMoveEvent(QMouseEvent* pEvent) override;
+    void mouseReleaseEvent(QMouseEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
+
+private:
+    CStylusDrag GetDrag() const;
+    void SetDrag(const CStylusDrag& drag);
 };

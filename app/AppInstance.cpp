@@ -1,0 +1,86 @@
+// Start-up and shut-down of the windowed program, around the event loop.
+#include "app/AppIcon.h"
+#include "app/CAboutDlg.h"
+#include "app/CMainFrame.h"
+#include "app/CSetupDlg.h"
+#include "app/CTrackerApp.h"
+#include "app/CommandLine.h"
+#include "app/ExitSignals.h"
+#include "app/Resource.h"
+#include "map/MapCatalogue.h"
+#include "platform/MessageHook.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+MessageHook g_previousHook;
+
+// Every user message is a modal box with one OK button, owned by the window
+// the user is looking at (none before the frame is shown).
+void ShowMessageBox(const QString& strText)
+{
+    QWidget* pOwner = QApplication::activeModalWidget();
+    if (!pOwner && theApp.m_pMainWnd && theApp.m_pMainWnd->isVisible())
+        pOwner = theApp.m_pMainWnd;
+    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(APP_TITLE), strText, QMessageBox::Ok, pOwner);
+    box.exec();
+}
+
+}
+
+bool CTrackerApp::InitInstance()
+{
+    // The platform's extras: user messages go to message boxes.
+    g_previousHook = SetMessageHook(ShowMessageBox);
+
+    QCoreApplication::setOrganizationName(QString::fromLatin1(APP_COMPANY));
+    QCoreApplication::setApplicationName(QString::fromLatin1(APP_TITLE));
+    QGuiApplication::setWindowIcon(AppIcon());
+
+    LoadSettings();
+    const CStartupOptions& options = StartupOptions();
+    if (!options.m_strPort.isEmpty())
+        m_strComPort = options.m_strPort;
+    if (options.m_nBaudRate > 0)
+        m_nBaudRate = options.m_nBaudRate;
+
+    CreateFonts();
+
+    auto* pFrame = new CMainFrame;
+    m_pMainWnd = pFrame;
+
+    BuildMapCatalogue(m_mapList);
+
+    CSetupDlg dlg;
+    while (!m_tracker.OpenPort(m_strComPort, m_nBaudRate)) {
+        ShowMessage(QString::fromLatin1(MSG_GPS_NOT_FOUND));
+        if (ExitRequested() || dlg.DoModal() == IDCANCEL || ExitRequested())
+            return false;
+    }
+
+    if (!pFrame->Create())
+        return false;
+    pFrame->raise();
+    m_trackPoints.clear();
+    pFrame->show();
+    pFrame->activateWindow();
+    pFrame->update();
+    return true;
+}
+
+int CTrackerApp::ExitInstance()
+{
+    m_tracker.EndLog();
+    delete m_pMainWnd;
+    m_pMainWnd = nullptr;
+    SetMessageHook(std::move(g_previousHook));
+    return 0;
+}
+
+void CTrackerApp::OnAppAbout()
+{
+    CAboutDlg dlg(m_pMainWnd);
+    dlg.DoModal();
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "display/CDisplayWnd.h"
+
+#include <QMainWindow>
+#include <QMenu>
+#include <QToolBar>
+
+// Enabled and checked state of one command, worked out when the menu opens.
+struct CCmdUI
+{
+    bool m_bEnabled = true;
+    bool m_bCheckable = false;
+    bool m_bChecked = false;
+};
+
+// True while a timer tick is being handled: a message box shown inside a tick
+// runs a nested event loop in which further ticks must do nothing.
+extern bool g_bTimerBusy;
+
+// The one top-level window: the display window over the client area, two soft
+// keys at the bottom ("New" and "Menu" with the menu tree), and the one-second
+// timer that drives polling, recording and repainting.
+class CMainFrame : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Creates the display window, the soft keys with the menu and starts the
+    // timer; false when any of it fails.
+    bool Create();
+
+    // Runs a command; false when nothing handles it (the "New" soft key).
+    bool OnCommand(int nId);
+    CCmdUI UpdateCommand(int nId) const;
+
+    // One timer tick; ids other than the frame's timer are ignored.
+    void OnTimer(int nIdEvent);
+
+    CDisplayWnd m_wndView;
+    QToolBar m_wndCommandBar;
+    QMenu m_menu;
+
+protected:
+    void timerEvent(QTimerEvent* pEvent) override;
+    void focusInEvent(QFocusEvent* pEvent) override;
+
+private:
+    void RunTick();
+    void UpdateMenuStates(QMenu* pMenu);
+    void SetViewType(int nViewType);
+
+    void OnFileSave();
+    void OnFileOpen();
+    void OnViewMap();
+    void OnGpsSetup();
+    void OnSetPlacemark();
+    void OnLoadMap();
+
+    int m_nTimer = 0;
+};

@@ -1,0 +1,243 @@
+#include "app/CSetupDlg.h"
+
+#include "app/CTrackerApp.h"
+#include "app/DialogUnits.h"
+#include "app/Resource.h"
+#include "platform/MessageHook.h"
+
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+
+namespace {
+
+const char* const SETUP_PORTS[] = {"COM1:", "COM2:", "COM3:", "COM4:", "COM5:", "COM6:", "COM7:", "COM8:"};
+const char* const SETUP_BAUDS[] = {"1200", "2400", "9600", "14400", "57600"};
+
+constexpr int SETUP_UTC_MIN = -12;
+constexpr int SETUP_UTC_MAX = 12;
+constexpr int SETUP_DILUTION_MIN = 15;
+constexpr int SETUP_DILUTION_MAX = 500;
+
+// The static texts and the group box of the dialog, in dialog units.
+struct SetupLabel
+{
+    const char* szText;
+    QRect rc;
+    bool bGroup;
+};
+
+const SetupLabel SETUP_LABELS[] = {
+    {"COM poort", {9, 9, 39, 10}, false},
+    {"BAUD rate", {7, 24, 41, 10}, false},
+    {"KML altitude", {7, 38, 60, 41}, true},
+    {"UTC correction", {17, 85, 48, 8}, false},
+    {"hr", {115, 85, 10, 8}, false},
+    {"Max dilution", {17, 103, 39, 8}, false},
+    {"/10", {115, 100, 16, 8}, false},
+};
+
+// Serial devices present on this machine, offered after the COM names.
+QStringList SerialDevicesPresent()
+{
+    QStringList devices;
+    const QDir byId(QStringLiteral("/dev/serial/by-id"));
+    for (const QString& name : byId.entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name))
+        devices << byId.filePath(name);
+    const QDir dev(QStringLiteral("/dev"));
+    for (const QString& name : dev.entryList({QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*")},
+                                             QDir::System | QDir::Files, QDir::Name))
+        devices << dev.filePath(name);
+    return devices;
+}
+
+// Into the control: the first entry that begins with the text, whatever the
+// case; without one the text goes into the edit field.
+void SelectString(QComboBox& combo, const QString& strText)
+{
+    for (int i = 0; i < combo.count(); ++i) {
+        if (combo.itemText(i).startsWith(strText, Qt::CaseInsensitive)) {
+            combo.setCurrentIndex(i);
+            return;
+        }
+    }
+    combo.setCurrentIndex(-1);
+    combo.setEditText(strText);
+}
+
+// "%d" as scanf reads it: leading blanks, a sign, digits; the rest ignored.
+bool ScanInt(const QString& strText, int& nValue)
+{
+    const QString s = strText.trimmed();
+    int i = 0;
+    if (i < s.size() && (s[i] == u'-' || s[i] == u'+'))
+        ++i;
+    int nDigits = 0;
+    while (i + nDigits < s.size() && s[i + nDigits].isDigit() && s[i + nDigits].unicode() < 128)
+        ++nDigits;
+    if (!nDigits)
+        return false;
+    bool bOk = false;
+    const int n = s.left(i + nDigits).toInt(&bOk);
+    if (bOk)
+        nValue = n;
+    return bOk;
+}
+
+// An integer edit, validated out of the control with the dialog's messages.
+bool ExchangeInt(QLineEdit& edit, int& nValue, int nMin, int nMax)
+{
+    bool bOk = false;
+    const int n = edit.text().trimmed().toInt(&bOk);
+    if (!bOk) {
+        ShowMessage(QStringLiteral("Enter an integer."));
+    } else if (n < nMin || n > nMax) {
+        ShowMessage(QStringLiteral("Enter an integer between %1 and %2.").arg(nMin).arg(nMax));
+        bOk = false;
+    }
+    if (!bOk) {
+        edit.setFocus();
+        edit.selectAll();
+        return false;
+    }
+    nValue = n;
+    return true;
+}
+
+void CheckRadio(QButtonGroup& group, int nIndex)
+{
+    if (QAbstractButton* pButton = group.button(nIndex))
+        pButton->setChecked(true);
+}
+
+}
+
+CSetupDlg::CSetupDlg(QWidget* pParent)
+    : QDialog(pParent)
+{
+    setWindowTitle(QStringLiteral("Dialog"));
+    setFont(QFont(QStringLiteral("MS Shell Dlg"), 8));
+    for (const SetupLabel& label : SETUP_LABELS) {
+        QWidget* pWidget = label.bGroup ? static_cast<QWidget*>(new QGroupBox(QString::fromLatin1(label.szText)))
+                                        : new QLabel(QString::fromLatin1(label.szText));
+        PlaceInDialog(this, pWidget, label.rc);
+        pWidget->lower();
+    }
+
+    auto* pOk = new QPushButton(QStringLiteral("OK"));
+    PlaceInDialog(this, pOk, {17, 134, 66, 26});
+    pOk->setDefault(true);
+    connect(pOk, &QPushButton::clicked, this, &CSetupDlg::accept);
+    auto* pCancel = new QPushButton(QStringLiteral("Cancel"));
+    PlaceInDialog(this, pCancel, {93, 135, 62, 25});
+    connect(pCancel, &QPushButton::clicked, this, &CSetupDlg::reject);
+
+    PlaceInDialog(this, &m_comboPort, {51, 7, 42, 12});
+    PlaceInDialog(this, &m_comboBaud, {51, 23, 42, 12});
+    m_comboPort.setEditable(true);
+    m_comboBaud.setEditable(true);
+    m_comboPort.setInsertPolicy(QComboBox::NoInsert);
+    m_comboBaud.setInsertPolicy(QComboBox::NoInsert);
+    // The port names may be long device paths; the field scrolls, the list widens.
+    m_comboPort.setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+
+    m_radioAltitude.setText(QStringLiteral("Altitude"));
+    m_radioSpeed.setText(QStringLiteral("Speed"));
+    m_radioKnots.setText(QStringLiteral("Knots"));
+    m_radioKmh.setText(QStringLiteral("Kmh"));
+    PlaceInDialog(this, &m_radioAltitude, {15, 51, 41, 10});
+    PlaceInDialog(this, &m_radioSpeed, {15, 63, 36, 10});
+    PlaceInDialog(this, &m_radioKnots, {75, 46, 34, 10});
+    PlaceInDialog(this, &m_radioKmh, {75, 57, 29, 10});
+    m_groupKml.addButton(&m_radioAltitude, 0);
+    m_groupKml.addButton(&m_radioSpeed, 1);
+    m_groupKmh.addButton(&m_radioKnots, 0);
+    m_groupKmh.addButton(&m_radioKmh, 1);
+
+    // Digits only: a minus sign cannot be typed.
+    static const QRegularExpression DIGITS(QStringLiteral("[0-9]*"));
+    PlaceInDialog(this, &m_editUtc, {70, 80, 40, 14});
+    PlaceInDialog(this, &m_editDilution, {70, 98, 40, 14});
+    m_editUtc.setValidator(new QRegularExpressionValidator(DIGITS, &m_editUtc));
+    m_editDilution.setValidator(new QRegularExpressionValidator(DIGITS, &m_editDilution));
+
+    setFixedSize(DialogUnitsToPixels({0, 0, 169, 167}, font()).size());
+}
+
+CSetupDlg::~CSetupDlg() = default;
+
+int CSetupDlg::DoModal()
+{
+    OnInitDialog();
+    return exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+}
+
+void CSetupDlg::OnInitDialog()
+{
+    m_comboPort.clear();
+    m_comboBaud.clear();
+    UpdateData(false);
+    for (const char* szPort : SETUP_PORTS)
+        m_comboPort.addItem(QString::fromLatin1(szPort));
+    m_comboPort.addItems(SerialDevicesPresent());
+    for (const char* szBaud : SETUP_BAUDS)
+        m_comboBaud.addItem(QString::fromLatin1(szBaud));
+    UpdateData(false);
+    m_comboPort.setFocus();
+}
+
+bool CSetupDlg::UpdateData(bool bSaveAndValidate)
+{
+    if (!bSaveAndValidate) {
+        m_strPort = theApp.m_strComPort;
+        m_strBaud = QString::number(theApp.m_nBaudRate);
+        m_nKmlAltitude = theApp.m_bKmlAltitude;
+        m_nKmh = theApp.m_bKmh;
+        m_nUtc = theApp.m_nUtcCorrection;
+        m_nDilution = theApp.m_nMaxDilution;
+
+        SelectString(m_comboPort, m_strPort);
+        SelectString(m_comboBaud, m_strBaud);
+        CheckRadio(m_groupKml, m_nKmlAltitude);
+        CheckRadio(m_groupKmh, m_nKmh);
+        m_editUtc.setText(QString::number(m_nUtc));
+        m_editDilution.setText(QString::number(m_nDilution));
+        return true;
+    }
+
+    m_strPort = m_comboPort.currentText();
+    m_strBaud = m_comboBaud.currentText();
+    // A group with no button checked (a stored value outside the choices)
+    // keeps its value.
+    if (m_groupKml.checkedId() >= 0)
+        m_nKmlAltitude = m_groupKml.checkedId();
+    if (m_groupKmh.checkedId() >= 0)
+        m_nKmh = m_groupKmh.checkedId();
+    if (!ExchangeInt(m_editUtc, m_nUtc, SETUP_UTC_MIN, SETUP_UTC_MAX)
+        || !ExchangeInt(m_editDilution, m_nDilution, SETUP_DILUTION_MIN, SETUP_DILUTION_MAX))
+        return false;
+
+    ScanInt(m_strBaud, theApp.m_nBaudRate);
+    theApp.m_strComPort = m_strPort;
+    theApp.m_bKmlAltitude = m_nKmlAltitude;
+    theApp.m_bKmh = m_nKmh;
+    theApp.m_nUtcCorrection = m_nUtc;
+    theApp.m_nMaxDilution = m_nDilution;
+    return true;
+}
+
+void CSetupDlg::OnOK()
+{
+    if (!UpdateData(true))
+        return;
+    theApp.SaveSettings();
+    theApp.m_dMaxDilution = theApp.m_nMaxDilution * 0.1;
+    QDialog::accept();
+}
+
+void CSetupDlg::accept()
+{
+    OnOK();
+}

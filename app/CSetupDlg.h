@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QString>
+
+// The GPS setup dialog: port, baud rate, KML height source, speed unit, UTC
+// correction and maximum dilution. OK stores them in theApp and the settings.
+class CSetupDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CSetupDlg(QWidget* pParent = nullptr);
+    ~CSetupDlg() override;
+
+    // Shows the dialog modally: IDOK or IDCANCEL.
+    int DoModal();
+
+    // Fills the controls from theApp, as each run starts.
+    void OnInitDialog();
+    // Moves the data between theApp, the members and the controls. Out of the
+    // controls it validates; a field that fails has been reported and has the
+    // focus, and false is returned.
+    bool UpdateData(bool bSaveAndValidate);
+    // OK: validate, store in theApp and the settings, close.
+    void OnOK();
+
+    QString m_strPort = QStringLiteral("COM4:");
+    QString m_strBaud = QStringLiteral("9600");
+    QComboBox m_comboPort;
+    QComboBox m_comboBaud;
+    int m_nKmlAltitude = 0;
+    int m_nKmh = 0;
+    int m_nUtc = 0;
+    int m_nDilution = 0;
+
+    QRadioButton m_radioAltitude;
+    QRadioButton m_radioSpeed;
+    QRadioButton m_radioKnots;
+    QRadioButton m_radioKmh;
+    QLineEdit m_editUtc;
+    QLineEdit m_editDilution;
+
+protected:
+    void accept() override;
+
+private:
+    QButtonGroup m_groupKml;
+    QButtonGroup m_groupKmh;
+};

@@ -1,0 +1,73 @@
+#include "app/FileDialogs.h"
+
+#include "platform/DevicePaths.h"
+
+#include <QFileDialog>
+#include <QRegularExpression>
+
+namespace {
+
+enum class EPrompt { OpenTrack, SaveTrack, OpenMap };
+
+QString Prompt(QWidget* pParent, EPrompt kind)
+{
+    static const QRegularExpression PATTERN(QStringLiteral("\\(\\*\\.(\\w+)\\)"));
+    const char* szFilter = kind == EPrompt::SaveTrack ? FILTER_SAVE_TRACK
+                           : kind == EPrompt::OpenMap ? FILTER_MAP
+                                                      : FILTER_OPEN_TRACK;
+    QFileDialog dialog(pParent, QString(), HostPath(QStringLiteral("\\Storage card\\GPS")));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilters(NameFilters(szFilter));
+    if (kind == EPrompt::SaveTrack) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::ReadOnly, false);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (kind != EPrompt::OpenMap) {
+        // The default extension follows the chosen filter.
+        dialog.setDefaultSuffix(QStringLiteral("gpd"));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& strFilter) {
+            const QRegularExpressionMatch m = PATTERN.match(strFilter);
+            if (m.hasMatch())
+                dialog.setDefaultSuffix(m.captured(1));
+        });
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+}
+
+QStringList NameFilters(const char* szFilter)
+{
+    const QStringList parts = QString::fromLatin1(szFilter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty())
+            break;
+        const QString strPattern = parts[i + 1];
+        filters << (parts[i].contains(QLatin1Char('(') + strPattern + QLatin1Char(')'))
+                        ? parts[i]
+                        : parts[i] + QStringLiteral(" (") + strPattern + QLatin1Char(')'));
+    }
+    return filters;
+}
+
+QString PromptOpenTrack(QWidget* pParent)
+{
+    return Prompt(pParent, EPrompt::OpenTrack);
+}
+
+QString PromptSaveTrack(QWidget* pParent)
+{
+    return Prompt(pParent, EPrompt::SaveTrack);
+}
+
+QString PromptOpenMap(QWidget* pParent)
+{
+    return Prompt(pParent, EPrompt::OpenMap);
+}
