@@ -1,0 +1,76 @@
+#include "tests/map/MapTestSupport.h"
+
+#include "platform/DevicePaths.h"
+
+#include <QFile>
+
+namespace {
+
+void Put16(QByteArray& out, uint32_t n)
+{
+    out.append(char(n & 0xFF)).append(char(n >> 8 & 0xFF));
+}
+
+void Put32(QByteArray& out, uint32_t n)
+{
+    Put16(out, n & 0xFFFF);
+    Put16(out, n >> 16);
+}
+
+}
+
+QByteArray MakeBmp(const CBmpSpec& spec)
+{
+    QByteArray header;
+    Put32(header, spec.nHeaderSize);
+    if (spec.nHeaderSize == 12) {
+        Put16(header, uint32_t(spec.nWidth));
+        Put16(header, uint32_t(spec.nHeight));
+        Put16(header, 1);
+        Put16(header, spec.nBitCount);
+    } else {
+        Put32(header, uint32_t(spec.nWidth));
+        Put32(header, uint32_t(spec.nHeight));
+        Put16(header, 1);
+        Put16(header, spec.nBitCount);
+        Put32(header, spec.nCompression);
+        Put32(header, uint32_t(spec.pixels.size()));
+        Put32(header, 2835);
+        Put32(header, 2835);
+        Put32(header, spec.nColoursUsed);
+        Put32(header, 0);
+        header.append(QByteArray(int(spec.nHeaderSize) - header.size(), '\0'));
+    }
+    const uint32_t nOffset = uint32_t(14 + header.size() + spec.colourTable.size());
+    QByteArray file("BM");
+    Put32(file, nOffset + uint32_t(spec.pixels.size()));
+    Put32(file, 0);
+    Put32(file, nOffset);
+    return file + header + spec.colourTable + spec.pixels;
+}
+
+QByteArray GradientRows24(int32_t nWidth, int32_t nRows)
+{
+    const int32_t nStride = (nWidth * 24 + 31) / 32 * 4;
+    QByteArray rows(nStride * nRows, '\0');
+    for (int32_t y = 0; y < nRows; ++y) {
+        for (int32_t x = 0; x < nWidth; ++x) {
+            char* p = rows.data() + y * nStride + 3 * x;
+            p[0] = char(x);
+            p[1] = char(y);
+            p[2] = char(x + y);
+        }
+    }
+    return rows;
+}
+
+bool WriteFile(const QString& strPath, const QByteArray& data)
+{
+    QFile file(strPath);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
+}
+
+QString CardGpsPath(const QString& strName)
+{
+    return HostPath(QStringLiteral("\\Storage card\\GPS\\") + strName);
+}
