@@ -53,9 +53,9 @@ public:
     uint32_t DecodeField(QStringView field, int nCode);
 
     // Recording and log files (track/).
-    void StoreTrackPoint();
+    bool StoreTrackPoint();
     bool StartLog();
-    void EndLog();
+    bool EndLog();
     void SetPlacemark(const QString& strName);
 
     int32_t m_nLineLen = 0;

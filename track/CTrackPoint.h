@@ -3,8 +3,10 @@
 #include <QString>
 #include <cstdint>
 #include <deque>
+#include <string>
 
 class CGpsTracker;
+class CLogFile;
 
 // One stored fix; only placemarks carry a name.
 class CTrackPoint
@@ -12,6 +14,11 @@ class CTrackPoint
 public:
     CTrackPoint() = default;
     explicit CTrackPoint(const CGpsTracker& tracker);   // a copy of the current fix
+
+    // Appends the point's GPD record (28 bytes plus one per name character).
+    void AppendRecord(std::string& strOut) const;
+    // Appends the record to an open log in one write; false when it failed.
+    bool WriteTrackPoint(CLogFile& file) const;
 
     float m_fLatitude = 0;
     float m_fLongitude = 0;

@@ -1,9 +1,80 @@
 #include "tools/cli/CliCommands.h"
 
-#include <cstdio>
+#include "platform/MessageHook.h"
+#include "tools/cli/CliTrackInput.h"
+#include "track/GpdFile.h"
+#include "track/GpxExport.h"
+#include "track/KmlExport.h"
 
-int CliConvert(int, char**)
+#include <QString>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+void PrintConvertUsage(FILE* out)
 {
-    std::fprintf(stderr, "veltrip-cli: not available yet\n");
-    return CLI_FAILED;
+    std::fprintf(out,
+                 "usage: veltrip-cli convert [--kml-speed] IN.gpd OUT\n"
+                 "\n"
+                 "Converts a GPD track by the extension of OUT:\n"
+                 "  .gpd  GPD track with its record count (as File Save writes it)\n"
+                 "  .kml  KML 2.1 document (as the log's KML copy)\n"
+                 "  .gpx  GPX 1.1: placemarks as waypoints, one track segment per hour\n"
+                 "\n"
+                 "  --kml-speed  KML track height from the speed, not the altitude\n"
+                 "\n"
+                 "Exit codes: 0 done, 1 unreadable or non-GPD input or failed write,\n"
+                 "2 bad arguments.\n");
+}
+
+}
+
+int CliConvert(int argc, char** argv)
+{
+    bool bKmlSpeed = false;
+    int i = 1;
+    for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
+        if (!std::strcmp(argv[i], "--help")) {
+            PrintConvertUsage(stdout);
+            return CLI_OK;
+        }
+        if (std::strcmp(argv[i], "--kml-speed")) {
+            std::fprintf(stderr, "veltrip-cli convert: unknown option %s\n", argv[i]);
+            PrintConvertUsage(stderr);
+            return CLI_USAGE;
+        }
+        bKmlSpeed = true;
+    }
+    if (argc - i != 2) {
+        PrintConvertUsage(stderr);
+        return CLI_USAGE;
+    }
+    const QString strOut = QString::fromLocal8Bit(argv[i + 1]);
+    const QString strSuffix = strOut.right(4).toLower();
+    bool (*pfnWrite)(const QString&, const CTrackPointList&) = nullptr;
+    if (strSuffix == QStringLiteral(".gpd"))
+        pfnWrite = WriteGpdFile;
+    else if (strSuffix == QStringLiteral(".gpx"))
+        pfnWrite = WriteGpx;
+    else if (strSuffix != QStringLiteral(".kml")) {
+        std::fprintf(stderr, "veltrip-cli convert: OUT must end in .gpd, .kml or .gpx: %s\n",
+                     argv[i + 1]);
+        return CLI_USAGE;
+    }
+
+    CTrackPointList points;
+    if (!LoadCliTrack("convert", argv[i], points))
+        return CLI_FAILED;
+    // The KML writer reports a failed write but still counts the file as
+    // written, so any message means the output is incomplete.
+    int nMessages = 0;
+    const MessageHook previous = SetMessageHook([&nMessages](const QString& strText) {
+        ++nMessages;
+        std::fprintf(stderr, "veltrip-cli convert: %s\n", qPrintable(strText));
+    });
+    const bool bWritten = pfnWrite ? pfnWrite(strOut, points) : WriteKml(strOut, points, bKmlSpeed);
+    SetMessageHook(previous);
+    return bWritten && nMessages == 0 ? CLI_OK : CLI_FAILED;
 }

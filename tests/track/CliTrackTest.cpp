@@ -1,0 +1,225 @@
+#include "tests/common/TestSupport.h"
+#include "tests/track/TrackTestSupport.h"
+#include "track/GpdFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CliRun
+{
+    int nExit = -1;
+    QString strOut;
+    QString strErr;
+};
+
+CliRun RunCli(const QStringList& args)
+{
+    QProcess process;
+    process.start(QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli"), args);
+    CliRun run;
+    if (!process.waitForFinished(60000))
+        return run;
+    run.nExit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.strOut = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.strErr = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+bool WellFormedXml(const QByteArray& text)
+{
+    QXmlStreamReader reader(text);
+    while (!reader.atEnd())
+        reader.readNext();
+    return !reader.hasError();
+}
+
+// One fix per line pair: RMC and GGA with the same time.
+QByteArray Fix(const char* pszTime, const char* pszSpeed = "0.0", const char* pszHdop = "1.0")
+{
+    return QStringLiteral("$GPRMC,%1,A,5230.0000,N,00415.0000,E,%2,90.0,071226,,*00\r\n"
+                          "$GPGGA,%1,5230.0000,N,00415.0000,E,1,08,%3,12.5,M,,,,*00\r\n")
+        .arg(QLatin1String(pszTime), QLatin1String(pszSpeed), QLatin1String(pszHdop))
+        .toLatin1();
+}
+
+QString Time(int nSeconds)
+{
+    return QString::asprintf("%02d%02d%02d", nSeconds / 3600 % 24, nSeconds / 60 % 60, nSeconds % 60);
+}
+
+class CliTrack : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+
+    QString Path(const QString& strName) const { return m_dir.filePath(strName); }
+
+    QString WriteCapture(const QByteArray& data) const
+    {
+        QFile file(Path(QStringLiteral("capture.nmea")));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(data);
+        return file.fileName();
+    }
+
+    // Records a capture and returns the points of the log it wrote.
+    CTrackPointList Record(const QByteArray& capture, const QStringList& options = {})
+    {
+        const QString strBase = Path(QStringLiteral("out%1").arg(++m_nRun));
+        const CliRun run = RunCli(QStringList{QStringLiteral("record")} + options
+                                  + QStringList{WriteCapture(capture), strBase});
+        EXPECT_EQ(run.nExit, 0) << run.strErr.toStdString();
+        CTrackPointList points;
+        EXPECT_EQ(LoadGpdFile(strBase + QStringLiteral(".gpd"), points), EGpdLoad::Ok);
+        EXPECT_TRUE(run.strOut.startsWith(QStringLiteral("%1 points stored").arg(points.size())))
+            << run.strOut.toStdString();
+        EXPECT_TRUE(WellFormedXml(ReadAll(strBase + QStringLiteral(".kml"))));
+        return points;
+    }
+
+    QTemporaryDir m_dir;
+    int m_nRun = 0;
+};
+
+TEST_F(CliTrack, RecordRunsOneTickPerFixTime)
+{
+    // 122 seconds standing still: a point is due after more than 60 ticks.
+    QByteArray capture;
+    for (int s = 0; s < 122; ++s)
+        capture += Fix(qPrintable(Time(12 * 3600 + s)));
+    const CTrackPointList points = Record(capture);
+    ASSERT_EQ(points.size(), 2u);
+    EXPECT_EQ(points[0].m_bySecond, 0);   // 13:01:00 with the default Utc of 1
+    EXPECT_EQ(points[0].m_byMinute, 1);
+    EXPECT_EQ(points[1].m_byMinute, 2);
+    EXPECT_EQ(points[1].m_bySecond, 1);
+    EXPECT_FLOAT_EQ(points[0].m_fLatitude, 52.5f);
+    EXPECT_FLOAT_EQ(points[0].m_fAltitude, 12.5f);
+}
+
+TEST_F(CliTrack, RecordRunsEmptyTicksForAGapInTheTimes)
+{
+    // Two fixes 60 seconds apart are ticks 1 and 61 of the log, so the 59
+    // empty ticks between them make the second one due.
+    const CTrackPointList points = Record(Fix("120000") + Fix("120100"));
+    ASSERT_EQ(points.size(), 1u);
+    EXPECT_EQ(points[0].m_byMinute, 1);
+    EXPECT_EQ(Record(Fix("120000") + Fix("120059")).size(), 0u);
+    // Across midnight the gap is one second.
+    EXPECT_EQ(Record(Fix("235959") + Fix("000000")).size(), 0u);
+}
+
+TEST_F(CliTrack, RecordAppliesItsOptions)
+{
+    QByteArray capture = Fix("080000", "5.0", "5.1");
+    EXPECT_EQ(Record(capture, {QStringLiteral("--max-dilution"), QStringLiteral("50")}).size(), 0u);
+    const CTrackPointList points =
+        Record(capture, {QStringLiteral("--max-dilution"), QStringLiteral("51"), QStringLiteral("--utc"),
+                         QStringLiteral("-3")});
+    ASSERT_EQ(points.size(), 1u);   // moving at a log start: stored at once
+    EXPECT_EQ(points[0].m_byHour, 5);
+
+    EXPECT_EQ(RunCli({QStringLiteral("record"), QStringLiteral("--utc"), QStringLiteral("x"), WriteCapture(capture),
+                      Path(QStringLiteral("o"))})
+                  .nExit,
+              2);
+    EXPECT_EQ(RunCli({QStringLiteral("record"), WriteCapture(capture)}).nExit, 2);
+    EXPECT_EQ(RunCli({QStringLiteral("record"), QStringLiteral("--help")}).nExit, 0);
+    EXPECT_EQ(RunCli({QStringLiteral("record"), Path(QStringLiteral("missing")), Path(QStringLiteral("o"))}).nExit, 1);
+}
+
+TEST_F(CliTrack, RecordNeverReplacesAnExistingLog)
+{
+    const QString strBase = Path(QStringLiteral("keep"));
+    QFile existing(strBase + QStringLiteral(".gpd"));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("precious");
+    existing.close();
+    const CliRun run = RunCli({QStringLiteral("record"), WriteCapture(Fix("101010", "3.0")), strBase});
+    EXPECT_EQ(run.nExit, 0);
+    EXPECT_EQ(ReadAll(strBase + QStringLiteral(".gpd")), QByteArray("precious"));
+    EXPECT_EQ(ReadAll(strBase + QStringLiteral("_2.gpd")).size(), 10 + 28);
+    EXPECT_TRUE(run.strOut.contains(QStringLiteral("keep_2.gpd")));
+}
+
+TEST_F(CliTrack, RecordReplaysTheCorpusCaptures)
+{
+    VELTRIP_REQUIRE_CORPUS();
+    const QDir nmea(CorpusDir() + QStringLiteral("/nmea"));
+    size_t nTotal = 0;
+    int nCaptures = 0;
+    for (const QString& strName : nmea.entryList({QStringLiteral("*.log")}, QDir::Files)) {
+        SCOPED_TRACE(strName.toStdString());
+        QFile capture(nmea.filePath(strName));
+        ASSERT_TRUE(capture.open(QIODevice::ReadOnly));
+        const CTrackPointList points = Record(capture.readAll());
+        for (const CTrackPoint& point : points) {
+            EXPECT_LE(std::abs(point.m_fLatitude), 90.001f);
+            EXPECT_LE(std::abs(point.m_fLongitude), 180.001f);
+        }
+        nTotal += points.size();
+        ++nCaptures;
+    }
+    EXPECT_GT(nCaptures, 20);
+    EXPECT_GT(nTotal, 0u);
+}
+
+TEST_F(CliTrack, ConvertWritesEachFormatAndInfoSummarises)
+{
+    CTrackPointList points{MakePoint(52.0f, 4.0f, 10, 5, 10, 59), MakePoint(52.01f, 4.0f, 11, 8, 11, 0, 0, QStringLiteral("A&B")),
+                           MakePoint(52.02f, 4.0f, 12, 6, 11, 1)};
+    const QString strIn = Path(QStringLiteral("in.gpd"));
+    QFile in(strIn);
+    ASSERT_TRUE(in.open(QIODevice::WriteOnly));
+    in.write(GpdImage(points));
+    in.close();
+
+    EXPECT_EQ(RunCli({QStringLiteral("convert"), strIn, Path(QStringLiteral("out.gpd"))}).nExit, 0);
+    EXPECT_EQ(ReadAll(Path(QStringLiteral("out.gpd"))), GpdImage(points, 3));
+    EXPECT_EQ(RunCli({QStringLiteral("convert"), strIn, Path(QStringLiteral("out.kml"))}).nExit, 0);
+    EXPECT_TRUE(ReadAll(Path(QStringLiteral("out.kml"))).contains("<name>A&amp;B 11:00</name>"));
+    EXPECT_EQ(RunCli({QStringLiteral("convert"), strIn, Path(QStringLiteral("out.gpx"))}).nExit, 0);
+    const QByteArray gpx = ReadAll(Path(QStringLiteral("out.gpx")));
+    EXPECT_TRUE(WellFormedXml(gpx));
+    EXPECT_TRUE(gpx.contains("<gpx version=\"1.1\""));
+    EXPECT_EQ(gpx.count("<trkseg>"), 2);   // split after the point at 11:00, as in the KML
+    EXPECT_EQ(gpx.count("<trkpt "), 3);
+    EXPECT_TRUE(gpx.contains("<wpt lat=\"52.009998\" lon=\"4.000000\"><ele>11.000000</ele><name>A&amp;B</name></wpt>"));
+    EXPECT_LT(gpx.indexOf("<wpt"), gpx.indexOf("<trk>"));
+
+    const CliRun info = RunCli({QStringLiteral("info"), strIn});
+    EXPECT_EQ(info.nExit, 0);
+    EXPECT_TRUE(info.strOut.contains(QStringLiteral("points: 3\nplacemarks: 1\n  A&B\n")));
+    EXPECT_TRUE(info.strOut.contains(QStringLiteral("first time: 10:59:00")));
+    EXPECT_TRUE(info.strOut.contains(QStringLiteral("latitude: 52.000000 .. 52.020000")));
+    EXPECT_TRUE(info.strOut.contains(QStringLiteral("length: 2.22")));   // 0.02 degrees north
+    EXPECT_TRUE(info.strOut.contains(QStringLiteral("max speed: 8.00 knots")));
+}
+
+TEST_F(CliTrack, ConvertAndInfoRefuseBadInput)
+{
+    const QString strBad = Path(QStringLiteral("bad.gpd"));
+    QFile bad(strBad);
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("not a track");
+    bad.close();
+    const CliRun info = RunCli({QStringLiteral("info"), strBad});
+    EXPECT_EQ(info.nExit, 1);
+    EXPECT_TRUE(info.strErr.contains(QStringLiteral("not a GPD track file")));
+    EXPECT_EQ(RunCli({QStringLiteral("info"), Path(QStringLiteral("none.gpd"))}).nExit, 1);
+    EXPECT_EQ(RunCli({QStringLiteral("convert"), strBad, Path(QStringLiteral("x.kml"))}).nExit, 1);
+    EXPECT_EQ(RunCli({QStringLiteral("convert"), strBad, Path(QStringLiteral("x.txt"))}).nExit, 2);
+    EXPECT_EQ(RunCli({QStringLiteral("convert"), strBad}).nExit, 2);
+    EXPECT_EQ(RunCli({QStringLiteral("info")}).nExit, 2);
+    EXPECT_EQ(RunCli({QStringLiteral("info"), QStringLiteral("--help")}).nExit, 0);
+    EXPECT_EQ(RunCli({QStringLiteral("convert"), QStringLiteral("--help")}).nExit, 0);
+}
+
+}

@@ -1,0 +1,22 @@
+#include "tools/cli/CliTrackInput.h"
+
+#include "track/GpdFile.h"
+
+#include <QString>
+
+#include <cstdio>
+
+bool LoadCliTrack(const char* pszCommand, const char* pszPath, CTrackPointList& points)
+{
+    switch (LoadGpdFile(QString::fromLocal8Bit(pszPath), points)) {
+    case EGpdLoad::Ok:
+        return true;
+    case EGpdLoad::Unreadable:
+        std::fprintf(stderr, "veltrip-cli %s: cannot read %s\n", pszCommand, pszPath);
+        return false;
+    case EGpdLoad::Incorrect:
+        std::fprintf(stderr, "veltrip-cli %s: %s is not a GPD track file\n", pszCommand, pszPath);
+        return false;
+    }
+    return false;
+}

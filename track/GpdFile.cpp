@@ -1,0 +1,206 @@
+#include "track/GpdFile.h"
+
+#include "app/CTrackerApp.h"
+#include "gps/CGpsTracker.h"
+#include "platform/BufferedFile.h"
+#include "platform/DevicePaths.h"
+#include "platform/LogFile.h"
+#include "platform/MessageHook.h"
+#include "track/KmlExport.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+
+#include <bit>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+const char GPD_SIGNATURE[] = {0x47, 0x50, 0x44, 0x0D, 0x0A, 0x1A};
+constexpr size_t GPD_SIGNATURE_SIZE = sizeof GPD_SIGNATURE;
+constexpr size_t GPD_VALUES_SIZE = GPD_RECORD_SIZE - 1;
+constexpr int GPD_MAX_SUFFIX = 999;
+constexpr float GPD_START_COURSE = -10.0f;
+
+QString g_strLogBaseOverride;
+bool g_bLogWriteErrorShown = false;
+
+float ReadFloat(const unsigned char* p)
+{
+    return std::bit_cast<float>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16
+                                | uint32_t(p[3]) << 24);
+}
+
+std::string GpdHeader(uint32_t nCount)
+{
+    std::string header(GPD_SIGNATURE, GPD_SIGNATURE_SIZE);
+    for (int i = 0; i < 4; ++i)
+        header.push_back(char(nCount >> (8 * i)));
+    return header;
+}
+
+QString DatedLogBase()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    return QString::asprintf("\\Storage card\\GPS\\GPSLog_%4d-%02d-%02d_%02d%02d",
+                             now.date().year(), now.date().month(), now.date().day(),
+                             now.time().hour(), now.time().minute());
+}
+
+// Creates the log file under a base whose .gpd and .kml are both free, so an
+// earlier log and its KML copy are never replaced.
+std::unique_ptr<CLogFile> CreateLogFile(const QString& strBase, QString& strChosenBase)
+{
+    for (int n = 1; n <= GPD_MAX_SUFFIX; ++n) {
+        const QString strCandidate = n == 1 ? strBase : strBase + QStringLiteral("_%1").arg(n);
+        if (QFileInfo::exists(HostPath(strCandidate + QStringLiteral(".kml"))))
+            continue;
+        std::unique_ptr<CLogFile> file = CLogFile::CreateNew(HostPath(strCandidate + QStringLiteral(".gpd")));
+        if (file) {
+            strChosenBase = strCandidate;
+            return file;
+        }
+        if (errno != EEXIST)
+            return nullptr;
+    }
+    return nullptr;
+}
+
+}
+
+bool ReadGpd(const char* pData, size_t nSize, CTrackPointList& points)
+{
+    if (nSize < GPD_HEADER_SIZE || pData[5] != GPD_SIGNATURE[5])
+        return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(pData) + GPD_HEADER_SIZE;
+    const auto* pEnd = reinterpret_cast<const unsigned char*>(pData) + nSize;
+    while (size_t(pEnd - p) >= GPD_RECORD_SIZE) {
+        const auto* pName = p + GPD_VALUES_SIZE;
+        const auto* pZero = static_cast<const unsigned char*>(std::memchr(pName, 0, size_t(pEnd - pName)));
+        if (!pZero)
+            break;
+        CTrackPoint& point = points.emplace_back();
+        point.m_fLatitude = ReadFloat(p);
+        point.m_fLongitude = ReadFloat(p + 4);
+        point.m_fSpeed = ReadFloat(p + 8);
+        point.m_fAltitude = ReadFloat(p + 12);
+        point.m_fCourse = ReadFloat(p + 16);
+        point.m_fHdop = ReadFloat(p + 20);
+        point.m_byHour = p[24];
+        point.m_byMinute = p[25];
+        point.m_bySecond = p[26];
+        if (pZero != pName)
+            point.m_strName = QString::fromLatin1(reinterpret_cast<const char*>(pName), pZero - pName);
+        p = pZero + 1;
+    }
+    return true;
+}
+
+EGpdLoad LoadGpdFile(const QString& strHostPath, CTrackPointList& points)
+{
+    QFile file(strHostPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return EGpdLoad::Unreadable;
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return EGpdLoad::Unreadable;
+    return ReadGpd(data.constData(), size_t(data.size()), points) ? EGpdLoad::Ok : EGpdLoad::Incorrect;
+}
+
+bool OpenTrackFile(const QString& strPath)
+{
+    switch (LoadGpdFile(HostPath(strPath), theApp.m_trackPoints)) {
+    case EGpdLoad::Ok:
+        return true;
+    case EGpdLoad::Unreadable:
+        ShowMessage(strPath);
+        return false;
+    case EGpdLoad::Incorrect:
+        ShowMessage(QStringLiteral("Incorrect file"));
+        return false;
+    }
+    return false;
+}
+
+bool WriteGpdFile(const QString& strPath, const CTrackPointList& points)
+{
+    const std::unique_ptr<CBufferedFile> file = CBufferedFile::Create(HostPath(strPath));
+    if (!file) {
+        ShowMessage(QStringLiteral("Error opening:") + strPath);
+        return false;
+    }
+    bool bWritten = file->Write(GpdHeader(uint32_t(points.size()))) != CBufferedFile::EWrite::Failed;
+    std::string record;
+    for (auto it = points.begin(); bWritten && it != points.end(); ++it) {
+        record.clear();
+        it->AppendRecord(record);
+        bWritten = file->Write(record) != CBufferedFile::EWrite::Failed;
+    }
+    if (file->Close() == CBufferedFile::EWrite::Failed)
+        bWritten = false;
+    if (!bWritten)
+        ShowMessage(QStringLiteral("Error writing file"));
+    return bWritten;
+}
+
+bool SaveTrackFile(const QString& strPath)
+{
+    if (strPath.indexOf(QStringLiteral(".kml"), 1) >= 0)
+        return WriteKml(strPath, theApp.m_trackPoints, theApp.m_bKmlAltitude != 0);
+    return WriteGpdFile(strPath, theApp.m_trackPoints);
+}
+
+bool WriteLogPoint(CGpsTracker& tracker, const CTrackPoint& point)
+{
+    if (!tracker.m_hLogFile)
+        return false;
+    if (point.WriteTrackPoint(*tracker.m_hLogFile)) {
+        g_bLogWriteErrorShown = false;
+        return true;
+    }
+    if (!g_bLogWriteErrorShown) {
+        g_bLogWriteErrorShown = true;
+        ShowMessage(QStringLiteral("Error writing file"));
+    }
+    return false;
+}
+
+void SetLogBaseOverride(const QString& strBase)
+{
+    g_strLogBaseOverride = strBase;
+}
+
+bool CGpsTracker::StartLog()
+{
+    EndLog();
+    const QString strBase = g_strLogBaseOverride.isEmpty() ? DatedLogBase() : g_strLogBaseOverride;
+    m_strLogBase = strBase;
+    std::unique_ptr<CLogFile> file = CreateLogFile(strBase, m_strLogBase);
+    const std::string header = GpdHeader(0);
+    if (file && !file->WriteRecord(header.data(), header.size())) {
+        // A log without its header could never be read back.
+        QFile::remove(file->HostPath());
+        file.reset();
+    }
+    if (!file) {
+        ShowMessage(QStringLiteral("Kan logfile in \\Storage card\\GPS\\ niet openen"));
+        return false;
+    }
+    m_hLogFile = std::move(file);
+    m_fLastLogCourse = GPD_START_COURSE;
+    m_nSecsSinceLog = 0;
+    m_nLogPoints = 0;
+    g_bLogWriteErrorShown = false;
+    return true;
+}
+
+bool CGpsTracker::EndLog()
+{
+    if (!m_hLogFile)
+        return false;
+    m_hLogFile.reset();
+    WriteKml(m_strLogBase + QStringLiteral(".kml"), theApp.m_trackPoints, theApp.m_bKmlAltitude != 0);
+    return true;
+}

@@ -1,0 +1,182 @@
+#include "track/KmlExport.h"
+
+#include "platform/BufferedFile.h"
+#include "platform/DevicePaths.h"
+#include "platform/MessageHook.h"
+#include "track/XmlText.h"
+
+#include <string>
+
+namespace {
+
+constexpr double KML_SPEED_HEIGHT = 18.152;   // metres of track height per knot
+constexpr double KML_KMH_PER_KNOT = 1.852;
+constexpr int KML_NO_HOUR = 25;
+
+const char KML_HEAD[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+                        "<kml xmlns=\"http://earth.google.com/kml/2.1\">\n<Document>\n<name>";
+const char KML_STYLES[] =
+    "<description>GpsTrack collected with Wayfen on mobile. </description>\n"
+    "<Style id=\"yellowLineGreenPoly\"><LineStyle><color>7f00ffff</color><width>4</width>"
+    "</LineStyle><PolyStyle><color>7f00ff00</color></PolyStyle></Style>\n"
+    "<Style id=\"yellowLineBluePoly\"><LineStyle><color>7f00ffff</color><width>4</width>"
+    "</LineStyle><PolyStyle><color>7f0000ff</color></PolyStyle></Style>\n";
+const char KML_STYLE_SPEED[] = "<styleUrl>#yellowLineGreenPoly</styleUrl>\n";
+const char KML_STYLE_ALTITUDE[] = "<styleUrl>#yellowLineBluePoly</styleUrl>\n";
+const char KML_LINE_HEAD[] = "<LineString><extrude>1</extrude><tessellate>1</tessellate>"
+                             "<altitudeMode>absolute</altitudeMode>\n<coordinates>\n";
+const char KML_TRACK_END[] = "</coordinates></LineString></Placemark>";
+const char KML_LOOK_AT_END[] = "<range>1000.00</range><tilt>66.66</tilt>\n"
+                               "<heading>5.164</heading></LookAt>"
+                               "<styleUrl>#msn_ylw-pushpin_copy1</styleUrl>\n";
+const char KML_END[] = "</Document></kml>\n";
+
+// Writes the document piece by piece. A piece reaches the buffered file in
+// one call; a failing write is reported once until a write succeeds again.
+class CKmlDocument
+{
+public:
+    CKmlDocument(CBufferedFile& file, bool bKmlAltitude)
+        : m_file(file)
+        , m_bKmlAltitude(bKmlAltitude)
+    {
+    }
+
+    void Write(const QString& strPath, const CTrackPointList& points);
+
+private:
+    void WriteKmlText();
+    void Report(CBufferedFile::EWrite result);
+    void TrackHead();
+    void Pushpin(const CTrackPoint& point);
+
+    CBufferedFile& m_file;
+    bool m_bKmlAltitude;
+    bool m_bWriteErrorShown = false;
+    int m_nTrack = 0;
+    std::string m_piece;
+};
+
+void CKmlDocument::Report(CBufferedFile::EWrite result)
+{
+    if (result == CBufferedFile::EWrite::Written) {
+        m_bWriteErrorShown = false;
+    } else if (result == CBufferedFile::EWrite::Failed && !m_bWriteErrorShown) {
+        m_bWriteErrorShown = true;
+        ShowMessage(QStringLiteral("Error writing file"));
+    }
+}
+
+void CKmlDocument::WriteKmlText()
+{
+    Report(m_file.Write(m_piece));
+    m_piece.clear();
+}
+
+void CKmlDocument::TrackHead()
+{
+    m_piece += "<Placemark><name>Track";
+    AppendInt(m_piece, ++m_nTrack);
+    m_piece += "</name><description> </description>";
+    m_piece += m_bKmlAltitude ? KML_STYLE_SPEED : KML_STYLE_ALTITUDE;
+    m_piece += KML_LINE_HEAD;
+    WriteKmlText();
+}
+
+void CKmlDocument::Pushpin(const CTrackPoint& point)
+{
+    const double dSpeed = point.m_fSpeed;
+    m_piece += "<Placemark><name>";
+    AppendXmlText(m_piece, point.m_strName);
+    m_piece += ' ';
+    AppendInt(m_piece, point.m_byHour);
+    m_piece += ':';
+    AppendInt(m_piece, point.m_byMinute, true);
+    m_piece += "</name>\n<description>";
+    AppendInt(m_piece, point.m_byHour);
+    m_piece += ':';
+    AppendInt(m_piece, point.m_byMinute, true);
+    m_piece += ' ';
+    AppendXmlText(m_piece, point.m_strName);
+    m_piece += "  Speed:";
+    AppendFixed(m_piece, dSpeed);
+    m_piece += " knots = ";
+    AppendFixed(m_piece, dSpeed * KML_KMH_PER_KNOT);
+    m_piece += " kmh</description>\n";
+    WriteKmlText();
+
+    m_piece += "<LookAt><longitude>";
+    AppendFixed(m_piece, point.m_fLongitude);
+    m_piece += "</longitude><latitude>";
+    AppendFixed(m_piece, point.m_fLatitude);
+    m_piece += "</latitude><altitude>";
+    AppendFixed(m_piece, point.m_fAltitude);
+    m_piece += "</altitude>\n";
+    m_piece += KML_LOOK_AT_END;
+    WriteKmlText();
+
+    m_piece += "<Point><coordinates>";
+    AppendFixed(m_piece, point.m_fLongitude);
+    m_piece += ',';
+    AppendFixed(m_piece, point.m_fLatitude);
+    m_piece += ",0</coordinates></Point></Placemark>";
+    WriteKmlText();
+}
+
+void CKmlDocument::Write(const QString& strPath, const CTrackPointList& points)
+{
+    m_piece += KML_HEAD;
+    AppendXmlText(m_piece, strPath);
+    m_piece += "</name>\n";
+    WriteKmlText();
+    m_piece += KML_STYLES;
+    WriteKmlText();
+    TrackHead();
+
+    // The point where the hour changes ends the old track; the next one
+    // starts the new track.
+    int nHour = points.empty() ? 0 : points.front().m_byHour;
+    for (const CTrackPoint& point : points) {
+        AppendFixed(m_piece, point.m_fLongitude);
+        m_piece += ',';
+        AppendFixed(m_piece, point.m_fLatitude);
+        m_piece += ',';
+        AppendFixed(m_piece, m_bKmlAltitude ? point.m_fSpeed * KML_SPEED_HEIGHT
+                                            : double(point.m_fAltitude));
+        m_piece += '\n';
+        WriteKmlText();
+        if (point.m_byHour != nHour) {
+            m_piece += KML_TRACK_END;
+            WriteKmlText();
+            TrackHead();
+            nHour = point.m_byHour;
+        }
+    }
+    m_piece += KML_TRACK_END;
+    WriteKmlText();
+
+    int nPinHour = KML_NO_HOUR;
+    for (const CTrackPoint& point : points) {
+        if (point.m_strName.isEmpty() && point.m_byHour == nPinHour)
+            continue;
+        nPinHour = point.m_byHour;
+        Pushpin(point);
+    }
+
+    m_piece += KML_END;
+    WriteKmlText();
+    Report(m_file.Close());
+}
+
+}
+
+bool WriteKml(const QString& strPath, const CTrackPointList& points, bool bKmlAltitude)
+{
+    const std::unique_ptr<CBufferedFile> file = CBufferedFile::Create(HostPath(strPath));
+    if (!file) {
+        ShowMessage(QStringLiteral("Error opening:") + strPath);
+        return false;
+    }
+    CKmlDocument(*file, bKmlAltitude).Write(strPath, points);
+    return true;
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "track/CTrackPoint.h"
+
+#include <QString>
+
+// Writes the points as a KML 2.1 document at a path in the program's form
+// (the path is also the document's name): the track as line strings, a new
+// one on each change of hour, then pushpins for named points and the first
+// point of each hour. The third coordinate is the altitude, or the speed
+// scaled when bKmlAltitude is set. False only when the file cannot be
+// created ("Error opening:" and the path); write failures show "Error
+// writing file" once per run of failing writes and leave the document short.
+bool WriteKml(const QString& strPath, const CTrackPointList& points, bool bKmlAltitude);
