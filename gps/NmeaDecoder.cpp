@@ -280,12 +280,13 @@ uint32_t CGpsTracker::DecodeField(QStringView field, int nCode)
         int32_t aTime[3];
         if (!ScanTriple(field, aTime))
             return 0;
-        int32_t nHour = aTime[0] + theApp.m_nUtcCorrection;
+        // Wide enough for any stored correction; one step either way only.
+        int64_t nHour = int64_t{aTime[0]} + theApp.m_nUtcCorrection;
         if (nHour < 0)
             nHour += 24;
         if (nHour > 23)
             nHour -= 24;
-        m_nHour = nHour;
+        m_nHour = static_cast<int32_t>(nHour);
         m_nMinute = aTime[1];
         m_nSecond = aTime[2];
         return UPD_TIME;

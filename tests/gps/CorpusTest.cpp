@@ -87,10 +87,12 @@ TEST_F(CorpusTest, EveryCaptureDecodesWithValuesInRange)
             if (!HasValidChecksum(line))
                 continue;
             SCOPED_TRACE(line.trimmed().toStdString());
-            if (nFlags & UPD_LATITUDE)
+            if (nFlags & UPD_LATITUDE) {
                 EXPECT_LT(std::fabs(tracker.m_fLatitude), 90.001f);
-            if (nFlags & UPD_LONGITUDE)
+            }
+            if (nFlags & UPD_LONGITUDE) {
                 EXPECT_LT(std::fabs(tracker.m_fLongitude), 180.001f);
+            }
             if (nFlags & UPD_TIME) {
                 EXPECT_GE(tracker.m_nHour, 0);
                 EXPECT_LE(tracker.m_nHour, 23);
@@ -108,8 +110,9 @@ TEST_F(CorpusTest, EveryCaptureDecodesWithValuesInRange)
                 EXPECT_GE(tracker.m_nYear, 2000);
                 EXPECT_LE(tracker.m_nYear, 2099);
             }
-            if (nFlags & UPD_ALTITUDE)
+            if (nFlags & UPD_ALTITUDE) {
                 EXPECT_LE(tracker.m_fAltitude, 10000.0f);
+            }
             EXPECT_GE(tracker.m_nGsvMessage, 0);
         }
         EXPECT_GT(nFixes, 0);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
@@ -114,6 +115,13 @@ TEST_F(NmeaDecoderTest, UtcCorrectionIsOneStepAndLeavesDate)
     EXPECT_EQ(m_tracker.m_nMinute, 30);
     EXPECT_EQ(m_tracker.m_nDay, 23);
     EXPECT_EQ(m_tracker.m_nMonth, 3);
+
+    // A correction far outside the offered range is still one step.
+    theApp.m_nUtcCorrection = 30;
+    Decode(QStringLiteral("$GPGGA,233000"));
+    EXPECT_EQ(m_tracker.m_nHour, 29);
+    theApp.m_nUtcCorrection = INT32_MAX;
+    EXPECT_EQ(Decode(QStringLiteral("$GPGGA,233000")), UPD_TIME);
 }
 
 TEST_F(NmeaDecoderTest, TimeAndDateNeedAllThreeNumbers)

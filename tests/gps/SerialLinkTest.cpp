@@ -177,15 +177,16 @@ TEST_F(SerialLinkTest, VanishedDeviceReadsNothingAndDoesNotBlock)
     m_tracker.PollPort();
     EXPECT_EQ(m_tracker.m_nSecsSinceLog, nSecs + 2);
     EXPECT_EQ(m_tracker.m_nUpdateFlags, 0u);
-    EXPECT_EQ(m_tracker.m_nLineLen, 14);
+    EXPECT_EQ(m_tracker.m_nLineLen, 13);
 }
 
 TEST(SerialLinkFailures, MissingDeviceShowsNameAsTypedAndLeavesNoPort)
 {
     CPseudoTerminal pty;
     CGpsTracker tracker;
-    if (pty.IsValid())
+    if (pty.IsValid()) {
         ASSERT_TRUE(tracker.OpenPort(pty.SlavePath(), 9600));
+    }
     CMessageCapture capture;
     EXPECT_FALSE(tracker.OpenPort(QStringLiteral("COM99:"), 9600));
     EXPECT_FALSE(tracker.m_hPort);
