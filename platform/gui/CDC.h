@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPen>
+#include <QPolygon>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -56,11 +57,19 @@ public:
 // values beyond int's range saturate instead of overflowing.
 int TruncToInt(double dValue);
 
-// The context over a QPainter, for windows and off-screen images.
+// The context over a QPainter, for windows and off-screen images. Connected
+// LineTo calls are collected and drawn as one polyline when anything else
+// happens, at Flush or at destruction, so long tracks paint quickly; destroy
+// the context (or Flush) before ending the painter.
 class CPaintDC : public CDC
 {
 public:
     explicit CPaintDC(QPainter& painter);
+    ~CPaintDC() override;
+    CPaintDC(const CPaintDC&) = delete;
+    CPaintDC& operator=(const CPaintDC&) = delete;
+
+    void Flush();
 
     QPen SelectPen(const QPen& pen) override;
     QFont SelectFont(const QFont& font) override;
@@ -81,4 +90,5 @@ private:
     QColor m_textColor = Qt::black;
     QColor m_bkColor = Qt::white;
     QPoint m_pos;
+    QPolygon m_polyline;    // lines drawn since the last flush, joined end to start
 };

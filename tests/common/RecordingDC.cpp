@@ -124,7 +124,9 @@ std::vector<CRecordingDC::Call> CRecordingDC::CallsOf(const QString& strOp) cons
 
 const QImage& CRecordingDC::Image()
 {
-    if (m_painter.isActive())
+    if (m_painter.isActive()) {
+        m_dc.Flush();
         m_painter.end();
+    }
     return m_image;
 }
