@@ -171,6 +171,8 @@ int CliRecord(int argc, char** argv)
         std::printf("%zu points stored in %s.gpd\n", theApp.m_trackPoints.size(),
                     qPrintable(tracker.m_strLogBase));
         tracker.EndLog();
+    } else {
+        std::fprintf(stderr, "veltrip-cli record: cannot create %s.gpd\n", argv[i + 1]);
     }
     SetLogBaseOverride(QString());
     SetMessageHook(previous);
