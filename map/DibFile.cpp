@@ -203,12 +203,12 @@ EDibResult ReadHeaders(const uint8_t* p, size_t nSize, CDibLayout& dib, CDibInfo
     return DIB_OK;
 }
 
-void ConvertRow(const CDibLayout& dib, const uint8_t* src, uint8_t* dst)
+void ConvertRow(const CDibLayout& dib, const uint8_t* src, uint8_t* dst, size_t nLine)
 {
     const int32_t w = dib.nWidth;
     switch (dib.layout) {
     case LAYOUT_COPY:
-        std::memcpy(dst, src, size_t(dib.nStride));
+        std::memcpy(dst, src, std::min(size_t(dib.nStride), nLine));
         break;
     case LAYOUT_NIBBLES:
         for (int32_t x = 0; x < w; ++x)
@@ -271,7 +271,7 @@ EDibResult DecodeDib(const uint8_t* pbyFile, size_t nSize, QImage* pDib, CDibInf
     } else {
         for (int32_t y = 0; y < dib.nRows; ++y) {
             const int32_t nRow = dib.bTopDown ? y : dib.nRows - 1 - y;
-            ConvertRow(dib, pbyPixels + uint64_t(y) * dib.nStride, pbyBits + nRow * nLine);
+            ConvertRow(dib, pbyPixels + uint64_t(y) * dib.nStride, pbyBits + nRow * nLine, size_t(nLine));
         }
     }
     *pDib = std::move(image);
