@@ -40,11 +40,14 @@ bool CLogFile::WriteRecord(const char* pData, size_t nLength)
             break;
         nDone += static_cast<size_t>(n);
     }
-    if (nDone == nLength && ::fdatasync(m_hFile) == 0) {
-        m_nSize += static_cast<int64_t>(nLength);
+    const int64_t nNewSize = m_nSize + static_cast<int64_t>(nLength);
+    // A tail left by a failed write that could not be cut off is cut now.
+    if (nDone == nLength && (!m_bTail || ::ftruncate(m_hFile, static_cast<off_t>(nNewSize)) == 0)
+        && ::fdatasync(m_hFile) == 0) {
+        m_nSize = nNewSize;
+        m_bTail = false;
         return true;
     }
-    if (::ftruncate(m_hFile, static_cast<off_t>(m_nSize)) == 0)
-        ::fdatasync(m_hFile);
+    m_bTail = ::ftruncate(m_hFile, static_cast<off_t>(m_nSize)) != 0 || ::fdatasync(m_hFile) != 0;
     return false;
 }

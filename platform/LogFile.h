@@ -30,6 +30,7 @@ private:
     CLogFile(int hFile, QString strHostPath);
 
     int m_hFile;
-    int64_t m_nSize = 0;
+    int64_t m_nSize = 0;    // bytes of whole records
+    bool m_bTail = false;   // bytes beyond m_nSize may still be on the file
     QString m_strHostPath;
 };
