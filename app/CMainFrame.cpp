@@ -11,6 +11,7 @@
 #include "map/Viewport.h"
 #include "platform/MessageHook.h"
 #include "track/GpdFile.h"
+#include "track/GpxExport.h"
 #include "track/Placemark.h"
 #include "track/Recording.h"
 
@@ -265,7 +266,12 @@ void CMainFrame::SetViewType(int nViewType)
 void CMainFrame::OnFileSave()
 {
     const QString strPath = PromptSaveTrack(this);
-    if (!strPath.isEmpty())
+    if (strPath.isEmpty())
+        return;
+    // GPX, offered beside GPD and KML, is chosen by its extension alone.
+    if (strPath.endsWith(QLatin1String(".gpx")))
+        WriteGpx(strPath, theApp.m_trackPoints);
+    else
         SaveTrackFile(strPath);
 }
 

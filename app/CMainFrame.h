@@ -40,9 +40,11 @@ public:
     // One timer tick; ids other than the frame's timer are ignored.
     void OnTimer(int nIdEvent);
 
+    // The menu outlives the soft key that shows it.
+    QMenu m_menu;
     CDisplayWnd m_wndView;
     QToolBar m_wndCommandBar;
-    QMenu m_menu;
+    int m_nTimer = 0;   // Qt's id of the one-second timer
 
 protected:
     void timerEvent(QTimerEvent* pEvent) override;
@@ -59,6 +61,4 @@ private:
     void OnGpsSetup();
     void OnSetPlacemark();
     void OnLoadMap();
-
-    int m_nTimer = 0;
 };

@@ -28,6 +28,7 @@ public:
     bool UpdateData(bool bSaveAndValidate);
     // OK: validate, store in theApp and the settings, close.
     void OnOK();
+    void accept() override;
 
     QString m_strPort = QStringLiteral("COM4:");
     QString m_strBaud = QStringLiteral("9600");
@@ -44,9 +45,6 @@ public:
     QRadioButton m_radioKmh;
     QLineEdit m_editUtc;
     QLineEdit m_editDilution;
-
-protected:
-    void accept() override;
 
 private:
     QButtonGroup m_groupKml;

@@ -7,8 +7,9 @@ CTrackerApp theApp;
 namespace {
 
 // The fonts are given as cell heights in pixels; the face that stands in for
-// "MS Sans Serif" draws taller than its pixel size, so pick the largest pixel
-// size whose measured height still fits.
+// "MS Sans Serif" may draw taller or shorter than its pixel size, so pick the
+// largest pixel size whose measured height still fits, searching down from
+// twice the cell height.
 QFont MakeFont(int nCellHeight)
 {
     QFont font(QStringLiteral("MS Sans Serif"));
@@ -16,7 +17,7 @@ QFont MakeFont(int nCellHeight)
     font.setItalic(false);
     font.setUnderline(false);
     font.setStrikeOut(false);
-    int nPixels = nCellHeight;
+    int nPixels = nCellHeight * 2;
     font.setPixelSize(nPixels);
     while (nPixels > 1 && QFontMetrics(font).height() > nCellHeight)
         font.setPixelSize(--nPixels);

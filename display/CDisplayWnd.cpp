@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <cstdio>
 
 namespace {
 
@@ -61,10 +62,13 @@ void CDisplayWnd::Paint(CDC* pDC)
         Invalidate(true);
     }
 
-    const QString strStatus = QString::asprintf(
-        "Pnt:%d Sec:%2d Sats:%d Dltn:%.1f Zm:%.1f %s", int(theApp.m_trackPoints.size()),
-        tracker.m_nSecsSinceLog, tracker.m_nSatsUsed, double(tracker.m_fHdop), m_pMap ? m_pMap->m_zoom : 0.0,
-        (tracker.m_bRmcValid && tracker.m_nFixQuality) ? "OK      " : "No signal");
+    // The C library rounds exact halves as the handheld did (1.25 gives 1.2).
+    char szStatus[160];
+    std::snprintf(szStatus, sizeof szStatus, "Pnt:%d Sec:%2d Sats:%d Dltn:%.1f Zm:%.1f %s",
+                  int(theApp.m_trackPoints.size()), tracker.m_nSecsSinceLog, tracker.m_nSatsUsed,
+                  double(tracker.m_fHdop), m_pMap ? m_pMap->m_zoom : 0.0,
+                  (tracker.m_bRmcValid && tracker.m_nFixQuality) ? "OK      " : "No signal");
+    const QString strStatus = QString::fromLatin1(szStatus);
     pDC->SetTextColor(CLR_BLACK);
     QRect rcStatus(DISPLAY_TEXT_X, rc.bottom() + 1 - DISPLAY_STATUS_STRIP, 0, 0);
     pDC->DrawText(strStatus, rcStatus, DT_LEFT | DT_TOP | DT_NOCLIP);

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "tools/sim/CPseudoTerminal.h"
+
+#include <QDialog>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <deque>
+#include <functional>
+
+class QWidget;
+
+// Puts theApp back to a fresh start: default settings, view 1, no points, no
+// log, no port, no map.
+void ResetApp();
+
+// A receiver on a pseudo-terminal that theApp.m_tracker can open.
+class CTestReceiver
+{
+public:
+    CTestReceiver();
+    // Sends one second of a moving fix (RMC, GGA, GSA, GSV).
+    void SendFix();
+
+    CPseudoTerminal m_pty;
+};
+
+// Answers the modal windows the code under test opens, in order: each new
+// one goes to the next handler. One more than expected is rejected and
+// counted, so a test fails instead of hanging.
+class CModalDriver : public QObject
+{
+public:
+    using Handler = std::function<void(QDialog* pDialog)>;
+
+    CModalDriver();
+    void Then(Handler handler) { m_handlers.push_back(std::move(handler)); }
+
+    QStringList m_boxTexts;   // texts of the message boxes seen, in order
+    int m_nDialogs = 0;       // windows handled
+    int m_nUnexpected = 0;
+
+private:
+    void Poll();
+
+    QTimer m_timer;
+    QPointer<QDialog> m_pCurrent;
+    std::deque<Handler> m_handlers;
+};
+
+// Handlers for the common cases.
+void PressOk(QDialog* pDialog);
+void PressCancel(QDialog* pDialog);
+
+// Counts the paint events a widget receives.
+class CPaintCounter : public QObject
+{
+public:
+    explicit CPaintCounter(QWidget* pWidget);
+    bool eventFilter(QObject* pObject, QEvent* pEvent) override;
+    int m_nPaints = 0;
+};
+
+// Lets pending events, paints included, run.
+void ProcessEvents();

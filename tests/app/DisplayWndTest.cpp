@@ -1,0 +1,135 @@
+// The display window: date line, view dispatch with its fallback, status
+// line, and the stylus.
+#include "app/CTrackerApp.h"
+#include "display/CDisplayWnd.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/common/RecordingDC.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class DisplayWndTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ResetApp();
+        m_wnd.resize(240, 268);
+    }
+    void TearDown() override { ResetApp(); }
+
+    const CRecordingDC::Call* Paint(CRecordingDC& dc, const QString& strText)
+    {
+        m_wnd.Paint(&dc);
+        return dc.FindText(strText);
+    }
+
+    CDisplayWnd m_wnd;
+};
+
+TEST_F(DisplayWndTest, EmptyStateShowsZerosInGreyAndNoSignal)
+{
+    CRecordingDC dc(240, 268);
+    const CRecordingDC::Call* pDate = Paint(dc, "00-00-   0");
+    ASSERT_NE(pDate, nullptr) << dc.Texts().join('|').toStdString();
+    EXPECT_EQ(pDate->rc.topLeft(), QPoint(6, 1));
+    EXPECT_EQ(pDate->textColor, QColor(128, 128, 128));
+
+    const CRecordingDC::Call* pStatus = dc.FindText("Pnt:0 Sec: 0 Sats:0 Dltn:0.0 Zm:0.0 No signal");
+    ASSERT_NE(pStatus, nullptr);
+    EXPECT_EQ(pStatus->rc.topLeft(), QPoint(6, 268 - 14));
+    EXPECT_EQ(pStatus->textColor, QColor(0, 0, 0));
+    // The status line is drawn last, in the same font as the date line.
+    EXPECT_EQ(dc.Texts().last(), pStatus->strText);
+    EXPECT_EQ(pStatus->font, pDate->font);
+}
+
+TEST_F(DisplayWndTest, FreshDateIsBlackAndStatusShowsTheFix)
+{
+    CGpsTracker& tracker = theApp.m_tracker;
+    tracker.m_nDay = 7;
+    tracker.m_nMonth = 12;
+    tracker.m_nYear = 2026;
+    tracker.m_nUpdateFlags = UPD_DATE;
+    tracker.m_nSecsSinceLog = 17;
+    tracker.m_nSatsUsed = 8;
+    tracker.m_fHdop = 1.25f;
+    tracker.m_bRmcValid = 1;
+    tracker.m_nFixQuality = 1;
+    theApp.m_trackPoints.resize(3);
+    CMapBitmap map;
+    m_wnd.m_pMap = &map;
+    theApp.m_nViewType = 2;
+
+    CRecordingDC dc(240, 268);
+    const CRecordingDC::Call* pDate = Paint(dc, "07-12-2026");
+    ASSERT_NE(pDate, nullptr);
+    EXPECT_EQ(pDate->textColor, QColor(0, 0, 0));
+    EXPECT_NE(dc.FindText("Pnt:3 Sec:17 Sats:8 Dltn:1.2 Zm:1.0 OK      "), nullptr) << dc.Texts().join('|').toStdString();
+    m_wnd.m_pMap = nullptr;
+}
+
+TEST_F(DisplayWndTest, ViewTypesWithoutAViewFallBackToGpsData)
+{
+    for (int nView : {5, 0, 6, -1, 9}) {
+        theApp.m_nViewType = nView;
+        m_wnd.m_bErase = false;
+        CRecordingDC dc(240, 268);
+        m_wnd.Paint(&dc);
+        EXPECT_EQ(theApp.m_nViewType, 1) << nView;
+        EXPECT_TRUE(m_wnd.m_bErase) << nView;
+        // Only the date and status lines in this paint.
+        EXPECT_EQ(dc.Texts().size(), 2) << nView;
+    }
+    for (int nView = 1; nView <= 4; ++nView) {
+        theApp.m_nViewType = nView;
+        m_wnd.m_bErase = false;
+        CRecordingDC dc(240, 268);
+        m_wnd.Paint(&dc);
+        EXPECT_EQ(theApp.m_nViewType, nView);
+        EXPECT_FALSE(m_wnd.m_bErase);
+    }
+}
+
+TEST_F(DisplayWndTest, StatusLineOfAFourteenPixelWindowIsAtTheTop)
+{
+    m_wnd.resize(240, 14);
+    CRecordingDC dc(240, 14);
+    m_wnd.Paint(&dc);
+    const QStringList texts = dc.Texts();
+    const CRecordingDC::Call* pStatus = dc.FindText(texts.last());
+    ASSERT_NE(pStatus, nullptr);
+    EXPECT_EQ(pStatus->rc.top(), 0);
+}
+
+// Left-button presses are the stylus: a tap outside the map view cycles the
+// views and repaints with erasing.
+TEST_F(DisplayWndTest, StylusTapCyclesTheViews)
+{
+    m_wnd.show();
+    ProcessEvents();
+    theApp.m_nViewType = 1;
+    m_wnd.m_bErase = false;
+    QTest::mouseClick(&m_wnd, Qt::LeftButton, {}, QPoint(100, 150));
+    EXPECT_EQ(theApp.m_nViewType, 2);
+    EXPECT_TRUE(m_wnd.m_bErase);
+    EXPECT_EQ(m_wnd.m_bStylusDown, 0);
+
+    QTest::mouseClick(&m_wnd, Qt::RightButton, {}, QPoint(100, 150));
+    EXPECT_EQ(theApp.m_nViewType, 2);
+
+    QTest::mousePress(&m_wnd, Qt::LeftButton, {}, QPoint(10, 60));
+    EXPECT_EQ(m_wnd.m_bStylusDown, 1);
+    EXPECT_EQ(m_wnd.m_downX, 10);
+    EXPECT_EQ(m_wnd.m_downY, 60);
+    m_wnd.OnMouseMove(25, 40);
+    EXPECT_EQ(m_wnd.m_dragX, 15);
+    EXPECT_EQ(m_wnd.m_dragY, -20);
+    QTest::mouseRelease(&m_wnd, Qt::LeftButton, {}, QPoint(25, 40));
+    EXPECT_EQ(theApp.m_nViewType, 3);
+    EXPECT_EQ(m_wnd.m_dragX, 0);
+}
+
+}

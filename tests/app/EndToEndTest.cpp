@@ -1,0 +1,139 @@
+// veltrip and veltrip-sim as a user runs them, on a virtual X display: a log
+// with points appears, the window paints, and SIGTERM ends the log with its
+// KML copy.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+
+namespace {
+
+const QString BIN_DIR = QStringLiteral(VELTRIP_BINARY_DIR);
+
+// A child process that is killed if the test ends early.
+class CChild : public QProcess
+{
+public:
+    ~CChild() override
+    {
+        if (state() != QProcess::NotRunning) {
+            kill();
+            waitForFinished(2000);
+        }
+    }
+};
+
+bool WaitFor(const std::function<bool()>& fnDone, int nMilliseconds)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!fnDone()) {
+        if (clock.elapsed() > nMilliseconds)
+            return false;
+        QThread::msleep(100);
+    }
+    return true;
+}
+
+QFileInfoList Logs(const QString& strFolder, const QString& strPattern)
+{
+    return QDir(strFolder).entryInfoList({strPattern}, QDir::Files, QDir::Name);
+}
+
+// Pixels of the X screen (an XWD dump that Xvfb keeps in a file) that are not
+// the black root window.
+int LitPixels(const QString& strScreenFile)
+{
+    const QByteArray xwd = [&] {
+        QFile file(strScreenFile);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    if (xwd.size() < 100)
+        return 0;
+    auto field = [&](int n) { return qFromBigEndian<quint32>(xwd.constData() + 4 * n); };
+    const quint32 nHeader = field(0);
+    const quint32 nBitsPerPixel = field(11);
+    const quint32 nColours = field(19);
+    if (nBitsPerPixel != 32)
+        return 0;
+    int nLit = 0;
+    for (qsizetype i = qsizetype(nHeader + nColours * 12); i + 4 <= xwd.size(); i += 4) {
+        if (qFromLittleEndian<quint32>(xwd.constData() + i) & 0x00FFFFFF)
+            ++nLit;
+    }
+    return nLit;
+}
+
+TEST(EndToEndTest, RecordsOnAVirtualDisplayAndEndsTheLogOnSigterm)
+{
+    const QString strXvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    if (strXvfb.isEmpty())
+        GTEST_SKIP() << "Xvfb is not installed (Debian: apt-get install xvfb); end-to-end run skipped";
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString strCard = dir.filePath("card");
+    const QString strGps = strCard + "/GPS";
+    ASSERT_TRUE(QDir().mkpath(strGps));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("run")));
+    QFile::setPermissions(dir.filePath("run"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    CChild xvfb;
+    xvfb.start(strXvfb, {"-displayfd", "1", "-screen", "0", "480x400x24", "-fbdir", dir.path(), "-nolisten", "tcp",
+                         "-br"});
+    ASSERT_TRUE(xvfb.waitForReadyRead(10000)) << "Xvfb did not start";
+    const QString strDisplay = ":" + QString::fromLatin1(xvfb.readAllStandardOutput()).trimmed();
+
+    const QString strLink = dir.filePath("gps");
+    CChild sim;
+    sim.start(BIN_DIR + "/tools/veltrip-sim", {"--link", strLink});
+    ASSERT_TRUE(sim.waitForReadyRead(5000)) << "veltrip-sim did not start";
+    EXPECT_TRUE(sim.readLine().startsWith("/dev/pts/"));
+
+    CChild app;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", strDisplay);
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+    env.insert("XDG_RUNTIME_DIR", dir.filePath("run"));
+    env.insert("VELTRIP_STORAGE_CARD", strCard);
+    env.remove("DBUS_SESSION_BUS_ADDRESS");
+    app.setProcessEnvironment(env);
+    app.start(BIN_DIR + "/app/veltrip", {"--port", strLink, "--baud", "9600"});
+    ASSERT_TRUE(app.waitForStarted(5000));
+
+    // The built-in route turns from the start, so a point is stored every
+    // second once the fix is there.
+    const bool bLogged = WaitFor(
+        [&] {
+            const QFileInfoList logs = Logs(strGps, "GPSLog_*.gpd");
+            return !logs.isEmpty() && logs.first().size() >= 10 + 3 * 28;
+        },
+        12000);
+    ASSERT_TRUE(bLogged) << "no log with points; veltrip said: " << app.readAllStandardError().toStdString();
+    EXPECT_EQ(app.state(), QProcess::Running);
+    EXPECT_GT(LitPixels(dir.filePath("Xvfb_screen0")), 20000) << "the window did not paint";
+
+    ::kill(pid_t(app.processId()), SIGTERM);
+    ASSERT_TRUE(app.waitForFinished(10000));
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitCode(), 0) << app.readAllStandardError().toStdString();
+
+    const QFileInfoList gpd = Logs(strGps, "GPSLog_*.gpd");
+    const QFileInfoList kml = Logs(strGps, "GPSLog_*.kml");
+    ASSERT_EQ(gpd.size(), 1);
+    ASSERT_EQ(kml.size(), 1);
+    EXPECT_EQ(kml.first().completeBaseName(), gpd.first().completeBaseName());
+    EXPECT_EQ((gpd.first().size() - 10) % 28, 0);
+    EXPECT_GT(kml.first().size(), 200);
+}
+
+}

@@ -1,0 +1,276 @@
+// The main frame: menu tree and soft keys, command states, the timer tick.
+#include "app/CMainFrame.h"
+#include "app/CTrackerApp.h"
+#include "app/Resource.h"
+#include "platform/DevicePaths.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/common/TestSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QToolButton>
+#include <stdexcept>
+
+namespace {
+
+class FrameTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ResetApp();
+        ASSERT_TRUE(m_frame.Create());
+        // The tests run the ticks themselves.
+        m_frame.killTimer(m_frame.m_nTimer);
+    }
+    void TearDown() override { ResetApp(); }
+
+    // The action of a command in the menu tree.
+    QAction* Action(int nId)
+    {
+        for (QAction* pPopup : m_frame.m_menu.actions()) {
+            for (QAction* pAction : pPopup->menu()->actions()) {
+                if (pAction->data().toInt() == nId)
+                    return pAction;
+            }
+        }
+        return nullptr;
+    }
+
+    // Opens every popup, as the user would, so the states are worked out.
+    void OpenMenus()
+    {
+        for (QAction* pPopup : m_frame.m_menu.actions())
+            emit pPopup->menu()->aboutToShow();
+    }
+
+    CMainFrame m_frame;
+};
+
+TEST_F(FrameTest, MenuTreeAndSoftKeys)
+{
+    QStringList tree;
+    for (QAction* pPopup : m_frame.m_menu.actions()) {
+        for (QAction* pAction : pPopup->menu()->actions()) {
+            tree << (pAction->isSeparator() ? pPopup->text() + QStringLiteral("|-")
+                                            : QStringLiteral("%1|%2|%3").arg(pPopup->text(), pAction->text())
+                                                  .arg(pAction->data().toInt()));
+        }
+    }
+    const QStringList expected = {
+        "File|Save|57603",       "File|Open|57601",          "File|Quit|57665",
+        "View|GPS data|32789",   "View|GPS Status|32795",    "View|Kompass|32794",
+        "View|Track|32793",      "View|Map|32792",           "Tools|About|57664",
+        "Tools|GPS Setup|32784", "Tools|Start Log|32785",    "Tools|End log|32786",
+        "Tools|-",               "Tools|Set placemark|32788", "Tools|Load map|32796",
+    };
+    EXPECT_EQ(tree, expected);
+
+    // Two soft keys at the bottom: "New" on the left, "Menu" on the right.
+    EXPECT_EQ(m_frame.toolBarArea(&m_frame.m_wndCommandBar), Qt::BottomToolBarArea);
+    const QList<QAction*> keys = m_frame.m_wndCommandBar.actions();
+    ASSERT_EQ(keys.size(), 3);
+    EXPECT_EQ(keys.first()->text(), "New");
+    auto* pMenuKey = m_frame.m_wndCommandBar.findChild<QToolButton*>(QStringLiteral("MenuKey"));
+    ASSERT_NE(pMenuKey, nullptr);
+    EXPECT_EQ(pMenuKey->text(), "Menu");
+    EXPECT_EQ(pMenuKey->menu(), &m_frame.m_menu);
+    EXPECT_EQ(m_frame.windowTitle(), "veltrip");
+    EXPECT_EQ(m_frame.centralWidget(), &m_frame.m_wndView);
+}
+
+TEST_F(FrameTest, NewSoftKeyDoesNothing)
+{
+    CMessageCapture capture;
+    theApp.m_nViewType = 2;
+    EXPECT_FALSE(m_frame.OnCommand(ID_FILE_NEW));
+    m_frame.m_wndCommandBar.actions().first()->trigger();
+    EXPECT_EQ(theApp.m_nViewType, 2);
+    EXPECT_FALSE(m_frame.m_wndView.m_bErase);
+    EXPECT_TRUE(capture.m_messages.isEmpty());
+}
+
+TEST_F(FrameTest, LogCommandsFollowTheOpenLog)
+{
+    OpenMenus();
+    EXPECT_TRUE(Action(ID_START_LOG)->isEnabled());
+    EXPECT_FALSE(Action(ID_END_LOG)->isEnabled());
+    EXPECT_FALSE(Action(ID_SET_PLACEMARK)->isEnabled());
+    EXPECT_TRUE(Action(ID_FILE_SAVE)->isEnabled());
+    EXPECT_TRUE(Action(ID_FILE_OPEN)->isEnabled());
+    EXPECT_TRUE(Action(ID_LOAD_MAP)->isEnabled());
+
+    ASSERT_TRUE(m_frame.OnCommand(ID_START_LOG));
+    ASSERT_NE(theApp.m_tracker.m_hLogFile, nullptr);
+    OpenMenus();
+    EXPECT_FALSE(Action(ID_START_LOG)->isEnabled());
+    EXPECT_TRUE(Action(ID_END_LOG)->isEnabled());
+    EXPECT_TRUE(Action(ID_SET_PLACEMARK)->isEnabled());
+
+    ASSERT_TRUE(m_frame.OnCommand(ID_END_LOG));
+    EXPECT_EQ(theApp.m_tracker.m_hLogFile, nullptr);
+    OpenMenus();
+    EXPECT_TRUE(Action(ID_START_LOG)->isEnabled());
+    EXPECT_FALSE(Action(ID_END_LOG)->isEnabled());
+}
+
+TEST_F(FrameTest, CheckMarkFollowsTheViewButNeverTheMap)
+{
+    const int viewIds[] = {ID_VIEW_GPSDATA, ID_VIEW_COMPASS, ID_VIEW_TRACK, ID_VIEW_GPSSTATUS};
+    for (int nView = 1; nView <= 5; ++nView) {
+        theApp.m_nViewType = nView;
+        OpenMenus();
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(Action(viewIds[i])->isChecked(), nView == i + 1) << "view " << nView;
+        EXPECT_FALSE(Action(ID_VIEW_MAP)->isChecked());
+        EXPECT_TRUE(Action(ID_VIEW_MAP)->isEnabled());
+    }
+}
+
+TEST_F(FrameTest, ViewCommandsSelectTheViewAndErase)
+{
+    const std::pair<int, int> commands[] = {
+        {ID_VIEW_COMPASS, 2}, {ID_VIEW_TRACK, 3}, {ID_VIEW_GPSSTATUS, 4}, {ID_VIEW_GPSDATA, 1}};
+    for (const auto& [nId, nView] : commands) {
+        m_frame.m_wndView.m_bErase = false;
+        Action(nId)->trigger();
+        EXPECT_EQ(theApp.m_nViewType, nView);
+        EXPECT_TRUE(m_frame.m_wndView.m_bErase);
+    }
+}
+
+TEST_F(FrameTest, ViewMapWithoutMapAsksForOne)
+{
+    CMessageCapture capture;
+    theApp.m_nViewType = 2;
+    EXPECT_TRUE(m_frame.OnCommand(ID_VIEW_MAP));
+    EXPECT_EQ(capture.m_messages, QStringList{"Eerst map inlezen! Tools, Load map"});
+    EXPECT_EQ(theApp.m_nViewType, 2);
+}
+
+TEST(FrameTimerTest, TicksEverySecond)
+{
+    ResetApp();
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create());
+    QElapsedTimer clock;
+    clock.start();
+    while (theApp.m_tracker.m_nSecsSinceLog == 0 && clock.elapsed() < 3000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    EXPECT_EQ(theApp.m_tracker.m_nSecsSinceLog, 1);
+    EXPECT_GE(clock.elapsed(), 900);
+}
+
+TEST_F(FrameTest, TickPollsOnceAndClearsItsGuard)
+{
+    CGpsTracker& tracker = theApp.m_tracker;
+    m_frame.OnTimer(TIMER_ID);
+    EXPECT_EQ(tracker.m_nSecsSinceLog, 1);
+    EXPECT_FALSE(g_bTimerBusy);
+
+    // Another timer's id, or a tick already running: nothing at all.
+    m_frame.OnTimer(TIMER_ID + 1);
+    g_bTimerBusy = true;
+    m_frame.OnTimer(TIMER_ID);
+    g_bTimerBusy = false;
+    EXPECT_EQ(tracker.m_nSecsSinceLog, 1);
+}
+
+TEST_F(FrameTest, WithoutFixOnlyTheGpsDataViewRepaints)
+{
+    m_frame.show();
+    ProcessEvents();
+    CPaintCounter paints(&m_frame.m_wndView);
+    const int expected[] = {0, 1, 0, 0, 0, 0};
+    for (int nView = 1; nView <= 5; ++nView) {
+        theApp.m_nViewType = nView;
+        paints.m_nPaints = 0;
+        m_frame.OnTimer(TIMER_ID);
+        EXPECT_FALSE(m_frame.m_wndView.m_bErase) << "view " << nView;
+        ProcessEvents();
+        EXPECT_EQ(paints.m_nPaints, expected[nView]) << "view " << nView;
+    }
+}
+
+TEST_F(FrameTest, WithFixEveryViewRepaintsAndOnlyTrackErases)
+{
+    CTestReceiver receiver;
+    CMessageCapture capture;
+    ASSERT_TRUE(theApp.m_tracker.OpenPort(receiver.m_pty.m_strDevice, 9600));
+    m_frame.show();
+    ProcessEvents();
+    CPaintCounter paints(&m_frame.m_wndView);
+    for (int nView : {1, 2, 3, 4}) {
+        theApp.m_nViewType = nView;
+        paints.m_nPaints = 0;
+        receiver.SendFix();
+        m_frame.OnTimer(TIMER_ID);
+        EXPECT_EQ(theApp.m_tracker.m_nUpdateFlags & (UPD_LATITUDE | UPD_LONGITUDE), UPD_LATITUDE | UPD_LONGITUDE);
+        EXPECT_EQ(m_frame.m_wndView.m_bErase, nView == 3) << "view " << nView;
+        ProcessEvents();
+        EXPECT_EQ(paints.m_nPaints, 1) << "view " << nView;
+    }
+    // The fix was recorded into a log of its own.
+    EXPECT_FALSE(theApp.m_trackPoints.empty());
+    EXPECT_NE(theApp.m_tracker.m_hLogFile, nullptr);
+}
+
+// A message box shown inside a tick runs a nested loop; a tick that arrives
+// meanwhile must not poll again.
+TEST_F(FrameTest, TickInsideAMessageBoxOfATickDoesNothing)
+{
+    CTestReceiver receiver;
+    ASSERT_TRUE(theApp.m_tracker.OpenPort(receiver.m_pty.m_strDevice, 9600));
+    // No log can be created: the tick that stores a point shows a message.
+    const QString strFolder = HostPath(QStringLiteral("\\Storage card\\GPS"));
+    ASSERT_TRUE(QDir(strFolder).removeRecursively());
+
+    QStringList messages;
+    int nInner = -1;
+    MessageHook previous = SetMessageHook([&](const QString& strText) {
+        messages << strText;
+        const int nBefore = theApp.m_tracker.m_nSecsSinceLog;
+        receiver.SendFix();
+        m_frame.OnTimer(TIMER_ID);
+        nInner = theApp.m_tracker.m_nSecsSinceLog - nBefore;
+    });
+    receiver.SendFix();
+    m_frame.OnTimer(TIMER_ID);
+    SetMessageHook(std::move(previous));
+    QDir().mkpath(strFolder);
+
+    ASSERT_FALSE(messages.isEmpty());
+    EXPECT_EQ(nInner, 0);
+    EXPECT_FALSE(g_bTimerBusy);
+}
+
+// An error nothing below handles ends the tick: it is reported and the next
+// tick runs normally.
+TEST_F(FrameTest, FailedTickIsReportedAndLeavesTheGuardClear)
+{
+    CTestReceiver receiver;
+    ASSERT_TRUE(theApp.m_tracker.OpenPort(receiver.m_pty.m_strDevice, 9600));
+    const QString strFolder = HostPath(QStringLiteral("\\Storage card\\GPS"));
+    ASSERT_TRUE(QDir(strFolder).removeRecursively());
+
+    QStringList messages;
+    MessageHook previous = SetMessageHook([&](const QString& strText) {
+        messages << strText;
+        if (messages.size() == 1)
+            throw std::runtime_error("Disk full");
+    });
+    receiver.SendFix();
+    m_frame.OnTimer(TIMER_ID);
+    SetMessageHook(std::move(previous));
+    QDir().mkpath(strFolder);
+
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_EQ(messages[1], "Disk full");
+    EXPECT_FALSE(g_bTimerBusy);
+    const int nBefore = theApp.m_tracker.m_nSecsSinceLog;
+    m_frame.OnTimer(TIMER_ID);
+    EXPECT_EQ(theApp.m_tracker.m_nSecsSinceLog, nBefore + 1);
+}
+
+}

@@ -1,0 +1,200 @@
+// The GPS setup dialog: lists, selection, validation, storage, and the
+// "GPS Setup" command's retry loop.
+#include "app/CMainFrame.h"
+#include "app/CSetupDlg.h"
+#include "app/CTrackerApp.h"
+#include "app/Resource.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/common/TestSupport.h"
+
+namespace {
+
+class SetupDlgTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ResetApp(); }
+    void TearDown() override { ResetApp(); }
+
+    static QStringList Items(const QComboBox& combo)
+    {
+        QStringList items;
+        for (int i = 0; i < combo.count(); ++i)
+            items << combo.itemText(i);
+        return items;
+    }
+};
+
+TEST_F(SetupDlgTest, OpensWithTheStoredChoicesSelected)
+{
+    CSetupDlg dlg;
+    dlg.OnInitDialog();
+    const QStringList ports = Items(dlg.m_comboPort);
+    ASSERT_GE(ports.size(), 8);
+    EXPECT_EQ(ports.mid(0, 8), (QStringList{"COM1:", "COM2:", "COM3:", "COM4:", "COM5:", "COM6:", "COM7:", "COM8:"}));
+    for (const QString& strDevice : ports.mid(8))
+        EXPECT_TRUE(strDevice.startsWith("/dev/")) << strDevice.toStdString();
+    EXPECT_EQ(Items(dlg.m_comboBaud), (QStringList{"1200", "2400", "9600", "14400", "57600"}));
+    EXPECT_EQ(dlg.m_comboPort.currentIndex(), 3);
+    EXPECT_EQ(dlg.m_comboBaud.currentIndex(), 2);
+    EXPECT_TRUE(dlg.m_radioAltitude.isChecked());
+    EXPECT_TRUE(dlg.m_radioKnots.isChecked());
+    EXPECT_EQ(dlg.m_editUtc.text(), "1");
+    EXPECT_EQ(dlg.m_editDilution.text(), "50");
+    EXPECT_EQ(dlg.windowTitle(), "Dialog");
+}
+
+TEST_F(SetupDlgTest, ListEntriesAreFoundWhateverTheCase)
+{
+    theApp.m_strComPort = "com2:";
+    theApp.m_nBaudRate = 4800;
+    theApp.m_bKmlAltitude = 1;
+    theApp.m_bKmh = 1;
+    CSetupDlg dlg;
+    dlg.OnInitDialog();
+    EXPECT_EQ(dlg.m_comboPort.currentIndex(), 1);
+    EXPECT_EQ(dlg.m_comboPort.currentText(), "COM2:");
+    // A rate the list does not offer shows as typed.
+    EXPECT_EQ(dlg.m_comboBaud.currentIndex(), -1);
+    EXPECT_EQ(dlg.m_comboBaud.currentText(), "4800");
+    EXPECT_TRUE(dlg.m_radioSpeed.isChecked());
+    EXPECT_TRUE(dlg.m_radioKmh.isChecked());
+}
+
+TEST_F(SetupDlgTest, IntegerFieldsAreValidatedWithOneMessage)
+{
+    struct Case
+    {
+        const char* szUtc;
+        const char* szDilution;
+        const char* szMessage;
+    };
+    const Case cases[] = {
+        {"13", "50", "Enter an integer between -12 and 12."},
+        {"", "50", "Enter an integer."},
+        {"1x", "50", "Enter an integer."},
+        {"1", "14", "Enter an integer between 15 and 500."},
+        {"1", "501", "Enter an integer between 15 and 500."},
+        {"1", "abc", "Enter an integer."},
+    };
+    for (const Case& c : cases) {
+        CSetupDlg dlg;
+        dlg.OnInitDialog();
+        dlg.m_comboPort.setEditText("COM7:");
+        dlg.m_editUtc.setText(c.szUtc);
+        dlg.m_editDilution.setText(c.szDilution);
+        CMessageCapture capture;
+        dlg.OnOK();
+        EXPECT_EQ(capture.m_messages, QStringList{c.szMessage}) << c.szUtc << " " << c.szDilution;
+        EXPECT_EQ(dlg.result(), QDialog::Rejected);
+        EXPECT_EQ(theApp.m_strComPort, "COM4:");
+        EXPECT_EQ(theApp.m_nUtcCorrection, 1);
+        EXPECT_EQ(theApp.m_nMaxDilution, 50);
+    }
+}
+
+TEST_F(SetupDlgTest, OkStoresTheChoicesInTheSettings)
+{
+    CSetupDlg dlg;
+    dlg.OnInitDialog();
+    dlg.m_comboPort.setEditText("/dev/ttyUSB7");
+    dlg.m_comboBaud.setCurrentIndex(4);
+    dlg.m_radioSpeed.setChecked(true);
+    dlg.m_radioKmh.setChecked(true);
+    dlg.m_editUtc.setText("3");
+    dlg.m_editDilution.setText("75");
+    CMessageCapture capture;
+    dlg.OnOK();
+    EXPECT_TRUE(capture.m_messages.isEmpty());
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(theApp.m_strComPort, "/dev/ttyUSB7");
+    EXPECT_EQ(theApp.m_nBaudRate, 57600);
+    EXPECT_EQ(theApp.m_bKmlAltitude, 1);
+    EXPECT_EQ(theApp.m_bKmh, 1);
+    EXPECT_EQ(theApp.m_nUtcCorrection, 3);
+    EXPECT_EQ(theApp.m_nMaxDilution, 75);
+    EXPECT_DOUBLE_EQ(theApp.m_dMaxDilution, 75 * 0.1);
+
+    ResetApp();
+    theApp.LoadSettings();
+    EXPECT_EQ(theApp.m_strComPort, "/dev/ttyUSB7");
+    EXPECT_EQ(theApp.m_nBaudRate, 57600);
+    EXPECT_EQ(theApp.m_bKmlAltitude, 1);
+    EXPECT_EQ(theApp.m_bKmh, 1);
+    EXPECT_EQ(theApp.m_nUtcCorrection, 3);
+    EXPECT_EQ(theApp.m_nMaxDilution, 75);
+}
+
+TEST_F(SetupDlgTest, BaudRateIsReadLikeScanf)
+{
+    const std::pair<const char*, int> cases[] = {{"fast", 9600}, {"", 9600}, {" 19200x", 19200}, {"4800", 4800}};
+    for (const auto& [szText, nExpected] : cases) {
+        theApp.m_nBaudRate = 9600;
+        CSetupDlg dlg;
+        dlg.OnInitDialog();
+        dlg.m_comboBaud.setEditText(szText);
+        ASSERT_TRUE(dlg.UpdateData(true));
+        EXPECT_EQ(theApp.m_nBaudRate, nExpected) << szText;
+    }
+}
+
+TEST_F(SetupDlgTest, NegativeCorrectionFromTheSettingsIsKept)
+{
+    theApp.m_nUtcCorrection = -5;
+    CSetupDlg dlg;
+    dlg.OnInitDialog();
+    EXPECT_EQ(dlg.m_editUtc.text(), "-5");
+    ASSERT_TRUE(dlg.UpdateData(true));
+    EXPECT_EQ(theApp.m_nUtcCorrection, -5);
+    // A minus sign cannot be typed.
+    EXPECT_NE(dlg.m_editUtc.validator(), nullptr);
+    QString strTyped = "-3";
+    int nPos = 0;
+    EXPECT_EQ(dlg.m_editUtc.validator()->validate(strTyped, nPos), QValidator::Invalid);
+}
+
+// OK stores first and then tries the port: a failing port shows the message
+// and the dialog again until the user cancels.
+TEST_F(SetupDlgTest, GpsSetupRetriesUntilCancel)
+{
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create());
+    frame.killTimer(frame.m_nTimer);
+    CMessageCapture capture;
+    CModalDriver driver;
+    driver.Then([](QDialog* pDialog) {
+        auto* pSetup = qobject_cast<CSetupDlg*>(pDialog);
+        ASSERT_NE(pSetup, nullptr);
+        pSetup->m_comboPort.setEditText("/nonexistent/veltrip-tty");
+        pSetup->accept();
+    });
+    driver.Then([](QDialog* pDialog) {
+        EXPECT_EQ(qobject_cast<CSetupDlg*>(pDialog)->m_comboPort.currentText(), "/nonexistent/veltrip-tty");
+        pDialog->reject();
+    });
+    EXPECT_TRUE(frame.OnCommand(ID_GPS_SETUP));
+    EXPECT_EQ(driver.m_nDialogs, 2);
+    EXPECT_EQ(driver.m_nUnexpected, 0);
+    ASSERT_FALSE(capture.m_messages.isEmpty());
+    EXPECT_EQ(capture.m_messages.last(), "GPS not found!\n Please select correct port and baudrate.");
+    EXPECT_EQ(theApp.m_tracker.m_hPort, nullptr);
+
+    ResetApp();
+    theApp.LoadSettings();
+    EXPECT_EQ(theApp.m_strComPort, "/nonexistent/veltrip-tty");
+}
+
+TEST_F(SetupDlgTest, GpsSetupCancelLeavesThePortOpen)
+{
+    CTestReceiver receiver;
+    ASSERT_TRUE(theApp.m_tracker.OpenPort(receiver.m_pty.m_strDevice, 9600));
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create());
+    frame.killTimer(frame.m_nTimer);
+    CModalDriver driver;
+    driver.Then(PressCancel);
+    EXPECT_TRUE(frame.OnCommand(ID_GPS_SETUP));
+    EXPECT_EQ(driver.m_nDialogs, 1);
+    EXPECT_NE(theApp.m_tracker.m_hPort, nullptr);
+}
+
+}
