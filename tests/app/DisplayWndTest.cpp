@@ -132,4 +132,16 @@ TEST_F(DisplayWndTest, StylusTapCyclesTheViews)
     EXPECT_EQ(m_wnd.m_dragX, 0);
 }
 
+TEST_F(DisplayWndTest, TouchIsTheStylusToo)
+{
+    m_wnd.show();
+    ProcessEvents();
+    theApp.m_nViewType = 2;
+    static QPointingDevice* g_pTouch = QTest::createTouchDevice();
+    QTest::touchEvent(&m_wnd, g_pTouch).press(0, QPoint(60, 120));
+    QTest::touchEvent(&m_wnd, g_pTouch).release(0, QPoint(60, 120));
+    ProcessEvents();
+    EXPECT_EQ(theApp.m_nViewType, 3);
+}
+
 }

@@ -1,7 +1,9 @@
 // The main frame: menu tree and soft keys, command states, the timer tick.
 #include "app/CMainFrame.h"
 #include "app/CTrackerApp.h"
+#include "app/FileDialogs.h"
 #include "app/Resource.h"
+#include "map/MapCatalogue.h"
 #include "platform/DevicePaths.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/common/TestSupport.h"
@@ -9,6 +11,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
 #include <QToolButton>
 #include <stdexcept>
 
@@ -160,6 +164,54 @@ TEST(FrameTimerTest, TicksEverySecond)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
     EXPECT_EQ(theApp.m_tracker.m_nSecsSinceLog, 1);
     EXPECT_GE(clock.elapsed(), 900);
+}
+
+TEST_F(FrameTest, LoadMapTakesTheMapUnderThePositionWithoutAsking)
+{
+    QImage image(120, 90, QImage::Format_RGB888);
+    image.fill(Qt::darkGreen);
+    const QString strPath = HostPath(QStringLiteral("\\Storage card\\GPS\\X5G0M_5G20MY52G0M_52G10M.bmp"));
+    ASSERT_TRUE(image.save(strPath, "BMP"));
+    BuildMapCatalogue(theApp.m_mapList);
+    ASSERT_EQ(theApp.m_mapList.size(), 1u);
+    CGpsTracker& tracker = theApp.m_tracker;
+    tracker.m_fLatitude = 52.09f;
+    tracker.m_fLongitude = 5.12f;
+    tracker.m_nUpdateFlags = UPD_LATITUDE | UPD_LONGITUDE;
+    m_frame.show();
+    ProcessEvents();
+
+    CMessageCapture capture;
+    CModalDriver driver;
+    EXPECT_TRUE(m_frame.OnCommand(ID_LOAD_MAP));
+    EXPECT_EQ(driver.m_nDialogs, 0);
+    CMapBitmap* pMap = theApp.m_mapList.front().get();
+    EXPECT_EQ(m_frame.m_wndView.m_pMap, pMap);
+    EXPECT_NE(pMap->m_hDib, nullptr);
+    EXPECT_EQ(pMap->m_zoom, 1.0);
+    EXPECT_EQ(pMap->m_viewWidth, 240u);
+    EXPECT_EQ(pMap->m_viewHeight, 254u);
+    EXPECT_EQ(theApp.m_nViewType, 5);
+    EXPECT_TRUE(capture.m_messages.isEmpty());
+
+    // View Map now finds a map; a tap on the map leaves it for GPS data.
+    theApp.m_nViewType = 2;
+    EXPECT_TRUE(m_frame.OnCommand(ID_VIEW_MAP));
+    EXPECT_EQ(theApp.m_nViewType, 5);
+    m_frame.m_wndView.OnLButtonDown(100, 120);
+    m_frame.m_wndView.OnLButtonUp(100, 120);
+    ProcessEvents();
+    EXPECT_EQ(theApp.m_nViewType, 1);
+    QFile::remove(strPath);
+}
+
+TEST(FileDialogTest, FiltersAsListed)
+{
+    EXPECT_EQ(NameFilters(FILTER_OPEN_TRACK), QStringList{"GPS trackdata (*.gpd)"});
+    EXPECT_EQ(NameFilters(FILTER_SAVE_TRACK),
+              (QStringList{"GPS trackdata (*.gpd)", "Google track (*.kml)", "GPS exchange (*.gpx)"}));
+    EXPECT_EQ(NameFilters(FILTER_MAP), QStringList{"Bitmap (*.bmp)"});
+    EXPECT_EQ(NameFilters("Any|*.*||"), QStringList{"Any (*.*)"});
 }
 
 TEST_F(FrameTest, TickPollsOnceAndClearsItsGuard)
