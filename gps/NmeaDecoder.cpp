@@ -3,6 +3,7 @@
 #include "app/CTrackerApp.h"
 #include "gps/CGpsTracker.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <span>
@@ -35,15 +36,12 @@ enum : int {
     NMEA_GSV_MESSAGES = 38,
     NMEA_GSV_MESSAGE = 39,
     NMEA_GSV_IN_VIEW = 40,
-    NMEA_GSV_PRN = 41,
-    NMEA_GSV_ELEVATION = 45,
-    NMEA_GSV_AZIMUTH = 49,
-    NMEA_GSV_SNR = 53,
-    NMEA_GSV_LAST = 56,
+    NMEA_GSV_SAT_FIRST = 41,
+    NMEA_GSV_SAT_LAST = 56,
 };
 
-// Code of field 1, field 2, ... per sentence type; 0 means ignored, and
-// fields past the end of a table are ignored too.
+// Code of field 1, field 2, ... per sentence type; fields past the end of
+// a table are ignored.
 const int NMEA_RMC_CODES[] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
 const int NMEA_GGA_CODES[] = {1, 3, 4, 5, 6, 12, 13, 14, 15, 16};
 const int NMEA_GSA_CODES[] = {21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37};
@@ -263,15 +261,19 @@ uint32_t CGpsTracker::DecodeField(QStringView field, int nCode)
         ScanInt(field, 2, m_aSats[nCode - NMEA_GSA_PRN_FIRST].nFixPrn);
         return 0;
     }
-    if (nCode >= NMEA_GSV_PRN && nCode <= NMEA_GSV_LAST) {
+    if (nCode >= NMEA_GSV_SAT_FIRST && nCode <= NMEA_GSV_SAT_LAST) {
         if (m_nGsvMessage < 1 || m_nGsvMessage > NMEA_GSV_PAGES)
             return 0;
-        const int nColumn = (nCode - NMEA_GSV_PRN) / 4;
-        GpsSatellite& sat = m_aSats[4 * (m_nGsvMessage - 1) + (nCode - NMEA_GSV_PRN) % 4];
-        static constexpr int32_t GpsSatellite::*COLUMNS[] = {&GpsSatellite::nPrn, &GpsSatellite::nElevation,
-                                                             &GpsSatellite::nAzimuth, &GpsSatellite::nSnr};
-        // Azimuths run to 359, so they take three digits.
-        ScanInt(field, nCode >= NMEA_GSV_AZIMUTH && nCode < NMEA_GSV_SNR ? 3 : 2, sat.*COLUMNS[nColumn]);
+        // Codes run column by column (PRN, elevation, azimuth, SNR), four
+        // satellites each; azimuths run to 359, so they take three digits.
+        static constexpr struct {
+            int32_t GpsSatellite::*pnValue;
+            int nWidth;
+        } COLUMNS[] = {{&GpsSatellite::nPrn, 2}, {&GpsSatellite::nElevation, 2}, {&GpsSatellite::nAzimuth, 3},
+                       {&GpsSatellite::nSnr, 2}};
+        const auto& column = COLUMNS[(nCode - NMEA_GSV_SAT_FIRST) / 4];
+        GpsSatellite& sat = m_aSats[4 * (m_nGsvMessage - 1) + (nCode - NMEA_GSV_SAT_FIRST) % 4];
+        ScanInt(field, column.nWidth, sat.*column.pnValue);
         return 0;
     }
 
