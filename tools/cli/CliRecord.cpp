@@ -58,7 +58,7 @@ std::optional<int> LineTime(std::string_view line)
     if (nDollar == std::string_view::npos)
         return std::nullopt;
     const std::string_view sentence = line.substr(nDollar + 1);
-    if (sentence.size() < 13 || sentence[5] != ',')
+    if (sentence.size() < 12 || sentence[5] != ',')
         return std::nullopt;
     const std::string_view type = sentence.substr(2, 3);
     if (type != "RMC" && type != "GGA")
