@@ -42,7 +42,11 @@ TEST_F(StartupTest, MissingPortThenCancelEndsWithoutAWindow)
     StartupOptions().m_strPort = QStringLiteral("/nonexistent/veltrip-tty");
     CModalDriver driver;
     driver.Then(PressOk);        // the open's own message
-    driver.Then(PressOk);        // "GPS not found!"
+    driver.Then([](QDialog* pBox) {
+        EXPECT_EQ(pBox->windowTitle(), "veltrip");
+        EXPECT_EQ(pBox->parentWidget(), nullptr);
+        pBox->accept();
+    });
     driver.Then(PressCancel);    // the setup dialog
     EXPECT_FALSE(theApp.InitInstance());
     ASSERT_EQ(driver.m_boxTexts.size(), 2);
