@@ -27,8 +27,8 @@ void DrawCompassNeedle(CDC* pDC, int cx, int cy, int nRadius, float fCourse)
     pDC->Ellipse(cx - nRadius, cy - nRadius, cx + nRadius, cy + nRadius);
     pDC->MoveTo(cx, cy);
     const float fAngle = fCourse * COMPASS_DEG_TO_RAD;
-    const int dx = int(float(nRadius * std::sin(double(fAngle))));
-    const int dy = int(float(nRadius * std::cos(double(fAngle))));
+    const int dx = TruncToInt(float(nRadius * std::sin(double(fAngle))));
+    const int dy = TruncToInt(float(nRadius * std::cos(double(fAngle))));
     pDC->LineTo(cx - dx, cy - dy);
     pDC->SelectPen(oldPen);
 }

@@ -28,8 +28,8 @@ QString DmsText(float fDegrees)
     const int nDegrees = TruncToInt(a);
     const float f = a - float(nDegrees);
     const float m = float(double(f) * 60.0);
-    const int nMinutes = int(double(f) * 60.0);
-    const float fSeconds = float((double(m) - double(int(m))) * 60.0);
+    const int nMinutes = TruncToInt(double(f) * 60.0);
+    const float fSeconds = float((double(m) - double(TruncToInt(m))) * 60.0);
     return QString::asprintf("%4d\u00B0%2d'%4.1f''", nDegrees, nMinutes, double(fSeconds));
 }
 

@@ -29,8 +29,10 @@ constexpr float MAP_DEG_TO_RAD = 0.017453292f;
 QPoint PointAt(const QPoint& pt, int nDistance, float fDegrees)
 {
     const double dAngle = double(fDegrees * MAP_DEG_TO_RAD);
-    return QPoint(pt.x() + TruncToInt(nDistance * std::sin(dAngle)),
-                  pt.y() - TruncToInt(nDistance * std::cos(dAngle)));
+    const int dx = TruncToInt(nDistance * std::sin(dAngle));
+    const int dy = TruncToInt(nDistance * std::cos(dAngle));
+    // A position projected far off the map saturates; stay within int.
+    return QPoint(TruncToInt(double(pt.x()) + dx), TruncToInt(double(pt.y()) - dy));
 }
 
 // A source rectangle far off any bitmap shows nothing wherever it lies; the

@@ -1,5 +1,18 @@
 #include "tests/common/RecordingDC.h"
 
+namespace {
+
+// A point kept in a rectangle's top-left corner; setCoords does no arithmetic,
+// so points at the far ends of int stay exact.
+QRect PointRect(int x, int y)
+{
+    QRect rc;
+    rc.setCoords(x, y, x, y);
+    return rc;
+}
+
+}
+
 CRecordingDC::CRecordingDC(int nWidth, int nHeight)
     : m_pen(Qt::black, 1)
     , m_font(DefaultFont())
@@ -48,13 +61,13 @@ QColor CRecordingDC::SetBkColor(const QColor& color)
 
 void CRecordingDC::MoveTo(int x, int y)
 {
-    m_calls.push_back(Make(QStringLiteral("MoveTo"), QRect(x, y, 0, 0)));
+    m_calls.push_back(Make(QStringLiteral("MoveTo"), PointRect(x, y)));
     m_dc.MoveTo(x, y);
 }
 
 void CRecordingDC::LineTo(int x, int y)
 {
-    m_calls.push_back(Make(QStringLiteral("LineTo"), QRect(x, y, 0, 0)));
+    m_calls.push_back(Make(QStringLiteral("LineTo"), PointRect(x, y)));
     m_dc.LineTo(x, y);
 }
 
@@ -74,7 +87,7 @@ void CRecordingDC::FillSolidRect(const QRect& rc, const QColor& color)
 
 void CRecordingDC::TextOut(int x, int y, const QString& strText)
 {
-    Call call = Make(QStringLiteral("TextOut"), QRect(x, y, 0, 0));
+    Call call = Make(QStringLiteral("TextOut"), PointRect(x, y));
     call.strText = strText;
     m_calls.push_back(call);
     m_dc.TextOut(x, y, strText);
