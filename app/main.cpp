@@ -1,10 +1,12 @@
 #include "app/CTrackerApp.h"
 #include "app/CommandLine.h"
 #include "app/ExitSignals.h"
+#include "platform/MessageHook.h"
 
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char** argv)
 {
@@ -33,6 +35,13 @@ int main(int argc, char** argv)
     }
 
     InstallExitSignals();
+    // Qt ends the process with exit() when the display goes away (a virtual
+    // one stopped first); the log still ends with its KML copy, reported on
+    // stderr since no window can show a message any more.
+    std::atexit([] {
+        SetMessageHook({});
+        theApp.m_tracker.EndLog();
+    });
     if (theApp.InitInstance() && !ExitRequested())
         app.exec();
     return theApp.ExitInstance();

@@ -1,5 +1,6 @@
 // The main frame: menu tree and soft keys, command states, the timer tick.
 #include "app/CMainFrame.h"
+#include "app/CPlacemarkDlg.h"
 #include "app/CTrackerApp.h"
 #include "app/FileDialogs.h"
 #include "app/Resource.h"
@@ -11,6 +12,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QTemporaryDir>
 #include <QFile>
 #include <QImage>
 #include <QToolButton>
@@ -203,6 +206,77 @@ TEST_F(FrameTest, LoadMapTakesTheMapUnderThePositionWithoutAsking)
     ProcessEvents();
     EXPECT_EQ(theApp.m_nViewType, 1);
     QFile::remove(strPath);
+}
+
+TEST_F(FrameTest, SetPlacemarkStoresTheConfirmedNameAndCancelStoresNone)
+{
+    CGpsTracker& tracker = theApp.m_tracker;
+    ASSERT_TRUE(tracker.StartLog());
+    tracker.m_nYear = 2026;
+    tracker.m_nMonth = 12;
+    tracker.m_nDay = 7;
+    tracker.m_nHour = 9;
+    tracker.m_nMinute = 5;
+    tracker.m_nSecond = 7;
+    tracker.m_fLatitude = 52.5f;
+    tracker.m_fLongitude = -5.25f;
+
+    CModalDriver driver;
+    driver.Then([](QDialog* pDialog) {
+        auto* pPlacemark = qobject_cast<CPlacemarkDlg*>(pDialog);
+        ASSERT_NE(pPlacemark, nullptr);
+        EXPECT_EQ(pPlacemark->m_editName.text(), "Wayfen Log 2026-12-07  9:05:07");
+        EXPECT_EQ(pPlacemark->m_editLatitude.text(), "52.500000");
+        EXPECT_EQ(pPlacemark->m_editLongitude.text(), "-5.250000");
+        EXPECT_FALSE(pPlacemark->m_editLatitude.isEnabled());
+        EXPECT_FALSE(pPlacemark->m_editLongitude.isEnabled());
+        pPlacemark->m_editName.setText("Harbour");
+        pPlacemark->accept();
+    });
+    driver.Then(PressCancel);
+    EXPECT_TRUE(m_frame.OnCommand(ID_SET_PLACEMARK));
+    ASSERT_EQ(theApp.m_trackPoints.size(), 1u);
+    EXPECT_EQ(theApp.m_trackPoints.back().m_strName, "Harbour");
+    EXPECT_TRUE(m_frame.OnCommand(ID_SET_PLACEMARK));
+    EXPECT_EQ(theApp.m_trackPoints.size(), 1u);
+    EXPECT_EQ(driver.m_nUnexpected, 0);
+}
+
+// The file dialogs' choice decides the format; File Open appends and shows
+// the track.
+TEST_F(FrameTest, FileSaveAndOpenFollowTheChosenName)
+{
+    theApp.m_trackPoints.resize(2);
+    theApp.m_trackPoints[0].m_fLatitude = 52.1f;
+    theApp.m_trackPoints[1].m_fLatitude = 52.2f;
+    QTemporaryDir dir;
+    auto choose = [](const QString& strPath) {
+        return [strPath](QDialog* pDialog) {
+            auto* pFiles = qobject_cast<QFileDialog*>(pDialog);
+            ASSERT_NE(pFiles, nullptr);
+            pFiles->selectFile(strPath);
+            pDialog->accept();
+        };
+    };
+    CMessageCapture capture;
+    CModalDriver driver;
+    driver.Then(choose(dir.filePath("a.gpx")));
+    driver.Then(choose(dir.filePath("a.kml")));
+    driver.Then(choose(dir.filePath("plain")));
+    driver.Then(choose(dir.filePath("plain.gpd")));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(m_frame.OnCommand(ID_FILE_SAVE));
+    EXPECT_TRUE(ReadAll(dir.filePath("a.gpx")).contains("<gpx"));
+    EXPECT_TRUE(ReadAll(dir.filePath("a.kml")).contains("<kml"));
+    EXPECT_EQ(ReadAll(dir.filePath("plain.gpd")).size(), 10 + 2 * 28);
+
+    theApp.m_nViewType = 1;
+    EXPECT_TRUE(m_frame.OnCommand(ID_FILE_OPEN));
+    EXPECT_EQ(theApp.m_trackPoints.size(), 4u);
+    EXPECT_FLOAT_EQ(theApp.m_trackPoints[3].m_fLatitude, 52.2f);
+    EXPECT_EQ(theApp.m_nViewType, 3);
+    EXPECT_EQ(driver.m_nUnexpected, 0);
+    EXPECT_TRUE(capture.m_messages.isEmpty()) << capture.m_messages.join('|').toStdString();
 }
 
 TEST(FileDialogTest, FiltersAsListed)
