@@ -13,14 +13,22 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
+
 namespace {
 
 MessageHook g_previousHook;
 
-// Every user message is a modal box with one OK button, owned by the window
-// the user is looking at (none before the frame is shown).
+// Every user message is a modal box with one OK button titled "veltrip",
+// owned by the window the user is looking at (none before the frame is
+// shown).
 void ShowMessageBox(const QString& strText)
 {
+    // Once a signal has asked the program to end, nobody waits for a box.
+    if (ExitRequested()) {
+        std::fprintf(stderr, "veltrip: %s\n", qPrintable(strText));
+        return;
+    }
     QWidget* pOwner = QApplication::activeModalWidget();
     if (!pOwner && theApp.m_pMainWnd && theApp.m_pMainWnd->isVisible())
         pOwner = theApp.m_pMainWnd;

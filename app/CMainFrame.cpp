@@ -24,8 +24,9 @@ bool g_bTimerBusy = false;
 namespace {
 
 constexpr int VIEW_GPSDATA = 1;
+constexpr int VIEW_COMPASS = 2;
 constexpr int VIEW_TRACK = 3;
-constexpr int VIEW_MAP = 5;
+constexpr int VIEW_STATUS = 4;
 
 // The menu tree behind the "Menu" soft key, in order; id 0 is a separator.
 struct MenuEntry
@@ -62,8 +63,8 @@ struct ViewCommand
 
 const ViewCommand VIEW_COMMANDS[] = {
     {ID_VIEW_GPSDATA, VIEW_GPSDATA},
-    {ID_VIEW_GPSSTATUS, 4},
-    {ID_VIEW_COMPASS, 2},
+    {ID_VIEW_GPSSTATUS, VIEW_STATUS},
+    {ID_VIEW_COMPASS, VIEW_COMPASS},
     {ID_VIEW_TRACK, VIEW_TRACK},
 };
 
@@ -285,7 +286,7 @@ void CMainFrame::OnFileOpen()
 void CMainFrame::OnViewMap()
 {
     if (m_wndView.m_pMap)
-        SetViewType(VIEW_MAP);
+        SetViewType(VIEWPORT_MAP_VIEW);
     else
         ShowMessage(QStringLiteral("Eerst map inlezen! Tools, Load map"));
 }
@@ -331,5 +332,5 @@ void CMainFrame::OnLoadMap()
     pMap->LoadMapBitmap();
     CDisplayWnd::SetWaitCursor(false);
     pMap->ComputeViewExtent(MapDrawingArea(m_wndView.GetClientRect()));
-    SetViewType(VIEW_MAP);
+    SetViewType(VIEWPORT_MAP_VIEW);
 }

@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr int DISPLAY_STATUS_STRIP = 14;
 constexpr int DISPLAY_TEXT_X = 6;
 constexpr int DISPLAY_DATE_Y = 1;
 
@@ -27,7 +26,6 @@ using ViewPainter = void (*)(CDisplayWnd*, CDC*, CGpsTracker*);
 const ViewPainter VIEW_PAINTERS[] = {
     DrawGpsDataView, DrawCompassView, DrawTrackView, DrawStatusView, DrawMapView,
 };
-constexpr int VIEW_MAP = 5;
 
 }
 
@@ -55,7 +53,7 @@ void CDisplayWnd::Paint(CDC* pDC)
 
     const QRect rc = GetClientRect();
     const int nView = theApp.m_nViewType;
-    if (nView >= 1 && nView <= VIEW_MAP && (nView != VIEW_MAP || m_pMap)) {
+    if (nView >= 1 && nView <= VIEWPORT_MAP_VIEW && (nView != VIEWPORT_MAP_VIEW || m_pMap)) {
         VIEW_PAINTERS[nView - 1](this, pDC, &tracker);
     } else {
         theApp.m_nViewType = 1;
@@ -63,14 +61,14 @@ void CDisplayWnd::Paint(CDC* pDC)
     }
 
     // The C library rounds exact halves as the handheld did (1.25 gives 1.2).
-    char szStatus[160];
+    char szStatus[512];
     std::snprintf(szStatus, sizeof szStatus, "Pnt:%d Sec:%2d Sats:%d Dltn:%.1f Zm:%.1f %s",
                   int(theApp.m_trackPoints.size()), tracker.m_nSecsSinceLog, tracker.m_nSatsUsed,
                   double(tracker.m_fHdop), m_pMap ? m_pMap->m_zoom : 0.0,
                   (tracker.m_bRmcValid && tracker.m_nFixQuality) ? "OK      " : "No signal");
     const QString strStatus = QString::fromLatin1(szStatus);
     pDC->SetTextColor(CLR_BLACK);
-    QRect rcStatus(DISPLAY_TEXT_X, rc.bottom() + 1 - DISPLAY_STATUS_STRIP, 0, 0);
+    QRect rcStatus(DISPLAY_TEXT_X, rc.bottom() + 1 - VIEWPORT_STATUS_STRIP, 0, 0);
     pDC->DrawText(strStatus, rcStatus, DT_LEFT | DT_TOP | DT_NOCLIP);
 }
 
