@@ -39,7 +39,7 @@ CAboutDlg::CAboutDlg(QWidget* pParent)
     m_version.setText(QStringLiteral("veltrip Version 1.0"));
     m_about.setParent(this);
     m_about.setTextFormat(Qt::PlainText);
-    m_about.setText(QStringLiteral("GPS tracker and logger"));
+    m_about.setText(QStringLiteral("GPS track logger"));
     OnSize();
 }
 

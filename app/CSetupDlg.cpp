@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
+#include <QAbstractItemView>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
@@ -140,8 +141,6 @@ CSetupDlg::CSetupDlg(QWidget* pParent)
     m_comboBaud.setEditable(true);
     m_comboPort.setInsertPolicy(QComboBox::NoInsert);
     m_comboBaud.setInsertPolicy(QComboBox::NoInsert);
-    // The port names may be long device paths; the field scrolls, the list widens.
-    m_comboPort.setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
 
     m_radioAltitude.setText(QStringLiteral("Altitude"));
     m_radioSpeed.setText(QStringLiteral("Speed"));
@@ -182,6 +181,8 @@ void CSetupDlg::OnInitDialog()
     for (const char* szPort : SETUP_PORTS)
         m_comboPort.addItem(QString::fromLatin1(szPort));
     m_comboPort.addItems(SerialDevicesPresent());
+    // The field is narrow; the list opens wide enough for device paths.
+    m_comboPort.view()->setMinimumWidth(m_comboPort.view()->sizeHintForColumn(0) + m_comboPort.height());
     for (const char* szBaud : SETUP_BAUDS)
         m_comboBaud.addItem(QString::fromLatin1(szBaud));
     UpdateData(false);
