@@ -208,6 +208,37 @@ TEST_F(FrameTest, LoadMapTakesTheMapUnderThePositionWithoutAsking)
     QFile::remove(strPath);
 }
 
+// In the map view every tick with a fix centres the map on the position.
+TEST_F(FrameTest, MapViewFollowsTheFix)
+{
+    QImage image(400, 300, QImage::Format_RGB888);
+    image.fill(Qt::darkGreen);
+    const QString strPath = HostPath(QStringLiteral("\\Storage card\\GPS\\X5G0M_5G20MY52G0M_52G10M.bmp"));
+    ASSERT_TRUE(image.save(strPath, "BMP"));
+    BuildMapCatalogue(theApp.m_mapList);
+    ASSERT_EQ(theApp.m_mapList.size(), 1u);
+    CTestReceiver receiver;
+    ASSERT_TRUE(theApp.m_tracker.OpenPort(receiver.m_pty.m_strDevice, 9600));
+    m_frame.show();
+    ProcessEvents();
+    receiver.SendFix();
+    m_frame.OnTimer(TIMER_ID);
+    ASSERT_TRUE(m_frame.OnCommand(ID_LOAD_MAP));
+    CMapBitmap* pMap = m_frame.m_wndView.m_pMap;
+    ASSERT_NE(pMap, nullptr);
+    EXPECT_EQ(pMap->m_panX, 0);
+    ProcessEvents();
+
+    receiver.SendFix();
+    m_frame.OnTimer(TIMER_ID);
+    const CGpsTracker& tracker = theApp.m_tracker;
+    const QPoint pt = pMap->ProjectToScreen(tracker.m_fLongitude, tracker.m_fLatitude);
+    EXPECT_NEAR(pt.x(), 240 / 2, 1);
+    EXPECT_NEAR(pt.y(), (268 - 14) / 2, 1);
+    EXPECT_FALSE(m_frame.m_wndView.m_bErase);
+    QFile::remove(strPath);
+}
+
 TEST_F(FrameTest, SetPlacemarkStoresTheConfirmedNameAndCancelStoresNone)
 {
     CGpsTracker& tracker = theApp.m_tracker;
