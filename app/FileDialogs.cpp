@@ -16,12 +16,13 @@ QString Prompt(QWidget* pParent, EPrompt kind)
                            : kind == EPrompt::OpenMap ? FILTER_MAP
                                                       : FILTER_OPEN_TRACK;
     QFileDialog dialog(pParent, QString(), HostPath(QStringLiteral("\\Storage card\\GPS")));
+    // Qt's own dialog on every desktop, so the default extension follows the
+    // filter the same way everywhere.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setNameFilters(NameFilters(szFilter));
     if (kind == EPrompt::SaveTrack) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setOption(QFileDialog::ReadOnly, false);
     } else {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);

@@ -59,12 +59,4 @@ TEST(AboutDlgTest, LayoutFollowsTheWindowsOrientation)
     ExpectLayout(dlg, LANDSCAPE);
 }
 
-TEST(AboutDlgTest, TemplatesScaleWithTheFont)
-{
-    QFont font(QStringLiteral("MS Sans Serif"), 8);
-    const QRect rc = DialogUnitsToPixels({12, 36, 70, 8}, font);
-    EXPECT_GT(rc.width(), rc.x());
-    EXPECT_EQ(DialogUnitsToPixels({0, 0, 8, 8}, font).height(), QFontMetrics(font).height());
-}
-
 }
