@@ -4,7 +4,6 @@
 #include "app/Resource.h"
 
 #include <QLabel>
-#include <QPushButton>
 
 CPlacemarkDlg::CPlacemarkDlg(QWidget* pParent)
     : QDialog(pParent)
@@ -19,13 +18,7 @@ CPlacemarkDlg::CPlacemarkDlg(QWidget* pParent)
     m_editLatitude.setEnabled(false);
     m_editLongitude.setEnabled(false);
 
-    auto* pOk = new QPushButton(QStringLiteral("OK"));
-    PlaceInDialog(this, pOk, {25, 86, 50, 14});
-    pOk->setDefault(true);
-    connect(pOk, &QPushButton::clicked, this, &QDialog::accept);
-    auto* pCancel = new QPushButton(QStringLiteral("Cancel"));
-    PlaceInDialog(this, pCancel, {95, 86, 50, 14});
-    connect(pCancel, &QPushButton::clicked, this, &QDialog::reject);
+    AddOkCancel(this, {25, 86, 50, 14}, {95, 86, 50, 14});
 
     setFixedSize(DialogUnitsToPixels({0, 0, 159, 106}, font()).size());
 }

@@ -9,7 +9,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QAbstractItemView>
-#include <QPushButton>
 #include <QRegularExpressionValidator>
 
 namespace {
@@ -127,13 +126,7 @@ CSetupDlg::CSetupDlg(QWidget* pParent)
         pWidget->lower();
     }
 
-    auto* pOk = new QPushButton(QStringLiteral("OK"));
-    PlaceInDialog(this, pOk, {17, 134, 66, 26});
-    pOk->setDefault(true);
-    connect(pOk, &QPushButton::clicked, this, &CSetupDlg::accept);
-    auto* pCancel = new QPushButton(QStringLiteral("Cancel"));
-    PlaceInDialog(this, pCancel, {93, 135, 62, 25});
-    connect(pCancel, &QPushButton::clicked, this, &CSetupDlg::reject);
+    AddOkCancel(this, {17, 134, 66, 26}, {93, 135, 62, 25});
 
     PlaceInDialog(this, &m_comboPort, {51, 7, 42, 12});
     PlaceInDialog(this, &m_comboBaud, {51, 23, 42, 12});

@@ -1,7 +1,8 @@
 #include "app/DialogUnits.h"
 
 #include <QFontMetrics>
-#include <QWidget>
+#include <QDialog>
+#include <QPushButton>
 
 namespace {
 
@@ -28,4 +29,15 @@ void PlaceInDialog(QWidget* pDialog, QWidget* pControl, const QRect& rcUnits)
 {
     pControl->setParent(pDialog);
     pControl->setGeometry(DialogUnitsToPixels(rcUnits, pDialog->font()));
+}
+
+void AddOkCancel(QDialog* pDialog, const QRect& rcOk, const QRect& rcCancel)
+{
+    auto* pOk = new QPushButton(QStringLiteral("OK"));
+    PlaceInDialog(pDialog, pOk, rcOk);
+    pOk->setDefault(true);
+    QObject::connect(pOk, &QPushButton::clicked, pDialog, &QDialog::accept);
+    auto* pCancel = new QPushButton(QStringLiteral("Cancel"));
+    PlaceInDialog(pDialog, pCancel, rcCancel);
+    QObject::connect(pCancel, &QPushButton::clicked, pDialog, &QDialog::reject);
 }

@@ -7,6 +7,8 @@
 #include "tests/app/AppTestSupport.h"
 #include "tests/common/TestSupport.h"
 
+#include <QPushButton>
+
 namespace {
 
 class SetupDlgTest : public ::testing::Test
@@ -103,7 +105,14 @@ TEST_F(SetupDlgTest, OkStoresTheChoicesInTheSettings)
     dlg.m_editUtc.setText("3");
     dlg.m_editDilution.setText("75");
     CMessageCapture capture;
-    dlg.OnOK();
+    QPushButton* pOk = nullptr;
+    for (QPushButton* pButton : dlg.findChildren<QPushButton*>()) {
+        if (pButton->text() == "OK")
+            pOk = pButton;
+    }
+    ASSERT_NE(pOk, nullptr);
+    EXPECT_TRUE(pOk->isDefault());
+    pOk->click();
     EXPECT_TRUE(capture.m_messages.isEmpty());
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(theApp.m_strComPort, "/dev/ttyUSB7");
