@@ -73,6 +73,9 @@ int RunReplay(CPseudoTerminal& pty, const QString& strFile, double dRate)
     auto next = std::chrono::steady_clock::now();
     while (!g_bStop && !file.atEnd()) {
         QByteArray line = file.readLine();
+        // Captures may carry notes about where they were taken.
+        if (line.startsWith('#'))
+            continue;
         double dTime = 0;
         if (SimFixTime(line, dTime)) {
             if (bHaveTime && dTime != dLastTime) {
