@@ -79,19 +79,17 @@ void CPaintDC::Flush()
         return;
     }
     if (m_pen.width() == 2 && m_pen.style() == Qt::SolidLine) {
-        // A two-pixel pen as a 2 x 2 dot swept along the line: four one-pixel
-        // passes, far quicker than stroking an outline with round ends.
+        // A two-pixel pen as one-pixel passes side by side: at least two
+        // pixels thick across and down, far quicker than stroking an outline
+        // with round ends.
         QPen thin = m_pen;
         thin.setWidth(1);
         thin.setCapStyle(Qt::SquareCap);
-        m_painter.save();
         m_painter.setPen(thin);
-        const QTransform base = m_painter.transform();
-        for (const QPoint& offset : {QPoint(0, 0), QPoint(-1, 0), QPoint(0, -1), QPoint(-1, -1)}) {
-            m_painter.setTransform(QTransform::fromTranslate(offset.x(), offset.y()) * base);
-            m_painter.drawPolyline(m_polyline);
-        }
-        m_painter.restore();
+        m_painter.drawPolyline(m_polyline);
+        m_painter.drawPolyline(m_polyline.translated(-1, 0));
+        m_painter.drawPolyline(m_polyline.translated(0, -1));
+        m_painter.setPen(GdiPen(m_pen));
     } else {
         m_painter.drawPolyline(m_polyline);
     }
