@@ -7,6 +7,7 @@
 namespace {
 
 constexpr int STATUS_LEFT = 4;
+constexpr int STATUS_RIGHT = 200;
 constexpr int STATUS_TOP = 18;
 constexpr int STATUS_LINE_HEIGHT = 14;
 
@@ -41,7 +42,7 @@ void DrawStatusView(CDisplayWnd*, CDC* pDC, CGpsTracker* pTracker)
     // nor wrapped, so only the top-left corner of each rectangle matters.
     int y = STATUS_TOP;
     for (const QString& strLine : lines) {
-        QRect rc(STATUS_LEFT, y, 200 - STATUS_LEFT, STATUS_LINE_HEIGHT);
+        QRect rc(QPoint(STATUS_LEFT, y), QPoint(STATUS_RIGHT, y + STATUS_LINE_HEIGHT));
         pDC->DrawText(strLine, rc, DT_NOCLIP);
         y += STATUS_LINE_HEIGHT;
     }
