@@ -21,7 +21,7 @@ ctest --test-dir build-asan --output-on-failure -j2
 
 echo "== fuzz targets"
 for target in build-asan/fuzz/fuzz_*; do
-    [ -x "$target" ] || continue
+    [ -f "$target" ] && [ -x "$target" ] || continue
     name=$(basename "$target")
     seeds="fuzz/seeds/${name#fuzz_}"
     work=$(mktemp -d)
