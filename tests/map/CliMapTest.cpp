@@ -49,11 +49,11 @@ protected:
 
 TEST_F(CliMap, PrintsCalibrationSizeAndScale)
 {
-    CBmpSpec spec;
-    spec.nWidth = 5;
-    spec.nHeight = -3;
-    spec.pixels = GradientRows24(5, 3);
-    ASSERT_TRUE(WriteFile(m_dir.filePath(MapPath(QStringLiteral("X4G50M_5G0MY52G20M_52G25M.bmp"))), MakeBmp(spec)));
+    CBmpLayout layout;
+    layout.nWidth = 5;
+    layout.nHeight = -3;
+    layout.pixels = GradientRows24(5, 3);
+    ASSERT_TRUE(WriteFile(m_dir.filePath(MapPath(QStringLiteral("X4G50M_5G0MY52G20M_52G25M.bmp"))), MakeBmp(layout)));
 
     const CCliResult result = Run({MapPath(QStringLiteral("X4G50M_5G0MY52G20M_52G25M.bmp")),
                                    QStringLiteral("--png"), QStringLiteral("out.png")});

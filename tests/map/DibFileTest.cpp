@@ -209,13 +209,13 @@ QRgb Gradient(int x, int nFileRow)
 
 TEST(DibShaped, PaddedRowsShowUprightBothWays)
 {
-    CBmpSpec spec;
-    spec.nWidth = 5;   // 15 bytes of pixels and one of padding per row
-    spec.nHeight = 3;
-    spec.pixels = GradientRows24(5, 3);
-    const QImage bottomUp = LoadBytes(MakeBmp(spec));
-    spec.nHeight = -3;
-    const QImage topDown = LoadBytes(MakeBmp(spec));
+    CBmpLayout layout;
+    layout.nWidth = 5;   // 15 bytes of pixels and one of padding per row
+    layout.nHeight = 3;
+    layout.pixels = GradientRows24(5, 3);
+    const QImage bottomUp = LoadBytes(MakeBmp(layout));
+    layout.nHeight = -3;
+    const QImage topDown = LoadBytes(MakeBmp(layout));
     ASSERT_EQ(bottomUp.size(), QSize(5, 3));
     ASSERT_EQ(topDown.size(), QSize(5, 3));
     for (int y = 0; y < 3; ++y) {
@@ -228,14 +228,14 @@ TEST(DibShaped, PaddedRowsShowUprightBothWays)
 
 TEST(DibShaped, CoreHeaderReadsTriples)
 {
-    CBmpSpec spec;
-    spec.nHeaderSize = 12;
-    spec.nBitCount = 1;
-    spec.nWidth = 3;
-    spec.nHeight = 2;
-    spec.colourTable = QByteArray("\x10\x20\x30\x40\x50\x60", 6);
-    spec.pixels = QByteArray("\x40\0\0\0\xA0\0\0\0", 8);   // bottom row 010, top row 101
-    const QImage image = LoadBytes(MakeBmp(spec));
+    CBmpLayout layout;
+    layout.nHeaderSize = 12;
+    layout.nBitCount = 1;
+    layout.nWidth = 3;
+    layout.nHeight = 2;
+    layout.colourTable = QByteArray("\x10\x20\x30\x40\x50\x60", 6);
+    layout.pixels = QByteArray("\x40\0\0\0\xA0\0\0\0", 8);   // bottom row 010, top row 101
+    const QImage image = LoadBytes(MakeBmp(layout));
     ASSERT_EQ(image.size(), QSize(3, 2));
     const QRgb a = qRgb(0x30, 0x20, 0x10), b = qRgb(0x60, 0x50, 0x40);
     EXPECT_EQ(image.pixel(0, 0), b);
@@ -244,21 +244,21 @@ TEST(DibShaped, CoreHeaderReadsTriples)
     EXPECT_EQ(image.pixel(0, 1), a);
     EXPECT_EQ(image.pixel(1, 1), b);
 
-    spec.nBitCount = 24;   // no table at all
-    spec.colourTable.clear();
-    spec.pixels = GradientRows24(3, 2);
-    EXPECT_EQ(LoadBytes(MakeBmp(spec)).pixel(2, 0), Gradient(2, 1));
+    layout.nBitCount = 24;   // no table at all
+    layout.colourTable.clear();
+    layout.pixels = GradientRows24(3, 2);
+    EXPECT_EQ(LoadBytes(MakeBmp(layout)).pixel(2, 0), Gradient(2, 1));
 }
 
 TEST(DibShaped, ColourTableFollowsColoursUsed)
 {
-    CBmpSpec spec;
-    spec.nBitCount = 8;
-    spec.nWidth = 4;
-    spec.nColoursUsed = 2;
-    spec.colourTable = QByteArray("\x01\x02\x03\0\x04\x05\x06\0", 8);
-    spec.pixels = QByteArray("\x00\x01\x02\xFF", 4);
-    const QImage image = Rgb(LoadBytes(MakeBmp(spec)));
+    CBmpLayout layout;
+    layout.nBitCount = 8;
+    layout.nWidth = 4;
+    layout.nColoursUsed = 2;
+    layout.colourTable = QByteArray("\x01\x02\x03\0\x04\x05\x06\0", 8);
+    layout.pixels = QByteArray("\x00\x01\x02\xFF", 4);
+    const QImage image = Rgb(LoadBytes(MakeBmp(layout)));
     ASSERT_EQ(image.size(), QSize(4, 1));
     EXPECT_EQ(image.pixel(0, 0), qRgb(3, 2, 1));
     EXPECT_EQ(image.pixel(1, 0), qRgb(6, 5, 4));
@@ -266,25 +266,25 @@ TEST(DibShaped, ColourTableFollowsColoursUsed)
     EXPECT_EQ(image.pixel(3, 0), qRgb(0, 0, 0));
 
     // A table the file does not hold, from the bit count or from the field.
-    spec.nColoursUsed = 0;
-    EXPECT_TRUE(LoadBytes(MakeBmp(spec).left(14 + 40 + 8 + 4)).isNull());
-    spec.nColoursUsed = 4;
+    layout.nColoursUsed = 0;
+    EXPECT_TRUE(LoadBytes(MakeBmp(layout).left(14 + 40 + 8 + 4)).isNull());
+    layout.nColoursUsed = 4;
     QStringList messages;
-    EXPECT_TRUE(LoadBytes(MakeBmp(spec), &messages).isNull());
+    EXPECT_TRUE(LoadBytes(MakeBmp(layout), &messages).isNull());
     EXPECT_TRUE(messages.value(0).startsWith(DAMAGED));
 }
 
 TEST(DibShaped, FourBitIndicesAreWidened)
 {
-    CBmpSpec spec;
-    spec.nBitCount = 4;
-    spec.nWidth = 3;
+    CBmpLayout layout;
+    layout.nBitCount = 4;
+    layout.nWidth = 3;
     QByteArray table(16 * 4, '\0');
     for (int i = 0; i < 16; ++i)
         table[4 * i + 2] = char(i * 16);   // red = index * 16
-    spec.colourTable = table;
-    spec.pixels = QByteArray("\x1F\x70\0\0", 4);
-    const QImage image = LoadBytes(MakeBmp(spec));
+    layout.colourTable = table;
+    layout.pixels = QByteArray("\x1F\x70\0\0", 4);
+    const QImage image = LoadBytes(MakeBmp(layout));
     ASSERT_EQ(image.format(), QImage::Format_Indexed8);
     EXPECT_EQ(image.pixelIndex(0, 0), 1);
     EXPECT_EQ(image.pixelIndex(1, 0), 15);
@@ -294,14 +294,14 @@ TEST(DibShaped, FourBitIndicesAreWidened)
 
 TEST(DibShaped, BitFieldsAreRead)
 {
-    CBmpSpec spec;
-    spec.nBitCount = 16;
-    spec.nWidth = 2;
-    spec.nCompression = 3;
+    CBmpLayout layout;
+    layout.nBitCount = 16;
+    layout.nWidth = 2;
+    layout.nCompression = 3;
     // 4-4-4 with red at the bottom; masks follow the 40-byte header.
-    spec.colourTable = QByteArray("\x0F\0\0\0\xF0\0\0\0\0\x0F\0\0", 12);
-    spec.pixels = QByteArray("\x0F\0\0\x0F", 4);
-    const QImage image = Rgb(LoadBytes(MakeBmp(spec)));
+    layout.colourTable = QByteArray("\x0F\0\0\0\xF0\0\0\0\0\x0F\0\0", 12);
+    layout.pixels = QByteArray("\x0F\0\0\x0F", 4);
+    const QImage image = Rgb(LoadBytes(MakeBmp(layout)));
     ASSERT_EQ(image.size(), QSize(2, 1));
     EXPECT_EQ(image.pixel(0, 0), qRgb(255, 0, 0));
     EXPECT_EQ(image.pixel(1, 0), qRgb(0, 0, 255));
@@ -311,45 +311,45 @@ TEST(DibShaped, BitFieldsAreRead)
                                     QByteArray("\x0F\0\0\0\0\0\0\0\0\x0F\0\0", 12),
                                     QByteArray("\x05\0\0\0\xF0\0\0\0\0\x0F\0\0", 12),
                                     QByteArray("\x0F\0\0\0\xF0\0\0\0\0\0\x01\0", 12)}) {
-        spec.colourTable = masks;
-        EXPECT_TRUE(LoadBytes(MakeBmp(spec)).isNull()) << masks.toHex().constData();
+        layout.colourTable = masks;
+        EXPECT_TRUE(LoadBytes(MakeBmp(layout)).isNull()) << masks.toHex().constData();
     }
-    spec.colourTable.clear();
-    spec.pixels.clear();
-    EXPECT_TRUE(LoadBytes(MakeBmp(spec).left(14 + 40 + 8)).isNull());
+    layout.colourTable.clear();
+    layout.pixels.clear();
+    EXPECT_TRUE(LoadBytes(MakeBmp(layout).left(14 + 40 + 8)).isNull());
 
-    spec.nBitCount = 24;   // bit fields only at 16 and 32 bits
-    spec.colourTable = QByteArray("\0\0\xFF\0\0\xFF\0\0\xFF\0\0\0", 12);
-    spec.pixels = QByteArray(8, '\0');
-    EXPECT_TRUE(LoadBytes(MakeBmp(spec)).isNull());
+    layout.nBitCount = 24;   // bit fields only at 16 and 32 bits
+    layout.colourTable = QByteArray("\0\0\xFF\0\0\xFF\0\0\xFF\0\0\0", 12);
+    layout.pixels = QByteArray(8, '\0');
+    EXPECT_TRUE(LoadBytes(MakeBmp(layout)).isNull());
 }
 
 TEST(DibShaped, SizesAreChecked)
 {
-    CBmpSpec spec;
-    spec.nWidth = 30000;
-    spec.pixels = QByteArray(90000, '\x7F');
-    EXPECT_EQ(LoadBytes(MakeBmp(spec)).width(), 30000);
-    const QByteArray whole = MakeBmp(spec);
+    CBmpLayout layout;
+    layout.nWidth = 30000;
+    layout.pixels = QByteArray(90000, '\x7F');
+    EXPECT_EQ(LoadBytes(MakeBmp(layout)).width(), 30000);
+    const QByteArray whole = MakeBmp(layout);
     EXPECT_TRUE(LoadBytes(whole.left(whole.size() - 1)).isNull());   // one pixel byte short
 
-    spec.nWidth = 30001;
-    spec.pixels = QByteArray(90004, '\0');
-    EXPECT_TRUE(LoadBytes(MakeBmp(spec)).isNull());
-    spec.nWidth = 1;
-    spec.nHeight = -30001;
-    spec.pixels = QByteArray(30001 * 4, '\0');
-    EXPECT_TRUE(LoadBytes(MakeBmp(spec)).isNull());
-    spec.nHeight = 0;
-    EXPECT_TRUE(LoadBytes(MakeBmp(spec)).isNull());
-    spec.nHeight = int32_t(0x80000000u);
-    EXPECT_TRUE(LoadBytes(MakeBmp(spec)).isNull());
+    layout.nWidth = 30001;
+    layout.pixels = QByteArray(90004, '\0');
+    EXPECT_TRUE(LoadBytes(MakeBmp(layout)).isNull());
+    layout.nWidth = 1;
+    layout.nHeight = -30001;
+    layout.pixels = QByteArray(30001 * 4, '\0');
+    EXPECT_TRUE(LoadBytes(MakeBmp(layout)).isNull());
+    layout.nHeight = 0;
+    EXPECT_TRUE(LoadBytes(MakeBmp(layout)).isNull());
+    layout.nHeight = int32_t(0x80000000u);
+    EXPECT_TRUE(LoadBytes(MakeBmp(layout)).isNull());
 
     // Header or pixel offset beyond the file.
-    spec.nHeight = 1;
-    spec.pixels = QByteArray(4, '\0');
-    EXPECT_TRUE(LoadBytes(MakeBmp(spec).left(30)).isNull());
-    QByteArray farPixels = MakeBmp(spec);
+    layout.nHeight = 1;
+    layout.pixels = QByteArray(4, '\0');
+    EXPECT_TRUE(LoadBytes(MakeBmp(layout).left(30)).isNull());
+    QByteArray farPixels = MakeBmp(layout);
     farPixels[10] = '\xFF';
     farPixels[13] = '\x7F';
     EXPECT_TRUE(LoadBytes(farPixels).isNull());
@@ -383,13 +383,13 @@ TEST(DibShaped, FailuresReportTheirStep)
 
 TEST(DibShaped, HeaderInfoIsReported)
 {
-    CBmpSpec spec;
-    spec.nHeaderSize = 124;
-    spec.nBitCount = 32;
-    spec.nWidth = 2;
-    spec.nHeight = -1;
-    spec.pixels = QByteArray("\x01\x02\x03\x00\x04\x05\x06\x00", 8);
-    const QByteArray file = MakeBmp(spec);
+    CBmpLayout layout;
+    layout.nHeaderSize = 124;
+    layout.nBitCount = 32;
+    layout.nWidth = 2;
+    layout.nHeight = -1;
+    layout.pixels = QByteArray("\x01\x02\x03\x00\x04\x05\x06\x00", 8);
+    const QByteArray file = MakeBmp(layout);
     QImage image;
     CDibInfo info;
     EXPECT_EQ(DecodeDib(reinterpret_cast<const uint8_t*>(file.constData()), size_t(file.size()), &image, &info),
@@ -416,12 +416,12 @@ protected:
 
     QString WriteMap(const QString& strName, int32_t nWidth, int32_t nHeight)
     {
-        CBmpSpec spec;
-        spec.nWidth = nWidth;
-        spec.nHeight = nHeight;
-        spec.pixels = GradientRows24(nWidth, nHeight);
+        CBmpLayout layout;
+        layout.nWidth = nWidth;
+        layout.nHeight = nHeight;
+        layout.pixels = GradientRows24(nWidth, nHeight);
         m_files.append(CardGpsPath(strName));
-        EXPECT_TRUE(WriteFile(m_files.back(), MakeBmp(spec)));
+        EXPECT_TRUE(WriteFile(m_files.back(), MakeBmp(layout)));
         return QStringLiteral("\\Storage card\\GPS\\") + strName;
     }
 

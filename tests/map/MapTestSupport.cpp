@@ -19,34 +19,34 @@ void Put32(QByteArray& out, uint32_t n)
 
 }
 
-QByteArray MakeBmp(const CBmpSpec& spec)
+QByteArray MakeBmp(const CBmpLayout& layout)
 {
     QByteArray header;
-    Put32(header, spec.nHeaderSize);
-    if (spec.nHeaderSize == 12) {
-        Put16(header, uint32_t(spec.nWidth));
-        Put16(header, uint32_t(spec.nHeight));
+    Put32(header, layout.nHeaderSize);
+    if (layout.nHeaderSize == 12) {
+        Put16(header, uint32_t(layout.nWidth));
+        Put16(header, uint32_t(layout.nHeight));
         Put16(header, 1);
-        Put16(header, spec.nBitCount);
+        Put16(header, layout.nBitCount);
     } else {
-        Put32(header, uint32_t(spec.nWidth));
-        Put32(header, uint32_t(spec.nHeight));
+        Put32(header, uint32_t(layout.nWidth));
+        Put32(header, uint32_t(layout.nHeight));
         Put16(header, 1);
-        Put16(header, spec.nBitCount);
-        Put32(header, spec.nCompression);
-        Put32(header, uint32_t(spec.pixels.size()));
+        Put16(header, layout.nBitCount);
+        Put32(header, layout.nCompression);
+        Put32(header, uint32_t(layout.pixels.size()));
         Put32(header, 2835);
         Put32(header, 2835);
-        Put32(header, spec.nColoursUsed);
+        Put32(header, layout.nColoursUsed);
         Put32(header, 0);
-        header.append(QByteArray(int(spec.nHeaderSize) - header.size(), '\0'));
+        header.append(QByteArray(int(layout.nHeaderSize) - header.size(), '\0'));
     }
-    const uint32_t nOffset = uint32_t(14 + header.size() + spec.colourTable.size());
+    const uint32_t nOffset = uint32_t(14 + header.size() + layout.colourTable.size());
     QByteArray file("BM");
-    Put32(file, nOffset + uint32_t(spec.pixels.size()));
+    Put32(file, nOffset + uint32_t(layout.pixels.size()));
     Put32(file, 0);
     Put32(file, nOffset);
-    return file + header + spec.colourTable + spec.pixels;
+    return file + header + layout.colourTable + layout.pixels;
 }
 
 QByteArray GradientRows24(int32_t nWidth, int32_t nRows)

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 // A BMP file built field by field, so tests can shape each header value.
-struct CBmpSpec
+struct CBmpLayout
 {
     uint32_t nHeaderSize = 40;
     uint32_t nBitCount = 24;
@@ -17,7 +17,7 @@ struct CBmpSpec
     QByteArray pixels;        // raw rows, padding included
 };
 
-QByteArray MakeBmp(const CBmpSpec& spec);
+QByteArray MakeBmp(const CBmpLayout& layout);
 
 // Padded rows of a 24-bit image whose pixel (x, y), counted from the first row
 // in the file, is (B, G, R) = (x, y, x + y).

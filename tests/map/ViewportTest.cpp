@@ -161,11 +161,11 @@ protected:
         // A wide and a narrow map over the same place, both on the card.
         for (const char* szName : {"X4G0M_6G0MY52G0M_53G0M.bmp", "X4G50M_5G0MY52G20M_52G25M.bmp"}) {
             const QString strName = QString::fromUtf8(szName);
-            CBmpSpec spec;
-            spec.nWidth = 600;
-            spec.nHeight = 300;
-            spec.pixels = GradientRows24(600, 300);
-            ASSERT_TRUE(WriteFile(CardGpsPath(strName), MakeBmp(spec)));
+            CBmpLayout layout;
+            layout.nWidth = 600;
+            layout.nHeight = 300;
+            layout.pixels = GradientRows24(600, 300);
+            ASSERT_TRUE(WriteFile(CardGpsPath(strName), MakeBmp(layout)));
             m_files.append(CardGpsPath(strName));
         }
         BuildMapCatalogue(m_maps);
