@@ -1,6 +1,7 @@
 #include "tools/cli/CliCommands.h"
 
 #include "platform/MessageHook.h"
+#include "tools/cli/CliArgs.h"
 #include "tools/cli/CliTrackInput.h"
 #include "track/GpdFile.h"
 #include "track/GpxExport.h"
@@ -9,49 +10,36 @@
 #include <QString>
 
 #include <cstdio>
-#include <cstring>
+#include <optional>
+#include <vector>
 
 namespace {
 
-void PrintConvertUsage(FILE* out)
-{
-    std::fprintf(out,
-                 "usage: veltrip-cli convert [--kml-speed] IN.gpd OUT\n"
-                 "\n"
-                 "Converts a GPD track by the extension of OUT:\n"
-                 "  .gpd  GPD track with its record count (as File Save writes it)\n"
-                 "  .kml  KML 2.1 document (as the log's KML copy)\n"
-                 "  .gpx  GPX 1.1: placemarks as waypoints, one track segment per hour\n"
-                 "\n"
-                 "  --kml-speed  KML track height from the speed, not the altitude\n"
-                 "\n"
-                 "Exit codes: 0 done, 1 unreadable or non-GPD input or failed write,\n"
-                 "2 bad arguments.\n");
-}
+const char CONVERT_USAGE[] = "usage: veltrip-cli convert [--kml-speed] IN.gpd OUT\n";
+
+const char CONVERT_HELP[] =
+    "\n"
+    "Converts a GPD track by the extension of OUT:\n"
+    "  .gpd  GPD track with its record count (as File Save writes it)\n"
+    "  .kml  KML 2.1 document (as the log's KML copy)\n"
+    "  .gpx  GPX 1.1: placemarks as waypoints, one track segment per hour\n"
+    "\n"
+    "  --kml-speed  KML track height from the speed, not the altitude\n"
+    "\n"
+    "Exit codes: 0 done, 1 unreadable or non-GPD input or failed write,\n"
+    "2 bad arguments.\n";
 
 }
 
 int CliConvert(int argc, char** argv)
 {
     bool bKmlSpeed = false;
-    int i = 1;
-    for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
-        if (!std::strcmp(argv[i], "--help")) {
-            PrintConvertUsage(stdout);
-            return CLI_OK;
-        }
-        if (std::strcmp(argv[i], "--kml-speed")) {
-            std::fprintf(stderr, "veltrip-cli convert: unknown option %s\n", argv[i]);
-            PrintConvertUsage(stderr);
-            return CLI_USAGE;
-        }
-        bKmlSpeed = true;
-    }
-    if (argc - i != 2) {
-        PrintConvertUsage(stderr);
-        return CLI_USAGE;
-    }
-    const QString strOut = QString::fromLocal8Bit(argv[i + 1]);
+    const CliSyntax syntax{"convert", CONVERT_USAGE, CONVERT_HELP, {CliFlag("--kml-speed", bKmlSpeed)},
+                           {"IN.gpd", "OUT"}};
+    std::vector<const char*> args;
+    if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
+        return *nExit;
+    const QString strOut = QString::fromLocal8Bit(args[1]);
     const QString strSuffix = strOut.right(4).toLower();
     bool (*pfnWrite)(const QString&, const CTrackPointList&) = nullptr;
     if (strSuffix == QStringLiteral(".gpd"))
@@ -60,12 +48,12 @@ int CliConvert(int argc, char** argv)
         pfnWrite = WriteGpx;
     else if (strSuffix != QStringLiteral(".kml")) {
         std::fprintf(stderr, "veltrip-cli convert: OUT must end in .gpd, .kml or .gpx: %s\n",
-                     argv[i + 1]);
+                     args[1]);
         return CLI_USAGE;
     }
 
     CTrackPointList points;
-    if (!LoadCliTrack("convert", argv[i], points))
+    if (!LoadCliTrack("convert", args[0], points))
         return CLI_FAILED;
     // The KML writer reports a failed write but still counts the file as
     // written, so any message means the output is incomplete.

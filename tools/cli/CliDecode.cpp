@@ -2,11 +2,14 @@
 
 #include "app/CTrackerApp.h"
 #include "gps/NmeaDecoder.h"
+#include "tools/cli/CliArgs.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -48,23 +51,6 @@ const char DECODE_HELP[] =
     "  --help        show this text\n"
     "\n"
     "exit codes: 0 done, 1 FILE cannot be read, 2 bad arguments\n";
-
-int Usage(const char* szProblem)
-{
-    std::fprintf(stderr, "veltrip-cli decode: %s\n%s", szProblem, DECODE_USAGE);
-    return CLI_USAGE;
-}
-
-bool ParseUtc(const char* szText, int& nHours)
-{
-    char* pEnd = nullptr;
-    errno = 0;
-    const long nValue = std::strtol(szText, &pEnd, 10);
-    if (errno != 0 || pEnd == szText || *pEnd != '\0' || nValue < DECODE_MIN_UTC || nValue > DECODE_MAX_UTC)
-        return false;
-    nHours = static_cast<int>(nValue);
-    return true;
-}
 
 void AppendChar(std::string& out, unsigned char ch)
 {
@@ -169,36 +155,17 @@ void DecodeLineFeed(CGpsTracker& tracker)
 
 int CliDecode(int argc, char** argv)
 {
-    const char* szFile = nullptr;
-    bool bUtcGiven = false;
-    int nUtc = 0;
-    for (int i = 1; i < argc; ++i) {
-        const char* szArg = argv[i];
-        if (!std::strcmp(szArg, "--help") || !std::strcmp(szArg, "-h")) {
-            std::fputs(DECODE_USAGE, stdout);
-            std::fputs(DECODE_HELP, stdout);
-            return CLI_OK;
-        }
-        if (!std::strcmp(szArg, "--utc")) {
-            if (i + 1 >= argc)
-                return Usage("--utc needs a number of hours");
-            if (!ParseUtc(argv[++i], nUtc))
-                return Usage("--utc takes a whole number of hours from -12 to 12");
-            bUtcGiven = true;
-        } else if (szArg[0] == '-' && szArg[1] != '\0') {
-            return Usage((std::string("unknown option ") + szArg).c_str());
-        } else if (szFile) {
-            return Usage("only one FILE may be given");
-        } else {
-            szFile = szArg;
-        }
-    }
-    if (!szFile)
-        return Usage("no FILE given");
+    std::optional<int> nUtc;
+    const CliSyntax syntax{"decode", DECODE_USAGE, DECODE_HELP,
+                           {CliInt("--utc", "HOURS", DECODE_MIN_UTC, DECODE_MAX_UTC, nUtc)}, {"FILE"}};
+    std::vector<const char*> args;
+    if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
+        return *nExit;
+    const char* szFile = args[0];
 
     theApp.LoadSettings();
-    if (bUtcGiven)
-        theApp.m_nUtcCorrection = nUtc;
+    if (nUtc)
+        theApp.m_nUtcCorrection = *nUtc;
 
     const bool bStdin = !std::strcmp(szFile, "-");
     FILE* pFile = bStdin ? stdin : std::fopen(szFile, "rb");

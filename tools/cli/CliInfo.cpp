@@ -1,11 +1,13 @@
 #include "tools/cli/CliCommands.h"
 
+#include "tools/cli/CliArgs.h"
 #include "tools/cli/CliTrackInput.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -13,17 +15,15 @@ constexpr double INFO_EARTH_RADIUS_KM = 6371.0088;   // mean radius
 constexpr double INFO_DEG_TO_RAD = 3.14159265358979323846 / 180.0;
 constexpr double INFO_KMH_PER_KNOT = 1.852;
 
-void PrintInfoUsage(FILE* out)
-{
-    std::fprintf(out,
-                 "usage: veltrip-cli info IN.gpd\n"
-                 "\n"
-                 "Prints the number of points and placemarks (with their names), the first\n"
-                 "and last time, the bounding box, the great-circle length in km and the\n"
-                 "maximum speed of a GPD track.\n"
-                 "\n"
-                 "Exit codes: 0 done, 1 unreadable or non-GPD input, 2 bad arguments.\n");
-}
+const char INFO_USAGE[] = "usage: veltrip-cli info IN.gpd\n";
+
+const char INFO_HELP[] =
+    "\n"
+    "Prints the number of points and placemarks (with their names), the first\n"
+    "and last time, the bounding box, the great-circle length in km and the\n"
+    "maximum speed of a GPD track.\n"
+    "\n"
+    "Exit codes: 0 done, 1 unreadable or non-GPD input, 2 bad arguments.\n";
 
 double GreatCircleKm(const CTrackPoint& a, const CTrackPoint& b)
 {
@@ -44,16 +44,12 @@ void PrintTime(const char* pszLabel, const CTrackPoint& point)
 
 int CliInfo(int argc, char** argv)
 {
-    if (argc == 2 && !std::strcmp(argv[1], "--help")) {
-        PrintInfoUsage(stdout);
-        return CLI_OK;
-    }
-    if (argc != 2 || argv[1][0] == '-') {
-        PrintInfoUsage(stderr);
-        return CLI_USAGE;
-    }
+    const CliSyntax syntax{"info", INFO_USAGE, INFO_HELP, {}, {"IN.gpd"}};
+    std::vector<const char*> args;
+    if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
+        return *nExit;
     CTrackPointList points;
-    if (!LoadCliTrack("info", argv[1], points))
+    if (!LoadCliTrack("info", args[0], points))
         return CLI_FAILED;
 
     size_t nPlacemarks = 0;

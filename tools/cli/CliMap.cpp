@@ -2,11 +2,12 @@
 
 #include "map/CMapBitmap.h"
 #include "map/DibFile.h"
+#include "tools/cli/CliArgs.h"
 
 #include <QFile>
 #include <cstdio>
-#include <cstring>
-#include <string>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -30,39 +31,16 @@ const char MAP_HELP[] =
     "exit codes: 0 done, 1 the bitmap cannot be loaded or the PNG not\n"
     "written (the loader's message goes to stderr), 2 bad arguments\n";
 
-int Usage(const char* szProblem)
-{
-    std::fprintf(stderr, "veltrip-cli map: %s\n%s", szProblem, MAP_USAGE);
-    return CLI_USAGE;
-}
-
 }
 
 int CliMap(int argc, char** argv)
 {
-    const char* szFile = nullptr;
     const char* szPng = nullptr;
-    for (int i = 1; i < argc; ++i) {
-        const char* szArg = argv[i];
-        if (!std::strcmp(szArg, "--help") || !std::strcmp(szArg, "-h")) {
-            std::fputs(MAP_USAGE, stdout);
-            std::fputs(MAP_HELP, stdout);
-            return CLI_OK;
-        }
-        if (!std::strcmp(szArg, "--png")) {
-            if (i + 1 >= argc)
-                return Usage("--png needs an output file");
-            szPng = argv[++i];
-        } else if (szArg[0] == '-' && szArg[1] != '\0') {
-            return Usage((std::string("unknown option ") + szArg).c_str());
-        } else if (szFile) {
-            return Usage("only one FILE may be given");
-        } else {
-            szFile = szArg;
-        }
-    }
-    if (!szFile)
-        return Usage("no FILE given");
+    const CliSyntax syntax{"map", MAP_USAGE, MAP_HELP, {CliText("--png", "OUT.png", szPng)}, {"FILE.bmp"}};
+    std::vector<const char*> args;
+    if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
+        return *nExit;
+    const char* szFile = args[0];
 
     CMapBitmap map;
     map.m_path = QFile::decodeName(szFile);

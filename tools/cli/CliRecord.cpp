@@ -2,16 +2,16 @@
 
 #include "app/CTrackerApp.h"
 #include "platform/MessageHook.h"
+#include "tools/cli/CliArgs.h"
 #include "track/GpdFile.h"
 #include "track/Recording.h"
 
 #include <QFile>
+#include <QString>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -22,33 +22,28 @@ constexpr int RECORD_MAX_GAP_TICKS = 3600;
 constexpr int RECORD_MAX_UTC = 23;
 constexpr int RECORD_MAX_DILUTION = 1000000;
 
-void PrintRecordUsage(FILE* out)
-{
-    std::fprintf(out,
-                 "usage: veltrip-cli record [--utc H] [--max-dilution TENTHS] [--kml-speed] CAPTURE OUTBASE\n"
-                 "\n"
-                 "Replays an NMEA capture through the recorder, one timer tick per fix time\n"
-                 "(gaps in the times run empty ticks, at most 3600), and writes the log\n"
-                 "OUTBASE.gpd with its KML copy OUTBASE.kml. An existing file is never\n"
-                 "replaced: the base then gets a suffix _2, _3, ...\n"
-                 "\n"
-                 "  --utc H               hours added to the receiver's UTC time (default %d)\n"
-                 "  --max-dilution TENTHS largest HDOP stored, in tenths (default %d)\n"
-                 "  --kml-speed           KML track height from the speed, not the altitude\n"
-                 "\n"
-                 "Prints the number of points stored. Exit codes: 0 done, 1 unreadable input\n"
-                 "or a file that could not be written, 2 bad arguments.\n",
-                 theApp.m_nUtcCorrection, theApp.m_nMaxDilution);
-}
+const char RECORD_USAGE[] =
+    "usage: veltrip-cli record [--utc H] [--max-dilution TENTHS] [--kml-speed] CAPTURE OUTBASE\n";
 
-std::optional<int> ParseInt(const char* pszText, int nMin, int nMax)
+// The defaults shown are the built-in ones: the command does not load the
+// stored settings.
+std::string RecordHelp()
 {
-    char* pEnd = nullptr;
-    errno = 0;
-    const long n = std::strtol(pszText, &pEnd, 10);
-    if (errno || pEnd == pszText || *pEnd || n < nMin || n > nMax)
-        return std::nullopt;
-    return int(n);
+    return QString::asprintf(
+               "\n"
+               "Replays an NMEA capture through the recorder, one timer tick per fix time\n"
+               "(gaps in the times run empty ticks, at most 3600), and writes the log\n"
+               "OUTBASE.gpd with its KML copy OUTBASE.kml. An existing file is never\n"
+               "replaced: the base then gets a suffix _2, _3, ...\n"
+               "\n"
+               "  --utc H               hours added to the receiver's UTC time (default %d)\n"
+               "  --max-dilution TENTHS largest HDOP stored, in tenths (default %d)\n"
+               "  --kml-speed           KML track height from the speed, not the altitude\n"
+               "\n"
+               "Prints the number of points stored. Exit codes: 0 done, 1 unreadable input\n"
+               "or a file that could not be written, 2 bad arguments.\n",
+               theApp.m_nUtcCorrection, theApp.m_nMaxDilution)
+        .toStdString();
 }
 
 // Seconds of the day of an RMC or GGA line's time field, if it has one.
@@ -115,46 +110,31 @@ void Replay(const QByteArray& capture)
 
 int CliRecord(int argc, char** argv)
 {
-    int i = 1;
-    for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
-        const char* pszOption = argv[i];
-        if (!std::strcmp(pszOption, "--help")) {
-            PrintRecordUsage(stdout);
-            return CLI_OK;
-        }
-        if (!std::strcmp(pszOption, "--kml-speed")) {
-            theApp.m_bKmlAltitude = 1;
-            continue;
-        }
-        const bool bUtc = !std::strcmp(pszOption, "--utc");
-        const bool bDilution = !std::strcmp(pszOption, "--max-dilution");
-        const std::optional<int> nValue =
-            i + 1 < argc ? ParseInt(argv[i + 1], bUtc ? -RECORD_MAX_UTC : 0,
-                                    bUtc ? RECORD_MAX_UTC : RECORD_MAX_DILUTION)
-                         : std::nullopt;
-        if ((!bUtc && !bDilution) || !nValue) {
-            std::fprintf(stderr, "veltrip-cli record: bad option or value: %s\n", pszOption);
-            PrintRecordUsage(stderr);
-            return CLI_USAGE;
-        }
-        ++i;
-        if (bUtc) {
-            theApp.m_nUtcCorrection = *nValue;
-        } else {
-            theApp.m_nMaxDilution = *nValue;
-            theApp.m_dMaxDilution = *nValue * 0.1;
-        }
+    std::optional<int> nUtc;
+    std::optional<int> nDilution;
+    bool bKmlSpeed = false;
+    const CliSyntax syntax{"record", RECORD_USAGE, RecordHelp(),
+                           {CliInt("--utc", "H", -RECORD_MAX_UTC, RECORD_MAX_UTC, nUtc),
+                            CliInt("--max-dilution", "TENTHS", 0, RECORD_MAX_DILUTION, nDilution),
+                            CliFlag("--kml-speed", bKmlSpeed)},
+                           {"CAPTURE", "OUTBASE"}};
+    std::vector<const char*> args;
+    if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
+        return *nExit;
+    if (nUtc)
+        theApp.m_nUtcCorrection = *nUtc;
+    if (nDilution) {
+        theApp.m_nMaxDilution = *nDilution;
+        theApp.m_dMaxDilution = *nDilution * 0.1;
     }
-    if (argc - i != 2) {
-        PrintRecordUsage(stderr);
-        return CLI_USAGE;
-    }
-    const QString strCapture = QString::fromLocal8Bit(argv[i]);
-    const QString strBase = QString::fromLocal8Bit(argv[i + 1]);
+    if (bKmlSpeed)
+        theApp.m_bKmlAltitude = 1;
+    const QString strCapture = QString::fromLocal8Bit(args[0]);
+    const QString strBase = QString::fromLocal8Bit(args[1]);
 
     QFile capture(strCapture);
     if (!capture.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "veltrip-cli record: cannot read %s\n", argv[i]);
+        std::fprintf(stderr, "veltrip-cli record: cannot read %s\n", args[0]);
         return CLI_FAILED;
     }
     const QByteArray data = capture.readAll();
@@ -172,7 +152,7 @@ int CliRecord(int argc, char** argv)
                     qPrintable(tracker.m_strLogBase));
         tracker.EndLog();
     } else {
-        std::fprintf(stderr, "veltrip-cli record: cannot create %s.gpd\n", argv[i + 1]);
+        std::fprintf(stderr, "veltrip-cli record: cannot create %s.gpd\n", args[1]);
     }
     SetLogBaseOverride(QString());
     SetMessageHook(previous);
