@@ -10,6 +10,7 @@
 #include "map/MapCatalogue.h"
 #include "map/Viewport.h"
 #include "platform/MessageHook.h"
+#include "platform/TextFormat.h"
 #include "track/GpdFile.h"
 #include "track/GpxExport.h"
 #include "track/Placemark.h"
@@ -308,8 +309,8 @@ void CMainFrame::OnSetPlacemark()
     CGpsTracker& tracker = theApp.m_tracker;
     CPlacemarkDlg dlg(this);
     dlg.m_strPlacemarkName = ProposedPlacemarkName(tracker);
-    dlg.m_strLatitude = QString::asprintf("%f", double(tracker.m_fLatitude));
-    dlg.m_strLongitude = QString::asprintf("%f", double(tracker.m_fLongitude));
+    dlg.m_strLatitude = FormatText("%f", double(tracker.m_fLatitude));
+    dlg.m_strLongitude = FormatText("%f", double(tracker.m_fLongitude));
     // Cancel sets no placemark: the user asked for none.
     if (dlg.DoModal() != IDOK)
         return;

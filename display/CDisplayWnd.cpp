@@ -6,14 +6,14 @@
 #include "display/StatusView.h"
 #include "display/ViewColours.h"
 #include "map/MapView.h"
-#include "map/Viewport.h"
 #include "map/TrackView.h"
+#include "map/Viewport.h"
 #include "platform/gui/CDC.h"
+#include "platform/TextFormat.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
-#include <cstdio>
 
 namespace {
 
@@ -46,7 +46,7 @@ void CDisplayWnd::Paint(CDC* pDC)
 {
     CGpsTracker& tracker = theApp.m_tracker;
 
-    const QString strDate = QString::asprintf("%02d-%02d-%4d", tracker.m_nDay, tracker.m_nMonth, tracker.m_nYear);
+    const QString strDate = FormatText("%02d-%02d-%4d", tracker.m_nDay, tracker.m_nMonth, tracker.m_nYear);
     pDC->SetTextColor((tracker.m_nUpdateFlags & UPD_DATE) ? CLR_BLACK : CLR_GREY);
     QRect rcDate(DISPLAY_TEXT_X, DISPLAY_DATE_Y, 0, 0);
     pDC->DrawText(strDate, rcDate, DT_LEFT | DT_TOP | DT_NOCLIP);
@@ -60,13 +60,10 @@ void CDisplayWnd::Paint(CDC* pDC)
         Invalidate(true);
     }
 
-    // The C library rounds exact halves as the handheld did (1.25 gives 1.2).
-    char szStatus[512];
-    std::snprintf(szStatus, sizeof szStatus, "Pnt:%d Sec:%2d Sats:%d Dltn:%.1f Zm:%.1f %s",
-                  int(theApp.m_trackPoints.size()), tracker.m_nSecsSinceLog, tracker.m_nSatsUsed,
-                  double(tracker.m_fHdop), m_pMap ? m_pMap->m_zoom : 0.0,
-                  (tracker.m_bRmcValid && tracker.m_nFixQuality) ? "OK      " : "No signal");
-    const QString strStatus = QString::fromLatin1(szStatus);
+    const QString strStatus = FormatText("Pnt:%d Sec:%2d Sats:%d Dltn:%.1f Zm:%.1f %s",
+        int(theApp.m_trackPoints.size()), tracker.m_nSecsSinceLog, tracker.m_nSatsUsed,
+        double(tracker.m_fHdop), m_pMap ? m_pMap->m_zoom : 0.0,
+        (tracker.m_bRmcValid && tracker.m_nFixQuality) ? "OK      " : "No signal");
     pDC->SetTextColor(CLR_BLACK);
     QRect rcStatus(DISPLAY_TEXT_X, rc.bottom() + 1 - VIEWPORT_STATUS_STRIP, 0, 0);
     pDC->DrawText(strStatus, rcStatus, DT_LEFT | DT_TOP | DT_NOCLIP);

@@ -5,6 +5,7 @@
 #include "display/ViewColours.h"
 #include "gps/CGpsTracker.h"
 #include "platform/gui/CDC.h"
+#include "platform/TextFormat.h"
 
 #include <cmath>
 
@@ -18,7 +19,7 @@ constexpr int COMPASS_PEN_WIDTH = 4;
 
 QString CourseText(float fCourse)
 {
-    return QString::asprintf("%.0f\u00B0", double(fCourse));
+    return FormatText("%.0f\u00B0", double(fCourse));
 }
 
 void DrawCompassNeedle(CDC* pDC, int cx, int cy, int nRadius, float fCourse)
@@ -58,7 +59,7 @@ void DrawCompassView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
 
     const double dKmh = double(pTracker->m_fSpeed) * COMPASS_KMH_PER_KNOT;
     const QString strSpeed = theApp.m_bKmh ? QString::number(int(dKmh + 0.5))
-                                           : QString::asprintf("%.1f", double(pTracker->m_fSpeed));
+                                           : FormatText("%.1f", double(pTracker->m_fSpeed));
     rcText.setRect(0, 0, 0, 0);
     pDC->DrawText(strSpeed, rcText, DT_CALCRECT);
     w = rcText.width();
@@ -69,7 +70,7 @@ void DrawCompassView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
 
     pDC->SelectFont(oldFont);
 
-    const QString strLine = QString::asprintf("Direction: %.1f\u00B0 %.1fknts  %.1fkmh",
+    const QString strLine = FormatText("Direction: %.1f\u00B0 %.1fknts  %.1fkmh",
                                               double(pTracker->m_fCourse),
                                               double(pTracker->m_fSpeed), dKmh);
     rcText.setCoords(12, nBottom - 29, 20, 20);

@@ -6,6 +6,7 @@
 #include "display/ViewColours.h"
 #include "gps/CGpsTracker.h"
 #include "platform/gui/CDC.h"
+#include "platform/TextFormat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,7 +31,7 @@ QString DmsText(float fDegrees)
     const float m = float(double(f) * 60.0);
     const int nMinutes = TruncToInt(double(f) * 60.0);
     const float fSeconds = float((double(m) - double(TruncToInt(m))) * 60.0);
-    return QString::asprintf("%4d\u00B0%2d'%4.1f''", nDegrees, nMinutes, double(fSeconds));
+    return FormatText("%4d\u00B0%2d'%4.1f''", nDegrees, nMinutes, double(fSeconds));
 }
 
 // Hemisphere letter at xLetter and the value ending where it begins, on line
@@ -77,7 +78,7 @@ void DrawGpsDataView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
 
     const QFont oldFont = pDC->SelectFont(theApp.m_fontMedium);
 
-    const QString strTime = QString::asprintf("%2d:%02d:%02d", pTracker->m_nHour,
+    const QString strTime = FormatText("%2d:%02d:%02d", pTracker->m_nHour,
                                               pTracker->m_nMinute, pTracker->m_nSecond);
     pDC->SetTextColor(FreshColour(pTracker, UPD_TIME));
     const QSize sizeTime = pDC->GetTextExtent(strTime);
@@ -102,13 +103,13 @@ void DrawGpsDataView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
 
     pDC->SetTextColor(FreshColour(pTracker, UPD_SPEED));
     pDC->TextOut(6, 100 + sizeCourse.height() / 2, QStringLiteral("Speed:"));
-    const QString strKnots = QString::asprintf("%4.1f knots   ", double(pTracker->m_fSpeed));
+    const QString strKnots = FormatText("%4.1f knots   ", double(pTracker->m_fSpeed));
     const int hK = pDC->GetTextExtent(strKnots).height();
     pDC->TextOut(W / 2 - 20, 100, strKnots);
     pDC->TextOut(W / 2 - 20, 101 + hK,
-                 QString::asprintf("%4.1f kmh   ", double(pTracker->m_fSpeed) * DATA_KMH_PER_KNOT));
+                 FormatText("%4.1f kmh   ", double(pTracker->m_fSpeed) * DATA_KMH_PER_KNOT));
 
-    const QString strAltitude = QString::asprintf("Alt: %.1f mtr     ", double(pTracker->m_fAltitude));
+    const QString strAltitude = FormatText("Alt: %.1f mtr     ", double(pTracker->m_fAltitude));
     pDC->SetTextColor(FreshColour(pTracker, UPD_ALTITUDE));
     const int hL = pDC->GetTextExtent(strAltitude).height();
     const int yA = 102 + 2 * hK;
@@ -121,12 +122,12 @@ void DrawGpsDataView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
         dilutionColour = double(pTracker->m_fHdop) < theApp.m_dMaxDilution ? CLR_GREEN : CLR_GREY;
     pDC->SetTextColor(dilutionColour);
     pDC->TextOut(6, yA + hL + 9,
-                 QString::asprintf("Dltn:%u Sats:%d:%d dB   ", HdopWhole(pTracker->m_fHdop),
+                 FormatText("Dltn:%u Sats:%d:%d dB   ", HdopWhole(pTracker->m_fHdop),
                                    pTracker->m_nSatsUsed, nSignal));
 
     pDC->SelectFont(oldFont);
     pDC->SetTextColor(CLR_BLACK);
-    const QString strSentences = QString::asprintf(
+    const QString strSentences = FormatText(
         "RMC:%d GGA:%d GSA:%d GSV:%d sats,%d dB  ", pTracker->m_bRmcValid, pTracker->m_nFixQuality,
         pTracker->m_nGsaFixType - 1, int(pTracker->m_nSatsInView), nSignal);
     const int hR = pDC->GetTextExtent(strSentences).height();

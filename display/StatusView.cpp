@@ -3,6 +3,7 @@
 #include "display/ViewColours.h"
 #include "gps/CGpsTracker.h"
 #include "platform/gui/CDC.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -26,15 +27,15 @@ void DrawStatusView(CDisplayWnd*, CDC* pDC, CGpsTracker* pTracker)
         strFix = QStringLiteral("2D");
 
     QStringList lines;
-    lines << QString::asprintf("Latitude: %f\u00B0", double(pTracker->m_fLatitude))
-          << QString::asprintf("Longitude: %f\u00B0", double(pTracker->m_fLongitude))
-          << QString::asprintf("GSA:%s, %s, P:%.1f H:%.1f V:%.1f", qUtf8Printable(strMode),
+    lines << FormatText("Latitude: %f\u00B0", double(pTracker->m_fLatitude))
+          << FormatText("Longitude: %f\u00B0", double(pTracker->m_fLongitude))
+          << FormatText("GSA:%s, %s, P:%.1f H:%.1f V:%.1f", qUtf8Printable(strMode),
                                qUtf8Printable(strFix), double(pTracker->m_fPdop),
                                double(pTracker->m_fGsaHdop), double(pTracker->m_fVdop))
-          << QString::asprintf("GSV:%d Messages, %d Satellites in view",
+          << FormatText("GSV:%d Messages, %d Satellites in view",
                                int(pTracker->m_nGsvMessages), int(pTracker->m_nSatsInView));
     for (const GpsSatellite& sat : pTracker->m_aSats) {
-        lines << QString::asprintf("ID:%2d Prn:%2d Elev:%2d Azim:%2d Snr:%2ddB", sat.nFixPrn,
+        lines << FormatText("ID:%2d Prn:%2d Elev:%2d Azim:%2d Snr:%2ddB", sat.nFixPrn,
                                    sat.nPrn, sat.nElevation, sat.nAzimuth, sat.nSnr);
     }
 

@@ -8,6 +8,7 @@
 #include "map/CMapBitmap.h"
 #include "map/Viewport.h"
 #include "platform/gui/CDC.h"
+#include "platform/TextFormat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -85,7 +86,7 @@ void DrawMapView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
     pDC->SetTextColor((pTracker->m_nUpdateFlags & UPD_COURSE) ? CLR_BLACK : CLR_GREY);
     DrawCentredText(pDC, CourseText(fCourse), true);
     pDC->SetTextColor((pTracker->m_nUpdateFlags & UPD_SPEED) ? CLR_BLACK : CLR_GREY);
-    DrawCentredText(pDC, QString::asprintf("%.1f", double(pTracker->m_fSpeed)), false);
+    DrawCentredText(pDC, FormatText("%.1f", double(pTracker->m_fSpeed)), false);
 
     const QPoint pos = pMap->ProjectToScreen(double(pTracker->m_fLongitude),
                                              double(pTracker->m_fLatitude));

@@ -7,6 +7,7 @@
 #include "gps/CGpsTracker.h"
 #include "map/Viewport.h"
 #include "platform/gui/CDC.h"
+#include "platform/TextFormat.h"
 
 #include <algorithm>
 
@@ -86,7 +87,7 @@ void DrawTrackView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
 
     pDC->SetTextColor(CLR_BLACK);
     pDC->TextOut(W / 2 - 45, 1,
-                 QString::asprintf("Screen %c:%d mtr %d pnts", fScaleX < fScaleY ? 'X' : 'Y',
+                 FormatText("Screen %c:%d mtr %d pnts", fScaleX < fScaleY ? 'X' : 'Y',
                                    TruncToInt(double(fLatRange) * TRACK_METRES_PER_DEGREE),
                                    int(std::min<size_t>(points.size(), INT32_MAX))));
 

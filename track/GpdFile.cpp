@@ -6,6 +6,7 @@
 #include "platform/DevicePaths.h"
 #include "platform/LogFile.h"
 #include "platform/MessageHook.h"
+#include "platform/TextFormat.h"
 #include "track/KmlExport.h"
 
 #include <QDateTime>
@@ -44,7 +45,7 @@ std::string GpdHeader(uint32_t nCount)
 QString DatedLogBase()
 {
     const QDateTime now = QDateTime::currentDateTime();
-    return QString::asprintf("\\Storage card\\GPS\\GPSLog_%4d-%02d-%02d_%02d%02d",
+    return FormatText("\\Storage card\\GPS\\GPSLog_%4d-%02d-%02d_%02d%02d",
                              now.date().year(), now.date().month(), now.date().day(),
                              now.time().hour(), now.time().minute());
 }

@@ -2,12 +2,13 @@
 
 #include "app/CTrackerApp.h"
 #include "gps/CGpsTracker.h"
+#include "platform/TextFormat.h"
 #include "track/CTrackPoint.h"
 #include "track/GpdFile.h"
 
 QString ProposedPlacemarkName(const CGpsTracker& tracker)
 {
-    return QString::asprintf("Wayfen Log %4d-%02d-%02d %2d:%02d:%02d", tracker.m_nYear,
+    return FormatText("Wayfen Log %4d-%02d-%02d %2d:%02d:%02d", tracker.m_nYear,
                              tracker.m_nMonth, tracker.m_nDay, tracker.m_nHour, tracker.m_nMinute,
                              tracker.m_nSecond);
 }

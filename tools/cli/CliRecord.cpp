@@ -2,6 +2,7 @@
 
 #include "app/CTrackerApp.h"
 #include "platform/MessageHook.h"
+#include "platform/TextFormat.h"
 #include "tools/cli/CliArgs.h"
 #include "track/GpdFile.h"
 #include "track/Recording.h"
@@ -29,7 +30,7 @@ const char RECORD_USAGE[] =
 // stored settings.
 std::string RecordHelp()
 {
-    return QString::asprintf(
+    return FormatText(
                "\n"
                "Replays an NMEA capture through the recorder, one timer tick per fix time\n"
                "(gaps in the times run empty ticks, at most 3600), and writes the log\n"
