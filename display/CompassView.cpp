@@ -58,7 +58,7 @@ void DrawCompassView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
     pDC->DrawText(strCourse, rcText, DT_NOCLIP);
 
     const double dKmh = double(pTracker->m_fSpeed) * COMPASS_KMH_PER_KNOT;
-    const QString strSpeed = theApp.m_bKmh ? QString::number(int(dKmh + 0.5))
+    const QString strSpeed = theApp.m_bKmh ? QString::number(TruncToInt(dKmh + 0.5))
                                            : FormatText("%.1f", double(pTracker->m_fSpeed));
     rcText.setRect(0, 0, 0, 0);
     pDC->DrawText(strSpeed, rcText, DT_CALCRECT);

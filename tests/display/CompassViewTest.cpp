@@ -87,6 +87,14 @@ TEST_F(CompassViewTest, KmhModeRoundsTheSpeed)
     EXPECT_NE(m_dc.FindText(QStringLiteral("Direction: 0.0\u00B0 10.0knts  18.5kmh")), nullptr);
 }
 
+TEST_F(CompassViewTest, KmhModeSaturatesAHugeSpeed)
+{
+    theApp.m_bKmh = 1;
+    m_tracker.m_fSpeed = 3.0e38f;
+    DrawCompassView(&m_wnd, &m_dc, &m_tracker);
+    EXPECT_NE(m_dc.FindText(QStringLiteral("2147483647")), nullptr);
+}
+
 TEST_F(CompassViewTest, StaleValuesAreGrey)
 {
     m_tracker.m_fCourse = 90.0f;
