@@ -175,8 +175,10 @@ void SetLogBaseOverride(const QString& strBase)
 
 bool CGpsTracker::StartLog()
 {
-    EndLog();
+    // The name takes the time the command came, not the time the previous
+    // log's KML copy was done.
     const QString strBase = g_strLogBaseOverride.isEmpty() ? DatedLogBase() : g_strLogBaseOverride;
+    EndLog();
     m_strLogBase = strBase;
     std::unique_ptr<CLogFile> file = CreateLogFile(strBase, m_strLogBase);
     const std::string header = GpdHeader(0);
