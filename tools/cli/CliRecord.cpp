@@ -8,6 +8,7 @@
 #include "track/Recording.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 #include <cstdio>
@@ -147,13 +148,19 @@ int CliRecord(int argc, char** argv)
     });
     SetLogBaseOverride(strBase);
     CGpsTracker& tracker = theApp.m_tracker;
-    if (tracker.StartLog()) {
-        Replay(data);
-        std::printf("%zu points stored in %s.gpd\n", theApp.m_trackPoints.size(),
-                    qPrintable(tracker.m_strLogBase));
-        tracker.EndLog();
-    } else {
+    // As on the device, the first stored point opens the log by itself; only a
+    // capture that stores nothing gets its empty log here, so that the pair of
+    // files always exists.
+    if (!QFileInfo(QFileInfo(strBase).absolutePath()).isWritable()) {
         std::fprintf(stderr, "veltrip-cli record: cannot create %s.gpd\n", args[1]);
+        ++nMessages;
+    } else {
+        Replay(data);
+        if (tracker.m_hLogFile || tracker.StartLog()) {
+            std::printf("%zu points stored in %s.gpd\n", theApp.m_trackPoints.size(),
+                        qPrintable(tracker.m_strLogBase));
+            tracker.EndLog();
+        }
     }
     SetLogBaseOverride(QString());
     SetMessageHook(previous);
