@@ -3,7 +3,7 @@
 set -euo pipefail
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev googletest libgtest-dev
-          libbenchmark-dev qt6-base-dev xvfb xauth)
+          libbenchmark-dev qt6-base-dev fonts-dejavu-core xvfb xauth)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
