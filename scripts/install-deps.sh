@@ -4,6 +4,8 @@ set -euo pipefail
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev googletest libgtest-dev
           libbenchmark-dev qt6-base-dev fonts-dejavu-core xvfb xauth)
+# GPX files written by GPSBabel, read back by the track import tests.
+PACKAGES+=(gpsbabel)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -222,4 +222,90 @@ TEST_F(CliTrack, ConvertAndInfoRefuseBadInput)
     EXPECT_EQ(RunCli({QStringLiteral("convert"), QStringLiteral("--help")}).nExit, 0);
 }
 
+
+TEST_F(CliTrack, InfoJsonOfAHandCheckedTrack)
+{
+    const QString strIn = Path(QStringLiteral("hand.gpd"));
+    QFile in(strIn);
+    ASSERT_TRUE(in.open(QIODevice::WriteOnly));
+    in.write(GpdImage(HandCheckedTrack()));
+    in.close();
+    // 8 steps of 108.588946 m, 5 of them moving in 340 s, 12.5 knots at most.
+    const CliRun json = RunCli({QStringLiteral("info"), QStringLiteral("--json"), strIn});
+    EXPECT_EQ(json.nExit, 0);
+    EXPECT_EQ(json.strOut, QStringLiteral("{\"points\": 10, \"placemarks\": 1, \"distanceMeters\": 868.712, "
+                                          "\"movingSeconds\": 340, \"movingMeters\": 542.945, "
+                                          "\"averageMovingKmh\": 5.749, \"maxSpeedKmh\": 23.150}\n"));
+    const CliRun text = RunCli({QStringLiteral("info"), strIn});
+    EXPECT_TRUE(text.strOut.contains(QStringLiteral("length: 0.869 km\n")));
+    EXPECT_TRUE(text.strOut.contains(QStringLiteral("moving time: 0:05:40\nmoving distance: 0.543 km\n"
+                                                    "average moving speed: 5.75 km/h\n")))
+        << text.strOut.toStdString();
+}
+
+TEST_F(CliTrack, ConvertReadsGpxAndKml)
+{
+    const QString strGpx = QStringLiteral(VELTRIP_SOURCE_DIR "/tests/track/data/gpsbabel-1.0.gpx");
+    const QString strGpd = Path(QStringLiteral("from-gpx.gpd"));
+    EXPECT_EQ(RunCli({QStringLiteral("convert"), QStringLiteral("--utc"), QStringLiteral("2"), strGpx, strGpd}).nExit, 0);
+    CTrackPointList points;
+    ASSERT_EQ(LoadGpdFile(strGpd, points), EGpdLoad::Ok);
+    ASSERT_EQ(points.size(), 5u);
+    EXPECT_EQ(points[0].m_strName, "Lock");
+    EXPECT_EQ(points[0].m_byHour, 17);
+
+    const QString strKml = Path(QStringLiteral("from-gpd.kml"));
+    EXPECT_EQ(RunCli({QStringLiteral("convert"), strGpd, strKml}).nExit, 0);
+    const CliRun info = RunCli({QStringLiteral("info"), strKml});
+    EXPECT_EQ(info.nExit, 0);
+    // Our own KML: every point on the line strings, and the pushpins (the
+    // placemark and the first point of each of its 3 hours) as placemarks of
+    // their own.
+    EXPECT_TRUE(info.strOut.startsWith(QStringLiteral("points: 9\nplacemarks: 4\n"))) << info.strOut.toStdString();
+
+    const QString strBad = Path(QStringLiteral("bad.gpx"));
+    QFile bad(strBad);
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("<gpx><wpt lat='x' lon='1'/></gpx>");
+    bad.close();
+    const CliRun refused = RunCli({QStringLiteral("convert"), strBad, Path(QStringLiteral("x.gpd"))});
+    EXPECT_EQ(refused.nExit, 1);
+    EXPECT_TRUE(refused.strErr.contains(QStringLiteral("is not a GPX or KML track file")));
+}
+
+TEST_F(CliTrack, RecoverListsTheKmlCopiesItWrote)
+{
+    QDir(m_dir.path()).mkpath(QStringLiteral("GPS"));
+    const QString strLog = Path(QStringLiteral("GPS/GPSLog_2026-12-07_1508.gpd"));
+    QFile log(strLog);
+    ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+    log.write(GpdImage({MakePoint(52.0f, 4.0f, 1, 2, 15, 8)}));
+    log.close();
+    const CliRun run = RunCli({QStringLiteral("recover"), Path(QStringLiteral("GPS"))});
+    EXPECT_EQ(run.nExit, 0) << run.strErr.toStdString();
+    EXPECT_EQ(run.strOut, Path(QStringLiteral("GPS/GPSLog_2026-12-07_1508.kml")) + QLatin1Char('\n'));
+    EXPECT_TRUE(WellFormedXml(ReadAll(Path(QStringLiteral("GPS/GPSLog_2026-12-07_1508.kml")))));
+    EXPECT_EQ(RunCli({QStringLiteral("recover"), Path(QStringLiteral("GPS"))}).strOut, QString());
+
+    // Without a folder: the storage card's.
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VELTRIP_STORAGE_CARD"), m_dir.path());
+    QFile::remove(Path(QStringLiteral("GPS/GPSLog_2026-12-07_1508.kml")));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli"), {QStringLiteral("recover")});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_TRUE(QFile::exists(Path(QStringLiteral("GPS/GPSLog_2026-12-07_1508.kml"))));
+
+    QFile junk(Path(QStringLiteral("GPS/GPSLog_junk.gpd")));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("junk");
+    junk.close();
+    const CliRun failed = RunCli({QStringLiteral("recover"), Path(QStringLiteral("GPS"))});
+    EXPECT_EQ(failed.nExit, 1);
+    EXPECT_TRUE(failed.strErr.contains(QStringLiteral("GPSLog_junk.gpd is not a GPD track file")));
+    EXPECT_EQ(RunCli({QStringLiteral("recover"), QStringLiteral("a"), QStringLiteral("b")}).nExit, 2);
+}
+
 }

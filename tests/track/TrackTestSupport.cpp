@@ -77,3 +77,29 @@ QByteArray GpdImage(const CTrackPointList& points, uint32_t nCount)
         point.AppendRecord(image);
     return QByteArray(image.data(), qsizetype(image.size()));
 }
+
+namespace {
+
+CTrackPoint Step(int nSteps, int nHour, int nMinute, int nSecond, float fSpeed = 0, const char* pszName = "")
+{
+    return MakePoint(50.0f + float(nSteps) / 1024.0f, 4.0f, 0, fSpeed, nHour, nMinute, nSecond,
+                     QString::fromLatin1(pszName));
+}
+
+}
+
+CTrackPointList HandCheckedTrack()
+{
+    return {
+        Step(0, 10, 0, 0),
+        Step(1, 10, 0, 10),                     // 1 step in 10 s: moving
+        Step(1, 10, 0, 20),                     // standing still: not moving
+        Step(2, 10, 10, 20),                    // 600 s: a pause, not moving
+        Step(3, 10, 10, 20),                    // 0 s: not moving
+        Step(4, 10, 10, 40, 12.5f, "Bridge"),   // 20 s: moving
+        Step(5, 10, 15, 40),                    // 300 s, 0.36 m/s: too slow
+        Step(7, 10, 20, 40),                    // 300 s, 0.72 m/s: moving
+        Step(7, 23, 59, 55),                    // standing, most of a day later
+        Step(8, 0, 0, 5),                       // across midnight, 10 s: moving
+    };
+}

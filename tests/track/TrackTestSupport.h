@@ -23,3 +23,13 @@ CTrackPoint MakePoint(float fLatitude, float fLongitude, float fAltitude, float 
 
 // The GPD image of points: a header with the given count, then the records.
 QByteArray GpdImage(const CTrackPointList& points, uint32_t nCount = 0);
+
+// Points on the meridian 4 E, whole steps of 2^-10 degree north of 50 N (all
+// exact in single precision). On a meridian the haversine is R times the
+// latitude difference in radians, so a step is 6371008.8 * pi / 180 / 1024 =
+// 108.588946 m, worked out by hand, not by the code under test.
+constexpr double HAND_STEP_METERS = 108.58894554055948;
+
+// Ten points of 8 steps in all, each pair covering a rule of the trip
+// statistics: moving 5 steps in 340 s, a placemark "Bridge" at 12.5 knots.
+CTrackPointList HandCheckedTrack();

@@ -1,5 +1,6 @@
 #include "tools/cli/CliCommands.h"
 
+#include "app/CTrackerApp.h"
 #include "platform/MessageHook.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliTrackInput.h"
@@ -15,18 +16,22 @@
 
 namespace {
 
-const char CONVERT_USAGE[] = "usage: veltrip-cli convert [--kml-speed] IN.gpd OUT\n";
+constexpr int CONVERT_MAX_UTC = 23;   // as the setup dialog allows
+
+const char CONVERT_USAGE[] = "usage: veltrip-cli convert [--kml-speed] [--utc H] IN OUT\n";
 
 const char CONVERT_HELP[] =
     "\n"
-    "Converts a GPD track by the extension of OUT:\n"
+    "Converts a track, GPD or by its extension GPX or KML, by the extension of\n"
+    "OUT:\n"
     "  .gpd  GPD track with its record count (as File Save writes it)\n"
     "  .kml  KML 2.1 document (as the log's KML copy)\n"
     "  .gpx  GPX 1.1: placemarks as waypoints, one track segment per hour\n"
     "\n"
     "  --kml-speed  KML track height from the speed, not the altitude\n"
+    "  --utc H      hours added to the UTC times of a GPX or KML track (default 1)\n"
     "\n"
-    "Exit codes: 0 done, 1 unreadable or non-GPD input or failed write,\n"
+    "Exit codes: 0 done, 1 unreadable or unknown input or failed write,\n"
     "2 bad arguments.\n";
 
 }
@@ -34,11 +39,15 @@ const char CONVERT_HELP[] =
 int CliConvert(int argc, char** argv)
 {
     bool bKmlSpeed = false;
-    const CliSyntax syntax{"convert", CONVERT_USAGE, CONVERT_HELP, {CliFlag("--kml-speed", bKmlSpeed)},
-                           {"IN.gpd", "OUT"}};
+    std::optional<int> nUtc;
+    const CliSyntax syntax{"convert", CONVERT_USAGE, CONVERT_HELP,
+                           {CliFlag("--kml-speed", bKmlSpeed), CliInt("--utc", "H", -CONVERT_MAX_UTC, CONVERT_MAX_UTC, nUtc)},
+                           {"IN", "OUT"}};
     std::vector<const char*> args;
     if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
         return *nExit;
+    if (nUtc)
+        theApp.m_nUtcCorrection = *nUtc;
     const QString strOut = QString::fromLocal8Bit(args[1]);
     const QString strSuffix = strOut.right(4).toLower();
     bool (*pfnWrite)(const QString&, const CTrackPointList&) = nullptr;

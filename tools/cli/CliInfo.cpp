@@ -2,6 +2,7 @@
 
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliTrackInput.h"
+#include "track/TripStats.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,28 +12,37 @@
 
 namespace {
 
-constexpr double INFO_EARTH_RADIUS_KM = 6371.0088;   // mean radius
-constexpr double INFO_DEG_TO_RAD = 3.14159265358979323846 / 180.0;
 constexpr double INFO_KMH_PER_KNOT = 1.852;
 
-const char INFO_USAGE[] = "usage: veltrip-cli info IN.gpd\n";
+const char INFO_USAGE[] = "usage: veltrip-cli info [--json] IN\n";
 
 const char INFO_HELP[] =
     "\n"
     "Prints the number of points and placemarks (with their names), the first\n"
-    "and last time, the bounding box, the great-circle length in km and the\n"
-    "maximum speed of a GPD track.\n"
+    "and last time, the bounding box, the great-circle length in km, the\n"
+    "maximum speed and the moving time, distance and average speed of a track\n"
+    "(GPD, or GPX or KML by the extension of IN). A pair of consecutive points\n"
+    "is moving when it is 1 to 300 s apart and covers at least 0.5 m/s.\n"
     "\n"
-    "Exit codes: 0 done, 1 unreadable or non-GPD input, 2 bad arguments.\n";
+    "  --json  one JSON object: points, placemarks, distanceMeters,\n"
+    "          movingSeconds, movingMeters, averageMovingKmh, maxSpeedKmh\n"
+    "\n"
+    "Exit codes: 0 done, 1 unreadable or unknown input, 2 bad arguments.\n";
 
-double GreatCircleKm(const CTrackPoint& a, const CTrackPoint& b)
+// JSON has no NaN or infinity.
+double JsonNumber(double dValue)
 {
-    const double dLat1 = a.m_fLatitude * INFO_DEG_TO_RAD;
-    const double dLat2 = b.m_fLatitude * INFO_DEG_TO_RAD;
-    const double dSinLat = std::sin((dLat2 - dLat1) / 2);
-    const double dSinLon = std::sin((double(b.m_fLongitude) - a.m_fLongitude) * INFO_DEG_TO_RAD / 2);
-    const double h = dSinLat * dSinLat + std::cos(dLat1) * std::cos(dLat2) * dSinLon * dSinLon;
-    return 2 * INFO_EARTH_RADIUS_KM * std::asin(std::sqrt(std::min(1.0, h)));
+    return std::isfinite(dValue) ? dValue : 0.0;
+}
+
+void PrintJson(const CTripStats& stats)
+{
+    std::printf("{\"points\": %zu, \"placemarks\": %zu, \"distanceMeters\": %.3f, "
+                "\"movingSeconds\": %.0f, \"movingMeters\": %.3f, \"averageMovingKmh\": %.3f, "
+                "\"maxSpeedKmh\": %.3f}\n",
+                stats.m_nPoints, stats.m_nPlacemarks, JsonNumber(stats.m_dDistanceMeters),
+                JsonNumber(stats.m_dMovingSeconds), JsonNumber(stats.m_dMovingMeters),
+                JsonNumber(stats.m_dAverageMovingKmh), JsonNumber(stats.m_dMaxSpeedKmh));
 }
 
 void PrintTime(const char* pszLabel, const CTrackPoint& point)
@@ -44,13 +54,19 @@ void PrintTime(const char* pszLabel, const CTrackPoint& point)
 
 int CliInfo(int argc, char** argv)
 {
-    const CliSyntax syntax{"info", INFO_USAGE, INFO_HELP, {}, {"IN.gpd"}};
+    bool bJson = false;
+    const CliSyntax syntax{"info", INFO_USAGE, INFO_HELP, {CliFlag("--json", bJson)}, {"IN"}};
     std::vector<const char*> args;
     if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
         return *nExit;
     CTrackPointList points;
     if (!LoadCliTrack("info", args[0], points))
         return CLI_FAILED;
+    const CTripStats stats = TripStatistics(points);
+    if (bJson) {
+        PrintJson(stats);
+        return CLI_OK;
+    }
 
     size_t nPlacemarks = 0;
     for (const CTrackPoint& point : points)
@@ -69,21 +85,20 @@ int CliInfo(int argc, char** argv)
     float fNorth = fSouth;
     float fWest = points.front().m_fLongitude;
     float fEast = fWest;
-    float fMaxSpeed = points.front().m_fSpeed;
-    double dLengthKm = 0;
-    for (auto it = points.begin(); it != points.end(); ++it) {
-        fSouth = std::min(fSouth, it->m_fLatitude);
-        fNorth = std::max(fNorth, it->m_fLatitude);
-        fWest = std::min(fWest, it->m_fLongitude);
-        fEast = std::max(fEast, it->m_fLongitude);
-        fMaxSpeed = std::max(fMaxSpeed, it->m_fSpeed);
-        if (it != points.begin())
-            dLengthKm += GreatCircleKm(*std::prev(it), *it);
+    for (const CTrackPoint& point : points) {
+        fSouth = std::min(fSouth, point.m_fLatitude);
+        fNorth = std::max(fNorth, point.m_fLatitude);
+        fWest = std::min(fWest, point.m_fLongitude);
+        fEast = std::max(fEast, point.m_fLongitude);
     }
     std::printf("latitude: %f .. %f\nlongitude: %f .. %f\n", double(fSouth), double(fNorth),
                 double(fWest), double(fEast));
-    std::printf("length: %.3f km\n", dLengthKm);
-    std::printf("max speed: %.2f knots = %.2f km/h\n", double(fMaxSpeed),
-                fMaxSpeed * INFO_KMH_PER_KNOT);
+    std::printf("length: %.3f km\n", stats.m_dDistanceMeters / 1000);
+    std::printf("max speed: %.2f knots = %.2f km/h\n", stats.m_dMaxSpeedKmh / INFO_KMH_PER_KNOT,
+                stats.m_dMaxSpeedKmh);
+    const int nMoving = int(stats.m_dMovingSeconds);
+    std::printf("moving time: %d:%02d:%02d\n", nMoving / 3600, nMoving / 60 % 60, nMoving % 60);
+    std::printf("moving distance: %.3f km\n", stats.m_dMovingMeters / 1000);
+    std::printf("average moving speed: %.2f km/h\n", stats.m_dAverageMovingKmh);
     return CLI_OK;
 }

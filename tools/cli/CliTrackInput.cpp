@@ -1,6 +1,8 @@
 #include "tools/cli/CliTrackInput.h"
 
+#include "app/CTrackerApp.h"
 #include "track/GpdFile.h"
+#include "track/XmlTrackReader.h"
 
 #include <QString>
 
@@ -8,14 +10,18 @@
 
 bool LoadCliTrack(const char* pszCommand, const char* pszPath, CTrackPointList& points)
 {
-    switch (LoadGpdFile(QString::fromLocal8Bit(pszPath), points)) {
+    const QString strPath = QString::fromLocal8Bit(pszPath);
+    const EGpdLoad load = IsXmlTrackPath(strPath) ? LoadXmlTrackFile(strPath, theApp.m_nUtcCorrection, points)
+                                                  : LoadGpdFile(strPath, points);
+    switch (load) {
     case EGpdLoad::Ok:
         return true;
     case EGpdLoad::Unreadable:
         std::fprintf(stderr, "veltrip-cli %s: cannot read %s\n", pszCommand, pszPath);
         return false;
     case EGpdLoad::Incorrect:
-        std::fprintf(stderr, "veltrip-cli %s: %s is not a GPD track file\n", pszCommand, pszPath);
+        std::fprintf(stderr, "veltrip-cli %s: %s is not a %s track file\n", pszCommand, pszPath,
+                     IsXmlTrackPath(strPath) ? "GPX or KML" : "GPD");
         return false;
     }
     return false;

@@ -1,0 +1,54 @@
+#include "tools/cli/CliCommands.h"
+
+#include "platform/DevicePaths.h"
+#include "platform/MessageHook.h"
+#include "tools/cli/CliArgs.h"
+#include "track/LogRecovery.h"
+
+#include <QString>
+
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+namespace {
+
+const char RECOVER_USAGE[] = "usage: veltrip-cli recover [--kml-speed] [DIR]\n";
+
+const char RECOVER_HELP[] =
+    "\n"
+    "A log that ended by a crash or a power loss has no KML copy. Writes the\n"
+    "missing copy of every GPSLog_*.gpd in DIR (default: the storage card's\n"
+    "GPS folder) from its whole records, as veltrip does at start-up, and\n"
+    "prints the path of each KML file written.\n"
+    "\n"
+    "  --kml-speed  KML track height from the speed, not the altitude\n"
+    "\n"
+    "Exit codes: 0 done, 1 a log that could not be read or a KML copy that\n"
+    "could not be written, 2 bad arguments.\n";
+
+}
+
+int CliRecover(int argc, char** argv)
+{
+    bool bKmlSpeed = false;
+    const CliSyntax syntax{"recover", RECOVER_USAGE, RECOVER_HELP, {CliFlag("--kml-speed", bKmlSpeed)},
+                           {"[DIR]"}};
+    std::vector<const char*> args;
+    if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
+        return *nExit;
+    const QString strFolder = args.empty() ? QStringLiteral("\\Storage card\\GPS\\") : QString::fromLocal8Bit(args[0]);
+
+    int nMessages = 0;
+    const MessageHook previous = SetMessageHook([&nMessages](const QString& strText) {
+        ++nMessages;
+        std::fprintf(stderr, "veltrip-cli recover: %s\n", qPrintable(strText));
+    });
+    const CLogRecovery recovery = RecoverUnfinishedLogs(strFolder, bKmlSpeed);
+    SetMessageHook(previous);
+    for (const QString& strPath : recovery.m_written)
+        std::printf("%s\n", qPrintable(HostPath(strPath)));
+    for (const QString& strPath : recovery.m_skipped)
+        std::fprintf(stderr, "veltrip-cli recover: %s is not a GPD track file\n", qPrintable(HostPath(strPath)));
+    return nMessages == 0 && recovery.m_skipped.isEmpty() ? CLI_OK : CLI_FAILED;
+}

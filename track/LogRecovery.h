@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// A log that ended by a crash or a power loss has its GPD file but never got
+// its KML copy, which only the end of the log writes.
+struct CLogRecovery
+{
+    QStringList m_written;   // KML copies written, as folder + name
+    QStringList m_skipped;   // logs that could not be read (not GPD files)
+};
+
+// Writes the missing KML copy of every GPSLog_*.gpd in a folder (in the
+// program's form or a host path) that has none beside it, from the log's
+// whole records, as the end of the log would have. bKmlAltitude as in
+// WriteKml.
+CLogRecovery RecoverUnfinishedLogs(const QString& strFolder, bool bKmlAltitude);

@@ -1,0 +1,69 @@
+#include "track/TripStats.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+constexpr double TRIP_EARTH_RADIUS_M = 6371008.8;   // mean radius
+constexpr double TRIP_DEG_TO_RAD = std::numbers::pi / 180.0;
+constexpr int TRIP_DAY_SECONDS = 24 * 3600;
+constexpr int TRIP_MIN_PAIR_SECONDS = 1;
+// A longer gap is a pause (or lost signal), not travel.
+constexpr int TRIP_MAX_PAIR_SECONDS = 300;
+constexpr double TRIP_MIN_MOVING_MPS = 0.5;
+constexpr double TRIP_KMH_PER_MPS = 3.6;
+constexpr double TRIP_KMH_PER_KNOT = 1.852;
+
+int DaySeconds(const CTrackPoint& point)
+{
+    return point.m_byHour * 3600 + point.m_byMinute * 60 + point.m_bySecond;
+}
+
+}
+
+double GreatCircleMeters(const CTrackPoint& a, const CTrackPoint& b)
+{
+    const double dLat1 = double(a.m_fLatitude) * TRIP_DEG_TO_RAD;
+    const double dLat2 = double(b.m_fLatitude) * TRIP_DEG_TO_RAD;
+    const double dSinLat = std::sin((dLat2 - dLat1) / 2);
+    const double dSinLon = std::sin((double(b.m_fLongitude) - double(a.m_fLongitude)) * TRIP_DEG_TO_RAD / 2);
+    const double h = dSinLat * dSinLat + std::cos(dLat1) * std::cos(dLat2) * dSinLon * dSinLon;
+    // Rounding can push h of antipodal points just above 1.
+    return 2 * TRIP_EARTH_RADIUS_M * std::asin(std::sqrt(std::clamp(h, 0.0, 1.0)));
+}
+
+int PairSeconds(const CTrackPoint& a, const CTrackPoint& b)
+{
+    return ((DaySeconds(b) - DaySeconds(a)) % TRIP_DAY_SECONDS + TRIP_DAY_SECONDS) % TRIP_DAY_SECONDS;
+}
+
+CTripStats TripStatistics(const CTrackPointList& points)
+{
+    CTripStats stats;
+    stats.m_nPoints = points.size();
+    float fMaxSpeed = 0;
+    for (auto it = points.begin(); it != points.end(); ++it) {
+        stats.m_nPlacemarks += it->m_strName.isEmpty() ? 0 : 1;
+        // A file may hold anything: values that are no numbers add nothing.
+        if (std::isfinite(it->m_fSpeed))
+            fMaxSpeed = std::max(fMaxSpeed, it->m_fSpeed);
+        if (it == points.begin())
+            continue;
+        const double dMeters = GreatCircleMeters(*std::prev(it), *it);
+        if (!std::isfinite(dMeters))
+            continue;
+        const int nSeconds = PairSeconds(*std::prev(it), *it);
+        stats.m_dDistanceMeters += dMeters;
+        if (nSeconds >= TRIP_MIN_PAIR_SECONDS && nSeconds <= TRIP_MAX_PAIR_SECONDS
+            && dMeters / nSeconds >= TRIP_MIN_MOVING_MPS) {
+            stats.m_dMovingSeconds += nSeconds;
+            stats.m_dMovingMeters += dMeters;
+        }
+    }
+    if (stats.m_dMovingSeconds > 0)
+        stats.m_dAverageMovingKmh = stats.m_dMovingMeters / stats.m_dMovingSeconds * TRIP_KMH_PER_MPS;
+    stats.m_dMaxSpeedKmh = double(fMaxSpeed) * TRIP_KMH_PER_KNOT;
+    return stats;
+}

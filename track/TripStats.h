@@ -1,0 +1,28 @@
+#pragma once
+
+#include "track/CTrackPoint.h"
+
+#include <cstddef>
+
+// What a track adds up to, for the command line and Tools, "Trip statistics".
+struct CTripStats
+{
+    size_t m_nPoints = 0;
+    size_t m_nPlacemarks = 0;        // points with a name
+    double m_dDistanceMeters = 0;    // great-circle legs between consecutive points
+    double m_dMovingSeconds = 0;
+    double m_dMovingMeters = 0;
+    double m_dAverageMovingKmh = 0;  // moving distance over moving time; 0 without either
+    double m_dMaxSpeedKmh = 0;       // the largest stored speed
+};
+
+// Haversine distance in metres on the mean Earth radius.
+double GreatCircleMeters(const CTrackPoint& a, const CTrackPoint& b);
+
+// The seconds from a to b by their times of day, modulo one day: a point
+// carries no date, so a pair across midnight still counts forward.
+int PairSeconds(const CTrackPoint& a, const CTrackPoint& b);
+
+// A pair counts as moving when its time is 1 to 300 s and its speed over
+// ground, distance over time, is at least 0.5 m/s.
+CTripStats TripStatistics(const CTrackPointList& points);

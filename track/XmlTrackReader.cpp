@@ -1,0 +1,370 @@
+#include "track/XmlTrackReader.h"
+
+#include "app/CTrackerApp.h"
+#include "platform/DevicePaths.h"
+#include "platform/MessageHook.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QXmlStreamReader>
+
+#include <cmath>
+#include <optional>
+#include <vector>
+
+namespace {
+
+// Real GPX and KML nest a few levels (KML folders a few more); anything
+// deeper is not a track.
+constexpr size_t XML_MAX_DEPTH = 256;
+constexpr int XML_DAY_SECONDS = 24 * 3600;
+constexpr double XML_KNOTS_PER_MPS = 3600.0 / 1852.0;
+
+enum class EPointKind { Waypoint, Other };
+
+// A point being read, its time as seconds of the UTC day when it has one.
+struct PendingPoint
+{
+    CTrackPoint point;
+    std::optional<int> nUtcSeconds;
+};
+
+std::optional<double> Number(QStringView text)
+{
+    bool bOk = false;
+    const double dValue = text.trimmed().toDouble(&bOk);
+    if (!bOk || !std::isfinite(dValue))
+        return std::nullopt;
+    return dValue;
+}
+
+bool SetPosition(CTrackPoint& point, QStringView latitude, QStringView longitude)
+{
+    const std::optional<double> dLatitude = Number(latitude);
+    const std::optional<double> dLongitude = Number(longitude);
+    if (!dLatitude || !dLongitude || std::fabs(*dLatitude) > 90 || std::fabs(*dLongitude) > 180)
+        return false;
+    point.m_fLatitude = float(*dLatitude);
+    point.m_fLongitude = float(*dLongitude);
+    return true;
+}
+
+// Optional values: what cannot be read stays 0.
+float Value(QStringView text)
+{
+    return float(Number(text).value_or(0));
+}
+
+// Seconds of the UTC day of an xsd:dateTime ("2026-12-07T15:08:03Z", with
+// an optional fraction and zone offset); nothing for a date alone.
+std::optional<int> UtcSeconds(const QString& strText)
+{
+    static const QRegularExpression TIME(QStringLiteral(
+        "^\\s*-?\\d{4,}-\\d\\d-\\d\\dT(\\d\\d):(\\d\\d):(\\d\\d)(?:\\.\\d+)?(Z|([+-])(\\d\\d):?(\\d\\d))?\\s*$"));
+    const QRegularExpressionMatch m = TIME.match(strText);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const int nHour = m.capturedView(1).toInt();
+    const int nMinute = m.capturedView(2).toInt();
+    const int nSecond = m.capturedView(3).toInt();
+    if (nHour > 24 || nMinute > 59 || nSecond > 60)
+        return std::nullopt;
+    int nSeconds = nHour * 3600 + nMinute * 60 + nSecond;
+    if (m.capturedLength(5) > 0) {
+        const int nOffset = m.capturedView(6).toInt() * 3600 + m.capturedView(7).toInt() * 60;
+        nSeconds -= m.capturedView(5) == QLatin1String("+") ? nOffset : -nOffset;
+    }
+    return nSeconds;
+}
+
+class CXmlTrackReader
+{
+public:
+    CXmlTrackReader(QIODevice& device, int nUtcCorrection)
+        : m_xml(&device)
+        , m_nUtcSeconds(nUtcCorrection * 3600)
+    {
+    }
+
+    bool Read(CTrackPointList& points);
+
+private:
+    bool StartElement();
+    bool EndElement();
+    bool StartGpx(QStringView name);
+    bool StartKml(QStringView name);
+    void Emit(const PendingPoint& pending);
+    bool ReadKmlCoordinates(const QString& strText, bool bOnePoint);
+
+    QStringView Parent(int nUp = 1) const
+    {
+        return m_stack.size() >= size_t(nUp) ? QStringView(m_stack[m_stack.size() - size_t(nUp)]) : QStringView();
+    }
+
+    QXmlStreamReader m_xml;
+    int m_nUtcSeconds;
+    bool m_bKml = false;
+    std::vector<QString> m_stack;   // local names of the open elements
+    CTrackPointList m_points;
+
+    // GPX: the point being read and the depth of its element.
+    std::optional<PendingPoint> m_gpxPoint;
+    size_t m_nGpxPointDepth = 0;
+    EPointKind m_gpxKind = EPointKind::Other;
+
+    // KML: the Placemark being read, its name, its Point and its time stamp.
+    bool m_bInPlacemark = false;
+    QString m_strPlacemarkName;
+    std::optional<PendingPoint> m_kmlPoint;
+    std::optional<int> m_nPlacemarkTime;
+    // KML: the times and coordinates of the gx:Track being read.
+    std::vector<std::optional<int>> m_trackTimes;
+    std::vector<PendingPoint> m_trackCoords;
+};
+
+bool CXmlTrackReader::Read(CTrackPointList& points)
+{
+    while (!m_xml.atEnd()) {
+        switch (m_xml.readNext()) {
+        case QXmlStreamReader::DTD:
+            // Neither format has a DTD; entities are the classic way to blow up a parser.
+            if (!m_xml.entityDeclarations().isEmpty())
+                return false;
+            break;
+        case QXmlStreamReader::StartElement:
+            if (!StartElement())
+                return false;
+            break;
+        case QXmlStreamReader::EndElement:
+            if (!EndElement())
+                return false;
+            break;
+        default:
+            break;
+        }
+    }
+    if (m_xml.hasError())
+        return false;
+    points.insert(points.end(), m_points.begin(), m_points.end());
+    return true;
+}
+
+bool CXmlTrackReader::StartElement()
+{
+    const QStringView name = m_xml.name();
+    if (m_stack.empty()) {
+        if (name == QLatin1String("kml"))
+            m_bKml = true;
+        else if (name != QLatin1String("gpx"))
+            return false;
+    }
+    if (m_stack.size() >= XML_MAX_DEPTH)
+        return false;
+    // The handlers read the text of the leaves they want, which consumes the
+    // leaf's end: only elements left open go on the stack.
+    const QString strName = name.toString();
+    const bool bHandled = m_bKml ? StartKml(strName) : StartGpx(strName);
+    if (m_xml.hasError())
+        return false;
+    if (!bHandled)
+        m_stack.push_back(strName);
+    return true;
+}
+
+bool CXmlTrackReader::StartGpx(QStringView name)
+{
+    const bool bWaypoint = name == QLatin1String("wpt");
+    if (bWaypoint || name == QLatin1String("trkpt") || name == QLatin1String("rtept")) {
+        PendingPoint pending;
+        const QXmlStreamAttributes attributes = m_xml.attributes();
+        if (m_gpxPoint || !SetPosition(pending.point, attributes.value(QLatin1String("lat")),
+                                       attributes.value(QLatin1String("lon")))) {
+            m_xml.raiseError(QStringLiteral("point without a position"));
+            return true;
+        }
+        m_gpxPoint = pending;
+        m_gpxKind = bWaypoint ? EPointKind::Waypoint : EPointKind::Other;
+        m_nGpxPointDepth = m_stack.size() + 1;
+        return false;
+    }
+    if (!m_gpxPoint || m_stack.size() != m_nGpxPointDepth)
+        return false;
+    CTrackPoint& point = m_gpxPoint->point;
+    if (name == QLatin1String("ele"))
+        point.m_fAltitude = Value(m_xml.readElementText());
+    else if (name == QLatin1String("time"))
+        m_gpxPoint->nUtcSeconds = UtcSeconds(m_xml.readElementText());
+    else if (name == QLatin1String("speed"))
+        point.m_fSpeed = float(Value(m_xml.readElementText()) * XML_KNOTS_PER_MPS);
+    else if (name == QLatin1String("course"))
+        point.m_fCourse = Value(m_xml.readElementText());
+    else if (name == QLatin1String("hdop"))
+        point.m_fHdop = Value(m_xml.readElementText());
+    else if (name == QLatin1String("name") && m_gpxKind == EPointKind::Waypoint)
+        point.m_strName = m_xml.readElementText().trimmed();
+    else
+        return false;
+    return true;
+}
+
+bool CXmlTrackReader::StartKml(QStringView name)
+{
+    if (name == QLatin1String("Placemark")) {
+        m_bInPlacemark = true;
+        m_strPlacemarkName.clear();
+        m_kmlPoint.reset();
+        m_nPlacemarkTime.reset();
+        return false;
+    }
+    if (name == QLatin1String("Track")) {
+        m_trackTimes.clear();
+        m_trackCoords.clear();
+        return false;
+    }
+    if (name == QLatin1String("name") && Parent() == QLatin1String("Placemark")) {
+        m_strPlacemarkName = m_xml.readElementText().trimmed();
+        return true;
+    }
+    if (name == QLatin1String("when") && Parent() == QLatin1String("Track")) {
+        m_trackTimes.push_back(UtcSeconds(m_xml.readElementText()));
+        return true;
+    }
+    if (name == QLatin1String("when") && Parent() == QLatin1String("TimeStamp")
+        && Parent(2) == QLatin1String("Placemark")) {
+        m_nPlacemarkTime = UtcSeconds(m_xml.readElementText());
+        return true;
+    }
+    if (name == QLatin1String("coord") && Parent() == QLatin1String("Track")) {
+        const QStringList parts = m_xml.readElementText().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        PendingPoint pending;
+        if (parts.size() < 2 || parts.size() > 3 || !SetPosition(pending.point, parts[1], parts[0])) {
+            m_xml.raiseError(QStringLiteral("bad gx:coord"));
+            return true;
+        }
+        if (parts.size() == 3)
+            pending.point.m_fAltitude = Value(parts[2]);
+        m_trackCoords.push_back(pending);
+        return true;
+    }
+    if (name == QLatin1String("coordinates")) {
+        const bool bLine = Parent() == QLatin1String("LineString");
+        const bool bPoint = Parent() == QLatin1String("Point") && m_bInPlacemark;
+        if (!bLine && !bPoint)
+            return false;
+        if (!ReadKmlCoordinates(m_xml.readElementText(), bPoint) && !m_xml.hasError())
+            m_xml.raiseError(QStringLiteral("bad coordinates"));
+        return true;
+    }
+    return false;
+}
+
+// "lon,lat[,alt]" tuples apart by white space; a Point has one.
+bool CXmlTrackReader::ReadKmlCoordinates(const QString& strText, bool bOnePoint)
+{
+    const QList<QStringView> tuples = QStringView(strText).split(QRegularExpression(QStringLiteral("\\s+")),
+                                                                 Qt::SkipEmptyParts);
+    if (bOnePoint && tuples.size() != 1)
+        return false;
+    for (QStringView tuple : tuples) {
+        const QList<QStringView> parts = tuple.split(QLatin1Char(','));
+        PendingPoint pending;
+        if (parts.size() < 2 || parts.size() > 3 || !SetPosition(pending.point, parts[1], parts[0]))
+            return false;
+        if (parts.size() == 3)
+            pending.point.m_fAltitude = Value(parts[2]);
+        if (bOnePoint)
+            m_kmlPoint = pending;
+        else
+            Emit(pending);
+    }
+    return true;
+}
+
+bool CXmlTrackReader::EndElement()
+{
+    if (m_stack.empty())
+        return false;
+    const QString strName = std::move(m_stack.back());
+    m_stack.pop_back();
+    if (!m_bKml) {
+        if (m_gpxPoint && m_stack.size() + 1 == m_nGpxPointDepth) {
+            Emit(*m_gpxPoint);
+            m_gpxPoint.reset();
+        }
+        return true;
+    }
+    if (strName == QLatin1String("Track")) {
+        for (size_t i = 0; i < m_trackCoords.size(); ++i) {
+            if (i < m_trackTimes.size())
+                m_trackCoords[i].nUtcSeconds = m_trackTimes[i];
+            Emit(m_trackCoords[i]);
+        }
+        m_trackCoords.clear();
+        m_trackTimes.clear();
+    } else if (strName == QLatin1String("Placemark")) {
+        if (m_kmlPoint) {
+            m_kmlPoint->point.m_strName = m_strPlacemarkName;
+            if (!m_kmlPoint->nUtcSeconds)
+                m_kmlPoint->nUtcSeconds = m_nPlacemarkTime;
+            Emit(*m_kmlPoint);
+        }
+        m_bInPlacemark = false;
+        m_kmlPoint.reset();
+    }
+    return true;
+}
+
+void CXmlTrackReader::Emit(const PendingPoint& pending)
+{
+    CTrackPoint& point = m_points.emplace_back(pending.point);
+    if (!pending.nUtcSeconds)
+        return;
+    const int nSeconds = ((*pending.nUtcSeconds + m_nUtcSeconds) % XML_DAY_SECONDS + XML_DAY_SECONDS)
+                         % XML_DAY_SECONDS;
+    point.m_byHour = uint8_t(nSeconds / 3600);
+    point.m_byMinute = uint8_t(nSeconds / 60 % 60);
+    point.m_bySecond = uint8_t(nSeconds % 60);
+}
+
+}
+
+bool ReadXmlTrack(QIODevice& device, int nUtcCorrection, CTrackPointList& points)
+{
+    CXmlTrackReader reader(device, nUtcCorrection);
+    return reader.Read(points);
+}
+
+EGpdLoad LoadXmlTrackFile(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points)
+{
+    // A device or pipe could block the program for good.
+    if (!QFileInfo(strHostPath).isFile())
+        return EGpdLoad::Unreadable;
+    QFile file(strHostPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return EGpdLoad::Unreadable;
+    if (!ReadXmlTrack(file, nUtcCorrection, points))
+        return file.error() != QFileDevice::NoError ? EGpdLoad::Unreadable : EGpdLoad::Incorrect;
+    return EGpdLoad::Ok;
+}
+
+bool IsXmlTrackPath(const QString& strPath)
+{
+    return strPath.endsWith(QLatin1String(".gpx"), Qt::CaseInsensitive)
+           || strPath.endsWith(QLatin1String(".kml"), Qt::CaseInsensitive);
+}
+
+bool OpenXmlTrackFile(const QString& strPath)
+{
+    switch (LoadXmlTrackFile(HostPath(strPath), theApp.m_nUtcCorrection, theApp.m_trackPoints)) {
+    case EGpdLoad::Ok:
+        return true;
+    case EGpdLoad::Unreadable:
+        ShowMessage(strPath);
+        return false;
+    case EGpdLoad::Incorrect:
+        ShowMessage(QStringLiteral("Incorrect file"));
+        return false;
+    }
+    return false;
+}
