@@ -9,6 +9,7 @@
 #include "app/Resource.h"
 #include "map/MapCatalogue.h"
 #include "platform/MessageHook.h"
+#include "track/LogRecovery.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -60,6 +61,9 @@ bool CTrackerApp::InitInstance()
     m_pMainWnd = pFrame;
 
     BuildMapCatalogue(m_mapList);
+    // Logs cut short by a crash or power loss get the KML copy their end
+    // would have written; no log of this run is open yet.
+    RecoverUnfinishedLogs(QStringLiteral("\\Storage card\\GPS\\"), m_bKmlAltitude != 0);
 
     CSetupDlg dlg;
     while (!m_tracker.OpenPort(m_strComPort, m_nBaudRate)) {

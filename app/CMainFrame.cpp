@@ -3,7 +3,9 @@
 #include "app/AppIcon.h"
 #include "app/CPlacemarkDlg.h"
 #include "app/CSetupDlg.h"
+#include "app/CSkyWnd.h"
 #include "app/CTrackerApp.h"
+#include "app/CTripStatsDlg.h"
 #include "app/FileDialogs.h"
 #include "app/IdleTimer.h"
 #include "app/Resource.h"
@@ -15,6 +17,7 @@
 #include "track/GpxExport.h"
 #include "track/Placemark.h"
 #include "track/Recording.h"
+#include "track/XmlTrackReader.h"
 
 #include <QTimerEvent>
 #include <QToolButton>
@@ -46,6 +49,7 @@ const MenuEntry MENU_TREE[] = {
     {"View", "Kompass", ID_VIEW_COMPASS},
     {"View", "Track", ID_VIEW_TRACK},
     {"View", "Map", ID_VIEW_MAP},
+    {"View", "Satellites", ID_VIEW_SATELLITES},
     {"Tools", "About", ID_APP_ABOUT},
     {"Tools", "GPS Setup", ID_GPS_SETUP},
     {"Tools", "Start Log", ID_START_LOG},
@@ -53,6 +57,7 @@ const MenuEntry MENU_TREE[] = {
     {"Tools", nullptr, 0},
     {"Tools", "Set placemark", ID_SET_PLACEMARK},
     {"Tools", "Load map", ID_LOAD_MAP},
+    {"Tools", "Trip statistics", ID_TRIP_STATS},
 };
 
 // The four plain view commands: each selects its view and carries its check.
@@ -181,6 +186,12 @@ bool CMainFrame::OnCommand(int nId)
         case ID_END_LOG:
             theApp.m_tracker.EndLog();
             return true;
+        case ID_VIEW_SATELLITES:
+            ShowSkyWindow(this);
+            return true;
+        case ID_TRIP_STATS:
+            ShowTripStatistics(this);
+            return true;
         default:
             return false;
         }
@@ -252,6 +263,7 @@ void CMainFrame::RunTick()
     } else if (theApp.m_nViewType == VIEW_GPSDATA) {
         m_wndView.Invalidate(false);
     }
+    RepaintSkyWindow(this);
 }
 
 void CMainFrame::focusInEvent(QFocusEvent*)
@@ -280,7 +292,7 @@ void CMainFrame::OnFileSave()
 void CMainFrame::OnFileOpen()
 {
     const QString strPath = PromptOpenTrack(this);
-    if (!strPath.isEmpty() && OpenTrackFile(strPath))
+    if (!strPath.isEmpty() && (IsXmlTrackPath(strPath) ? OpenXmlTrackFile(strPath) : OpenTrackFile(strPath)))
         SetViewType(VIEW_TRACK);
 }
 

@@ -6,7 +6,8 @@
 class QWidget;
 
 // Filters as the file dialogs list them, "Description|pattern|...||".
-inline constexpr const char* FILTER_OPEN_TRACK = "GPS trackdata (*.gpd)|*.gpd||";
+inline constexpr const char* FILTER_OPEN_TRACK = "GPS trackdata (*.gpd)|*.gpd|GPX files (*.gpx)|*.gpx|"
+                                                "KML files (*.kml)|*.kml|All supported (*.gpd *.gpx *.kml)|*.gpd *.gpx *.kml||";
 inline constexpr const char* FILTER_SAVE_TRACK =
     "GPS trackdata (*.gpd)|*.gpd|Google track (*.kml)|*.kml|GPS exchange (*.gpx)|*.gpx||";
 inline constexpr const char* FILTER_MAP = "Bitmap (*.bmp)|*.bmp||";

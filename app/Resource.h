@@ -18,6 +18,9 @@ constexpr int ID_VIEW_COMPASS = 32794;
 constexpr int ID_VIEW_GPSSTATUS = 32795;
 constexpr int ID_LOAD_MAP = 32796;
 constexpr int ID_VIEW_GPSDATA = 32789;
+// Additions at the ends of the View and Tools menus.
+constexpr int ID_VIEW_SATELLITES = 32820;
+constexpr int ID_TRIP_STATS = 32821;
 
 // Results of a modal dialog.
 constexpr int IDOK = 1;

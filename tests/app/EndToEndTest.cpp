@@ -6,6 +6,7 @@
 #include <QThread>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -134,6 +135,63 @@ TEST(EndToEndTest, RecordsOnAVirtualDisplayAndEndsTheLogOnSigterm)
     EXPECT_EQ(kml.first().completeBaseName(), gpd.first().completeBaseName());
     EXPECT_EQ((gpd.first().size() - 10) % 28, 0);
     EXPECT_GT(kml.first().size(), 200);
+}
+
+
+// A recording killed without a chance to end its log (a crash, a power
+// loss) gets its KML copy when veltrip starts the next time.
+TEST(EndToEndTest, KilledRecordingGetsItsKmlAtTheNextStart)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString strGps = dir.filePath("card/GPS");
+    ASSERT_TRUE(QDir().mkpath(strGps));
+    const QString strLink = dir.filePath("gps");
+    CChild sim;
+    sim.start(BIN_DIR + "/tools/veltrip-sim", {"--link", strLink});
+    ASSERT_TRUE(sim.waitForReadyRead(5000)) << "veltrip-sim did not start";
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+    env.insert("VELTRIP_STORAGE_CARD", dir.filePath("card"));
+    env.remove("DBUS_SESSION_BUS_ADDRESS");
+    const QStringList args = {"--port", strLink, "--baud", "9600"};
+    {
+        CChild app;
+        app.setProcessEnvironment(env);
+        app.start(BIN_DIR + "/app/veltrip", args);
+        const bool bLogged = WaitFor(
+            [&] {
+                const QFileInfoList logs = Logs(strGps, "GPSLog_*.gpd");
+                return !logs.isEmpty() && logs.first().size() >= 10 + 2 * 28;
+            },
+            12000);
+        ASSERT_TRUE(bLogged) << app.readAllStandardError().toStdString();
+        ::kill(pid_t(app.processId()), SIGKILL);
+        ASSERT_TRUE(app.waitForFinished(10000));
+    }
+    const QFileInfoList killed = Logs(strGps, "GPSLog_*.gpd");
+    ASSERT_EQ(killed.size(), 1);
+    EXPECT_TRUE(Logs(strGps, "GPSLog_*.kml").isEmpty());
+    const QString strKml = strGps + "/" + killed.first().completeBaseName() + ".kml";
+
+    CChild again;
+    again.setProcessEnvironment(env);
+    again.start(BIN_DIR + "/app/veltrip", args);
+    ASSERT_TRUE(WaitFor([&] { return QFile::exists(strKml); }, 10000))
+        << again.readAllStandardError().toStdString();
+    ::kill(pid_t(again.processId()), SIGTERM);
+    ASSERT_TRUE(again.waitForFinished(10000));
+    QFile kml(strKml);
+    ASSERT_TRUE(kml.open(QIODevice::ReadOnly));
+    const QByteArray text = kml.readAll();
+    EXPECT_TRUE(text.endsWith("</Document></kml>\n"));
+    // One coordinate line per whole record of the killed log.
+    const qint64 nRecords = (killed.first().size() - 10) / 28;
+    const QRegularExpression coordinate(QStringLiteral("^-?[0-9.]+,-?[0-9.]+,-?[0-9.]+$"),
+                                        QRegularExpression::MultilineOption);
+    EXPECT_EQ(QString::fromLatin1(text).count(coordinate), nRecords);
 }
 
 }

@@ -1,6 +1,8 @@
 // The main frame: menu tree and soft keys, command states, the timer tick.
 #include "app/CMainFrame.h"
 #include "app/CPlacemarkDlg.h"
+#include "app/CSkyWnd.h"
+#include "app/CTripStatsDlg.h"
 #include "app/CTrackerApp.h"
 #include "app/FileDialogs.h"
 #include "app/Resource.h"
@@ -16,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QToolButton>
 #include <stdexcept>
 
@@ -68,9 +71,10 @@ TEST_F(FrameTest, MenuTreeAndSoftKeys)
     const QStringList expected = {
         "File|Save|57603",       "File|Open|57601",          "File|Quit|57665",
         "View|GPS data|32789",   "View|GPS Status|32795",    "View|Kompass|32794",
-        "View|Track|32793",      "View|Map|32792",           "Tools|About|57664",
-        "Tools|GPS Setup|32784", "Tools|Start Log|32785",    "Tools|End log|32786",
-        "Tools|-",               "Tools|Set placemark|32788", "Tools|Load map|32796",
+        "View|Track|32793",      "View|Map|32792",           "View|Satellites|32820",
+        "Tools|About|57664",     "Tools|GPS Setup|32784",    "Tools|Start Log|32785",
+        "Tools|End log|32786",   "Tools|-",                  "Tools|Set placemark|32788",
+        "Tools|Load map|32796",  "Tools|Trip statistics|32821",
     };
     EXPECT_EQ(tree, expected);
 
@@ -312,7 +316,9 @@ TEST_F(FrameTest, FileSaveAndOpenFollowTheChosenName)
 
 TEST(FileDialogTest, FiltersAsListed)
 {
-    EXPECT_EQ(NameFilters(FILTER_OPEN_TRACK), QStringList{"GPS trackdata (*.gpd)"});
+    EXPECT_EQ(NameFilters(FILTER_OPEN_TRACK),
+              (QStringList{"GPS trackdata (*.gpd)", "GPX files (*.gpx)", "KML files (*.kml)",
+                           "All supported (*.gpd *.gpx *.kml)"}));
     EXPECT_EQ(NameFilters(FILTER_SAVE_TRACK),
               (QStringList{"GPS trackdata (*.gpd)", "Google track (*.kml)", "GPS exchange (*.gpx)"}));
     EXPECT_EQ(NameFilters(FILTER_MAP), QStringList{"Bitmap (*.bmp)"});
@@ -428,6 +434,116 @@ TEST_F(FrameTest, FailedTickIsReportedAndLeavesTheGuardClear)
     const int nBefore = theApp.m_tracker.m_nSecsSinceLog;
     m_frame.OnTimer(TIMER_ID);
     EXPECT_EQ(theApp.m_tracker.m_nSecsSinceLog, nBefore + 1);
+}
+
+
+TEST_F(FrameTest, SatellitesOpensAWindowThatRepaintsEveryTick)
+{
+    m_frame.show();
+    EXPECT_TRUE(m_frame.OnCommand(ID_VIEW_SATELLITES));
+    ProcessEvents();
+    auto* pSky = m_frame.findChild<CSkyWnd*>();
+    ASSERT_NE(pSky, nullptr);
+    EXPECT_TRUE(pSky->isVisible());
+    EXPECT_TRUE(pSky->isWindow());
+    EXPECT_FALSE(pSky->isModal());
+    EXPECT_EQ(pSky->windowTitle(), "Satellites");
+    EXPECT_EQ(pSky->size(), QSize(240, 268));
+
+    // No fix at all and the track view showing: the sky still repaints.
+    theApp.m_nViewType = 3;
+    CPaintCounter paints(pSky);
+    for (int i = 0; i < 3; ++i) {
+        m_frame.OnTimer(TIMER_ID);
+        ProcessEvents();
+    }
+    EXPECT_EQ(paints.m_nPaints, 3);
+
+    // Asked again it comes to the front; closed, the ticks leave it alone.
+    EXPECT_TRUE(m_frame.OnCommand(ID_VIEW_SATELLITES));
+    EXPECT_EQ(m_frame.findChildren<CSkyWnd*>().size(), 1);
+    pSky->close();
+    paints.m_nPaints = 0;
+    m_frame.OnTimer(TIMER_ID);
+    ProcessEvents();
+    EXPECT_EQ(paints.m_nPaints, 0);
+}
+
+TEST_F(FrameTest, TripStatisticsFitTheWindow)
+{
+    theApp.m_trackPoints = {};
+    for (int i = 0; i < 3; ++i) {
+        CTrackPoint& point = theApp.m_trackPoints.emplace_back();
+        point.m_fLatitude = 52.0f + float(i) / 1024.0f;
+        point.m_bySecond = uint8_t(10 * i);
+        point.m_fSpeed = 100;
+    }
+    theApp.m_trackPoints.back().m_strName = QStringLiteral("End");
+    QStringList shown;
+    QSize size;
+    CModalDriver driver;
+    driver.Then([&](QDialog* pDialog) {
+        auto* pStats = qobject_cast<CTripStatsDlg*>(pDialog);
+        ASSERT_NE(pStats, nullptr);
+        for (QLabel* pValue : pStats->m_values)
+            shown << pValue->text();
+        size = pDialog->frameGeometry().size();
+        EXPECT_EQ(pDialog->windowTitle(), "Trip statistics");
+        PressOk(pDialog);
+    });
+    EXPECT_TRUE(m_frame.OnCommand(ID_TRIP_STATS));
+    EXPECT_EQ(driver.m_nDialogs, 1);
+    // 2 steps of 108.589 m in 20 s on a meridian: 39.1 km/h moving.
+    EXPECT_EQ(shown, (QStringList{"3", "1", "0.22 km", "0:00:20", "0.22 km", "39.1 km/h", "185.2 km/h"}));
+    EXPECT_LE(size.width(), 240);
+    EXPECT_LE(size.height(), 268);
+
+    // The widest figures the box can meet still fit.
+    CTripStats wide;
+    wide.m_nPoints = wide.m_nPlacemarks = 123456789;
+    wide.m_dDistanceMeters = wide.m_dMovingMeters = 40075017.0 * 100;
+    wide.m_dMovingSeconds = 9999999;
+    wide.m_dAverageMovingKmh = wide.m_dMaxSpeedKmh = 99999.9;
+    CTripStatsDlg dlg(wide, &m_frame);
+    EXPECT_LE(dlg.sizeHint().width(), 240);
+    EXPECT_LE(dlg.sizeHint().height(), 268);
+}
+
+TEST_F(FrameTest, FileOpenReadsGpxAndKml)
+{
+    QTemporaryDir dir;
+    const QString strGpx = dir.filePath("walk.gpx");
+    const QString strBad = dir.filePath("bad.kml");
+    QFile gpx(strGpx);
+    ASSERT_TRUE(gpx.open(QIODevice::WriteOnly));
+    gpx.write("<gpx version='1.1'><trk><trkseg><trkpt lat='52.5' lon='4.5'><time>2026-12-07T10:00:00Z</time>"
+              "</trkpt><trkpt lat='52.6' lon='4.5'/></trkseg></trk></gpx>");
+    gpx.close();
+    QFile bad(strBad);
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("<kml><Document><Placemark><Point><coordinates>x</coordinates></Point></Placemark></Document></kml>");
+    bad.close();
+    CModalDriver driver;
+    for (const QString& strPath : {strGpx, strBad}) {
+        driver.Then([strPath](QDialog* pDialog) {
+            auto* pFiles = qobject_cast<QFileDialog*>(pDialog);
+            ASSERT_NE(pFiles, nullptr);
+            pFiles->selectFile(strPath);
+            pDialog->accept();
+        });
+    }
+    CMessageCapture capture;
+    theApp.m_nViewType = 1;
+    EXPECT_TRUE(m_frame.OnCommand(ID_FILE_OPEN));
+    ASSERT_EQ(theApp.m_trackPoints.size(), 2u);
+    EXPECT_EQ(theApp.m_trackPoints[0].m_byHour, 11);   // the "Utc" setting of 1
+    EXPECT_EQ(theApp.m_nViewType, 3);
+    theApp.m_nViewType = 1;
+    EXPECT_TRUE(m_frame.OnCommand(ID_FILE_OPEN));
+    EXPECT_EQ(capture.m_messages, QStringList{"Incorrect file"});
+    EXPECT_EQ(theApp.m_trackPoints.size(), 2u);
+    EXPECT_EQ(theApp.m_nViewType, 1);
+    EXPECT_EQ(driver.m_nUnexpected, 0);
 }
 
 }

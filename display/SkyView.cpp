@@ -1,0 +1,120 @@
+#include "display/SkyView.h"
+
+#include "display/ViewColours.h"
+#include "gps/CGpsTracker.h"
+#include "platform/gui/CDC.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+constexpr QColor CLR_SKY_RING(160, 160, 160);
+constexpr QColor CLR_SKY_USED(0, 90, 200);
+constexpr QColor CLR_SKY_UNUSED_BAR(200, 200, 200);
+constexpr int SKY_ELEVATION_RINGS[] = {0, 30, 60};
+constexpr int SKY_BAR_SLOT = SKY_WIDTH / GPS_SAT_COUNT;   // 20 pixels per satellite
+constexpr int SKY_BAR_WIDTH = 14;
+constexpr int SKY_LABEL_PIXELS = 10;
+
+bool IsUsed(const CGpsTracker& tracker, int nPrn)
+{
+    return std::any_of(std::begin(tracker.m_aSats), std::end(tracker.m_aSats),
+                       [nPrn](const GpsSatellite& sat) { return sat.nFixPrn == nPrn; });
+}
+
+// A disc filled line by line with the current pen, which both contexts draw
+// alike (their ellipses are filled with the white brush).
+void FillDisc(CDC* pDC, QPoint centre, int nRadius)
+{
+    for (int dy = -nRadius; dy <= nRadius; ++dy) {
+        const int dx = int(std::sqrt(double(nRadius * nRadius - dy * dy)));
+        pDC->MoveTo(centre.x() - dx, centre.y() + dy);
+        pDC->LineTo(centre.x() + dx + 1, centre.y() + dy);
+    }
+}
+
+void DrawCentredText(CDC* pDC, int x, int y, const QString& strText)
+{
+    pDC->TextOut(x - pDC->GetTextExtent(strText).width() / 2, y, strText);
+}
+
+void DrawPlot(CDC* pDC)
+{
+    const QPen oldPen = pDC->SelectPen(QPen(CLR_SKY_RING, 1));
+    for (int nElevation : SKY_ELEVATION_RINGS) {
+        const int r = SKY_RADIUS * (90 - nElevation) / 90;
+        pDC->Ellipse(SKY_CENTRE.x() - r, SKY_CENTRE.y() - r, SKY_CENTRE.x() + r + 1, SKY_CENTRE.y() + r + 1);
+    }
+    pDC->MoveTo(SKY_CENTRE.x(), SKY_CENTRE.y() - SKY_RADIUS);
+    pDC->LineTo(SKY_CENTRE.x(), SKY_CENTRE.y() + SKY_RADIUS + 1);
+    pDC->MoveTo(SKY_CENTRE.x() - SKY_RADIUS, SKY_CENTRE.y());
+    pDC->LineTo(SKY_CENTRE.x() + SKY_RADIUS + 1, SKY_CENTRE.y());
+    pDC->SelectPen(oldPen);
+
+    const int nHeight = pDC->GetTextExtent(QStringLiteral("N")).height();
+    DrawCentredText(pDC, SKY_CENTRE.x(), SKY_CENTRE.y() - SKY_RADIUS - nHeight, QStringLiteral("N"));
+    DrawCentredText(pDC, SKY_CENTRE.x(), SKY_CENTRE.y() + SKY_RADIUS + 1, QStringLiteral("S"));
+    pDC->TextOut(SKY_CENTRE.x() + SKY_RADIUS + 3, SKY_CENTRE.y() - nHeight / 2, QStringLiteral("E"));
+    pDC->TextOut(SKY_CENTRE.x() - SKY_RADIUS - 3 - pDC->GetTextExtent(QStringLiteral("W")).width(),
+                 SKY_CENTRE.y() - nHeight / 2, QStringLiteral("W"));
+}
+
+void DrawSatellite(CDC* pDC, const GpsSatellite& sat, bool bUsed)
+{
+    const QPoint at = SkyPosition(sat.nAzimuth, sat.nElevation);
+    const QPen oldPen = pDC->SelectPen(QPen(CLR_SKY_USED, 1));
+    pDC->Ellipse(at.x() - SKY_MARK_RADIUS, at.y() - SKY_MARK_RADIUS, at.x() + SKY_MARK_RADIUS + 1,
+                 at.y() + SKY_MARK_RADIUS + 1);
+    if (bUsed)
+        FillDisc(pDC, at, SKY_MARK_RADIUS);
+    pDC->SelectPen(oldPen);
+    pDC->TextOut(at.x() + SKY_MARK_RADIUS + 1, at.y() - SKY_MARK_RADIUS - 2, QString::number(sat.nPrn));
+}
+
+void DrawBar(CDC* pDC, int nSlot, const GpsSatellite& sat, bool bUsed)
+{
+    const int nSnr = std::clamp(sat.nSnr, 0, SKY_MAX_SNR);
+    const int nHeight = nSnr * SKY_BAR_HEIGHT / SKY_MAX_SNR;
+    const int x = nSlot * SKY_BAR_SLOT + (SKY_BAR_SLOT - SKY_BAR_WIDTH) / 2;
+    const QRect rcBar(x, SKY_BAR_BASE - nHeight, SKY_BAR_WIDTH, nHeight);
+    pDC->FillSolidRect(rcBar, bUsed ? CLR_SKY_USED : CLR_SKY_UNUSED_BAR);
+    DrawCentredText(pDC, x + SKY_BAR_WIDTH / 2, SKY_BAR_BASE + 1, QString::number(sat.nPrn));
+}
+
+}
+
+QPoint SkyPosition(int nAzimuth, int nElevation)
+{
+    const double dRadius = SKY_RADIUS * (90.0 - std::clamp(nElevation, 0, 90)) / 90.0;
+    const double dAzimuth = (nAzimuth % 360) * std::numbers::pi / 180.0;
+    return QPoint(SKY_CENTRE.x() + TruncToInt(std::round(dRadius * std::sin(dAzimuth))),
+                  SKY_CENTRE.y() - TruncToInt(std::round(dRadius * std::cos(dAzimuth))));
+}
+
+void DrawSkyView(CDC* pDC, CGpsTracker* pTracker)
+{
+    pDC->FillSolidRect(QRect(0, 0, SKY_WIDTH, SKY_HEIGHT), Qt::white);
+    QFont font = CDC::DefaultFont();
+    font.setPixelSize(SKY_LABEL_PIXELS);
+    const QFont oldFont = pDC->SelectFont(font);
+    const QColor oldColour = pDC->SetTextColor(CLR_BLACK);
+    DrawPlot(pDC);
+
+    // Only the entries of the current cycle: those beyond the satellites in
+    // view keep values of earlier cycles.
+    const int nInView = std::clamp(int(pTracker->m_nSatsInView), 0, GPS_SAT_COUNT);
+    int nSlot = 0;
+    for (int i = 0; i < nInView; ++i) {
+        const GpsSatellite& sat = pTracker->m_aSats[i];
+        if (sat.nPrn <= 0)
+            continue;
+        const bool bUsed = IsUsed(*pTracker, sat.nPrn);
+        DrawSatellite(pDC, sat, bUsed);
+        DrawBar(pDC, nSlot++, sat, bUsed);
+    }
+    pDC->SetTextColor(oldColour);
+    pDC->SelectFont(oldFont);
+}
