@@ -18,10 +18,10 @@ echo "package: $deb ($(stat -c %s "$deb") bytes)"
 echo "depends: $(dpkg-deb -f "$deb" Depends)"
 
 work=$(mktemp -d)
-sim= app=
+sim='' app=''
 cleanup() {
-    [ -n "$app" ] && kill "$app" 2>/dev/null || true
-    [ -n "$sim" ] && kill "$sim" 2>/dev/null || true
+    if [ -n "$app" ]; then kill "$app" 2>/dev/null || true; fi
+    if [ -n "$sim" ]; then kill "$sim" 2>/dev/null || true; fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -96,8 +96,10 @@ compgen -G "$VELTRIP_STORAGE_CARD/GPS/GPSLog_*.kml" >/dev/null \
     || { cat "$work/veltrip.out"; fail "installed veltrip wrote no log with its KML copy"; }
 # The views paint without the source tree, where the command line can show it.
 if grep -q '^  render ' <<<"$("$root/usr/bin/veltrip-cli" --help)"; then
-    "$root/usr/bin/veltrip-cli" render data --png "$work/data.png" \
-        && file -b "$work/data.png" | grep -q '^PNG image data' || fail "installed veltrip-cli render"
+    if ! "$root/usr/bin/veltrip-cli" render data --png "$work/data.png" \
+        || ! file -b "$work/data.png" | grep -q '^PNG image data'; then
+        fail "installed veltrip-cli render"
+    fi
 fi
 
 [ "$failures" -eq 0 ] || { echo "package check: $failures failed"; exit 1; }
