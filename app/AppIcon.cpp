@@ -21,7 +21,9 @@ QPixmap DrawIcon(int nSize)
     painter.setBrush(QColor(20, 60, 120));
     painter.drawRoundedRect(QRectF(0.5, 0.5, s - 1, s - 1), s * 0.18, s * 0.18);
     painter.setBrush(QColor(235, 240, 245));
+    painter.setPen(QPen(QColor(12, 42, 88), s / 64));
     painter.drawEllipse(QRectF(s * 0.12, s * 0.12, s * 0.76, s * 0.76));
+    painter.setPen(Qt::NoPen);
 
     // Needle: north half red, south half dark grey.
     const QPointF c(s / 2, s / 2);
@@ -51,7 +53,7 @@ QPixmap DrawIcon(int nSize)
         track.cubicTo(s * 0.45, s * 0.95, s * 0.55, s * 0.55, s * 0.85, s * 0.7);
         painter.drawPath(track);
     }
-    painter.setPen(Qt::NoPen);
+    painter.setPen(QPen(Qt::white, s / 52));
     painter.setBrush(QColor(230, 120, 0));
     painter.drawEllipse(QPointF(s * 0.82, s * 0.7), s * 0.09, s * 0.09);
     return pixmap;

@@ -2,6 +2,7 @@
 
 #include <QIcon>
 
-// The application icon in 16, 32 and 48 pixels: a compass rose with a red
-// track across it, drawn for each size so the small one stays crisp.
+// The application icon in 16, 32 and 48 pixels: a compass dial with an orange
+// track ending in the position, drawn for each size so the small one stays
+// crisp. packaging/veltrip.svg is the same design for the desktop's icon theme.
 QIcon AppIcon();

@@ -46,6 +46,8 @@ bool CTrackerApp::InitInstance()
 
     QCoreApplication::setOrganizationName(QString::fromLatin1(APP_COMPANY));
     QCoreApplication::setApplicationName(QString::fromLatin1(APP_TITLE));
+    // Lets the desktop match the window to its menu entry veltrip.desktop.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(APP_TITLE));
     QGuiApplication::setWindowIcon(AppIcon());
 
     LoadSettings();

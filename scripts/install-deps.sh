@@ -3,7 +3,8 @@
 set -euo pipefail
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev googletest libgtest-dev
-          libbenchmark-dev qt6-base-dev fonts-dejavu-core xvfb xauth)
+          libbenchmark-dev qt6-base-dev fonts-dejavu-core xvfb xauth
+          librsvg2-bin dpkg-dev file desktop-file-utils appstream lintian man-db)
 # GPX files written by GPSBabel, read back by the track import tests.
 PACKAGES+=(gpsbabel)
 

@@ -15,6 +15,9 @@ echo "== normal build"
 bash scripts/build.sh normal
 ctest --test-dir build --output-on-failure -j2
 
+echo "== Debian package"
+bash scripts/check-package.sh
+
 echo "== sanitizer build (ASan + UBSan)"
 bash scripts/build.sh sanitize
 ctest --test-dir build-asan --output-on-failure -j2
