@@ -59,7 +59,7 @@ std::vector<std::pair<QString, QString>> CTripStatsDlg::Lines(const CTripStats& 
         {QStringLiteral("Distance"), FormatText("%.2f km", stats.m_dDistanceMeters / 1000)},
         {QStringLiteral("Moving time"), Duration(stats.m_dMovingSeconds)},
         {QStringLiteral("Moving distance"), FormatText("%.2f km", stats.m_dMovingMeters / 1000)},
-        {QStringLiteral("Average moving"), FormatText("%.1f km/h", stats.m_dAverageMovingKmh)},
+        {QStringLiteral("Moving speed"), FormatText("%.1f km/h", stats.m_dAverageMovingKmh)},
         {QStringLiteral("Max speed"), FormatText("%.1f km/h", stats.m_dMaxSpeedKmh)},
     };
 }

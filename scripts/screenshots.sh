@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Takes the README's pictures of the five views: veltrip driven by veltrip-sim
-# under Xvfb, with a drawn street map of the simulator's town on the storage
-# card. Needs xvfb, xdotool and imagemagick and a normal build (BUILD, default
+# Takes the README's pictures of the five views and the sky plot: veltrip
+# driven by veltrip-sim under Xvfb, with a drawn street map of the
+# simulator's town on the storage card. Needs xvfb, xdotool and imagemagick and a normal build (BUILD, default
 # build/). Writes docs/screenshots/*.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -69,7 +69,8 @@ tap; shot gps-status
 eval "$(xdotool getwindowgeometry --shell "$wnd")"
 xdotool mousemove --window "$wnd" $((WIDTH - 20)) $((HEIGHT - 12)) click 1
 sleep 0.5
-xdotool key Up Right Up Return
+# Load map is the last but one item of Tools.
+xdotool key Up Right Up Up Return
 # Taps in the top band zoom out, 0.1 each, so that more of the track shows.
 sleep 1
 for _ in $(seq 8); do
@@ -77,6 +78,13 @@ for _ in $(seq 8); do
     sleep 0.2
 done
 shot map
+# View, Satellites: the sky plot in its own window.
+xdotool mousemove --window "$wnd" $((WIDTH - 20)) $((HEIGHT - 12)) click 1
+sleep 0.5
+xdotool key Down Down Right Up Return
+sleep 2.5
+sky=$(xdotool search --name '^Satellites$' | head -1)
+import -window "$sky" "$out/satellites.png"
 SESSION
 xvfb-run -a -s "-screen 0 640x480x24" bash "$work/session.sh" "$build" "$link" "$out"
 ls "$out"
