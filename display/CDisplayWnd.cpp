@@ -79,11 +79,16 @@ void CDisplayWnd::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     if (m_bErase) {
-        painter.fillRect(rect(), palette().color(QPalette::Window));
+        Erase(painter);
         m_bErase = false;
     }
     CPaintDC dc(painter);
     Paint(&dc);
+}
+
+void CDisplayWnd::Erase(QPainter& painter) const
+{
+    painter.fillRect(rect(), CLR_WINDOW);
 }
 
 void CDisplayWnd::FollowPosition()
