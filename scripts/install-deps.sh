@@ -20,7 +20,7 @@ fi
 
 # A locale with a decimal comma, under which the tests check that every
 # number keeps its decimal point.
-if ! locale -a 2>/dev/null | grep -qx 'de_DE.utf8'; then
+if ! locale -a 2>/dev/null | grep -x 'de_DE.utf8' >/dev/null; then
     echo "Generating the locale de_DE.UTF-8"
     $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi
