@@ -18,6 +18,7 @@ const CliCommand COMMANDS[] = {
     {"convert", CliConvert, "convert a GPD track to GPD, KML or GPX"},
     {"info", CliInfo, "summarise a GPD track"},
     {"map", CliMap, "show a map bitmap's calibration and decode it"},
+    {"render", CliRender, "paint one view into a PNG, as the display window shows it"},
 };
 
 void PrintUsage(FILE* out)
