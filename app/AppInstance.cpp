@@ -52,9 +52,11 @@ bool CTrackerApp::InitInstance()
 
     LoadSettings();
     const CStartupOptions& options = StartupOptions();
-    if (!options.m_strPort.isEmpty())
+    m_bOneRunPort = !options.m_strPort.isEmpty();
+    if (m_bOneRunPort)
         m_strComPort = options.m_strPort;
-    if (options.m_nBaudRate > 0)
+    m_bOneRunBaud = options.m_nBaudRate > 0;
+    if (m_bOneRunBaud)
         m_nBaudRate = options.m_nBaudRate;
 
     CreateFonts();

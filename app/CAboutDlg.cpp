@@ -22,6 +22,10 @@ struct AboutTemplate
 const AboutTemplate ABOUT_PORTRAIT = {{12, 12, 21, 20}, {12, 36, 70, 8}, {12, 48, 66, 8}, {156, 129}};
 const AboutTemplate ABOUT_LANDSCAPE = {{12, 12, 21, 20}, {48, 12, 66, 8}, {48, 24, 66, 8}, {210, 129}};
 
+// The OK button's size and its margin from the box's bottom right corner.
+constexpr QSize ABOUT_OK_SIZE(50, 14);
+constexpr int ABOUT_OK_MARGIN = 7;
+
 }
 
 CAboutDlg::CAboutDlg(QWidget* pParent)
@@ -40,6 +44,10 @@ CAboutDlg::CAboutDlg(QWidget* pParent)
     m_about.setParent(this);
     m_about.setTextFormat(Qt::PlainText);
     m_about.setText(QStringLiteral("GPS track logger"));
+    m_ok.setParent(this);
+    m_ok.setText(QStringLiteral("OK"));
+    m_ok.setDefault(true);
+    connect(&m_ok, &QPushButton::clicked, this, &QDialog::accept);
     OnSize();
 }
 
@@ -64,6 +72,9 @@ void CAboutDlg::OnSize()
     PlaceInDialog(this, &m_icon, tmpl.rcIcon);
     PlaceInDialog(this, &m_version, tmpl.rcVersion);
     PlaceInDialog(this, &m_about, tmpl.rcAbout);
+    const QPoint okAt(tmpl.size.width() - ABOUT_OK_MARGIN - ABOUT_OK_SIZE.width(),
+                      tmpl.size.height() - ABOUT_OK_MARGIN - ABOUT_OK_SIZE.height());
+    PlaceInDialog(this, &m_ok, QRect(okAt, ABOUT_OK_SIZE));
     setMinimumSize(DialogUnitsToPixels(QRect(QPoint(0, 0), tmpl.size), font()).size());
 }
 

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QPushButton>
 
 // The About box: icon, name and version, and a line about the program. Its
 // controls follow the window's orientation: below the icon when the window is
@@ -23,6 +24,9 @@ public:
     QLabel m_icon;       // control 201
     QLabel m_version;    // control 202
     QLabel m_about;      // control 203
+    // The handheld showed OK in the caption; a desktop caption has none, so
+    // the box carries its own at the bottom right.
+    QPushButton m_ok;
 
 protected:
     void resizeEvent(QResizeEvent* pEvent) override;

@@ -53,10 +53,17 @@ QStringList SerialDevicesPresent()
     return devices;
 }
 
-// Into the control: the first entry that begins with the text, whatever the
-// case; without one the text goes into the edit field.
+// Into the control: the entry that equals the text, else the first that
+// begins with it, whatever the case (so /dev/ttyUSB1 never selects
+// /dev/ttyUSB10); without one the text goes into the edit field.
 void SelectString(QComboBox& combo, const QString& strText)
 {
+    for (int i = 0; i < combo.count(); ++i) {
+        if (combo.itemText(i).compare(strText, Qt::CaseInsensitive) == 0) {
+            combo.setCurrentIndex(i);
+            return;
+        }
+    }
     for (int i = 0; i < combo.count(); ++i) {
         if (combo.itemText(i).startsWith(strText, Qt::CaseInsensitive)) {
             combo.setCurrentIndex(i);
@@ -148,11 +155,13 @@ CSetupDlg::CSetupDlg(QWidget* pParent)
     m_groupKmh.addButton(&m_radioKnots, 0);
     m_groupKmh.addButton(&m_radioKmh, 1);
 
-    // Digits only: a minus sign cannot be typed.
+    // Digits only; the UTC correction may start with a minus sign, for users
+    // west of Greenwich (the range check on OK still applies).
     static const QRegularExpression DIGITS(QStringLiteral("[0-9]*"));
+    static const QRegularExpression SIGNED_DIGITS(QStringLiteral("-?[0-9]*"));
     PlaceInDialog(this, &m_editUtc, {70, 80, 40, 14});
     PlaceInDialog(this, &m_editDilution, {70, 98, 40, 14});
-    m_editUtc.setValidator(new QRegularExpressionValidator(DIGITS, &m_editUtc));
+    m_editUtc.setValidator(new QRegularExpressionValidator(SIGNED_DIGITS, &m_editUtc));
     m_editDilution.setValidator(new QRegularExpressionValidator(DIGITS, &m_editDilution));
 
     setFixedSize(DialogUnitsToPixels({0, 0, 169, 167}, font()).size());
@@ -194,6 +203,8 @@ bool CSetupDlg::UpdateData(bool bSaveAndValidate)
 
         SelectString(m_comboPort, m_strPort);
         SelectString(m_comboBaud, m_strBaud);
+        m_strShownPort = m_comboPort.currentText();
+        m_strShownBaud = m_comboBaud.currentText();
         CheckRadio(m_groupKml, m_nKmlAltitude);
         CheckRadio(m_groupKmh, m_nKmh);
         m_editUtc.setText(QString::number(m_nUtc));
@@ -201,6 +212,10 @@ bool CSetupDlg::UpdateData(bool bSaveAndValidate)
         return true;
     }
 
+    // A port or rate given for this run only is stored once the user changes
+    // its field.
+    const bool bPortChanged = m_comboPort.currentText() != m_strShownPort;
+    const bool bBaudChanged = m_comboBaud.currentText() != m_strShownBaud;
     m_strPort = m_comboPort.currentText();
     m_strBaud = m_comboBaud.currentText();
     // A group with no button checked (a stored value outside the choices)
@@ -214,6 +229,8 @@ bool CSetupDlg::UpdateData(bool bSaveAndValidate)
         return false;
 
     ScanInt(m_strBaud, theApp.m_nBaudRate);
+    theApp.m_bOneRunPort = theApp.m_bOneRunPort && !bPortChanged;
+    theApp.m_bOneRunBaud = theApp.m_bOneRunBaud && !bBaudChanged;
     theApp.m_strComPort = m_strPort;
     theApp.m_bKmlAltitude = m_nKmlAltitude;
     theApp.m_bKmh = m_nKmh;

@@ -49,4 +49,7 @@ public:
 private:
     QButtonGroup m_groupKml;
     QButtonGroup m_groupKmh;
+    // The port and rate texts as the dialog opened with them.
+    QString m_strShownPort;
+    QString m_strShownBaud;
 };

@@ -20,7 +20,7 @@ public:
     CTrackerApp& operator=(const CTrackerApp&) = delete;
 
     void LoadSettings();
-    void SaveSettings() const;   // every value but "ViewType"
+    void SaveSettings() const;   // every value but "ViewType" (and a one-run port)
     void CreateFonts();
 
     // Start-up and shut-down around the event loop (windowed program only).
@@ -42,6 +42,11 @@ public:
     CTrackPointList m_trackPoints;
     CMapList m_mapList;
     double m_dMaxDilution = 5.0;
+
+    // The port and baud rate came from the command line for this run only:
+    // saving the settings keeps the stored ones until the user changes them.
+    bool m_bOneRunPort = false;
+    bool m_bOneRunBaud = false;
 
     QWidget* m_pMainWnd = nullptr;
 };

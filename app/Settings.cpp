@@ -49,8 +49,10 @@ void CTrackerApp::SaveSettings() const
 {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, SETTINGS_ORGANISATION, SETTINGS_APPLICATION);
     settings.beginGroup(SETTINGS_SECTION);
-    settings.setValue(SETTING_BAUDRATE, m_nBaudRate);
-    settings.setValue(SETTING_COMPORT, m_strComPort);
+    if (!m_bOneRunBaud)
+        settings.setValue(SETTING_BAUDRATE, m_nBaudRate);
+    if (!m_bOneRunPort)
+        settings.setValue(SETTING_COMPORT, m_strComPort);
     settings.setValue(SETTING_KMLALTITUDE, m_bKmlAltitude);
     settings.setValue(SETTING_KMH, m_bKmh);
     settings.setValue(SETTING_UTC, m_nUtcCorrection);

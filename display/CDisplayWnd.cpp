@@ -66,7 +66,14 @@ void CDisplayWnd::Paint(CDC* pDC)
         (tracker.m_bRmcValid && tracker.m_nFixQuality) ? "OK      " : "No signal");
     pDC->SetTextColor(CLR_BLACK);
     QRect rcStatus(DISPLAY_TEXT_X, rc.bottom() + 1 - VIEWPORT_STATUS_STRIP, 0, 0);
-    pDC->DrawText(strStatus, rcStatus, DT_LEFT | DT_TOP | DT_NOCLIP);
+    const int nStatusHeight = pDC->DrawText(strStatus, rcStatus, DT_LEFT | DT_TOP | DT_NOCLIP);
+    // Ticks draw the line over the previous one without erasing, and "OK"
+    // with its six blanks is narrower than "No signal" in this face: the
+    // line's background reaches the right edge, so nothing of a longer
+    // earlier line stays beside it.
+    const int xEnd = rcStatus.left() + pDC->GetTextExtent(strStatus).width();
+    if (xEnd < rc.width())
+        pDC->FillSolidRect(QRect(xEnd, rcStatus.top(), rc.width() - xEnd, nStatusHeight), CLR_WINDOW);
 }
 
 void CDisplayWnd::Invalidate(bool bErase)
@@ -79,11 +86,16 @@ void CDisplayWnd::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     if (m_bErase) {
-        painter.fillRect(rect(), palette().color(QPalette::Window));
+        Erase(painter);
         m_bErase = false;
     }
     CPaintDC dc(painter);
     Paint(&dc);
+}
+
+void CDisplayWnd::Erase(QPainter& painter) const
+{
+    painter.fillRect(rect(), CLR_WINDOW);
 }
 
 void CDisplayWnd::FollowPosition()

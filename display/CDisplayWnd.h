@@ -7,6 +7,7 @@
 class CDC;
 class CGpsTracker;
 class CMapBitmap;
+class QPainter;
 struct CStylusDrag;
 
 // The drawing window over the frame's whole client area: date line, one view,
@@ -24,6 +25,9 @@ public:
 
     // Draws the whole window (date line, view, status line) into pDC.
     void Paint(CDC* pDC);
+
+    // Clears the whole window to its background, the system window colour.
+    void Erase(QPainter& painter) const;
 
     // Requests a repaint of the whole window; with bErase the background is
     // cleared first, otherwise the new picture is drawn over the old one.

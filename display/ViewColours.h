@@ -8,3 +8,7 @@ constexpr QColor CLR_BLACK(0, 0, 0);
 constexpr QColor CLR_RED(255, 0, 0);
 constexpr QColor CLR_GREEN(0, 162, 0);
 constexpr QColor CLR_GREY(128, 128, 128);
+
+// The handheld's system window colour: the display window's background, and
+// the opaque background behind every text.
+constexpr QColor CLR_WINDOW(255, 255, 255);

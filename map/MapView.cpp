@@ -77,9 +77,13 @@ void DrawMapView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
         dSrcX -= pWnd->m_dragX;
         dSrcY -= pWnd->m_dragY;
     }
-    pDC->StretchBlt(QRect(0, 0, W, B), *pMap->m_hDib,
-                    QRect(SourceCoordinate(dSrcX), SourceCoordinate(dSrcY),
-                          SourceCoordinate(pMap->m_viewWidth), SourceCoordinate(pMap->m_viewHeight)));
+    const QRect rcSource(SourceCoordinate(dSrcX), SourceCoordinate(dSrcY),
+                         SourceCoordinate(pMap->m_viewWidth), SourceCoordinate(pMap->m_viewHeight));
+    // Where the view reaches past the bitmap the copy leaves the window as it
+    // was, with the previous heading line and arrowhead: erase that first.
+    if (!pMap->m_hDib->rect().contains(rcSource))
+        pDC->FillSolidRect(QRect(0, 0, W, B), CLR_WINDOW);
+    pDC->StretchBlt(QRect(0, 0, W, B), *pMap->m_hDib, rcSource);
 
     const float fCourse = pTracker->m_fCourse;
     DrawCompassNeedle(pDC, MAP_NEEDLE_X, MAP_NEEDLE_Y, MAP_NEEDLE_RADIUS, fCourse);

@@ -3,19 +3,27 @@
 set -euo pipefail
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev googletest libgtest-dev
-          libbenchmark-dev qt6-base-dev fonts-dejavu-core xvfb xauth
+          libbenchmark-dev qt6-base-dev fonts-dejavu-core fonts-liberation2 locales xvfb xauth
           librsvg2-bin dpkg-dev file desktop-file-utils appstream lintian man-db)
 # GPX files written by GPSBabel, read back by the track import tests.
 PACKAGES+=(gpsbabel)
+
+SUDO=
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
 
 missing=()
 for p in "${PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
 
-SUDO=
-[ "$(id -u)" -eq 0 ] || SUDO=sudo
-echo "Installing: ${missing[*]}"
-$SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+# A locale with a decimal comma, under which the tests check that every
+# number keeps its decimal point.
+if ! locale -a 2>/dev/null | grep -x 'de_DE.utf8' >/dev/null; then
+    echo "Generating the locale de_DE.UTF-8"
+    $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8
+fi

@@ -1,5 +1,7 @@
 #include "platform/gui/CDC.h"
 
+#include "platform/gui/DeviceFont.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -50,8 +52,13 @@ int CDC::DrawText(const QString& strText, QRect& rc, unsigned nFormat)
 
 QFont CDC::DefaultFont()
 {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(13);
+    // Small enough that the status line with a four-digit point count and
+    // "No signal" fits the handheld's 240 pixels.
+    constexpr int DC_DEFAULT_CELL_HEIGHT = 11;
+    // At this size smoothed strokes turn grey; solid pixels read better, as
+    // on the device.
+    QFont font = DeviceFont(DC_DEFAULT_CELL_HEIGHT, QFont::Normal);
+    font.setStyleStrategy(QFont::NoAntialias);
     return font;
 }
 

@@ -60,3 +60,19 @@ TEST(AboutDlgTest, LayoutFollowsTheWindowsOrientation)
 }
 
 }
+
+namespace {
+
+TEST(AboutDlgTest, OkButtonClosesTheBox)
+{
+    CAboutDlg dlg;
+    dlg.show();
+    EXPECT_EQ(dlg.m_ok.text(), "OK");
+    EXPECT_TRUE(dlg.m_ok.isVisible());
+    EXPECT_TRUE(dlg.rect().contains(dlg.m_ok.geometry())) << "the button lies within the box";
+    dlg.m_ok.click();
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+}
+
+}

@@ -22,6 +22,8 @@ void ResetApp()
     theApp.m_nUtcCorrection = 1;
     theApp.m_nMaxDilution = 50;
     theApp.m_dMaxDilution = 5.0;
+    theApp.m_bOneRunPort = false;
+    theApp.m_bOneRunBaud = false;
     theApp.m_trackPoints.clear();
     theApp.m_mapList.clear();
     CGpsTracker& tracker = theApp.m_tracker;

@@ -5,6 +5,7 @@
 #include "tests/app/AppTestSupport.h"
 #include "tests/common/RecordingDC.h"
 
+#include <QFontMetrics>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -69,6 +70,29 @@ TEST_F(DisplayWndTest, FreshDateIsBlackAndStatusShowsTheFix)
     EXPECT_EQ(pDate->textColor, QColor(0, 0, 0));
     EXPECT_NE(dc.FindText("Pnt:3 Sec:17 Sats:8 Dltn:1.2 Zm:1.0 OK      "), nullptr) << dc.Texts().join('|').toStdString();
     m_wnd.m_pMap = nullptr;
+}
+
+// A tick repaints without erasing: when the signal comes back, nothing of
+// "No signal" may stay beside the shorter "OK".
+TEST_F(DisplayWndTest, StatusLineLeavesNothingOfALongerOne)
+{
+    theApp.m_nViewType = 4;
+    CRecordingDC dc(240, 268);
+    m_wnd.Paint(&dc);
+    CGpsTracker& tracker = theApp.m_tracker;
+    tracker.m_bRmcValid = 1;
+    tracker.m_nFixQuality = 1;
+    m_wnd.Paint(&dc);
+    const CRecordingDC::Call* pStatus = dc.FindText("Pnt:0 Sec: 0 Sats:0 Dltn:0.0 Zm:0.0 OK      ");
+    ASSERT_NE(pStatus, nullptr);
+    const QFontMetrics fm(pStatus->font);
+    const int xEnd = 6 + fm.horizontalAdvance(QStringLiteral("Pnt:0 Sec: 0 Sats:0 Dltn:0.0 Zm:0.0 OK"));
+    int nInk = 0;
+    for (int y = 268 - 14; y < 268; ++y) {
+        for (int x = xEnd; x < 240; ++x)
+            nInk += dc.Image().pixel(x, y) != qRgb(255, 255, 255);
+    }
+    EXPECT_EQ(nInk, 0);
 }
 
 TEST_F(DisplayWndTest, ViewTypesWithoutAViewFallBackToGpsData)

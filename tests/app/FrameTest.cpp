@@ -20,7 +20,9 @@
 #include <QImage>
 #include <QLabel>
 #include <QToolButton>
+#include <clocale>
 #include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -274,6 +276,29 @@ TEST_F(FrameTest, SetPlacemarkStoresTheConfirmedNameAndCancelStoresNone)
     EXPECT_EQ(theApp.m_trackPoints.back().m_strName, "Harbour");
     EXPECT_TRUE(m_frame.OnCommand(ID_SET_PLACEMARK));
     EXPECT_EQ(theApp.m_trackPoints.size(), 1u);
+    EXPECT_EQ(driver.m_nUnexpected, 0);
+}
+
+// The user's locale may use a decimal comma; the program's own texts do not.
+TEST_F(FrameTest, PlacemarkPositionKeepsTheDecimalPointUnderACommaLocale)
+{
+    const std::string strPrevious = std::setlocale(LC_ALL, nullptr);
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
+        GTEST_SKIP() << "de_DE.UTF-8 is not installed (scripts/install-deps.sh generates it)";
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+    CGpsTracker& tracker = theApp.m_tracker;
+    tracker.m_fLatitude = 52.5f;
+    tracker.m_fLongitude = -5.25f;
+    CModalDriver driver;
+    driver.Then([](QDialog* pDialog) {
+        auto* pPlacemark = qobject_cast<CPlacemarkDlg*>(pDialog);
+        ASSERT_NE(pPlacemark, nullptr);
+        EXPECT_EQ(pPlacemark->m_editLatitude.text(), "52.500000");
+        EXPECT_EQ(pPlacemark->m_editLongitude.text(), "-5.250000");
+        pPlacemark->reject();
+    });
+    EXPECT_TRUE(m_frame.OnCommand(ID_SET_PLACEMARK));
+    std::setlocale(LC_ALL, strPrevious.c_str());
     EXPECT_EQ(driver.m_nUnexpected, 0);
 }
 

@@ -154,11 +154,101 @@ TEST_F(SetupDlgTest, NegativeCorrectionFromTheSettingsIsKept)
     EXPECT_EQ(dlg.m_editUtc.text(), "-5");
     ASSERT_TRUE(dlg.UpdateData(true));
     EXPECT_EQ(theApp.m_nUtcCorrection, -5);
-    // A minus sign cannot be typed.
-    EXPECT_NE(dlg.m_editUtc.validator(), nullptr);
-    QString strTyped = "-3";
-    int nPos = 0;
-    EXPECT_EQ(dlg.m_editUtc.validator()->validate(strTyped, nPos), QValidator::Invalid);
+}
+
+// West of Greenwich the correction is typed with a minus sign; the range
+// check still holds. The maximum dilution takes digits only.
+TEST_F(SetupDlgTest, NegativeCorrectionCanBeTyped)
+{
+    CSetupDlg dlg;
+    dlg.OnInitDialog();
+    const struct
+    {
+        QLineEdit* pEdit;
+        QString strTyped;
+        QValidator::State state;
+    } CASES[] = {
+        {&dlg.m_editUtc, "-3", QValidator::Acceptable},
+        {&dlg.m_editUtc, "-", QValidator::Acceptable},
+        {&dlg.m_editUtc, "3-", QValidator::Invalid},
+        {&dlg.m_editUtc, "+3", QValidator::Invalid},
+        {&dlg.m_editDilution, "-3", QValidator::Invalid},
+    };
+    for (const auto& c : CASES) {
+        QString strTyped = c.strTyped;
+        int nPos = 0;
+        ASSERT_NE(c.pEdit->validator(), nullptr);
+        EXPECT_EQ(c.pEdit->validator()->validate(strTyped, nPos), c.state) << c.strTyped.toStdString();
+    }
+
+    CMessageCapture capture;
+    dlg.m_editUtc.setText("-8");
+    ASSERT_TRUE(dlg.UpdateData(true));
+    EXPECT_EQ(theApp.m_nUtcCorrection, -8);
+    dlg.m_editUtc.setText("-13");
+    EXPECT_FALSE(dlg.UpdateData(true));
+    EXPECT_EQ(capture.m_messages, QStringList{"Enter an integer between -12 and 12."});
+}
+
+// A stored port equal to a list entry selects that entry, even when an
+// earlier entry begins with it.
+TEST_F(SetupDlgTest, StoredPortSelectsItsOwnEntryFirst)
+{
+    CSetupDlg dlg;
+    dlg.OnInitDialog();
+    dlg.m_comboPort.addItems({"/dev/ttyUSB10", "/dev/ttyUSB1"});
+    const std::pair<const char*, const char*> CASES[] = {
+        {"/dev/ttyUSB1", "/dev/ttyUSB1"}, {"/dev/ttyusb10", "/dev/ttyUSB10"}, {"/dev/ttyUS", "/dev/ttyUSB10"},
+        {"COM1", "COM1:"},
+    };
+    for (const auto& [szStored, szSelected] : CASES) {
+        theApp.m_strComPort = szStored;
+        dlg.UpdateData(false);
+        EXPECT_EQ(dlg.m_comboPort.currentText(), szSelected) << szStored;
+    }
+}
+
+// "veltrip --port P --baud N" is for one run: OK in GPS Setup keeps P and N
+// out of the settings unless their fields were changed.
+TEST_F(SetupDlgTest, OneRunPortStaysOutOfTheSettings)
+{
+    theApp.m_strComPort = "COM2:";
+    theApp.m_nBaudRate = 4800;
+    theApp.SaveSettings();
+    theApp.m_strComPort = "/dev/ttyUSB3";
+    theApp.m_nBaudRate = 57600;
+    theApp.m_bOneRunPort = true;
+    theApp.m_bOneRunBaud = true;
+
+    CSetupDlg dlg;
+    dlg.OnInitDialog();
+    dlg.m_radioKmh.setChecked(true);
+    dlg.OnOK();
+    EXPECT_EQ(theApp.m_strComPort, "/dev/ttyUSB3") << "still used for this run";
+    theApp.LoadSettings();
+    EXPECT_EQ(theApp.m_strComPort, "COM2:");
+    EXPECT_EQ(theApp.m_nBaudRate, 4800);
+    EXPECT_EQ(theApp.m_bKmh, 1);
+
+    // Changing the baud field stores the rate; the port stays a one-run one.
+    theApp.m_strComPort = "/dev/ttyUSB3";
+    theApp.m_nBaudRate = 57600;
+    dlg.OnInitDialog();
+    dlg.m_comboBaud.setCurrentIndex(0);
+    dlg.OnOK();
+    theApp.LoadSettings();
+    EXPECT_EQ(theApp.m_strComPort, "COM2:");
+    EXPECT_EQ(theApp.m_nBaudRate, 1200);
+
+    // And the port field likewise.
+    theApp.m_strComPort = "/dev/ttyUSB3";
+    dlg.OnInitDialog();
+    dlg.m_comboPort.setCurrentIndex(5);
+    dlg.OnOK();
+    theApp.LoadSettings();
+    EXPECT_EQ(theApp.m_strComPort, "COM6:");
+    EXPECT_FALSE(theApp.m_bOneRunPort);
+    EXPECT_FALSE(theApp.m_bOneRunBaud);
 }
 
 // OK stores first and then tries the port: a failing port shows the message

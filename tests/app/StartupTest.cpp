@@ -4,11 +4,13 @@
 #include "app/CommandLine.h"
 #include "app/Resource.h"
 #include "platform/DevicePaths.h"
+#include "platform/gui/CDC.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/common/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QStandardPaths>
 
@@ -112,7 +114,15 @@ TEST(FontTest, CellHeightsAreMet)
         EXPECT_GE(nMeasured, nHeight - 2);
         EXPECT_EQ(pFont->weight(), QFont::DemiBold);
         EXPECT_FALSE(pFont->italic());
+        // The face is chosen, not left to what the machine offers for a
+        // name it does not have: one with the device's glyph widths.
+        EXPECT_EQ(QFontInfo(*pFont).family(), "Liberation Sans");
+        EXPECT_FALSE(QFontInfo(*pFont).italic());
     }
+    EXPECT_EQ(QFontInfo(CDC::DefaultFont()).family(), "Liberation Sans");
+    // "0" is 0.556 of the em in that face, as in Arial.
+    const QFontMetrics small(theApp.m_fontSmall);
+    EXPECT_NEAR(small.horizontalAdvance(QStringLiteral("0000000000")) / 10.0, 0.556 * theApp.m_fontSmall.pixelSize(), 0.6);
 }
 
 TEST(CommandLineTest, PortAndBaudForThisRun)

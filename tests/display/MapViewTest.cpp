@@ -170,6 +170,18 @@ TEST_F(MapViewTest, CourseAndSpeedAroundTheNeedle)
     EXPECT_EQ(Text(QStringLiteral("10.0")).textColor, CLR_BLACK);
 }
 
+TEST_F(MapViewTest, WindowOffTheBitmapIsErasedOnEveryPaint)
+{
+    // Near the map's west edge the view starts 100 screen pixels west of
+    // it; what an earlier paint left there must go.
+    m_map.m_panX = -100;
+    const QRect rcOff(0, 60, 90, 180);
+    m_dc.FillSolidRect(QRect(0, 0, VIEW_WIDTH, VIEW_HEIGHT), QColor(255, 0, 0));
+    Paint();
+    EXPECT_EQ(Ink(rcOff), 0);
+    EXPECT_EQ(Count(QRect(100, 60, 100, 100), MAP_TEST_COLOUR), 100 * 100) << "the bitmap is copied beside it";
+}
+
 TEST_F(MapViewTest, MapWithoutBitmapDrawsNothing)
 {
     m_map.m_hDib = nullptr;

@@ -15,10 +15,11 @@ struct CliCommand
 const CliCommand COMMANDS[] = {
     {"decode", CliDecode, "decode NMEA sentences and print the tracker record as JSON"},
     {"record", CliRecord, "replay an NMEA capture through the recorder into a GPD log"},
-    {"convert", CliConvert, "convert a GPD track to GPD, KML or GPX"},
-    {"info", CliInfo, "summarise a GPD track"},
+    {"convert", CliConvert, "convert a GPD, GPX or KML track to GPD, KML or GPX"},
+    {"info", CliInfo, "summarise a track and its trip statistics"},
     {"map", CliMap, "show a map bitmap's calibration and decode it"},
     {"recover", CliRecover, "write the missing KML copies of unfinished logs"},
+    {"render", CliRender, "paint one view into a PNG, as the display window shows it"},
 };
 
 void PrintUsage(FILE* out)

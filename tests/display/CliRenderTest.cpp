@@ -1,0 +1,325 @@
+// veltrip-cli render: the views as the display window paints them, checked
+// through the picture and the list of texts it prints.
+#include "app/CTrackerApp.h"
+#include "platform/gui/CDC.h"
+#include "track/GpdFile.h"
+
+#include <QFile>
+#include <QFontMetrics>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <locale.h>
+
+namespace {
+
+constexpr int RENDER_W = 240;
+constexpr int RENDER_H = 268;
+// The small dial of the GPS data view: centre x 45, radius 41, pen 4 wide.
+constexpr int DIAL_RIGHT_EDGE = 45 + 41 + 2;
+
+// 52°05'24.7''N 5°07'22.5''E, course 159, 12.0 knots, altitude 14.5, HDOP
+// 1.3, six satellites used, mean signal 37, twelve satellites in view with
+// three-digit azimuths.
+const char NMEA_NORTH_EAST[] =
+    "$GPRMC,123519,A,5205.4117,N,00507.3750,E,12.0,159.0,081226,,,A*00\r\n"
+    "$GPGGA,123519,5205.4117,N,00507.3750,E,1,06,1.3,14.5,M,47.0,M,,*00\r\n"
+    "$GPGSA,A,3,04,05,09,12,24,26,,,,,,,2.5,1.3,2.1*00\r\n"
+    "$GPGSV,3,1,12,04,45,270,37,05,12,101,37,09,33,145,37,12,61,200,37*00\r\n"
+    "$GPGSV,3,2,12,24,10,315,37,26,05,359,37,27,15,123,00,28,20,234,00*00\r\n"
+    "$GPGSV,3,3,12,29,25,111,00,30,30,222,00,31,35,333,00,32,40,100,00*00\r\n";
+// 33°52'04.1''S 151°12'34.0''W.
+const char NMEA_SOUTH_WEST[] =
+    "$GPRMC,235959,A,3352.0683,S,15112.5667,W,12.0,159.0,081226,,,A*00\r\n"
+    "$GPGGA,235959,3352.0683,S,15112.5667,W,1,06,1.3,14.5,M,47.0,M,,*00\r\n";
+// 46.3 km/h (25.0 knots).
+const char NMEA_FAST[] =
+    "$GPRMC,123519,A,5205.4117,N,00507.3750,E,25.0,159.0,081226,,,A*00\r\n"
+    "$GPGGA,123519,5205.4117,N,00507.3750,E,1,06,1.3,14.5,M,47.0,M,,*00\r\n";
+// A receiver still searching: time and date, no position.
+const char NMEA_NO_FIX[] =
+    "$GPRMC,123519,V,,,,,,,081226,,,N*00\r\n"
+    "$GPGGA,123519,,,,,0,00,,,M,,M,,*00\r\n";
+// A map of 5°06'-5°09' E, 52°04'-52°07' N holding the fix above.
+const char MAP_NAME[] = "X5G6M_5G9MY52G4M_52G7M.bmp";
+
+struct CRendered
+{
+    int nExitCode = -1;
+    QString err;
+    QImage image;
+    std::vector<QJsonObject> texts;
+};
+
+class CliRender : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        theApp.CreateFonts();
+    }
+
+    QString Path(const QString& strName) const { return m_dir.filePath(strName); }
+
+    QString Write(const QString& strName, const QByteArray& data) const
+    {
+        QFile file(Path(strName));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
+        return Path(strName);
+    }
+
+    // A track of nPoints points along a north-eastward line, the middle one
+    // a placemark.
+    QString Track(int nPoints) const
+    {
+        CTrackPointList points;
+        for (int i = 0; i < nPoints; ++i) {
+            CTrackPoint point;
+            point.m_fLatitude = 52.08f + 0.00002f * float(i);
+            point.m_fLongitude = 5.11f + 0.00003f * float(i);
+            if (i == nPoints / 2)
+                point.m_strName = QStringLiteral("Hut");
+            points.push_back(point);
+        }
+        const QString strPath = Path(QStringLiteral("track%1.gpd").arg(nPoints));
+        EXPECT_TRUE(WriteGpdFile(strPath, points));
+        return strPath;
+    }
+
+    QString Map() const
+    {
+        QImage image(180, 180, QImage::Format_RGB888);
+        image.fill(QColor(230, 220, 200));
+        const QString strPath = Path(QString::fromLatin1(MAP_NAME));
+        EXPECT_TRUE(image.save(strPath, "BMP"));
+        return strPath;
+    }
+
+    CRendered Render(const QStringList& args, const QStringList& env = {}) const
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const QString& strPair : env)
+            environment.insert(strPair.section(u'=', 0, 0), strPair.section(u'=', 1));
+        process.setProcessEnvironment(environment);
+        const QString strPng = Path(QStringLiteral("out.png"));
+        QFile::remove(strPng);
+        process.start(QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli"),
+                      QStringList{QStringLiteral("render")} + args);
+        CRendered result;
+        if (!process.waitForStarted(10000) || !process.waitForFinished(60000))
+            return result;
+        result.nExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        result.err = QString::fromUtf8(process.readAllStandardError());
+        result.image = QImage(strPng);
+        for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
+            if (!line.isEmpty())
+                result.texts.push_back(QJsonDocument::fromJson(line).object());
+        }
+        return result;
+    }
+
+    // Renders into out.png with the texts listed.
+    CRendered View(const char* szView, QStringList args = {}, const QStringList& env = {}) const
+    {
+        args.prepend(QString::fromLatin1(szView));
+        args << QStringLiteral("--png") << Path(QStringLiteral("out.png")) << QStringLiteral("--texts");
+        return Render(args, env);
+    }
+
+    QTemporaryDir m_dir;
+};
+
+QString Text(const QJsonObject& text)
+{
+    return text[QStringLiteral("text")].toString();
+}
+
+const QJsonObject* Find(const CRendered& r, const QString& strStart)
+{
+    for (const QJsonObject& text : r.texts) {
+        if (Text(text).startsWith(strStart))
+            return &text;
+    }
+    ADD_FAILURE() << "no text starting with " << strStart.toStdString();
+    return nullptr;
+}
+
+TEST_F(CliRender, EveryViewPaintsTheWindowWithItsTexts)
+{
+    const QString strNmea = Write(QStringLiteral("fix.nmea"), NMEA_NORTH_EAST);
+    const struct
+    {
+        const char* szView;
+        const char* szFirstViewText;   // the first text after the date line
+    } VIEWS[] = {
+        {"data", "13:35:19"}, {"compass", "159\u00B0"}, {"track", "159\u00B0"},
+        {"status", "Latitude: 52.090"}, {"map", "159\u00B0"},
+    };
+    for (const auto& view : VIEWS) {
+        SCOPED_TRACE(view.szView);
+        const CRendered r = View(view.szView, {QStringLiteral("--nmea"), strNmea, QStringLiteral("--map"), Map(),
+                                               QStringLiteral("--track"), Track(20)});
+        ASSERT_EQ(r.nExitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(r.image.size(), QSize(RENDER_W, RENDER_H));
+        ASSERT_GE(r.texts.size(), 3u);
+        const QJsonObject& date = r.texts.front();
+        const QJsonObject& status = r.texts.back();
+        if (view.szView != std::string("map")) {
+            EXPECT_EQ(Text(date), QStringLiteral("08-12-2026"));
+            EXPECT_EQ(date[QStringLiteral("x")].toInt(), 6);
+            EXPECT_EQ(date[QStringLiteral("y")].toInt(), 1);
+            EXPECT_EQ(date[QStringLiteral("color")].toString(), QStringLiteral("#000000"));
+        }
+        EXPECT_TRUE(Text(r.texts[1]).startsWith(QString::fromUtf8(view.szFirstViewText))) << Text(r.texts[1]).toStdString();
+        EXPECT_EQ(Text(status), QStringLiteral("Pnt:20 Sec: 1 Sats:6 Dltn:1.3 Zm:1.0 OK      "));
+        EXPECT_EQ(status[QStringLiteral("y")].toInt(), RENDER_H - 14);
+        EXPECT_EQ(status[QStringLiteral("inkWidth")].toInt() + QFontMetrics(CDC::DefaultFont()).horizontalAdvance(QStringLiteral("      ")),
+                  status[QStringLiteral("width")].toInt());
+    }
+
+    const CRendered plain = View("data", {QStringLiteral("--size"), QStringLiteral("320x240")});
+    ASSERT_EQ(plain.nExitCode, 0) << plain.err.toStdString();
+    EXPECT_EQ(plain.image.size(), QSize(320, 240));
+    EXPECT_EQ(Text(plain.texts.front()), QStringLiteral("00-00-   0"));
+    EXPECT_EQ(plain.texts.front()[QStringLiteral("color")].toString(), QStringLiteral("#808080"));
+}
+
+TEST_F(CliRender, BadArgumentsAndUnreadableInput)
+{
+    const QString strPng = Path(QStringLiteral("out.png"));
+    const struct
+    {
+        QStringList args;
+        int nExitCode;
+    } CASES[] = {
+        {{}, 2},
+        {{QStringLiteral("radar"), QStringLiteral("--png"), strPng}, 2},
+        {{QStringLiteral("data")}, 2},
+        {{QStringLiteral("map"), QStringLiteral("--png"), strPng}, 2},
+        {{QStringLiteral("data"), QStringLiteral("--png"), strPng, QStringLiteral("--size"), QStringLiteral("240")}, 2},
+        {{QStringLiteral("data"), QStringLiteral("--png"), strPng, QStringLiteral("--size"), QStringLiteral("0x10")}, 2},
+        {{QStringLiteral("map"), QStringLiteral("--png"), strPng, QStringLiteral("--zoom"), QStringLiteral("0,5")}, 2},
+        {{QStringLiteral("data"), QStringLiteral("--png"), strPng, QStringLiteral("--nmea"), Path(QStringLiteral("none"))}, 1},
+        {{QStringLiteral("data"), QStringLiteral("--png"), strPng, QStringLiteral("--track"), Path(QStringLiteral("none.gpd"))}, 1},
+        {{QStringLiteral("map"), QStringLiteral("--png"), strPng, QStringLiteral("--map"), Path(QStringLiteral("X1G0M_2G0MY1G0M_2G0M.bmp"))}, 1},
+        {{QStringLiteral("data"), QStringLiteral("--png"), Path(QStringLiteral("no/such/folder/out.png"))}, 1},
+        {{QStringLiteral("--help")}, 0},
+    };
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        const CRendered r = Render(c.args);
+        EXPECT_EQ(r.nExitCode, c.nExitCode) << r.err.toStdString();
+        if (c.nExitCode) {
+            EXPECT_TRUE(r.err.contains(QStringLiteral("veltrip-cli render"))) << r.err.toStdString();
+        }
+    }
+}
+
+// The window and the texts on it share the handheld's white: no grey frame
+// around the texts.
+TEST_F(CliRender, BackgroundIsWhite)
+{
+    const CRendered r = View("compass");
+    ASSERT_EQ(r.nExitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.image.pixel(RENDER_W - 2, 12), qRgb(255, 255, 255));
+    EXPECT_EQ(r.image.pixel(2, RENDER_H - 20), qRgb(255, 255, 255));
+}
+
+// Under a locale with a decimal comma every number keeps its decimal point.
+TEST_F(CliRender, NumbersKeepTheDecimalPointUnderACommaLocale)
+{
+    const char* szLocale = "de_DE.UTF-8";
+    locale_t locale = newlocale(LC_ALL_MASK, szLocale, locale_t(0));
+    if (!locale)
+        GTEST_SKIP() << szLocale << " is not installed (scripts/install-deps.sh generates it)";
+    freelocale(locale);
+    const QString strNmea = Write(QStringLiteral("fix.nmea"), NMEA_NORTH_EAST);
+    const QStringList env{QStringLiteral("LC_ALL=") + QString::fromLatin1(szLocale)};
+    const struct
+    {
+        const char* szView;
+        QString strText;
+    } CASES[] = {
+        {"data", QStringLiteral("12.0 knots   ")},
+        {"data", QStringLiteral("22.2 kmh   ")},
+        {"data", QStringLiteral("Alt: 14.5 mtr     ")},
+        {"data", QStringLiteral("  52\u00B0 5'24.7''")},
+        {"compass", QStringLiteral("12.0")},
+        {"compass", QStringLiteral("Direction: 159.0\u00B0 12.0knts  22.2kmh")},
+        {"status", QStringLiteral("GSA:Auto, 3D, P:2.5 H:1.3 V:2.1")},
+        {"status", QStringLiteral("Latitude: 52.090")},
+        {"map", QStringLiteral("12.0")},
+        {"map", QStringLiteral("Pnt:0 Sec: 1 Sats:6 Dltn:1.3 Zm:1.5 OK      ")},
+    };
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(c.szView);
+        const CRendered r = View(c.szView, {QStringLiteral("--nmea"), strNmea, QStringLiteral("--map"), Map(),
+                                            QStringLiteral("--zoom"), QStringLiteral("1.5")}, env);
+        ASSERT_EQ(r.nExitCode, 0) << r.err.toStdString();
+        Find(r, c.strText);
+    }
+}
+
+// At the handheld's 240 x 268 every text ends within the window and no digit
+// of the position stands under the small dial of the GPS data view.
+TEST_F(CliRender, TextsFitTheHandheldWindow)
+{
+    const QString strNorthEast = Write(QStringLiteral("ne.nmea"), NMEA_NORTH_EAST);
+    const QString strSouthWest = Write(QStringLiteral("sw.nmea"), NMEA_SOUTH_WEST);
+    const QString strFast = Write(QStringLiteral("fast.nmea"), NMEA_FAST);
+    const QString strNoFix = Write(QStringLiteral("nofix.nmea"), NMEA_NO_FIX);
+    const QString strTrack = Track(152);
+    const QString strLong = Track(1234);
+    const QString strMap = Map();
+    const QString NMEA = QStringLiteral("--nmea");
+    const struct
+    {
+        const char* szView;
+        QStringList args;
+        const char* szExpect;   // a text the state must show
+    } STATES[] = {
+        {"data", {NMEA, strNorthEast}, "  52\u00B0 5'24.7''"},
+        {"data", {NMEA, strSouthWest}, " 151\u00B012'34.0''"},
+        {"status", {NMEA, strNorthEast}, "ID: 0 Prn:32 Elev:40 Azim:100 Snr: 0dB"},
+        {"track", {NMEA, strNorthEast, QStringLiteral("--track"), strTrack}, "Screen X:"},
+        {"data", {NMEA, strNorthEast, QStringLiteral("--track"), strLong, QStringLiteral("--map"), strMap},
+         "Pnt:1234 Sec: 1 Sats:6 Dltn:1.3 Zm:1.0 OK"},
+        {"data", {NMEA, strNoFix, QStringLiteral("--track"), strLong, QStringLiteral("--map"), strMap},
+         "Pnt:1234 Sec: 1 Sats:0 Dltn:0.0 Zm:1.0 No signal"},
+        {"compass", {NMEA, strFast}, "25.0"},
+        {"compass", {NMEA, strFast, QStringLiteral("--kmh")}, "46"},
+    };
+    const QFontMetrics small(theApp.m_fontSmall);
+    for (const auto& state : STATES) {
+        SCOPED_TRACE(state.szView + (u' ' + state.args.join(u' ')).toStdString());
+        const CRendered r = View(state.szView, state.args);
+        ASSERT_EQ(r.nExitCode, 0) << r.err.toStdString();
+        Find(r, QString::fromUtf8(state.szExpect));
+        for (const QJsonObject& text : r.texts) {
+            const int x = text[QStringLiteral("x")].toInt();
+            EXPECT_LE(x + text[QStringLiteral("inkWidth")].toInt(), RENDER_W) << Text(text).toStdString();
+            EXPECT_GE(x, 0) << Text(text).toStdString();
+            const QString strText = Text(text);
+            if (!strText.endsWith(QStringLiteral("''")))
+                continue;
+            const qsizetype nDigits = strText.indexOf(QRegularExpression(QStringLiteral("[0-9]")));
+            const int xDigits = x + small.horizontalAdvance(strText.left(nDigits));
+            // Degrees of three digits cannot clear the dial: the value ends
+            // where the hemisphere letter begins, at 218, and is 134 pixels
+            // wide without its leading blank, so it starts at 84.
+            if (strText.startsWith(QStringLiteral(" 1")))
+                EXPECT_EQ(xDigits, DIAL_RIGHT_EDGE - 4) << strText.toStdString();
+            else
+                EXPECT_GE(xDigits, DIAL_RIGHT_EDGE) << strText.toStdString();
+        }
+    }
+}
+
+}
