@@ -1,6 +1,7 @@
 // veltrip-cli render: the views as the display window paints them, checked
 // through the picture and the list of texts it prints.
 #include "app/CTrackerApp.h"
+#include "display/SkyView.h"
 #include "platform/gui/CDC.h"
 #include "track/GpdFile.h"
 
@@ -320,6 +321,49 @@ TEST_F(CliRender, TextsFitTheHandheldWindow)
                 EXPECT_GE(xDigits, DIAL_RIGHT_EDGE) << strText.toStdString();
         }
     }
+}
+
+
+// The Satellites window's sky plot of the receiver's GSV and GSA sentences:
+// twelve in view, six of them used.
+TEST_F(CliRender, SkyPlotOfTheSatellitesInView)
+{
+    const QString strNmea = Write(QStringLiteral("fix.nmea"), NMEA_NORTH_EAST);
+    const CRendered r = View("sky", {QStringLiteral("--nmea"), strNmea});
+    ASSERT_EQ(r.nExitCode, 0) << r.err.toStdString();
+    ASSERT_EQ(r.image.size(), QSize(RENDER_W, RENDER_H));
+    QStringList texts;
+    for (const QJsonObject& text : r.texts) {
+        texts << Text(text);
+        const QRect rc(text[QStringLiteral("x")].toInt(), text[QStringLiteral("y")].toInt(),
+                       text[QStringLiteral("width")].toInt(), text[QStringLiteral("height")].toInt());
+        EXPECT_TRUE(QRect(0, 0, RENDER_W, RENDER_H).contains(rc)) << Text(text).toStdString();
+    }
+    EXPECT_EQ(texts.mid(0, 4), (QStringList{"N", "S", "E", "W"}));
+    const struct
+    {
+        int nPrn;
+        int nElevation;
+        int nAzimuth;
+        bool bUsed;
+    } SATS[] = {{4, 45, 270, true}, {12, 61, 200, true}, {26, 5, 359, true},
+                {27, 15, 123, false}, {31, 35, 333, false}, {32, 40, 100, false}};
+    for (const auto& sat : SATS) {
+        SCOPED_TRACE(sat.nPrn);
+        EXPECT_EQ(texts.count(QString::number(sat.nPrn)), 2) << "beside its disc and below its bar";
+        const QPoint at = SkyPosition(sat.nAzimuth, sat.nElevation);
+        EXPECT_EQ(r.image.pixel(at + QPoint(2, 1)), sat.bUsed ? qRgb(0, 90, 200) : qRgb(255, 255, 255));
+    }
+    // The bars: 37 dB for the used six, 0 for the rest, in table order.
+    const int nBar37 = 37 * SKY_BAR_HEIGHT / SKY_MAX_SNR;
+    EXPECT_EQ(r.image.pixel(10, SKY_BAR_BASE - nBar37), qRgb(0, 90, 200));
+    EXPECT_EQ(r.image.pixel(10, SKY_BAR_BASE - nBar37 - 1), qRgb(255, 255, 255));
+    EXPECT_EQ(r.image.pixel(6 * 20 + 10, SKY_BAR_BASE - 1), qRgb(255, 255, 255));
+
+    // Before any sentence: the plot alone, no satellite.
+    const CRendered empty = View("sky");
+    ASSERT_EQ(empty.nExitCode, 0) << empty.err.toStdString();
+    EXPECT_EQ(empty.texts.size(), 4u);
 }
 
 }

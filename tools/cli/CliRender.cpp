@@ -2,6 +2,7 @@
 
 #include "app/CTrackerApp.h"
 #include "display/CDisplayWnd.h"
+#include "display/SkyView.h"
 #include "map/CMapBitmap.h"
 #include "map/Viewport.h"
 #include "platform/gui/CDC.h"
@@ -31,12 +32,16 @@ struct RenderView
     int32_t nViewType;
 };
 
+// The sky plot is no view of the display window but has a window of its own.
+constexpr int32_t RENDER_SKY = 0;
+
 const RenderView RENDER_VIEWS[] = {
     {"data", 1},
     {"compass", 2},
     {"track", 3},
     {"status", 4},
     {"map", VIEWPORT_MAP_VIEW},
+    {"sky", RENDER_SKY},
 };
 
 constexpr int RENDER_MAX_SIDE = 4096;
@@ -55,6 +60,7 @@ std::string RenderHelp()
            "Paints one view as the display window does (background, date line, the\n"
            "view, status line) into a PNG, without a display. VIEW is one of:\n"
            "  " + strViews + "\n"
+           "sky is the Satellites window's sky plot, on its own.\n"
            "The settings are the stored ones (as veltrip reads them at start).\n"
            "\n"
            "options:\n"
@@ -289,11 +295,16 @@ int CliRender(int argc, char** argv)
     }
 
     QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
     QPainter painter(&image);
-    wnd.Erase(painter);
+    if (pView->nViewType != RENDER_SKY)
+        wnd.Erase(painter);
     CPaintDC dc(painter);
     CTextLogDC log(dc);
-    wnd.Paint(&log);
+    if (pView->nViewType == RENDER_SKY)
+        DrawSkyView(&log, &theApp.m_tracker);
+    else
+        wnd.Paint(&log);
     dc.Flush();
     painter.end();
 
