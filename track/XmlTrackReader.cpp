@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 #include <cmath>
@@ -56,25 +55,65 @@ float Value(QStringView text)
     return float(Number(text).value_or(0));
 }
 
-// Seconds of the UTC day of an xsd:dateTime ("2026-12-07T15:08:03Z", with
-// an optional fraction and zone offset); nothing for a date alone.
-std::optional<int> UtcSeconds(const QString& strText)
+// Reads nDigits digits at pos, moving pos on; -1 when they are not there.
+int Digits(QStringView text, qsizetype& pos, int nDigits)
 {
-    static const QRegularExpression TIME(QStringLiteral(
-        "^\\s*-?\\d{4,}-\\d\\d-\\d\\dT(\\d\\d):(\\d\\d):(\\d\\d)(?:\\.\\d+)?(Z|([+-])(\\d\\d):?(\\d\\d))?\\s*$"));
-    const QRegularExpressionMatch m = TIME.match(strText);
-    if (!m.hasMatch())
-        return std::nullopt;
-    const int nHour = m.capturedView(1).toInt();
-    const int nMinute = m.capturedView(2).toInt();
-    const int nSecond = m.capturedView(3).toInt();
-    if (nHour > 24 || nMinute > 59 || nSecond > 60)
-        return std::nullopt;
-    int nSeconds = nHour * 3600 + nMinute * 60 + nSecond;
-    if (m.capturedLength(5) > 0) {
-        const int nOffset = m.capturedView(6).toInt() * 3600 + m.capturedView(7).toInt() * 60;
-        nSeconds -= m.capturedView(5) == QLatin1String("+") ? nOffset : -nOffset;
+    int nValue = 0;
+    for (int i = 0; i < nDigits; ++i, ++pos) {
+        if (pos >= text.size() || !text[pos].isDigit() || text[pos].unicode() > '9')
+            return -1;
+        nValue = nValue * 10 + (text[pos].unicode() - '0');
     }
+    return nValue;
+}
+
+bool Skip(QStringView text, qsizetype& pos, char ch)
+{
+    if (pos >= text.size() || text[pos] != QLatin1Char(ch))
+        return false;
+    ++pos;
+    return true;
+}
+
+// Seconds of the UTC day of an xsd:dateTime ("2026-12-07T15:08:03Z", with
+// an optional fraction and zone offset); nothing for a date alone. Read by
+// hand: a track has one per point.
+std::optional<int> UtcSeconds(QStringView text)
+{
+    text = text.trimmed();
+    qsizetype pos = text.startsWith(QLatin1Char('-')) ? 1 : 0;
+    const qsizetype nYearStart = pos;
+    while (pos < text.size() && text[pos].isDigit() && text[pos].unicode() <= '9')
+        ++pos;
+    if (pos - nYearStart < 4 || !Skip(text, pos, '-') || Digits(text, pos, 2) < 0 || !Skip(text, pos, '-')
+        || Digits(text, pos, 2) < 0 || !Skip(text, pos, 'T'))
+        return std::nullopt;
+    const int nHour = Digits(text, pos, 2);
+    const int nMinute = Skip(text, pos, ':') ? Digits(text, pos, 2) : -1;
+    const int nSecond = Skip(text, pos, ':') ? Digits(text, pos, 2) : -1;
+    if (nHour < 0 || nHour > 24 || nMinute < 0 || nMinute > 59 || nSecond < 0 || nSecond > 60)
+        return std::nullopt;
+    if (Skip(text, pos, '.')) {
+        const qsizetype nFraction = pos;
+        while (pos < text.size() && text[pos].isDigit() && text[pos].unicode() <= '9')
+            ++pos;
+        if (pos == nFraction)
+            return std::nullopt;
+    }
+    int nSeconds = nHour * 3600 + nMinute * 60 + nSecond;
+    if (pos < text.size() && (text[pos] == QLatin1Char('+') || text[pos] == QLatin1Char('-'))) {
+        const int nSign = text[pos++] == QLatin1Char('+') ? 1 : -1;
+        const int nOffsetHours = Digits(text, pos, 2);
+        Skip(text, pos, ':');
+        const int nOffsetMinutes = Digits(text, pos, 2);
+        if (nOffsetHours < 0 || nOffsetMinutes < 0)
+            return std::nullopt;
+        nSeconds -= nSign * (nOffsetHours * 3600 + nOffsetMinutes * 60);
+    } else {
+        Skip(text, pos, 'Z');
+    }
+    if (pos != text.size())
+        return std::nullopt;
     return nSeconds;
 }
 
@@ -262,11 +301,19 @@ bool CXmlTrackReader::StartKml(QStringView name)
 // "lon,lat[,alt]" tuples apart by white space; a Point has one.
 bool CXmlTrackReader::ReadKmlCoordinates(const QString& strText, bool bOnePoint)
 {
-    const QList<QStringView> tuples = QStringView(strText).split(QRegularExpression(QStringLiteral("\\s+")),
-                                                                 Qt::SkipEmptyParts);
-    if (bOnePoint && tuples.size() != 1)
-        return false;
-    for (QStringView tuple : tuples) {
+    const QStringView text(strText);
+    int nTuples = 0;
+    for (qsizetype pos = 0; pos < text.size();) {
+        if (text[pos].isSpace()) {
+            ++pos;
+            continue;
+        }
+        const qsizetype nStart = pos;
+        while (pos < text.size() && !text[pos].isSpace())
+            ++pos;
+        const QStringView tuple = text.sliced(nStart, pos - nStart);
+        if (bOnePoint && ++nTuples > 1)
+            return false;
         const QList<QStringView> parts = tuple.split(QLatin1Char(','));
         PendingPoint pending;
         if (parts.size() < 2 || parts.size() > 3 || !SetPosition(pending.point, parts[1], parts[0]))
@@ -278,7 +325,7 @@ bool CXmlTrackReader::ReadKmlCoordinates(const QString& strText, bool bOnePoint)
         else
             Emit(pending);
     }
-    return true;
+    return !bOnePoint || nTuples == 1;
 }
 
 bool CXmlTrackReader::EndElement()
