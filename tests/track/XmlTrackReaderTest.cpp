@@ -76,6 +76,17 @@ TEST(XmlTrackReader, TimesAndFormats)
          0, "08:00:00 03:00:00 01:30:00 00:00:00", ",,,"},
         {"<trk><trkseg><trkpt lat='1' lon='2'><time>2026-12-07T00:10:00Z</time></trkpt></trkseg></trk>", -1,
          "23:10:00", ""},
+        // Offsets without a colon and a leap second; times that are not
+        // xsd:dateTime give no time.
+        {"<wpt lat='1' lon='2'><time> 2026-12-07T10:00:60.25+0130 </time></wpt>"
+         "<wpt lat='1' lon='2'><time>2026-12-07T1:00:00Z</time></wpt>"
+         "<wpt lat='1' lon='2'><time>T10:00:00Z</time></wpt>"
+         "<wpt lat='1' lon='2'><time>2026-12-07T10:00:00Zjunk</time></wpt>"
+         "<wpt lat='1' lon='2'><time>2026-12-07T25:00:00Z</time></wpt>"
+         "<wpt lat='1' lon='2'><time>2026-12-07T10:00:00.Z</time></wpt>"
+         "<wpt lat='1' lon='2'><time>2026-12-07T10:00:00+01</time></wpt>"
+         "<wpt lat='1' lon='2'><time>26-12-07T10:00:00Z</time></wpt>",
+         0, "08:31:00 00:00:00 00:00:00 00:00:00 00:00:00 00:00:00 00:00:00 00:00:00", ",,,,,,,"},
         {"<wpt lat='-33.5' lon='-70.25'><name> Cerro &amp; Co </name></wpt><wpt lat='0' lon='0'/>", 0,
          "00:00:00 00:00:00", "Cerro & Co,"},
         {"<trk><trkseg><trkpt lat='1' lon='2'><extensions><name>x</name><time>2026-12-07T05:00:00Z</time>"
