@@ -53,7 +53,7 @@ TEST(CliDecodeTest, RmcAndGgaExamplesFromStandardInput)
         RunDecode({QStringLiteral("--utc"), QStringLiteral("1"), QStringLiteral("-")},
                   "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n"
                   "$GPXYZ,1,2,3\r\n"
-                  "$GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
+                  "$GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,*48\r\n");
     ASSERT_EQ(result.nExitCode, 0) << result.err.constData();
     const QList<QJsonObject> records = Records(result.out);
     ASSERT_EQ(records.size(), 2);
@@ -84,7 +84,7 @@ TEST(CliDecodeTest, GsaAndGsvExamples)
 {
     const CliResult result = RunDecode({QStringLiteral("-")},
                                        "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39\r\n"
-                                       "$GPGSV,3,2,11,13,38,270,45*74\r\n");
+                                       "$GPGSV,3,2,11,13,38,270,45*45\r\n");
     ASSERT_EQ(result.nExitCode, 0);
     const QList<QJsonObject> records = Records(result.out);
     ASSERT_EQ(records.size(), 2);
