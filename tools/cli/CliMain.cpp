@@ -18,6 +18,7 @@ const CliCommand COMMANDS[] = {
     {"convert", CliConvert, "convert a GPD track to GPD, KML or GPX"},
     {"info", CliInfo, "summarise a GPD track"},
     {"map", CliMap, "show a map bitmap's calibration and decode it"},
+    {"log", CliLog, "record from the receiver without a window"},
 };
 
 void PrintUsage(FILE* out)
