@@ -64,6 +64,29 @@ std::unique_ptr<CSocketPort> CSocketPort::Connect(const NetworkPort& address, in
     return result;
 }
 
+bool CSocketPort::GpsdAnswers(const NetworkPort& address, int nWaitMs)
+{
+    const SteadyClock::time_point deadline = SteadyClock::now() + std::chrono::milliseconds(nWaitMs);
+    const std::unique_ptr<CSocketPort> port =
+        Connect(NetworkPort{NetworkPortKind::Tcp, address.strHost, address.nPort}, nWaitMs, true);
+    if (!port)
+        return false;
+    // gpsd greets every client with its version object.
+    static const char GPSD_GREETING[] = "{\"class\":\"VERSION\"";
+    char greeting[sizeof GPSD_GREETING - 1];
+    size_t nHave = 0;
+    while (nHave < sizeof greeting) {
+        struct pollfd pfd = {port->m_hSocket, POLLIN, 0};
+        if (poll(&pfd, 1, RemainingMs(deadline)) <= 0)
+            return false;
+        const ssize_t nRead = recv(port->m_hSocket, greeting + nHave, sizeof greeting - nHave, MSG_DONTWAIT);
+        if (nRead <= 0)
+            return false;
+        nHave += static_cast<size_t>(nRead);
+    }
+    return std::memcmp(greeting, GPSD_GREETING, sizeof greeting) == 0;
+}
+
 int CSocketPort::FinishConnect(int nWaitMs)
 {
     if (m_bConnected)

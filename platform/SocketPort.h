@@ -19,6 +19,10 @@ public:
     // way is returned and completes (or fails) later. Null on failure.
     static std::unique_ptr<CSocketPort> Connect(const NetworkPort& address, int nWaitMs, bool bMustConnect);
 
+    // Whether a gpsd answers at the address (its greeting within nWaitMs);
+    // at most about nWaitMs in all.
+    static bool GpsdAnswers(const NetworkPort& address, int nWaitMs);
+
     int BytesWaiting() override;
     ptrdiff_t Read(char* pBuffer, size_t nMax) override;
 
