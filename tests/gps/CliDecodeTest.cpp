@@ -99,6 +99,23 @@ TEST(CliDecodeTest, GsaAndGsvExamples)
     EXPECT_EQ(records[1][QStringLiteral("satsInView")].toInt(), 11);
 }
 
+// A line whose checksum is wrong prints nothing; one without a checksum, or
+// with it in lower case, is decoded.
+TEST(CliDecodeTest, ChecksumsDecideWhichLinesCount)
+{
+    const CliResult result = RunDecode({QStringLiteral("-")},
+                                       "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*38\r\n"
+                                       "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1\r\n"
+                                       "$GBGSV,1,1,02,138,38,270,45,201,05,010,*6b\n");
+    ASSERT_EQ(result.nExitCode, 0);
+    const QList<QJsonObject> records = Records(result.out);
+    ASSERT_EQ(records.size(), 2);
+    EXPECT_FALSE(records[0][QStringLiteral("line")].toString().contains(QLatin1Char('*')));
+    const QJsonArray sats = records[1][QStringLiteral("sats")].toArray();
+    EXPECT_EQ(sats[0].toObject()[QStringLiteral("prn")].toInt(), 138);
+    EXPECT_EQ(sats[1].toObject()[QStringLiteral("prn")].toInt(), 201);
+}
+
 TEST(CliDecodeTest, UtcDefaultsToStoredSetting)
 {
     const QString strDir = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Korvane productions");

@@ -336,4 +336,31 @@ TEST_F(NmeaDecoderTest, TickStartClearsPerTickFields)
     EXPECT_NEAR(m_tracker.m_fLatitude, -48.1173, 1e-5);
 }
 
+TEST(NmeaChecksum, WrongSuffixOnly)
+{
+    struct Case
+    {
+        const char* szLine;
+        bool bWrong;
+    };
+    const Case CASES[] = {
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E", false},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E\r", false},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1e", false},   // lower-case digits
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1F", true},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1F\r", true},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,", false},   // no suffix: decoded as before
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1", false},   // not two digits
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1G", false},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E\r\r", false},   // only one CR comes off
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E ", false},
+        {"$*00", false},   // nothing between: XOR 0
+        {"*00", false},
+        {"$A*00", true},
+        {"", false},
+    };
+    for (const Case& c : CASES)
+        EXPECT_EQ(HasWrongChecksum(QString::fromLatin1(c.szLine)), c.bWrong) << c.szLine;
+}
+
 }
