@@ -125,10 +125,12 @@ int CliLog(int argc, char** argv)
     if (bOwnBase)
         SetLogBaseOverride(QString::fromLocal8Bit(args[0]));
 
+    const bool bStatus = isatty(STDOUT_FILENO) != 0;
     int nMessages = 0;
-    const MessageHook previous = SetMessageHook([&nMessages](const QString& strText) {
+    const MessageHook previous = SetMessageHook([&nMessages, bStatus](const QString& strText) {
         ++nMessages;
-        std::fprintf(stderr, "\nveltrip-cli log: %s\n", qPrintable(strText));
+        // Below the status line, not into it.
+        std::fprintf(stderr, "%sveltrip-cli log: %s\n", bStatus ? "\n" : "", qPrintable(strText));
     });
     CGpsTracker& tracker = theApp.m_tracker;
     if (!tracker.OpenPort(theApp.m_strComPort, theApp.m_nBaudRate)) {
@@ -137,7 +139,6 @@ int CliLog(int argc, char** argv)
     }
 
     CatchStopSignals();
-    const bool bStatus = isatty(STDOUT_FILENO) != 0;
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
     const Clock::time_point end = nSeconds ? start + std::chrono::seconds(*nSeconds) : Clock::time_point::max();
