@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstring>
 #include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -12,6 +14,10 @@
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
+
+const int SOCKET_KEEPALIVE_IDLE_S = 10;
+const int SOCKET_KEEPALIVE_INTERVAL_S = 5;
+const int SOCKET_KEEPALIVE_PROBES = 3;
 
 int RemainingMs(SteadyClock::time_point deadline)
 {
@@ -53,6 +59,15 @@ std::unique_ptr<CSocketPort> CSocketPort::Connect(const NetworkPort& address, in
         if (hSocket < 0)
             continue;
         std::unique_ptr<CSocketPort> port(new CSocketPort(hSocket, address.nKind == NetworkPortKind::Gpsd));
+        // A phone that leaves the network closes nothing; keep-alive probes
+        // find the dead peer within half a minute so that the port is
+        // reopened like one that was closed.
+        const int nOn = 1;
+        setsockopt(hSocket, SOL_SOCKET, SO_KEEPALIVE, &nOn, sizeof nOn);
+        setsockopt(hSocket, IPPROTO_TCP, TCP_KEEPIDLE, &SOCKET_KEEPALIVE_IDLE_S, sizeof SOCKET_KEEPALIVE_IDLE_S);
+        setsockopt(hSocket, IPPROTO_TCP, TCP_KEEPINTVL, &SOCKET_KEEPALIVE_INTERVAL_S,
+                   sizeof SOCKET_KEEPALIVE_INTERVAL_S);
+        setsockopt(hSocket, IPPROTO_TCP, TCP_KEEPCNT, &SOCKET_KEEPALIVE_PROBES, sizeof SOCKET_KEEPALIVE_PROBES);
         if (connect(hSocket, pAddr->ai_addr, pAddr->ai_addrlen) != 0 && errno != EINPROGRESS)
             continue;
         const int nState = port->FinishConnect(RemainingMs(deadline));
