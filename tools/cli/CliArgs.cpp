@@ -44,7 +44,7 @@ std::optional<int> ParseCliArgs(int argc, char** argv, const CliSyntax& syntax,
         if (!strProblem.empty())
             return usage(strProblem);
     }
-    if (args.size() < syntax.arguments.size())
+    if (args.size() < syntax.arguments.size() && syntax.arguments[args.size()][0] != '[')
         return usage(std::string("no ") + syntax.arguments[args.size()] + " given");
     return std::nullopt;
 }

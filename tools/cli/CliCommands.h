@@ -8,6 +8,7 @@ int CliConvert(int argc, char** argv);
 int CliInfo(int argc, char** argv);
 int CliMap(int argc, char** argv);
 int CliRender(int argc, char** argv);
+int CliLog(int argc, char** argv);
 
 constexpr int CLI_OK = 0;
 constexpr int CLI_FAILED = 1;

@@ -19,6 +19,7 @@ const CliCommand COMMANDS[] = {
     {"info", CliInfo, "summarise a GPD track"},
     {"map", CliMap, "show a map bitmap's calibration and decode it"},
     {"render", CliRender, "paint one view into a PNG, as the display window shows it"},
+    {"log", CliLog, "record from the receiver without a window"},
 };
 
 void PrintUsage(FILE* out)
