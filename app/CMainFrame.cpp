@@ -16,7 +16,7 @@
 #include "track/GpdFile.h"
 #include "track/GpxExport.h"
 #include "track/Placemark.h"
-#include "track/Recording.h"
+#include "track/ReceiverTick.h"
 #include "track/XmlTrackReader.h"
 
 #include <QTimerEvent>
@@ -253,11 +253,7 @@ void CMainFrame::OnTimer(int nIdEvent)
 void CMainFrame::RunTick()
 {
     ResetIdleTimer();
-    CGpsTracker& tracker = theApp.m_tracker;
-    tracker.PollPort();
-    constexpr uint32_t UPD_POSITION = UPD_LATITUDE | UPD_LONGITUDE;
-    if ((tracker.m_nUpdateFlags & UPD_POSITION) == UPD_POSITION) {
-        CheckRecordPoint();
+    if (RunReceiverTick()) {
         m_wndView.FollowPosition();
         m_wndView.Invalidate(theApp.m_nViewType == VIEW_TRACK);
     } else if (theApp.m_nViewType == VIEW_GPSDATA) {

@@ -4,6 +4,7 @@
 #include "app/DialogUnits.h"
 #include "app/Resource.h"
 #include "platform/MessageHook.h"
+#include "platform/SocketPort.h"
 
 #include <QDir>
 #include <QGroupBox>
@@ -39,7 +40,8 @@ const SetupLabel SETUP_LABELS[] = {
     {"/10", {115, 100, 16, 8}, false},
 };
 
-// Serial devices present on this machine, offered after the COM names.
+// Serial devices present on this machine and a local gpsd, offered after the
+// COM names.
 QStringList SerialDevicesPresent()
 {
     QStringList devices;
@@ -50,6 +52,11 @@ QStringList SerialDevicesPresent()
     for (const QString& name : dev.entryList({QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*")},
                                              QDir::System | QDir::Files, QDir::Name))
         devices << dev.filePath(name);
+    // A gpsd on this machine shares whatever receivers it has; the probe
+    // costs nothing when none listens and a moment when one does.
+    constexpr int SETUP_GPSD_PROBE_MS = 300;
+    if (CSocketPort::GpsdAnswers({NetworkPortKind::Gpsd, "localhost", GPSD_DEFAULT_PORT}, SETUP_GPSD_PROBE_MS))
+        devices << QStringLiteral("gpsd://localhost");
     return devices;
 }
 

@@ -2,10 +2,11 @@
 
 #include <QString>
 #include <QStringView>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
-class CSerialPort;
+class CReceiverPort;
 class CLogFile;
 
 // Update bits: which values the decoder delivered during the current tick.
@@ -20,6 +21,10 @@ constexpr uint32_t UPD_HDOP = 0x1000;
 
 constexpr int GPS_LINE_SIZE = 1024;
 constexpr int GPS_SAT_COUNT = 12;
+// Input handled by one tick at most; the rest waits for the next tick, so a
+// flood of bytes cannot hold up the window.
+constexpr size_t GPS_TICK_BYTES = 256 * 1024;
+constexpr int GPS_REOPEN_TICKS = 3;
 
 struct GpsSatellite
 {
@@ -40,8 +45,12 @@ public:
     CGpsTracker(const CGpsTracker&) = delete;
     CGpsTracker& operator=(const CGpsTracker&) = delete;
 
-    // Serial link and sentence assembly (gps/).
+    // Receiver link and sentence assembly (gps/). OpenPort tells the user
+    // why a port fails; a port that opened and then went away is reopened by
+    // PollPort, quietly, every GPS_REOPEN_TICKS ticks. ClosePort closes it
+    // for good.
     bool OpenPort(const QString& strPort, int nBaudRate);
+    void ClosePort();
     void PollPort();
     // The two halves of PollPort, for replaying bytes that come from elsewhere
     // (a capture file) through the same assembly: BeginTick counts the second
@@ -60,7 +69,10 @@ public:
 
     int32_t m_nLineLen = 0;
     char m_szLine[GPS_LINE_SIZE] = {};
-    std::unique_ptr<CSerialPort> m_hPort;    // null: no port open
+    std::unique_ptr<CReceiverPort> m_hPort;  // null: no port open
+    QString m_strReopenPort;                 // reopened when lost; empty: none
+    int32_t m_nReopenBaudRate = 0;
+    int32_t m_nReopenTicks = 0;
     std::unique_ptr<CLogFile> m_hLogFile;    // null: not logging
     QString m_strLogBase;
     int32_t m_nLogPoints = 0;

@@ -205,8 +205,34 @@ uint32_t ApplyHemisphere(QStringView field, char16_t chNegative, double dLimit, 
 
 }
 
+bool HasWrongChecksum(QStringView line)
+{
+    if (!line.isEmpty() && line.back() == u'\r')
+        line.chop(1);
+    const qsizetype nStar = line.size() - 3;
+    if (nStar < 1 || line[nStar] != u'*')
+        return false;
+    int nStated = 0;
+    for (const QChar ch : line.sliced(nStar + 1)) {
+        const char16_t c = ch.unicode();
+        const int nDigit = IsDigit(c) ? c - u'0'
+                           : (c >= u'A' && c <= u'F') ? c - u'A' + 10
+                           : (c >= u'a' && c <= u'f') ? c - u'a' + 10
+                                                      : -1;
+        if (nDigit < 0)
+            return false;
+        nStated = nStated * 16 + nDigit;
+    }
+    int nSum = 0;
+    for (const QChar ch : line.sliced(1, nStar - 1))
+        nSum ^= ch.unicode();
+    return nSum != nStated;
+}
+
 NmeaSentence RecogniseSentence(QStringView line)
 {
+    if (HasWrongChecksum(line))
+        return NmeaSentence::None;
     static constexpr char16_t CODES[4][3] = {
         {u'R', u'M', u'C'}, {u'G', u'G', u'A'}, {u'G', u'S', u'V'}, {u'G', u'S', u'A'}};
     static constexpr NmeaSentence TYPES[4] = {NmeaSentence::Rmc, NmeaSentence::Gga, NmeaSentence::Gsv,
@@ -258,18 +284,19 @@ uint32_t CGpsTracker::DecodeField(QStringView field, int nCode)
     const char16_t chFirst = field.front().unicode();
 
     if (nCode >= NMEA_GSA_PRN_FIRST && nCode <= NMEA_GSA_PRN_LAST) {
-        ScanInt(field, 2, m_aSats[nCode - NMEA_GSA_PRN_FIRST].nFixPrn);
+        ScanInt(field, 3, m_aSats[nCode - NMEA_GSA_PRN_FIRST].nFixPrn);
         return 0;
     }
     if (nCode >= NMEA_GSV_SAT_FIRST && nCode <= NMEA_GSV_SAT_LAST) {
         if (m_nGsvMessage < 1 || m_nGsvMessage > NMEA_GSV_PAGES)
             return 0;
         // Codes run column by column (PRN, elevation, azimuth, SNR), four
-        // satellites each; azimuths run to 359, so they take three digits.
+        // satellites each; azimuths run to 359 and the PRNs of the newer
+        // systems past 99, so both take three digits.
         static constexpr struct {
             int32_t GpsSatellite::*pnValue;
             int nWidth;
-        } COLUMNS[] = {{&GpsSatellite::nPrn, 2}, {&GpsSatellite::nElevation, 2}, {&GpsSatellite::nAzimuth, 3},
+        } COLUMNS[] = {{&GpsSatellite::nPrn, 3}, {&GpsSatellite::nElevation, 2}, {&GpsSatellite::nAzimuth, 3},
                        {&GpsSatellite::nSnr, 2}};
         const auto& column = COLUMNS[(nCode - NMEA_GSV_SAT_FIRST) / 4];
         GpsSatellite& sat = m_aSats[4 * (m_nGsvMessage - 1) + (nCode - NMEA_GSV_SAT_FIRST) % 4];

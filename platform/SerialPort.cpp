@@ -110,7 +110,7 @@ bool CSerialPort::WriteLineSettings(int nBaudRate)
     return ioctl(m_hFile, TIOCMBIC, &nLines) == 0 || errno == ENOTTY;
 }
 
-int CSerialPort::BytesWaiting() const
+int CSerialPort::BytesWaiting()
 {
     // A device that has gone away may still answer FIONREAD with 0; the
     // hang-up shows in poll().

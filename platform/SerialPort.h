@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ReceiverPort.h"
+
 #include <QString>
 #include <cstddef>
 #include <memory>
@@ -8,12 +10,10 @@
 // An open serial device (POSIX termios), opened for exclusive non-blocking
 // reading. Opening, reading the line settings and writing them back are
 // separate steps so that the caller can tell the user which one failed.
-class CSerialPort
+class CSerialPort : public CReceiverPort
 {
 public:
-    ~CSerialPort();
-    CSerialPort(const CSerialPort&) = delete;
-    CSerialPort& operator=(const CSerialPort&) = delete;
+    ~CSerialPort() override;
 
     // Opens an existing device by host path for exclusive read/write access;
     // null when it cannot be opened or someone else holds it.
@@ -28,13 +28,9 @@ public:
     // raw input, DTR and RTS off. False when the device refuses them.
     bool WriteLineSettings(int nBaudRate);
 
-    // Bytes waiting in the input queue; -1 when the query fails, which
-    // includes a device that has gone away (hang-up or I/O error).
-    int BytesWaiting() const;
-
-    // Reads up to nMax bytes without blocking; the count read, 0 when
-    // nothing is there, -1 on failure.
-    ptrdiff_t Read(char* pBuffer, size_t nMax);
+    // A device that has gone away (hang-up or I/O error) fails the query.
+    int BytesWaiting() override;
+    ptrdiff_t Read(char* pBuffer, size_t nMax) override;
 
 private:
     explicit CSerialPort(int fd);

@@ -4,7 +4,7 @@ set -euo pipefail
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev googletest libgtest-dev
           libbenchmark-dev qt6-base-dev fonts-dejavu-core fonts-liberation2 locales xvfb xauth
-          librsvg2-bin dpkg-dev file desktop-file-utils appstream lintian man-db)
+          librsvg2-bin dpkg-dev file desktop-file-utils appstream lintian man-db gpsd)
 # GPX files written by GPSBabel, read back by the track import tests.
 PACKAGES+=(gpsbabel)
 
@@ -18,7 +18,21 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     $SUDO apt-get update -qq
+
+    # Debian's gpsd would start a system daemon on port 2947 at once and at every
+    # boot; veltrip's tests run their own gpsd on free ports, and a user who wants
+    # the system's sets it up (README). A gpsd installed here stays stopped.
+    installing_gpsd=0
+    [[ " ${missing[*]} " == *" gpsd "* ]] && installing_gpsd=1
+    if [ "$installing_gpsd" -eq 1 ] && [ ! -e /usr/sbin/policy-rc.d ]; then
+        printf '#!/bin/sh\nexit 101\n' | $SUDO tee /usr/sbin/policy-rc.d >/dev/null
+        $SUDO chmod +x /usr/sbin/policy-rc.d
+        trap '$SUDO rm -f /usr/sbin/policy-rc.d' EXIT
+    fi
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+    if [ "$installing_gpsd" -eq 1 ] && [ -d /run/systemd/system ]; then
+        $SUDO systemctl disable --now gpsd.socket gpsd.service >/dev/null 2>&1 || true
+    fi
 fi
 
 # A locale with a decimal comma, under which the tests check that every

@@ -13,7 +13,7 @@
 void ResetApp()
 {
     theApp.m_tracker.EndLog();
-    theApp.m_tracker.m_hPort.reset();
+    theApp.m_tracker.ClosePort();
     theApp.m_strComPort = QStringLiteral("COM4:");
     theApp.m_nBaudRate = 9600;
     theApp.m_nViewType = 1;

@@ -8,7 +8,7 @@
 namespace {
 
 const std::string RMC_LINE = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
-const std::string GGA_LINE = "$GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+const std::string GGA_LINE = "$GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,*48\r\n";
 
 class AssemblyTest : public ::testing::Test
 {
@@ -121,8 +121,8 @@ TEST_F(AssemblyTest, OverflowHandsOnTheTailAsShortLine)
 
 TEST_F(AssemblyTest, ByteByByteGivesSameRecordAsOneChunk)
 {
-    const std::string stream = "junk\n" + RMC_LINE + "$GPGGA,1235" + GGA_LINE + "$GPGSA,A,3,04,05,,09*39\r\n" +
-                               "$GPGSV,3,1,10,03,41,050,46,07,60,317,49*71\r\n";
+    const std::string stream = "junk\n" + RMC_LINE + "$GPGGA,1235" + GGA_LINE + "$GPGSA,A,3,04,05,,09*38\r\n" +
+                               "$GPGSV,3,1,10,03,41,050,46,07,60,317,49*72\r\n";
     CGpsTracker whole;
     whole.BeginTick();
     whole.AssembleBytes(stream.data(), stream.size());

@@ -53,7 +53,7 @@ TEST(CliDecodeTest, RmcAndGgaExamplesFromStandardInput)
         RunDecode({QStringLiteral("--utc"), QStringLiteral("1"), QStringLiteral("-")},
                   "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n"
                   "$GPXYZ,1,2,3\r\n"
-                  "$GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
+                  "$GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,*48\r\n");
     ASSERT_EQ(result.nExitCode, 0) << result.err.constData();
     const QList<QJsonObject> records = Records(result.out);
     ASSERT_EQ(records.size(), 2);
@@ -84,7 +84,7 @@ TEST(CliDecodeTest, GsaAndGsvExamples)
 {
     const CliResult result = RunDecode({QStringLiteral("-")},
                                        "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39\r\n"
-                                       "$GPGSV,3,2,11,13,38,270,45*74\r\n");
+                                       "$GPGSV,3,2,11,13,38,270,45*45\r\n");
     ASSERT_EQ(result.nExitCode, 0);
     const QList<QJsonObject> records = Records(result.out);
     ASSERT_EQ(records.size(), 2);
@@ -97,6 +97,23 @@ TEST(CliDecodeTest, GsaAndGsvExamples)
     EXPECT_EQ(sats[4].toObject()[QStringLiteral("azimuth")].toInt(), 270);
     EXPECT_EQ(records[1][QStringLiteral("gsvMessage")].toInt(), 2);
     EXPECT_EQ(records[1][QStringLiteral("satsInView")].toInt(), 11);
+}
+
+// A line whose checksum is wrong prints nothing; one without a checksum, or
+// with it in lower case, is decoded.
+TEST(CliDecodeTest, ChecksumsDecideWhichLinesCount)
+{
+    const CliResult result = RunDecode({QStringLiteral("-")},
+                                       "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*38\r\n"
+                                       "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1\r\n"
+                                       "$GBGSV,1,1,02,138,38,270,45,201,05,010,*6b\n");
+    ASSERT_EQ(result.nExitCode, 0);
+    const QList<QJsonObject> records = Records(result.out);
+    ASSERT_EQ(records.size(), 2);
+    EXPECT_FALSE(records[0][QStringLiteral("line")].toString().contains(QLatin1Char('*')));
+    const QJsonArray sats = records[1][QStringLiteral("sats")].toArray();
+    EXPECT_EQ(sats[0].toObject()[QStringLiteral("prn")].toInt(), 138);
+    EXPECT_EQ(sats[1].toObject()[QStringLiteral("prn")].toInt(), 201);
 }
 
 TEST(CliDecodeTest, UtcDefaultsToStoredSetting)

@@ -1,5 +1,6 @@
 #include "app/CTrackerApp.h"
 #include "gps/CGpsTracker.h"
+#include "gps/NmeaDecoder.h"
 #include "tests/common/TestSupport.h"
 
 #include <QDir>
@@ -171,6 +172,83 @@ TEST_F(CorpusTest, GsvWithoutLeadingZerosByHand)
     EXPECT_EQ(m_tracker.m_aSats[1].nAzimuth, 73);
     EXPECT_EQ(m_tracker.m_aSats[3].nAzimuth, 137);
     EXPECT_EQ(m_tracker.m_aSats[3].nSnr, 29);
+}
+
+TEST_F(CorpusTest, LinesWithAWrongChecksumChangeNothing)
+{
+    struct Case
+    {
+        const char* szName;
+        int nWrong;
+    };
+    // Counted over the lines of the file that start with "$".
+    for (const Case c : {Case{"gp-320fw-2019-04-07-coldboot.log", 41}, Case{"isync.log", 1}}) {
+        SCOPED_TRACE(c.szName);
+        int nWrong = 0;
+        for (QByteArray line : CaptureLines(QString::fromLatin1(c.szName))) {
+            while (line.endsWith('\n') || line.endsWith('\r'))
+                line.chop(1);
+            if (!line.startsWith('$'))
+                continue;
+            const QString text = QString::fromLatin1(line);
+            if (!HasWrongChecksum(text))
+                continue;
+            ++nWrong;
+            SCOPED_TRACE(line.constData());
+            m_tracker.m_fCourse = 123;
+            m_tracker.m_nGsvMessage = 7;
+            m_tracker.m_chGsaMode = 'X';
+            m_tracker.BeginTick();
+            m_tracker.ProcessSentence(text);
+            EXPECT_EQ(m_tracker.m_nUpdateFlags, 0u);
+            EXPECT_EQ(m_tracker.m_fCourse, 123.0f);
+            EXPECT_EQ(m_tracker.m_nGsvMessage, 7);
+            EXPECT_EQ(m_tracker.m_chGsaMode, 'X');
+        }
+        EXPECT_EQ(nWrong, c.nWrong);
+    }
+}
+
+// The PRN fields of a GSA or GSV line as the receiver sent them.
+QList<int> PrnFields(const QByteArray& line, bool bGsa)
+{
+    const QList<QByteArray> fields = line.left(line.indexOf('*')).split(',');
+    QList<int> prns;
+    if (bGsa) {
+        for (qsizetype i = 3; i < std::min<qsizetype>(15, fields.size()); ++i)
+            prns << fields[i].toInt();
+    } else {
+        for (qsizetype i = 4; i < fields.size(); i += 4)
+            prns << fields[i].toInt();
+    }
+    return prns;
+}
+
+TEST_F(CorpusTest, ThreeDigitPrnsAreReadWhole)
+{
+    for (const char* szName : {"beidou-gb.log", "skytraq-dgps.log"}) {
+        SCOPED_TRACE(szName);
+        CGpsTracker tracker;
+        int nThreeDigit = 0;
+        for (const QByteArray& line : CaptureLines(QString::fromLatin1(szName))) {
+            tracker.BeginTick();
+            tracker.AssembleBytes(line.constData(), static_cast<size_t>(line.size()));
+            const bool bGsa = line.mid(3, 3) == "GSA";
+            if (!line.startsWith('$') || !HasValidChecksum(line) || (!bGsa && line.mid(3, 3) != "GSV"))
+                continue;
+            SCOPED_TRACE(line.trimmed().constData());
+            const QList<int> prns = PrnFields(line.trimmed(), bGsa);
+            const int nFirst = bGsa ? 0 : 4 * (tracker.m_nGsvMessage - 1);
+            if (!bGsa && (tracker.m_nGsvMessage < 1 || tracker.m_nGsvMessage > 3))
+                continue;
+            for (qsizetype i = 0; i < prns.size(); ++i) {
+                const GpsSatellite& sat = tracker.m_aSats[nFirst + i];
+                EXPECT_EQ(bGsa ? sat.nFixPrn : sat.nPrn, prns[i]);
+                nThreeDigit += prns[i] >= 100;
+            }
+        }
+        EXPECT_GT(nThreeDigit, 0);
+    }
 }
 
 }

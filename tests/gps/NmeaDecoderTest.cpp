@@ -14,7 +14,7 @@ constexpr uint32_t RMC_FIX_BITS = UPD_TIME | UPD_LATITUDE | UPD_LONGITUDE | UPD_
 constexpr uint32_t GGA_FIX_BITS = UPD_TIME | UPD_LATITUDE | UPD_LONGITUDE | UPD_HDOP | UPD_ALTITUDE;
 
 const QString RMC_EXAMPLE = QStringLiteral("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r");
-const QString GGA_EXAMPLE = QStringLiteral("$GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,*47\r");
+const QString GGA_EXAMPLE = QStringLiteral("$GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,*48\r");
 
 class NmeaDecoderTest : public ::testing::Test
 {
@@ -51,7 +51,7 @@ TEST_F(NmeaDecoderTest, RmcExampleWithOneHourCorrection)
 
 TEST_F(NmeaDecoderTest, CoordinateArithmeticIsSinglePrecisionSumOfDoubleMinutes)
 {
-    Decode(QStringLiteral("$GNRMC,132820.60,A,4134.49821229,N,09345.03351845,W,3.252,92.308,180320,,,D*1A"));
+    Decode(QStringLiteral("$GNRMC,132820.60,A,4134.49821229,N,09345.03351845,W,3.252,92.308,180320,,,D*6E"));
     const float fLatMinutes = std::strtof("34.49821229", nullptr);
     const float fLonMinutes = std::strtof("45.03351845", nullptr);
     EXPECT_EQ(m_tracker.m_fLatitude, static_cast<float>(fLatMinutes * 0.016666666666666666) + 41.0f);
@@ -64,7 +64,7 @@ TEST_F(NmeaDecoderTest, VoidRmcWithEmptyPositionKeepsPosition)
     Decode(RMC_EXAMPLE);
     const float fLat = m_tracker.m_fLatitude;
     const float fLon = m_tracker.m_fLongitude;
-    const uint32_t nFlags = Decode(QStringLiteral("$GPRMC,123520,V,,,,,022.4,084.4,230394,003.1,W*6A\r"));
+    const uint32_t nFlags = Decode(QStringLiteral("$GPRMC,123520,V,,,,,022.4,084.4,230394,003.1,W*4E\r"));
     EXPECT_EQ(m_tracker.m_bRmcValid, 0);
     EXPECT_EQ(m_tracker.m_fLatitude, fLat);
     EXPECT_EQ(m_tracker.m_fLongitude, fLon);
@@ -91,9 +91,9 @@ TEST_F(NmeaDecoderTest, AltitudeUnitFieldClampsOutOfRange)
                    .arg(QLatin1String(szAltitude), QLatin1String(szRest)));
         return m_tracker.m_fAltitude;
     };
-    EXPECT_EQ(altitude("10000.5", ",M,46.9,M,,*47"), 0.0f);
-    EXPECT_EQ(altitude("10000", ",M,46.9,M,,*47"), 10000.0f);
-    EXPECT_EQ(altitude("-3.0", ",M,46.9,M,,*47"), 0.0f);
+    EXPECT_EQ(altitude("10000.5", ",M,46.9,M,,"), 0.0f);
+    EXPECT_EQ(altitude("10000", ",M,46.9,M,,"), 10000.0f);
+    EXPECT_EQ(altitude("-3.0", ",M,46.9,M,,"), 0.0f);
     // The unit letter is not examined, but an empty unit field does nothing,
     // nor does a line that ends before it.
     EXPECT_EQ(altitude("-3.0", ",X"), 0.0f);
@@ -104,13 +104,13 @@ TEST_F(NmeaDecoderTest, AltitudeUnitFieldClampsOutOfRange)
 TEST_F(NmeaDecoderTest, UtcCorrectionIsOneStepAndLeavesDate)
 {
     theApp.m_nUtcCorrection = -2;
-    Decode(QStringLiteral("$GPRMC,011000,A,4807.038,N,01131.000,E,0,0,230394,,*00"));
+    Decode(QStringLiteral("$GPRMC,011000,A,4807.038,N,01131.000,E,0,0,230394,,*10"));
     EXPECT_EQ(m_tracker.m_nHour, 23);
     EXPECT_EQ(m_tracker.m_nMinute, 10);
     EXPECT_EQ(m_tracker.m_nDay, 23);
 
     theApp.m_nUtcCorrection = 1;
-    Decode(QStringLiteral("$GPRMC,233000,A,4807.038,N,01131.000,E,0,0,230394,,*00"));
+    Decode(QStringLiteral("$GPRMC,233000,A,4807.038,N,01131.000,E,0,0,230394,,*12"));
     EXPECT_EQ(m_tracker.m_nHour, 0);
     EXPECT_EQ(m_tracker.m_nMinute, 30);
     EXPECT_EQ(m_tracker.m_nDay, 23);
@@ -164,7 +164,7 @@ TEST_F(NmeaDecoderTest, FloatScanReadsPlainDecimalsOnly)
     EXPECT_EQ(speed("  +12.5"), 12.5f);
     EXPECT_EQ(speed("-.5"), -0.5f);
     EXPECT_EQ(speed("7."), 7.0f);
-    EXPECT_EQ(speed("36*7A"), 36.0f);
+    EXPECT_EQ(speed("36*62"), 36.0f);   // the checksum suffix ends the number
     EXPECT_EQ(speed("1.5e3"), 1.5f);
     EXPECT_EQ(speed("0.1"), 0.1f);
     EXPECT_EQ(speed("nan"), -1.0f);
@@ -204,11 +204,11 @@ TEST_F(NmeaDecoderTest, GsaExample)
 
 TEST_F(NmeaDecoderTest, GsaModeFieldClearsPrnsAndDilutions)
 {
-    Decode(QStringLiteral("$GPGSA,A,3,04,05,06,07,08,09,10,11,12,13,14,15,2.5,1.3,2.1*39"));
-    Decode(QStringLiteral("$GNGSA,M,2,123"));
+    Decode(QStringLiteral("$GPGSA,A,3,04,05,06,07,08,09,10,11,12,13,14,15,2.5,1.3,2.1*34"));
+    Decode(QStringLiteral("$GNGSA,M,2,1234"));
     EXPECT_EQ(m_tracker.m_chGsaMode, 'M');
     EXPECT_EQ(m_tracker.m_nGsaFixType, 2);
-    EXPECT_EQ(m_tracker.m_aSats[0].nFixPrn, 12);   // "%2d" reads two characters
+    EXPECT_EQ(m_tracker.m_aSats[0].nFixPrn, 123);   // "%3d" reads three characters
     for (int i = 1; i < GPS_SAT_COUNT; ++i)
         EXPECT_EQ(m_tracker.m_aSats[i].nFixPrn, 0);
     EXPECT_EQ(m_tracker.m_fPdop, 0.0f);
@@ -218,7 +218,7 @@ TEST_F(NmeaDecoderTest, GsaModeFieldClearsPrnsAndDilutions)
 
 TEST_F(NmeaDecoderTest, GsvPagesFillTheirEntries)
 {
-    Decode(QStringLiteral("$GPGSV,3,2,11,13,38,270,45,16,27,068,43,19,72,076,50,23,09,182,37*74\r"));
+    Decode(QStringLiteral("$GPGSV,3,2,11,13,38,270,45,16,27,068,43,19,72,076,50,23,09,182,37*70\r"));
     EXPECT_EQ(m_tracker.m_nGsvMessages, 3);
     EXPECT_EQ(m_tracker.m_nGsvMessage, 2);
     EXPECT_EQ(m_tracker.m_nSatsInView, 11);
@@ -235,7 +235,7 @@ TEST_F(NmeaDecoderTest, GsvPagesFillTheirEntries)
         EXPECT_EQ(m_tracker.m_aSats[i].nPrn, 0);
 
     // Page 4: the header is stored, no entry changes.
-    Decode(QStringLiteral("$GPGSV,4,4,14,31,11,111,11*70"));
+    Decode(QStringLiteral("$GPGSV,4,4,14,31,11,111,11*4F"));
     EXPECT_EQ(m_tracker.m_nGsvMessages, 4);
     EXPECT_EQ(m_tracker.m_nGsvMessage, 4);
     EXPECT_EQ(m_tracker.m_nSatsInView, 14);
@@ -246,7 +246,7 @@ TEST_F(NmeaDecoderTest, GsvPagesFillTheirEntries)
 TEST_F(NmeaDecoderTest, ShortGsvPageKeepsOldValues)
 {
     Decode(QStringLiteral("$GPGSV,3,3,12,24,06,166,35,28,09,271,36,29,10,010,20,30,11,011,21"));
-    Decode(QStringLiteral("$GPGSV,3,3,10,25,07,167,,26,08*7D\r"));
+    Decode(QStringLiteral("$GPGSV,3,3,10,25,07,167,,26,08*44\r"));
     const GpsSatellite& first = m_tracker.m_aSats[8];
     EXPECT_EQ(first.nPrn, 25);
     EXPECT_EQ(first.nAzimuth, 167);
@@ -334,6 +334,33 @@ TEST_F(NmeaDecoderTest, TickStartClearsPerTickFields)
     EXPECT_EQ(m_tracker.m_nFixQuality, 0);
     EXPECT_EQ(m_tracker.m_nSecsSinceLog, nSecs + 1);
     EXPECT_NEAR(m_tracker.m_fLatitude, -48.1173, 1e-5);
+}
+
+TEST(NmeaChecksum, WrongSuffixOnly)
+{
+    struct Case
+    {
+        const char* szLine;
+        bool bWrong;
+    };
+    const Case CASES[] = {
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E", false},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E\r", false},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1e", false},   // lower-case digits
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1F", true},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1F\r", true},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,", false},   // no suffix: decoded as before
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1", false},   // not two digits
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1G", false},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E\r\r", false},   // only one CR comes off
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E ", false},
+        {"$*00", false},   // nothing between: XOR 0
+        {"*00", false},
+        {"$A*00", true},
+        {"", false},
+    };
+    for (const Case& c : CASES)
+        EXPECT_EQ(HasWrongChecksum(QString::fromLatin1(c.szLine)), c.bWrong) << c.szLine;
 }
 
 }

@@ -15,7 +15,7 @@
 namespace {
 
 const std::string RMC_LINE = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
-const std::string GGA_LINE = "$GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+const std::string GGA_LINE = "$GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,*48\r\n";
 
 // A pseudo-terminal pair: the test writes to the master what a receiver would
 // send; the tracker opens the slave as its serial port.

@@ -43,8 +43,8 @@ bool WellFormedXml(const QByteArray& text)
 // One fix per line pair: RMC and GGA with the same time.
 QByteArray Fix(const char* pszTime, const char* pszSpeed = "0.0", const char* pszHdop = "1.0")
 {
-    return QStringLiteral("$GPRMC,%1,A,5230.0000,N,00415.0000,E,%2,90.0,071226,,*00\r\n"
-                          "$GPGGA,%1,5230.0000,N,00415.0000,E,1,08,%3,12.5,M,,,,*00\r\n")
+    return QStringLiteral("$GPRMC,%1,A,5230.0000,N,00415.0000,E,%2,90.0,071226,,\r\n"
+                          "$GPGGA,%1,5230.0000,N,00415.0000,E,1,08,%3,12.5,M,,,,\r\n")
         .arg(QLatin1String(pszTime), QLatin1String(pszSpeed), QLatin1String(pszHdop))
         .toLatin1();
 }

@@ -22,7 +22,7 @@ struct CliSyntax
     const char* szUsage;                  // the usage line, newline included
     std::string strHelp;                  // what --help prints after the usage line
     std::vector<CliOption> options;
-    std::vector<const char*> arguments;   // names of the positional arguments; "[DIR]" is optional
+    std::vector<const char*> arguments;   // names of the positional arguments; "[NAME]" is optional
 };
 
 // Parses a command's arguments; argv[0] is the command's name. Options and

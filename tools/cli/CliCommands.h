@@ -9,6 +9,7 @@ int CliInfo(int argc, char** argv);
 int CliMap(int argc, char** argv);
 int CliRecover(int argc, char** argv);
 int CliRender(int argc, char** argv);
+int CliLog(int argc, char** argv);
 
 constexpr int CLI_OK = 0;
 constexpr int CLI_FAILED = 1;

@@ -20,6 +20,7 @@ const CliCommand COMMANDS[] = {
     {"map", CliMap, "show a map bitmap's calibration and decode it"},
     {"recover", CliRecover, "write the missing KML copies of unfinished logs"},
     {"render", CliRender, "paint one view into a PNG, as the display window shows it"},
+    {"log", CliLog, "record from the receiver without a window"},
 };
 
 void PrintUsage(FILE* out)

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/GpsdStream.h"
+#include "platform/PortName.h"
+#include "platform/ReceiverPort.h"
+
+#include <memory>
+
+// A receiver on the network: a plain NMEA byte stream over TCP, or gpsd's
+// NMEA stream. The connection is made without blocking the caller beyond the
+// wait it names; one still under way completes during later queries.
+class CSocketPort : public CReceiverPort
+{
+public:
+    ~CSocketPort() override;
+
+    // Connects to the address, waiting at most nWaitMs. With bMustConnect the
+    // connection has to be made within that wait; otherwise one still under
+    // way is returned and completes (or fails) later. Null on failure.
+    static std::unique_ptr<CSocketPort> Connect(const NetworkPort& address, int nWaitMs, bool bMustConnect);
+
+    // Whether a gpsd answers at the address (its greeting within nWaitMs);
+    // at most about nWaitMs in all.
+    static bool GpsdAnswers(const NetworkPort& address, int nWaitMs);
+
+    int BytesWaiting() override;
+    ptrdiff_t Read(char* pBuffer, size_t nMax) override;
+
+private:
+    CSocketPort(int hSocket, bool bGpsd);
+    // Finishes a connection under way, waiting at most nWaitMs: 1 connected,
+    // 0 still under way, -1 failed.
+    int FinishConnect(int nWaitMs);
+
+    int m_hSocket;
+    bool m_bGpsd;
+    bool m_bConnected = false;
+    CGpsdLineFilter m_filter;
+};

@@ -1,0 +1,466 @@
+// veltrip-cli log against real sources: veltrip-sim on a pseudo-terminal,
+// gpsd reading that terminal, a TCP server streaming a capture, and a flood.
+// Every child runs on a free port or in a temporary folder and is killed and
+// reaped when its test ends.
+#include "app/CTrackerApp.h"
+#include "platform/SocketPort.h"
+#include "tests/common/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <random>
+#include <spawn.h>
+#include <string>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+using SteadyClock = std::chrono::steady_clock;
+
+const QString CLI = QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli");
+const QString SIM = QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-sim");
+
+// A child process; killed and reaped if it is still running at the end.
+class CChild
+{
+public:
+    CChild() = default;
+    ~CChild()
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    CChild(const CChild&) = delete;
+    CChild& operator=(const CChild&) = delete;
+
+    // Standard output to hOut when given, else to strOutFile; standard error
+    // to strErrFile.
+    bool Start(const QStringList& args, const QString& strOutFile, const QString& strErrFile, int hOut = -1)
+    {
+        std::vector<QByteArray> bytes;
+        for (const QString& strArg : args)
+            bytes.push_back(QFile::encodeName(strArg));
+        std::vector<char*> argv;
+        for (QByteArray& arg : bytes)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        const QByteArray out = QFile::encodeName(strOutFile);
+        const QByteArray err = QFile::encodeName(strErrFile);
+        if (hOut >= 0)
+            posix_spawn_file_actions_adddup2(&actions, hOut, STDOUT_FILENO);
+        else
+            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int nError = posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (nError != 0)
+            m_pid = -1;
+        return m_pid > 0;
+    }
+
+    void Signal(int nSignal)
+    {
+        if (m_pid > 0)
+            kill(m_pid, nSignal);
+    }
+
+    // The exit code; -1 when it did not end in time or ended by a signal.
+    int Wait(std::chrono::milliseconds timeout)
+    {
+        const auto deadline = SteadyClock::now() + timeout;
+        while (m_pid > 0) {
+            int nStatus = 0;
+            const pid_t pid = waitpid(m_pid, &nStatus, WNOHANG);
+            if (pid == m_pid) {
+                m_pid = -1;
+                return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+            }
+            if (SteadyClock::now() >= deadline)
+                return -1;
+            std::this_thread::sleep_for(10ms);
+        }
+        return -1;
+    }
+
+    void Kill()
+    {
+        Signal(SIGKILL);
+        Wait(5s);
+    }
+
+private:
+    pid_t m_pid = -1;
+};
+
+// The terminal that `log` shows its status line on.
+class CStatusTerminal
+{
+public:
+    CStatusTerminal()
+    {
+        m_hMaster = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (m_hMaster >= 0 && grantpt(m_hMaster) == 0 && unlockpt(m_hMaster) == 0)
+            m_hSlave = open(ptsname(m_hMaster), O_RDWR | O_NOCTTY);
+    }
+    ~CStatusTerminal()
+    {
+        close(m_hSlave);
+        close(m_hMaster);
+    }
+    CStatusTerminal(const CStatusTerminal&) = delete;
+    CStatusTerminal& operator=(const CStatusTerminal&) = delete;
+
+    void Pump()
+    {
+        char buffer[4096];
+        ssize_t n = 0;
+        while ((n = read(m_hMaster, buffer, sizeof buffer)) > 0)
+            m_text.append(buffer, size_t(n));
+    }
+
+    // The status line shown last.
+    std::string Status()
+    {
+        Pump();
+        size_t nEnd = m_text.size();
+        while (nEnd > 0) {
+            const size_t nStart = m_text.rfind('\r', nEnd - 1);
+            const size_t nFrom = nStart == std::string::npos ? 0 : nStart + 1;
+            const std::string line = m_text.substr(nFrom, nEnd - nFrom);
+            if (line.find("points stored") != std::string::npos && line.find(" sats ") != std::string::npos)
+                return line;
+            if (nStart == std::string::npos)
+                break;
+            nEnd = nStart;
+        }
+        return {};
+    }
+
+    bool WaitForStatus(const char* szPrefix, SteadyClock::time_point deadline)
+    {
+        while (SteadyClock::now() < deadline) {
+            if (Status().rfind(szPrefix, 0) == 0)
+                return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return Status().rfind(szPrefix, 0) == 0;
+    }
+
+    int PointsShown()
+    {
+        const std::string status = Status();
+        const size_t nSats = status.find(" sats ");
+        return nSats == std::string::npos ? -1 : std::atoi(status.c_str() + nSats + 6);
+    }
+
+    int m_hMaster = -1;
+    int m_hSlave = -1;
+    std::string m_text;
+};
+
+int FreeTcpPort()
+{
+    const int hSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    struct sockaddr_in addr = {};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t nSize = sizeof addr;
+    int nPort = 0;
+    if (bind(hSocket, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0
+        && getsockname(hSocket, reinterpret_cast<sockaddr*>(&addr), &nSize) == 0)
+        nPort = ntohs(addr.sin_port);
+    close(hSocket);
+    return nPort;
+}
+
+template <typename Predicate>
+bool WaitFor(Predicate predicate, std::chrono::milliseconds timeout)
+{
+    const auto deadline = SteadyClock::now() + timeout;
+    while (!predicate()) {
+        if (SteadyClock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+class CliLogTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+
+    QString Path(const char* szName) const { return m_dir.filePath(QString::fromLatin1(szName)); }
+
+    // Starts veltrip-sim on a link and waits for the link to lead to its device.
+    void StartSim(CChild& sim, const QString& strLink)
+    {
+        ASSERT_TRUE(sim.Start({SIM, QStringLiteral("--link"), strLink}, Path("sim.out"), Path("sim.err")));
+        ASSERT_TRUE(WaitFor([&] { return QFileInfo(strLink).exists(); }, 5s));
+    }
+
+    // Runs log with the status line on a terminal.
+    void StartLog(CChild& log, const QStringList& args)
+    {
+        ASSERT_TRUE(log.Start(QStringList{CLI, QStringLiteral("log"), QStringLiteral("--utc"), QStringLiteral("0")}
+                                  + args,
+                              QString(), Path("log.err"), m_terminal.m_hSlave));
+    }
+
+    QTemporaryDir m_dir;
+    CStatusTerminal m_terminal;
+};
+
+TEST_F(CliLogTest, SimulatorKilledAndStartedAgainOnTheSameLink)
+{
+    const QString strLink = Path("gps");
+    CChild sim;
+    StartSim(sim, strLink);
+    CChild log;
+    StartLog(log, {QStringLiteral("--port"), strLink, QStringLiteral("--seconds"), QStringLiteral("40"), Path("out")});
+    ASSERT_TRUE(m_terminal.WaitForStatus("fix ", SteadyClock::now() + 5s)) << m_terminal.m_text;
+
+    sim.Kill();   // unplugged, without a word: the link now leads nowhere
+    ASSERT_TRUE(m_terminal.WaitForStatus("no fix", SteadyClock::now() + 3s)) << m_terminal.m_text;
+    std::this_thread::sleep_for(2s);
+    const int nBefore = m_terminal.PointsShown();
+
+    CChild sim2;
+    StartSim(sim2, strLink);
+    EXPECT_TRUE(m_terminal.WaitForStatus("fix ", SteadyClock::now() + 5s)) << m_terminal.m_text;
+    EXPECT_TRUE(WaitFor([&] { return m_terminal.PointsShown() > nBefore; }, 10s)) << m_terminal.m_text;
+
+    log.Signal(SIGINT);
+    EXPECT_EQ(log.Wait(5s), 0);
+    EXPECT_EQ(ReadAll(Path("log.err")), QByteArray());
+    m_terminal.Pump();
+    EXPECT_NE(m_terminal.m_text.find("points stored in " + Path("out").toStdString() + ".gpd"), std::string::npos);
+    EXPECT_TRUE(QFileInfo(Path("out.kml")).size() > 0);
+}
+
+TEST_F(CliLogTest, GpsdStoppedAndStartedAgain)
+{
+    const QString strGpsd = QStandardPaths::findExecutable(QStringLiteral("gpsd"), {"/usr/sbin", "/usr/local/sbin", "/sbin"});
+    if (strGpsd.isEmpty())
+        GTEST_SKIP() << "gpsd is not installed (scripts/install-deps.sh installs it)";
+    const QString strLink = Path("gps");
+    CChild sim;
+    StartSim(sim, strLink);
+    const int nPort = FreeTcpPort();
+    ASSERT_GT(nPort, 0);
+    const QStringList gpsdArgs = {strGpsd, QStringLiteral("-N"), QStringLiteral("-n"), QStringLiteral("-S"),
+                                  QString::number(nPort), QStringLiteral("-F"), Path("gpsd.sock"), strLink};
+    auto gpsd = std::make_unique<CChild>();
+    ASSERT_TRUE(gpsd->Start(gpsdArgs, Path("gpsd.out"), Path("gpsd.err")));
+    const NetworkPort address{NetworkPortKind::Gpsd, "127.0.0.1", uint16_t(nPort)};
+    ASSERT_TRUE(WaitFor([&] { return CSocketPort::GpsdAnswers(address, 1000); }, 15s)) << ReadAll(Path("gpsd.err")).constData();
+
+    CChild log;
+    StartLog(log, {QStringLiteral("--port"), QStringLiteral("gpsd://127.0.0.1:%1").arg(nPort), QStringLiteral("--seconds"),
+                   QStringLiteral("40"), Path("out")});
+    ASSERT_TRUE(m_terminal.WaitForStatus("fix ", SteadyClock::now() + 8s)) << m_terminal.m_text;
+    EXPECT_TRUE(WaitFor([&] { return m_terminal.PointsShown() > 0; }, 5s));
+
+    gpsd->Signal(SIGTERM);
+    EXPECT_GE(gpsd->Wait(5s), 0);
+    ASSERT_TRUE(m_terminal.WaitForStatus("no fix", SteadyClock::now() + 3s)) << m_terminal.m_text;
+    std::this_thread::sleep_for(2s);
+
+    gpsd = std::make_unique<CChild>();
+    ASSERT_TRUE(gpsd->Start(gpsdArgs, Path("gpsd.out"), Path("gpsd.err")));
+    // gpsd listens at once but serves only after probing its device for a
+    // few seconds; it is back when it greets a client.
+    ASSERT_TRUE(WaitFor([&] { return CSocketPort::GpsdAnswers(address, 1000); }, 15s)) << ReadAll(Path("gpsd.err")).constData();
+    EXPECT_TRUE(m_terminal.WaitForStatus("fix ", SteadyClock::now() + 5s)) << m_terminal.m_text;
+
+    log.Signal(SIGTERM);
+    EXPECT_EQ(log.Wait(5s), 0);
+    EXPECT_EQ(ReadAll(Path("log.err")), QByteArray());
+    EXPECT_GT(QFileInfo(Path("out.gpd")).size(), 10);
+    EXPECT_TRUE(QFileInfo(Path("out.kml")).exists());
+}
+
+// Serves a capture to each client in turn, some lines every 50 ms, and then
+// closes the connection.
+class CCaptureServer
+{
+public:
+    explicit CCaptureServer(QByteArray capture)
+        : m_capture(std::move(capture))
+    {
+        m_hListen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        struct sockaddr_in addr = {};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t nSize = sizeof addr;
+        if (bind(m_hListen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 && listen(m_hListen, 4) == 0
+            && getsockname(m_hListen, reinterpret_cast<sockaddr*>(&addr), &nSize) == 0)
+            m_nPort = ntohs(addr.sin_port);
+        m_thread = std::thread([this] { Serve(); });
+    }
+    ~CCaptureServer()
+    {
+        m_bStop = true;
+        m_thread.join();
+        close(m_hListen);
+    }
+    CCaptureServer(const CCaptureServer&) = delete;
+    CCaptureServer& operator=(const CCaptureServer&) = delete;
+
+    int m_nPort = 0;
+    std::atomic<int> m_nClients = 0;
+
+private:
+    void Serve()
+    {
+        while (!m_bStop) {
+            struct pollfd pfd = {m_hListen, POLLIN, 0};
+            if (poll(&pfd, 1, 50) != 1)
+                continue;
+            const int hClient = accept4(m_hListen, nullptr, nullptr, SOCK_CLOEXEC);
+            if (hClient < 0)
+                continue;
+            ++m_nClients;
+            const QList<QByteArray> lines = m_capture.split('\n');
+            for (qsizetype i = 0; i < lines.size() && !m_bStop; i += CAPTURE_LINES_PER_SEND) {
+                QByteArray chunk;
+                for (qsizetype j = i; j < std::min(i + CAPTURE_LINES_PER_SEND, lines.size()); ++j)
+                    chunk += lines[j] + '\n';
+                if (send(hClient, chunk.constData(), size_t(chunk.size()), MSG_NOSIGNAL) < 0)
+                    break;
+                std::this_thread::sleep_for(50ms);
+            }
+            close(hClient);   // the peer goes away; log connects again
+        }
+    }
+
+    static constexpr qsizetype CAPTURE_LINES_PER_SEND = 20;
+    QByteArray m_capture;
+    int m_hListen = -1;
+    std::atomic<bool> m_bStop = false;
+    std::thread m_thread;
+};
+
+TEST_F(CliLogTest, TcpStreamOfACapture)
+{
+    VELTRIP_REQUIRE_CORPUS();
+    // A receiver on the move, so that its turns store points.
+    CCaptureServer server(ReadAll(CorpusDir() + QStringLiteral("/nmea/quectel-eg25-g.log")));
+    ASSERT_GT(server.m_nPort, 0);
+    CChild log;
+    ASSERT_TRUE(log.Start({CLI, QStringLiteral("log"), QStringLiteral("--port"),
+                           QStringLiteral("tcp://127.0.0.1:%1").arg(server.m_nPort), QStringLiteral("--seconds"),
+                           QStringLiteral("9"), QStringLiteral("--max-dilution"), QStringLiteral("500"), Path("out")},
+                          Path("log.out"), Path("log.err")));
+    EXPECT_EQ(log.Wait(15s), 0);
+    const QByteArray out = ReadAll(Path("log.out"));
+    EXPECT_EQ(ReadAll(Path("log.err")), QByteArray());
+    const int nPoints = out.left(out.indexOf(' ')).toInt();
+    EXPECT_GE(nPoints, 2) << out.constData();
+    EXPECT_GE(server.m_nClients.load(), 2);   // connected again after the server closed
+    EXPECT_GT(QFileInfo(Path("out.gpd")).size(), 10 + 27 * 2);
+}
+
+TEST_F(CliLogTest, FloodedTerminalEndsCleanly)
+{
+    const int hMaster = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(hMaster, 0);
+    ASSERT_EQ(grantpt(hMaster), 0);
+    ASSERT_EQ(unlockpt(hMaster), 0);
+    const QString strDevice = QString::fromLocal8Bit(ptsname(hMaster));
+    std::atomic<bool> bStop = false;
+    std::thread flood([&] {
+        std::mt19937 random(3);
+        std::string block(64 * 1024, '\0');
+        while (!bStop) {
+            for (char& ch : block)
+                ch = static_cast<char>(random());
+            if (write(hMaster, block.data(), block.size()) < 0)
+                std::this_thread::sleep_for(1ms);
+        }
+    });
+    CChild log;
+    const auto start = SteadyClock::now();
+    StartLog(log, {QStringLiteral("--port"), strDevice, QStringLiteral("--seconds"), QStringLiteral("3")});
+    const int nExit = log.Wait(10s);
+    const auto elapsed = SteadyClock::now() - start;
+    bStop = true;
+    flood.join();
+    close(hMaster);
+    EXPECT_EQ(nExit, 0);
+    EXPECT_LT(elapsed, 5s);
+    m_terminal.Pump();
+    // One status line per tick: 3 ticks, each done long before the next.
+    size_t nStatus = 0;
+    for (size_t n = m_terminal.m_text.find(" sats "); n != std::string::npos; n = m_terminal.m_text.find(" sats ", n + 1))
+        ++nStatus;
+    EXPECT_EQ(nStatus, 3u) << m_terminal.m_text;
+}
+
+TEST_F(CliLogTest, ArgumentsExitCodesAndTheStoredSettings)
+{
+    struct Case
+    {
+        QStringList args;
+        int nExit;
+        const char* szError;
+    };
+    const Case CASES[] = {
+        {{"--seconds", "0"}, 2, "--seconds takes a whole number"},
+        {{"--baud", "fast"}, 2, "--baud takes a whole number"},
+        {{"--bogus"}, 2, "unknown option --bogus"},
+        {{"a", "b"}, 2, "unexpected argument b"},
+        {{"--port"}, 2, "--port needs P"},
+        {{"--port", "/dev/veltrip-none", "--seconds", "1"}, 1, "Kan /dev/veltrip-none niet openen"},
+        {{"--port", "tcp://127.0.0.1", "--seconds", "1"}, 1, "Kan tcp://127.0.0.1 niet openen"},
+    };
+    for (const Case& c : CASES) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        CChild log;
+        ASSERT_TRUE(log.Start(QStringList{CLI, QStringLiteral("log")} + c.args, Path("out"), Path("err")));
+        EXPECT_EQ(log.Wait(10s), c.nExit);
+        EXPECT_TRUE(ReadAll(Path("err")).contains(c.szError)) << ReadAll(Path("err")).constData();
+    }
+
+    // Without --port and OUTBASE: the stored port, and the dated log on the
+    // storage card; a stop signal ends it with its KML copy.
+    const QString strLink = Path("gps");
+    CChild sim;
+    StartSim(sim, strLink);
+    theApp.m_strComPort = strLink;
+    theApp.SaveSettings();
+    CChild log;
+    StartLog(log, {});
+    ASSERT_TRUE(m_terminal.WaitForStatus("fix ", SteadyClock::now() + 5s)) << m_terminal.m_text;
+    ASSERT_TRUE(WaitFor([&] { return m_terminal.PointsShown() > 0; }, 5s));
+    log.Signal(SIGTERM);
+    EXPECT_EQ(log.Wait(5s), 0);
+    const QDir gpsFolder(QString::fromLocal8Bit(qgetenv("VELTRIP_STORAGE_CARD")) + QStringLiteral("/GPS"));
+    EXPECT_EQ(gpsFolder.entryList({QStringLiteral("GPSLog_*.gpd")}).size(), 1);
+    EXPECT_EQ(gpsFolder.entryList({QStringLiteral("GPSLog_*.kml")}).size(), 1);
+}
+
+}

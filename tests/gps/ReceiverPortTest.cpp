@@ -1,0 +1,424 @@
+// Network ports, the gpsd stream, the reopening of a lost port and the flood
+// bound, in process: the test plays the receiver, the server and the user.
+#include "app/CTrackerApp.h"
+#include "gps/CGpsTracker.h"
+#include "platform/GpsdStream.h"
+#include "platform/PortName.h"
+#include "platform/ReceiverPort.h"
+#include "platform/SocketPort.h"
+#include "tests/common/TestSupport.h"
+#include "track/ReceiverTick.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <random>
+#include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using SteadyClock = std::chrono::steady_clock;
+
+const std::string RMC_LINE = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
+const std::string GGA_LINE = "$GPGGA,123520,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*4D\r\n";
+
+TEST(PortName, NetworkForms)
+{
+    struct Case
+    {
+        const char* szName;
+        bool bNetwork;
+        bool bValid;
+        NetworkPortKind nKind;
+        const char* szHost;
+        uint16_t nPort;
+    };
+    const Case CASES[] = {
+        {"gpsd://localhost", true, true, NetworkPortKind::Gpsd, "localhost", 2947},
+        {"gpsd://", true, true, NetworkPortKind::Gpsd, "localhost", 2947},
+        {"GPSD://10.0.0.2:3000", true, true, NetworkPortKind::Gpsd, "10.0.0.2", 3000},
+        {"gpsd://:4000", true, true, NetworkPortKind::Gpsd, "localhost", 4000},
+        {"tcp://192.168.1.20:10110", true, true, NetworkPortKind::Tcp, "192.168.1.20", 10110},
+        {"tcp://[::1]:10110", true, true, NetworkPortKind::Tcp, "::1", 10110},
+        {"gpsd://[fe80::1%eth0]", true, true, NetworkPortKind::Gpsd, "fe80::1%eth0", 2947},
+        {"tcp://phone.local:5000", true, true, NetworkPortKind::Tcp, "phone.local", 5000},
+        {"tcp://host", true, false, {}, "", 0},
+        {"tcp://:5000", true, false, {}, "", 0},
+        {"tcp://host:0", true, false, {}, "", 0},
+        {"tcp://host:65536", true, false, {}, "", 0},
+        {"tcp://host:12a", true, false, {}, "", 0},
+        {"tcp://host:", true, false, {}, "", 0},
+        {"tcp://ho st:1", true, false, {}, "", 0},
+        {"tcp://host:1/path", true, false, {}, "", 0},
+        {"tcp://[::1:5", true, false, {}, "", 0},
+        {"tcp://[]:5", true, false, {}, "", 0},
+        {"gpsd://[::1]x", true, false, {}, "", 0},
+        {"COM4:", false, false, {}, "", 0},
+        {"/dev/ttyUSB0", false, false, {}, "", 0},
+        {"tcp:/host:1", false, false, {}, "", 0},
+        {"", false, false, {}, "", 0},
+    };
+    for (const Case& c : CASES) {
+        SCOPED_TRACE(c.szName);
+        EXPECT_EQ(IsNetworkPortName(QString::fromLatin1(c.szName)), c.bNetwork);
+        const std::optional<NetworkPort> port = ParseNetworkPort(QString::fromLatin1(c.szName));
+        ASSERT_EQ(port.has_value(), c.bValid);
+        if (!port)
+            continue;
+        EXPECT_EQ(port->nKind, c.nKind);
+        EXPECT_EQ(port->strHost, c.szHost);
+        EXPECT_EQ(port->nPort, c.nPort);
+    }
+}
+
+TEST(GpsdStream, OnlyNmeaLinesPassWhereverTheReadsSplitThem)
+{
+    const std::string stream =
+        "{\"class\":\"VERSION\",\"release\":\"3.22\"}\r\n"
+        "{\"class\":\"DEVICE\",\"path\":\"/dev/$GPRMC,1\"}\n"
+        "$GPRMC,1*00\r\n"
+        "!AIVDM,1,1,,A,13aG?P,0*11\r\n"
+        "{\"class\":\"TPV\"}\n"
+        "\n"
+        "garbage $GPGGA,2\n"
+        "$GPGGA,3\n";
+    const std::string expected = "$GPRMC,1*00\r\n!AIVDM,1,1,,A,13aG?P,0*11\r\n$GPGGA,3\n";
+    for (size_t nChunk : {size_t(1), size_t(2), size_t(7), stream.size()}) {
+        CGpsdLineFilter filter;
+        std::string kept;
+        for (size_t i = 0; i < stream.size(); i += nChunk) {
+            std::string part = stream.substr(i, nChunk);
+            part.resize(filter.Filter(part.data(), part.size()));
+            kept += part;
+        }
+        EXPECT_EQ(kept, expected) << "reads of " << nChunk;
+    }
+}
+
+// A listening socket on a free port of 127.0.0.1.
+class CTestServer
+{
+public:
+    CTestServer()
+    {
+        m_hListen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        struct sockaddr_in addr = {};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t nSize = sizeof addr;
+        if (bind(m_hListen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 && listen(m_hListen, 4) == 0
+            && getsockname(m_hListen, reinterpret_cast<sockaddr*>(&addr), &nSize) == 0)
+            m_nPort = ntohs(addr.sin_port);
+    }
+    ~CTestServer()
+    {
+        Drop();
+        close(m_hListen);
+    }
+    CTestServer(const CTestServer&) = delete;
+    CTestServer& operator=(const CTestServer&) = delete;
+
+    // Takes the waiting connection, if one came within a second.
+    bool Accept()
+    {
+        struct pollfd pfd = {m_hListen, POLLIN, 0};
+        if (poll(&pfd, 1, 1000) != 1)
+            return false;
+        Drop();
+        m_hClient = accept4(m_hListen, nullptr, nullptr, SOCK_CLOEXEC);
+        return m_hClient >= 0;
+    }
+    bool HasWaitingClient()
+    {
+        struct pollfd pfd = {m_hListen, POLLIN, 0};
+        return poll(&pfd, 1, 0) == 1;
+    }
+    void Send(const std::string& bytes)
+    {
+        ASSERT_EQ(send(m_hClient, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
+    }
+    std::string ReceiveLine()
+    {
+        std::string line;
+        char ch = 0;
+        while (line.find('\n') == std::string::npos && recv(m_hClient, &ch, 1, 0) == 1)
+            line += ch;
+        return line;
+    }
+    void Drop()
+    {
+        if (m_hClient >= 0)
+            close(m_hClient);
+        m_hClient = -1;
+    }
+
+    int m_nPort = 0;
+
+private:
+    int m_hListen = -1;
+    int m_hClient = -1;
+};
+
+class ReceiverPortTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { theApp.m_nUtcCorrection = 0; }
+    void TearDown() override { theApp.m_nUtcCorrection = 1; }
+
+    // Polls until a tick decodes the bits, at most for a while.
+    bool PollUntil(uint32_t nBits)
+    {
+        const auto deadline = SteadyClock::now() + 5s;
+        while (SteadyClock::now() < deadline) {
+            m_tracker.PollPort();
+            if ((m_tracker.m_nUpdateFlags & nBits) == nBits)
+                return true;
+            std::this_thread::sleep_for(5ms);
+        }
+        return false;
+    }
+
+    CGpsTracker m_tracker;
+};
+
+TEST_F(ReceiverPortTest, FailuresShowTheNameAsTyped)
+{
+    int nFree = 0;   // a port that was free a moment ago
+    {
+        const CTestServer server;
+        nFree = server.m_nPort;
+    }
+    const QStringList names = {QStringLiteral("tcp://127.0.0.1:%1").arg(nFree), QStringLiteral("tcp://nonsense"),
+                               QStringLiteral("gpsd://127.0.0.1:%1").arg(nFree),
+                               QStringLiteral("tcp://[::1:10110")};
+    CMessageCapture capture;
+    for (const QString& strName : names) {
+        const auto start = SteadyClock::now();
+        EXPECT_FALSE(m_tracker.OpenPort(strName, 9600));
+        EXPECT_LT(SteadyClock::now() - start, 3s);
+        EXPECT_FALSE(m_tracker.m_hPort);
+    }
+    QStringList expected;
+    for (const QString& strName : names)
+        expected << QStringLiteral("Kan %1 niet openen").arg(strName);
+    EXPECT_EQ(capture.m_messages, expected);
+}
+
+TEST_F(ReceiverPortTest, TcpStreamIsDecodedAndReconnectedQuietlyAfterThePeerCloses)
+{
+    CTestServer server;
+    ASSERT_GT(server.m_nPort, 0);
+    CMessageCapture capture;
+    const QString strName = QStringLiteral("tcp://127.0.0.1:%1").arg(server.m_nPort);
+    ASSERT_TRUE(m_tracker.OpenPort(strName, 0));   // the rate plays no part
+    ASSERT_TRUE(server.Accept());
+    server.Send(RMC_LINE.substr(0, 30));
+    server.Send(RMC_LINE.substr(30));
+    ASSERT_TRUE(PollUntil(UPD_LATITUDE | UPD_DATE));
+    EXPECT_EQ(m_tracker.m_nYear, 2094);
+
+    server.Drop();
+    m_tracker.PollPort();
+    EXPECT_FALSE(m_tracker.m_hPort);
+    // Two quiet ticks, then the third tries again.
+    m_tracker.PollPort();
+    m_tracker.PollPort();
+    EXPECT_FALSE(server.HasWaitingClient());
+    m_tracker.PollPort();
+    ASSERT_TRUE(server.Accept());
+    server.Send(GGA_LINE);
+    ASSERT_TRUE(PollUntil(UPD_ALTITUDE));
+    EXPECT_EQ(m_tracker.m_nSecond, 20);
+    EXPECT_TRUE(capture.m_messages.isEmpty());
+}
+
+TEST_F(ReceiverPortTest, GpsdIsAskedForNmeaAndItsJsonNeverReachesTheDecoder)
+{
+    CTestServer server;
+    ASSERT_GT(server.m_nPort, 0);
+    ASSERT_TRUE(m_tracker.OpenPort(QStringLiteral("gpsd://127.0.0.1:%1").arg(server.m_nPort), 9600));
+    ASSERT_TRUE(server.Accept());
+    EXPECT_EQ(server.ReceiveLine(), GPSD_WATCH_NMEA);
+    // A JSON reply that carries sentence text of its own, split mid-line.
+    server.Send("{\"class\":\"VERSION\"}\r\n{\"class\":\"DEVICE\",\"path\":\"x\\n$GPRMC,000000,A,0100.000,N,0");
+    server.Send("0100.000,E,1,2,010100,,\"}\r\n" + RMC_LINE);
+    ASSERT_TRUE(PollUntil(UPD_DATE));
+    EXPECT_EQ(m_tracker.m_nYear, 2094);
+    EXPECT_NEAR(m_tracker.m_fLatitude, 48.1173, 1e-4);
+}
+
+TEST(GpsdProbe, AnswersOnlyWhereAGpsdGreets)
+{
+    CTestServer server;
+    ASSERT_GT(server.m_nPort, 0);
+    const NetworkPort address{NetworkPortKind::Gpsd, "127.0.0.1", uint16_t(server.m_nPort)};
+    std::thread greeter([&server] {
+        if (server.Accept())
+            server.Send("{\"class\":\"VERSION\",\"release\":\"3.22\"}\r\n");
+    });
+    EXPECT_TRUE(CSocketPort::GpsdAnswers(address, 1000));
+    greeter.join();
+    // A server that says something else, and one that says nothing.
+    std::thread other([&server] {
+        if (server.Accept())
+            server.Send("$GPRMC,1\r\n");
+    });
+    EXPECT_FALSE(CSocketPort::GpsdAnswers(address, 1000));
+    other.join();
+    const auto start = SteadyClock::now();
+    EXPECT_FALSE(CSocketPort::GpsdAnswers(address, 300));
+    EXPECT_LT(SteadyClock::now() - start, 1s);
+}
+
+// A pseudo-terminal whose device is reached through a symlink, as a receiver
+// on a stable name whose device node changes when it is plugged in again.
+class CLinkedTerminal
+{
+public:
+    explicit CLinkedTerminal(const QString& strLink)
+    {
+        m_hMaster = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (m_hMaster < 0 || grantpt(m_hMaster) != 0 || unlockpt(m_hMaster) != 0)
+            return;
+        QFile::remove(strLink);
+        m_bValid = QFile::link(QString::fromLocal8Bit(ptsname(m_hMaster)), strLink);
+    }
+    ~CLinkedTerminal() { close(m_hMaster); }
+    CLinkedTerminal(const CLinkedTerminal&) = delete;
+    CLinkedTerminal& operator=(const CLinkedTerminal&) = delete;
+
+    bool m_bValid = false;
+    int m_hMaster = -1;
+};
+
+TEST_F(ReceiverPortTest, UnpluggedSerialDeviceIsReopenedWhenItComesBack)
+{
+    QTemporaryDir dir;
+    const QString strLink = dir.filePath(QStringLiteral("gps"));
+    CMessageCapture capture;
+    auto pty = std::make_unique<CLinkedTerminal>(strLink);
+    ASSERT_TRUE(pty->m_bValid);
+    ASSERT_TRUE(m_tracker.OpenPort(strLink, 4800));
+    ASSERT_EQ(write(pty->m_hMaster, RMC_LINE.data(), RMC_LINE.size()), ssize_t(RMC_LINE.size()));
+    ASSERT_TRUE(PollUntil(UPD_DATE));
+
+    pty.reset();   // unplugged: the device hangs up
+    m_tracker.PollPort();
+    EXPECT_FALSE(m_tracker.m_hPort);
+    m_tracker.PollPort();   // still gone at the first retry: nothing, no message
+    m_tracker.PollPort();
+    m_tracker.PollPort();
+    EXPECT_FALSE(m_tracker.m_hPort);
+
+    pty = std::make_unique<CLinkedTerminal>(strLink);   // plugged in again, new device node
+    ASSERT_TRUE(pty->m_bValid);
+    m_tracker.PollPort();
+    m_tracker.PollPort();
+    EXPECT_FALSE(m_tracker.m_hPort);
+    m_tracker.PollPort();
+    ASSERT_TRUE(m_tracker.m_hPort);
+    ASSERT_EQ(write(pty->m_hMaster, GGA_LINE.data(), GGA_LINE.size()), ssize_t(GGA_LINE.size()));
+    ASSERT_TRUE(PollUntil(UPD_ALTITUDE));
+    EXPECT_EQ(m_tracker.m_nSecond, 20);
+    EXPECT_TRUE(capture.m_messages.isEmpty());
+}
+
+TEST_F(ReceiverPortTest, OnlyAPortThatWasOpenIsReopened)
+{
+    QTemporaryDir dir;
+    const QString strLink = dir.filePath(QStringLiteral("gps"));
+    {
+        CMessageCapture capture;
+        EXPECT_FALSE(m_tracker.OpenPort(strLink, 9600));
+    }
+    CLinkedTerminal pty(strLink);
+    ASSERT_TRUE(pty.m_bValid);
+    for (int i = 0; i < 6; ++i)
+        m_tracker.PollPort();
+    EXPECT_FALSE(m_tracker.m_hPort);   // a failed open leaves no port, as before
+
+    ASSERT_TRUE(m_tracker.OpenPort(strLink, 9600));
+    m_tracker.ClosePort();
+    for (int i = 0; i < 6; ++i)
+        m_tracker.PollPort();
+    EXPECT_FALSE(m_tracker.m_hPort);
+}
+
+// A source that never runs dry.
+class CEndlessPort : public CReceiverPort
+{
+public:
+    int BytesWaiting() override { return 1 << 20; }
+    ptrdiff_t Read(char* pBuffer, size_t nMax) override
+    {
+        std::memset(pBuffer, 'x', nMax);
+        m_nRead += nMax;
+        return ptrdiff_t(nMax);
+    }
+    size_t m_nRead = 0;
+};
+
+TEST(FloodedPort, ATickTakesAtMostItsShareAndLeavesTheRest)
+{
+    CGpsTracker tracker;
+    auto port = std::make_unique<CEndlessPort>();
+    CEndlessPort* pPort = port.get();
+    tracker.m_hPort = std::move(port);
+    tracker.PollPort();
+    EXPECT_EQ(pPort->m_nRead, GPS_TICK_BYTES);
+    tracker.PollPort();
+    EXPECT_EQ(pPort->m_nRead, 2 * GPS_TICK_BYTES);
+}
+
+TEST(FloodedPort, EveryTickReturnsPromptly)
+{
+    const int hMaster = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(hMaster, 0);
+    ASSERT_EQ(grantpt(hMaster), 0);
+    ASSERT_EQ(unlockpt(hMaster), 0);
+    CGpsTracker& tracker = theApp.m_tracker;
+    ASSERT_TRUE(tracker.OpenPort(QString::fromLocal8Bit(ptsname(hMaster)), 115200));
+
+    std::atomic<bool> bStop = false;
+    std::atomic<size_t> nWritten = 0;
+    std::thread flood([&] {
+        std::mt19937 random(11);
+        std::string block(64 * 1024, '\0');
+        while (!bStop) {
+            for (char& ch : block)
+                ch = static_cast<char>(random());
+            const ssize_t n = write(hMaster, block.data(), block.size());
+            if (n > 0)
+                nWritten += size_t(n);
+        }
+    });
+    std::this_thread::sleep_for(200ms);
+    for (int i = 0; i < 10; ++i) {
+        const auto start = SteadyClock::now();
+        RunReceiverTick();
+        EXPECT_LT(SteadyClock::now() - start, 100ms) << "tick " << i;
+        std::this_thread::sleep_for(20ms);
+    }
+    bStop = true;
+    flood.join();
+    EXPECT_GT(nWritten.load(), 0u);
+    tracker.ClosePort();
+    tracker.EndLog();
+    theApp.m_trackPoints.clear();
+    close(hMaster);
+}
+
+}

@@ -1,0 +1,172 @@
+#include "tools/cli/CliCommands.h"
+
+#include "app/CTrackerApp.h"
+#include "platform/MessageHook.h"
+#include "platform/TextFormat.h"
+#include "tools/cli/CliArgs.h"
+#include "track/GpdFile.h"
+#include "track/ReceiverTick.h"
+
+#include <QString>
+
+#include <chrono>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int LOG_MAX_UTC = 12;
+constexpr int LOG_MAX_DILUTION = 1000000;
+constexpr int LOG_MAX_BAUD = 4000000;
+constexpr auto LOG_TICK = std::chrono::milliseconds(1000);
+// How soon a stop signal ends the wait between ticks.
+constexpr auto LOG_SIGNAL_STEP = std::chrono::milliseconds(50);
+
+const char LOG_USAGE[] =
+    "usage: veltrip-cli log [--port P] [--baud N] [--seconds S] [--utc H] [--max-dilution TENTHS]\n"
+    "                       [--kml-speed] [OUTBASE]\n";
+
+volatile std::sig_atomic_t g_bLogStop = 0;
+
+void OnStopSignal(int)
+{
+    g_bLogStop = 1;
+}
+
+// The defaults shown are the stored settings, which the command uses.
+std::string LogHelp()
+{
+    return FormatText(
+               "\n"
+               "Records from the receiver without a window: the program's one-second\n"
+               "tick (poll, recording decision, log) until S seconds have passed or\n"
+               "SIGINT or SIGTERM arrives; the log then ends with its KML copy.\n"
+               "The log is OUTBASE.gpd with OUTBASE.kml (created even when no point\n"
+               "was stored), or without OUTBASE the dated log the program would start\n"
+               "on the storage card. A receiver that goes away is reopened by itself.\n"
+               "\n"
+               "  --port P              COMn:, a device path, tcp://HOST:PORT or\n"
+               "                        gpsd://HOST[:PORT] (default %s)\n"
+               "  --baud N              baud rate of a serial port (default %d)\n"
+               "  --seconds S           stop after S seconds (default: run until stopped)\n"
+               "  --utc H               hours added to the receiver's UTC time (default %d)\n"
+               "  --max-dilution TENTHS largest HDOP stored, in tenths (default %d)\n"
+               "  --kml-speed           KML track height from the speed, not the altitude\n"
+               "\n"
+               "On a terminal a status line shows the fix and the points stored.\n"
+               "Exit codes: 0 done, 1 the port cannot be opened or a file could not be\n"
+               "written, 2 bad arguments.\n",
+               qPrintable(theApp.m_strComPort), theApp.m_nBaudRate, theApp.m_nUtcCorrection,
+               theApp.m_nMaxDilution)
+        .toStdString();
+}
+
+void CatchStopSignals()
+{
+    g_bLogStop = 0;
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+void PrintStatus(bool bFix)
+{
+    const CGpsTracker& tracker = theApp.m_tracker;
+    const QString strFix = bFix ? FormatText("fix %10.5f %11.5f", double(tracker.m_fLatitude),
+                                             double(tracker.m_fLongitude))
+                                : QStringLiteral("no fix                     ");
+    std::printf("\r%s  %2d sats  %zu points stored", qPrintable(strFix), tracker.m_nSatsUsed,
+                theApp.m_trackPoints.size());
+    std::fflush(stdout);
+}
+
+}
+
+int CliLog(int argc, char** argv)
+{
+    theApp.LoadSettings();
+    const char* szPort = nullptr;
+    std::optional<int> nBaud;
+    std::optional<int> nSeconds;
+    std::optional<int> nUtc;
+    std::optional<int> nDilution;
+    bool bKmlSpeed = false;
+    const CliSyntax syntax{"log", LOG_USAGE, LogHelp(),
+                           {CliText("--port", "P", szPort), CliInt("--baud", "N", 1, LOG_MAX_BAUD, nBaud),
+                            CliInt("--seconds", "S", 1, INT_MAX, nSeconds),
+                            CliInt("--utc", "H", -LOG_MAX_UTC, LOG_MAX_UTC, nUtc),
+                            CliInt("--max-dilution", "TENTHS", 0, LOG_MAX_DILUTION, nDilution),
+                            CliFlag("--kml-speed", bKmlSpeed)},
+                           {"[OUTBASE]"}};
+    std::vector<const char*> args;
+    if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
+        return *nExit;
+    if (szPort)
+        theApp.m_strComPort = QString::fromLocal8Bit(szPort);
+    if (nBaud)
+        theApp.m_nBaudRate = *nBaud;
+    if (nUtc)
+        theApp.m_nUtcCorrection = *nUtc;
+    if (nDilution) {
+        theApp.m_nMaxDilution = *nDilution;
+        theApp.m_dMaxDilution = *nDilution * 0.1;
+    }
+    if (bKmlSpeed)
+        theApp.m_bKmlAltitude = 1;
+    const bool bOwnBase = !args.empty();
+    if (bOwnBase)
+        SetLogBaseOverride(QString::fromLocal8Bit(args[0]));
+
+    const bool bStatus = isatty(STDOUT_FILENO) != 0;
+    int nMessages = 0;
+    const MessageHook previous = SetMessageHook([&nMessages, bStatus](const QString& strText) {
+        ++nMessages;
+        // Below the status line, not into it.
+        std::fprintf(stderr, "%sveltrip-cli log: %s\n", bStatus ? "\n" : "", qPrintable(strText));
+    });
+    CGpsTracker& tracker = theApp.m_tracker;
+    if (!tracker.OpenPort(theApp.m_strComPort, theApp.m_nBaudRate)) {
+        SetMessageHook(previous);
+        return CLI_FAILED;
+    }
+
+    CatchStopSignals();
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    const Clock::time_point end = nSeconds ? start + std::chrono::seconds(*nSeconds) : Clock::time_point::max();
+    Clock::time_point next = start;
+    while (!g_bLogStop && next < end) {
+        const bool bFix = RunReceiverTick();
+        if (bStatus)
+            PrintStatus(bFix);
+        next += LOG_TICK;
+        // A tick that ran late is not made up for, as a window timer would not.
+        if (next < Clock::now())
+            next = Clock::now();
+        while (!g_bLogStop && Clock::now() < next)
+            std::this_thread::sleep_for(std::min<Clock::duration>(next - Clock::now(), LOG_SIGNAL_STEP));
+    }
+    if (bStatus)
+        std::printf("\n");
+
+    // Asked for by name, the pair of files exists even without a point.
+    if (tracker.m_hLogFile || (bOwnBase && tracker.StartLog())) {
+        std::printf("%zu points stored in %s.gpd\n", theApp.m_trackPoints.size(),
+                    qPrintable(tracker.m_strLogBase));
+        tracker.EndLog();
+    } else if (!bOwnBase) {
+        std::printf("no points stored\n");
+    }
+    tracker.ClosePort();
+    SetLogBaseOverride(QString());
+    SetMessageHook(previous);
+    return nMessages ? CLI_FAILED : CLI_OK;
+}
