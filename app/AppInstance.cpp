@@ -8,9 +8,11 @@
 #include "app/ExitSignals.h"
 #include "app/Resource.h"
 #include "map/MapCatalogue.h"
+#include "platform/DevicePaths.h"
 #include "platform/MessageHook.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -59,6 +61,8 @@ bool CTrackerApp::InitInstance()
     auto* pFrame = new CMainFrame;
     m_pMainWnd = pFrame;
 
+    // A fresh account has no GPS folder on the card, and logs go there.
+    QDir().mkpath(HostPath(MAP_FOLDER));
     BuildMapCatalogue(m_mapList);
 
     CSetupDlg dlg;

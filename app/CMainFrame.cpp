@@ -176,7 +176,7 @@ bool CMainFrame::OnCommand(int nId)
             theApp.OnAppAbout();
             return true;
         case ID_START_LOG:
-            theApp.m_tracker.StartLog();
+            StartLogCommand(theApp.m_tracker);
             return true;
         case ID_END_LOG:
             theApp.m_tracker.EndLog();

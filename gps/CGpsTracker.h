@@ -63,6 +63,7 @@ public:
     std::unique_ptr<CSerialPort> m_hPort;    // null: no port open
     std::unique_ptr<CLogFile> m_hLogFile;    // null: not logging
     QString m_strLogBase;
+    bool m_bLogStartFailShown = false;       // said, and no log started since
     int32_t m_nLogPoints = 0;
     uint32_t m_nUpdateFlags = 0;
     int32_t m_nSecsSinceLog = 0;

@@ -36,3 +36,12 @@ private:
 
 // Reads a whole file; empty when it cannot be read.
 QByteArray ReadAll(const QString& strPath);
+
+// Runs a program to its end with its output thrown away and returns its exit
+// code (-1 when a signal ended it) and its peak resident memory in KiB.
+struct CPeakRun
+{
+    int nExit = -1;
+    long nPeakKiB = 0;
+};
+CPeakRun RunForPeakMemory(const QString& strProgram, const QStringList& args);

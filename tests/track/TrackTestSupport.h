@@ -23,3 +23,20 @@ CTrackPoint MakePoint(float fLatitude, float fLongitude, float fAltitude, float 
 
 // The GPD image of points: a header with the given count, then the records.
 QByteArray GpdImage(const CTrackPointList& points, uint32_t nCount = 0);
+
+// A run of veltrip-cli: exit code (-1 when it did not end normally within the
+// time) and its output.
+struct CliRun
+{
+    int nExit = -1;
+    QString strOut;
+    QString strErr;
+};
+CliRun RunCli(const QStringList& args, int nTimeoutMs = 60000);
+
+// One fix as a capture line pair: RMC and GGA with the same time (hhmmss).
+QByteArray Fix(const char* pszTime, const char* pszSpeed = "0.0", const char* pszHdop = "1.0",
+               const char* pszCourse = "90.0");
+
+// hhmmss of a second of the day.
+QString Time(int nSeconds);

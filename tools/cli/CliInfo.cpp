@@ -1,12 +1,14 @@
 #include "tools/cli/CliCommands.h"
 
 #include "tools/cli/CliArgs.h"
+#include "tools/cli/CliText.h"
 #include "tools/cli/CliTrackInput.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -19,9 +21,9 @@ const char INFO_USAGE[] = "usage: veltrip-cli info IN.gpd\n";
 
 const char INFO_HELP[] =
     "\n"
-    "Prints the number of points and placemarks (with their names), the first\n"
-    "and last time, the bounding box, the great-circle length in km and the\n"
-    "maximum speed of a GPD track.\n"
+    "Prints the number of points and placemarks (with their names, escaped as\n"
+    "decode escapes text), the first and last time, the bounding box, the\n"
+    "great-circle length in km and the maximum speed of a GPD track.\n"
     "\n"
     "Exit codes: 0 done, 1 unreadable or non-GPD input, 2 bad arguments.\n";
 
@@ -56,9 +58,15 @@ int CliInfo(int argc, char** argv)
     for (const CTrackPoint& point : points)
         nPlacemarks += point.m_strName.isEmpty() ? 0 : 1;
     std::printf("points: %zu\nplacemarks: %zu\n", points.size(), nPlacemarks);
+    // A name is bytes from the file: escaped, it cannot act on the terminal.
+    std::string strLine;
     for (const CTrackPoint& point : points) {
-        if (!point.m_strName.isEmpty())
-            std::printf("  %s\n", point.m_strName.toUtf8().constData());
+        if (point.m_strName.isEmpty())
+            continue;
+        const QByteArray name = point.m_strName.toLatin1();
+        strLine = "  ";
+        AppendEscapedText(strLine, name.constData(), size_t(name.size()));
+        std::printf("%s\n", strLine.c_str());
     }
     if (points.empty())
         return CLI_OK;
