@@ -38,7 +38,9 @@ private:
 QByteArray ReadAll(const QString& strPath);
 
 // Runs a program to its end with its output thrown away and returns its exit
-// code (-1 when a signal ended it) and its peak resident memory in KiB.
+// code (-1 when a signal ended it) and its peak resident memory in KiB. The
+// figure is not below this process's own size at the call, so measure while
+// this process is small.
 struct CPeakRun
 {
     int nExit = -1;

@@ -235,15 +235,12 @@ TEST_F(HostFiles, RecordStreamsTheCapture)
 {
     constexpr qsizetype CAPTURE_BYTES = 32 * 1024 * 1024;
     const QString strBig = Path(QStringLiteral("big.nmea"));
+    // Fixes of a day again and again; their dilution keeps them out of the
+    // log, so the time goes to reading, not to the disk.
     QFile big(strBig);
     ASSERT_TRUE(big.open(QIODevice::WriteOnly));
-    // A whole day of fixes again and again; their dilution keeps them out of
-    // the log, so the time goes to reading, not to the disk.
-    QByteArray block;
-    for (int s = 0; s < 24 * 3600; ++s)
-        block += Fix(qPrintable(Time(s)), "3.0", "99.0");
-    for (qsizetype n = 0; n < CAPTURE_BYTES; n += block.size())
-        big.write(block);
+    for (int s = 0; big.size() < CAPTURE_BYTES; ++s)
+        big.write(Fix(qPrintable(Time(s)), "3.0", "99.0"));
     big.close();
     const QString strTiny = Path(QStringLiteral("tiny.nmea"));
     QFile tiny(strTiny);
@@ -261,22 +258,29 @@ TEST_F(HostFiles, RecordStreamsTheCapture)
 TEST_F(HostFiles, OpeningATrackNeedsTheListAndASmallBuffer)
 {
     constexpr int TRACK_POINTS = 1000000;
-    CTrackPointList points;
-    for (int i = 0; i < TRACK_POINTS; ++i)
-        points.push_back(MakePoint(52.0f + float(i) * 1e-6f, 4, 1, 2, i / 3600 % 24, i / 60 % 60, i % 60));
-    const QString strBig = WriteTrack(QStringLiteral("big.gpd"), points);
-    points.clear();
+    constexpr int TRACK_PIECE = 10000;
+    const QString strBig = Path(QStringLiteral("big.gpd"));
+    {
+        QFile big(strBig);
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+        big.write(GpdImage({}));
+        for (int i = 0; i < TRACK_POINTS; i += TRACK_PIECE) {
+            CTrackPointList piece;
+            for (int j = i; j < i + TRACK_PIECE; ++j)
+                piece.push_back(MakePoint(52.0f + float(j) * 1e-6f, 4, 1, 2, j / 3600 % 24, j / 60 % 60, j % 60));
+            big.write(GpdImage(piece).mid(10));
+        }
+    }
     const QString strTiny = WriteTrack(QStringLiteral("tiny.gpd"), {MakePoint(52, 4, 1, 2, 10, 0)});
+    const long nExtraKiB = ExtraPeakKiB({QStringLiteral("info"), strTiny}, {QStringLiteral("info"), strBig});
 
     // What the list itself takes on the heap.
     malloc_trim(0);
     const size_t nBefore = mallinfo2().uordblks;
+    CTrackPointList points;
     ASSERT_EQ(LoadGpdFile(strBig, points), EGpdLoad::Ok);
     ASSERT_EQ(points.size(), size_t(TRACK_POINTS));
     const long nListKiB = long((mallinfo2().uordblks - nBefore) / 1024);
-    points.clear();
-
-    const long nExtraKiB = ExtraPeakKiB({QStringLiteral("info"), strTiny}, {QStringLiteral("info"), strBig});
     EXPECT_LT(nExtraKiB, nListKiB + 4 * 1024) << "the list takes " << nListKiB << " KiB, info " << nExtraKiB
                                               << " KiB more than on a tiny track";
 }
