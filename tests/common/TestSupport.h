@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/MessageHook.h"
+#include "tests/common/PeakMemory.h"
 
 #include <QString>
 #include <QStringList>
@@ -37,13 +38,3 @@ private:
 // Reads a whole file; empty when it cannot be read.
 QByteArray ReadAll(const QString& strPath);
 
-// Runs a program to its end with its output thrown away and returns its exit
-// code (-1 when a signal ended it) and its peak resident memory in KiB. The
-// figure is not below this process's own size at the call, so measure while
-// this process is small.
-struct CPeakRun
-{
-    int nExit = -1;
-    long nPeakKiB = 0;
-};
-CPeakRun RunForPeakMemory(const QString& strProgram, const QStringList& args);
