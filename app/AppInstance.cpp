@@ -8,10 +8,12 @@
 #include "app/ExitSignals.h"
 #include "app/Resource.h"
 #include "map/MapCatalogue.h"
+#include "platform/DevicePaths.h"
 #include "platform/MessageHook.h"
 #include "track/LogRecovery.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -64,6 +66,8 @@ bool CTrackerApp::InitInstance()
     auto* pFrame = new CMainFrame;
     m_pMainWnd = pFrame;
 
+    // A fresh account has no GPS folder on the card, and logs go there.
+    QDir().mkpath(HostPath(MAP_FOLDER));
     BuildMapCatalogue(m_mapList);
     // Logs cut short by a crash or power loss get the KML copy their end
     // would have written; no log of this run is open yet.

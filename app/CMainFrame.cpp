@@ -17,7 +17,6 @@
 #include "track/GpxExport.h"
 #include "track/Placemark.h"
 #include "track/ReceiverTick.h"
-#include "track/XmlTrackReader.h"
 
 #include <QTimerEvent>
 #include <QToolButton>
@@ -181,7 +180,7 @@ bool CMainFrame::OnCommand(int nId)
             theApp.OnAppAbout();
             return true;
         case ID_START_LOG:
-            theApp.m_tracker.StartLog();
+            StartLogCommand(theApp.m_tracker);
             return true;
         case ID_END_LOG:
             theApp.m_tracker.EndLog();
@@ -288,7 +287,7 @@ void CMainFrame::OnFileSave()
 void CMainFrame::OnFileOpen()
 {
     const QString strPath = PromptOpenTrack(this);
-    if (!strPath.isEmpty() && (IsXmlTrackPath(strPath) ? OpenXmlTrackFile(strPath) : OpenTrackFile(strPath)))
+    if (!strPath.isEmpty() && OpenTrackFile(strPath))
         SetViewType(VIEW_TRACK);
 }
 

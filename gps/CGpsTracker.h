@@ -75,6 +75,7 @@ public:
     int32_t m_nReopenTicks = 0;
     std::unique_ptr<CLogFile> m_hLogFile;    // null: not logging
     QString m_strLogBase;
+    bool m_bLogStartFailShown = false;       // said, and no log started since
     int32_t m_nLogPoints = 0;
     uint32_t m_nUpdateFlags = 0;
     int32_t m_nSecsSinceLog = 0;

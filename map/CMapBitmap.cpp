@@ -74,10 +74,13 @@ void SortedPair(double dFirst, double dSecond, double& dMin, double& dMax)
 bool CMapBitmap::ParseCalibration()
 {
     m_lonMin = m_lonMax = m_latMin = m_latMax = 0.0;
-    const qsizetype nX = m_path.indexOf(u'X');
+    // Read from the name the handheld would have given the file, so a host
+    // folder such as /home/Xena plays no part.
+    const QString strName = DeviceName(m_path);
+    const qsizetype nX = strName.indexOf(u'X');
     if (nX < 0)
         return false;
-    const QStringView text = QStringView(m_path).mid(nX);
+    const QStringView text = QStringView(strName).mid(nX);
 
     // Degrees, minutes and seconds of X first, X second, Y first, Y second.
     std::array<int32_t, CAL_VALUES * 3> fields {};

@@ -24,8 +24,10 @@ public:
     CMapBitmap& operator=(const CMapBitmap&) = delete;
 
     // Reads the four edges from m_path ("X%dG%dM_%dG%dMY%dG%dM_%dG%dM" or the
-    // seconds form "X%dG%dM%dS_..."), scanf style. Returns true when the path
-    // holds an upper-case "X"; without one all edges stay 0.0.
+    // seconds form "X%dG%dM%dS_..."), scanf style, as the handheld named the
+    // file (DeviceName: below the storage card folder, or the file name
+    // alone). Returns true when that name holds an upper-case "X"; without
+    // one all edges stay 0.0.
     bool ParseCalibration();
 
     // Decodes m_path (a device or host path) into m_bitmap, replacing any

@@ -1,12 +1,13 @@
 #include "map/DibFile.h"
 
-#include "platform/MappedFile.h"
+#include "platform/InputFile.h"
 #include "platform/MessageHook.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -17,6 +18,9 @@ constexpr int64_t DIB_MAX_SIDE = 30000;
 constexpr uint32_t DIB_BI_RGB = 0;
 constexpr uint32_t DIB_BI_BITFIELDS = 3;
 constexpr size_t DIB_MAX_MESSAGE = 127;   // the report's text fits 128 wide characters
+// Every header field, colour entry and mask the decoder reads lies in the
+// first 14 + 124 + 256 * 4 bytes of a file.
+constexpr size_t DIB_HEAD_BLOCK = 2048;
 
 // Information headers that share the 40-byte layout; the longer ones carry
 // the masks inside the header, at offset 40.
@@ -118,6 +122,8 @@ void ChooseTrueColourLayout(CDibLayout& dib)
     }
 }
 
+// p holds the file's first min(nSize, DIB_HEAD_BLOCK) bytes; nSize is the
+// length of the whole file.
 EDibResult ReadHeaders(const uint8_t* p, size_t nSize, CDibLayout& dib, CDibInfo& info)
 {
     if (nSize < 2 || p[0] != 'B' || p[1] != 'M')
@@ -203,12 +209,13 @@ EDibResult ReadHeaders(const uint8_t* p, size_t nSize, CDibLayout& dib, CDibInfo
     return DIB_OK;
 }
 
-void ConvertRow(const CDibLayout& dib, const uint8_t* src, uint8_t* dst, size_t nLine)
+// Converts one row of the file's pixels into the image's form; rows that need
+// no conversion never come here.
+void ConvertRow(const CDibLayout& dib, const uint8_t* src, uint8_t* dst)
 {
     const int32_t w = dib.nWidth;
     switch (dib.layout) {
     case LAYOUT_COPY:
-        std::memcpy(dst, src, std::min(size_t(dib.nStride), nLine));
         break;
     case LAYOUT_NIBBLES:
         for (int32_t x = 0; x < w; ++x)
@@ -243,14 +250,61 @@ void ConvertRow(const CDibLayout& dib, const uint8_t* src, uint8_t* dst, size_t 
     }
 }
 
-}
+// Where the pixels come from: a whole file in memory, or an open file read
+// row by row, so the decoder never touches bytes the file no longer has.
+class CDibSource
+{
+public:
+    virtual ~CDibSource() = default;
+    virtual size_t Size() const = 0;
+    // Copies nLength bytes at nOffset; false when the source cannot give them all.
+    virtual bool Read(uint64_t nOffset, uint8_t* pDst, size_t nLength) = 0;
+};
 
-EDibResult DecodeDib(const uint8_t* pbyFile, size_t nSize, QImage* pDib, CDibInfo* pInfo)
+class CMemorySource : public CDibSource
+{
+public:
+    CMemorySource(const uint8_t* pbyFile, size_t nSize) : m_pbyFile(pbyFile), m_nSize(nSize) {}
+    size_t Size() const override { return m_nSize; }
+    bool Read(uint64_t nOffset, uint8_t* pDst, size_t nLength) override
+    {
+        if (!Inside(nOffset, nLength, m_nSize))
+            return false;
+        std::memcpy(pDst, m_pbyFile + nOffset, nLength);
+        return true;
+    }
+
+private:
+    const uint8_t* m_pbyFile;
+    size_t m_nSize;
+};
+
+class CFileSource : public CDibSource
+{
+public:
+    explicit CFileSource(CInputFile& file) : m_file(file) {}
+    size_t Size() const override { return size_t(m_file.Size()); }
+    bool Read(uint64_t nOffset, uint8_t* pDst, size_t nLength) override
+    {
+        const ptrdiff_t nRead = m_file.ReadAt(nOffset, pDst, nLength);
+        if (nRead >= 0 && size_t(nRead) < nLength)
+            errno = EIO;   // the file has shrunk since it was opened
+        return nRead >= 0 && size_t(nRead) == nLength;
+    }
+
+private:
+    CInputFile& m_file;
+};
+
+EDibResult Decode(CDibSource& source, QImage* pDib, CDibInfo* pInfo)
 {
     CDibInfo info;
     CDibLayout dib;
     *pDib = QImage();
-    const EDibResult result = ReadHeaders(pbyFile, nSize, dib, info);
+    uint8_t head[DIB_HEAD_BLOCK];
+    const size_t nSize = source.Size();
+    const size_t nHead = std::min(nSize, sizeof head);
+    EDibResult result = source.Read(0, head, nHead) ? ReadHeaders(head, nSize, dib, info) : DIB_DAMAGED;
     if (pInfo)
         *pInfo = info;
     if (result != DIB_OK)
@@ -263,19 +317,39 @@ EDibResult DecodeDib(const uint8_t* pbyFile, size_t nSize, QImage* pDib, CDibInf
         image.setColorTable(dib.colours);
 
     // Bitmap files keep the bottom row first unless the height is negative.
+    // Rows that need no conversion go straight into the image.
     uint8_t* pbyBits = image.bits();
     const qsizetype nLine = image.bytesPerLine();
-    const uint8_t* pbyPixels = pbyFile + dib.nPixelOffset;
+    const size_t nStride = size_t(dib.nStride);
     if (dib.bTopDown && dib.layout == LAYOUT_COPY && uint64_t(nLine) == dib.nStride) {
-        std::memcpy(pbyBits, pbyPixels, size_t(dib.nStride) * size_t(dib.nRows));
+        if (!source.Read(dib.nPixelOffset, pbyBits, nStride * size_t(dib.nRows)))
+            return DIB_DAMAGED;
     } else {
+        std::vector<uint8_t> row(dib.layout == LAYOUT_COPY ? 0 : nStride);
         for (int32_t y = 0; y < dib.nRows; ++y) {
             const int32_t nRow = dib.bTopDown ? y : dib.nRows - 1 - y;
-            ConvertRow(dib, pbyPixels + uint64_t(y) * dib.nStride, pbyBits + nRow * nLine, size_t(nLine));
+            uint8_t* pbyRow = pbyBits + nRow * nLine;
+            const uint64_t nOffset = dib.nPixelOffset + uint64_t(y) * dib.nStride;
+            if (dib.layout == LAYOUT_COPY) {
+                if (!source.Read(nOffset, pbyRow, std::min(nStride, size_t(nLine))))
+                    return DIB_DAMAGED;
+            } else {
+                if (!source.Read(nOffset, row.data(), nStride))
+                    return DIB_DAMAGED;
+                ConvertRow(dib, row.data(), pbyRow);
+            }
         }
     }
     *pDib = std::move(image);
     return DIB_OK;
+}
+
+}
+
+EDibResult DecodeDib(const uint8_t* pbyFile, size_t nSize, QImage* pDib, CDibInfo* pInfo)
+{
+    CMemorySource source(pbyFile, nSize);
+    return Decode(source, pDib, pInfo);
 }
 
 void ReportMapError(const QString& strText)
@@ -289,20 +363,20 @@ bool CreateDibFromFile(QImage* pDib, const QString& strPath, CDibInfo* pInfo)
     *pDib = QImage();
     if (pInfo)
         *pInfo = CDibInfo();
-    CMappedFile file;
-    if (!file.Open(strPath)) {
+    // The file is read, not mapped: a map on a card pulled during the load
+    // shrinks under a mapping, and touching the lost pages kills the program.
+    CInputFile file;
+    if (file.Open(strPath) != CInputFile::EOpen::Ok) {
         ReportMapError(QStringLiteral("Fail in file open"));
         return false;
     }
-    if (!file.CreateMapping()) {
+    if (file.Size() == 0 || file.Size() > SIZE_MAX) {
+        errno = EINVAL;
         ReportMapError(QStringLiteral("Fail in creating map file"));
         return false;
     }
-    if (!file.MapView()) {
-        ReportMapError(QStringLiteral("Fail in mapping view of the Map File object"));
-        return false;
-    }
-    switch (DecodeDib(file.Data(), file.Size(), pDib, pInfo)) {
+    CFileSource source(file);
+    switch (Decode(source, pDib, pInfo)) {
     case DIB_OK:
         return true;
     case DIB_NOT_BMP:

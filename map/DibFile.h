@@ -30,8 +30,10 @@ enum EDibResult
 // filled as far as the headers could be read.
 EDibResult DecodeDib(const uint8_t* pbyFile, size_t nSize, QImage* pDib, CDibInfo* pInfo);
 
-// Maps strPath read-only and decodes it into *pDib. Every failure is shown
-// once through ReportMapError and leaves *pDib null.
+// Reads strPath (a regular file only) and decodes it into *pDib, the rows
+// read straight into the image. Every failure, a file that shrinks during
+// the load included, is shown once through ReportMapError and leaves *pDib
+// null.
 bool CreateDibFromFile(QImage* pDib, const QString& strPath, CDibInfo* pInfo = nullptr);
 
 // Shows "Error on <text> = <errno>" to the user.

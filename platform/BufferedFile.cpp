@@ -1,9 +1,13 @@
 #include "platform/BufferedFile.h"
 
+#include "platform/LogFile.h"
+
 #include <QFile>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -26,10 +30,27 @@ CBufferedFile::~CBufferedFile()
 
 std::unique_ptr<CBufferedFile> CBufferedFile::Create(const QString& strHostPath)
 {
+    // Not truncated on open: first the lock must show that no log holds it.
+    // The lock is kept while writing, so two saves cannot interleave either.
     const int hFile = ::open(QFile::encodeName(strHostPath).constData(),
-                             O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+                             O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
     if (hFile < 0)
         return nullptr;
+    struct stat st {};
+    bool bUsable = ::fstat(hFile, &st) == 0;
+    if (bUsable && (IsOpenLog(hFile) || ::flock(hFile, LOCK_EX | LOCK_NB) != 0)) {
+        errno = EBUSY;
+        bUsable = false;
+    }
+    if (bUsable && S_ISREG(st.st_mode) && ::ftruncate(hFile, 0) != 0)
+        bUsable = false;
+    if (!bUsable) {
+        const int nError = errno;
+        ::close(hFile);
+        errno = nError;
+        return nullptr;
+    }
+    ::fcntl(hFile, F_SETFL, ::fcntl(hFile, F_GETFL) & ~O_NONBLOCK);
     return std::unique_ptr<CBufferedFile>(new CBufferedFile(hFile));
 }
 

@@ -16,7 +16,9 @@ public:
     CBufferedFile(const CBufferedFile&) = delete;
     CBufferedFile& operator=(const CBufferedFile&) = delete;
 
-    // Creates the file at a host path, replacing an existing one. Null on failure.
+    // Creates the file at a host path, replacing an existing one. Null on
+    // failure, and also, touching nothing, when the file is a running log of
+    // this or another veltrip process.
     static std::unique_ptr<CBufferedFile> Create(const QString& strHostPath);
 
     // Adds a piece; when the buffer is full it goes to the file. Written and

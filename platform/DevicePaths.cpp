@@ -1,6 +1,7 @@
 #include "platform/DevicePaths.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace {
@@ -19,15 +20,26 @@ QString StorageCardFolder()
 
 QString HostPath(const QString& strDevicePath)
 {
-    QString rest = strDevicePath;
-    QString root;
     // The card's file system matches names without regard to case.
-    if (strDevicePath.startsWith(STORAGE_CARD_PREFIX, Qt::CaseInsensitive)) {
-        rest = strDevicePath.mid(STORAGE_CARD_PREFIX.size());
-        root = StorageCardFolder() + QLatin1Char('/');
-    }
+    if (!strDevicePath.startsWith(STORAGE_CARD_PREFIX, Qt::CaseInsensitive))
+        return strDevicePath;
+    QString rest = strDevicePath.mid(STORAGE_CARD_PREFIX.size());
     rest.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return root + rest;
+    return StorageCardFolder() + QLatin1Char('/') + rest;
+}
+
+QString DeviceName(const QString& strPath)
+{
+    if (strPath.startsWith(STORAGE_CARD_PREFIX, Qt::CaseInsensitive))
+        return strPath;
+    const QString strAbsolute = QDir::cleanPath(QDir::current().absoluteFilePath(strPath));
+    const QString strCard = QDir::cleanPath(QDir::current().absoluteFilePath(StorageCardFolder()));
+    if (strAbsolute.startsWith(strCard + QLatin1Char('/'))) {
+        QString rest = strAbsolute.mid(strCard.size() + 1);
+        rest.replace(QLatin1Char('/'), QLatin1Char('\\'));
+        return STORAGE_CARD_PREFIX + rest;
+    }
+    return QFileInfo(strAbsolute).fileName();
 }
 
 QString SerialDevicePath(const QString& strPort)

@@ -9,9 +9,15 @@
 // set, otherwise "$HOME/Storage card".
 QString StorageCardFolder();
 
-// A device path as the program writes it ("\Storage card\GPS\a.bmp") becomes a
-// host path; any other name is returned with its backslashes made slashes.
+// A name on the handheld's storage card ("\Storage card\GPS\a.bmp", the
+// prefix matched without regard to case) becomes a path in the host folder;
+// any other name is a host path and is returned exactly as given.
 QString HostPath(const QString& strDevicePath);
+
+// The name the handheld would give a file: a device name stays as it is; a
+// host file under the storage card folder becomes "\Storage card\" and the
+// rest of its path; any other host file is known by its file name alone.
+QString DeviceName(const QString& strPath);
 
 // "COMn:" (n from 1) names /dev/ttyS(n-1); any other name is a host device path.
 QString SerialDevicePath(const QString& strPort);

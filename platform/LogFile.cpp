@@ -2,19 +2,57 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using FileId = std::pair<dev_t, ino_t>;
+
+// Device and inode of every log this process holds open.
+std::vector<FileId> g_openLogs;
+
+bool GetFileId(int hFile, FileId& id)
+{
+    struct stat st {};
+    if (::fstat(hFile, &st) != 0)
+        return false;
+    id = {st.st_dev, st.st_ino};
+    return true;
+}
+
+}
 
 CLogFile::CLogFile(int hFile, QString strHostPath)
     : m_hFile(hFile)
     , m_strHostPath(std::move(strHostPath))
 {
+    FileId id;
+    if (GetFileId(m_hFile, id))
+        g_openLogs.push_back(id);
 }
 
 CLogFile::~CLogFile()
 {
+    FileId id;
+    if (GetFileId(m_hFile, id)) {
+        const auto it = std::find(g_openLogs.begin(), g_openLogs.end(), id);
+        if (it != g_openLogs.end())
+            g_openLogs.erase(it);
+    }
     ::close(m_hFile);
+}
+
+bool IsOpenLog(int hFile)
+{
+    FileId id;
+    return GetFileId(hFile, id) && std::find(g_openLogs.begin(), g_openLogs.end(), id) != g_openLogs.end();
 }
 
 std::unique_ptr<CLogFile> CLogFile::CreateNew(const QString& strHostPath)
@@ -23,6 +61,13 @@ std::unique_ptr<CLogFile> CLogFile::CreateNew(const QString& strHostPath)
                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (hFile < 0)
         return nullptr;
+    // The file is new, so only a reader or writer that got in between the
+    // two calls can hold it; then it is not ours to log into.
+    if (::flock(hFile, LOCK_EX | LOCK_NB) != 0) {
+        ::close(hFile);
+        errno = EBUSY;
+        return nullptr;
+    }
     return std::unique_ptr<CLogFile>(new CLogFile(hFile, strHostPath));
 }
 
@@ -45,6 +90,7 @@ bool CLogFile::WriteRecord(const char* pData, size_t nLength)
     if (nDone == nLength && (!m_bTail || ::ftruncate(m_hFile, static_cast<off_t>(nNewSize)) == 0)
         && ::fdatasync(m_hFile) == 0) {
         m_nSize = nNewSize;
+        ++m_nRecords;
         m_bTail = false;
         return true;
     }

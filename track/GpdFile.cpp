@@ -4,15 +4,18 @@
 #include "gps/CGpsTracker.h"
 #include "platform/BufferedFile.h"
 #include "platform/DevicePaths.h"
+#include "platform/InputFile.h"
 #include "platform/LogFile.h"
 #include "platform/MessageHook.h"
 #include "platform/TextFormat.h"
 #include "track/KmlExport.h"
+#include "track/XmlTrackReader.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -24,6 +27,7 @@ constexpr size_t GPD_SIGNATURE_SIZE = sizeof GPD_SIGNATURE;
 constexpr size_t GPD_VALUES_SIZE = GPD_RECORD_SIZE - 1;
 constexpr int GPD_MAX_SUFFIX = 999;
 constexpr float GPD_START_COURSE = -10.0f;
+constexpr size_t GPD_READ_CHUNK = 64 * 1024;
 
 QString g_strLogBaseOverride;
 bool g_bLogWriteErrorShown = false;
@@ -71,18 +75,63 @@ std::unique_ptr<CLogFile> CreateLogFile(const QString& strBase, QString& strChos
 
 }
 
-bool ReadGpd(const char* pData, size_t nSize, CTrackPointList& points)
+bool CGpdReader::Feed(const char* pData, size_t nSize)
 {
-    if (nSize < GPD_HEADER_SIZE || pData[5] != GPD_SIGNATURE[5])
+    if (!m_bHeaderRead) {
+        const size_t nTake = std::min(nSize, GPD_HEADER_SIZE - m_pending.size());
+        m_pending.append(pData, nTake);
+        pData += nTake;
+        nSize -= nTake;
+        if (m_pending.size() < GPD_HEADER_SIZE)
+            return true;
+        if (m_pending[5] != GPD_SIGNATURE[5])
+            return false;
+        m_bHeaderRead = true;
+        m_pending.clear();
+    }
+    if (!m_pending.empty() && !FinishPending(pData, nSize))
+        return true;
+    const size_t nDone = ReadRecords(reinterpret_cast<const unsigned char*>(pData), nSize);
+    m_pending.assign(pData + nDone, nSize - nDone);
+    return true;
+}
+
+// Completes the record held from the previous piece with the bytes it still
+// needs; false when this piece did not finish it either.
+bool CGpdReader::FinishPending(const char*& pData, size_t& nSize)
+{
+    if (m_pending.size() < GPD_VALUES_SIZE) {
+        const size_t nTake = std::min(nSize, GPD_VALUES_SIZE - m_pending.size());
+        m_pending.append(pData, nTake);
+        pData += nTake;
+        nSize -= nTake;
+        if (m_pending.size() < GPD_VALUES_SIZE)
+            return false;
+    }
+    const char* pZero = static_cast<const char*>(std::memchr(pData, 0, nSize));
+    const size_t nTake = pZero ? size_t(pZero - pData) + 1 : nSize;
+    m_pending.append(pData, nTake);
+    pData += nTake;
+    nSize -= nTake;
+    if (!pZero)
         return false;
-    const auto* p = reinterpret_cast<const unsigned char*>(pData) + GPD_HEADER_SIZE;
-    const auto* pEnd = reinterpret_cast<const unsigned char*>(pData) + nSize;
+    ReadRecords(reinterpret_cast<const unsigned char*>(m_pending.data()), m_pending.size());
+    m_pending.clear();
+    return true;
+}
+
+// Appends every whole record at the start of the bytes; returns how many
+// bytes they took.
+size_t CGpdReader::ReadRecords(const unsigned char* pData, size_t nSize)
+{
+    const unsigned char* p = pData;
+    const unsigned char* pEnd = pData + nSize;
     while (size_t(pEnd - p) >= GPD_RECORD_SIZE) {
         const auto* pName = p + GPD_VALUES_SIZE;
         const auto* pZero = static_cast<const unsigned char*>(std::memchr(pName, 0, size_t(pEnd - pName)));
         if (!pZero)
             break;
-        CTrackPoint& point = points.emplace_back();
+        CTrackPoint& point = m_points.emplace_back();
         point.m_fLatitude = ReadFloat(p);
         point.m_fLongitude = ReadFloat(p + 4);
         point.m_fSpeed = ReadFloat(p + 8);
@@ -96,26 +145,67 @@ bool ReadGpd(const char* pData, size_t nSize, CTrackPointList& points)
             point.m_strName = QString::fromLatin1(reinterpret_cast<const char*>(pName), pZero - pName);
         p = pZero + 1;
     }
-    return true;
+    return size_t(p - pData);
+}
+
+bool ReadGpd(const char* pData, size_t nSize, CTrackPointList& points)
+{
+    CGpdReader reader(points);
+    return reader.Feed(pData, nSize) && reader.Finish();
+}
+
+EGpdLoad OpenTrackInput(CInputFile& file, const QString& strHostPath)
+{
+    switch (file.Open(strHostPath)) {
+    case CInputFile::EOpen::Ok:
+        return EGpdLoad::Ok;
+    case CInputFile::EOpen::Missing:
+        return EGpdLoad::Unreadable;
+    case CInputFile::EOpen::NotAFile:
+        return EGpdLoad::NotAFile;
+    case CInputFile::EOpen::InUse:
+        return EGpdLoad::InUse;
+    }
+    return EGpdLoad::Unreadable;
 }
 
 EGpdLoad LoadGpdFile(const QString& strHostPath, CTrackPointList& points)
 {
-    QFile file(strHostPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return EGpdLoad::Unreadable;
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return EGpdLoad::Unreadable;
-    return ReadGpd(data.constData(), size_t(data.size()), points) ? EGpdLoad::Ok : EGpdLoad::Incorrect;
+    CInputFile file;
+    if (const EGpdLoad opened = OpenTrackInput(file, strHostPath); opened != EGpdLoad::Ok)
+        return opened;
+    const size_t nOld = points.size();
+    CGpdReader reader(points);
+    const std::unique_ptr<char[]> buffer(new char[GPD_READ_CHUNK]);
+    EGpdLoad result = EGpdLoad::Ok;
+    for (;;) {
+        const ptrdiff_t nRead = file.Read(buffer.get(), GPD_READ_CHUNK);
+        if (nRead < 0)
+            result = EGpdLoad::Unreadable;
+        else if (!reader.Feed(buffer.get(), size_t(nRead)))
+            result = EGpdLoad::Incorrect;
+        if (nRead <= 0 || result != EGpdLoad::Ok)
+            break;
+    }
+    if (result == EGpdLoad::Ok && !reader.Finish())
+        result = EGpdLoad::Incorrect;
+    if (result != EGpdLoad::Ok)
+        points.resize(nOld);
+    return result;
 }
 
 bool OpenTrackFile(const QString& strPath)
 {
-    switch (LoadGpdFile(HostPath(strPath), theApp.m_trackPoints)) {
+    const QString strHostPath = HostPath(strPath);
+    const EGpdLoad load = IsXmlTrackPath(strPath)
+                              ? LoadXmlTrackFile(strHostPath, theApp.m_nUtcCorrection, theApp.m_trackPoints)
+                              : LoadGpdFile(strHostPath, theApp.m_trackPoints);
+    switch (load) {
     case EGpdLoad::Ok:
         return true;
     case EGpdLoad::Unreadable:
+    case EGpdLoad::NotAFile:
+    case EGpdLoad::InUse:
         ShowMessage(strPath);
         return false;
     case EGpdLoad::Incorrect:
@@ -188,7 +278,11 @@ bool CGpsTracker::StartLog()
         file.reset();
     }
     if (!file) {
-        ShowMessage(QStringLiteral("Kan logfile in \\Storage card\\GPS\\ niet openen"));
+        // Said once: a box every second would leave the user no way to act.
+        if (!m_bLogStartFailShown) {
+            m_bLogStartFailShown = true;
+            ShowMessage(QStringLiteral("Kan logfile in \\Storage card\\GPS\\ niet openen"));
+        }
         return false;
     }
     m_hLogFile = std::move(file);
@@ -196,7 +290,19 @@ bool CGpsTracker::StartLog()
     m_nSecsSinceLog = 0;
     m_nLogPoints = 0;
     g_bLogWriteErrorShown = false;
+    m_bLogStartFailShown = false;
     return true;
+}
+
+bool StartLogCommand(CGpsTracker& tracker)
+{
+    tracker.m_bLogStartFailShown = false;
+    return tracker.StartLog();
+}
+
+int64_t LogFilePoints(const CGpsTracker& tracker)
+{
+    return tracker.m_hLogFile ? std::max<int64_t>(tracker.m_hLogFile->Records() - 1, 0) : 0;
 }
 
 bool CGpsTracker::EndLog()

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstddef>
+#include <string>
 
 class CGpsTracker;
 
@@ -12,17 +13,54 @@ class CGpsTracker;
 constexpr size_t GPD_HEADER_SIZE = 10;
 constexpr size_t GPD_RECORD_SIZE = 28;   // a point without a name
 
-enum class EGpdLoad { Ok, Unreadable, Incorrect };
+enum class EGpdLoad
+{
+    Ok,
+    Unreadable,   // cannot be opened or read; errno says why
+    NotAFile,     // a FIFO, a device or a directory
+    InUse,        // a running log holds it
+    Incorrect,    // not a GPD file
+};
+
+// Reads a GPD image piece by piece, as it comes from a file, appending each
+// complete record to points; only a record cut at the piece's end is held.
+class CGpdReader
+{
+public:
+    explicit CGpdReader(CTrackPointList& points) : m_points(points) {}
+
+    // False once the header shows that the data is not a GPD file (byte 5 is
+    // not 0x1A); nothing is appended then.
+    bool Feed(const char* pData, size_t nSize);
+    // True when the data held a GPD header; a record the end cut short is
+    // left out.
+    bool Finish() const { return m_bHeaderRead; }
+
+private:
+    bool FinishPending(const char*& pData, size_t& nSize);
+    size_t ReadRecords(const unsigned char* pData, size_t nSize);
+
+    CTrackPointList& m_points;
+    std::string m_pending;   // the header, or a record cut at a piece's end
+    bool m_bHeaderRead = false;
+};
 
 // Appends the complete records of a GPD image to points. A record that the
 // end cuts short is left out. False, with points unchanged, when the image is
 // not a GPD file (shorter than the header, or byte 5 is not 0x1A).
 bool ReadGpd(const char* pData, size_t nSize, CTrackPointList& points);
 
-// Reads a GPD file at a host path into points.
+class CInputFile;
+
+// Opens a track for reading: only a regular file that no running log holds.
+EGpdLoad OpenTrackInput(CInputFile& file, const QString& strHostPath);
+
+// Reads a GPD file at a host path into points, streamed in small pieces.
+// Anything but Ok leaves points unchanged.
 EGpdLoad LoadGpdFile(const QString& strHostPath, CTrackPointList& points);
 
-// File Open: appends the file's points to theApp.m_trackPoints. An unreadable
+// File Open: appends the file's points (GPD, or GPX or KML by the name's
+// extension) to theApp.m_trackPoints. An unreadable
 // file shows its path, a file of another kind "Incorrect file".
 bool OpenTrackFile(const QString& strPath);
 
@@ -33,6 +71,14 @@ bool WriteGpdFile(const QString& strPath, const CTrackPointList& points);
 // File Save: theApp.m_trackPoints as KML when ".kml" appears in the path
 // after its first character, otherwise as GPD.
 bool SaveTrackFile(const QString& strPath);
+
+// The Start Log command: unlike the first stored point, which opens a log by
+// itself and reports a failure only once until a log starts, the user's own
+// command always says when the log cannot be started.
+bool StartLogCommand(CGpsTracker& tracker);
+
+// Points the open log file holds (its whole records); 0 without a log.
+int64_t LogFilePoints(const CGpsTracker& tracker);
 
 // Appends a point to the open log of the tracker. A failed write shows
 // "Error writing file" once until a record is written again; the log stays

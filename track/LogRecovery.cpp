@@ -21,7 +21,11 @@ CLogRecovery RecoverUnfinishedLogs(const QString& strFolder, bool bKmlAltitude)
         if (QFileInfo::exists(dir.filePath(strKml)))
             continue;
         CTrackPointList points;
-        if (LoadGpdFile(dir.filePath(strLog), points) != EGpdLoad::Ok) {
+        const EGpdLoad load = LoadGpdFile(dir.filePath(strLog), points);
+        // A log that a running veltrip holds is not unfinished.
+        if (load == EGpdLoad::InUse)
+            continue;
+        if (load != EGpdLoad::Ok) {
             recovery.m_skipped << strPrefix + strLog;
             continue;
         }

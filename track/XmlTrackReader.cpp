@@ -1,11 +1,8 @@
 #include "track/XmlTrackReader.h"
 
-#include "app/CTrackerApp.h"
-#include "platform/DevicePaths.h"
-#include "platform/MessageHook.h"
+#include "platform/InputFile.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QIODevice>
 #include <QXmlStreamReader>
 
 #include <cmath>
@@ -382,16 +379,40 @@ bool ReadXmlTrack(QIODevice& device, int nUtcCorrection, CTrackPointList& points
     return reader.Read(points);
 }
 
+namespace {
+
+// QXmlStreamReader reads from a QIODevice; this one reads a checked input file.
+class CInputDevice : public QIODevice
+{
+public:
+    explicit CInputDevice(CInputFile& file) : m_file(file) { open(QIODevice::ReadOnly); }
+    bool isSequential() const override { return true; }
+    bool Failed() const { return m_bFailed; }
+
+protected:
+    qint64 readData(char* pData, qint64 nMax) override
+    {
+        const ptrdiff_t nRead = m_file.Read(pData, size_t(nMax));
+        m_bFailed = m_bFailed || nRead < 0;
+        return nRead;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    CInputFile& m_file;
+    bool m_bFailed = false;
+};
+
+}
+
 EGpdLoad LoadXmlTrackFile(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points)
 {
-    // A device or pipe could block the program for good.
-    if (!QFileInfo(strHostPath).isFile())
-        return EGpdLoad::Unreadable;
-    QFile file(strHostPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return EGpdLoad::Unreadable;
-    if (!ReadXmlTrack(file, nUtcCorrection, points))
-        return file.error() != QFileDevice::NoError ? EGpdLoad::Unreadable : EGpdLoad::Incorrect;
+    CInputFile file;
+    if (const EGpdLoad opened = OpenTrackInput(file, strHostPath); opened != EGpdLoad::Ok)
+        return opened;
+    CInputDevice device(file);
+    if (!ReadXmlTrack(device, nUtcCorrection, points))
+        return device.Failed() ? EGpdLoad::Unreadable : EGpdLoad::Incorrect;
     return EGpdLoad::Ok;
 }
 
@@ -399,19 +420,4 @@ bool IsXmlTrackPath(const QString& strPath)
 {
     return strPath.endsWith(QLatin1String(".gpx"), Qt::CaseInsensitive)
            || strPath.endsWith(QLatin1String(".kml"), Qt::CaseInsensitive);
-}
-
-bool OpenXmlTrackFile(const QString& strPath)
-{
-    switch (LoadXmlTrackFile(HostPath(strPath), theApp.m_nUtcCorrection, theApp.m_trackPoints)) {
-    case EGpdLoad::Ok:
-        return true;
-    case EGpdLoad::Unreadable:
-        ShowMessage(strPath);
-        return false;
-    case EGpdLoad::Incorrect:
-        ShowMessage(QStringLiteral("Incorrect file"));
-        return false;
-    }
-    return false;
 }

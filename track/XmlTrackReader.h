@@ -23,12 +23,9 @@ class QIODevice;
 // nesting beyond any real track, or a DTD that declares entities.
 bool ReadXmlTrack(QIODevice& device, int nUtcCorrection, CTrackPointList& points);
 
-// Reads a GPX or KML file at a host path; only regular files are read.
+// Reads a GPX or KML file at a host path; only a regular file that no running
+// log holds is read. Anything but Ok leaves points unchanged.
 EGpdLoad LoadXmlTrackFile(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points);
 
 // True for a path ending in .gpx or .kml, in any case.
 bool IsXmlTrackPath(const QString& strPath);
-
-// File Open of a GPX or KML file: appends its points to theApp.m_trackPoints,
-// with the messages of a GPD file (the path when unreadable, "Incorrect file").
-bool OpenXmlTrackFile(const QString& strPath);

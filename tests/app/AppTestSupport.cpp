@@ -28,6 +28,7 @@ void ResetApp()
     theApp.m_mapList.clear();
     CGpsTracker& tracker = theApp.m_tracker;
     tracker.m_nSecsSinceLog = 0;
+    tracker.m_bLogStartFailShown = false;
     tracker.m_nUpdateFlags = 0;
     tracker.m_nDay = tracker.m_nMonth = tracker.m_nYear = 0;
     tracker.m_nHour = tracker.m_nMinute = tracker.m_nSecond = 0;

@@ -79,13 +79,18 @@ TEST_F(StartupTest, OkWithStillFailingSettingsAsksAgain)
     theApp.ExitInstance();
 }
 
+// Started on a fresh account the card has no GPS folder yet: start-up makes
+// it, so the first log can be written.
 TEST_F(StartupTest, OpenPortShowsTheFrameAndExitEndsTheLog)
 {
     CTestReceiver receiver;
     StartupOptions().m_strPort = receiver.m_pty.m_strDevice;
     StartupOptions().m_nBaudRate = 4800;
     theApp.m_trackPoints.resize(2);
+    const QString strGps = HostPath(QStringLiteral("\\Storage card\\GPS"));
+    ASSERT_TRUE(QDir(strGps).removeRecursively());
     ASSERT_TRUE(theApp.InitInstance());
+    EXPECT_TRUE(QDir(strGps).exists());
     auto* pFrame = qobject_cast<CMainFrame*>(theApp.m_pMainWnd);
     ASSERT_NE(pFrame, nullptr);
     EXPECT_TRUE(pFrame->isVisible());

@@ -30,3 +30,4 @@ QByteArray ReadAll(const QString& strPath)
         return {};
     return file.readAll();
 }
+

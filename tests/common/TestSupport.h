@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/MessageHook.h"
+#include "tests/common/PeakMemory.h"
 
 #include <QString>
 #include <QStringList>
@@ -36,3 +37,4 @@ private:
 
 // Reads a whole file; empty when it cannot be read.
 QByteArray ReadAll(const QString& strPath);
+

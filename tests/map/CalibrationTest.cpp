@@ -1,4 +1,5 @@
 #include "map/CMapBitmap.h"
+#include "platform/DevicePaths.h"
 
 #include <gtest/gtest.h>
 
@@ -41,9 +42,15 @@ const CCalibrationCase CALIBRATION_CASES[] = {
     // A lower-case x starts nothing.
     {"\\Storage card\\GPS\\x4G50M_5G0MY52G20M_52G25M.bmp", false, {0, 0, 0, 0}},
     {"\\Storage card\\GPS\\harbour.bmp", false, {0, 0, 0, 0}},
-    // The first upper-case X of the whole path counts, directories included.
-    {"/maps/X4G50M_5G0MY52G20M_52G25M/chart.bmp", true, {LON_A, 5.0, LAT_A, LAT_B}},
-    {"/maps/Xtra/X4G50M_5G0MY52G20M_52G25M.bmp", true, {0, 0, 0, 0}},
+    // On the card the first upper-case X of the whole name counts,
+    // directories included.
+    {"\\Storage card\\X4G50M_5G0MY52G20M_52G25M\\chart.bmp", true, {LON_A, 5.0, LAT_A, LAT_B}},
+    {"\\Storage card\\Xtra\\X4G50M_5G0MY52G20M_52G25M.bmp", true, {0, 0, 0, 0}},
+    // Elsewhere the handheld knew the file by its name alone: the host's
+    // folders, a home such as /home/Xena included, play no part.
+    {"/maps/X4G50M_5G0MY52G20M_52G25M/chart.bmp", false, {0, 0, 0, 0}},
+    {"/home/Xena/maps/X4G50M_5G0MY52G20M_52G25M.bmp", true, {LON_A, 5.0, LAT_A, LAT_B}},
+    {"/home/Xena/maps/harbour.bmp", false, {0, 0, 0, 0}},
     // scanf rules: white space before a number and a plus sign are accepted,
     // what follows the last field is ignored, a mismatch stops reading.
     {"X 4G50M_+5G0MY52G20M_52G25M.BMP", true, {LON_A, 5.0, LAT_A, LAT_B}},
@@ -66,6 +73,46 @@ TEST(Calibration, ReadsEdgesFromTheName)
         EXPECT_DOUBLE_EQ(map.m_latMin, c.edges.dLatMin);
         EXPECT_DOUBLE_EQ(map.m_latMax, c.edges.dLatMax);
     }
+}
+
+// A host file under the storage card folder is read as the handheld named it,
+// "\Storage card\" and the rest of its path, whatever the folder's own name.
+TEST(Calibration, HostFilesUnderTheCardKeepTheirCardPath)
+{
+    const QString strCard = StorageCardFolder();
+    const struct
+    {
+        QString strPath;
+        bool bCalibrated;
+        double dLonMin;
+    } cases[] = {
+        {strCard + QStringLiteral("/GPS/X4G50M_5G0MY52G20M_52G25M.bmp"), true, LON_A},
+        {strCard + QStringLiteral("/GPS/../GPS/X4G50M_5G0MY52G20M_52G25M.bmp"), true, LON_A},
+        {strCard + QStringLiteral("/Xtra/X4G50M_5G0MY52G20M_52G25M.bmp"), true, 0.0},
+        {strCard + QStringLiteral("/GPS/harbour.bmp"), false, 0.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.strPath.toStdString());
+        CMapBitmap map;
+        map.m_path = c.strPath;
+        EXPECT_EQ(map.ParseCalibration(), c.bCalibrated);
+        EXPECT_DOUBLE_EQ(map.m_lonMin, c.dLonMin);
+    }
+    EXPECT_EQ(DeviceName(strCard + QStringLiteral("/GPS/a.bmp")), QStringLiteral("\\Storage card\\GPS\\a.bmp"));
+    EXPECT_EQ(DeviceName(QStringLiteral("/home/Xena/a.bmp")), QStringLiteral("a.bmp"));
+    EXPECT_EQ(DeviceName(QStringLiteral("\\Storage card\\GPS\\a.bmp")), QStringLiteral("\\Storage card\\GPS\\a.bmp"));
+}
+
+// Only the handheld's own names are translated; a host path, backslashes
+// and all, is used exactly as given.
+TEST(DevicePaths, OnlyCardNamesAreTranslated)
+{
+    const QString strCard = StorageCardFolder();
+    EXPECT_EQ(HostPath(QStringLiteral("\\Storage card\\GPS\\a.gpd")), strCard + QStringLiteral("/GPS/a.gpd"));
+    EXPECT_EQ(HostPath(QStringLiteral("\\STORAGE CARD\\GPS\\a.gpd")), strCard + QStringLiteral("/GPS/a.gpd"));
+    EXPECT_EQ(HostPath(QStringLiteral("my\\track.kml")), QStringLiteral("my\\track.kml"));
+    EXPECT_EQ(HostPath(QStringLiteral("/tmp/a\\b\\c.gpd")), QStringLiteral("/tmp/a\\b\\c.gpd"));
+    EXPECT_EQ(HostPath(QStringLiteral("\\Other\\a.gpd")), QStringLiteral("\\Other\\a.gpd"));
 }
 
 TEST(Calibration, NumbersBeyondThirtyTwoBitsStayFinite)

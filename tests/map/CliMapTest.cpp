@@ -2,10 +2,13 @@
 #include "tests/map/MapTestSupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -80,6 +83,37 @@ TEST_F(CliMap, UncalibratedNameAndBrokenFile)
     EXPECT_EQ(Run({}).nExitCode, 2);
     EXPECT_EQ(Run({QStringLiteral("a.bmp"), QStringLiteral("--png")}).nExitCode, 2);
     EXPECT_EQ(Run({QStringLiteral("--help")}).nExitCode, 0);
+}
+
+// The calibration comes from the file name alone for a file outside the
+// storage card: a folder such as Xena plays no part.
+TEST_F(CliMap, HostFoldersDoNotCalibrate)
+{
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("Xena/maps")));
+    CBmpLayout layout;
+    layout.nWidth = 2;
+    layout.nHeight = 2;
+    layout.pixels = GradientRows24(2, 2);
+    ASSERT_TRUE(WriteFile(m_dir.filePath(QStringLiteral("Xena/maps/harbour.bmp")), MakeBmp(layout)));
+    ASSERT_TRUE(WriteFile(m_dir.filePath(QStringLiteral("Xena/maps/X4G50M_5G0MY52G20M_52G25M.bmp")), MakeBmp(layout)));
+
+    CCliResult result = Run({QStringLiteral("Xena/maps/harbour.bmp")});
+    EXPECT_EQ(result.nExitCode, 0) << qPrintable(result.err);
+    EXPECT_TRUE(result.out.startsWith(QStringLiteral("calibration: none"))) << qPrintable(result.out);
+    result = Run({m_dir.filePath(QStringLiteral("Xena/maps/X4G50M_5G0MY52G20M_52G25M.bmp"))});
+    EXPECT_TRUE(result.out.startsWith(QStringLiteral("calibration: longitude 4.83333333 to 5, latitude 52.3333333")))
+        << qPrintable(result.out);
+}
+
+TEST_F(CliMap, OnlyRegularFilesAreRead)
+{
+    ASSERT_EQ(mkfifo(qPrintable(m_dir.filePath(QStringLiteral("fifo.bmp"))), 0600), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), m_dir.filePath(QStringLiteral("zero.bmp"))));
+    for (const QString& strName : {QStringLiteral("fifo.bmp"), QStringLiteral("zero.bmp")}) {
+        const CCliResult result = Run({strName});
+        EXPECT_EQ(result.nExitCode, 1) << qPrintable(strName);
+        EXPECT_EQ(result.err, QStringLiteral("veltrip-cli map: cannot read %1: not a regular file\n").arg(strName));
+    }
 }
 
 }

@@ -3,11 +3,17 @@
 #include "tests/common/TestSupport.h"
 #include "tests/map/MapTestSupport.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -377,8 +383,9 @@ TEST(DibShaped, FailuresReportTheirStep)
     QStringList messages;
     EXPECT_TRUE(Load(dir.filePath(QStringLiteral("missing.bmp")), &messages).isNull());
     EXPECT_EQ(messages.value(0), QStringLiteral("Error on Fail in file open = 2\n"));
+    // Only a regular file is opened at all.
     EXPECT_TRUE(Load(dir.path(), &messages).isNull());
-    EXPECT_TRUE(messages.value(0).startsWith(QStringLiteral("Error on Fail in creating map file = ")));
+    EXPECT_EQ(messages.value(0), QStringLiteral("Error on Fail in file open = 21\n"));
 }
 
 TEST(DibShaped, HeaderInfoIsReported)
@@ -479,6 +486,70 @@ TEST_F(MapLoad, ReloadReplacesAndFailureClears)
     EXPECT_EQ(map.m_lonPerPixel, 1.0);
     EXPECT_EQ(map.m_latPerPixel, 1.0);
     EXPECT_EQ(map.m_zoom, 1.0);
+}
+
+}
+
+namespace {
+
+// A map that shrinks while it loads (a card pulled, a copy rewritten) gives the
+// loader's report, never a crash: a child loads the map again and again while
+// the file is cut to its headers and grown back.
+TEST(DibShrinking, AMapThatShrinksWhileLoadingIsReportedNotFatal)
+{
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath(QStringLiteral("shrinking.bmp"));
+    CBmpLayout layout;
+    layout.nWidth = 1500;
+    layout.nHeight = 1500;
+    layout.pixels = QByteArray(qsizetype(1500 * 3 + 0) * 1500, '\x5A');
+    const QByteArray file = MakeBmp(layout);
+    ASSERT_TRUE(WriteFile(strPath, file));
+
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        SetMessageHook([](const QString&) {});
+        const QDeadlineTimer deadline(1500);
+        while (!deadline.hasExpired()) {
+            QImage image;
+            CreateDibFromFile(&image, strPath);
+        }
+        _exit(0);
+    }
+    const int hFile = ::open(qPrintable(strPath), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(hFile, 0);
+    int nStatus = 0;
+    while (waitpid(pid, &nStatus, WNOHANG) == 0) {
+        ASSERT_EQ(ftruncate(hFile, 100), 0);
+        usleep(200);
+        ASSERT_EQ(ftruncate(hFile, off_t(file.size())), 0);
+        usleep(500);
+    }
+    ::close(hFile);
+    EXPECT_TRUE(WIFEXITED(nStatus)) << "the loader died of signal " << (WIFSIGNALED(nStatus) ? WTERMSIG(nStatus) : 0);
+
+    // Cut short for good: the loader's report.
+    ASSERT_TRUE(WriteFile(strPath, file.left(file.size() / 2)));
+    QStringList messages;
+    EXPECT_TRUE(Load(strPath, &messages).isNull());
+    EXPECT_TRUE(messages.value(0).startsWith(DAMAGED));
+}
+
+// Only a regular file is a map: a FIFO would block the load for ever, a
+// device would feed it without end.
+TEST(DibShaped, OnlyRegularFilesAreLoaded)
+{
+    QTemporaryDir dir;
+    const QString strFifo = dir.filePath(QStringLiteral("X4G50M_5G0MY52G20M_52G25M.bmp"));
+    ASSERT_EQ(mkfifo(qPrintable(strFifo), 0600), 0);
+    const QString strZero = dir.filePath(QStringLiteral("zero.bmp"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), strZero));
+    for (const QString& strPath : {strFifo, strZero}) {
+        QStringList messages;
+        EXPECT_TRUE(Load(strPath, &messages).isNull());
+        EXPECT_EQ(messages.value(0), QStringLiteral("Error on Fail in file open = 22\n"));
+    }
 }
 
 }

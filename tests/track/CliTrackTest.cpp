@@ -12,46 +12,12 @@
 
 namespace {
 
-struct CliRun
-{
-    int nExit = -1;
-    QString strOut;
-    QString strErr;
-};
-
-CliRun RunCli(const QStringList& args)
-{
-    QProcess process;
-    process.start(QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli"), args);
-    CliRun run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.nExit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.strOut = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.strErr = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
-}
-
 bool WellFormedXml(const QByteArray& text)
 {
     QXmlStreamReader reader(text);
     while (!reader.atEnd())
         reader.readNext();
     return !reader.hasError();
-}
-
-// One fix per line pair: RMC and GGA with the same time.
-QByteArray Fix(const char* pszTime, const char* pszSpeed = "0.0", const char* pszHdop = "1.0")
-{
-    return QStringLiteral("$GPRMC,%1,A,5230.0000,N,00415.0000,E,%2,90.0,071226,,\r\n"
-                          "$GPGGA,%1,5230.0000,N,00415.0000,E,1,08,%3,12.5,M,,,,\r\n")
-        .arg(QLatin1String(pszTime), QLatin1String(pszSpeed), QLatin1String(pszHdop))
-        .toLatin1();
-}
-
-QString Time(int nSeconds)
-{
-    return QString::asprintf("%02d%02d%02d", nSeconds / 3600 % 24, nSeconds / 60 % 60, nSeconds % 60);
 }
 
 class CliTrack : public ::testing::Test

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 class GpdFile : public ::testing::Test
@@ -120,6 +122,27 @@ TEST_F(GpdFile, ARecordCutShortByTheEndIsLeftOut)
     CTrackPointList read;
     ASSERT_TRUE(ReadGpd(image.constData(), size_t(image.size()), read));
     EXPECT_EQ(read.size(), 2u);
+}
+
+// A file is read in pieces; wherever a piece ends, in the header, in the
+// values or in a name, the same points come out.
+TEST_F(GpdFile, PiecesOfAnySizeReadTheSamePoints)
+{
+    const CTrackPointList points{MakePoint(1, 2, 3, 4, 5, 6, 0, QStringLiteral("First")), MakePoint(7, 8, 9, 10, 11, 12),
+                                 MakePoint(13, 14, 15, 16, 17, 18, 0, QStringLiteral("A longer name"))};
+    const QByteArray image = GpdImage(points);
+    for (qsizetype nPiece = 1; nPiece <= image.size(); ++nPiece) {
+        CTrackPointList read;
+        CGpdReader reader(read);
+        for (qsizetype i = 0; i < image.size(); i += nPiece)
+            ASSERT_TRUE(reader.Feed(image.constData() + i, size_t(std::min(nPiece, image.size() - i))));
+        ASSERT_TRUE(reader.Finish());
+        ASSERT_EQ(read.size(), 3u) << "pieces of " << nPiece;
+        EXPECT_EQ(read[0].m_strName, QStringLiteral("First"));
+        EXPECT_EQ(read[1].m_fSpeed, 10.0f);
+        EXPECT_EQ(read[2].m_strName, QStringLiteral("A longer name"));
+        EXPECT_EQ(read[2].m_fLatitude, 13.0f);
+    }
 }
 
 TEST_F(GpdFile, NamesRoundTripWithBytesAboveSevenBitsAsLatin1)

@@ -1,4 +1,5 @@
 #include "app/CTrackerApp.h"
+#include "platform/LogFile.h"
 #include "tests/common/TestSupport.h"
 #include "tests/track/TrackTestSupport.h"
 #include "track/LogRecovery.h"
@@ -30,6 +31,11 @@ TEST(LogRecovery, WritesTheMissingKmlCopiesOnly)
     WriteFile(strGps + "/GPSLog_2026-12-07_1700.gpd", "garbage");
     WriteFile(strGps + "/track.gpd", GpdImage(points));
     WriteFile(strGps + "/gpslog_2026-12-07_1800.gpd", GpdImage(points));
+
+    // A log that is still running: neither copied nor reported.
+    const std::unique_ptr<CLogFile> running = CLogFile::CreateNew(strGps + "/GPSLog_2026-12-07_1900.gpd");
+    ASSERT_TRUE(running);
+    ASSERT_TRUE(running->WriteRecord(GpdImage(points).constData(), GpdImage(points).size()));
 
     CMessageCapture capture;
     const CLogRecovery recovery = RecoverUnfinishedLogs(QStringLiteral("\\Storage card\\GPS\\"), true);

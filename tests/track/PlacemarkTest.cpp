@@ -50,8 +50,8 @@ TEST_F(Placemark, StoresTheCurrentFixWithoutTheRecordingTests)
     EXPECT_EQ(tracker.m_nLogPoints, 0);
 
     CTrackPointList logged;
-    ASSERT_EQ(LoadGpdFile(GpsFolder() + QLatin1Char('/') + GpsFiles(QStringLiteral("*.gpd")).value(0), logged),
-              EGpdLoad::Ok);
+    const QByteArray log = ReadAll(GpsFolder() + QLatin1Char('/') + GpsFiles(QStringLiteral("*.gpd")).value(0));
+    ASSERT_TRUE(ReadGpd(log.constData(), size_t(log.size()), logged));
     ASSERT_EQ(logged.size(), 1u);
     EXPECT_EQ(logged[0].m_strName, QStringLiteral("Tower"));
     EXPECT_EQ(logged[0].m_fLatitude, 48.1f);

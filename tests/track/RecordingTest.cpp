@@ -1,6 +1,7 @@
 #include "app/CTrackerApp.h"
 #include "tests/common/TestSupport.h"
 #include "tests/track/TrackTestSupport.h"
+#include "track/GpdFile.h"
 #include "track/Recording.h"
 
 #include <QDir>
@@ -127,17 +128,33 @@ TEST_F(Recording, TheNextDuePointAfterEndLogStartsANewLog)
     EXPECT_EQ(GpsFiles(QStringLiteral("*.gpd")).size(), 3);
 }
 
-TEST_F(Recording, AFailedLogStartStoresNothingAndRetriesEveryTick)
+// A log that cannot be started is retried on every due tick, but said only
+// once: a box every second would leave the user no way to act. The Start
+// Log command and a log that did start make it say so again.
+TEST_F(Recording, AFailedLogStartStoresNothingRetriesAndIsSaidOnce)
 {
+    const QString strFailure = QStringLiteral("Kan logfile in \\Storage card\\GPS\\ niet openen");
     Tracker().EndLog();
     QDir(GpsFolder()).removeRecursively();
     CMessageCapture messages;
     EXPECT_FALSE(TickAfter(100, 0, 90));
     EXPECT_FALSE(TickAfter(101, 0, 90));
-    EXPECT_EQ(messages.m_messages.size(), 2);
-    EXPECT_EQ(Tracker().m_nSecsSinceLog, 101);
+    EXPECT_FALSE(TickAfter(102, 0, 90));
+    EXPECT_EQ(messages.m_messages, QStringList{strFailure});
+    EXPECT_EQ(Tracker().m_nSecsSinceLog, 102);
+
+    EXPECT_FALSE(StartLogCommand(Tracker()));   // the user asked: said again
+    EXPECT_FALSE(TickAfter(103, 0, 90));
+    EXPECT_EQ(messages.m_messages, QStringList(2, strFailure));
+
     QDir().mkpath(GpsFolder());
-    EXPECT_TRUE(TickAfter(102, 0, 90));
+    EXPECT_TRUE(TickAfter(104, 0, 90));
+    Tracker().EndLog();
+    QDir(GpsFolder()).removeRecursively();
+    EXPECT_FALSE(TickAfter(100, 0, 90));
+    EXPECT_FALSE(TickAfter(101, 0, 90));
+    EXPECT_EQ(messages.m_messages, QStringList(3, strFailure));
+    QDir().mkpath(GpsFolder());
 }
 
 }

@@ -5,6 +5,7 @@
 #include "tests/common/TestSupport.h"
 
 #include <QDir>
+#include <QProcess>
 
 void ResetRecorder()
 {
@@ -19,6 +20,7 @@ void ResetRecorder()
     CGpsTracker& tracker = theApp.m_tracker;
     tracker.m_strLogBase.clear();
     tracker.m_nLogPoints = 0;
+    tracker.m_bLogStartFailShown = false;
     tracker.m_nUpdateFlags = 0;
     tracker.m_nSecsSinceLog = 0;
     tracker.m_fLastLogCourse = 0;
@@ -102,4 +104,33 @@ CTrackPointList HandCheckedTrack()
         Step(7, 23, 59, 55),                    // standing, most of a day later
         Step(8, 0, 0, 5),                       // across midnight, 10 s: moving
     };
+}
+
+CliRun RunCli(const QStringList& args, int nTimeoutMs)
+{
+    QProcess process;
+    process.start(QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli"), args);
+    CliRun run;
+    if (!process.waitForFinished(nTimeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.nExit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.strOut = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.strErr = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+QByteArray Fix(const char* pszTime, const char* pszSpeed, const char* pszHdop, const char* pszCourse)
+{
+    return QStringLiteral("$GPRMC,%1,A,5230.0000,N,00415.0000,E,%2,%4,071226,,\r\n"
+                          "$GPGGA,%1,5230.0000,N,00415.0000,E,1,08,%3,12.5,M,,,,\r\n")
+        .arg(QLatin1String(pszTime), QLatin1String(pszSpeed), QLatin1String(pszHdop), QLatin1String(pszCourse))
+        .toLatin1();
+}
+
+QString Time(int nSeconds)
+{
+    return QString::asprintf("%02d%02d%02d", nSeconds / 3600 % 24, nSeconds / 60 % 60, nSeconds % 60);
 }

@@ -33,3 +33,20 @@ constexpr double HAND_STEP_METERS = 108.58894554055948;
 // Ten points of 8 steps in all, each pair covering a rule of the trip
 // statistics: moving 5 steps in 340 s, a placemark "Bridge" at 12.5 knots.
 CTrackPointList HandCheckedTrack();
+
+// A run of veltrip-cli: exit code (-1 when it did not end normally within the
+// time) and its output.
+struct CliRun
+{
+    int nExit = -1;
+    QString strOut;
+    QString strErr;
+};
+CliRun RunCli(const QStringList& args, int nTimeoutMs = 60000);
+
+// One fix as a capture line pair: RMC and GGA with the same time (hhmmss).
+QByteArray Fix(const char* pszTime, const char* pszSpeed = "0.0", const char* pszHdop = "1.0",
+               const char* pszCourse = "90.0");
+
+// hhmmss of a second of the day.
+QString Time(int nSeconds);

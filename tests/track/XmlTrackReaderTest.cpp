@@ -224,11 +224,11 @@ TEST(XmlTrackReader, FileOpenMessagesAndPaths)
     EXPECT_FALSE(IsXmlTrackPath(QStringLiteral("kml")));
 
     CMessageCapture capture;
-    EXPECT_TRUE(OpenXmlTrackFile(strGood));
-    EXPECT_TRUE(OpenXmlTrackFile(strGood));
-    EXPECT_FALSE(OpenXmlTrackFile(strBad));
-    EXPECT_FALSE(OpenXmlTrackFile(strFifo));   // would wait for a writer for ever
-    EXPECT_FALSE(OpenXmlTrackFile(dir.filePath(QStringLiteral("none.gpx"))));
+    EXPECT_TRUE(OpenTrackFile(strGood));
+    EXPECT_TRUE(OpenTrackFile(strGood));
+    EXPECT_FALSE(OpenTrackFile(strBad));
+    EXPECT_FALSE(OpenTrackFile(strFifo));   // would wait for a writer for ever
+    EXPECT_FALSE(OpenTrackFile(dir.filePath(QStringLiteral("none.gpx"))));
     EXPECT_EQ(capture.m_messages,
               (QStringList{QStringLiteral("Incorrect file"), strFifo, dir.filePath(QStringLiteral("none.gpx"))}));
     ASSERT_EQ(theApp.m_trackPoints.size(), 2u);

@@ -3,6 +3,7 @@
 #include "app/CTrackerApp.h"
 #include "gps/NmeaDecoder.h"
 #include "tools/cli/CliArgs.h"
+#include "tools/cli/CliText.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -52,29 +53,12 @@ const char DECODE_HELP[] =
     "\n"
     "exit codes: 0 done, 1 FILE cannot be read, 2 bad arguments\n";
 
-void AppendChar(std::string& out, unsigned char ch)
-{
-    if (ch == '"' || ch == '\\') {
-        out += '\\';
-        out += static_cast<char>(ch);
-    } else if (ch < 0x20 || ch >= 0x7F) {
-        // Control bytes and the upper half of the byte range (the line's
-        // Latin-1 characters) go out as escapes, so the output is ASCII.
-        char escape[8];
-        std::snprintf(escape, sizeof escape, "\\u%04x", ch);
-        out += escape;
-    } else {
-        out += static_cast<char>(ch);
-    }
-}
-
 void AppendString(std::string& out, const char* szKey, const char* pText, size_t nLength)
 {
     out += '"';
     out += szKey;
     out += "\":\"";
-    for (size_t i = 0; i < nLength; ++i)
-        AppendChar(out, static_cast<unsigned char>(pText[i]));
+    AppendEscapedText(out, pText, nLength);
     out += '"';
 }
 

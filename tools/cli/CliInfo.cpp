@@ -1,6 +1,7 @@
 #include "tools/cli/CliCommands.h"
 
 #include "tools/cli/CliArgs.h"
+#include "tools/cli/CliText.h"
 #include "tools/cli/CliTrackInput.h"
 #include "track/TripStats.h"
 
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -18,11 +20,12 @@ const char INFO_USAGE[] = "usage: veltrip-cli info [--json] IN\n";
 
 const char INFO_HELP[] =
     "\n"
-    "Prints the number of points and placemarks (with their names), the first\n"
-    "and last time, the bounding box, the great-circle length in km, the\n"
-    "maximum speed and the moving time, distance and average speed of a track\n"
-    "(GPD, or GPX or KML by the extension of IN). A pair of consecutive points\n"
-    "is moving when it is 1 to 300 s apart and covers at least 0.5 m/s.\n"
+    "Prints the number of points and placemarks (with their names, escaped as\n"
+    "decode escapes text), the first and last time, the bounding box, the\n"
+    "great-circle length in km, the maximum speed and the moving time,\n"
+    "distance and average speed of a track (GPD, or GPX or KML by the\n"
+    "extension of IN). A pair of consecutive points is moving when it is 1 to\n"
+    "300 s apart and covers at least 0.5 m/s.\n"
     "\n"
     "  --json  one JSON object: points, placemarks, distanceMeters,\n"
     "          movingSeconds, movingMeters, averageMovingKmh, maxSpeedKmh\n"
@@ -72,9 +75,15 @@ int CliInfo(int argc, char** argv)
     for (const CTrackPoint& point : points)
         nPlacemarks += point.m_strName.isEmpty() ? 0 : 1;
     std::printf("points: %zu\nplacemarks: %zu\n", points.size(), nPlacemarks);
+    // A name is bytes from the file: escaped, it cannot act on the terminal.
+    std::string strLine;
     for (const CTrackPoint& point : points) {
-        if (!point.m_strName.isEmpty())
-            std::printf("  %s\n", point.m_strName.toUtf8().constData());
+        if (point.m_strName.isEmpty())
+            continue;
+        const QByteArray name = point.m_strName.toLatin1();
+        strLine = "  ";
+        AppendEscapedText(strLine, name.constData(), size_t(name.size()));
+        std::printf("%s\n", strLine.c_str());
     }
     if (points.empty())
         return CLI_OK;

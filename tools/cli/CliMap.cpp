@@ -2,6 +2,7 @@
 
 #include "map/CMapBitmap.h"
 #include "map/DibFile.h"
+#include "platform/InputFile.h"
 #include "tools/cli/CliArgs.h"
 
 #include <QFile>
@@ -17,7 +18,9 @@ const char MAP_HELP[] =
     "\n"
     "Reads a map bitmap as the tracker does when it shows the map: the\n"
     "calibration from the file name (the first upper-case X starts it, for\n"
-    "example X4G50M_5G0MY52G20M_52G25M.bmp), then the pixels. Prints:\n"
+    "example X4G50M_5G0MY52G20M_52G25M.bmp; of a file under the storage card\n"
+    "folder the path below it counts, of any other file the name alone), then\n"
+    "the pixels. Prints:\n"
     "  calibration   longitude and latitude edges in degrees (9 significant\n"
     "                digits), or that the name carries none\n"
     "  bitmap        width, height, bit count and header size of the file\n"
@@ -28,8 +31,9 @@ const char MAP_HELP[] =
     "  --png OUT.png   also write the decoded picture, upright, as a PNG\n"
     "  --help          show this text\n"
     "\n"
-    "exit codes: 0 done, 1 the bitmap cannot be loaded or the PNG not\n"
-    "written (the loader's message goes to stderr), 2 bad arguments\n";
+    "exit codes: 0 done, 1 FILE is no readable regular file, the bitmap\n"
+    "cannot be loaded or the PNG not written (the loader's message goes to\n"
+    "stderr), 2 bad arguments\n";
 
 }
 
@@ -44,6 +48,13 @@ int CliMap(int argc, char** argv)
 
     CMapBitmap map;
     map.m_path = QFile::decodeName(szFile);
+    {
+        CInputFile probe;
+        if (probe.Open(map.m_path) != CInputFile::EOpen::Ok) {
+            std::fprintf(stderr, "veltrip-cli map: cannot read %s: %s\n", szFile, probe.Reason());
+            return CLI_FAILED;
+        }
+    }
     if (map.ParseCalibration())
         std::printf("calibration: longitude %.9g to %.9g, latitude %.9g to %.9g\n",
                     map.m_lonMin, map.m_lonMax, map.m_latMin, map.m_latMax);

@@ -7,14 +7,19 @@
 #include "track/GpdFile.h"
 #include "track/Recording.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QString>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -23,6 +28,8 @@ constexpr int RECORD_DAY_SECONDS = 24 * 3600;
 constexpr int RECORD_MAX_GAP_TICKS = 3600;
 constexpr int RECORD_MAX_UTC = 23;
 constexpr int RECORD_MAX_DILUTION = 1000000;
+constexpr size_t RECORD_READ_CHUNK = 64 * 1024;
+constexpr size_t RECORD_SENTENCE_HEAD = 12;   // talker, type, "," and the hhmmss of the time
 
 const char RECORD_USAGE[] =
     "usage: veltrip-cli record [--utc H] [--max-dilution TENTHS] [--kml-speed] CAPTURE OUTBASE\n";
@@ -42,19 +49,18 @@ std::string RecordHelp()
                "  --max-dilution TENTHS largest HDOP stored, in tenths (default %d)\n"
                "  --kml-speed           KML track height from the speed, not the altitude\n"
                "\n"
-               "Prints the number of points stored. Exit codes: 0 done, 1 unreadable input\n"
+               "Prints the number of points stored and, when not all of them could be\n"
+               "written (a full disk), how many the log holds. The capture is read as a\n"
+               "stream, so it may be of any size. Exit codes: 0 done, 1 unreadable input\n"
                "or a file that could not be written, 2 bad arguments.\n",
                theApp.m_nUtcCorrection, theApp.m_nMaxDilution)
         .toStdString();
 }
 
-// Seconds of the day of an RMC or GGA line's time field, if it has one.
-std::optional<int> LineTime(std::string_view line)
+// Seconds of the day of an RMC or GGA sentence's time field, if it has one;
+// the sentence is what follows the line's last "$".
+std::optional<int> SentenceTime(std::string_view sentence)
 {
-    const size_t nDollar = line.rfind('$');
-    if (nDollar == std::string_view::npos)
-        return std::nullopt;
-    const std::string_view sentence = line.substr(nDollar + 1);
     if (sentence.size() < 12 || sentence[5] != ',')
         return std::nullopt;
     const std::string_view type = sentence.substr(2, 3);
@@ -71,41 +77,103 @@ std::optional<int> LineTime(std::string_view line)
            + nDigits[4] * 10 + nDigits[5];
 }
 
-void RunTick(const std::string_view* pLines, size_t nLines)
+// Runs a capture tick by tick as it is read: a tick ends before a line whose
+// fix time differs from the one already seen in it. Bytes go to the assembly
+// as they come, since only a line feed completes a sentence; all that is held
+// of a line is the start of its last sentence, which decides the line's tick
+// before its line feed goes in. So memory stays flat whatever the capture's
+// size.
+class CReplay
 {
-    CGpsTracker& tracker = theApp.m_tracker;
-    tracker.BeginTick();
-    for (size_t i = 0; i < nLines; ++i)
-        tracker.AssembleBytes(pLines[i].data(), pLines[i].size());
-    CheckRecordPoint();
-}
+public:
+    CReplay() { theApp.m_tracker.BeginTick(); }
 
-// Runs the capture tick by tick: a tick ends before a line whose fix time
-// differs from the one already seen in it.
-void Replay(const QByteArray& capture)
-{
-    std::vector<std::string_view> tick;
-    std::optional<int> nTickTime;
-    std::string_view rest(capture.constData(), size_t(capture.size()));
-    while (!rest.empty()) {
-        const size_t nEnd = rest.find('\n');
-        const size_t nLength = nEnd == std::string_view::npos ? rest.size() : nEnd + 1;
-        const std::string_view line = rest.substr(0, nLength);
-        rest.remove_prefix(nLength);
-        const std::optional<int> nTime = LineTime(line);
-        if (nTime && nTickTime && *nTime != *nTickTime) {
-            RunTick(tick.data(), tick.size());
-            tick.clear();
-            const int nGap = ((*nTime - *nTickTime) % RECORD_DAY_SECONDS + RECORD_DAY_SECONDS)
-                             % RECORD_DAY_SECONDS;
-            for (int i = 1; i < nGap && i <= RECORD_MAX_GAP_TICKS; ++i)
-                RunTick(nullptr, 0);
+    void Feed(const char* pData, size_t nLength)
+    {
+        std::string_view rest(pData, nLength);
+        while (!rest.empty()) {
+            const size_t nFeed = rest.find('\n');
+            const std::string_view part = rest.substr(0, nFeed);
+            Collect(part);
+            theApp.m_tracker.AssembleBytes(part.data(), part.size());
+            if (nFeed == std::string_view::npos)
+                return;
+            EndLine();
+            theApp.m_tracker.AssembleBytes("\n", 1);
+            rest.remove_prefix(nFeed + 1);
+        }
+    }
+
+    void Finish()
+    {
+        if (m_bInLine)
+            EndLine();
+        CheckRecordPoint();
+    }
+
+private:
+    void Collect(std::string_view part)
+    {
+        m_bInLine = m_bInLine || !part.empty();
+        const size_t nDollar = part.rfind('$');
+        if (nDollar != std::string_view::npos) {
+            m_bSentence = true;
+            m_sentence.clear();
+            part.remove_prefix(nDollar + 1);
+        }
+        if (m_bSentence)
+            m_sentence.append(part.substr(0, RECORD_SENTENCE_HEAD - std::min(m_sentence.size(), RECORD_SENTENCE_HEAD)));
+    }
+
+    void EndLine()
+    {
+        const std::optional<int> nTime = m_bSentence ? SentenceTime(m_sentence) : std::nullopt;
+        if (nTime && m_nTickTime && *nTime != *m_nTickTime) {
+            RunEmptyTicks(((*nTime - *m_nTickTime) % RECORD_DAY_SECONDS + RECORD_DAY_SECONDS)
+                          % RECORD_DAY_SECONDS);
         }
         if (nTime)
-            nTickTime = nTime;
-        tick.push_back(line);
+            m_nTickTime = nTime;
+        m_bInLine = false;
+        m_bSentence = false;
+        m_sentence.clear();
     }
-    RunTick(tick.data(), tick.size());
+
+    // Ends the tick, runs the empty ticks of a gap and begins the next one.
+    static void RunEmptyTicks(int nGap)
+    {
+        CGpsTracker& tracker = theApp.m_tracker;
+        CheckRecordPoint();
+        for (int i = 1; i < nGap && i <= RECORD_MAX_GAP_TICKS; ++i) {
+            tracker.BeginTick();
+            CheckRecordPoint();
+        }
+        tracker.BeginTick();
+    }
+
+    std::optional<int> m_nTickTime;
+    std::string m_sentence;    // the first bytes after the line's last "$"
+    bool m_bSentence = false;  // the line has a "$"
+    bool m_bInLine = false;    // bytes of an unfinished line have come
+};
+
+// Replays the capture file; false when it cannot be read to its end. Bytes
+// are handled as soon as they are there, so a capture that is still being
+// written (a pipe) is recorded as it comes.
+bool Replay(int hCapture)
+{
+    CReplay replay;
+    const std::unique_ptr<char[]> buffer(new char[RECORD_READ_CHUNK]);
+    ssize_t nRead;
+    while ((nRead = ::read(hCapture, buffer.get(), RECORD_READ_CHUNK)) != 0) {
+        if (nRead < 0 && errno == EINTR)
+            continue;
+        if (nRead < 0)
+            break;
+        replay.Feed(buffer.get(), size_t(nRead));
+    }
+    replay.Finish();
+    return nRead == 0;
 }
 
 }
@@ -131,15 +199,13 @@ int CliRecord(int argc, char** argv)
     }
     if (bKmlSpeed)
         theApp.m_bKmlAltitude = 1;
-    const QString strCapture = QString::fromLocal8Bit(args[0]);
     const QString strBase = QString::fromLocal8Bit(args[1]);
 
-    QFile capture(strCapture);
-    if (!capture.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "veltrip-cli record: cannot read %s\n", args[0]);
+    const int hCapture = ::open(args[0], O_RDONLY | O_CLOEXEC);
+    if (hCapture < 0) {
+        std::fprintf(stderr, "veltrip-cli record: cannot read %s: %s\n", args[0], std::strerror(errno));
         return CLI_FAILED;
     }
-    const QByteArray data = capture.readAll();
 
     int nMessages = 0;
     const MessageHook previous = SetMessageHook([&nMessages](const QString& strText) {
@@ -155,13 +221,23 @@ int CliRecord(int argc, char** argv)
         std::fprintf(stderr, "veltrip-cli record: cannot create %s.gpd\n", args[1]);
         ++nMessages;
     } else {
-        Replay(data);
+        if (!Replay(hCapture)) {
+            std::fprintf(stderr, "veltrip-cli record: cannot read %s: %s\n", args[0], std::strerror(errno));
+            ++nMessages;
+        }
         if (tracker.m_hLogFile || tracker.StartLog()) {
-            std::printf("%zu points stored in %s.gpd\n", theApp.m_trackPoints.size(),
-                        qPrintable(tracker.m_strLogBase));
+            // A full disk keeps points out of the file; the summary says so.
+            const size_t nStored = theApp.m_trackPoints.size();
+            const int64_t nInFile = LogFilePoints(tracker);
+            if (nInFile < int64_t(nStored))
+                std::printf("%zu points stored, only %lld of them in %s.gpd\n", nStored,
+                            static_cast<long long>(nInFile), qPrintable(tracker.m_strLogBase));
+            else
+                std::printf("%zu points stored in %s.gpd\n", nStored, qPrintable(tracker.m_strLogBase));
             tracker.EndLog();
         }
     }
+    ::close(hCapture);
     SetLogBaseOverride(QString());
     SetMessageHook(previous);
     return nMessages ? CLI_FAILED : CLI_OK;

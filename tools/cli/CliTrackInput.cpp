@@ -6,7 +6,9 @@
 
 #include <QString>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 bool LoadCliTrack(const char* pszCommand, const char* pszPath, CTrackPointList& points)
 {
@@ -17,7 +19,13 @@ bool LoadCliTrack(const char* pszCommand, const char* pszPath, CTrackPointList& 
     case EGpdLoad::Ok:
         return true;
     case EGpdLoad::Unreadable:
-        std::fprintf(stderr, "veltrip-cli %s: cannot read %s\n", pszCommand, pszPath);
+        std::fprintf(stderr, "veltrip-cli %s: cannot read %s: %s\n", pszCommand, pszPath, std::strerror(errno));
+        return false;
+    case EGpdLoad::NotAFile:
+        std::fprintf(stderr, "veltrip-cli %s: cannot read %s: not a regular file\n", pszCommand, pszPath);
+        return false;
+    case EGpdLoad::InUse:
+        std::fprintf(stderr, "veltrip-cli %s: cannot read %s: a running log holds it\n", pszCommand, pszPath);
         return false;
     case EGpdLoad::Incorrect:
         std::fprintf(stderr, "veltrip-cli %s: %s is not a %s track file\n", pszCommand, pszPath,

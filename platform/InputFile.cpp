@@ -1,0 +1,110 @@
+#include "platform/InputFile.h"
+
+#include "platform/LogFile.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+CInputFile::~CInputFile()
+{
+    Close();
+}
+
+CInputFile::EOpen CInputFile::Failed(EOpen result)
+{
+    m_lastOpen = result;
+    m_nError = errno;
+    return result;
+}
+
+CInputFile::EOpen CInputFile::Open(const QString& strHostPath)
+{
+    Close();
+    const int hFile = ::open(QFile::encodeName(strHostPath).constData(),
+                             O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (hFile < 0)
+        return Failed(EOpen::Missing);
+    struct stat st {};
+    EOpen result = EOpen::Ok;
+    if (::fstat(hFile, &st) != 0) {
+        result = EOpen::Missing;
+    } else if (!S_ISREG(st.st_mode)) {
+        result = EOpen::NotAFile;
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    } else if (IsOpenLog(hFile) || ::flock(hFile, LOCK_SH | LOCK_NB) != 0) {
+        result = EOpen::InUse;
+        errno = EBUSY;
+    }
+    if (result != EOpen::Ok) {
+        const int nError = errno;
+        ::close(hFile);
+        errno = nError;
+        return Failed(result);
+    }
+    m_hFile = hFile;
+    m_nSize = uint64_t(st.st_size);
+    m_lastOpen = EOpen::Ok;
+    return EOpen::Ok;
+}
+
+void CInputFile::Close()
+{
+    if (m_hFile >= 0)
+        ::close(m_hFile);
+    m_hFile = -1;
+    m_nSize = 0;
+}
+
+ptrdiff_t CInputFile::ReadAt(uint64_t nOffset, void* pBuffer, size_t nLength)
+{
+    size_t nDone = 0;
+    while (nDone < nLength) {
+        const ssize_t n = ::pread(m_hFile, static_cast<char*>(pBuffer) + nDone, nLength - nDone,
+                                  off_t(nOffset + nDone));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        nDone += size_t(n);
+    }
+    return ptrdiff_t(nDone);
+}
+
+ptrdiff_t CInputFile::Read(void* pBuffer, size_t nLength)
+{
+    size_t nDone = 0;
+    while (nDone < nLength) {
+        const ssize_t n = ::read(m_hFile, static_cast<char*>(pBuffer) + nDone, nLength - nDone);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        nDone += size_t(n);
+    }
+    return ptrdiff_t(nDone);
+}
+
+const char* CInputFile::Reason() const
+{
+    switch (m_lastOpen) {
+    case EOpen::Ok:
+        break;
+    case EOpen::Missing:
+        return std::strerror(m_nError);
+    case EOpen::NotAFile:
+        return "not a regular file";
+    case EOpen::InUse:
+        return "in use as a running log";
+    }
+    return "";
+}

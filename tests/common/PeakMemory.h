@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Runs a program to its end with its output thrown away and returns its exit
+// code (-1 when a signal ended it) and its peak resident memory in KiB. The
+// figure is not below this process's own size at the call, so measure while
+// this process is small. Used by the tests and the memory benchmarks.
+struct CPeakRun
+{
+    int nExit = -1;
+    long nPeakKiB = 0;
+};
+CPeakRun RunForPeakMemory(const QString& strProgram, const QStringList& args);

@@ -1,0 +1,288 @@
+// Track files on a real host: the running log is exclusive, host paths are
+// used as given, only regular files are read, and big inputs are streamed.
+#include "app/CTrackerApp.h"
+#include "platform/DevicePaths.h"
+#include "tests/common/TestSupport.h"
+#include "tests/track/TrackTestSupport.h"
+#include "track/GpdFile.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString CLI = QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli");
+
+class HostFiles : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ResetRecorder();
+        ASSERT_TRUE(m_dir.isValid());
+    }
+    void TearDown() override { ResetRecorder(); }
+
+    QString Path(const QString& strName) const { return m_dir.filePath(strName); }
+
+    QString WriteTrack(const QString& strName, const CTrackPointList& points) const
+    {
+        const QString strPath = Path(strName);
+        QFile file(strPath);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(GpdImage(points));
+        return strPath;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+// While this program logs, File Save and File Open refuse the log under any
+// name, with their own open-failure messages, and leave it as it is; another
+// veltrip process cannot write into it either.
+TEST_F(HostFiles, TheRunningLogRefusesSaveAndOpenUnderAnyName)
+{
+    CGpsTracker& tracker = theApp.m_tracker;
+    ASSERT_TRUE(tracker.StartLog());
+    SetFix(52, 4, 0, 0);
+    ASSERT_TRUE(tracker.StoreTrackPoint());
+    const QString strLog = HostPath(tracker.m_strLogBase + QStringLiteral(".gpd"));
+    const QByteArray before = ReadAll(strLog);
+    ASSERT_EQ(before.size(), 10 + 28);
+
+    // The same file by another name: a detour through the folder, a link.
+    const QString strDetour = GpsFolder() + QStringLiteral("/../GPS/") + QFileInfo(strLog).fileName();
+    const QString strLink = Path(QStringLiteral("link.gpd"));
+    ASSERT_TRUE(QFile::link(strLog, strLink));
+    theApp.m_trackPoints.push_back(MakePoint(1, 2, 3, 4, 5, 6));
+    for (const QString& strPath : {strLog, strDetour, strLink}) {
+        SCOPED_TRACE(strPath.toStdString());
+        CMessageCapture messages;
+        EXPECT_FALSE(SaveTrackFile(strPath));
+        EXPECT_FALSE(OpenTrackFile(strPath));
+        EXPECT_EQ(messages.m_messages, (QStringList{QStringLiteral("Error opening:") + strPath, strPath}));
+        EXPECT_EQ(theApp.m_trackPoints.size(), 2u);
+        EXPECT_EQ(ReadAll(strLog), before);
+    }
+    const CliRun convert = RunCli({QStringLiteral("convert"), WriteTrack(QStringLiteral("in.gpd"), {MakePoint(1, 2, 3, 4, 5, 6)}), strLink});
+    EXPECT_EQ(convert.nExit, 1);
+    EXPECT_EQ(ReadAll(strLog), before);
+
+    // The log itself goes on after its last record.
+    ASSERT_TRUE(tracker.StoreTrackPoint());
+    EXPECT_EQ(ReadAll(strLog).size(), 10 + 2 * 28);
+    tracker.EndLog();
+    CMessageCapture messages;
+    EXPECT_TRUE(OpenTrackFile(strLink));
+    EXPECT_TRUE(messages.m_messages.isEmpty());
+}
+
+// A second process (veltrip-cli record on a capture that is still being
+// written) holds its log: this process can neither save onto it nor open it.
+TEST_F(HostFiles, ALogOfAnotherProcessIsNeverWrittenInto)
+{
+    const QString strFifo = Path(QStringLiteral("capture.fifo"));
+    ASSERT_EQ(mkfifo(qPrintable(strFifo), 0600), 0);
+    const int hWriter = ::open(qPrintable(strFifo), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(hWriter, 0);
+    QProcess record;
+    record.start(CLI, {QStringLiteral("record"), strFifo, Path(QStringLiteral("other"))});
+    ASSERT_TRUE(record.waitForStarted());
+    // Moving at a log start: stored at once, when the next fix ends its tick.
+    const QByteArray fixes = Fix("101010", "5.0") + Fix("101011", "5.0");
+    ASSERT_EQ(::write(hWriter, fixes.constData(), size_t(fixes.size())), fixes.size());
+
+    const QString strLog = Path(QStringLiteral("other.gpd"));
+    QDeadlineTimer deadline(20000);
+    while (QFileInfo(strLog).size() < 10 + 28 && !deadline.hasExpired())
+        QThread::msleep(20);
+    const QByteArray before = ReadAll(strLog);
+    ASSERT_EQ(before.size(), 10 + 28);
+
+    theApp.m_trackPoints.push_back(MakePoint(1, 2, 3, 4, 5, 6));
+    const QString strKmlLink = Path(QStringLiteral("link.kml"));
+    ASSERT_TRUE(QFile::link(strLog, strKmlLink));
+    {
+        CMessageCapture messages;
+        EXPECT_FALSE(SaveTrackFile(strLog));
+        EXPECT_FALSE(SaveTrackFile(strKmlLink));   // the KML writer respects the log as well
+        EXPECT_FALSE(OpenTrackFile(strLog));
+        EXPECT_EQ(messages.m_messages, (QStringList{QStringLiteral("Error opening:") + strLog,
+                                                    QStringLiteral("Error opening:") + strKmlLink, strLog}));
+    }
+    EXPECT_EQ(theApp.m_trackPoints.size(), 1u);
+    const CliRun info = RunCli({QStringLiteral("info"), strLog});
+    EXPECT_EQ(info.nExit, 1);
+    EXPECT_TRUE(info.strErr.contains(QStringLiteral("a running log holds it"))) << info.strErr.toStdString();
+    EXPECT_EQ(ReadAll(strLog), before);
+
+    ::close(hWriter);
+    ASSERT_TRUE(record.waitForFinished(20000));
+    EXPECT_EQ(record.exitCode(), 0) << record.readAllStandardError().toStdString();
+    EXPECT_TRUE(record.readAllStandardOutput().startsWith("1 points stored in "));
+    EXPECT_EQ(ReadAll(strLog), before);
+}
+
+// A backslash in a host path is part of a file name, never a folder
+// separator: "my\track.kml" is written where the user said, even when a
+// folder "my" exists beside it.
+TEST_F(HostFiles, BackslashesInHostPathsAreKept)
+{
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("my")));
+    const QString strIn = WriteTrack(QStringLiteral("in.gpd"), {MakePoint(52, 4, 1, 2, 10, 0)});
+    const QString strOut = Path(QStringLiteral("my\\track.kml"));
+    EXPECT_EQ(RunCli({QStringLiteral("convert"), strIn, strOut}).nExit, 0);
+    EXPECT_TRUE(QFileInfo(strOut).isFile());
+    EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("my/track.kml"))));
+
+    // File Save and File Open take the dialog's host path as it stands.
+    theApp.m_trackPoints.push_back(MakePoint(52, 4, 1, 2, 10, 0));
+    const QString strSaved = Path(QStringLiteral("my\\saved.gpd"));
+    EXPECT_TRUE(SaveTrackFile(strSaved));
+    EXPECT_TRUE(QFileInfo(strSaved).isFile());
+    EXPECT_TRUE(OpenTrackFile(strSaved));
+    EXPECT_EQ(theApp.m_trackPoints.size(), 2u);
+}
+
+// Names that are not regular files are refused at once: a FIFO would block
+// the reader for ever, a device would feed it without end.
+TEST_F(HostFiles, OnlyRegularFilesAreRead)
+{
+    const QString strFifo = Path(QStringLiteral("fifo.gpd"));
+    ASSERT_EQ(mkfifo(qPrintable(strFifo), 0600), 0);
+    const QString strZero = Path(QStringLiteral("zero.gpd"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), strZero));
+    for (const QString& strPath : {strFifo, strZero, m_dir.path()}) {
+        SCOPED_TRACE(strPath.toStdString());
+        const CliRun info = RunCli({QStringLiteral("info"), strPath}, 10000);
+        EXPECT_EQ(info.nExit, 1);
+        EXPECT_TRUE(info.strErr.contains(QStringLiteral("not a regular file"))) << info.strErr.toStdString();
+        EXPECT_EQ(RunCli({QStringLiteral("convert"), strPath, Path(QStringLiteral("out.kml"))}, 10000).nExit, 1);
+        CMessageCapture messages;
+        EXPECT_FALSE(OpenTrackFile(strPath));
+        EXPECT_EQ(messages.m_messages, QStringList{strPath});
+    }
+    EXPECT_TRUE(theApp.m_trackPoints.empty());
+}
+
+// Names come from the file: escaped as decode escapes text, no byte of them
+// reaches the terminal as a control character.
+TEST_F(HostFiles, InfoEscapesControlCharactersInNames)
+{
+    const QString strName = QStringLiteral("\x1b]0;owned\x07\x1b[2J\"x\\") + QChar(0xE9);
+    const QString strIn = WriteTrack(QStringLiteral("in.gpd"), {MakePoint(52, 4, 1, 2, 10, 0, 0, strName)});
+    const CliRun info = RunCli({QStringLiteral("info"), strIn});
+    EXPECT_EQ(info.nExit, 0);
+    EXPECT_TRUE(info.strOut.contains(
+        QStringLiteral("  \\u001b]0;owned\\u0007\\u001b[2J\\\"x\\\\\\u00e9\n")))
+        << info.strOut.toStdString();
+    for (const QChar ch : info.strOut)
+        EXPECT_TRUE(ch == u'\n' || (ch >= u' ' && ch < QChar(0x7F))) << int(ch.unicode());
+}
+
+// A small RAM disk as the output folder; needs the right to mount.
+TEST_F(HostFiles, RecordOnAFullDiskTellsWhatTheFileHolds)
+{
+    QTemporaryDir mountPoint;
+    if (mount("veltrip-test", qPrintable(mountPoint.path()), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root); full-disk test skipped";
+    // A turn every second at speed: 4000 points, far more than 64 KiB hold.
+    QByteArray capture;
+    for (int s = 0; s < 4000; ++s)
+        capture += Fix(qPrintable(Time(8 * 3600 + s)), "10.0", "1.0", s % 2 ? "10.0" : "20.0");
+    const QString strCapture = Path(QStringLiteral("turns.nmea"));
+    QFile file(strCapture);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(capture);
+    file.close();
+
+    const QString strBase = mountPoint.path() + QStringLiteral("/out");
+    const CliRun run = RunCli({QStringLiteral("record"), strCapture, strBase});
+    const QByteArray log = ReadAll(strBase + QStringLiteral(".gpd"));
+    umount2(qPrintable(mountPoint.path()), MNT_DETACH);
+    EXPECT_EQ(run.nExit, 1);
+    ASSERT_GT(log.size(), 10);
+    EXPECT_EQ((log.size() - 10) % 28, 0);
+    const qsizetype nInFile = (log.size() - 10) / 28;
+    EXPECT_LT(nInFile, 4000);
+    EXPECT_EQ(run.strOut, QStringLiteral("4000 points stored, only %1 of them in %2.gpd\n").arg(nInFile).arg(strBase));
+}
+
+// Peak memory of a run over that of the same command on a tiny input.
+long ExtraPeakKiB(const QStringList& tiny, const QStringList& big)
+{
+    const CPeakRun base = RunForPeakMemory(CLI, tiny);
+    const CPeakRun run = RunForPeakMemory(CLI, big);
+    EXPECT_EQ(base.nExit, 0);
+    EXPECT_EQ(run.nExit, 0);
+    return run.nPeakKiB - base.nPeakKiB;
+}
+
+// record streams its capture: memory does not grow with the capture's size.
+TEST_F(HostFiles, RecordStreamsTheCapture)
+{
+    constexpr qsizetype CAPTURE_BYTES = 32 * 1024 * 1024;
+    const QString strBig = Path(QStringLiteral("big.nmea"));
+    // Fixes of a day again and again; their dilution keeps them out of the
+    // log, so the time goes to reading, not to the disk.
+    QFile big(strBig);
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    for (int s = 0; big.size() < CAPTURE_BYTES; ++s)
+        big.write(Fix(qPrintable(Time(s)), "3.0", "99.0"));
+    big.close();
+    const QString strTiny = Path(QStringLiteral("tiny.nmea"));
+    QFile tiny(strTiny);
+    ASSERT_TRUE(tiny.open(QIODevice::WriteOnly));
+    tiny.write(Fix("000000"));
+    tiny.close();
+
+    const long nExtraKiB = ExtraPeakKiB({QStringLiteral("record"), strTiny, Path(QStringLiteral("tiny"))},
+                                        {QStringLiteral("record"), strBig, Path(QStringLiteral("big"))});
+    EXPECT_LT(nExtraKiB, 16 * 1024) << "a " << CAPTURE_BYTES / (1024 * 1024) << " MiB capture took " << nExtraKiB
+                                    << " KiB more than a tiny one";
+}
+
+// File Open streams the GPD: besides the track list only a small buffer.
+TEST_F(HostFiles, OpeningATrackNeedsTheListAndASmallBuffer)
+{
+    constexpr int TRACK_POINTS = 1000000;
+    constexpr int TRACK_PIECE = 10000;
+    const QString strBig = Path(QStringLiteral("big.gpd"));
+    {
+        QFile big(strBig);
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+        big.write(GpdImage({}));
+        for (int i = 0; i < TRACK_POINTS; i += TRACK_PIECE) {
+            CTrackPointList piece;
+            for (int j = i; j < i + TRACK_PIECE; ++j)
+                piece.push_back(MakePoint(52.0f + float(j) * 1e-6f, 4, 1, 2, j / 3600 % 24, j / 60 % 60, j % 60));
+            big.write(GpdImage(piece).mid(10));
+        }
+    }
+    const QString strTiny = WriteTrack(QStringLiteral("tiny.gpd"), {MakePoint(52, 4, 1, 2, 10, 0)});
+    const long nExtraKiB = ExtraPeakKiB({QStringLiteral("info"), strTiny}, {QStringLiteral("info"), strBig});
+
+    // What the list itself takes on the heap.
+    malloc_trim(0);
+    const size_t nBefore = mallinfo2().uordblks;
+    CTrackPointList points;
+    ASSERT_EQ(LoadGpdFile(strBig, points), EGpdLoad::Ok);
+    ASSERT_EQ(points.size(), size_t(TRACK_POINTS));
+    const long nListKiB = long((mallinfo2().uordblks - nBefore) / 1024);
+    EXPECT_LT(nExtraKiB, nListKiB + 4 * 1024) << "the list takes " << nListKiB << " KiB, info " << nExtraKiB
+                                              << " KiB more than on a tiny track";
+}
+
+}
