@@ -61,12 +61,16 @@ void CInputFile::Close()
     m_nSize = 0;
 }
 
-ptrdiff_t CInputFile::ReadAt(uint64_t nOffset, void* pBuffer, size_t nLength)
+namespace {
+
+// Reads until nLength bytes or the end of the file, going on after a signal;
+// fnRead(pTo, nWanted, nDone) reads once, nDone bytes into the request.
+template <typename FnRead>
+ptrdiff_t ReadFully(void* pBuffer, size_t nLength, FnRead fnRead)
 {
     size_t nDone = 0;
     while (nDone < nLength) {
-        const ssize_t n = ::pread(m_hFile, static_cast<char*>(pBuffer) + nDone, nLength - nDone,
-                                  off_t(nOffset + nDone));
+        const ssize_t n = fnRead(static_cast<char*>(pBuffer) + nDone, nLength - nDone, nDone);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -78,20 +82,20 @@ ptrdiff_t CInputFile::ReadAt(uint64_t nOffset, void* pBuffer, size_t nLength)
     return ptrdiff_t(nDone);
 }
 
+}
+
+ptrdiff_t CInputFile::ReadAt(uint64_t nOffset, void* pBuffer, size_t nLength)
+{
+    return ReadFully(pBuffer, nLength, [&](char* pTo, size_t nWanted, size_t nDone) {
+        return ::pread(m_hFile, pTo, nWanted, off_t(nOffset + nDone));
+    });
+}
+
 ptrdiff_t CInputFile::Read(void* pBuffer, size_t nLength)
 {
-    size_t nDone = 0;
-    while (nDone < nLength) {
-        const ssize_t n = ::read(m_hFile, static_cast<char*>(pBuffer) + nDone, nLength - nDone);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        nDone += size_t(n);
-    }
-    return ptrdiff_t(nDone);
+    return ReadFully(pBuffer, nLength, [&](char* pTo, size_t nWanted, size_t) {
+        return ::read(m_hFile, pTo, nWanted);
+    });
 }
 
 const char* CInputFile::Reason() const

@@ -38,3 +38,7 @@ private:
 // Reads a whole file; empty when it cannot be read.
 QByteArray ReadAll(const QString& strPath);
 
+
+// A listening TCP socket on a free port of 127.0.0.1: its descriptor (-1 on
+// failure), and the port in nPort.
+int ListenOnLoopback(int& nPort);

@@ -114,14 +114,7 @@ class CTestServer
 public:
     CTestServer()
     {
-        m_hListen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        struct sockaddr_in addr = {};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t nSize = sizeof addr;
-        if (bind(m_hListen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 && listen(m_hListen, 4) == 0
-            && getsockname(m_hListen, reinterpret_cast<sockaddr*>(&addr), &nSize) == 0)
-            m_nPort = ntohs(addr.sin_port);
+        m_hListen = ListenOnLoopback(m_nPort);
     }
     ~CTestServer()
     {

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int CONVERT_MAX_UTC = 23;   // as the setup dialog allows
+constexpr int CONVERT_MAX_UTC = 12;   // as GPS Setup allows
 
 const char CONVERT_USAGE[] = "usage: veltrip-cli convert [--kml-speed] [--utc H] IN OUT\n";
 

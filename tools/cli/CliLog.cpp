@@ -4,6 +4,7 @@
 #include "platform/MessageHook.h"
 #include "platform/TextFormat.h"
 #include "tools/cli/CliArgs.h"
+#include "tools/cli/CliRecordingOptions.h"
 #include "track/GpdFile.h"
 #include "track/ReceiverTick.h"
 
@@ -21,8 +22,6 @@
 
 namespace {
 
-constexpr int LOG_MAX_UTC = 12;
-constexpr int LOG_MAX_DILUTION = 1000000;
 constexpr int LOG_MAX_BAUD = 4000000;
 constexpr auto LOG_TICK = std::chrono::milliseconds(1000);
 // How soon a stop signal ends the wait between ticks.
@@ -96,15 +95,11 @@ int CliLog(int argc, char** argv)
     const char* szPort = nullptr;
     std::optional<int> nBaud;
     std::optional<int> nSeconds;
-    std::optional<int> nUtc;
-    std::optional<int> nDilution;
-    bool bKmlSpeed = false;
+    CliRecordingOptions recording;
     const CliSyntax syntax{"log", LOG_USAGE, LogHelp(),
-                           {CliText("--port", "P", szPort), CliInt("--baud", "N", 1, LOG_MAX_BAUD, nBaud),
-                            CliInt("--seconds", "S", 1, INT_MAX, nSeconds),
-                            CliInt("--utc", "H", -LOG_MAX_UTC, LOG_MAX_UTC, nUtc),
-                            CliInt("--max-dilution", "TENTHS", 0, LOG_MAX_DILUTION, nDilution),
-                            CliFlag("--kml-speed", bKmlSpeed)},
+                           recording.Options({CliText("--port", "P", szPort),
+                                              CliInt("--baud", "N", 1, LOG_MAX_BAUD, nBaud),
+                                              CliInt("--seconds", "S", 1, INT_MAX, nSeconds)}),
                            {"[OUTBASE]"}};
     std::vector<const char*> args;
     if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
@@ -113,14 +108,7 @@ int CliLog(int argc, char** argv)
         theApp.m_strComPort = QString::fromLocal8Bit(szPort);
     if (nBaud)
         theApp.m_nBaudRate = *nBaud;
-    if (nUtc)
-        theApp.m_nUtcCorrection = *nUtc;
-    if (nDilution) {
-        theApp.m_nMaxDilution = *nDilution;
-        theApp.m_dMaxDilution = *nDilution * 0.1;
-    }
-    if (bKmlSpeed)
-        theApp.m_bKmlAltitude = 1;
+    recording.Apply();
     const bool bOwnBase = !args.empty();
     if (bOwnBase)
         SetLogBaseOverride(QString::fromLocal8Bit(args[0]));

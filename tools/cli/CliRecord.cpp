@@ -4,6 +4,7 @@
 #include "platform/MessageHook.h"
 #include "platform/TextFormat.h"
 #include "tools/cli/CliArgs.h"
+#include "tools/cli/CliRecordingOptions.h"
 #include "track/GpdFile.h"
 #include "track/Recording.h"
 
@@ -26,8 +27,6 @@ namespace {
 
 constexpr int RECORD_DAY_SECONDS = 24 * 3600;
 constexpr int RECORD_MAX_GAP_TICKS = 3600;
-constexpr int RECORD_MAX_UTC = 23;
-constexpr int RECORD_MAX_DILUTION = 1000000;
 constexpr size_t RECORD_READ_CHUNK = 64 * 1024;
 constexpr size_t RECORD_SENTENCE_HEAD = 12;   // talker, type, "," and the hhmmss of the time
 
@@ -180,25 +179,12 @@ bool Replay(int hCapture)
 
 int CliRecord(int argc, char** argv)
 {
-    std::optional<int> nUtc;
-    std::optional<int> nDilution;
-    bool bKmlSpeed = false;
-    const CliSyntax syntax{"record", RECORD_USAGE, RecordHelp(),
-                           {CliInt("--utc", "H", -RECORD_MAX_UTC, RECORD_MAX_UTC, nUtc),
-                            CliInt("--max-dilution", "TENTHS", 0, RECORD_MAX_DILUTION, nDilution),
-                            CliFlag("--kml-speed", bKmlSpeed)},
-                           {"CAPTURE", "OUTBASE"}};
+    CliRecordingOptions recording;
+    const CliSyntax syntax{"record", RECORD_USAGE, RecordHelp(), recording.Options({}), {"CAPTURE", "OUTBASE"}};
     std::vector<const char*> args;
     if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
         return *nExit;
-    if (nUtc)
-        theApp.m_nUtcCorrection = *nUtc;
-    if (nDilution) {
-        theApp.m_nMaxDilution = *nDilution;
-        theApp.m_dMaxDilution = *nDilution * 0.1;
-    }
-    if (bKmlSpeed)
-        theApp.m_bKmlAltitude = 1;
+    recording.Apply();
     const QString strBase = QString::fromLocal8Bit(args[1]);
 
     const int hCapture = ::open(args[0], O_RDONLY | O_CLOEXEC);
