@@ -78,11 +78,7 @@ std::unique_ptr<CLogFile> CreateLogFile(const QString& strBase, QString& strChos
 bool CGpdReader::Feed(const char* pData, size_t nSize)
 {
     if (!m_bHeaderRead) {
-        const size_t nTake = std::min(nSize, GPD_HEADER_SIZE - m_pending.size());
-        m_pending.append(pData, nTake);
-        pData += nTake;
-        nSize -= nTake;
-        if (m_pending.size() < GPD_HEADER_SIZE)
+        if (!TakePending(pData, nSize, GPD_HEADER_SIZE - m_pending.size()))
             return true;
         if (m_pending[5] != GPD_SIGNATURE[5])
             return false;
@@ -96,24 +92,27 @@ bool CGpdReader::Feed(const char* pData, size_t nSize)
     return true;
 }
 
+// Moves up to nWanted bytes of the piece to the pending bytes; true when the
+// piece held all of them.
+bool CGpdReader::TakePending(const char*& pData, size_t& nSize, size_t nWanted)
+{
+    const size_t nTake = std::min(nSize, nWanted);
+    m_pending.append(pData, nTake);
+    pData += nTake;
+    nSize -= nTake;
+    return nTake == nWanted;
+}
+
 // Completes the record held from the previous piece with the bytes it still
 // needs; false when this piece did not finish it either.
 bool CGpdReader::FinishPending(const char*& pData, size_t& nSize)
 {
     if (m_pending.size() < GPD_VALUES_SIZE) {
-        const size_t nTake = std::min(nSize, GPD_VALUES_SIZE - m_pending.size());
-        m_pending.append(pData, nTake);
-        pData += nTake;
-        nSize -= nTake;
-        if (m_pending.size() < GPD_VALUES_SIZE)
+        if (!TakePending(pData, nSize, GPD_VALUES_SIZE - m_pending.size()))
             return false;
     }
     const char* pZero = static_cast<const char*>(std::memchr(pData, 0, nSize));
-    const size_t nTake = pZero ? size_t(pZero - pData) + 1 : nSize;
-    m_pending.append(pData, nTake);
-    pData += nTake;
-    nSize -= nTake;
-    if (!pZero)
+    if (!TakePending(pData, nSize, pZero ? size_t(pZero - pData) + 1 : nSize) || !pZero)
         return false;
     ReadRecords(reinterpret_cast<const unsigned char*>(m_pending.data()), m_pending.size());
     m_pending.clear();

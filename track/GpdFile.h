@@ -37,6 +37,7 @@ public:
     bool Finish() const { return m_bHeaderRead; }
 
 private:
+    bool TakePending(const char*& pData, size_t& nSize, size_t nWanted);
     bool FinishPending(const char*& pData, size_t& nSize);
     size_t ReadRecords(const unsigned char* pData, size_t nSize);
 
