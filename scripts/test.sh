@@ -15,6 +15,9 @@ echo "== normal build"
 bash scripts/build.sh normal
 ctest --test-dir build --output-on-failure -j2
 
+echo "== command-line outputs against tests/golden"
+bash scripts/golden.sh
+
 echo "== Debian package"
 bash scripts/check-package.sh
 
