@@ -67,14 +67,16 @@ bool CTrackerApp::InitInstance()
     m_pMainWnd = pFrame;
 
     // A fresh account has no GPS folder on the card, and logs go there.
-    QDir().mkpath(HostPath(MAP_FOLDER));
+    QDir().mkpath(HostPath(GPS_FOLDER));
     BuildMapCatalogue(m_mapList);
     // Logs cut short by a crash or power loss get the KML copy their end
     // would have written; no log of this run is open yet.
-    RecoverUnfinishedLogs(QStringLiteral("\\Storage card\\GPS\\"), m_bKmlAltitude != 0);
+    const CLogRecovery recovery = RecoverUnfinishedLogs(GPS_FOLDER, m_bKmlAltitude != 0);
+    for (const QString& strFailure : recovery.m_failed)
+        ShowMessage(strFailure);
 
     CSetupDlg dlg;
-    while (!m_tracker.OpenPort(m_strComPort, m_nBaudRate)) {
+    while (!ReportOutcome(m_tracker.OpenPort(m_strComPort, m_nBaudRate))) {
         ShowMessage(QString::fromLatin1(MSG_GPS_NOT_FOUND));
         if (ExitRequested() || dlg.DoModal() == IDCANCEL || ExitRequested())
             return false;
@@ -92,7 +94,7 @@ bool CTrackerApp::InitInstance()
 
 int CTrackerApp::ExitInstance()
 {
-    m_tracker.EndLog();
+    ReportOutcome(m_recorder.EndLog());
     delete m_pMainWnd;
     m_pMainWnd = nullptr;
     SetMessageHook(std::move(g_previousHook));

@@ -3,8 +3,8 @@
 #include "app/AppIcon.h"
 #include "app/CPlacemarkDlg.h"
 #include "app/CSetupDlg.h"
-#include "app/CSkyWnd.h"
 #include "app/CTrackerApp.h"
+#include "app/CViewWnd.h"
 #include "app/CTripStatsDlg.h"
 #include "app/FileDialogs.h"
 #include "app/IdleTimer.h"
@@ -13,10 +13,8 @@
 #include "map/Viewport.h"
 #include "platform/MessageHook.h"
 #include "platform/TextFormat.h"
-#include "track/GpdFile.h"
-#include "track/GpxExport.h"
 #include "track/Placemark.h"
-#include "track/ReceiverTick.h"
+#include "track/TrackFormats.h"
 
 #include <QTimerEvent>
 #include <QToolButton>
@@ -26,12 +24,8 @@ bool g_bTimerBusy = false;
 
 namespace {
 
-constexpr int VIEW_GPSDATA = 1;
-constexpr int VIEW_COMPASS = 2;
-constexpr int VIEW_TRACK = 3;
-constexpr int VIEW_STATUS = 4;
-
 // The menu tree behind the "Menu" soft key, in order; id 0 is a separator.
+// The View menu lists the views' table.
 struct MenuEntry
 {
     const char* szPopup;
@@ -39,16 +33,12 @@ struct MenuEntry
     int nId;
 };
 
+const char MENU_VIEW[] = "View";
+
 const MenuEntry MENU_TREE[] = {
     {"File", "Save", ID_FILE_SAVE},
     {"File", "Open", ID_FILE_OPEN},
     {"File", "Quit", ID_APP_EXIT},
-    {"View", "GPS data", ID_VIEW_GPSDATA},
-    {"View", "GPS Status", ID_VIEW_GPSSTATUS},
-    {"View", "Kompass", ID_VIEW_COMPASS},
-    {"View", "Track", ID_VIEW_TRACK},
-    {"View", "Map", ID_VIEW_MAP},
-    {"View", "Satellites", ID_VIEW_SATELLITES},
     {"Tools", "About", ID_APP_ABOUT},
     {"Tools", "GPS Setup", ID_GPS_SETUP},
     {"Tools", "Start Log", ID_START_LOG},
@@ -57,20 +47,6 @@ const MenuEntry MENU_TREE[] = {
     {"Tools", "Set placemark", ID_SET_PLACEMARK},
     {"Tools", "Load map", ID_LOAD_MAP},
     {"Tools", "Trip statistics", ID_TRIP_STATS},
-};
-
-// The four plain view commands: each selects its view and carries its check.
-struct ViewCommand
-{
-    int nId;
-    int nViewType;
-};
-
-const ViewCommand VIEW_COMMANDS[] = {
-    {ID_VIEW_GPSDATA, VIEW_GPSDATA},
-    {ID_VIEW_GPSSTATUS, VIEW_STATUS},
-    {ID_VIEW_COMPASS, VIEW_COMPASS},
-    {ID_VIEW_TRACK, VIEW_TRACK},
 };
 
 // Sets the tick's guard and clears it however the tick ends.
@@ -92,7 +68,10 @@ void ReportError(const std::exception& e)
 
 }
 
-CMainFrame::CMainFrame() = default;
+CMainFrame::CMainFrame()
+    : m_wndView(theApp.DisplaySources())
+{
+}
 
 CMainFrame::~CMainFrame() = default;
 
@@ -105,16 +84,17 @@ bool CMainFrame::Create()
     QMenu* pPopup = nullptr;
     for (const MenuEntry& entry : MENU_TREE) {
         if (!pPopup || pPopup->title() != QLatin1String(entry.szPopup)) {
-            pPopup = m_menu.addMenu(QString::fromLatin1(entry.szPopup));
-            connect(pPopup, &QMenu::aboutToShow, this, [this, pPopup] { UpdateMenuStates(pPopup); });
+            if (pPopup && pPopup->title() == QLatin1String("File")) {
+                QMenu* pViews = AddPopup(MENU_VIEW);
+                for (const CViewRow& row : ViewTable())
+                    AddCommand(pViews, row.szMenuText, row.nCommandId);
+            }
+            pPopup = AddPopup(entry.szPopup);
         }
-        if (!entry.nId) {
+        if (entry.nId)
+            AddCommand(pPopup, entry.szText, entry.nId);
+        else
             pPopup->addSeparator();
-            continue;
-        }
-        QAction* pAction = pPopup->addAction(QString::fromLatin1(entry.szText));
-        pAction->setData(entry.nId);
-        connect(pAction, &QAction::triggered, this, [this, nId = entry.nId] { OnCommand(nId); });
     }
     m_menu.setTitle(QStringLiteral("Menu"));
 
@@ -143,6 +123,20 @@ bool CMainFrame::Create()
     return m_nTimer != 0;
 }
 
+QMenu* CMainFrame::AddPopup(const char* szTitle)
+{
+    QMenu* pPopup = m_menu.addMenu(QString::fromLatin1(szTitle));
+    connect(pPopup, &QMenu::aboutToShow, this, [this, pPopup] { UpdateMenuStates(pPopup); });
+    return pPopup;
+}
+
+void CMainFrame::AddCommand(QMenu* pPopup, const char* szText, int nId)
+{
+    QAction* pAction = pPopup->addAction(QString::fromLatin1(szText));
+    pAction->setData(nId);
+    connect(pAction, &QAction::triggered, this, [this, nId] { OnCommand(nId); });
+}
+
 bool CMainFrame::OnCommand(int nId)
 {
     struct Handler
@@ -153,18 +147,15 @@ bool CMainFrame::OnCommand(int nId)
     static const Handler HANDLERS[] = {
         {ID_FILE_SAVE, &CMainFrame::OnFileSave},
         {ID_FILE_OPEN, &CMainFrame::OnFileOpen},
-        {ID_VIEW_MAP, &CMainFrame::OnViewMap},
         {ID_GPS_SETUP, &CMainFrame::OnGpsSetup},
         {ID_SET_PLACEMARK, &CMainFrame::OnSetPlacemark},
         {ID_LOAD_MAP, &CMainFrame::OnLoadMap},
     };
 
     try {
-        for (const ViewCommand& view : VIEW_COMMANDS) {
-            if (view.nId == nId) {
-                SetViewType(view.nViewType);
-                return true;
-            }
+        if (const CViewRow* pView = FindViewByCommand(nId)) {
+            ShowView(*pView);
+            return true;
         }
         for (const Handler& handler : HANDLERS) {
             if (handler.nId == nId) {
@@ -180,13 +171,10 @@ bool CMainFrame::OnCommand(int nId)
             theApp.OnAppAbout();
             return true;
         case ID_START_LOG:
-            StartLogCommand(theApp.m_tracker);
+            ReportOutcome(theApp.m_recorder.StartLog());
             return true;
         case ID_END_LOG:
-            theApp.m_tracker.EndLog();
-            return true;
-        case ID_VIEW_SATELLITES:
-            ShowSkyWindow(this);
+            ReportOutcome(theApp.m_recorder.EndLog());
             return true;
         case ID_TRIP_STATS:
             ShowTripStatistics(this);
@@ -203,16 +191,15 @@ bool CMainFrame::OnCommand(int nId)
 CCmdUI CMainFrame::UpdateCommand(int nId) const
 {
     CCmdUI ui;
-    const bool bLogging = theApp.m_tracker.m_hLogFile != nullptr;
+    const bool bLogging = theApp.m_recorder.m_log.IsOpen();
     if (nId == ID_START_LOG)
         ui.m_bEnabled = !bLogging;
     else if (nId == ID_END_LOG || nId == ID_SET_PLACEMARK)
         ui.m_bEnabled = bLogging;
-    for (const ViewCommand& view : VIEW_COMMANDS) {
-        if (view.nId == nId) {
-            ui.m_bCheckable = true;
-            ui.m_bChecked = theApp.m_nViewType == view.nViewType;
-        }
+    const CViewRow* pView = FindViewByCommand(nId);
+    if (pView && pView->bMenuCheck) {
+        ui.m_bCheckable = true;
+        ui.m_bChecked = m_wndView.ViewType() == pView->eView;
     }
     return ui;
 }
@@ -252,13 +239,15 @@ void CMainFrame::OnTimer(int nIdEvent)
 void CMainFrame::RunTick()
 {
     ResetIdleTimer();
-    if (RunReceiverTick()) {
-        m_wndView.FollowPosition();
-        m_wndView.Invalidate(theApp.m_nViewType == VIEW_TRACK);
-    } else if (theApp.m_nViewType == VIEW_GPSDATA) {
+    const CTickResult tick = theApp.m_recorder.RunReceiverTick();
+    ReportOutcome(tick.m_report);
+    if (tick.m_bPosition) {
+        ReportOutcome(m_wndView.FollowPosition());
+        m_wndView.Invalidate(m_wndView.ViewType() == EViewType::Track);
+    } else if (m_wndView.ViewType() == EViewType::GpsData) {
         m_wndView.Invalidate(false);
     }
-    RepaintSkyWindow(this);
+    RepaintViewWindows(this);
 }
 
 void CMainFrame::focusInEvent(QFocusEvent*)
@@ -266,37 +255,31 @@ void CMainFrame::focusInEvent(QFocusEvent*)
     m_wndView.setFocus();
 }
 
-void CMainFrame::SetViewType(int nViewType)
+void CMainFrame::ShowView(const CViewRow& view)
 {
-    theApp.m_nViewType = nViewType;
-    m_wndView.Invalidate(true);
+    if (view.ePlace == EViewPlace::OwnWindow)
+        ShowViewWindow(this, m_wndView, view.eView);
+    else if (!m_wndView.CanShow(view.eView))
+        ShowMessage(QString::fromLatin1(VIEW_NEEDS_MAP));
+    else
+        m_wndView.SetViewType(view.eView);
 }
 
 void CMainFrame::OnFileSave()
 {
     const QString strPath = PromptSaveTrack(this);
-    if (strPath.isEmpty())
-        return;
-    // GPX, offered beside GPD and KML, is chosen by its extension alone.
-    if (strPath.endsWith(QLatin1String(".gpx")))
-        WriteGpx(strPath, theApp.m_trackPoints);
-    else
-        SaveTrackFile(strPath);
+    if (!strPath.isEmpty())
+        ReportOutcome(WriteTrackFile(strPath, theApp.m_trackPoints, theApp.m_bKmlAltitude != 0));
 }
 
 void CMainFrame::OnFileOpen()
 {
     const QString strPath = PromptOpenTrack(this);
-    if (!strPath.isEmpty() && OpenTrackFile(strPath))
-        SetViewType(VIEW_TRACK);
-}
-
-void CMainFrame::OnViewMap()
-{
-    if (m_wndView.m_pMap)
-        SetViewType(VIEWPORT_MAP_VIEW);
-    else
-        ShowMessage(QStringLiteral("Eerst map inlezen! Tools, Load map"));
+    if (strPath.isEmpty())
+        return;
+    const ETrackLoad load = ReadTrackFile(strPath, theApp.m_nUtcCorrection, theApp.m_trackPoints);
+    if (ReportOutcome(TrackLoadOutcome(load, strPath)))
+        m_wndView.SetViewType(EViewType::Track);
 }
 
 void CMainFrame::OnGpsSetup()
@@ -304,7 +287,7 @@ void CMainFrame::OnGpsSetup()
     CSetupDlg dlg(this);
     if (dlg.DoModal() != IDOK)
         return;
-    while (!theApp.m_tracker.OpenPort(theApp.m_strComPort, theApp.m_nBaudRate)) {
+    while (!ReportOutcome(theApp.m_tracker.OpenPort(theApp.m_strComPort, theApp.m_nBaudRate))) {
         ShowMessage(QString::fromLatin1(MSG_GPS_NOT_FOUND));
         if (dlg.DoModal() != IDOK)
             return;
@@ -321,7 +304,7 @@ void CMainFrame::OnSetPlacemark()
     // Cancel sets no placemark: the user asked for none.
     if (dlg.DoModal() != IDOK)
         return;
-    tracker.SetPlacemark(dlg.m_strPlacemarkName);
+    ReportOutcome(theApp.m_recorder.SetPlacemark(dlg.m_strPlacemarkName));
 }
 
 void CMainFrame::OnLoadMap()
@@ -331,14 +314,17 @@ void CMainFrame::OnLoadMap()
         const QString strPath = PromptOpenMap(this);
         if (strPath.isEmpty())
             return;
-        pMap = AddChosenMap(theApp.m_mapList, strPath);
+        COutcome calibration;
+        pMap = AddChosenMap(theApp.m_mapList, strPath, calibration);
+        ReportOutcome(calibration);
         pMap->m_panX = 0;
         pMap->m_panY = 0;
     }
     m_wndView.m_pMap = pMap;
     CDisplayWnd::SetWaitCursor(true);
-    pMap->LoadMapBitmap();
+    const COutcome loaded = pMap->LoadMapBitmap();
     CDisplayWnd::SetWaitCursor(false);
+    ReportOutcome(loaded);
     pMap->ComputeViewExtent(MapDrawingArea(m_wndView.GetClientRect()));
-    SetViewType(VIEWPORT_MAP_VIEW);
+    m_wndView.SetViewType(EViewType::Map);
 }

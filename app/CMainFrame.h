@@ -51,13 +51,15 @@ protected:
     void focusInEvent(QFocusEvent* pEvent) override;
 
 private:
+    QMenu* AddPopup(const char* szTitle);
+    void AddCommand(QMenu* pPopup, const char* szText, int nId);
     void RunTick();
     void UpdateMenuStates(QMenu* pMenu);
-    void SetViewType(int nViewType);
+    // A view command: the view in the display window, or its own window.
+    void ShowView(const CViewRow& view);
 
     void OnFileSave();
     void OnFileOpen();
-    void OnViewMap();
     void OnGpsSetup();
     void OnSetPlacemark();
     void OnLoadMap();

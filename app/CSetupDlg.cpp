@@ -17,8 +17,6 @@ namespace {
 const char* const SETUP_PORTS[] = {"COM1:", "COM2:", "COM3:", "COM4:", "COM5:", "COM6:", "COM7:", "COM8:"};
 const char* const SETUP_BAUDS[] = {"1200", "2400", "9600", "14400", "57600"};
 
-constexpr int SETUP_UTC_MIN = -12;
-constexpr int SETUP_UTC_MAX = 12;
 constexpr int SETUP_DILUTION_MIN = 15;
 constexpr int SETUP_DILUTION_MAX = 500;
 
@@ -231,7 +229,7 @@ bool CSetupDlg::UpdateData(bool bSaveAndValidate)
         m_nKmlAltitude = m_groupKml.checkedId();
     if (m_groupKmh.checkedId() >= 0)
         m_nKmh = m_groupKmh.checkedId();
-    if (!ExchangeInt(m_editUtc, m_nUtc, SETUP_UTC_MIN, SETUP_UTC_MAX)
+    if (!ExchangeInt(m_editUtc, m_nUtc, SETTINGS_UTC_MIN, SETTINGS_UTC_MAX)
         || !ExchangeInt(m_editDilution, m_nDilution, SETUP_DILUTION_MIN, SETUP_DILUTION_MAX))
         return false;
 
@@ -251,7 +249,6 @@ void CSetupDlg::OnOK()
     if (!UpdateData(true))
         return;
     theApp.SaveSettings();
-    theApp.m_dMaxDilution = theApp.m_nMaxDilution * 0.1;
     QDialog::accept();
 }
 

@@ -1,21 +1,23 @@
 #include "app/CTrackerApp.h"
 
-#include "platform/gui/DeviceFont.h"
-
 CTrackerApp theApp;
 
-namespace {
+void CTrackerApp::LoadSettings()
+{
+    static_cast<CTrackerSettings&>(*this) = LoadTrackerSettings();
+}
 
-// The fonts are cell heights in pixels, weight 600.
-constexpr int APP_FONT_SMALL = 26;
-constexpr int APP_FONT_MEDIUM = 30;
-constexpr int APP_FONT_LARGE = 72;
-
+void CTrackerApp::SaveSettings() const
+{
+    SaveTrackerSettings(*this, m_bOneRunPort, m_bOneRunBaud);
 }
 
 void CTrackerApp::CreateFonts()
 {
-    m_fontSmall = DeviceFont(APP_FONT_SMALL, QFont::DemiBold);
-    m_fontMedium = DeviceFont(APP_FONT_MEDIUM, QFont::DemiBold);
-    m_fontLarge = DeviceFont(APP_FONT_LARGE, QFont::DemiBold);
+    static_cast<CViewFonts&>(*this) = CreateViewFonts();
+}
+
+CDisplaySources CTrackerApp::DisplaySources()
+{
+    return {m_tracker, m_trackPoints, m_mapList, *this, *this};
 }

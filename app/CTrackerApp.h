@@ -1,18 +1,21 @@
 #pragma once
 
+#include "display/CDisplayWnd.h"
+#include "display/Views.h"
 #include "gps/CGpsTracker.h"
+#include "gps/TrackerSettings.h"
 #include "map/CMapBitmap.h"
 #include "track/CTrackPoint.h"
+#include "track/CTrackRecorder.h"
 
-#include <QFont>
 #include <QString>
-#include <cstdint>
 
 class QWidget;
 
 // The application object: the settings, the fonts, the tracker record, the
-// stored track and the map catalogue, for the whole run.
-class CTrackerApp
+// stored track with its recording and the map catalogue, for the whole run.
+// The layers below get the settings and the fonts from it as values.
+class CTrackerApp : public CTrackerSettings, public CViewFonts
 {
 public:
     CTrackerApp() = default;
@@ -28,20 +31,13 @@ public:
     int ExitInstance();
     void OnAppAbout();   // Tools, "About"
 
-    QString m_strComPort = QStringLiteral("COM4:");
-    int32_t m_nBaudRate = 9600;
-    int32_t m_nViewType = 1;
-    int32_t m_bKmlAltitude = 0;
-    int32_t m_bKmh = 0;
-    int32_t m_nUtcCorrection = 1;
-    int32_t m_nMaxDilution = 50;
-    QFont m_fontSmall;
-    QFont m_fontMedium;
-    QFont m_fontLarge;
+    // What the display window and the view windows show.
+    CDisplaySources DisplaySources();
+
     CGpsTracker m_tracker;
     CTrackPointList m_trackPoints;
     CMapList m_mapList;
-    double m_dMaxDilution = 5.0;
+    CTrackRecorder m_recorder{m_tracker, m_trackPoints, *this};
 
     // The port and baud rate came from the command line for this run only:
     // saving the settings keeps the stored ones until the user changes them.

@@ -1,6 +1,7 @@
 #include "app/FileDialogs.h"
 
 #include "platform/DevicePaths.h"
+#include "track/TrackFormats.h"
 
 #include <QFileDialog>
 #include <QRegularExpression>
@@ -12,14 +13,13 @@ enum class EPrompt { OpenTrack, SaveTrack, OpenMap };
 QString Prompt(QWidget* pParent, EPrompt kind)
 {
     static const QRegularExpression PATTERN(QStringLiteral("\\(\\*\\.(\\w+)\\)"));
-    const char* szFilter = kind == EPrompt::SaveTrack ? FILTER_SAVE_TRACK
-                           : kind == EPrompt::OpenMap ? FILTER_MAP
-                                                      : FILTER_OPEN_TRACK;
     QFileDialog dialog(pParent, QString(), HostPath(QStringLiteral("\\Storage card\\GPS")));
     // Qt's own dialog on every desktop, so the default extension follows the
     // filter the same way everywhere.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setNameFilters(NameFilters(szFilter));
+    dialog.setNameFilters(kind == EPrompt::SaveTrack ? SaveTrackFilters()
+                          : kind == EPrompt::OpenMap ? NameFilters(FILTER_MAP)
+                                                     : OpenTrackFilters());
     if (kind == EPrompt::SaveTrack) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
@@ -55,6 +55,25 @@ QStringList NameFilters(const char* szFilter)
                         ? parts[i]
                         : parts[i] + QStringLiteral(" (") + strPattern + QLatin1Char(')'));
     }
+    return filters;
+}
+
+QStringList OpenTrackFilters()
+{
+    QStringList filters;
+    QStringList patterns;
+    for (const CTrackFormat& format : TrackFormats()) {
+        filters << QString::fromLatin1(format.szOpenFilter);
+        patterns << QStringLiteral("*") + QLatin1String(format.szSuffix);
+    }
+    return filters << QStringLiteral("All supported (%1)").arg(patterns.join(QLatin1Char(' ')));
+}
+
+QStringList SaveTrackFilters()
+{
+    QStringList filters;
+    for (const CTrackFormat& format : TrackFormats())
+        filters << QString::fromLatin1(format.szSaveFilter);
     return filters;
 }
 

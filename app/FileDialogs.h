@@ -6,14 +6,15 @@
 class QWidget;
 
 // Filters as the file dialogs list them, "Description|pattern|...||".
-inline constexpr const char* FILTER_OPEN_TRACK = "GPS trackdata (*.gpd)|*.gpd|GPX files (*.gpx)|*.gpx|"
-                                                "KML files (*.kml)|*.kml|All supported (*.gpd *.gpx *.kml)|*.gpd *.gpx *.kml||";
-inline constexpr const char* FILTER_SAVE_TRACK =
-    "GPS trackdata (*.gpd)|*.gpd|Google track (*.kml)|*.kml|GPS exchange (*.gpx)|*.gpx||";
 inline constexpr const char* FILTER_MAP = "Bitmap (*.bmp)|*.bmp||";
 
 // One Qt name filter per description and pattern pair.
 QStringList NameFilters(const char* szFilter);
+
+// The track formats as File Open lists them, with all of them last, and as
+// File Save lists them.
+QStringList OpenTrackFilters();
+QStringList SaveTrackFilters();
 
 // The dialogs start in "\Storage card\GPS\". Each returns the chosen host
 // path, or an empty string when the user cancels.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "display/Views.h"   // the view commands
+
 // Command ids of the soft keys and the menu tree, the frame's timer, and the
 // program's own texts.
 
@@ -12,14 +14,8 @@ constexpr int ID_GPS_SETUP = 32784;
 constexpr int ID_START_LOG = 32785;
 constexpr int ID_END_LOG = 32786;
 constexpr int ID_SET_PLACEMARK = 32788;
-constexpr int ID_VIEW_MAP = 32792;
-constexpr int ID_VIEW_TRACK = 32793;
-constexpr int ID_VIEW_COMPASS = 32794;
-constexpr int ID_VIEW_GPSSTATUS = 32795;
 constexpr int ID_LOAD_MAP = 32796;
-constexpr int ID_VIEW_GPSDATA = 32789;
 // Additions at the ends of the View and Tools menus.
-constexpr int ID_VIEW_SATELLITES = 32820;
 constexpr int ID_TRIP_STATS = 32821;
 
 // Results of a modal dialog.

@@ -40,7 +40,7 @@ int main(int argc, char** argv)
     // stderr since no window can show a message any more.
     std::atexit([] {
         SetMessageHook({});
-        theApp.m_tracker.EndLog();
+        ReportOutcome(theApp.m_recorder.EndLog());
     });
     if (theApp.InitInstance() && !ExitRequested())
         app.exec();

@@ -1,4 +1,3 @@
-#include "app/CTrackerApp.h"
 #include "gps/CGpsTracker.h"
 
 #include <QDir>
@@ -34,7 +33,7 @@ void BM_DecodeCorpus(benchmark::State& state)
     CGpsTracker tracker;
     for (auto _ : state) {
         tracker.BeginTick();
-        tracker.AssembleBytes(corpus.data(), corpus.size());
+        tracker.AssembleBytes(corpus.data(), corpus.size(), 0);
         benchmark::DoNotOptimize(tracker.m_fLatitude);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(corpus.size()));

@@ -42,9 +42,9 @@ private:
 void BM_FloodedTick(benchmark::State& state)
 {
     CGpsTracker tracker;
-    tracker.m_hPort = std::make_unique<CGarbagePort>();
+    tracker.m_link.m_hPort = std::make_unique<CGarbagePort>();
     for (auto _ : state) {
-        tracker.PollPort();
+        tracker.PollPort(0);
         benchmark::DoNotOptimize(tracker.m_fLatitude);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(GPS_TICK_BYTES));

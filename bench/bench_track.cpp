@@ -1,4 +1,6 @@
-#include "app/CTrackerApp.h"
+#include "gps/CGpsTracker.h"
+#include "gps/TrackerSettings.h"
+#include "track/CTrackRecorder.h"
 #include "track/GpdFile.h"
 #include "track/KmlExport.h"
 
@@ -84,12 +86,14 @@ void BM_LogRecord(benchmark::State& state)
     QTemporaryDir dir;
     qputenv("VELTRIP_STORAGE_CARD", dir.path().toLocal8Bit());
     QDir(dir.path()).mkpath(QStringLiteral("GPS"));
-    CGpsTracker& tracker = theApp.m_tracker;
+    const CTrackerSettings settings;
+    CGpsTracker tracker;
+    CTrackPointList points;
+    CTrackRecorder recorder(tracker, points, settings);
     tracker.m_nUpdateFlags = UPD_LATITUDE | UPD_LONGITUDE;
     for (auto _ : state)
-        benchmark::DoNotOptimize(tracker.StoreTrackPoint());
-    tracker.EndLog();
-    theApp.m_trackPoints.clear();
+        benchmark::DoNotOptimize(recorder.StoreTrackPoint());
+    recorder.EndLog();
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_LogRecord)->Unit(benchmark::kMicrosecond)->UseRealTime();

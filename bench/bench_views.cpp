@@ -1,10 +1,12 @@
 // Painting the track and map views with long tracks, as the timer repaints
 // them every second.
-#include "app/CTrackerApp.h"
 #include "display/CDisplayWnd.h"
+#include "display/MapView.h"
+#include "display/TrackView.h"
+#include "display/Views.h"
+#include "gps/CGpsTracker.h"
+#include "gps/TrackerSettings.h"
 #include "map/CMapBitmap.h"
-#include "map/MapView.h"
-#include "map/TrackView.h"
 #include "map/Viewport.h"
 #include "platform/gui/CDC.h"
 
@@ -23,11 +25,33 @@ constexpr int BENCH_WIDTH = 240;
 constexpr int BENCH_HEIGHT = 268;
 constexpr int BENCH_MAP_SIZE = 8000;
 
+// What the display window paints from: the fix, the track, the settings and
+// the faces, for the whole run as the window has them.
+struct CBenchRun
+{
+    CTrackerSettings m_settings;
+    CViewFonts m_fonts = CreateViewFonts();
+    CGpsTracker m_tracker;
+    CTrackPointList m_points;
+    CMapList m_maps;
+
+    CDisplaySources Sources() { return {m_tracker, m_points, m_maps, m_settings, m_fonts}; }
+};
+
+// Made in main, once the application is there for the faces.
+CBenchRun* g_pRun = nullptr;
+
+CBenchRun& Run()
+{
+    return *g_pRun;
+}
+
 // A wandering track of nPoints fixes inside the box from (5.0 E, 52.0 N),
 // nSpan degrees wide, with a placemark every 5000 points.
 void MakeTrack(size_t nPoints, double dSpan)
 {
-    theApp.m_trackPoints.clear();
+    CTrackPointList& points = Run().m_points;
+    points.clear();
     double dAngle = 0.3;
     double dLon = 5.0 + dSpan / 2;
     double dLat = 52.0 + dSpan / 2;
@@ -41,27 +65,27 @@ void MakeTrack(size_t nPoints, double dSpan)
         point.m_fLatitude = float(dLat);
         if (i % 5000 == 4999)
             point.m_strName = QStringLiteral("Mark %1").arg(i);
-        theApp.m_trackPoints.push_back(point);
+        points.push_back(point);
     }
 }
 
-void PaintOnce(CDisplayWnd& wnd, QImage& image, void (*pfnView)(CDisplayWnd*, CDC*, CGpsTracker*))
+void PaintOnce(const CDisplayWnd& wnd, QImage& image, ViewPainter pfnView)
 {
     QPainter painter(&image);
     CPaintDC dc(painter);
-    pfnView(&wnd, &dc, &theApp.m_tracker);
+    pfnView(&dc, wnd.ViewContext(wnd.GetClientRect()));
 }
 
 void BM_TrackView(benchmark::State& state)
 {
     MakeTrack(size_t(state.range(0)), 0.2);
-    CDisplayWnd wnd;
+    CDisplayWnd wnd(Run().Sources());
     wnd.resize(BENCH_WIDTH, BENCH_HEIGHT);
     QImage image(BENCH_WIDTH, BENCH_HEIGHT, QImage::Format_RGB32);
     for (auto _ : state)
         PaintOnce(wnd, image, DrawTrackView);
     state.SetItemsProcessed(int64_t(state.iterations()) * state.range(0));
-    theApp.m_trackPoints.clear();
+    Run().m_points.clear();
 }
 BENCHMARK(BM_TrackView)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
@@ -99,22 +123,23 @@ void BM_MapView(benchmark::State& state)
         s_pMap->m_lonPerPixel = 0.2 / BENCH_MAP_SIZE;
         s_pMap->m_latPerPixel = 0.2 / BENCH_MAP_SIZE;
     }
-    if (theApp.m_trackPoints.size() != 100000)
+    CBenchRun& run = Run();
+    if (run.m_points.size() != 100000)
         MakeTrack(100000, 0.2);
 
-    CDisplayWnd wnd;
+    CDisplayWnd wnd(run.Sources());
     wnd.resize(BENCH_WIDTH, BENCH_HEIGHT);
     wnd.m_pMap = s_pMap.get();
     s_pMap->m_zoom = dZoom;
     s_pMap->ComputeViewExtent(MapDrawingArea(wnd.GetClientRect()));
-    const CTrackPoint& last = theApp.m_trackPoints.back();
-    theApp.m_tracker.m_fLongitude = last.m_fLongitude;
-    theApp.m_tracker.m_fLatitude = last.m_fLatitude;
+    const CTrackPoint& last = run.m_points.back();
+    run.m_tracker.m_fLongitude = last.m_fLongitude;
+    run.m_tracker.m_fLatitude = last.m_fLatitude;
     CentreOnPosition(*s_pMap, last.m_fLongitude, last.m_fLatitude);
 
     const QRect rcArea = MapDrawingArea(wnd.GetClientRect());
     int64_t nInside = 0;
-    for (const CTrackPoint& point : theApp.m_trackPoints)
+    for (const CTrackPoint& point : run.m_points)
         nInside += rcArea.adjusted(0, 0, 1, 1).contains(
             s_pMap->ProjectToScreen(point.m_fLongitude, point.m_fLatitude));
 
@@ -135,7 +160,8 @@ int main(int argc, char** argv)
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
-    theApp.CreateFonts();
+    CBenchRun run;
+    g_pRun = &run;
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

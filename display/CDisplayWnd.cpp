@@ -1,15 +1,11 @@
 #include "display/CDisplayWnd.h"
 
-#include "app/CTrackerApp.h"
-#include "display/CompassView.h"
-#include "display/GpsDataView.h"
-#include "display/StatusView.h"
 #include "display/ViewColours.h"
-#include "map/MapView.h"
-#include "map/TrackView.h"
+#include "gps/CGpsTracker.h"
+#include "gps/TrackerSettings.h"
 #include "map/Viewport.h"
-#include "platform/gui/CDC.h"
 #include "platform/TextFormat.h"
+#include "platform/gui/CDC.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -20,19 +16,13 @@ namespace {
 constexpr int DISPLAY_TEXT_X = 6;
 constexpr int DISPLAY_DATE_Y = 1;
 
-using ViewPainter = void (*)(CDisplayWnd*, CDC*, CGpsTracker*);
-
-// Painters by view type 1 to 5; the map view only while a map is current.
-const ViewPainter VIEW_PAINTERS[] = {
-    DrawGpsDataView, DrawCompassView, DrawTrackView, DrawStatusView, DrawMapView,
-};
-
 }
 
-CDisplayWnd::CDisplayWnd(QWidget* pParent)
+CDisplayWnd::CDisplayWnd(const CDisplaySources& sources, QWidget* pParent)
     : QWidget(pParent)
     , m_penTrack(QColor(255, 0, 0), 2)
     , m_penHeading(Qt::black, 1)
+    , m_sources(sources)
 {
     // Paints that do not erase draw over the previous picture; touch reaches
     // the stylus handlers as the left button Qt synthesises from it.
@@ -44,7 +34,7 @@ CDisplayWnd::~CDisplayWnd() = default;
 
 void CDisplayWnd::Paint(CDC* pDC)
 {
-    CGpsTracker& tracker = theApp.m_tracker;
+    const CGpsTracker& tracker = m_sources.m_tracker;
 
     const QString strDate = FormatText("%02d-%02d-%4d", tracker.m_nDay, tracker.m_nMonth, tracker.m_nYear);
     pDC->SetTextColor((tracker.m_nUpdateFlags & UPD_DATE) ? CLR_BLACK : CLR_GREY);
@@ -52,16 +42,18 @@ void CDisplayWnd::Paint(CDC* pDC)
     pDC->DrawText(strDate, rcDate, DT_LEFT | DT_TOP | DT_NOCLIP);
 
     const QRect rc = GetClientRect();
-    const int nView = theApp.m_nViewType;
-    if (nView >= 1 && nView <= VIEWPORT_MAP_VIEW && (nView != VIEWPORT_MAP_VIEW || m_pMap)) {
-        VIEW_PAINTERS[nView - 1](this, pDC, &tracker);
+    // Only a view of this window paints; the map view only while a map is
+    // current. Anything else shows the GPS data view instead.
+    const EViewType eView = ViewType();
+    if (int32_t(eView) == m_sources.m_settings.m_nViewType && CanShow(eView)) {
+        ViewRow(eView).pfnPaint(pDC, ViewContext(rc));
     } else {
-        theApp.m_nViewType = 1;
+        m_sources.m_settings.m_nViewType = int32_t(EViewType::GpsData);
         Invalidate(true);
     }
 
     const QString strStatus = FormatText("Pnt:%d Sec:%2d Sats:%d Dltn:%.1f Zm:%.1f %s",
-        int(theApp.m_trackPoints.size()), tracker.m_nSecsSinceLog, tracker.m_nSatsUsed,
+        int(m_sources.m_points.size()), tracker.m_nSecsSinceLog, tracker.m_nSatsUsed,
         double(tracker.m_fHdop), m_pMap ? m_pMap->m_zoom : 0.0,
         (tracker.m_bRmcValid && tracker.m_nFixQuality) ? "OK      " : "No signal");
     pDC->SetTextColor(CLR_BLACK);
@@ -98,14 +90,36 @@ void CDisplayWnd::Erase(QPainter& painter) const
     painter.fillRect(rect(), CLR_WINDOW);
 }
 
-void CDisplayWnd::FollowPosition()
+COutcome CDisplayWnd::FollowPosition()
 {
-    const CFollowResult result = ::FollowPosition(
-        m_pMap, theApp.m_nViewType, theApp.m_tracker, theApp.m_mapList, MapDrawingArea(GetClientRect()),
-        SetWaitCursor);
+    const CFollowResult result = ::FollowPosition(m_pMap, ViewType() == EViewType::Map, m_sources.m_tracker,
+                                                  m_sources.m_maps, MapDrawingArea(GetClientRect()), SetWaitCursor);
     m_pMap = result.pMap;
     if (result.bSwitched)
         Invalidate(true);
+    return result.loaded;
+}
+
+EViewType CDisplayWnd::ViewType() const
+{
+    return ViewFromSetting(m_sources.m_settings.m_nViewType);
+}
+
+bool CDisplayWnd::CanShow(EViewType eView) const
+{
+    return !ViewRow(eView).bNeedsMap || m_pMap;
+}
+
+void CDisplayWnd::SetViewType(EViewType eView)
+{
+    m_sources.m_settings.m_nViewType = int32_t(eView);
+    Invalidate(true);
+}
+
+CViewContext CDisplayWnd::ViewContext(const QRect& rcClient) const
+{
+    return {m_sources.m_tracker, m_sources.m_points, m_sources.m_settings, m_sources.m_fonts, rcClient,
+            m_pMap, GetDrag(), m_penTrack, m_penHeading};
 }
 
 void CDisplayWnd::SetWaitCursor(bool bWait)
@@ -131,8 +145,13 @@ void CDisplayWnd::OnMouseMove(int x, int y)
 void CDisplayWnd::OnLButtonUp(int x, int y)
 {
     CStylusDrag drag = GetDrag();
-    theApp.m_nViewType = StylusPenUp(drag, m_pMap, theApp.m_nViewType, MapDrawingArea(GetClientRect()), x, y);
+    const EViewType eView = ViewType();
+    const EPenUp penUp = StylusPenUp(drag, m_pMap, eView == EViewType::Map, MapDrawingArea(GetClientRect()), x, y);
     SetDrag(drag);
+    if (penUp == EPenUp::NextView)
+        SetViewType(NextView(eView));
+    else if (penUp == EPenUp::LeaveMap)
+        SetViewType(EViewType::GpsData);
     Invalidate(true);
 }
 

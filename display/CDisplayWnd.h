@@ -1,5 +1,8 @@
 #pragma once
 
+#include "display/Views.h"
+#include "platform/Outcome.h"
+
 #include <QPen>
 #include <QWidget>
 #include <cstdint>
@@ -9,6 +12,19 @@ class CGpsTracker;
 class CMapBitmap;
 class QPainter;
 struct CStylusDrag;
+struct CTrackerSettings;
+
+// What the display window shows: the run's fix, track and map catalogue, the
+// settings (the view type among them, which the window also changes) and
+// the faces.
+struct CDisplaySources
+{
+    const CGpsTracker& m_tracker;
+    const CTrackPointList& m_points;
+    const CMapList& m_maps;
+    CTrackerSettings& m_settings;
+    const CViewFonts& m_fonts;
+};
 
 // The drawing window over the frame's whole client area: date line, one view,
 // status line.
@@ -17,7 +33,7 @@ class CDisplayWnd : public QWidget
     Q_OBJECT
 
 public:
-    explicit CDisplayWnd(QWidget* pParent = nullptr);
+    explicit CDisplayWnd(const CDisplaySources& sources, QWidget* pParent = nullptr);
     ~CDisplayWnd() override;
 
     // Client rectangle with left and top 0, as the painters expect it.
@@ -33,8 +49,19 @@ public:
     // cleared first, otherwise the new picture is drawn over the old one.
     void Invalidate(bool bErase);
 
-    // Timer tick with a valid position: the map view follows it.
-    void FollowPosition();
+    // Timer tick with a valid position: the map view follows it; a map that
+    // becomes current and cannot be loaded is reported.
+    COutcome FollowPosition();
+
+    // The view the window shows, as the "ViewType" setting holds it; a new
+    // one is painted after erasing.
+    EViewType ViewType() const;
+    void SetViewType(EViewType eView);
+    // False for a view that needs a map while none is current.
+    bool CanShow(EViewType eView) const;
+
+    // What the painters read, for a client rectangle of this size.
+    CViewContext ViewContext(const QRect& rcClient) const;
 
     // The wait cursor while a map loads, and back to the arrow.
     static void SetWaitCursor(bool bWait);
@@ -64,6 +91,8 @@ protected:
     void resizeEvent(QResizeEvent* pEvent) override;
 
 private:
+    CDisplaySources m_sources;
+
     CStylusDrag GetDrag() const;
     void SetDrag(const CStylusDrag& drag);
 };

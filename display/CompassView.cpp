@@ -1,18 +1,17 @@
 #include "display/CompassView.h"
 
-#include "app/CTrackerApp.h"
-#include "display/CDisplayWnd.h"
 #include "display/ViewColours.h"
+#include "display/Views.h"
 #include "gps/CGpsTracker.h"
-#include "platform/gui/CDC.h"
+#include "gps/TrackerSettings.h"
 #include "platform/TextFormat.h"
+#include "platform/gui/CDC.h"
 
 #include <cmath>
 
 namespace {
 
 constexpr float COMPASS_DEG_TO_RAD = 0.017453292f;
-constexpr double COMPASS_KMH_PER_KNOT = 1.852;
 constexpr int COMPASS_PEN_WIDTH = 4;
 
 }
@@ -34,9 +33,10 @@ void DrawCompassNeedle(CDC* pDC, int cx, int cy, int nRadius, float fCourse)
     pDC->SelectPen(oldPen);
 }
 
-void DrawCompassView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
+void DrawCompassView(CDC* pDC, const CViewContext& view)
 {
-    const QRect rc = pWnd->GetClientRect();
+    const CGpsTracker* pTracker = &view.m_tracker;
+    const QRect rc = view.m_rcClient;
     // GDI rectangles: right and bottom lie just outside the area.
     const int nRight = rc.x() + rc.width();
     const int nBottom = rc.y() + rc.height();
@@ -45,7 +45,7 @@ void DrawCompassView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
     const int cy = rc.top() + nHalf + 6;
     DrawCompassNeedle(pDC, cx, cy, nHalf - 10, pTracker->m_fCourse);
 
-    const QFont oldFont = pDC->SelectFont(theApp.m_fontLarge);
+    const QFont oldFont = pDC->SelectFont(view.m_fonts.m_fontLarge);
 
     const QString strCourse = CourseText(pTracker->m_fCourse);
     QRect rcText(0, 0, 0, 0);
@@ -57,8 +57,8 @@ void DrawCompassView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
     rcText.setCoords(cx - w / 2, cy - h, cx + w / 2, cy + h / 2);
     pDC->DrawText(strCourse, rcText, DT_NOCLIP);
 
-    const double dKmh = double(pTracker->m_fSpeed) * COMPASS_KMH_PER_KNOT;
-    const QString strSpeed = theApp.m_bKmh ? QString::number(TruncToInt(dKmh + 0.5))
+    const double dKmh = double(pTracker->m_fSpeed) * UNIT_KMH_PER_KNOT;
+    const QString strSpeed = view.m_settings.m_bKmh ? QString::number(TruncToInt(dKmh + 0.5))
                                            : FormatText("%.1f", double(pTracker->m_fSpeed));
     rcText.setRect(0, 0, 0, 0);
     pDC->DrawText(strSpeed, rcText, DT_CALCRECT);

@@ -3,10 +3,9 @@
 #include <QString>
 
 class CDC;
-class CDisplayWnd;
-class CGpsTracker;
+struct CViewContext;
 
-void DrawCompassView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker);
+void DrawCompassView(CDC* pDC, const CViewContext& view);
 
 // Dial of radius nRadius around (cx, cy), filled with the current brush, and
 // a needle pointing north for a traveller heading fCourse degrees. Used by

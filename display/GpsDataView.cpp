@@ -1,12 +1,12 @@
 #include "display/GpsDataView.h"
 
-#include "app/CTrackerApp.h"
-#include "display/CDisplayWnd.h"
 #include "display/CompassView.h"
 #include "display/ViewColours.h"
+#include "display/Views.h"
 #include "gps/CGpsTracker.h"
-#include "platform/gui/CDC.h"
+#include "gps/TrackerSettings.h"
 #include "platform/TextFormat.h"
+#include "platform/gui/CDC.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr double DATA_KMH_PER_KNOT = 1.852;
 
 QColor FreshColour(const CGpsTracker* pTracker, uint32_t nBit)
 {
@@ -70,13 +69,14 @@ int MeanSignal(const CGpsTracker* pTracker)
 
 }
 
-void DrawGpsDataView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
+void DrawGpsDataView(CDC* pDC, const CViewContext& view)
 {
-    const QRect rc = pWnd->GetClientRect();
+    const CGpsTracker* pTracker = &view.m_tracker;
+    const QRect rc = view.m_rcClient;
     const int W = rc.x() + rc.width();
     const int H = rc.y() + rc.height();
 
-    const QFont oldFont = pDC->SelectFont(theApp.m_fontMedium);
+    const QFont oldFont = pDC->SelectFont(view.m_fonts.m_fontMedium);
 
     const QString strTime = FormatText("%2d:%02d:%02d", pTracker->m_nHour,
                                               pTracker->m_nMinute, pTracker->m_nSecond);
@@ -85,14 +85,14 @@ void DrawGpsDataView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
     pDC->TextOut(W - sizeTime.width(), 1, strTime);
     const int y1 = sizeTime.height() + 2;
 
-    pDC->SelectFont(theApp.m_fontSmall);
+    pDC->SelectFont(view.m_fonts.m_fontSmall);
     const int xLetter = W - pDC->GetTextExtent(QStringLiteral("W")).width();
     pDC->SetTextColor(FreshColour(pTracker, UPD_LATITUDE));
     const int y2 = y1 + DrawCoordinate(pDC, xLetter, y1, pTracker->m_fLatitude, "S", "N") + 1;
     pDC->SetTextColor(FreshColour(pTracker, UPD_LONGITUDE));
     DrawCoordinate(pDC, xLetter, y2, pTracker->m_fLongitude, "W", "E");
 
-    pDC->SelectFont(theApp.m_fontMedium);
+    pDC->SelectFont(view.m_fonts.m_fontMedium);
     DrawCompassNeedle(pDC, 45, 58, 41, pTracker->m_fCourse);
     const float fCourse = pTracker->m_fCourse;
     const QString strCourse = (fCourse < 0 || fCourse > 360.0f) ? QStringLiteral("??\u00B0")
@@ -107,7 +107,7 @@ void DrawGpsDataView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
     const int hK = pDC->GetTextExtent(strKnots).height();
     pDC->TextOut(W / 2 - 20, 100, strKnots);
     pDC->TextOut(W / 2 - 20, 101 + hK,
-                 FormatText("%4.1f kmh   ", double(pTracker->m_fSpeed) * DATA_KMH_PER_KNOT));
+                 FormatText("%4.1f kmh   ", double(pTracker->m_fSpeed) * UNIT_KMH_PER_KNOT));
 
     const QString strAltitude = FormatText("Alt: %.1f mtr     ", double(pTracker->m_fAltitude));
     pDC->SetTextColor(FreshColour(pTracker, UPD_ALTITUDE));
@@ -116,10 +116,10 @@ void DrawGpsDataView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
     pDC->TextOut(6, yA, strAltitude);
 
     const int nSignal = MeanSignal(pTracker);
-    pDC->SelectFont(theApp.m_fontSmall);
+    pDC->SelectFont(view.m_fonts.m_fontSmall);
     QColor dilutionColour = CLR_RED;
     if (pTracker->m_nUpdateFlags & UPD_HDOP)
-        dilutionColour = double(pTracker->m_fHdop) < theApp.m_dMaxDilution ? CLR_GREEN : CLR_GREY;
+        dilutionColour = double(pTracker->m_fHdop) < view.m_settings.MaxDilution() ? CLR_GREEN : CLR_GREY;
     pDC->SetTextColor(dilutionColour);
     pDC->TextOut(6, yA + hL + 9,
                  FormatText("Dltn:%u Sats:%d:%d dB   ", HdopWhole(pTracker->m_fHdop),

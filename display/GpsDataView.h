@@ -1,7 +1,6 @@
 #pragma once
 
 class CDC;
-class CDisplayWnd;
-class CGpsTracker;
+struct CViewContext;
 
-void DrawGpsDataView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker);
+void DrawGpsDataView(CDC* pDC, const CViewContext& view);

@@ -1,5 +1,6 @@
 #include "display/SkyView.h"
 
+#include "display/Views.h"
 #include "display/ViewColours.h"
 #include "gps/CGpsTracker.h"
 #include "platform/gui/CDC.h"
@@ -94,8 +95,9 @@ QPoint SkyPosition(int nAzimuth, int nElevation)
                   SKY_CENTRE.y() - TruncToInt(std::round(dRadius * std::cos(dAzimuth))));
 }
 
-void DrawSkyView(CDC* pDC, CGpsTracker* pTracker)
+void DrawSkyView(CDC* pDC, const CViewContext& view)
 {
+    const CGpsTracker* pTracker = &view.m_tracker;
     pDC->FillSolidRect(QRect(0, 0, SKY_WIDTH, SKY_HEIGHT), Qt::white);
     QFont font = CDC::DefaultFont();
     font.setPixelSize(SKY_LABEL_PIXELS);

@@ -3,14 +3,14 @@
 #include <QPoint>
 
 class CDC;
-class CGpsTracker;
+struct CViewContext;
 
 // The sky plot, 240 x 268 pixels: a polar plot of the satellites in view,
 // north up, rings at elevation 0, 30 and 60 degrees, each satellite at its
 // azimuth and elevation with its PRN, filled when the receiver uses it in
 // its solution (the GSA list), and below it one signal bar per satellite for
 // its SNR on a scale of 0 to 60 dB.
-void DrawSkyView(CDC* pDC, CGpsTracker* pTracker);
+void DrawSkyView(CDC* pDC, const CViewContext& view);
 
 constexpr int SKY_WIDTH = 240;
 constexpr int SKY_HEIGHT = 268;

@@ -1,5 +1,6 @@
 #include "display/StatusView.h"
 
+#include "display/Views.h"
 #include "display/ViewColours.h"
 #include "gps/CGpsTracker.h"
 #include "platform/gui/CDC.h"
@@ -14,8 +15,9 @@ constexpr int STATUS_LINE_HEIGHT = 14;
 
 }
 
-void DrawStatusView(CDisplayWnd*, CDC* pDC, CGpsTracker* pTracker)
+void DrawStatusView(CDC* pDC, const CViewContext& view)
 {
+    const CGpsTracker* pTracker = &view.m_tracker;
     pDC->SetTextColor(CLR_BLACK);
 
     const QString strMode = pTracker->m_chGsaMode == 'A' ? QStringLiteral("Auto")

@@ -1,7 +1,6 @@
 #pragma once
 
 class CDC;
-class CDisplayWnd;
-class CGpsTracker;
+struct CViewContext;
 
-void DrawStatusView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker);
+void DrawStatusView(CDC* pDC, const CViewContext& view);

@@ -1,4 +1,3 @@
-#include "app/CTrackerApp.h"
 #include "gps/CGpsTracker.h"
 
 #include <cstddef>
@@ -12,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
     if (nSize == 0)
         return 0;
-    theApp.m_nUtcCorrection = static_cast<int>(pData[0] % 25) - 12;
+    const int nUtcCorrection = static_cast<int>(pData[0] % 25) - 12;
     CGpsTracker tracker;
     const char* p = reinterpret_cast<const char*>(pData + 1);
     const char* pEnd = reinterpret_cast<const char*>(pData + nSize);
@@ -20,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         tracker.BeginTick();
         const char* pTick = static_cast<const char*>(std::memchr(p, 0x01, static_cast<size_t>(pEnd - p)));
         const char* pStop = pTick ? pTick + 1 : pEnd;
-        tracker.AssembleBytes(p, static_cast<size_t>(pStop - p));
+        tracker.AssembleBytes(p, static_cast<size_t>(pStop - p), nUtcCorrection);
         p = pStop;
     }
     return 0;

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "gps/CReceiverLink.h"
+#include "gps/CSentenceAssembler.h"
+#include "platform/Outcome.h"
+
 #include <QString>
 #include <QStringView>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-
-class CReceiverPort;
-class CLogFile;
 
 // Update bits: which values the decoder delivered during the current tick.
 constexpr uint32_t UPD_LATITUDE = 0x0001;
@@ -19,12 +19,9 @@ constexpr uint32_t UPD_TIME = 0x0020;
 constexpr uint32_t UPD_DATE = 0x0040;
 constexpr uint32_t UPD_HDOP = 0x1000;
 
-constexpr int GPS_LINE_SIZE = 1024;
+constexpr uint32_t UPD_POSITION = UPD_LATITUDE | UPD_LONGITUDE;
+
 constexpr int GPS_SAT_COUNT = 12;
-// Input handled by one tick at most; the rest waits for the next tick, so a
-// flood of bytes cannot hold up the window.
-constexpr size_t GPS_TICK_BYTES = 256 * 1024;
-constexpr int GPS_REOPEN_TICKS = 3;
 
 struct GpsSatellite
 {
@@ -35,8 +32,9 @@ struct GpsSatellite
     int32_t nSnr;
 };
 
-// The one model object: the receiver's latest fix, the satellite status, the
-// sentence assembly buffer and the state of the running track log.
+// The one model object: the receiver's latest fix and the satellite status,
+// with the parts that deliver them, the link to the receiver and the sentence
+// assembly. The track log that records the fixes lives beside it (track/).
 class CGpsTracker
 {
 public:
@@ -45,40 +43,29 @@ public:
     CGpsTracker(const CGpsTracker&) = delete;
     CGpsTracker& operator=(const CGpsTracker&) = delete;
 
-    // Receiver link and sentence assembly (gps/). OpenPort tells the user
-    // why a port fails; a port that opened and then went away is reopened by
-    // PollPort, quietly, every GPS_REOPEN_TICKS ticks. ClosePort closes it
-    // for good.
-    bool OpenPort(const QString& strPort, int nBaudRate);
+    // Opens the receiver's port; a failure says why, for the user. A port
+    // that opened and then went away is reopened by PollPort, quietly, every
+    // GPS_REOPEN_TICKS ticks. ClosePort closes it for good.
+    COutcome OpenPort(const QString& strPort, int nBaudRate);
     void ClosePort();
-    void PollPort();
+    // One tick: clears the per-tick fields, drains the port and decodes each
+    // complete line, with times shifted by nUtcCorrection hours.
+    void PollPort(int nUtcCorrection);
     // The two halves of PollPort, for replaying bytes that come from elsewhere
     // (a capture file) through the same assembly: BeginTick counts the second
     // and clears the per-tick fields, AssembleBytes handles bytes in order
     // exactly as the drain of the port does.
     void BeginTick();
-    void AssembleBytes(const char* pData, size_t nLength);
-    void ProcessSentence(QStringView line);
-    uint32_t DecodeField(QStringView field, int nCode);
+    void AssembleBytes(const char* pData, size_t nLength, int nUtcCorrection);
+    void ProcessSentence(QStringView line, int nUtcCorrection);
+    uint32_t DecodeField(QStringView field, int nCode, int nUtcCorrection);
 
-    // Recording and log files (track/).
-    bool StoreTrackPoint();
-    bool StartLog();
-    bool EndLog();
-    void SetPlacemark(const QString& strName);
+    bool HasPosition() const { return (m_nUpdateFlags & UPD_POSITION) == UPD_POSITION; }
 
-    int32_t m_nLineLen = 0;
-    char m_szLine[GPS_LINE_SIZE] = {};
-    std::unique_ptr<CReceiverPort> m_hPort;  // null: no port open
-    QString m_strReopenPort;                 // reopened when lost; empty: none
-    int32_t m_nReopenBaudRate = 0;
-    int32_t m_nReopenTicks = 0;
-    std::unique_ptr<CLogFile> m_hLogFile;    // null: not logging
-    QString m_strLogBase;
-    bool m_bLogStartFailShown = false;       // said, and no log started since
-    int32_t m_nLogPoints = 0;
+    CReceiverLink m_link;
+    CSentenceAssembler m_assembler;
     uint32_t m_nUpdateFlags = 0;
-    int32_t m_nSecsSinceLog = 0;
+    int32_t m_nSecsSinceLog = 0;   // ticks since the last stored point
     float m_fLatitude = 0;
     float m_fLongitude = 0;
     float m_fAltitude = 0;

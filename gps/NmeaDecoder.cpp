@@ -1,6 +1,5 @@
 #include "gps/NmeaDecoder.h"
 
-#include "app/CTrackerApp.h"
 #include "gps/CGpsTracker.h"
 
 #include <algorithm>
@@ -203,6 +202,137 @@ uint32_t ApplyHemisphere(QStringView field, char16_t chNegative, double dLimit, 
     return nResult;
 }
 
+// Fields read as one number into one member, with the update bit they earn.
+struct NumberField
+{
+    int nCode;
+    float CGpsTracker::*pfValue;
+    uint32_t nBit;
+};
+
+const NumberField NMEA_NUMBER_FIELDS[] = {
+    {NMEA_SPEED, &CGpsTracker::m_fSpeed, UPD_SPEED},
+    {NMEA_COURSE, &CGpsTracker::m_fCourse, UPD_COURSE},
+    {NMEA_HDOP, &CGpsTracker::m_fHdop, UPD_HDOP},
+    {NMEA_ALTITUDE, &CGpsTracker::m_fAltitude, UPD_ALTITUDE},
+    {NMEA_GSA_PDOP, &CGpsTracker::m_fPdop, 0},
+    {NMEA_GSA_HDOP, &CGpsTracker::m_fGsaHdop, 0},
+    {NMEA_GSA_VDOP, &CGpsTracker::m_fVdop, 0},
+};
+
+// The GSV counts, two digits each.
+struct CountField
+{
+    int nCode;
+    int8_t CGpsTracker::*pnValue;
+};
+
+const CountField NMEA_COUNT_FIELDS[] = {
+    {NMEA_GSV_MESSAGES, &CGpsTracker::m_nGsvMessages},
+    {NMEA_GSV_MESSAGE, &CGpsTracker::m_nGsvMessage},
+    {NMEA_GSV_IN_VIEW, &CGpsTracker::m_nSatsInView},
+};
+
+// One value of a satellite in view: codes run column by column (PRN,
+// elevation, azimuth, SNR), four satellites each, on the page of the GSV
+// message being decoded. Azimuths run to 359 and the PRNs of the newer
+// systems past 99, so both take three digits.
+void DecodeSatelliteInView(CGpsTracker& tracker, QStringView field, int nCode)
+{
+    if (tracker.m_nGsvMessage < 1 || tracker.m_nGsvMessage > NMEA_GSV_PAGES)
+        return;
+    static constexpr struct {
+        int32_t GpsSatellite::*pnValue;
+        int nWidth;
+    } COLUMNS[] = {{&GpsSatellite::nPrn, 3}, {&GpsSatellite::nElevation, 2}, {&GpsSatellite::nAzimuth, 3},
+                   {&GpsSatellite::nSnr, 2}};
+    const auto& column = COLUMNS[(nCode - NMEA_GSV_SAT_FIRST) / 4];
+    GpsSatellite& sat = tracker.m_aSats[4 * (tracker.m_nGsvMessage - 1) + (nCode - NMEA_GSV_SAT_FIRST) % 4];
+    ScanInt(field, column.nWidth, sat.*column.pnValue);
+}
+
+uint32_t DecodeTime(CGpsTracker& tracker, QStringView field, int nUtcCorrection)
+{
+    int32_t aTime[3];
+    if (!ScanTriple(field, aTime))
+        return 0;
+    // Wide enough for any stored correction; one step either way only.
+    int64_t nHour = int64_t{aTime[0]} + nUtcCorrection;
+    if (nHour < 0)
+        nHour += 24;
+    if (nHour > 23)
+        nHour -= 24;
+    tracker.m_nHour = static_cast<int32_t>(nHour);
+    tracker.m_nMinute = aTime[1];
+    tracker.m_nSecond = aTime[2];
+    return UPD_TIME;
+}
+
+uint32_t DecodeDate(CGpsTracker& tracker, QStringView field)
+{
+    int32_t aDate[3];
+    if (!ScanTriple(field, aDate))
+        return 0;
+    tracker.m_nDay = aDate[0];
+    tracker.m_nMonth = aDate[1];
+    tracker.m_nYear = 2000 + aDate[2];
+    return UPD_DATE;
+}
+
+// A GSA mode starts a new list of satellites used and new dilutions.
+void DecodeGsaMode(CGpsTracker& tracker, char16_t chMode)
+{
+    tracker.m_chGsaMode = static_cast<char>(chMode & 0xFF);
+    for (GpsSatellite& sat : tracker.m_aSats)
+        sat.nFixPrn = 0;
+    tracker.m_fPdop = 0;
+    tracker.m_fGsaHdop = 0;
+    tracker.m_fVdop = 0;
+}
+
+// The fields with a rule of their own.
+uint32_t DecodeOtherField(CGpsTracker& tracker, QStringView field, int nCode, int nUtcCorrection)
+{
+    const char16_t chFirst = field.front().unicode();
+    switch (nCode) {
+    case NMEA_TIME:
+        return DecodeTime(tracker, field, nUtcCorrection);
+    case NMEA_STATUS:
+        tracker.m_bRmcValid = chFirst != u'V' ? 1 : 0;
+        return 0;
+    case NMEA_LATITUDE:
+        ScanCoordinate(field, 2, tracker.m_fLatitude);
+        return 0;
+    case NMEA_LAT_HEMISPHERE:
+        return ApplyHemisphere(field, u'S', NMEA_MAX_LATITUDE, UPD_LATITUDE, tracker.m_fLatitude);
+    case NMEA_LONGITUDE:
+        ScanCoordinate(field, 3, tracker.m_fLongitude);
+        return 0;
+    case NMEA_LON_HEMISPHERE:
+        return ApplyHemisphere(field, u'W', NMEA_MAX_LONGITUDE, UPD_LONGITUDE, tracker.m_fLongitude);
+    case NMEA_DATE:
+        return DecodeDate(tracker, field);
+    case NMEA_FIX_QUALITY:
+        tracker.m_nFixQuality = chFirst - u'0';
+        return 0;
+    case NMEA_SATS_USED:
+        ScanInt(field, 2, tracker.m_nSatsUsed);
+        return 0;
+    case NMEA_ALTITUDE_UNIT:
+        if (tracker.m_fAltitude < 0 || tracker.m_fAltitude > NMEA_MAX_ALTITUDE)
+            tracker.m_fAltitude = 0;
+        return 0;
+    case NMEA_GSA_MODE:
+        DecodeGsaMode(tracker, chFirst);
+        return 0;
+    case NMEA_GSA_FIX_TYPE:
+        tracker.m_nGsaFixType = static_cast<int8_t>(chFirst - u'0');
+        return 0;
+    default:
+        return 0;
+    }
+}
+
 }
 
 bool HasWrongChecksum(QStringView line)
@@ -259,7 +389,7 @@ NmeaSentence RecogniseSentence(QStringView line)
     return NmeaSentence::None;
 }
 
-void CGpsTracker::ProcessSentence(QStringView line)
+void CGpsTracker::ProcessSentence(QStringView line, int nUtcCorrection)
 {
     const std::span<const int> codes = FieldCodes(RecogniseSentence(line));
     if (codes.empty())
@@ -273,127 +403,33 @@ void CGpsTracker::ProcessSentence(QStringView line)
         const qsizetype nStart = nComma + 1;
         nComma = line.indexOf(u',', nStart);
         const qsizetype nEnd = nComma < 0 ? nLength : nComma;
-        m_nUpdateFlags |= DecodeField(line.sliced(nStart, nEnd - nStart), codes[k]);
+        m_nUpdateFlags |= DecodeField(line.sliced(nStart, nEnd - nStart), codes[k], nUtcCorrection);
     }
 }
 
-uint32_t CGpsTracker::DecodeField(QStringView field, int nCode)
+uint32_t CGpsTracker::DecodeField(QStringView field, int nCode, int nUtcCorrection)
 {
     if (field.isEmpty() || field.front() == u',')
         return 0;
-    const char16_t chFirst = field.front().unicode();
-
     if (nCode >= NMEA_GSA_PRN_FIRST && nCode <= NMEA_GSA_PRN_LAST) {
         ScanInt(field, 3, m_aSats[nCode - NMEA_GSA_PRN_FIRST].nFixPrn);
         return 0;
     }
     if (nCode >= NMEA_GSV_SAT_FIRST && nCode <= NMEA_GSV_SAT_LAST) {
-        if (m_nGsvMessage < 1 || m_nGsvMessage > NMEA_GSV_PAGES)
+        DecodeSatelliteInView(*this, field, nCode);
+        return 0;
+    }
+    for (const NumberField& number : NMEA_NUMBER_FIELDS) {
+        if (number.nCode == nCode) {
+            ScanFloat(field, this->*number.pfValue);
+            return number.nBit;
+        }
+    }
+    for (const CountField& count : NMEA_COUNT_FIELDS) {
+        if (count.nCode == nCode) {
+            ScanSmallInt(field, 2, this->*count.pnValue);
             return 0;
-        // Codes run column by column (PRN, elevation, azimuth, SNR), four
-        // satellites each; azimuths run to 359 and the PRNs of the newer
-        // systems past 99, so both take three digits.
-        static constexpr struct {
-            int32_t GpsSatellite::*pnValue;
-            int nWidth;
-        } COLUMNS[] = {{&GpsSatellite::nPrn, 3}, {&GpsSatellite::nElevation, 2}, {&GpsSatellite::nAzimuth, 3},
-                       {&GpsSatellite::nSnr, 2}};
-        const auto& column = COLUMNS[(nCode - NMEA_GSV_SAT_FIRST) / 4];
-        GpsSatellite& sat = m_aSats[4 * (m_nGsvMessage - 1) + (nCode - NMEA_GSV_SAT_FIRST) % 4];
-        ScanInt(field, column.nWidth, sat.*column.pnValue);
-        return 0;
+        }
     }
-
-    switch (nCode) {
-    case NMEA_TIME: {
-        int32_t aTime[3];
-        if (!ScanTriple(field, aTime))
-            return 0;
-        // Wide enough for any stored correction; one step either way only.
-        int64_t nHour = int64_t{aTime[0]} + theApp.m_nUtcCorrection;
-        if (nHour < 0)
-            nHour += 24;
-        if (nHour > 23)
-            nHour -= 24;
-        m_nHour = static_cast<int32_t>(nHour);
-        m_nMinute = aTime[1];
-        m_nSecond = aTime[2];
-        return UPD_TIME;
-    }
-    case NMEA_STATUS:
-        m_bRmcValid = chFirst != u'V' ? 1 : 0;
-        return 0;
-    case NMEA_LATITUDE:
-        ScanCoordinate(field, 2, m_fLatitude);
-        return 0;
-    case NMEA_LAT_HEMISPHERE:
-        return ApplyHemisphere(field, u'S', NMEA_MAX_LATITUDE, UPD_LATITUDE, m_fLatitude);
-    case NMEA_LONGITUDE:
-        ScanCoordinate(field, 3, m_fLongitude);
-        return 0;
-    case NMEA_LON_HEMISPHERE:
-        return ApplyHemisphere(field, u'W', NMEA_MAX_LONGITUDE, UPD_LONGITUDE, m_fLongitude);
-    case NMEA_SPEED:
-        ScanFloat(field, m_fSpeed);
-        return UPD_SPEED;
-    case NMEA_COURSE:
-        ScanFloat(field, m_fCourse);
-        return UPD_COURSE;
-    case NMEA_DATE: {
-        int32_t aDate[3];
-        if (!ScanTriple(field, aDate))
-            return 0;
-        m_nDay = aDate[0];
-        m_nMonth = aDate[1];
-        m_nYear = 2000 + aDate[2];
-        return UPD_DATE;
-    }
-    case NMEA_FIX_QUALITY:
-        m_nFixQuality = chFirst - u'0';
-        return 0;
-    case NMEA_SATS_USED:
-        ScanInt(field, 2, m_nSatsUsed);
-        return 0;
-    case NMEA_HDOP:
-        ScanFloat(field, m_fHdop);
-        return UPD_HDOP;
-    case NMEA_ALTITUDE:
-        ScanFloat(field, m_fAltitude);
-        return UPD_ALTITUDE;
-    case NMEA_ALTITUDE_UNIT:
-        if (m_fAltitude < 0 || m_fAltitude > NMEA_MAX_ALTITUDE)
-            m_fAltitude = 0;
-        return 0;
-    case NMEA_GSA_MODE:
-        m_chGsaMode = static_cast<char>(chFirst & 0xFF);
-        for (GpsSatellite& sat : m_aSats)
-            sat.nFixPrn = 0;
-        m_fPdop = 0;
-        m_fGsaHdop = 0;
-        m_fVdop = 0;
-        return 0;
-    case NMEA_GSA_FIX_TYPE:
-        m_nGsaFixType = static_cast<int8_t>(chFirst - u'0');
-        return 0;
-    case NMEA_GSA_PDOP:
-        ScanFloat(field, m_fPdop);
-        return 0;
-    case NMEA_GSA_HDOP:
-        ScanFloat(field, m_fGsaHdop);
-        return 0;
-    case NMEA_GSA_VDOP:
-        ScanFloat(field, m_fVdop);
-        return 0;
-    case NMEA_GSV_MESSAGES:
-        ScanSmallInt(field, 2, m_nGsvMessages);
-        return 0;
-    case NMEA_GSV_MESSAGE:
-        ScanSmallInt(field, 2, m_nGsvMessage);
-        return 0;
-    case NMEA_GSV_IN_VIEW:
-        ScanSmallInt(field, 2, m_nSatsInView);
-        return 0;
-    default:
-        return 0;
-    }
+    return DecodeOtherField(*this, field, nCode, nUtcCorrection);
 }

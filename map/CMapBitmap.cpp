@@ -102,14 +102,14 @@ bool CMapBitmap::ParseCalibration()
     return true;
 }
 
-bool CMapBitmap::LoadMapBitmap(CDibInfo* pInfo)
+COutcome CMapBitmap::LoadMapBitmap(CDibInfo* pInfo)
 {
     // Give the earlier pixels back first: a map can take hundreds of megabytes.
     m_hDib = nullptr;
     m_bitmap = QImage();
     QImage dib;
-    const bool bLoaded = CreateDibFromFile(&dib, HostPath(m_path), pInfo);
-    if (bLoaded) {
+    COutcome loaded = CreateDibFromFile(&dib, HostPath(m_path), pInfo);
+    if (loaded) {
         m_bitmap = std::move(dib);
         m_hDib = &m_bitmap;
     }
@@ -127,5 +127,5 @@ bool CMapBitmap::LoadMapBitmap(CDibInfo* pInfo)
     m_zoom = 1.0;
     m_panX = 0;
     m_panY = 0;
-    return bLoaded;
+    return loaded;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Outcome.h"
+
 #include <QImage>
 #include <QPoint>
 #include <QRect>
@@ -32,10 +34,10 @@ public:
 
     // Decodes m_path (a device or host path) into m_bitmap, replacing any
     // earlier bitmap, and sets the size, the degrees per pixel (1.0 where the
-    // edges give none) and zoom 1.0 with pan (0, 0). A failure has been shown
-    // to the user once and leaves no bitmap. Callers show the wait cursor.
-    // pInfo, when given, receives what the file's headers say.
-    bool LoadMapBitmap(CDibInfo* pInfo = nullptr);
+    // edges give none) and zoom 1.0 with pan (0, 0). A failure leaves no
+    // bitmap. Callers show the wait cursor. pInfo, when given, receives what
+    // the file's headers say.
+    COutcome LoadMapBitmap(CDibInfo* pInfo = nullptr);
 
     // Sizes the view for the drawing area rcArea (left and top 0) at m_zoom:
     // sets m_viewWidth, m_viewHeight, m_viewSpanLon and m_viewSpanLat.

@@ -1,7 +1,6 @@
 #include "map/DibFile.h"
 
 #include "platform/InputFile.h"
-#include "platform/MessageHook.h"
 
 #include <algorithm>
 #include <array>
@@ -122,6 +121,47 @@ void ChooseTrueColourLayout(CDibLayout& dib)
     }
 }
 
+// The colour table behind the header (of nColoursUsed entries, or all the
+// depth allows): entries it leaves out are black.
+bool ReadPalette(const uint8_t* p, size_t nSize, uint64_t nOffset, bool bCore, uint32_t nColoursUsed,
+                 CDibLayout& dib)
+{
+    const uint32_t n = dib.nBitCount;
+    const uint64_t nEntry = bCore ? 3 : 4;
+    const uint64_t nAll = uint64_t(1) << n;
+    const uint64_t nCount = nColoursUsed ? nColoursUsed : nAll;
+    if (!Inside(nOffset, nCount * nEntry, nSize))
+        return false;
+    const uint64_t nUsed = std::min(nCount, nAll);
+    dib.colours.fill(qRgb(0, 0, 0), qsizetype(nAll));
+    for (uint64_t i = 0; i < nUsed; ++i) {
+        const uint8_t* q = p + nOffset + i * nEntry;
+        dib.colours[qsizetype(i)] = qRgb(q[2], q[1], q[0]);
+    }
+    dib.format = n == 1 ? QImage::Format_Mono : QImage::Format_Indexed8;
+    dib.layout = n == 4 ? LAYOUT_NIBBLES : LAYOUT_COPY;
+    return true;
+}
+
+// 16 and 32 bits a pixel: the masks the file gives, or the default ones.
+bool ReadTrueColourMasks(const uint8_t* p, size_t nSize, uint32_t nHeader, bool bBitFields, CDibLayout& dib)
+{
+    static const uint8_t DEFAULT_16[12] = {0x00, 0x7C, 0, 0, 0xE0, 0x03, 0, 0, 0x1F, 0, 0, 0};
+    static const uint8_t DEFAULT_32[12] = {0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0};
+    const uint32_t n = dib.nBitCount;
+    const uint8_t* pbyMasks = n == 16 ? DEFAULT_16 : DEFAULT_32;
+    if (bBitFields) {
+        const uint64_t nMaskOffset = nHeader == DIB_INFO_HEADER ? DIB_FILE_HEADER + nHeader : DIB_FILE_HEADER + 40;
+        if (!Inside(nMaskOffset, 12, nSize))
+            return false;
+        pbyMasks = p + nMaskOffset;
+    }
+    if (!ReadMasks(pbyMasks, n, dib))
+        return false;
+    ChooseTrueColourLayout(dib);
+    return true;
+}
+
 // p holds the file's first min(nSize, DIB_HEAD_BLOCK) bytes; nSize is the
 // length of the whole file.
 EDibResult ReadHeaders(const uint8_t* p, size_t nSize, CDibLayout& dib, CDibInfo& info)
@@ -171,37 +211,16 @@ EDibResult ReadHeaders(const uint8_t* p, size_t nSize, CDibLayout& dib, CDibInfo
     if (nCompression != DIB_BI_RGB && !bBitFields)
         return DIB_DAMAGED;
 
-    uint64_t nBehindHeader = DIB_FILE_HEADER + nHeader;
-    if (n <= 8) {
-        const uint64_t nEntry = bCore ? 3 : 4;
-        const uint64_t nAll = uint64_t(1) << n;
-        const uint64_t nCount = nColoursUsed ? nColoursUsed : nAll;
-        if (!Inside(nBehindHeader, nCount * nEntry, nSize))
-            return DIB_DAMAGED;
-        const uint64_t nUsed = std::min(nCount, nAll);
-        dib.colours.fill(qRgb(0, 0, 0), qsizetype(nAll));
-        for (uint64_t i = 0; i < nUsed; ++i) {
-            const uint8_t* q = p + nBehindHeader + i * nEntry;
-            dib.colours[qsizetype(i)] = qRgb(q[2], q[1], q[0]);
-        }
-        dib.format = n == 1 ? QImage::Format_Mono : QImage::Format_Indexed8;
-        dib.layout = n == 4 ? LAYOUT_NIBBLES : LAYOUT_COPY;
-    } else if (n == 24) {
+    const uint64_t nBehindHeader = DIB_FILE_HEADER + nHeader;
+    bool bRead = true;
+    if (n <= 8)
+        bRead = ReadPalette(p, nSize, nBehindHeader, bCore, nColoursUsed, dib);
+    else if (n == 24)
         dib.format = QImage::Format_BGR888;
-    } else {
-        static const uint8_t DEFAULT_16[12] = {0x00, 0x7C, 0, 0, 0xE0, 0x03, 0, 0, 0x1F, 0, 0, 0};
-        static const uint8_t DEFAULT_32[12] = {0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0};
-        const uint8_t* pbyMasks = n == 16 ? DEFAULT_16 : DEFAULT_32;
-        if (bBitFields) {
-            const uint64_t nMaskOffset = nHeader == DIB_INFO_HEADER ? nBehindHeader : DIB_FILE_HEADER + 40;
-            if (!Inside(nMaskOffset, 12, nSize))
-                return DIB_DAMAGED;
-            pbyMasks = p + nMaskOffset;
-        }
-        if (!ReadMasks(pbyMasks, n, dib))
-            return DIB_DAMAGED;
-        ChooseTrueColourLayout(dib);
-    }
+    else
+        bRead = ReadTrueColourMasks(p, nSize, nHeader, bBitFields, dib);
+    if (!bRead)
+        return DIB_DAMAGED;
 
     dib.nStride = (uint64_t(dib.nWidth) * n + 31) / 32 * 4;
     if (!Inside(dib.nPixelOffset, dib.nStride * uint64_t(dib.nRows), nSize))
@@ -352,13 +371,18 @@ EDibResult DecodeDib(const uint8_t* pbyFile, size_t nSize, QImage* pDib, CDibInf
     return Decode(source, pDib, pInfo);
 }
 
-void ReportMapError(const QString& strText)
+namespace {
+
+COutcome MapError(const QString& strText)
 {
     const int nError = errno;
-    ShowMessage(QStringLiteral("Error on %1 = %2\n").arg(strText).arg(nError).left(DIB_MAX_MESSAGE));
+    return COutcome::Fail(QStringLiteral("Error on %1 = %2\n").arg(strText).arg(nError).left(DIB_MAX_MESSAGE),
+                          nError);
 }
 
-bool CreateDibFromFile(QImage* pDib, const QString& strPath, CDibInfo* pInfo)
+}
+
+COutcome CreateDibFromFile(QImage* pDib, const QString& strPath, CDibInfo* pInfo)
 {
     *pDib = QImage();
     if (pInfo)
@@ -366,29 +390,23 @@ bool CreateDibFromFile(QImage* pDib, const QString& strPath, CDibInfo* pInfo)
     // The file is read, not mapped: a map on a card pulled during the load
     // shrinks under a mapping, and touching the lost pages kills the program.
     CInputFile file;
-    if (file.Open(strPath) != CInputFile::EOpen::Ok) {
-        ReportMapError(QStringLiteral("Fail in file open"));
-        return false;
-    }
+    if (file.Open(strPath) != CInputFile::EOpen::Ok)
+        return MapError(QStringLiteral("Fail in file open"));
     if (file.Size() == 0 || file.Size() > SIZE_MAX) {
         errno = EINVAL;
-        ReportMapError(QStringLiteral("Fail in creating map file"));
-        return false;
+        return MapError(QStringLiteral("Fail in creating map file"));
     }
     CFileSource source(file);
     switch (Decode(source, pDib, pInfo)) {
     case DIB_OK:
-        return true;
+        break;
     case DIB_NOT_BMP:
-        ReportMapError(QStringLiteral("This is not a DIB bitmap file!"));
-        break;
+        return MapError(QStringLiteral("This is not a DIB bitmap file!"));
     case DIB_DAMAGED:
-        ReportMapError(QStringLiteral("Bitmap file is damaged or unsupported"));
-        break;
+        return MapError(QStringLiteral("Bitmap file is damaged or unsupported"));
     case DIB_NO_MEMORY:
         errno = ENOMEM;
-        ReportMapError(QStringLiteral("Fail in creating DIB bitmap from file!"));
-        break;
+        return MapError(QStringLiteral("Fail in creating DIB bitmap from file!"));
     }
-    return false;
+    return COutcome::Ok();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Outcome.h"
+
 #include <QImage>
 #include <QString>
 #include <cstddef>
@@ -32,9 +34,6 @@ EDibResult DecodeDib(const uint8_t* pbyFile, size_t nSize, QImage* pDib, CDibInf
 
 // Reads strPath (a regular file only) and decodes it into *pDib, the rows
 // read straight into the image. Every failure, a file that shrinks during
-// the load included, is shown once through ReportMapError and leaves *pDib
+// the load included, fails with "Error on <text> = <errno>" and leaves *pDib
 // null.
-bool CreateDibFromFile(QImage* pDib, const QString& strPath, CDibInfo* pInfo = nullptr);
-
-// Shows "Error on <text> = <errno>" to the user.
-void ReportMapError(const QString& strText);
+COutcome CreateDibFromFile(QImage* pDib, const QString& strPath, CDibInfo* pInfo = nullptr);

@@ -2,7 +2,7 @@
 
 #include "gps/CGpsTracker.h"
 #include "platform/DevicePaths.h"
-#include "platform/MessageHook.h"
+#include "platform/Outcome.h"
 
 #include <QDir>
 
@@ -11,12 +11,12 @@ void BuildMapCatalogue(CMapList& mapList)
     mapList.clear();
     // The card's file system returns entries in no defined order on the host;
     // name order keeps the tie rule of FindMapForPosition repeatable.
-    const QDir folder(HostPath(MAP_FOLDER));
+    const QDir folder(HostPath(GPS_FOLDER));
     const QStringList names = folder.entryList({QStringLiteral("*.bmp")},
                                                QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
     for (const QString& strName : names) {
         auto pMap = std::make_unique<CMapBitmap>();
-        pMap->m_path = MAP_FOLDER + strName;
+        pMap->m_path = GPS_FOLDER + strName;
         if (pMap->ParseCalibration())
             mapList.push_back(std::move(pMap));
     }
@@ -24,8 +24,7 @@ void BuildMapCatalogue(CMapList& mapList)
 
 CMapBitmap* FindMapForPosition(const CMapList& mapList, const CGpsTracker& tracker)
 {
-    constexpr uint32_t nPosition = UPD_LATITUDE | UPD_LONGITUDE;
-    if ((tracker.m_nUpdateFlags & nPosition) != nPosition)
+    if (!tracker.HasPosition())
         return nullptr;
     const double dLatitude = tracker.m_fLatitude;
     const double dLongitude = tracker.m_fLongitude;
@@ -39,13 +38,12 @@ CMapBitmap* FindMapForPosition(const CMapList& mapList, const CGpsTracker& track
     return pBest;
 }
 
-CMapBitmap* AddChosenMap(CMapList& mapList, const QString& strPath)
+CMapBitmap* AddChosenMap(CMapList& mapList, const QString& strPath, COutcome& calibration)
 {
     mapList.push_back(std::make_unique<CMapBitmap>());
     CMapBitmap* pMap = mapList.back().get();
     pMap->m_path = strPath;
-    if (!pMap->ParseCalibration())
-        ShowMessage(QStringLiteral("Weet niet waar dat is!"));
+    calibration = pMap->ParseCalibration() ? COutcome::Ok() : COutcome::Fail(QStringLiteral("Weet niet waar dat is!"));
     pMap->m_panX = 0;
     pMap->m_panY = 0;
     return pMap;

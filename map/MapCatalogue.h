@@ -5,9 +5,7 @@
 #include <QString>
 
 class CGpsTracker;
-
-// Folder of the map files, as the program names it.
-inline const QString MAP_FOLDER = QStringLiteral("\\Storage card\\GPS\\");
+class COutcome;
 
 // Fills mapList (emptied first) with one record per calibrated *.bmp file in
 // "\Storage card\GPS\", names matched without regard to case, directories and
@@ -21,6 +19,7 @@ void BuildMapCatalogue(CMapList& mapList);
 CMapBitmap* FindMapForPosition(const CMapList& mapList, const CGpsTracker& tracker);
 
 // Appends a record for a file the user chose and calibrates it; a name without
-// calibration is reported ("Weet niet waar dat is!") and kept, with its edges
-// at 0. Returns the new record, which the caller makes current, with pan (0, 0).
-CMapBitmap* AddChosenMap(CMapList& mapList, const QString& strPath);
+// calibration is kept, with its edges at 0, and calibration says "Weet niet
+// waar dat is!". Returns the new record, which the caller makes current, with
+// pan (0, 0).
+CMapBitmap* AddChosenMap(CMapList& mapList, const QString& strPath, COutcome& calibration);

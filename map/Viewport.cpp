@@ -56,13 +56,13 @@ void CentreOnPosition(CMapBitmap& map, double dLongitude, double dLatitude)
     map.m_panY = Truncate<int32_t>((map.m_latMax - (dLatitude + map.m_viewSpanLat * 0.5)) / map.m_latPerPixel);
 }
 
-CFollowResult FollowPosition(CMapBitmap* pMap, int32_t nViewType, const CGpsTracker& tracker,
+CFollowResult FollowPosition(CMapBitmap* pMap, bool bMapView, const CGpsTracker& tracker,
                              const CMapList& mapList, const QRect& rcArea,
                              const std::function<void(bool bWait)>& fnWaitCursor)
 {
     CFollowResult result;
     result.pMap = pMap;
-    if (nViewType != VIEWPORT_MAP_VIEW || !pMap)
+    if (!bMapView || !pMap)
         return result;
     CMapBitmap* pBest = FindMapForPosition(mapList, tracker);
     if (pBest && pBest != pMap) {
@@ -70,7 +70,7 @@ CFollowResult FollowPosition(CMapBitmap* pMap, int32_t nViewType, const CGpsTrac
         result.bSwitched = true;
         if (fnWaitCursor)
             fnWaitCursor(true);
-        pBest->LoadMapBitmap();
+        result.loaded = pBest->LoadMapBitmap();
         if (fnWaitCursor)
             fnWaitCursor(false);
         pBest->ComputeViewExtent(rcArea);
@@ -94,25 +94,24 @@ void StylusPenMove(CStylusDrag& drag, int32_t x, int32_t y)
     drag.m_dragX = x - drag.m_downX;
 }
 
-int32_t StylusPenUp(CStylusDrag& drag, CMapBitmap* pMap, int32_t nViewType, const QRect& rcArea,
-                    int32_t x, int32_t y)
+EPenUp StylusPenUp(CStylusDrag& drag, CMapBitmap* pMap, bool bMapView, const QRect& rcArea, int32_t x, int32_t y)
 {
     drag.m_bStylusDown = 0;
     drag.m_dragX = drag.m_dragY = 0;
-    if (nViewType != VIEWPORT_MAP_VIEW || !pMap)
-        return AddSaturated(nViewType, 1);
+    if (!bMapView || !pMap)
+        return EPenUp::NextView;
 
     if (y >= VIEWPORT_ZOOM_IN_BELOW) {
         if (x == drag.m_downX && y == drag.m_downY)
-            return VIEWPORT_MAP_VIEW + 1;
+            return EPenUp::LeaveMap;
         pMap->m_panX = AddSaturated(pMap->m_panX, drag.m_downX - x);
         pMap->m_panY = AddSaturated(pMap->m_panY, drag.m_downY - y);
-        return nViewType;
+        return EPenUp::Stay;
     }
     if (y >= VIEWPORT_ZOOM_OUT_BELOW)
         pMap->m_zoom = std::max(pMap->m_zoom - VIEWPORT_ZOOM_STEP, VIEWPORT_MIN_ZOOM);
     else
         pMap->m_zoom += VIEWPORT_ZOOM_STEP;
     pMap->ComputeViewExtent(rcArea);
-    return nViewType;
+    return EPenUp::Stay;
 }

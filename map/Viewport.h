@@ -1,6 +1,7 @@
 #pragma once
 
 #include "map/CMapBitmap.h"
+#include "platform/Outcome.h"
 
 #include <QRect>
 #include <cstdint>
@@ -13,7 +14,6 @@ class CGpsTracker;
 // here touches a window; CMapBitmap::ComputeViewExtent and ProjectToScreen do
 // the sizing and the projection.
 
-constexpr int32_t VIEWPORT_MAP_VIEW = 5;         // view type of the map view
 constexpr int32_t VIEWPORT_STATUS_STRIP = 14;    // client pixels below the drawing area
 constexpr int32_t VIEWPORT_ZOOM_OUT_BELOW = 25;  // pen-up with y < 25 zooms out
 constexpr int32_t VIEWPORT_ZOOM_IN_BELOW = 50;   // 25 <= y < 50 zooms in; below, pan or tap
@@ -31,10 +31,11 @@ struct CFollowResult
 {
     CMapBitmap* pMap = nullptr;   // the current map afterwards (the window's m_pMap)
     bool bSwitched = false;       // another map became current: repaint with erasing
+    COutcome loaded;              // how loading the new map went
 };
 
 // The timer's follow step, run on every tick that decoded a valid latitude and
-// longitude. Outside the map view (nViewType != 5) or without a current map it
+// longitude. Outside the map view (!bMapView) or without a current map it
 // does nothing. Otherwise, when the narrowest catalogue map holding the position
 // is not pMap, that map becomes current and is loaded (fnWaitCursor(true)
 // before and fnWaitCursor(false) after the load, when set) and sized for
@@ -42,7 +43,7 @@ struct CFollowResult
 // the position lies off it.
 //   pMap      the display window's m_pMap
 //   rcArea    MapDrawingArea(GetClientRect())
-CFollowResult FollowPosition(CMapBitmap* pMap, int32_t nViewType, const CGpsTracker& tracker,
+CFollowResult FollowPosition(CMapBitmap* pMap, bool bMapView, const CGpsTracker& tracker,
                              const CMapList& mapList, const QRect& rcArea,
                              const std::function<void(bool bWait)>& fnWaitCursor = {});
 
@@ -64,14 +65,21 @@ CStylusDrag StylusPenDown(int32_t x, int32_t y);
 // the drag at the next repaint while the stylus is down.
 void StylusPenMove(CStylusDrag& drag, int32_t x, int32_t y);
 
-// Pen-up at (x, y): ends the drag (drag is reset) and returns the new view type.
-// The window then repaints with erasing, whatever the outcome.
-//   - Outside the map view, or in it without a current map (pMap null): the
-//     next view type, nViewType + 1, whatever the point.
-//   - Map view, y >= 50: a tap (same point as pen-down) returns 6, which the
-//     paint turns into view 1; otherwise the map pans by the drag in screen
-//     pixels (m_panX += downX - x, m_panY += downY - y).
+// What a pen-up asks of the display window.
+enum class EPenUp
+{
+    NextView,   // go on to the next view of the tap cycle
+    LeaveMap,   // a tap on the map: leave it for the first view
+    Stay,       // the map was panned or zoomed
+};
+
+// Pen-up at (x, y): ends the drag (drag is reset). The window then repaints
+// with erasing, whatever the outcome.
+//   - Outside the map view (!bMapView), or in it without a current map (pMap
+//     null): NextView, whatever the point.
+//   - Map view, y >= 50: a tap (same point as pen-down) is LeaveMap; otherwise
+//     the map pans by the drag in screen pixels (m_panX += downX - x,
+//     m_panY += downY - y).
 //   - Map view, 25 <= y < 50: zoom in by 0.1, not below 0.5; y < 25: zoom out
 //     by 0.1, no limit. Both resize the view for rcArea (the drawing area).
-int32_t StylusPenUp(CStylusDrag& drag, CMapBitmap* pMap, int32_t nViewType, const QRect& rcArea,
-                    int32_t x, int32_t y);
+EPenUp StylusPenUp(CStylusDrag& drag, CMapBitmap* pMap, bool bMapView, const QRect& rcArea, int32_t x, int32_t y);

@@ -5,6 +5,9 @@
 // The program keeps the handheld's names ("\Storage card\GPS\x.gpd", "COM4:")
 // in its texts and settings; these translate them at the file boundary.
 
+// The folder of logs and maps, as the program names it.
+inline const QString GPS_FOLDER = QStringLiteral("\\Storage card\\GPS\\");
+
 // Host folder that stands in for "\Storage card\": $VELTRIP_STORAGE_CARD when
 // set, otherwise "$HOME/Storage card".
 QString StorageCardFolder();

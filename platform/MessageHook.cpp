@@ -1,5 +1,7 @@
 #include "platform/MessageHook.h"
 
+#include "platform/Outcome.h"
+
 #include <cstdio>
 
 namespace {
@@ -22,4 +24,11 @@ void ShowMessage(const QString& strText)
         return;
     }
     std::fprintf(stderr, "veltrip: %s\n", strText.toLocal8Bit().constData());
+}
+
+bool ReportOutcome(const COutcome& outcome)
+{
+    if (!outcome)
+        ShowMessage(outcome.m_strMessage);
+    return outcome.IsOk();
 }

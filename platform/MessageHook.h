@@ -14,3 +14,8 @@ MessageHook SetMessageHook(MessageHook hook);
 
 // Shows one message and returns once the user has seen it.
 void ShowMessage(const QString& strText);
+
+class COutcome;
+
+// Shows the message of a failed outcome; true when it succeeded.
+bool ReportOutcome(const COutcome& outcome);

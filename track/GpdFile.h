@@ -1,19 +1,20 @@
 #pragma once
 
+#include "platform/Outcome.h"
 #include "track/CTrackPoint.h"
 
 #include <QString>
 #include <cstddef>
+#include <cstdint>
 #include <string>
-
-class CGpsTracker;
 
 // The GPD track file: the signature "GPD\r\n\x1A", a 32-bit record count (0
 // in a log) and one record per point up to the end of the file.
 constexpr size_t GPD_HEADER_SIZE = 10;
 constexpr size_t GPD_RECORD_SIZE = 28;   // a point without a name
 
-enum class EGpdLoad
+// How reading a track went; errno tells why a file was Unreadable.
+enum class ETrackLoad
 {
     Ok,
     Unreadable,   // cannot be opened or read; errno says why
@@ -54,38 +55,15 @@ bool ReadGpd(const char* pData, size_t nSize, CTrackPointList& points);
 class CInputFile;
 
 // Opens a track for reading: only a regular file that no running log holds.
-EGpdLoad OpenTrackInput(CInputFile& file, const QString& strHostPath);
+ETrackLoad OpenTrackInput(CInputFile& file, const QString& strHostPath);
 
 // Reads a GPD file at a host path into points, streamed in small pieces.
 // Anything but Ok leaves points unchanged.
-EGpdLoad LoadGpdFile(const QString& strHostPath, CTrackPointList& points);
-
-// File Open: appends the file's points (GPD, or GPX or KML by the name's
-// extension) to theApp.m_trackPoints. An unreadable
-// file shows its path, a file of another kind "Incorrect file".
-bool OpenTrackFile(const QString& strPath);
+ETrackLoad LoadGpdFile(const QString& strHostPath, CTrackPointList& points);
 
 // Writes points as a GPD file with its count, replacing an existing file.
-// Shows "Error opening:" and the path, or "Error writing file", on failure.
-bool WriteGpdFile(const QString& strPath, const CTrackPointList& points);
+// Fails with "Error opening:" and the path, or "Error writing file".
+COutcome WriteGpdFile(const QString& strPath, const CTrackPointList& points);
 
-// File Save: theApp.m_trackPoints as KML when ".kml" appears in the path
-// after its first character, otherwise as GPD.
-bool SaveTrackFile(const QString& strPath);
-
-// The Start Log command: unlike the first stored point, which opens a log by
-// itself and reports a failure only once until a log starts, the user's own
-// command always says when the log cannot be started.
-bool StartLogCommand(CGpsTracker& tracker);
-
-// Points the open log file holds (its whole records); 0 without a log.
-int64_t LogFilePoints(const CGpsTracker& tracker);
-
-// Appends a point to the open log of the tracker. A failed write shows
-// "Error writing file" once until a record is written again; the log stays
-// open and still ends on a whole record.
-bool WriteLogPoint(CGpsTracker& tracker, const CTrackPoint& point);
-
-// Makes StartLog use this base (path without extension) instead of the
-// dated name on the storage card; an empty base restores the dated name.
-void SetLogBaseOverride(const QString& strBase);
+// The header of a GPD file holding nCount records (0 in a log).
+std::string GpdHeader(uint32_t nCount);

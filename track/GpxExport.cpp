@@ -2,8 +2,9 @@
 
 #include "platform/BufferedFile.h"
 #include "platform/DevicePaths.h"
-#include "platform/MessageHook.h"
 #include "track/XmlText.h"
+
+#include <cerrno>
 
 namespace {
 
@@ -27,13 +28,11 @@ void AppendPosition(std::string& strOut, const char* pszTag, const CTrackPoint& 
 
 }
 
-bool WriteGpx(const QString& strPath, const CTrackPointList& points)
+COutcome WriteGpx(const QString& strPath, const CTrackPointList& points)
 {
     const std::unique_ptr<CBufferedFile> file = CBufferedFile::Create(HostPath(strPath));
-    if (!file) {
-        ShowMessage(QStringLiteral("Error opening:") + strPath);
-        return false;
-    }
+    if (!file)
+        return COutcome::Fail(QStringLiteral("Error opening:") + strPath, errno);
     bool bWritten = true;
     std::string piece = GPX_HEAD;
     auto flush = [&] {
@@ -73,6 +72,6 @@ bool WriteGpx(const QString& strPath, const CTrackPointList& points)
     if (file->Close() == CBufferedFile::EWrite::Failed)
         bWritten = false;
     if (!bWritten)
-        ShowMessage(QStringLiteral("Error writing file"));
-    return bWritten;
+        return COutcome::Fail(QStringLiteral("Error writing file"), errno);
+    return COutcome::Ok();
 }

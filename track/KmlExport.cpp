@@ -1,16 +1,16 @@
 #include "track/KmlExport.h"
 
+#include "gps/TrackerSettings.h"
 #include "platform/BufferedFile.h"
 #include "platform/DevicePaths.h"
-#include "platform/MessageHook.h"
 #include "track/XmlText.h"
 
+#include <cerrno>
 #include <string>
 
 namespace {
 
 constexpr double KML_SPEED_HEIGHT = 18.152;   // metres of track height per knot
-constexpr double KML_KMH_PER_KNOT = 1.852;
 constexpr int KML_NO_HOUR = 25;
 
 const char KML_HEAD[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
@@ -32,7 +32,7 @@ const char KML_LOOK_AT_END[] = "<range>1000.00</range><tilt>66.66</tilt>\n"
 const char KML_END[] = "</Document></kml>\n";
 
 // Writes the document piece by piece. A piece reaches the buffered file in
-// one call; a failing write is reported once until a write succeeds again.
+// one call; any failing write makes the whole document a failure.
 class CKmlDocument
 {
 public:
@@ -42,7 +42,7 @@ public:
     {
     }
 
-    void Write(const QString& strPath, const CTrackPointList& points);
+    COutcome Write(const QString& strPath, const CTrackPointList& points);
 
 private:
     void WriteKmlText();
@@ -52,18 +52,17 @@ private:
 
     CBufferedFile& m_file;
     bool m_bKmlAltitude;
-    bool m_bWriteErrorShown = false;
+    int m_nWriteError = 0;   // errno of the first failed write
+    bool m_bWriteFailed = false;
     int m_nTrack = 0;
     std::string m_piece;
 };
 
 void CKmlDocument::Report(CBufferedFile::EWrite result)
 {
-    if (result == CBufferedFile::EWrite::Written) {
-        m_bWriteErrorShown = false;
-    } else if (result == CBufferedFile::EWrite::Failed && !m_bWriteErrorShown) {
-        m_bWriteErrorShown = true;
-        ShowMessage(QStringLiteral("Error writing file"));
+    if (result == CBufferedFile::EWrite::Failed && !m_bWriteFailed) {
+        m_bWriteFailed = true;
+        m_nWriteError = errno;
     }
 }
 
@@ -101,7 +100,7 @@ void CKmlDocument::Pushpin(const CTrackPoint& point)
     m_piece += "  Speed:";
     AppendFixed(m_piece, dSpeed);
     m_piece += " knots = ";
-    AppendFixed(m_piece, dSpeed * KML_KMH_PER_KNOT);
+    AppendFixed(m_piece, dSpeed * UNIT_KMH_PER_KNOT);
     m_piece += " kmh</description>\n";
     WriteKmlText();
 
@@ -123,7 +122,7 @@ void CKmlDocument::Pushpin(const CTrackPoint& point)
     WriteKmlText();
 }
 
-void CKmlDocument::Write(const QString& strPath, const CTrackPointList& points)
+COutcome CKmlDocument::Write(const QString& strPath, const CTrackPointList& points)
 {
     m_piece += KML_HEAD;
     AppendXmlText(m_piece, strPath);
@@ -166,17 +165,17 @@ void CKmlDocument::Write(const QString& strPath, const CTrackPointList& points)
     m_piece += KML_END;
     WriteKmlText();
     Report(m_file.Close());
+    if (m_bWriteFailed)
+        return COutcome::Fail(QStringLiteral("Error writing file"), m_nWriteError);
+    return COutcome::Ok();
 }
 
 }
 
-bool WriteKml(const QString& strPath, const CTrackPointList& points, bool bKmlAltitude)
+COutcome WriteKml(const QString& strPath, const CTrackPointList& points, bool bKmlAltitude)
 {
     const std::unique_ptr<CBufferedFile> file = CBufferedFile::Create(HostPath(strPath));
-    if (!file) {
-        ShowMessage(QStringLiteral("Error opening:") + strPath);
-        return false;
-    }
-    CKmlDocument(*file, bKmlAltitude).Write(strPath, points);
-    return true;
+    if (!file)
+        return COutcome::Fail(QStringLiteral("Error opening:") + strPath, errno);
+    return CKmlDocument(*file, bKmlAltitude).Write(strPath, points);
 }

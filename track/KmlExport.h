@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Outcome.h"
 #include "track/CTrackPoint.h"
 
 #include <QString>
@@ -8,7 +9,7 @@
 // (the path is also the document's name): the track as line strings, a new
 // one on each change of hour, then pushpins for named points and the first
 // point of each hour. The third coordinate is the altitude, or the speed
-// scaled when bKmlAltitude is set. False only when the file cannot be
-// created ("Error opening:" and the path); write failures show "Error
-// writing file" once per run of failing writes and leave the document short.
-bool WriteKml(const QString& strPath, const CTrackPointList& points, bool bKmlAltitude);
+// scaled when bKmlAltitude is set. Fails with "Error opening:" and the path
+// when the file cannot be created, with "Error writing file" when any part
+// of the document could not be written.
+COutcome WriteKml(const QString& strPath, const CTrackPointList& points, bool bKmlAltitude);

@@ -1,8 +1,7 @@
 #include "track/LogRecovery.h"
 
 #include "platform/DevicePaths.h"
-#include "track/GpdFile.h"
-#include "track/KmlExport.h"
+#include "track/TrackFormats.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,16 +20,19 @@ CLogRecovery RecoverUnfinishedLogs(const QString& strFolder, bool bKmlAltitude)
         if (QFileInfo::exists(dir.filePath(strKml)))
             continue;
         CTrackPointList points;
-        const EGpdLoad load = LoadGpdFile(dir.filePath(strLog), points);
+        const ETrackLoad load = ReadTrackFile(dir.filePath(strLog), 0, points);
         // A log that a running veltrip holds is not unfinished.
-        if (load == EGpdLoad::InUse)
+        if (load == ETrackLoad::InUse)
             continue;
-        if (load != EGpdLoad::Ok) {
+        if (load != ETrackLoad::Ok) {
             recovery.m_skipped << strPrefix + strLog;
             continue;
         }
-        if (WriteKml(strPrefix + strKml, points, bKmlAltitude))
+        const COutcome written = WriteTrackFile(strPrefix + strKml, points, bKmlAltitude);
+        if (written)
             recovery.m_written << strPrefix + strKml;
+        else
+            recovery.m_failed << written.m_strMessage;
     }
     return recovery;
 }

@@ -9,6 +9,7 @@ struct CLogRecovery
 {
     QStringList m_written;   // KML copies written, as folder + name
     QStringList m_skipped;   // logs that could not be read (not GPD files)
+    QStringList m_failed;    // why KML copies could not be written
 };
 
 // Writes the missing KML copy of every GPSLog_*.gpd in a folder (in the

@@ -1,5 +1,7 @@
 #include "track/TripStats.h"
 
+#include "gps/TrackerSettings.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -14,7 +16,6 @@ constexpr int TRIP_MIN_PAIR_SECONDS = 1;
 constexpr int TRIP_MAX_PAIR_SECONDS = 300;
 constexpr double TRIP_MIN_MOVING_MPS = 0.5;
 constexpr double TRIP_KMH_PER_MPS = 3.6;
-constexpr double TRIP_KMH_PER_KNOT = 1.852;
 
 int DaySeconds(const CTrackPoint& point)
 {
@@ -64,6 +65,6 @@ CTripStats TripStatistics(const CTrackPointList& points)
     }
     if (stats.m_dMovingSeconds > 0)
         stats.m_dAverageMovingKmh = stats.m_dMovingMeters / stats.m_dMovingSeconds * TRIP_KMH_PER_MPS;
-    stats.m_dMaxSpeedKmh = double(fMaxSpeed) * TRIP_KMH_PER_KNOT;
+    stats.m_dMaxSpeedKmh = double(fMaxSpeed) * UNIT_KMH_PER_KNOT;
     return stats;
 }

@@ -405,19 +405,13 @@ private:
 
 }
 
-EGpdLoad LoadXmlTrackFile(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points)
+ETrackLoad LoadXmlTrackFile(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points)
 {
     CInputFile file;
-    if (const EGpdLoad opened = OpenTrackInput(file, strHostPath); opened != EGpdLoad::Ok)
+    if (const ETrackLoad opened = OpenTrackInput(file, strHostPath); opened != ETrackLoad::Ok)
         return opened;
     CInputDevice device(file);
     if (!ReadXmlTrack(device, nUtcCorrection, points))
-        return device.Failed() ? EGpdLoad::Unreadable : EGpdLoad::Incorrect;
-    return EGpdLoad::Ok;
-}
-
-bool IsXmlTrackPath(const QString& strPath)
-{
-    return strPath.endsWith(QLatin1String(".gpx"), Qt::CaseInsensitive)
-           || strPath.endsWith(QLatin1String(".kml"), Qt::CaseInsensitive);
+        return device.Failed() ? ETrackLoad::Unreadable : ETrackLoad::Incorrect;
+    return ETrackLoad::Ok;
 }

@@ -25,7 +25,4 @@ bool ReadXmlTrack(QIODevice& device, int nUtcCorrection, CTrackPointList& points
 
 // Reads a GPX or KML file at a host path; only a regular file that no running
 // log holds is read. Anything but Ok leaves points unchanged.
-EGpdLoad LoadXmlTrackFile(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points);
-
-// True for a path ending in .gpx or .kml, in any case.
-bool IsXmlTrackPath(const QString& strPath);
+ETrackLoad LoadXmlTrackFile(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points);

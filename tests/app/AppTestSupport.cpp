@@ -12,7 +12,7 @@
 
 void ResetApp()
 {
-    theApp.m_tracker.EndLog();
+    theApp.m_recorder.EndLog();
     theApp.m_tracker.ClosePort();
     theApp.m_strComPort = QStringLiteral("COM4:");
     theApp.m_nBaudRate = 9600;
@@ -21,14 +21,12 @@ void ResetApp()
     theApp.m_bKmh = 0;
     theApp.m_nUtcCorrection = 1;
     theApp.m_nMaxDilution = 50;
-    theApp.m_dMaxDilution = 5.0;
     theApp.m_bOneRunPort = false;
     theApp.m_bOneRunBaud = false;
     theApp.m_trackPoints.clear();
     theApp.m_mapList.clear();
     CGpsTracker& tracker = theApp.m_tracker;
     tracker.m_nSecsSinceLog = 0;
-    tracker.m_bLogStartFailShown = false;
     tracker.m_nUpdateFlags = 0;
     tracker.m_nDay = tracker.m_nMonth = tracker.m_nYear = 0;
     tracker.m_nHour = tracker.m_nMinute = tracker.m_nSecond = 0;

@@ -27,7 +27,7 @@ protected:
         return dc.FindText(strText);
     }
 
-    CDisplayWnd m_wnd;
+    CDisplayWnd m_wnd{theApp.DisplaySources()};
 };
 
 TEST_F(DisplayWndTest, EmptyStateShowsZerosInGreyAndNoSignal)

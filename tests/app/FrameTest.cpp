@@ -1,7 +1,7 @@
 // The main frame: menu tree and soft keys, command states, the timer tick.
 #include "app/CMainFrame.h"
 #include "app/CPlacemarkDlg.h"
-#include "app/CSkyWnd.h"
+#include "app/CViewWnd.h"
 #include "app/CTripStatsDlg.h"
 #include "app/CTrackerApp.h"
 #include "app/FileDialogs.h"
@@ -115,14 +115,14 @@ TEST_F(FrameTest, LogCommandsFollowTheOpenLog)
     EXPECT_TRUE(Action(ID_LOAD_MAP)->isEnabled());
 
     ASSERT_TRUE(m_frame.OnCommand(ID_START_LOG));
-    ASSERT_NE(theApp.m_tracker.m_hLogFile, nullptr);
+    ASSERT_NE(theApp.m_recorder.m_log.m_hLogFile, nullptr);
     OpenMenus();
     EXPECT_FALSE(Action(ID_START_LOG)->isEnabled());
     EXPECT_TRUE(Action(ID_END_LOG)->isEnabled());
     EXPECT_TRUE(Action(ID_SET_PLACEMARK)->isEnabled());
 
     ASSERT_TRUE(m_frame.OnCommand(ID_END_LOG));
-    EXPECT_EQ(theApp.m_tracker.m_hLogFile, nullptr);
+    EXPECT_EQ(theApp.m_recorder.m_log.m_hLogFile, nullptr);
     OpenMenus();
     EXPECT_TRUE(Action(ID_START_LOG)->isEnabled());
     EXPECT_FALSE(Action(ID_END_LOG)->isEnabled());
@@ -248,7 +248,7 @@ TEST_F(FrameTest, MapViewFollowsTheFix)
 TEST_F(FrameTest, SetPlacemarkStoresTheConfirmedNameAndCancelStoresNone)
 {
     CGpsTracker& tracker = theApp.m_tracker;
-    ASSERT_TRUE(tracker.StartLog());
+    ASSERT_TRUE(theApp.m_recorder.StartLog());
     tracker.m_nYear = 2026;
     tracker.m_nMonth = 12;
     tracker.m_nDay = 7;
@@ -339,12 +339,34 @@ TEST_F(FrameTest, FileSaveAndOpenFollowTheChosenName)
     EXPECT_TRUE(capture.m_messages.isEmpty()) << capture.m_messages.join('|').toStdString();
 }
 
+// A name's suffix decides the format in any case, and what File Save
+// writes File Open reads again.
+TEST_F(FrameTest, TrackSavedUnderAnUpperCaseSuffixOpensAgain)
+{
+    theApp.m_trackPoints.resize(2);
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath("Trip.GPX");
+    CMessageCapture capture;
+    CModalDriver driver;
+    for (int i = 0; i < 2; ++i) {
+        driver.Then([strPath](QDialog* pDialog) {
+            qobject_cast<QFileDialog*>(pDialog)->selectFile(strPath);
+            pDialog->accept();
+        });
+    }
+    EXPECT_TRUE(m_frame.OnCommand(ID_FILE_SAVE));
+    EXPECT_TRUE(ReadAll(strPath).contains("<gpx"));
+    EXPECT_TRUE(m_frame.OnCommand(ID_FILE_OPEN));
+    EXPECT_EQ(theApp.m_trackPoints.size(), 4u);
+    EXPECT_TRUE(capture.m_messages.isEmpty()) << capture.m_messages.join('|').toStdString();
+    EXPECT_EQ(driver.m_nUnexpected, 0);
+}
+
 TEST(FileDialogTest, FiltersAsListed)
 {
-    EXPECT_EQ(NameFilters(FILTER_OPEN_TRACK),
-              (QStringList{"GPS trackdata (*.gpd)", "GPX files (*.gpx)", "KML files (*.kml)",
-                           "All supported (*.gpd *.gpx *.kml)"}));
-    EXPECT_EQ(NameFilters(FILTER_SAVE_TRACK),
+    EXPECT_EQ(OpenTrackFilters(), (QStringList{"GPS trackdata (*.gpd)", "KML files (*.kml)", "GPX files (*.gpx)",
+                                               "All supported (*.gpd *.kml *.gpx)"}));
+    EXPECT_EQ(SaveTrackFilters(),
               (QStringList{"GPS trackdata (*.gpd)", "Google track (*.kml)", "GPS exchange (*.gpx)"}));
     EXPECT_EQ(NameFilters(FILTER_MAP), QStringList{"Bitmap (*.bmp)"});
     EXPECT_EQ(NameFilters("Any|*.*||"), QStringList{"Any (*.*)"});
@@ -401,7 +423,7 @@ TEST_F(FrameTest, WithFixEveryViewRepaintsAndOnlyTrackErases)
     }
     // The fix was recorded into a log of its own.
     EXPECT_FALSE(theApp.m_trackPoints.empty());
-    EXPECT_NE(theApp.m_tracker.m_hLogFile, nullptr);
+    EXPECT_NE(theApp.m_recorder.m_log.m_hLogFile, nullptr);
 }
 
 // A message box shown inside a tick runs a nested loop; a tick that arrives
@@ -467,7 +489,7 @@ TEST_F(FrameTest, SatellitesOpensAWindowThatRepaintsEveryTick)
     m_frame.show();
     EXPECT_TRUE(m_frame.OnCommand(ID_VIEW_SATELLITES));
     ProcessEvents();
-    auto* pSky = m_frame.findChild<CSkyWnd*>();
+    auto* pSky = m_frame.findChild<CViewWnd*>();
     ASSERT_NE(pSky, nullptr);
     EXPECT_TRUE(pSky->isVisible());
     EXPECT_TRUE(pSky->isWindow());
@@ -486,7 +508,7 @@ TEST_F(FrameTest, SatellitesOpensAWindowThatRepaintsEveryTick)
 
     // Asked again it comes to the front; closed, the ticks leave it alone.
     EXPECT_TRUE(m_frame.OnCommand(ID_VIEW_SATELLITES));
-    EXPECT_EQ(m_frame.findChildren<CSkyWnd*>().size(), 1);
+    EXPECT_EQ(m_frame.findChildren<CViewWnd*>().size(), 1);
     pSky->close();
     paints.m_nPaints = 0;
     m_frame.OnTimer(TIMER_ID);

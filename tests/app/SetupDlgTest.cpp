@@ -121,7 +121,7 @@ TEST_F(SetupDlgTest, OkStoresTheChoicesInTheSettings)
     EXPECT_EQ(theApp.m_bKmh, 1);
     EXPECT_EQ(theApp.m_nUtcCorrection, 3);
     EXPECT_EQ(theApp.m_nMaxDilution, 75);
-    EXPECT_DOUBLE_EQ(theApp.m_dMaxDilution, 75 * 0.1);
+    EXPECT_DOUBLE_EQ(theApp.MaxDilution(), 75 * 0.1);
 
     ResetApp();
     theApp.LoadSettings();
@@ -275,7 +275,7 @@ TEST_F(SetupDlgTest, GpsSetupRetriesUntilCancel)
     EXPECT_EQ(driver.m_nUnexpected, 0);
     ASSERT_FALSE(capture.m_messages.isEmpty());
     EXPECT_EQ(capture.m_messages.last(), "GPS not found!\n Please select correct port and baudrate.");
-    EXPECT_EQ(theApp.m_tracker.m_hPort, nullptr);
+    EXPECT_EQ(theApp.m_tracker.m_link.m_hPort, nullptr);
 
     ResetApp();
     theApp.LoadSettings();
@@ -293,7 +293,7 @@ TEST_F(SetupDlgTest, GpsSetupCancelLeavesThePortOpen)
     driver.Then(PressCancel);
     EXPECT_TRUE(frame.OnCommand(ID_GPS_SETUP));
     EXPECT_EQ(driver.m_nDialogs, 1);
-    EXPECT_NE(theApp.m_tracker.m_hPort, nullptr);
+    EXPECT_NE(theApp.m_tracker.m_link.m_hPort, nullptr);
 }
 
 }

@@ -37,7 +37,7 @@ TEST(SimTest, TheTrackerDecodesTheFix)
 
     CGpsTracker tracker;
     tracker.BeginTick();
-    tracker.AssembleBytes(data.constData(), size_t(data.size()));
+    tracker.AssembleBytes(data.constData(), size_t(data.size()), 0);
     const uint32_t bits = UPD_LATITUDE | UPD_LONGITUDE | UPD_SPEED | UPD_COURSE | UPD_DATE;
     EXPECT_EQ(tracker.m_nUpdateFlags & bits, bits);
     EXPECT_NEAR(tracker.m_fLatitude, receiver.m_dLatitude, 1e-4);

@@ -2,6 +2,8 @@
 // sentences as the program decodes a receiver's.
 #include "app/CTrackerApp.h"
 #include "display/SkyView.h"
+#include "display/Views.h"
+#include "gps/TrackerSettings.h"
 #include "tests/common/RecordingDC.h"
 #include "tools/sim/CSimReceiver.h"
 
@@ -22,7 +24,7 @@ TEST(SkyPlotSimTest, ShowsTheSimulatorsSatellites)
         sim.Step();
     tracker.BeginTick();
     const QByteArray sentences = sim.Sentences(utc);
-    tracker.AssembleBytes(sentences.constData(), size_t(sentences.size()));
+    tracker.AssembleBytes(sentences.constData(), size_t(sentences.size()), 0);
 
     const std::vector<SimSatellite> inView = sim.SatellitesInView();
     const std::vector<int> used = sim.SatellitesUsed();
@@ -31,7 +33,10 @@ TEST(SkyPlotSimTest, ShowsTheSimulatorsSatellites)
     ASSERT_LT(used.size(), inView.size()) << "the sky should have a satellite that is not used";
 
     CRecordingDC dc(SKY_WIDTH, SKY_HEIGHT);
-    DrawSkyView(&dc, &tracker);
+    const CTrackerSettings settings;
+    const CViewFonts fonts;
+    const CTrackPointList points;
+    DrawSkyView(&dc, {tracker, points, settings, fonts, QRect(0, 0, SKY_WIDTH, SKY_HEIGHT)});
     const QStringList texts = dc.Texts();
     const QImage& image = dc.Image();
     for (const SimSatellite& sat : inView) {

@@ -99,11 +99,11 @@ TEST_F(StartupTest, OpenPortShowsTheFrameAndExitEndsTheLog)
     EXPECT_TRUE(theApp.m_trackPoints.empty());
     EXPECT_EQ(theApp.m_nBaudRate, 4800);
 
-    ASSERT_TRUE(theApp.m_tracker.StartLog());
-    const QString strKml = HostPath(theApp.m_tracker.m_strLogBase + QStringLiteral(".kml"));
+    ASSERT_TRUE(theApp.m_recorder.StartLog());
+    const QString strKml = HostPath(theApp.m_recorder.m_log.m_strLogBase + QStringLiteral(".kml"));
     QFile::remove(strKml);
     EXPECT_EQ(theApp.ExitInstance(), 0);
-    EXPECT_EQ(theApp.m_tracker.m_hLogFile, nullptr);
+    EXPECT_EQ(theApp.m_recorder.m_log.m_hLogFile, nullptr);
     EXPECT_TRUE(QFile::exists(strKml)) << strKml.toStdString();
     EXPECT_FALSE(QFile::exists(SettingsFile()));
 }

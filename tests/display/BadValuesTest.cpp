@@ -1,9 +1,4 @@
-#include "display/CompassView.h"
-#include "display/GpsDataView.h"
-#include "display/StatusView.h"
 #include "map/CMapBitmap.h"
-#include "map/MapView.h"
-#include "map/TrackView.h"
 #include "map/Viewport.h"
 #include "tests/display/ViewTest.h"
 
@@ -32,8 +27,7 @@ TEST_F(BadValuesTest, EveryViewPaintsUnreadableValues)
     m_wnd.m_bStylusDown = 1;
     m_wnd.m_dragX = std::numeric_limits<int32_t>::min();
 
-    void (*const views[])(CDisplayWnd*, CDC*, CGpsTracker*) = {DrawGpsDataView, DrawCompassView, DrawTrackView,
-                                                               DrawStatusView, DrawMapView};
+
     for (float fValue : aValues) {
         m_tracker.m_fLatitude = fValue;
         m_tracker.m_fLongitude = -fValue;
@@ -42,19 +36,19 @@ TEST_F(BadValuesTest, EveryViewPaintsUnreadableValues)
         m_tracker.m_fAltitude = fValue;
         m_tracker.m_fHdop = fValue;
         m_tracker.m_nUpdateFlags = 0xFFFFFFFF;
-        theApp.m_trackPoints.clear();
+        m_points.clear();
         CTrackPoint point;
-        theApp.m_trackPoints.push_back(point);
+        m_points.push_back(point);
         point.m_fLatitude = fValue;
         point.m_fLongitude = 1.0f;
-        theApp.m_trackPoints.push_back(point);
+        m_points.push_back(point);
         point.m_fLatitude = 2.0f;
         point.m_fLongitude = fValue;
         point.m_strName = QStringLiteral("x");
-        theApp.m_trackPoints.push_back(point);
-        for (auto pfnView : views) {
+        m_points.push_back(point);
+        for (const CViewRow& view : ViewTable()) {
             CRecordingDC dc(VIEW_WIDTH, VIEW_HEIGHT);
-            pfnView(&m_wnd, &dc, &m_tracker);
+            view.pfnPaint(&dc, View());
             EXPECT_FALSE(dc.Image().isNull());
         }
     }

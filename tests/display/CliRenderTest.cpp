@@ -1,7 +1,7 @@
 // veltrip-cli render: the views as the display window paints them, checked
 // through the picture and the list of texts it prints.
-#include "app/CTrackerApp.h"
 #include "display/SkyView.h"
+#include "display/Views.h"
 #include "platform/gui/CDC.h"
 #include "track/GpdFile.h"
 
@@ -63,7 +63,6 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        theApp.CreateFonts();
     }
 
     QString Path(const QString& strName) const { return m_dir.filePath(strName); }
@@ -297,7 +296,7 @@ TEST_F(CliRender, TextsFitTheHandheldWindow)
         {"compass", {NMEA, strFast}, "25.0"},
         {"compass", {NMEA, strFast, QStringLiteral("--kmh")}, "46"},
     };
-    const QFontMetrics small(theApp.m_fontSmall);
+    const QFontMetrics small(CreateViewFonts().m_fontSmall);
     for (const auto& state : STATES) {
         SCOPED_TRACE(state.szView + (u' ' + state.args.join(u' ')).toStdString());
         const CRendered r = View(state.szView, state.args);

@@ -39,7 +39,7 @@ TEST_F(CompassViewTest, NeedlePointsNorthForTheTraveller)
 TEST_F(CompassViewTest, DialFillsTheWidthBelowTheDateLine)
 {
     m_tracker.m_fCourse = 45.0f;
-    DrawCompassView(&m_wnd, &m_dc, &m_tracker);
+    DrawCompassView(&m_dc, View());
     const auto ellipses = m_dc.CallsOf(QStringLiteral("Ellipse"));
     ASSERT_EQ(ellipses.size(), 1u);
     // Centre (120, 126), radius 110.
@@ -56,16 +56,16 @@ TEST_F(CompassViewTest, LargeDigitsStandOnAndHangFromTheCentre)
     m_tracker.m_bRmcValid = 1;
     m_tracker.m_nFixQuality = 1;
     m_tracker.m_nUpdateFlags = UPD_SPEED;
-    DrawCompassView(&m_wnd, &m_dc, &m_tracker);
+    DrawCompassView(&m_dc, View());
 
     const QString strCourse = QStringLiteral("360\u00B0");
-    const QSize course = Extent(theApp.m_fontLarge, strCourse);
+    const QSize course = Extent(m_fonts.m_fontLarge, strCourse);
     const CRecordingDC::Call& courseCall = Text(strCourse);
     EXPECT_EQ(At(courseCall), QPoint(120 - course.width() / 2, 126 - course.height()));
-    EXPECT_EQ(courseCall.font, theApp.m_fontLarge);
+    EXPECT_EQ(courseCall.font, m_fonts.m_fontLarge);
     EXPECT_EQ(courseCall.textColor, CLR_BLACK);
 
-    const QSize speed = Extent(theApp.m_fontLarge, QStringLiteral("10.0"));
+    const QSize speed = Extent(m_fonts.m_fontLarge, QStringLiteral("10.0"));
     const CRecordingDC::Call& speedCall = Text(QStringLiteral("10.0"));
     EXPECT_EQ(At(speedCall), QPoint(120 - speed.width() / 2, 126));
     EXPECT_EQ(speedCall.textColor, CLR_BLACK);
@@ -78,9 +78,9 @@ TEST_F(CompassViewTest, LargeDigitsStandOnAndHangFromTheCentre)
 
 TEST_F(CompassViewTest, KmhModeRoundsTheSpeed)
 {
-    theApp.m_bKmh = 1;
+    m_settings.m_bKmh = 1;
     m_tracker.m_fSpeed = 10.0f;
-    DrawCompassView(&m_wnd, &m_dc, &m_tracker);
+    DrawCompassView(&m_dc, View());
     // 10 x 1.852 = 18.52, plus 0.5, truncated.
     EXPECT_NE(m_dc.FindText(QStringLiteral("19")), nullptr);
     EXPECT_EQ(m_dc.FindText(QStringLiteral("10.0")), nullptr);
@@ -89,9 +89,9 @@ TEST_F(CompassViewTest, KmhModeRoundsTheSpeed)
 
 TEST_F(CompassViewTest, KmhModeSaturatesAHugeSpeed)
 {
-    theApp.m_bKmh = 1;
+    m_settings.m_bKmh = 1;
     m_tracker.m_fSpeed = 3.0e38f;
-    DrawCompassView(&m_wnd, &m_dc, &m_tracker);
+    DrawCompassView(&m_dc, View());
     EXPECT_NE(m_dc.FindText(QStringLiteral("2147483647")), nullptr);
 }
 
@@ -101,7 +101,7 @@ TEST_F(CompassViewTest, StaleValuesAreGrey)
     m_tracker.m_bRmcValid = 1;
     m_tracker.m_nFixQuality = 0;
     m_tracker.m_nUpdateFlags = UPD_COURSE;
-    DrawCompassView(&m_wnd, &m_dc, &m_tracker);
+    DrawCompassView(&m_dc, View());
     EXPECT_EQ(Text(QStringLiteral("90\u00B0")).textColor, CLR_GREY);
     EXPECT_EQ(Text(QStringLiteral("0.0")).textColor, CLR_GREY);
     EXPECT_EQ(Text(QStringLiteral("Direction: 90.0\u00B0 0.0knts  0.0kmh")).textColor, CLR_GREY);
@@ -112,7 +112,7 @@ TEST_F(CompassViewTest, PaintsDialNeedleAndDigits)
     m_tracker.m_fCourse = 0.0f;
     m_tracker.m_fSpeed = 42.0f;
     m_tracker.m_nUpdateFlags = UPD_SPEED;
-    DrawCompassView(&m_wnd, &m_dc, &m_tracker);
+    DrawCompassView(&m_dc, View());
     const QRgb black = qRgb(0, 0, 0);
     EXPECT_GT(Count(QRect(118, 14, 5, 5), black), 0) << "top of the dial";
     EXPECT_GT(Count(QRect(8, 124, 5, 5), black), 0) << "left of the dial";

@@ -7,7 +7,7 @@ namespace {
 class GpsDataViewTest : public ViewTest
 {
 protected:
-    void Paint() { DrawGpsDataView(&m_wnd, &m_dc, &m_tracker); }
+    void Paint() { DrawGpsDataView(&m_dc, View()); }
 };
 
 TEST_F(GpsDataViewTest, LinesChainOnMeasuredHeights)
@@ -20,8 +20,8 @@ TEST_F(GpsDataViewTest, LinesChainOnMeasuredHeights)
     m_tracker.m_nUpdateFlags = UPD_TIME | UPD_LATITUDE;
     Paint();
 
-    const QFont& medium = theApp.m_fontMedium;
-    const QFont& small = theApp.m_fontSmall;
+    const QFont& medium = m_fonts.m_fontMedium;
+    const QFont& small = m_fonts.m_fontSmall;
     const QSize time = Extent(medium, QStringLiteral(" 9:05:07"));
     const CRecordingDC::Call& timeCall = Text(QStringLiteral(" 9:05:07"));
     EXPECT_EQ(At(timeCall), QPoint(240 - time.width(), 1));
@@ -66,7 +66,7 @@ TEST_F(GpsDataViewTest, CourseSpeedAndAltitudeBlock)
     m_tracker.m_nUpdateFlags = UPD_SPEED;
     Paint();
 
-    const QFont& medium = theApp.m_fontMedium;
+    const QFont& medium = m_fonts.m_fontMedium;
     const auto ellipses = m_dc.CallsOf(QStringLiteral("Ellipse"));
     ASSERT_EQ(ellipses.size(), 1u);
     EXPECT_EQ(ellipses[0].rc, QRect(QPoint(4, 17), QPoint(86, 99)));
@@ -89,7 +89,7 @@ TEST_F(GpsDataViewTest, CourseSpeedAndAltitudeBlock)
     EXPECT_EQ(Text(strAlt).textColor, CLR_RED);
     const int hL = Extent(medium, strAlt).height();
     EXPECT_EQ(At(Text(QStringLiteral("Dltn:0 Sats:0:0 dB   "))), QPoint(6, yA + hL + 9));
-    EXPECT_EQ(Text(QStringLiteral("Dltn:0 Sats:0:0 dB   ")).font, theApp.m_fontSmall);
+    EXPECT_EQ(Text(QStringLiteral("Dltn:0 Sats:0:0 dB   ")).font, m_fonts.m_fontSmall);
 }
 
 TEST_F(GpsDataViewTest, CourseOutsideTheCircleIsUnknown)
@@ -99,7 +99,7 @@ TEST_F(GpsDataViewTest, CourseOutsideTheCircleIsUnknown)
     EXPECT_NE(m_dc.FindText(QStringLiteral("??\u00B0")), nullptr);
     CRecordingDC dc(240, 268);
     m_tracker.m_fCourse = -1.0f;
-    DrawGpsDataView(&m_wnd, &dc, &m_tracker);
+    DrawGpsDataView(&dc, View());
     EXPECT_NE(dc.FindText(QStringLiteral("??\u00B0")), nullptr);
 }
 
@@ -124,7 +124,7 @@ TEST_F(GpsDataViewTest, DilutionColourFollowsFreshnessAndLimit)
         CRecordingDC dc(240, 268);
         m_tracker.m_fHdop = c.fHdop;
         m_tracker.m_nUpdateFlags = c.nFlags;
-        DrawGpsDataView(&m_wnd, &dc, &m_tracker);
+        DrawGpsDataView(&dc, View());
         const QString strLine = QString::asprintf("Dltn:%d Sats:7:36 dB   ", int(c.fHdop));
         const CRecordingDC::Call* pCall = dc.FindText(strLine);
         ASSERT_NE(pCall, nullptr) << strLine.toStdString();
@@ -160,7 +160,7 @@ TEST_F(GpsDataViewTest, NarrowWindowDrawsTheTimeUnclipped)
 {
     m_wnd.resize(40, 268);
     Paint();
-    const QSize time = Extent(theApp.m_fontMedium, QStringLiteral(" 0:00:00"));
+    const QSize time = Extent(m_fonts.m_fontMedium, QStringLiteral(" 0:00:00"));
     EXPECT_EQ(At(Text(QStringLiteral(" 0:00:00"))), QPoint(40 - time.width(), 1));
     EXPECT_LT(40 - time.width(), 0);
 }

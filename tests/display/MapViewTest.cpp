@@ -1,6 +1,6 @@
 #include "display/ViewColours.h"
 #include "map/CMapBitmap.h"
-#include "map/MapView.h"
+#include "display/MapView.h"
 #include "map/Viewport.h"
 #include "tests/display/ViewTest.h"
 
@@ -31,7 +31,7 @@ protected:
         SetPosition(m_tracker.m_fLongitude, m_tracker.m_fLatitude, 128, 128);
     }
 
-    void Paint() { DrawMapView(&m_wnd, &m_dc, &m_tracker); }
+    void Paint() { DrawMapView(&m_dc, View()); }
 
     // Longitude and latitude of screen pixel (x, y) at pan (0, 0), zoom 1.
     static void SetPosition(float& fLongitude, float& fLatitude, int x, int y)
@@ -44,7 +44,7 @@ protected:
     {
         CTrackPoint point;
         SetPosition(point.m_fLongitude, point.m_fLatitude, x, y);
-        theApp.m_trackPoints.push_back(point);
+        m_points.push_back(point);
     }
 
     std::vector<CRecordingDC::Call> LinesWith(const QPen& pen) const
@@ -126,7 +126,7 @@ TEST_F(MapViewTest, PictureIsTheViewStretchedOverTheDrawingArea)
         m_map.m_panX = 17;
         m_map.m_panY = -40;
         CRecordingDC dc(240, 268);
-        DrawMapView(&m_wnd, &dc, &m_tracker);
+        DrawMapView(&dc, View());
         const auto blits = dc.CallsOf(QStringLiteral("StretchBlt"));
         ASSERT_EQ(blits.size(), 1u);
         EXPECT_EQ(blits[0].rc, QRect(0, 0, 240, 254));
@@ -148,7 +148,7 @@ TEST_F(MapViewTest, DragMovesOnlyThePicture)
 
     CRecordingDC dc(240, 268);
     m_wnd.m_bStylusDown = 0;
-    DrawMapView(&m_wnd, &dc, &m_tracker);
+    DrawMapView(&dc, View());
     EXPECT_EQ(dc.CallsOf(QStringLiteral("StretchBlt"))[0].srcRect.topLeft(), QPoint(100, 200));
 }
 

@@ -7,7 +7,7 @@ namespace {
 class SkyViewTest : public ViewTest
 {
 protected:
-    void Paint() { DrawSkyView(&m_dc, &m_tracker); }
+    void Paint() { DrawSkyView(&m_dc, View()); }
 
     // Seven satellites in view as the simulator reports them; PRN 7 and 12
     // are used in the solution (entries 0 and 1 of the GSA list).
@@ -111,7 +111,7 @@ TEST_F(SkyViewTest, TwelveSatellitesAndWildValuesStayInTheWindow)
 
     m_tracker.m_nSatsInView = -3;
     CRecordingDC dc(SKY_WIDTH, SKY_HEIGHT);
-    DrawSkyView(&dc, &m_tracker);
+    DrawSkyView(&dc, View());
     EXPECT_EQ(dc.CallsOf(QStringLiteral("Ellipse")).size(), 3u);
 }
 

@@ -7,7 +7,7 @@ namespace {
 class StatusViewTest : public ViewTest
 {
 protected:
-    void Paint() { DrawStatusView(&m_wnd, &m_dc, &m_tracker); }
+    void Paint() { DrawStatusView(&m_dc, View()); }
 };
 
 TEST_F(StatusViewTest, SixteenLinesFourteenPixelsApart)
@@ -56,7 +56,7 @@ TEST_F(StatusViewTest, GsaWordsAndSatelliteColumns)
         CRecordingDC dc(240, 268);
         m_tracker.m_chGsaMode = c.chMode;
         m_tracker.m_nGsaFixType = c.nFix;
-        DrawStatusView(&m_wnd, &dc, &m_tracker);
+        DrawStatusView(&dc, View());
         const QStringList texts = dc.Texts();
         EXPECT_EQ(texts.value(2),
                   QStringLiteral("GSA:%1, P:2.5 H:1.3 V:2.1").arg(QLatin1String(c.pszWords)));

@@ -1,5 +1,5 @@
 #include "display/ViewColours.h"
-#include "map/TrackView.h"
+#include "display/TrackView.h"
 #include "tests/display/ViewTest.h"
 
 namespace {
@@ -7,20 +7,20 @@ namespace {
 class TrackViewTest : public ViewTest
 {
 protected:
-    void Paint() { DrawTrackView(&m_wnd, &m_dc, &m_tracker); }
+    void Paint() { DrawTrackView(&m_dc, View()); }
 
-    static void Add(float fLatitude, float fLongitude, const QString& strName = QString())
+    void Add(float fLatitude, float fLongitude, const QString& strName = QString())
     {
         CTrackPoint point;
         point.m_fLatitude = fLatitude;
         point.m_fLongitude = fLongitude;
         point.m_strName = strName;
-        theApp.m_trackPoints.push_back(point);
+        m_points.push_back(point);
     }
 
     // The square 0.5 x 0.5 degrees with its south-west corner at the origin,
     // walked anticlockwise.
-    static void AddSquare(float fLatitude, float fLongitude)
+    void AddSquare(float fLatitude, float fLongitude)
     {
         Add(fLatitude, fLongitude);
         Add(fLatitude + 0.5f, fLongitude);
@@ -71,11 +71,11 @@ TEST_F(TrackViewTest, TrackWithoutExtentDrawsNoScaleAndNoLine)
         {{52.0, 5.0}, {52.5, 5.0}},
     };
     for (const auto& track : tracks) {
-        theApp.m_trackPoints.clear();
+        m_points.clear();
         for (const QPointF& pt : track)
             Add(float(pt.x()), float(pt.y()));
         CRecordingDC dc(240, 268);
-        DrawTrackView(&m_wnd, &dc, &m_tracker);
+        DrawTrackView(&dc, View());
         EXPECT_EQ(dc.Texts(), QStringList{QStringLiteral("0\u00B0")});
         EXPECT_EQ(dc.m_calls.size(), 4u);
         EXPECT_EQ(dc.Texts().value(0), QStringLiteral("0\u00B0"));
@@ -125,9 +125,9 @@ TEST_F(TrackViewTest, SouthernAndWesternTracksDrawTheSame)
     AddSquare(52.0f, 5.0f);
     Paint();
     CRecordingDC dc(240, 268);
-    theApp.m_trackPoints.clear();
+    m_points.clear();
     AddSquare(-33.5f, -70.5f);
-    DrawTrackView(&m_wnd, &dc, &m_tracker);
+    DrawTrackView(&dc, View());
     ASSERT_EQ(dc.m_calls.size(), m_dc.m_calls.size());
     for (size_t i = 0; i < dc.m_calls.size(); ++i) {
         EXPECT_EQ(dc.m_calls[i].strOp, m_dc.m_calls[i].strOp) << i;

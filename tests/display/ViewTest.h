@@ -1,16 +1,17 @@
 #pragma once
 
-#include "app/CTrackerApp.h"
 #include "display/CDisplayWnd.h"
+#include "display/Views.h"
 #include "gps/CGpsTracker.h"
+#include "gps/TrackerSettings.h"
 #include "tests/common/RecordingDC.h"
 
 #include <QFontMetrics>
 #include <gtest/gtest.h>
 
 // A display window of the device's size, a recording context of the same
-// size, the application's fonts and an empty track: what every view test
-// paints with.
+// size, default settings, the views' fonts and an empty track: what every
+// view test paints with.
 class ViewTest : public ::testing::Test
 {
 protected:
@@ -20,14 +21,11 @@ protected:
     ViewTest()
         : m_dc(VIEW_WIDTH, VIEW_HEIGHT)
     {
-        theApp.CreateFonts();
-        theApp.m_bKmh = 0;
-        theApp.m_dMaxDilution = 5.0;
-        theApp.m_trackPoints.clear();
         m_wnd.resize(VIEW_WIDTH, VIEW_HEIGHT);
     }
 
-    ~ViewTest() override { theApp.m_trackPoints.clear(); }
+    // What the painters read from the display window.
+    CViewContext View() const { return m_wnd.ViewContext(m_wnd.GetClientRect()); }
 
     // Text calls, with the text, its top-left corner and its colour.
     const CRecordingDC::Call& Text(const QString& strText)
@@ -68,9 +66,13 @@ protected:
         return nCount;
     }
 
-    CDisplayWnd m_wnd;
-    CRecordingDC m_dc;
+    CTrackerSettings m_settings;
+    CViewFonts m_fonts = CreateViewFonts();
     CGpsTracker m_tracker;
+    CTrackPointList m_points;
+    CMapList m_maps;
+    CDisplayWnd m_wnd{{m_tracker, m_points, m_maps, m_settings, m_fonts}};
+    CRecordingDC m_dc;
 };
 
 inline QPoint At(const CRecordingDC::Call& call)

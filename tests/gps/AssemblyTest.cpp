@@ -1,4 +1,3 @@
-#include "app/CTrackerApp.h"
 #include "gps/CGpsTracker.h"
 
 #include <gtest/gtest.h>
@@ -13,10 +12,9 @@ const std::string GGA_LINE = "$GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.
 class AssemblyTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { theApp.m_nUtcCorrection = 0; }
-    void TearDown() override { theApp.m_nUtcCorrection = 1; }
+    int m_nUtc = 0;   // hours added to the receiver UTC
 
-    void Feed(const std::string& bytes) { m_tracker.AssembleBytes(bytes.data(), bytes.size()); }
+    void Feed(const std::string& bytes) { m_tracker.AssembleBytes(bytes.data(), bytes.size(), m_nUtc); }
 
     // A recognised RMC line of exactly nLength bytes before its line feed,
     // carrying the given hour in its time field.
@@ -39,7 +37,7 @@ TEST_F(AssemblyTest, TwoSentencesInOneTickBothCount)
     EXPECT_EQ(m_tracker.m_bRmcValid, 1);
     EXPECT_EQ(m_tracker.m_nFixQuality, 1);
     EXPECT_LT(m_tracker.m_fLatitude, 0.0f);   // GGA came last
-    EXPECT_EQ(m_tracker.m_nLineLen, 0);
+    EXPECT_EQ(m_tracker.m_assembler.m_nLineLen, 0);
 }
 
 TEST_F(AssemblyTest, SentenceSplitAcrossTicksCompletesInSecond)
@@ -47,7 +45,7 @@ TEST_F(AssemblyTest, SentenceSplitAcrossTicksCompletesInSecond)
     m_tracker.BeginTick();
     Feed(RMC_LINE.substr(0, 30));
     EXPECT_EQ(m_tracker.m_nUpdateFlags, 0u);
-    EXPECT_EQ(m_tracker.m_nLineLen, 30);
+    EXPECT_EQ(m_tracker.m_assembler.m_nLineLen, 30);
     m_tracker.BeginTick();
     Feed(RMC_LINE.substr(30));
     EXPECT_EQ(m_tracker.m_nUpdateFlags & UPD_DATE, UPD_DATE);
@@ -71,7 +69,7 @@ TEST_F(AssemblyTest, CarriageReturnStaysInLastField)
     m_tracker.BeginTick();
     Feed("$GPRMC,,,,,,,,,040506\r");
     EXPECT_EQ(m_tracker.m_nUpdateFlags, 0u);
-    EXPECT_EQ(m_tracker.m_nLineLen, 22);
+    EXPECT_EQ(m_tracker.m_assembler.m_nLineLen, 22);
 }
 
 TEST_F(AssemblyTest, BytesBeforeDollarFormALineOfTheirOwn)
@@ -90,7 +88,7 @@ TEST_F(AssemblyTest, LineOf1023BytesBeforeLineFeedIsDecoded)
     Feed(RmcOfLength(GPS_LINE_SIZE - 1, 7) + "\n");
     EXPECT_EQ(m_tracker.m_nUpdateFlags, UPD_TIME);
     EXPECT_EQ(m_tracker.m_nHour, 7);
-    EXPECT_EQ(m_tracker.m_nLineLen, 0);
+    EXPECT_EQ(m_tracker.m_assembler.m_nLineLen, 0);
 }
 
 TEST_F(AssemblyTest, LineOf1024BytesIsDroppedWithItsLineFeed)
@@ -98,7 +96,7 @@ TEST_F(AssemblyTest, LineOf1024BytesIsDroppedWithItsLineFeed)
     m_tracker.BeginTick();
     Feed(RmcOfLength(GPS_LINE_SIZE, 7) + "\n");
     EXPECT_EQ(m_tracker.m_nUpdateFlags, 0u);
-    EXPECT_EQ(m_tracker.m_nLineLen, 0);
+    EXPECT_EQ(m_tracker.m_assembler.m_nLineLen, 0);
     // The next line is whole again.
     Feed(RMC_LINE);
     EXPECT_EQ(m_tracker.m_nHour, 12);
@@ -116,7 +114,7 @@ TEST_F(AssemblyTest, OverflowHandsOnTheTailAsShortLine)
     m_tracker.BeginTick();
     Feed(std::string(5000, 'R') + "MC\n");
     EXPECT_EQ(m_tracker.m_nUpdateFlags, 0u);
-    EXPECT_EQ(m_tracker.m_nLineLen, 0);
+    EXPECT_EQ(m_tracker.m_assembler.m_nLineLen, 0);
 }
 
 TEST_F(AssemblyTest, ByteByByteGivesSameRecordAsOneChunk)
@@ -125,10 +123,10 @@ TEST_F(AssemblyTest, ByteByByteGivesSameRecordAsOneChunk)
                                "$GPGSV,3,1,10,03,41,050,46,07,60,317,49*72\r\n";
     CGpsTracker whole;
     whole.BeginTick();
-    whole.AssembleBytes(stream.data(), stream.size());
+    whole.AssembleBytes(stream.data(), stream.size(), m_nUtc);
     m_tracker.BeginTick();
     for (char ch : stream)
-        m_tracker.AssembleBytes(&ch, 1);
+        m_tracker.AssembleBytes(&ch, 1, m_nUtc);
     EXPECT_EQ(m_tracker.m_nUpdateFlags, whole.m_nUpdateFlags);
     EXPECT_EQ(m_tracker.m_fLatitude, whole.m_fLatitude);
     EXPECT_EQ(m_tracker.m_fAltitude, whole.m_fAltitude);

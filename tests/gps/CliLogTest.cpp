@@ -2,7 +2,7 @@
 // gpsd reading that terminal, a TCP server streaming a capture, and a flood.
 // Every child runs on a free port or in a temporary folder and is killed and
 // reaped when its test ends.
-#include "app/CTrackerApp.h"
+#include "gps/TrackerSettings.h"
 #include "platform/SocketPort.h"
 #include "tests/common/TestSupport.h"
 
@@ -443,8 +443,9 @@ TEST_F(CliLogTest, ArgumentsExitCodesAndTheStoredSettings)
     const QString strLink = Path("gps");
     CChild sim;
     StartSim(sim, strLink);
-    theApp.m_strComPort = strLink;
-    theApp.SaveSettings();
+    CTrackerSettings stored;
+    stored.m_strComPort = strLink;
+    SaveTrackerSettings(stored, false, false);
     CChild log;
     StartLog(log, {});
     ASSERT_TRUE(m_terminal.WaitForStatus("fix ", SteadyClock::now() + 5s)) << m_terminal.m_text;

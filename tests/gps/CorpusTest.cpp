@@ -1,4 +1,3 @@
-#include "app/CTrackerApp.h"
 #include "gps/CGpsTracker.h"
 #include "gps/NmeaDecoder.h"
 #include "tests/common/TestSupport.h"
@@ -49,12 +48,12 @@ bool HasValidChecksum(const QByteArray& line)
 class CorpusTest : public ::testing::Test
 {
 protected:
+    int m_nUtc = 0;   // hours added to the receiver UTC
+
     void SetUp() override
     {
         VELTRIP_REQUIRE_CORPUS();
-        theApp.m_nUtcCorrection = 0;
     }
-    void TearDown() override { theApp.m_nUtcCorrection = 1; }
 
     // Decodes a capture line by line, one tick per line, up to and including
     // the first line that starts with strPrefix.
@@ -62,7 +61,7 @@ protected:
     {
         for (const QByteArray& line : CaptureLines(strName)) {
             m_tracker.BeginTick();
-            m_tracker.AssembleBytes(line.constData(), static_cast<size_t>(line.size()));
+            m_tracker.AssembleBytes(line.constData(), static_cast<size_t>(line.size()), m_nUtc);
             if (line.startsWith(prefix))
                 return;
         }
@@ -82,7 +81,7 @@ TEST_F(CorpusTest, EveryCaptureDecodesWithValuesInRange)
         int nFixes = 0;
         for (const QByteArray& line : CaptureLines(strName)) {
             tracker.BeginTick();
-            tracker.AssembleBytes(line.constData(), static_cast<size_t>(line.size()));
+            tracker.AssembleBytes(line.constData(), static_cast<size_t>(line.size()), m_nUtc);
             const uint32_t nFlags = tracker.m_nUpdateFlags;
             EXPECT_GE(tracker.m_fCourse, 0.0f);   // the guard ran before any field
             if (!HasValidChecksum(line))
@@ -199,7 +198,7 @@ TEST_F(CorpusTest, LinesWithAWrongChecksumChangeNothing)
             m_tracker.m_nGsvMessage = 7;
             m_tracker.m_chGsaMode = 'X';
             m_tracker.BeginTick();
-            m_tracker.ProcessSentence(text);
+            m_tracker.ProcessSentence(text, m_nUtc);
             EXPECT_EQ(m_tracker.m_nUpdateFlags, 0u);
             EXPECT_EQ(m_tracker.m_fCourse, 123.0f);
             EXPECT_EQ(m_tracker.m_nGsvMessage, 7);
@@ -232,7 +231,7 @@ TEST_F(CorpusTest, ThreeDigitPrnsAreReadWhole)
         int nThreeDigit = 0;
         for (const QByteArray& line : CaptureLines(QString::fromLatin1(szName))) {
             tracker.BeginTick();
-            tracker.AssembleBytes(line.constData(), static_cast<size_t>(line.size()));
+            tracker.AssembleBytes(line.constData(), static_cast<size_t>(line.size()), m_nUtc);
             const bool bGsa = line.mid(3, 3) == "GSA";
             if (!line.startsWith('$') || !HasValidChecksum(line) || (!bGsa && line.mid(3, 3) != "GSV"))
                 continue;

@@ -1,4 +1,3 @@
-#include "app/CTrackerApp.h"
 #include "gps/CGpsTracker.h"
 #include "gps/NmeaDecoder.h"
 
@@ -19,14 +18,13 @@ const QString GGA_EXAMPLE = QStringLiteral("$GPGGA,123519,4807.038,S,01131.000,W
 class NmeaDecoderTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { theApp.m_nUtcCorrection = 1; }
-    void TearDown() override { theApp.m_nUtcCorrection = 1; }
+    int m_nUtc = 1;   // hours added to the receiver UTC
 
     // One line as a tick of its own.
     uint32_t Decode(const QString& strLine)
     {
         m_tracker.BeginTick();
-        m_tracker.ProcessSentence(strLine);
+        m_tracker.ProcessSentence(strLine, m_nUtc);
         return m_tracker.m_nUpdateFlags;
     }
 
@@ -103,13 +101,13 @@ TEST_F(NmeaDecoderTest, AltitudeUnitFieldClampsOutOfRange)
 
 TEST_F(NmeaDecoderTest, UtcCorrectionIsOneStepAndLeavesDate)
 {
-    theApp.m_nUtcCorrection = -2;
+    m_nUtc = -2;
     Decode(QStringLiteral("$GPRMC,011000,A,4807.038,N,01131.000,E,0,0,230394,,*10"));
     EXPECT_EQ(m_tracker.m_nHour, 23);
     EXPECT_EQ(m_tracker.m_nMinute, 10);
     EXPECT_EQ(m_tracker.m_nDay, 23);
 
-    theApp.m_nUtcCorrection = 1;
+    m_nUtc = 1;
     Decode(QStringLiteral("$GPRMC,233000,A,4807.038,N,01131.000,E,0,0,230394,,*12"));
     EXPECT_EQ(m_tracker.m_nHour, 0);
     EXPECT_EQ(m_tracker.m_nMinute, 30);
@@ -117,16 +115,16 @@ TEST_F(NmeaDecoderTest, UtcCorrectionIsOneStepAndLeavesDate)
     EXPECT_EQ(m_tracker.m_nMonth, 3);
 
     // A correction far outside the offered range is still one step.
-    theApp.m_nUtcCorrection = 30;
+    m_nUtc = 30;
     Decode(QStringLiteral("$GPGGA,233000"));
     EXPECT_EQ(m_tracker.m_nHour, 29);
-    theApp.m_nUtcCorrection = INT32_MAX;
+    m_nUtc = INT32_MAX;
     EXPECT_EQ(Decode(QStringLiteral("$GPGGA,233000")), UPD_TIME);
 }
 
 TEST_F(NmeaDecoderTest, TimeAndDateNeedAllThreeNumbers)
 {
-    theApp.m_nUtcCorrection = 0;
+    m_nUtc = 0;
     Decode(QStringLiteral("$GPRMC,123519.75,A,,,,,,,010100"));
     EXPECT_EQ(m_tracker.m_nSecond, 19);   // the fraction is dropped
     EXPECT_EQ(m_tracker.m_nYear, 2000);
@@ -302,30 +300,30 @@ TEST_F(NmeaDecoderTest, HemisphereRangeTestAndSign)
 
 TEST_F(NmeaDecoderTest, DecodeFieldSingleCodes)
 {
-    EXPECT_EQ(m_tracker.DecodeField(u"", 7), 0u);
-    EXPECT_EQ(m_tracker.DecodeField(u",5", 7), 0u);
+    EXPECT_EQ(m_tracker.DecodeField(u"", 7, m_nUtc), 0u);
+    EXPECT_EQ(m_tracker.DecodeField(u",5", 7, m_nUtc), 0u);
     EXPECT_EQ(m_tracker.m_fSpeed, 0.0f);
     for (int nCode : {0, 10, 11, 17, 18, 19, 20, 57, -1, 1000})
-        EXPECT_EQ(m_tracker.DecodeField(u"5", nCode), 0u) << nCode;
-    EXPECT_EQ(m_tracker.DecodeField(u"2", 12), 0u);
+        EXPECT_EQ(m_tracker.DecodeField(u"5", nCode, m_nUtc), 0u) << nCode;
+    EXPECT_EQ(m_tracker.DecodeField(u"2", 12, m_nUtc), 0u);
     EXPECT_EQ(m_tracker.m_nFixQuality, 2);
-    m_tracker.DecodeField(u"E", 12);
+    m_tracker.DecodeField(u"E", 12, m_nUtc);
     EXPECT_EQ(m_tracker.m_nFixQuality, 'E' - '0');
-    m_tracker.DecodeField(u"\u0141", 21);   // low 8 bits of the character
+    m_tracker.DecodeField(u"\u0141", 21, m_nUtc);   // low 8 bits of the character
     EXPECT_EQ(m_tracker.m_chGsaMode, 'A');
     m_tracker.m_nGsvMessage = 3;
-    m_tracker.DecodeField(u"359*1F", 52);
+    m_tracker.DecodeField(u"359*1F", 52, m_nUtc);
     EXPECT_EQ(m_tracker.m_aSats[11].nAzimuth, 359);
-    m_tracker.DecodeField(u"3591", 52);
+    m_tracker.DecodeField(u"3591", 52, m_nUtc);
     EXPECT_EQ(m_tracker.m_aSats[11].nAzimuth, 359);
-    m_tracker.DecodeField(u"-7", 56);
+    m_tracker.DecodeField(u"-7", 56, m_nUtc);
     EXPECT_EQ(m_tracker.m_aSats[11].nSnr, -7);
 }
 
 TEST_F(NmeaDecoderTest, TickStartClearsPerTickFields)
 {
     Decode(RMC_EXAMPLE);
-    m_tracker.ProcessSentence(GGA_EXAMPLE);
+    m_tracker.ProcessSentence(GGA_EXAMPLE, m_nUtc);
     EXPECT_EQ(m_tracker.m_nUpdateFlags, RMC_FIX_BITS | GGA_FIX_BITS);
     const int32_t nSecs = m_tracker.m_nSecsSinceLog;
     m_tracker.BeginTick();

@@ -1,13 +1,11 @@
 // Network ports, the gpsd stream, the reopening of a lost port and the flood
 // bound, in process: the test plays the receiver, the server and the user.
-#include "app/CTrackerApp.h"
 #include "gps/CGpsTracker.h"
 #include "platform/GpsdStream.h"
 #include "platform/PortName.h"
 #include "platform/ReceiverPort.h"
 #include "platform/SocketPort.h"
 #include "tests/common/TestSupport.h"
-#include "track/ReceiverTick.h"
 
 #include <QDir>
 #include <QFile>
@@ -168,15 +166,14 @@ private:
 class ReceiverPortTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { theApp.m_nUtcCorrection = 0; }
-    void TearDown() override { theApp.m_nUtcCorrection = 1; }
+    int m_nUtc = 0;   // hours added to the receiver UTC
 
     // Polls until a tick decodes the bits, at most for a while.
     bool PollUntil(uint32_t nBits)
     {
         const auto deadline = SteadyClock::now() + 5s;
         while (SteadyClock::now() < deadline) {
-            m_tracker.PollPort();
+            m_tracker.PollPort(0);
             if ((m_tracker.m_nUpdateFlags & nBits) == nBits)
                 return true;
             std::this_thread::sleep_for(5ms);
@@ -197,24 +194,19 @@ TEST_F(ReceiverPortTest, FailuresShowTheNameAsTyped)
     const QStringList names = {QStringLiteral("tcp://127.0.0.1:%1").arg(nFree), QStringLiteral("tcp://nonsense"),
                                QStringLiteral("gpsd://127.0.0.1:%1").arg(nFree),
                                QStringLiteral("tcp://[::1:10110")};
-    CMessageCapture capture;
     for (const QString& strName : names) {
         const auto start = SteadyClock::now();
-        EXPECT_FALSE(m_tracker.OpenPort(strName, 9600));
+        const COutcome opened = m_tracker.OpenPort(strName, 9600);
         EXPECT_LT(SteadyClock::now() - start, 3s);
-        EXPECT_FALSE(m_tracker.m_hPort);
+        EXPECT_EQ(opened.m_strMessage, QStringLiteral("Kan %1 niet openen").arg(strName));
+        EXPECT_FALSE(m_tracker.m_link.m_hPort);
     }
-    QStringList expected;
-    for (const QString& strName : names)
-        expected << QStringLiteral("Kan %1 niet openen").arg(strName);
-    EXPECT_EQ(capture.m_messages, expected);
 }
 
 TEST_F(ReceiverPortTest, TcpStreamIsDecodedAndReconnectedQuietlyAfterThePeerCloses)
 {
     CTestServer server;
     ASSERT_GT(server.m_nPort, 0);
-    CMessageCapture capture;
     const QString strName = QStringLiteral("tcp://127.0.0.1:%1").arg(server.m_nPort);
     ASSERT_TRUE(m_tracker.OpenPort(strName, 0));   // the rate plays no part
     ASSERT_TRUE(server.Accept());
@@ -224,18 +216,17 @@ TEST_F(ReceiverPortTest, TcpStreamIsDecodedAndReconnectedQuietlyAfterThePeerClos
     EXPECT_EQ(m_tracker.m_nYear, 2094);
 
     server.Drop();
-    m_tracker.PollPort();
-    EXPECT_FALSE(m_tracker.m_hPort);
+    m_tracker.PollPort(0);
+    EXPECT_FALSE(m_tracker.m_link.m_hPort);
     // Two quiet ticks, then the third tries again.
-    m_tracker.PollPort();
-    m_tracker.PollPort();
+    m_tracker.PollPort(0);
+    m_tracker.PollPort(0);
     EXPECT_FALSE(server.HasWaitingClient());
-    m_tracker.PollPort();
+    m_tracker.PollPort(0);
     ASSERT_TRUE(server.Accept());
     server.Send(GGA_LINE);
     ASSERT_TRUE(PollUntil(UPD_ALTITUDE));
     EXPECT_EQ(m_tracker.m_nSecond, 20);
-    EXPECT_TRUE(capture.m_messages.isEmpty());
 }
 
 TEST_F(ReceiverPortTest, GpsdIsAskedForNmeaAndItsJsonNeverReachesTheDecoder)
@@ -301,7 +292,6 @@ TEST_F(ReceiverPortTest, UnpluggedSerialDeviceIsReopenedWhenItComesBack)
 {
     QTemporaryDir dir;
     const QString strLink = dir.filePath(QStringLiteral("gps"));
-    CMessageCapture capture;
     auto pty = std::make_unique<CLinkedTerminal>(strLink);
     ASSERT_TRUE(pty->m_bValid);
     ASSERT_TRUE(m_tracker.OpenPort(strLink, 4800));
@@ -309,45 +299,41 @@ TEST_F(ReceiverPortTest, UnpluggedSerialDeviceIsReopenedWhenItComesBack)
     ASSERT_TRUE(PollUntil(UPD_DATE));
 
     pty.reset();   // unplugged: the device hangs up
-    m_tracker.PollPort();
-    EXPECT_FALSE(m_tracker.m_hPort);
-    m_tracker.PollPort();   // still gone at the first retry: nothing, no message
-    m_tracker.PollPort();
-    m_tracker.PollPort();
-    EXPECT_FALSE(m_tracker.m_hPort);
+    m_tracker.PollPort(0);
+    EXPECT_FALSE(m_tracker.m_link.m_hPort);
+    m_tracker.PollPort(0);   // still gone at the first retry: nothing, no message
+    m_tracker.PollPort(0);
+    m_tracker.PollPort(0);
+    EXPECT_FALSE(m_tracker.m_link.m_hPort);
 
     pty = std::make_unique<CLinkedTerminal>(strLink);   // plugged in again, new device node
     ASSERT_TRUE(pty->m_bValid);
-    m_tracker.PollPort();
-    m_tracker.PollPort();
-    EXPECT_FALSE(m_tracker.m_hPort);
-    m_tracker.PollPort();
-    ASSERT_TRUE(m_tracker.m_hPort);
+    m_tracker.PollPort(0);
+    m_tracker.PollPort(0);
+    EXPECT_FALSE(m_tracker.m_link.m_hPort);
+    m_tracker.PollPort(0);
+    ASSERT_TRUE(m_tracker.m_link.m_hPort);
     ASSERT_EQ(write(pty->m_hMaster, GGA_LINE.data(), GGA_LINE.size()), ssize_t(GGA_LINE.size()));
     ASSERT_TRUE(PollUntil(UPD_ALTITUDE));
     EXPECT_EQ(m_tracker.m_nSecond, 20);
-    EXPECT_TRUE(capture.m_messages.isEmpty());
 }
 
 TEST_F(ReceiverPortTest, OnlyAPortThatWasOpenIsReopened)
 {
     QTemporaryDir dir;
     const QString strLink = dir.filePath(QStringLiteral("gps"));
-    {
-        CMessageCapture capture;
-        EXPECT_FALSE(m_tracker.OpenPort(strLink, 9600));
-    }
+    EXPECT_FALSE(m_tracker.OpenPort(strLink, 9600));
     CLinkedTerminal pty(strLink);
     ASSERT_TRUE(pty.m_bValid);
     for (int i = 0; i < 6; ++i)
-        m_tracker.PollPort();
-    EXPECT_FALSE(m_tracker.m_hPort);   // a failed open leaves no port, as before
+        m_tracker.PollPort(0);
+    EXPECT_FALSE(m_tracker.m_link.m_hPort);   // a failed open leaves no port, as before
 
     ASSERT_TRUE(m_tracker.OpenPort(strLink, 9600));
     m_tracker.ClosePort();
     for (int i = 0; i < 6; ++i)
-        m_tracker.PollPort();
-    EXPECT_FALSE(m_tracker.m_hPort);
+        m_tracker.PollPort(0);
+    EXPECT_FALSE(m_tracker.m_link.m_hPort);
 }
 
 // A source that never runs dry.
@@ -369,10 +355,10 @@ TEST(FloodedPort, ATickTakesAtMostItsShareAndLeavesTheRest)
     CGpsTracker tracker;
     auto port = std::make_unique<CEndlessPort>();
     CEndlessPort* pPort = port.get();
-    tracker.m_hPort = std::move(port);
-    tracker.PollPort();
+    tracker.m_link.m_hPort = std::move(port);
+    tracker.PollPort(0);
     EXPECT_EQ(pPort->m_nRead, GPS_TICK_BYTES);
-    tracker.PollPort();
+    tracker.PollPort(0);
     EXPECT_EQ(pPort->m_nRead, 2 * GPS_TICK_BYTES);
 }
 
@@ -382,7 +368,7 @@ TEST(FloodedPort, EveryTickReturnsPromptly)
     ASSERT_GE(hMaster, 0);
     ASSERT_EQ(grantpt(hMaster), 0);
     ASSERT_EQ(unlockpt(hMaster), 0);
-    CGpsTracker& tracker = theApp.m_tracker;
+    CGpsTracker tracker;
     ASSERT_TRUE(tracker.OpenPort(QString::fromLocal8Bit(ptsname(hMaster)), 115200));
 
     std::atomic<bool> bStop = false;
@@ -401,7 +387,7 @@ TEST(FloodedPort, EveryTickReturnsPromptly)
     std::this_thread::sleep_for(200ms);
     for (int i = 0; i < 10; ++i) {
         const auto start = SteadyClock::now();
-        RunReceiverTick();
+        tracker.PollPort(0);
         EXPECT_LT(SteadyClock::now() - start, 100ms) << "tick " << i;
         std::this_thread::sleep_for(20ms);
     }
@@ -409,8 +395,6 @@ TEST(FloodedPort, EveryTickReturnsPromptly)
     flood.join();
     EXPECT_GT(nWritten.load(), 0u);
     tracker.ClosePort();
-    tracker.EndLog();
-    theApp.m_trackPoints.clear();
     close(hMaster);
 }
 

@@ -1,4 +1,3 @@
-#include "app/CTrackerApp.h"
 #include "gps/CGpsTracker.h"
 #include "platform/SerialPort.h"
 #include "tests/common/TestSupport.h"
@@ -55,35 +54,34 @@ private:
 class SerialLinkTest : public ::testing::Test
 {
 protected:
+    int m_nUtc = 0;   // hours added to the receiver UTC
+
     void SetUp() override
     {
-        theApp.m_nUtcCorrection = 0;
         if (!m_pty.IsValid())
             GTEST_SKIP() << "no pseudo-terminals on this machine";
     }
-    void TearDown() override { theApp.m_nUtcCorrection = 1; }
 
     void OpenSlave()
     {
-        CMessageCapture capture;
-        ASSERT_TRUE(m_tracker.OpenPort(m_pty.SlavePath(), 9600));
-        EXPECT_TRUE(capture.m_messages.isEmpty());
+        const COutcome opened = m_tracker.OpenPort(m_pty.SlavePath(), 9600);
+        ASSERT_TRUE(opened) << opened.m_strMessage.toStdString();
     }
 
     // The pty shows written bytes to FIONREAD only after a moment.
     void WaitForBytes(int nCount)
     {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (m_tracker.m_hPort->BytesWaiting() < nCount && std::chrono::steady_clock::now() < deadline)
+        while (m_tracker.m_link.m_hPort->BytesWaiting() < nCount && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ASSERT_GE(m_tracker.m_hPort->BytesWaiting(), nCount);
+        ASSERT_GE(m_tracker.m_link.m_hPort->BytesWaiting(), nCount);
     }
 
     void SendAndPoll(const std::string& bytes)
     {
         m_pty.Send(bytes);
         WaitForBytes(static_cast<int>(bytes.size()));
-        m_tracker.PollPort();
+        m_tracker.PollPort(0);
     }
 
     CPseudoTerminal m_pty;
@@ -99,7 +97,7 @@ TEST_F(SerialLinkTest, BytesFromTheDeviceComeOutDecoded)
     EXPECT_EQ(m_tracker.m_nHour, 12);
     EXPECT_NEAR(m_tracker.m_fLatitude, -48.1173, 1e-5);
     EXPECT_EQ(m_tracker.m_nSatsUsed, 8);
-    EXPECT_EQ(m_tracker.m_hPort->BytesWaiting(), 0);
+    EXPECT_EQ(m_tracker.m_link.m_hPort->BytesWaiting(), 0);
 }
 
 TEST_F(SerialLinkTest, SentenceSplitAcrossTwoPolls)
@@ -125,11 +123,11 @@ TEST_F(SerialLinkTest, ReopenEmptiesTheBuffer)
 {
     OpenSlave();
     SendAndPoll("$GPRMC,101010,A,4807.038,N");
-    EXPECT_GT(m_tracker.m_nLineLen, 0);
+    EXPECT_GT(m_tracker.m_assembler.m_nLineLen, 0);
     // The same device again: the open port is closed first, so the exclusive
     // open succeeds.
     OpenSlave();
-    EXPECT_EQ(m_tracker.m_nLineLen, 0);
+    EXPECT_EQ(m_tracker.m_assembler.m_nLineLen, 0);
     SendAndPoll(",01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n" + GGA_LINE);
     EXPECT_EQ(m_tracker.m_nUpdateFlags & UPD_SPEED, 0u);
     EXPECT_EQ(m_tracker.m_nHour, 12);
@@ -139,18 +137,15 @@ TEST_F(SerialLinkTest, SecondOpenerIsRefused)
 {
     OpenSlave();
     CGpsTracker other;
-    CMessageCapture capture;
-    EXPECT_FALSE(other.OpenPort(m_pty.SlavePath(), 9600));
-    EXPECT_EQ(capture.m_messages, QStringList{QStringLiteral("Kan %1 niet openen").arg(m_pty.SlavePath())});
-    EXPECT_FALSE(other.m_hPort);
+    EXPECT_EQ(other.OpenPort(m_pty.SlavePath(), 9600).m_strMessage,
+              QStringLiteral("Kan %1 niet openen").arg(m_pty.SlavePath()));
+    EXPECT_FALSE(other.m_link.m_hPort);
 }
 
 TEST_F(SerialLinkTest, RateWithoutConstantGoesThroughArbitraryRate)
 {
-    CMessageCapture capture;
     EXPECT_TRUE(m_tracker.OpenPort(m_pty.SlavePath(), 14400));
     EXPECT_TRUE(m_tracker.OpenPort(m_pty.SlavePath(), 4800));
-    EXPECT_TRUE(capture.m_messages.isEmpty());
     SendAndPoll(RMC_LINE);
     EXPECT_EQ(m_tracker.m_nYear, 2094);
 }
@@ -158,12 +153,9 @@ TEST_F(SerialLinkTest, RateWithoutConstantGoesThroughArbitraryRate)
 TEST_F(SerialLinkTest, RefusedRateLeavesNoPort)
 {
     OpenSlave();
-    CMessageCapture capture;
-    EXPECT_FALSE(m_tracker.OpenPort(m_pty.SlavePath(), 0));
-    EXPECT_FALSE(m_tracker.OpenPort(m_pty.SlavePath(), -9600));
-    EXPECT_EQ(capture.m_messages, QStringList({QStringLiteral("Kan de poort niet instellen"),
-                                               QStringLiteral("Kan de poort niet instellen")}));
-    EXPECT_FALSE(m_tracker.m_hPort);
+    for (int nBaudRate : {0, -9600})
+        EXPECT_EQ(m_tracker.OpenPort(m_pty.SlavePath(), nBaudRate).m_strMessage, QStringLiteral("Kan de poort niet instellen"));
+    EXPECT_FALSE(m_tracker.m_link.m_hPort);
 }
 
 TEST_F(SerialLinkTest, VanishedDeviceReadsNothingAndDoesNotBlock)
@@ -171,13 +163,13 @@ TEST_F(SerialLinkTest, VanishedDeviceReadsNothingAndDoesNotBlock)
     OpenSlave();
     SendAndPoll("$GPRMC,101010");
     m_pty.CloseMaster();
-    EXPECT_EQ(m_tracker.m_hPort->BytesWaiting(), -1);
+    EXPECT_EQ(m_tracker.m_link.m_hPort->BytesWaiting(), -1);
     const int32_t nSecs = m_tracker.m_nSecsSinceLog;
-    m_tracker.PollPort();
-    m_tracker.PollPort();
+    m_tracker.PollPort(0);
+    m_tracker.PollPort(0);
     EXPECT_EQ(m_tracker.m_nSecsSinceLog, nSecs + 2);
     EXPECT_EQ(m_tracker.m_nUpdateFlags, 0u);
-    EXPECT_EQ(m_tracker.m_nLineLen, 13);
+    EXPECT_EQ(m_tracker.m_assembler.m_nLineLen, 13);
 }
 
 TEST(SerialLinkFailures, MissingDeviceShowsNameAsTypedAndLeavesNoPort)
@@ -187,23 +179,17 @@ TEST(SerialLinkFailures, MissingDeviceShowsNameAsTypedAndLeavesNoPort)
     if (pty.IsValid()) {
         ASSERT_TRUE(tracker.OpenPort(pty.SlavePath(), 9600));
     }
-    CMessageCapture capture;
-    EXPECT_FALSE(tracker.OpenPort(QStringLiteral("COM99:"), 9600));
-    EXPECT_FALSE(tracker.m_hPort);
-    EXPECT_FALSE(tracker.OpenPort(QStringLiteral("/dev/veltrip-no-such-device"), 9600));
-    EXPECT_FALSE(tracker.OpenPort(QString(), 9600));
-    EXPECT_EQ(capture.m_messages, QStringList({QStringLiteral("Kan COM99: niet openen"),
-                                               QStringLiteral("Kan /dev/veltrip-no-such-device niet openen"),
-                                               QStringLiteral("Kan  niet openen")}));
+    for (const QString& strName : {QStringLiteral("COM99:"), QStringLiteral("/dev/veltrip-no-such-device"), QString()}) {
+        EXPECT_EQ(tracker.OpenPort(strName, 9600).m_strMessage, QStringLiteral("Kan %1 niet openen").arg(strName));
+        EXPECT_FALSE(tracker.m_link.m_hPort);
+    }
 }
 
 TEST(SerialLinkFailures, DeviceWithoutLineSettings)
 {
     CGpsTracker tracker;
-    CMessageCapture capture;
-    EXPECT_FALSE(tracker.OpenPort(QStringLiteral("/dev/null"), 9600));
-    EXPECT_EQ(capture.m_messages, QStringList{QStringLiteral("Kan geen status opvragen")});
-    EXPECT_FALSE(tracker.m_hPort);
+    EXPECT_EQ(tracker.OpenPort(QStringLiteral("/dev/null"), 9600).m_strMessage, QStringLiteral("Kan geen status opvragen"));
+    EXPECT_FALSE(tracker.m_link.m_hPort);
 }
 
 TEST(SerialLinkFailures, NoPortStillCountsTicks)
@@ -213,7 +199,7 @@ TEST(SerialLinkFailures, NoPortStillCountsTicks)
     tracker.m_bRmcValid = 1;
     tracker.m_nFixQuality = 2;
     for (int i = 0; i < 3; ++i)
-        tracker.PollPort();
+        tracker.PollPort(0);
     EXPECT_EQ(tracker.m_nSecsSinceLog, 3);
     EXPECT_EQ(tracker.m_nUpdateFlags, 0u);
     EXPECT_EQ(tracker.m_bRmcValid, 0);

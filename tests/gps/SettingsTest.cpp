@@ -1,4 +1,4 @@
-#include "app/CTrackerApp.h"
+#include "gps/TrackerSettings.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,14 +33,14 @@ protected:
 
 TEST_F(SettingsTest, EmptyStoreGivesDefaults)
 {
-    CTrackerApp app;
+    CTrackerSettings app;
     app.m_nBaudRate = 1;
     app.m_strComPort = QStringLiteral("x");
     app.m_nViewType = 3;
     app.m_bKmh = 1;
     app.m_nUtcCorrection = 5;
     app.m_nMaxDilution = 1;
-    app.LoadSettings();
+    app = LoadTrackerSettings();
     EXPECT_EQ(app.m_strComPort, QStringLiteral("COM4:"));
     EXPECT_EQ(app.m_nBaudRate, 9600);
     EXPECT_EQ(app.m_nViewType, 1);
@@ -48,13 +48,13 @@ TEST_F(SettingsTest, EmptyStoreGivesDefaults)
     EXPECT_EQ(app.m_bKmh, 0);
     EXPECT_EQ(app.m_nUtcCorrection, 1);
     EXPECT_EQ(app.m_nMaxDilution, 50);
-    EXPECT_DOUBLE_EQ(app.m_dMaxDilution, 5.0);
+    EXPECT_DOUBLE_EQ(app.MaxDilution(), 5.0);
     EXPECT_FALSE(QFile::exists(IniPath()));
 }
 
 TEST_F(SettingsTest, RoundTripWritesAllButViewType)
 {
-    CTrackerApp written;
+    CTrackerSettings written;
     written.m_strComPort = QStringLiteral("/dev/ttyUSB0");
     written.m_nBaudRate = 14400;
     written.m_nViewType = 4;
@@ -62,15 +62,15 @@ TEST_F(SettingsTest, RoundTripWritesAllButViewType)
     written.m_bKmh = 1;
     written.m_nUtcCorrection = -7;
     written.m_nMaxDilution = 123;
-    written.SaveSettings();
+    SaveTrackerSettings(written, false, false);
 
     const QSettings ini(IniPath(), QSettings::IniFormat);
     EXPECT_EQ(ini.value(QStringLiteral("Settings/Baudrate")).toString(), QStringLiteral("14400"));
     EXPECT_EQ(ini.value(QStringLiteral("Settings/Comport")).toString(), QStringLiteral("/dev/ttyUSB0"));
     EXPECT_FALSE(ini.contains(QStringLiteral("Settings/ViewType")));
 
-    CTrackerApp read;
-    read.LoadSettings();
+    CTrackerSettings read;
+    read = LoadTrackerSettings();
     EXPECT_EQ(read.m_strComPort, QStringLiteral("/dev/ttyUSB0"));
     EXPECT_EQ(read.m_nBaudRate, 14400);
     EXPECT_EQ(read.m_nViewType, 1);
@@ -78,7 +78,7 @@ TEST_F(SettingsTest, RoundTripWritesAllButViewType)
     EXPECT_EQ(read.m_bKmh, 1);
     EXPECT_EQ(read.m_nUtcCorrection, -7);
     EXPECT_EQ(read.m_nMaxDilution, 123);
-    EXPECT_DOUBLE_EQ(read.m_dMaxDilution, 123 * 0.1);
+    EXPECT_DOUBLE_EQ(read.MaxDilution(), 123 * 0.1);
 }
 
 TEST_F(SettingsTest, NumbersReadBackFromTextAndBadValuesGiveDefaults)
@@ -92,8 +92,8 @@ TEST_F(SettingsTest, NumbersReadBackFromTextAndBadValuesGiveDefaults)
              "Utc=\" -3 \"\n"
              "MaxDilution=15\n"
              "[Other]\nBaudrate=1200\n");
-    CTrackerApp app;
-    app.LoadSettings();
+    CTrackerSettings app;
+    app = LoadTrackerSettings();
     EXPECT_EQ(app.m_nBaudRate, 57600);
     EXPECT_EQ(app.m_strComPort, QStringLiteral("COM2:"));
     EXPECT_EQ(app.m_nViewType, 5);
@@ -101,18 +101,18 @@ TEST_F(SettingsTest, NumbersReadBackFromTextAndBadValuesGiveDefaults)
     EXPECT_EQ(app.m_bKmh, 0);
     EXPECT_EQ(app.m_nUtcCorrection, -3);
     EXPECT_EQ(app.m_nMaxDilution, 15);
-    EXPECT_DOUBLE_EQ(app.m_dMaxDilution, 15 * 0.1);
+    EXPECT_DOUBLE_EQ(app.MaxDilution(), 15 * 0.1);
 }
 
 TEST_F(SettingsTest, ViewTypeKeepsStoredValueAcrossSaves)
 {
     WriteIni("[Settings]\nViewType=3\n");
-    CTrackerApp app;
-    app.LoadSettings();
+    CTrackerSettings app;
+    app = LoadTrackerSettings();
     app.m_nViewType = 5;
-    app.SaveSettings();
-    CTrackerApp restarted;
-    restarted.LoadSettings();
+    SaveTrackerSettings(app, false, false);
+    CTrackerSettings restarted;
+    restarted = LoadTrackerSettings();
     EXPECT_EQ(restarted.m_nViewType, 3);
     EXPECT_EQ(restarted.m_nBaudRate, 9600);
 }

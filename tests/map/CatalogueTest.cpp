@@ -18,7 +18,7 @@ protected:
 
     static void ClearFolder()
     {
-        QDir folder(HostPath(MAP_FOLDER));
+        QDir folder(HostPath(GPS_FOLDER));
         folder.removeRecursively();
         QDir().mkpath(folder.path());
     }
@@ -67,7 +67,7 @@ TEST_F(Catalogue, TakesCalibratedBitmapsOfTheCardFolder)
 
 TEST_F(Catalogue, MissingFolderGivesAnEmptyCatalogue)
 {
-    QDir(HostPath(MAP_FOLDER)).removeRecursively();
+    QDir(HostPath(GPS_FOLDER)).removeRecursively();
     CMapList maps;
     BuildMapCatalogue(maps);
     EXPECT_TRUE(maps.empty());
@@ -106,16 +106,16 @@ TEST_F(Catalogue, ChosenMapIsAppendedAndAnUncalibratedNameReported)
 {
     CMapList maps;
     AddMap(maps, 4.0, 6.0, 52.0, 53.0);
-    CMessageCapture capture;
+    COutcome calibration;
 
-    CMapBitmap* pChosen = AddChosenMap(maps, QStringLiteral("/home/user/X4G50M_5G0MY52G20M_52G25M.bmp"));
-    EXPECT_TRUE(capture.m_messages.isEmpty());
+    CMapBitmap* pChosen = AddChosenMap(maps, QStringLiteral("/home/user/X4G50M_5G0MY52G20M_52G25M.bmp"), calibration);
+    EXPECT_TRUE(calibration);
     ASSERT_EQ(maps.size(), 2u);
     EXPECT_EQ(maps.back().get(), pChosen);
     EXPECT_DOUBLE_EQ(pChosen->m_lonMax, 5.0);
 
-    CMapBitmap* pPlain = AddChosenMap(maps, QStringLiteral("/home/user/harbour.bmp"));
-    EXPECT_EQ(capture.m_messages, QStringList {QStringLiteral("Weet niet waar dat is!")});
+    CMapBitmap* pPlain = AddChosenMap(maps, QStringLiteral("/home/user/harbour.bmp"), calibration);
+    EXPECT_EQ(calibration.m_strMessage, QStringLiteral("Weet niet waar dat is!"));
     ASSERT_EQ(maps.size(), 3u);
     EXPECT_EQ(maps.back().get(), pPlain);
     EXPECT_EQ(pPlain->m_lonMin, 0.0);
@@ -124,7 +124,7 @@ TEST_F(Catalogue, ChosenMapIsAppendedAndAnUncalibratedNameReported)
     EXPECT_EQ(pPlain->m_panY, 0);
 
     // The same file chosen again is another record.
-    AddChosenMap(maps, QStringLiteral("/home/user/harbour.bmp"));
+    AddChosenMap(maps, QStringLiteral("/home/user/harbour.bmp"), calibration);
     EXPECT_EQ(maps.size(), 4u);
 }
 

@@ -28,13 +28,12 @@ QString BmpPath(const QString& strName)
 // and exactly one report.
 QImage Load(const QString& strPath, QStringList* pMessages = nullptr)
 {
-    CMessageCapture capture;
     QImage image;
-    const bool bLoaded = CreateDibFromFile(&image, strPath);
-    EXPECT_EQ(bLoaded, !image.isNull()) << qPrintable(strPath);
-    EXPECT_EQ(capture.m_messages.size(), bLoaded ? 0 : 1) << qPrintable(strPath);
+    const COutcome loaded = CreateDibFromFile(&image, strPath);
+    EXPECT_EQ(loaded.IsOk(), !image.isNull()) << qPrintable(strPath);
+    EXPECT_EQ(loaded.m_strMessage.isEmpty(), loaded.IsOk()) << qPrintable(strPath);
     if (pMessages)
-        *pMessages = capture.m_messages;
+        *pMessages = loaded ? QStringList() : QStringList{loaded.m_strMessage};
     return image;
 }
 
@@ -477,9 +476,7 @@ TEST_F(MapLoad, ReloadReplacesAndFailureClears)
 
     WriteFile(m_files.back(), "BM garbage");
     map.m_zoom = 3.0;
-    CMessageCapture capture;
-    EXPECT_FALSE(map.LoadMapBitmap());
-    EXPECT_EQ(capture.m_messages.size(), 1);
+    EXPECT_FALSE(map.LoadMapBitmap().m_strMessage.isEmpty());
     EXPECT_EQ(map.m_hDib, nullptr);
     EXPECT_TRUE(map.m_bitmap.isNull());
     EXPECT_EQ(map.m_width, 0u);

@@ -86,17 +86,17 @@ TEST(Viewport, ZoomStepsAndBands)
     Calibrate(map);
     CStylusDrag drag;
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(StylusPenUp(drag, &map, 5, AREA, 100, 25), 5);
+        EXPECT_EQ(StylusPenUp(drag, &map, true, AREA, 100, 25), EPenUp::Stay);
     EXPECT_NEAR(map.m_zoom, 0.7, 1e-9);
     EXPECT_EQ(map.m_viewWidth, 168u);   // resized with each step
     for (int i = 0; i < 5; ++i)
-        StylusPenUp(drag, &map, 5, AREA, 0, 49);
+        StylusPenUp(drag, &map, true, AREA, 0, 49);
     EXPECT_EQ(map.m_zoom, 0.5);
 
-    StylusPenUp(drag, &map, 5, AREA, 239, 24);
+    StylusPenUp(drag, &map, true, AREA, 239, 24);
     EXPECT_NEAR(map.m_zoom, 0.6, 1e-9);
     for (int i = 0; i < 100; ++i)
-        StylusPenUp(drag, &map, 5, AREA, 10, 0);
+        StylusPenUp(drag, &map, true, AREA, 10, 0);
     EXPECT_NEAR(map.m_zoom, 10.6, 1e-9);
     EXPECT_EQ(map.m_viewWidth, uint32_t(240 * map.m_zoom));
 }
@@ -111,7 +111,7 @@ TEST(Viewport, TapLeavesTheMapAndDragPans)
 
     CStylusDrag drag = StylusPenDown(100, 50);
     EXPECT_EQ(drag.m_bStylusDown, 1);
-    EXPECT_EQ(StylusPenUp(drag, &map, 5, AREA, 100, 50), 6);
+    EXPECT_EQ(StylusPenUp(drag, &map, true, AREA, 100, 50), EPenUp::LeaveMap);
     EXPECT_EQ(map.m_panX, 10);
     EXPECT_EQ(map.m_zoom, 2.0);
 
@@ -120,7 +120,7 @@ TEST(Viewport, TapLeavesTheMapAndDragPans)
     EXPECT_EQ(drag.m_dragX, 30);
     EXPECT_EQ(drag.m_dragY, -20);
     StylusPenMove(drag, 101, 120);
-    EXPECT_EQ(StylusPenUp(drag, &map, 5, AREA, 101, 120), 5);
+    EXPECT_EQ(StylusPenUp(drag, &map, true, AREA, 101, 120), EPenUp::Stay);
     EXPECT_EQ(map.m_panX, 9);   // one screen pixel is one bitmap pixel at any zoom
     EXPECT_EQ(map.m_panY, 20);
     EXPECT_EQ(drag.m_bStylusDown, 0);
@@ -129,7 +129,7 @@ TEST(Viewport, TapLeavesTheMapAndDragPans)
 
     // A drag that ends in the zoom bands zooms instead.
     drag = StylusPenDown(100, 120);
-    EXPECT_EQ(StylusPenUp(drag, &map, 5, AREA, 100, 30), 5);
+    EXPECT_EQ(StylusPenUp(drag, &map, true, AREA, 100, 30), EPenUp::Stay);
     EXPECT_EQ(map.m_panY, 20);
     EXPECT_NEAR(map.m_zoom, 1.9, 1e-9);
 }
@@ -138,17 +138,13 @@ TEST(Viewport, OtherViewsCycleWhateverThePoint)
 {
     CMapBitmap map;
     Calibrate(map);
-    for (int32_t nView : {1, 2, 3, 4}) {
-        CStylusDrag drag = StylusPenDown(10, 10);
-        EXPECT_EQ(StylusPenUp(drag, &map, nView, AREA, 200, 30), nView + 1);
-    }
+    CStylusDrag drag = StylusPenDown(10, 10);
+    EXPECT_EQ(StylusPenUp(drag, &map, false, AREA, 200, 30), EPenUp::NextView);
     EXPECT_EQ(map.m_zoom, 1.0);
     EXPECT_EQ(map.m_panX, 0);
 
-    CStylusDrag drag = StylusPenDown(10, 10);
-    EXPECT_EQ(StylusPenUp(drag, nullptr, 5, AREA, 10, 10), 6);   // map view without a map
-    EXPECT_EQ(StylusPenUp(drag, nullptr, std::numeric_limits<int32_t>::max(), AREA, 0, 0),
-              std::numeric_limits<int32_t>::max());
+    drag = StylusPenDown(10, 10);
+    EXPECT_EQ(StylusPenUp(drag, nullptr, true, AREA, 10, 10), EPenUp::NextView);   // map view without a map
 }
 
 // ---- follow step ----------------------------------------------------------
@@ -203,7 +199,7 @@ TEST_F(Follow, SwitchesToTheNarrowestMapAndCentres)
     std::vector<bool> cursor;
     const auto fnCursor = [&cursor](bool bWait) { cursor.push_back(bWait); };
     const CGpsTracker& tracker = Fix(4.9f, 52.4f);
-    const CFollowResult result = FollowPosition(m_pWide, 5, tracker, m_maps, AREA, fnCursor);
+    const CFollowResult result = FollowPosition(m_pWide, true, tracker, m_maps, AREA, fnCursor);
     EXPECT_EQ(result.pMap, m_pNarrow);
     EXPECT_TRUE(result.bSwitched);
     EXPECT_EQ(cursor, (std::vector<bool> {true, false}));
@@ -218,7 +214,7 @@ TEST_F(Follow, SwitchesToTheNarrowestMapAndCentres)
     m_pNarrow->ComputeViewExtent(AREA);
     const int32_t nPanX = m_pNarrow->m_panX;
     m_pNarrow->m_panX += 40;
-    const CFollowResult next = FollowPosition(m_pNarrow, 5, tracker, m_maps, AREA, fnCursor);
+    const CFollowResult next = FollowPosition(m_pNarrow, true, tracker, m_maps, AREA, fnCursor);
     EXPECT_EQ(next.pMap, m_pNarrow);
     EXPECT_FALSE(next.bSwitched);
     EXPECT_EQ(cursor.size(), 2u);
@@ -229,8 +225,8 @@ TEST_F(Follow, SwitchesToTheNarrowestMapAndCentres)
 
 TEST_F(Follow, PositionOffEveryMapKeepsTheMapAndCentres)
 {
-    ASSERT_TRUE(FollowPosition(m_pWide, 5, Fix(4.9f, 52.4f), m_maps, AREA).bSwitched);
-    const CFollowResult result = FollowPosition(m_pNarrow, 5, Fix(7.0f, 40.0f), m_maps, AREA);
+    ASSERT_TRUE(FollowPosition(m_pWide, true, Fix(4.9f, 52.4f), m_maps, AREA).bSwitched);
+    const CFollowResult result = FollowPosition(m_pNarrow, true, Fix(7.0f, 40.0f), m_maps, AREA);
     EXPECT_EQ(result.pMap, m_pNarrow);
     EXPECT_FALSE(result.bSwitched);
     EXPECT_GT(m_pNarrow->m_panX, 600);   // east of the map
@@ -241,13 +237,11 @@ TEST_F(Follow, PositionOffEveryMapKeepsTheMapAndCentres)
 TEST_F(Follow, DoesNothingOutsideTheMapView)
 {
     m_pWide->m_panX = 33;
-    for (int32_t nView : {1, 2, 3, 4, 6}) {
-        const CFollowResult result = FollowPosition(m_pWide, nView, Fix(4.9f, 52.4f), m_maps, AREA);
-        EXPECT_EQ(result.pMap, m_pWide);
-        EXPECT_FALSE(result.bSwitched);
-    }
+    const CFollowResult result = FollowPosition(m_pWide, false, Fix(4.9f, 52.4f), m_maps, AREA);
+    EXPECT_EQ(result.pMap, m_pWide);
+    EXPECT_FALSE(result.bSwitched);
     EXPECT_EQ(m_pWide->m_panX, 33);
-    EXPECT_EQ(FollowPosition(nullptr, 5, Fix(4.9f, 52.4f), m_maps, AREA).pMap, nullptr);
+    EXPECT_EQ(FollowPosition(nullptr, true, Fix(4.9f, 52.4f), m_maps, AREA).pMap, nullptr);
     EXPECT_EQ(m_pNarrow->m_hDib, nullptr);
 }
 

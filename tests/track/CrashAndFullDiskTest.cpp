@@ -1,4 +1,3 @@
-#include "app/CTrackerApp.h"
 #include "platform/DevicePaths.h"
 #include "tests/common/TestSupport.h"
 #include "tests/track/TrackTestSupport.h"
@@ -24,11 +23,14 @@ QString OnlyLog()
     return logs.size() == 1 ? GpsFolder() + QLatin1Char('/') + logs[0] : QString();
 }
 
+class CrashSafety : public RecorderTest
+{
+};
+
 // Every stored point is on the file before StoreTrackPoint returns, so a
 // recorder killed at any moment leaves all acknowledged points readable.
-TEST(CrashSafety, KillingTheRecorderLosesNoStoredPoint)
+TEST_F(CrashSafety, KillingTheRecorderLosesNoStoredPoint)
 {
-    ResetRecorder();
     int pipeFds[2];
     ASSERT_EQ(pipe(pipeFds), 0);
     const pid_t pid = fork();
@@ -37,7 +39,7 @@ TEST(CrashSafety, KillingTheRecorderLosesNoStoredPoint)
         close(pipeFds[0]);
         for (int n = 1;; ++n) {
             SetFix(float(n), 5, 0, 0);
-            theApp.m_tracker.StoreTrackPoint();
+            m_recorder.StoreTrackPoint();
             if (write(pipeFds[1], &n, sizeof n) != sizeof n)
                 _exit(1);
         }
@@ -60,16 +62,15 @@ TEST(CrashSafety, KillingTheRecorderLosesNoStoredPoint)
     ASSERT_GE(points.size(), size_t(nAcknowledged));
     for (size_t i = 0; i < points.size(); ++i)
         EXPECT_EQ(points[i].m_fLatitude, float(i + 1));
-    ResetRecorder();
 }
 
 // A small RAM disk as the storage card; needs the right to mount.
-class FullCard : public ::testing::Test
+class FullCard : public RecorderTest
 {
 protected:
     void SetUp() override
     {
-        ResetRecorder();
+        RecorderTest::SetUp();
         ASSERT_TRUE(m_mountPoint.isValid());
         if (mount("veltrip-test", qPrintable(m_mountPoint.path()), "tmpfs", 0, "size=64k") != 0)
             GTEST_SKIP() << "cannot mount a small tmpfs here (needs root); full-card test skipped";
@@ -80,15 +81,12 @@ protected:
     }
     void TearDown() override
     {
-        if (!m_bMounted)
-            return;
-        {
-            CMessageCapture quiet;
-            theApp.m_tracker.EndLog();
+        if (m_bMounted) {
+            m_recorder.EndLog();
+            umount2(qPrintable(m_mountPoint.path()), MNT_DETACH);
+            qputenv("VELTRIP_STORAGE_CARD", m_strOldCard.toLocal8Bit());
         }
-        umount2(qPrintable(m_mountPoint.path()), MNT_DETACH);
-        qputenv("VELTRIP_STORAGE_CARD", m_strOldCard.toLocal8Bit());
-        ResetRecorder();
+        RecorderTest::TearDown();
     }
 
     // Fills what is left of the card.
@@ -110,21 +108,24 @@ protected:
 
 TEST_F(FullCard, AFailedRecordIsReportedOnceAndTheLogStaysWhole)
 {
-    CGpsTracker& tracker = theApp.m_tracker;
-    ASSERT_TRUE(tracker.StartLog());
+    ASSERT_TRUE(Succeeded(m_recorder.StartLog()));
     const QString strFiller = Fill();
-    CMessageCapture messages;
-    int nStored = 0;
+    QStringList reports;
+    const auto store = [&] {
+        const COutcome stored = m_recorder.StoreTrackPoint();
+        if (!stored)
+            reports << stored.m_strMessage;
+    };
     // The log's first page takes 145 records; the rest find no room.
     for (int n = 0; n < 200; ++n) {
         SetFix(float(n), 5, 0, 0);
-        ASSERT_TRUE(tracker.StoreTrackPoint());   // kept in the track all the same
-        ++nStored;
+        store();
+        ASSERT_EQ(m_points.size(), size_t(n + 1));   // kept in the track all the same
     }
-    EXPECT_EQ(messages.m_messages, QStringList{QStringLiteral("Error writing file")});
-    EXPECT_TRUE(tracker.m_hLogFile);
-    EXPECT_EQ(theApp.m_trackPoints.size(), 200u);
-    const QString strLog = HostPath(tracker.m_strLogBase + QStringLiteral(".gpd"));
+    EXPECT_EQ(reports, QStringList{QStringLiteral("Error writing file")});
+    EXPECT_TRUE(m_recorder.m_log.IsOpen());
+    EXPECT_EQ(m_points.size(), 200u);
+    const QString strLog = LogPath();
     QByteArray log = ReadAll(strLog);
     EXPECT_EQ((log.size() - 10) % 28, 0);
     const qsizetype nWhole = (log.size() - 10) / 28;
@@ -134,7 +135,7 @@ TEST_F(FullCard, AFailedRecordIsReportedOnceAndTheLogStaysWhole)
     // Room again: the log goes on after its last whole record.
     QFile::remove(strFiller);
     SetFix(1000, 5, 0, 0);
-    ASSERT_TRUE(tracker.StoreTrackPoint());
+    ASSERT_TRUE(Succeeded(m_recorder.StoreTrackPoint()));
     log = ReadAll(strLog);
     ASSERT_EQ(log.size(), 10 + (nWhole + 1) * 28);
     CTrackPointList points;
@@ -145,23 +146,23 @@ TEST_F(FullCard, AFailedRecordIsReportedOnceAndTheLogStaysWhole)
     Fill();
     for (int n = 0; n < 200; ++n) {
         SetFix(float(n), 5, 0, 0);
-        tracker.StoreTrackPoint();
+        store();
     }
-    EXPECT_EQ(messages.m_messages.size(), 2);
+    EXPECT_EQ(reports, QStringList(2, QStringLiteral("Error writing file")));
 }
 
 TEST_F(FullCard, AFullCardRefusesANewLogAndShortensTheKmlCopy)
 {
-    CGpsTracker& tracker = theApp.m_tracker;
     for (int n = 0; n < 3000; ++n)
-        theApp.m_trackPoints.push_back(MakePoint(float(n), 5, 0, 0, n / 100 % 24, 0));
-    ASSERT_TRUE(tracker.StartLog());
+        m_points.push_back(MakePoint(float(n), 5, 0, 0, n / 100 % 24, 0));
+    ASSERT_TRUE(Succeeded(m_recorder.StartLog()));
     Fill();
-    CMessageCapture messages;
-    EXPECT_TRUE(tracker.EndLog());
-    EXPECT_EQ(messages.m_messages, QStringList{QStringLiteral("Error writing file")});
-    EXPECT_FALSE(tracker.StartLog());
-    EXPECT_EQ(messages.m_messages.last(), QStringLiteral("Kan logfile in \\Storage card\\GPS\\ niet openen"));
+    // The log ends all the same; its KML copy is cut short and says so.
+    EXPECT_TRUE(FailedWith(m_recorder.EndLog(), QStringLiteral("Error writing file")));
+    EXPECT_FALSE(m_recorder.m_log.IsOpen());
+    EXPECT_TRUE(
+        FailedWith(m_recorder.StartLog(), QStringLiteral("Kan logfile in \\Storage card\\GPS\\ niet openen")));
+    EXPECT_FALSE(m_recorder.m_log.IsOpen());
     EXPECT_EQ(GpsFiles(QStringLiteral("*.gpd")).size(), 1);
 }
 

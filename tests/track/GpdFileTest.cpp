@@ -1,22 +1,22 @@
-#include "app/CTrackerApp.h"
 #include "platform/DevicePaths.h"
 #include "tests/common/TestSupport.h"
 #include "tests/track/TrackTestSupport.h"
 #include "track/GpdFile.h"
+#include "track/KmlExport.h"
+#include "track/TrackFormats.h"
 
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
-class GpdFile : public ::testing::Test
+class GpdFile : public RecorderTest
 {
 protected:
-    void SetUp() override { ResetRecorder(); }
-    void TearDown() override { ResetRecorder(); }
 
     static void WriteFile(const QString& strName, const QByteArray& data)
     {
@@ -32,38 +32,45 @@ protected:
 
 TEST_F(GpdFile, LogStartsWithTheSignatureAndAZeroCountAndGrowsByRecords)
 {
-    CGpsTracker& tracker = theApp.m_tracker;
-    ASSERT_TRUE(tracker.StartLog());
-    EXPECT_TRUE(tracker.m_strLogBase.startsWith(QStringLiteral("\\Storage card\\GPS\\GPSLog_")));
-    EXPECT_EQ(tracker.m_fLastLogCourse, -10.0f);
-    const QString strGpd = HostPath(tracker.m_strLogBase + QStringLiteral(".gpd"));
+    const CTrackLog& log = m_recorder.m_log;
+    ASSERT_TRUE(Succeeded(m_recorder.StartLog()));
+    EXPECT_TRUE(log.m_strLogBase.startsWith(QStringLiteral("\\Storage card\\GPS\\GPSLog_")));
+    EXPECT_EQ(m_tracker.m_fLastLogCourse, -10.0f);
+    const QString strGpd = LogPath();
     EXPECT_EQ(ReadAll(strGpd), QByteArray("GPD\r\n\x1A\0\0\0\0", 10));
+    EXPECT_EQ(log.FilePoints(), 0);
 
     SetFix(1, 2, 3, 4);
-    ASSERT_TRUE(tracker.StoreTrackPoint());
+    ASSERT_TRUE(Succeeded(m_recorder.StoreTrackPoint()));
     EXPECT_EQ(ReadAll(strGpd).size(), 38);
-    tracker.SetPlacemark(QStringLiteral("Mill"));
+    EXPECT_TRUE(Succeeded(m_recorder.SetPlacemark(QStringLiteral("Mill"))));
     EXPECT_EQ(ReadAll(strGpd).size(), 38 + 32);
-    EXPECT_EQ(tracker.m_nLogPoints, 1);   // placemarks do not count
+    EXPECT_EQ(log.m_nLogPoints, 1);   // placemarks do not count
+    EXPECT_EQ(log.FilePoints(), 2);
 
-    ASSERT_TRUE(tracker.EndLog());
-    EXPECT_FALSE(tracker.m_hLogFile);
-    EXPECT_FALSE(tracker.EndLog());
-    const QByteArray kml = ReadAll(HostPath(tracker.m_strLogBase + QStringLiteral(".kml")));
+    ASSERT_TRUE(Succeeded(m_recorder.EndLog()));
+    EXPECT_FALSE(log.IsOpen());
+    EXPECT_EQ(log.FilePoints(), 0);
+    const QString strKml = HostPath(log.m_strLogBase + QStringLiteral(".kml"));
+    const QByteArray kml = ReadAll(strKml);
     EXPECT_TRUE(kml.contains("<name>Mill 0:00</name>"));
+    // Without a log there is nothing to end: the KML copy stays as it is.
+    m_points.push_back(MakePoint(1, 2, 3, 4, 5, 6, 0, QStringLiteral("Late")));
+    EXPECT_TRUE(Succeeded(m_recorder.EndLog()));
+    EXPECT_EQ(ReadAll(strKml), kml);
 }
 
 TEST_F(GpdFile, ANewLogNeverReplacesAnEarlierLogOrItsKmlCopy)
 {
-    CGpsTracker& tracker = theApp.m_tracker;
-    ASSERT_TRUE(tracker.StartLog());
-    const QString strFirst = tracker.m_strLogBase;
+    const CTrackLog& log = m_recorder.m_log;
+    ASSERT_TRUE(Succeeded(m_recorder.StartLog()));
+    const QString strFirst = log.m_strLogBase;
     SetFix(1, 2, 3, 4);
-    ASSERT_TRUE(tracker.StoreTrackPoint());
+    ASSERT_TRUE(Succeeded(m_recorder.StoreTrackPoint()));
     // Started again within the same minute: the first log is ended (with its
     // KML copy) and the second gets its own name.
-    ASSERT_TRUE(tracker.StartLog());
-    const QString strSecond = tracker.m_strLogBase;
+    ASSERT_TRUE(Succeeded(m_recorder.StartLog()));
+    const QString strSecond = log.m_strLogBase;
     if (!strSecond.startsWith(strFirst))
         GTEST_SKIP() << "the minute changed between the two starts";
     EXPECT_EQ(strSecond, strFirst + QStringLiteral("_2"));
@@ -72,20 +79,19 @@ TEST_F(GpdFile, ANewLogNeverReplacesAnEarlierLogOrItsKmlCopy)
 
     // A leftover KML copy without its log also keeps the name taken.
     QFile(HostPath(strFirst + QStringLiteral("_3.kml"))).open(QIODevice::WriteOnly);
-    ASSERT_TRUE(tracker.StartLog());
-    if (tracker.m_strLogBase.startsWith(strFirst)) {
-        EXPECT_EQ(tracker.m_strLogBase, strFirst + QStringLiteral("_4"));
+    ASSERT_TRUE(Succeeded(m_recorder.StartLog()));
+    if (log.m_strLogBase.startsWith(strFirst)) {
+        EXPECT_EQ(log.m_strLogBase, strFirst + QStringLiteral("_4"));
     }
 }
 
 TEST_F(GpdFile, StartLogFailsWithItsMessageWhenTheFolderIsMissing)
 {
     QDir(GpsFolder()).removeRecursively();
-    CMessageCapture messages;
-    EXPECT_FALSE(theApp.m_tracker.StartLog());
-    EXPECT_FALSE(theApp.m_tracker.m_hLogFile);
-    EXPECT_EQ(messages.m_messages,
-              QStringList{QStringLiteral("Kan logfile in \\Storage card\\GPS\\ niet openen")});
+    const COutcome started = m_recorder.StartLog();
+    EXPECT_TRUE(FailedWith(started, QStringLiteral("Kan logfile in \\Storage card\\GPS\\ niet openen")));
+    EXPECT_EQ(started.m_nErrno, ENOENT);
+    EXPECT_FALSE(m_recorder.m_log.IsOpen());
     QDir().mkpath(GpsFolder());
 }
 
@@ -162,60 +168,108 @@ TEST_F(GpdFile, FileOpenAppendsAndReportsBadFiles)
     WriteFile(QStringLiteral("a.gpd"), image);
     WriteFile(QStringLiteral("bad.gpd"), "GPD\r\n\x1B\0\0\0\0");
     WriteFile(QStringLiteral("short.gpd"), "GPD\r\n");
-    theApp.m_trackPoints.push_back(MakePoint(9, 9, 9, 9, 9, 9));
+    m_points.push_back(MakePoint(9, 9, 9, 9, 9, 9));
 
-    CMessageCapture messages;
-    EXPECT_TRUE(OpenTrackFile(DevicePath(QStringLiteral("a.gpd"))));
-    EXPECT_TRUE(OpenTrackFile(DevicePath(QStringLiteral("a.gpd"))));
-    EXPECT_EQ(theApp.m_trackPoints.size(), 5u);
-    EXPECT_EQ(theApp.m_trackPoints[0].m_fLatitude, 9.0f);
-    EXPECT_TRUE(messages.m_messages.isEmpty());
+    EXPECT_TRUE(Succeeded(OpenTrack(DevicePath(QStringLiteral("a.gpd")), m_points)));
+    EXPECT_TRUE(Succeeded(OpenTrack(DevicePath(QStringLiteral("a.gpd")), m_points)));
+    EXPECT_EQ(m_points.size(), 5u);
+    EXPECT_EQ(m_points[0].m_fLatitude, 9.0f);
 
-    EXPECT_FALSE(OpenTrackFile(DevicePath(QStringLiteral("bad.gpd"))));
-    EXPECT_FALSE(OpenTrackFile(DevicePath(QStringLiteral("short.gpd"))));
-    EXPECT_FALSE(OpenTrackFile(DevicePath(QStringLiteral("missing.gpd"))));
-    EXPECT_EQ(messages.m_messages,
-              (QStringList{QStringLiteral("Incorrect file"), QStringLiteral("Incorrect file"),
-                           DevicePath(QStringLiteral("missing.gpd"))}));
-    EXPECT_EQ(theApp.m_trackPoints.size(), 5u);
+    const QString strIncorrect = QStringLiteral("Incorrect file");
+    EXPECT_TRUE(FailedWith(OpenTrack(DevicePath(QStringLiteral("bad.gpd")), m_points), strIncorrect));
+    EXPECT_TRUE(FailedWith(OpenTrack(DevicePath(QStringLiteral("short.gpd")), m_points), strIncorrect));
+    const COutcome missing = OpenTrack(DevicePath(QStringLiteral("missing.gpd")), m_points);
+    EXPECT_TRUE(FailedWith(missing, DevicePath(QStringLiteral("missing.gpd"))));
+    EXPECT_EQ(missing.m_nErrno, ENOENT);
+    EXPECT_EQ(m_points.size(), 5u);
 }
 
 TEST_F(GpdFile, FileSaveWritesTheCountAndPicksKmlByThePath)
 {
-    EXPECT_TRUE(SaveTrackFile(DevicePath(QStringLiteral("empty.gpd"))));
+    const auto save = [this](const QString& strPath) { return WriteTrackFile(strPath, m_points, false); };
+    EXPECT_TRUE(Succeeded(save(DevicePath(QStringLiteral("empty.gpd")))));
     EXPECT_EQ(ReadAll(GpsFolder() + QStringLiteral("/empty.gpd")), QByteArray("GPD\r\n\x1A\0\0\0\0", 10));
 
-    theApp.m_trackPoints = {MakePoint(1, 2, 3, 4, 5, 6), MakePoint(1, 2, 3, 4, 5, 7, 0, QStringLiteral("Pin"))};
-    EXPECT_TRUE(SaveTrackFile(DevicePath(QStringLiteral("two.gpd"))));
-    EXPECT_EQ(ReadAll(GpsFolder() + QStringLiteral("/two.gpd")), GpdImage(theApp.m_trackPoints, 2));
+    m_points = {MakePoint(1, 2, 3, 4, 5, 6), MakePoint(1, 2, 3, 4, 5, 7, 0, QStringLiteral("Pin"))};
+    EXPECT_TRUE(Succeeded(save(DevicePath(QStringLiteral("two.gpd")))));
+    EXPECT_EQ(ReadAll(GpsFolder() + QStringLiteral("/two.gpd")), GpdImage(m_points, 2));
 
-    EXPECT_TRUE(SaveTrackFile(DevicePath(QStringLiteral("two.kml"))));
+    EXPECT_TRUE(Succeeded(save(DevicePath(QStringLiteral("two.kml")))));
     EXPECT_TRUE(ReadAll(GpsFolder() + QStringLiteral("/two.kml")).startsWith("<?xml"));
-    // Capitals, or ".kml" only at the very start, give a GPD file.
-    EXPECT_TRUE(SaveTrackFile(DevicePath(QStringLiteral("two.KML"))));
-    EXPECT_TRUE(ReadAll(GpsFolder() + QStringLiteral("/two.KML")).startsWith("GPD"));
-    EXPECT_TRUE(SaveTrackFile(GpsFolder() + QStringLiteral("/.kml")));
-    EXPECT_TRUE(ReadAll(GpsFolder() + QStringLiteral("/.kml")).startsWith("<?xml"));
+    // The suffix counts in capitals as well, and only at the very end.
+    EXPECT_TRUE(Succeeded(save(DevicePath(QStringLiteral("two.KML")))));
+    EXPECT_TRUE(ReadAll(GpsFolder() + QStringLiteral("/two.KML")).contains("<kml "));
+    EXPECT_TRUE(Succeeded(save(GpsFolder() + QStringLiteral("/.kml"))));
+    EXPECT_TRUE(ReadAll(GpsFolder() + QStringLiteral("/.kml")).contains("<kml "));
+    EXPECT_TRUE(Succeeded(save(GpsFolder() + QStringLiteral("/two.kml.gpd"))));
+    EXPECT_TRUE(ReadAll(GpsFolder() + QStringLiteral("/two.kml.gpd")).startsWith("GPD"));
     const QString strOldCurrent = QDir::currentPath();
     QDir::setCurrent(GpsFolder());
-    EXPECT_TRUE(SaveTrackFile(QStringLiteral(".kmlfile")));
+    EXPECT_TRUE(Succeeded(save(QStringLiteral(".kmlfile"))));
     QDir::setCurrent(strOldCurrent);
     EXPECT_TRUE(ReadAll(GpsFolder() + QStringLiteral("/.kmlfile")).startsWith("GPD"));
 
-    CMessageCapture messages;
-    EXPECT_FALSE(SaveTrackFile(DevicePath(QStringLiteral("no/such/dir.gpd"))));
-    EXPECT_EQ(messages.m_messages,
-              QStringList{QStringLiteral("Error opening:") + DevicePath(QStringLiteral("no/such/dir.gpd"))});
+    const COutcome failed = save(DevicePath(QStringLiteral("no/such/dir.gpd")));
+    EXPECT_TRUE(
+        FailedWith(failed, QStringLiteral("Error opening:") + DevicePath(QStringLiteral("no/such/dir.gpd"))));
+    EXPECT_EQ(failed.m_nErrno, ENOENT);
 }
 
 TEST_F(GpdFile, FileSaveReportsAFailedWrite)
 {
     if (!QFile::exists(QStringLiteral("/dev/full")))
         GTEST_SKIP() << "/dev/full is not available";
-    theApp.m_trackPoints = {MakePoint(1, 2, 3, 4, 5, 6)};
-    CMessageCapture messages;
-    EXPECT_FALSE(WriteGpdFile(QStringLiteral("/dev/full"), theApp.m_trackPoints));
-    EXPECT_EQ(messages.m_messages, QStringList{QStringLiteral("Error writing file")});
+    m_points = {MakePoint(1, 2, 3, 4, 5, 6)};
+    const COutcome written = WriteGpdFile(QStringLiteral("/dev/full"), m_points);
+    EXPECT_TRUE(FailedWith(written, QStringLiteral("Error writing file")));
+    EXPECT_EQ(written.m_nErrno, ENOSPC);
+}
+
+// The format follows the suffix at the end of the name, in any case: a GPX
+// name gets a GPX document that reads back as it was written. A KML document
+// cut short by a failed write is a failure, as a GPD file is.
+TEST_F(GpdFile, TheSuffixPicksTheFormatAndACutShortKmlFails)
+{
+    struct Case
+    {
+        const char* pszName;
+        const CTrackFormat* pFormat;   // null: none of the suffixes
+    };
+    const auto format = [](ETrackFormat eFormat) {
+        for (const CTrackFormat& f : TrackFormats()) {
+            if (f.eFormat == eFormat)
+                return &f;
+        }
+        return static_cast<const CTrackFormat*>(nullptr);
+    };
+    const Case cases[] = {
+        {"a.gpd", format(ETrackFormat::Gpd)},
+        {"b.GPX", format(ETrackFormat::Gpx)},
+        {"c.Kml", format(ETrackFormat::Kml)},
+        {"x.kml.gpd", format(ETrackFormat::Gpd)},
+        {"my.kmlfile", nullptr},
+    };
+    for (const Case& c : cases) {
+        const QString strName = QString::fromLatin1(c.pszName);
+        EXPECT_EQ(FindTrackFormat(strName), c.pFormat) << c.pszName;
+        EXPECT_EQ(&TrackFormatOf(strName), c.pFormat ? c.pFormat : format(ETrackFormat::Gpd)) << c.pszName;
+    }
+
+    m_points = {MakePoint(52.5f, 4.25f, 10, 3, 10, 59, 58), MakePoint(52.6f, 4.5f, 11, 4, 11, 0, 2),
+                MakePoint(52.7f, 4.75f, 12, 5, 11, 1, 0)};
+    const QString strGpx = GpsFolder() + QStringLiteral("/Trip.GPX");
+    ASSERT_TRUE(Succeeded(WriteTrackFile(strGpx, m_points, false)));
+    const QByteArray gpx = ReadAll(strGpx);
+    EXPECT_TRUE(gpx.startsWith("<?xml"));
+    EXPECT_TRUE(gpx.contains("<gpx"));
+    CTrackPointList read;
+    ASSERT_EQ(ReadTrackFile(strGpx, 0, read), ETrackLoad::Ok);
+    EXPECT_EQ(read.size(), m_points.size());
+
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        GTEST_SKIP() << "/dev/full is not available";
+    EXPECT_TRUE(FailedWith(WriteKml(QStringLiteral("/dev/full"), m_points, false),
+                           QStringLiteral("Error writing file")));
 }
 
 }

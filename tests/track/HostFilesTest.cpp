@@ -1,10 +1,10 @@
 // Track files on a real host: the running log is exclusive, host paths are
 // used as given, only regular files are read, and big inputs are streamed.
-#include "app/CTrackerApp.h"
 #include "platform/DevicePaths.h"
 #include "tests/common/TestSupport.h"
 #include "tests/track/TrackTestSupport.h"
 #include "track/GpdFile.h"
+#include "track/TrackFormats.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -25,17 +25,20 @@ namespace {
 
 const QString CLI = QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli");
 
-class HostFiles : public ::testing::Test
+class HostFiles : public RecorderTest
 {
 protected:
     void SetUp() override
     {
-        ResetRecorder();
+        RecorderTest::SetUp();
         ASSERT_TRUE(m_dir.isValid());
     }
-    void TearDown() override { ResetRecorder(); }
 
     QString Path(const QString& strName) const { return m_dir.filePath(strName); }
+
+    // File Save and File Open of the run's track, as the window does them.
+    COutcome Save(const QString& strPath) const { return WriteTrackFile(strPath, m_points, false); }
+    COutcome Open(const QString& strPath) { return OpenTrack(strPath, m_points); }
 
     QString WriteTrack(const QString& strName, const CTrackPointList& points) const
     {
@@ -54,11 +57,10 @@ protected:
 // veltrip process cannot write into it either.
 TEST_F(HostFiles, TheRunningLogRefusesSaveAndOpenUnderAnyName)
 {
-    CGpsTracker& tracker = theApp.m_tracker;
-    ASSERT_TRUE(tracker.StartLog());
+    ASSERT_TRUE(Succeeded(m_recorder.StartLog()));
     SetFix(52, 4, 0, 0);
-    ASSERT_TRUE(tracker.StoreTrackPoint());
-    const QString strLog = HostPath(tracker.m_strLogBase + QStringLiteral(".gpd"));
+    ASSERT_TRUE(Succeeded(m_recorder.StoreTrackPoint()));
+    const QString strLog = LogPath();
     const QByteArray before = ReadAll(strLog);
     ASSERT_EQ(before.size(), 10 + 28);
 
@@ -66,14 +68,12 @@ TEST_F(HostFiles, TheRunningLogRefusesSaveAndOpenUnderAnyName)
     const QString strDetour = GpsFolder() + QStringLiteral("/../GPS/") + QFileInfo(strLog).fileName();
     const QString strLink = Path(QStringLiteral("link.gpd"));
     ASSERT_TRUE(QFile::link(strLog, strLink));
-    theApp.m_trackPoints.push_back(MakePoint(1, 2, 3, 4, 5, 6));
+    m_points.push_back(MakePoint(1, 2, 3, 4, 5, 6));
     for (const QString& strPath : {strLog, strDetour, strLink}) {
         SCOPED_TRACE(strPath.toStdString());
-        CMessageCapture messages;
-        EXPECT_FALSE(SaveTrackFile(strPath));
-        EXPECT_FALSE(OpenTrackFile(strPath));
-        EXPECT_EQ(messages.m_messages, (QStringList{QStringLiteral("Error opening:") + strPath, strPath}));
-        EXPECT_EQ(theApp.m_trackPoints.size(), 2u);
+        EXPECT_TRUE(FailedWith(Save(strPath), QStringLiteral("Error opening:") + strPath));
+        EXPECT_TRUE(FailedWith(Open(strPath), strPath));
+        EXPECT_EQ(m_points.size(), 2u);
         EXPECT_EQ(ReadAll(strLog), before);
     }
     const CliRun convert = RunCli({QStringLiteral("convert"), WriteTrack(QStringLiteral("in.gpd"), {MakePoint(1, 2, 3, 4, 5, 6)}), strLink});
@@ -81,12 +81,10 @@ TEST_F(HostFiles, TheRunningLogRefusesSaveAndOpenUnderAnyName)
     EXPECT_EQ(ReadAll(strLog), before);
 
     // The log itself goes on after its last record.
-    ASSERT_TRUE(tracker.StoreTrackPoint());
+    ASSERT_TRUE(Succeeded(m_recorder.StoreTrackPoint()));
     EXPECT_EQ(ReadAll(strLog).size(), 10 + 2 * 28);
-    tracker.EndLog();
-    CMessageCapture messages;
-    EXPECT_TRUE(OpenTrackFile(strLink));
-    EXPECT_TRUE(messages.m_messages.isEmpty());
+    EXPECT_TRUE(Succeeded(m_recorder.EndLog()));
+    EXPECT_TRUE(Succeeded(Open(strLink)));
 }
 
 // A second process (veltrip-cli record on a capture that is still being
@@ -111,18 +109,14 @@ TEST_F(HostFiles, ALogOfAnotherProcessIsNeverWrittenInto)
     const QByteArray before = ReadAll(strLog);
     ASSERT_EQ(before.size(), 10 + 28);
 
-    theApp.m_trackPoints.push_back(MakePoint(1, 2, 3, 4, 5, 6));
+    m_points.push_back(MakePoint(1, 2, 3, 4, 5, 6));
     const QString strKmlLink = Path(QStringLiteral("link.kml"));
     ASSERT_TRUE(QFile::link(strLog, strKmlLink));
-    {
-        CMessageCapture messages;
-        EXPECT_FALSE(SaveTrackFile(strLog));
-        EXPECT_FALSE(SaveTrackFile(strKmlLink));   // the KML writer respects the log as well
-        EXPECT_FALSE(OpenTrackFile(strLog));
-        EXPECT_EQ(messages.m_messages, (QStringList{QStringLiteral("Error opening:") + strLog,
-                                                    QStringLiteral("Error opening:") + strKmlLink, strLog}));
-    }
-    EXPECT_EQ(theApp.m_trackPoints.size(), 1u);
+    EXPECT_TRUE(FailedWith(Save(strLog), QStringLiteral("Error opening:") + strLog));
+    // The KML writer respects the log as well.
+    EXPECT_TRUE(FailedWith(Save(strKmlLink), QStringLiteral("Error opening:") + strKmlLink));
+    EXPECT_TRUE(FailedWith(Open(strLog), strLog));
+    EXPECT_EQ(m_points.size(), 1u);
     const CliRun info = RunCli({QStringLiteral("info"), strLog});
     EXPECT_EQ(info.nExit, 1);
     EXPECT_TRUE(info.strErr.contains(QStringLiteral("a running log holds it"))) << info.strErr.toStdString();
@@ -148,12 +142,12 @@ TEST_F(HostFiles, BackslashesInHostPathsAreKept)
     EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("my/track.kml"))));
 
     // File Save and File Open take the dialog's host path as it stands.
-    theApp.m_trackPoints.push_back(MakePoint(52, 4, 1, 2, 10, 0));
+    m_points.push_back(MakePoint(52, 4, 1, 2, 10, 0));
     const QString strSaved = Path(QStringLiteral("my\\saved.gpd"));
-    EXPECT_TRUE(SaveTrackFile(strSaved));
+    EXPECT_TRUE(Succeeded(Save(strSaved)));
     EXPECT_TRUE(QFileInfo(strSaved).isFile());
-    EXPECT_TRUE(OpenTrackFile(strSaved));
-    EXPECT_EQ(theApp.m_trackPoints.size(), 2u);
+    EXPECT_TRUE(Succeeded(Open(strSaved)));
+    EXPECT_EQ(m_points.size(), 2u);
 }
 
 // Names that are not regular files are refused at once: a FIFO would block
@@ -170,11 +164,9 @@ TEST_F(HostFiles, OnlyRegularFilesAreRead)
         EXPECT_EQ(info.nExit, 1);
         EXPECT_TRUE(info.strErr.contains(QStringLiteral("not a regular file"))) << info.strErr.toStdString();
         EXPECT_EQ(RunCli({QStringLiteral("convert"), strPath, Path(QStringLiteral("out.kml"))}, 10000).nExit, 1);
-        CMessageCapture messages;
-        EXPECT_FALSE(OpenTrackFile(strPath));
-        EXPECT_EQ(messages.m_messages, QStringList{strPath});
+        EXPECT_TRUE(FailedWith(Open(strPath), strPath));
     }
-    EXPECT_TRUE(theApp.m_trackPoints.empty());
+    EXPECT_TRUE(m_points.empty());
 }
 
 // Names come from the file: escaped as decode escapes text, no byte of them
@@ -278,7 +270,7 @@ TEST_F(HostFiles, OpeningATrackNeedsTheListAndASmallBuffer)
     malloc_trim(0);
     const size_t nBefore = mallinfo2().uordblks;
     CTrackPointList points;
-    ASSERT_EQ(LoadGpdFile(strBig, points), EGpdLoad::Ok);
+    ASSERT_EQ(LoadGpdFile(strBig, points), ETrackLoad::Ok);
     ASSERT_EQ(points.size(), size_t(TRACK_POINTS));
     const long nListKiB = long((mallinfo2().uordblks - nBefore) / 1024);
     EXPECT_LT(nExtraKiB, nListKiB + 4 * 1024) << "the list takes " << nListKiB << " KiB, info " << nExtraKiB

@@ -1,4 +1,3 @@
-#include "app/CTrackerApp.h"
 #include "tests/common/TestSupport.h"
 #include "tests/track/TrackTestSupport.h"
 #include "track/KmlExport.h"
@@ -6,6 +5,8 @@
 #include <QFile>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 namespace {
 
@@ -31,11 +32,11 @@ QString TrackHead(int nTrack, bool bSpeed)
 class KmlExport : public ::testing::Test
 {
 protected:
-    void SetUp() override { ResetRecorder(); }
+    void SetUp() override { EmptyGpsFolder(); }
 
     static QByteArray Export(const CTrackPointList& points, bool bSpeed = false)
     {
-        EXPECT_TRUE(WriteKml(QStringLiteral("\\Storage card\\GPS\\t.kml"), points, bSpeed));
+        EXPECT_TRUE(Succeeded(WriteKml(QStringLiteral("\\Storage card\\GPS\\t.kml"), points, bSpeed)));
         return ReadAll(GpsFolder() + QStringLiteral("/t.kml"));
     }
 
@@ -126,7 +127,7 @@ TEST_F(KmlExport, NamesAndPathAreEscapedAndWrittenAsUtf8)
 {
     const QString strName = QString::fromUtf16(u"<R&D> \"caf\u00E9\" 'x' \u20AC\x01");
     const QString strPath = GpsFolder() + QStringLiteral("/a&b.kml");
-    ASSERT_TRUE(WriteKml(strPath, {MakePoint(1, 2, 0, 0, 3, 4, 0, strName)}, false));
+    ASSERT_TRUE(Succeeded(WriteKml(strPath, {MakePoint(1, 2, 0, 0, 3, 4, 0, strName)}, false)));
     const QByteArray kml = ReadAll(strPath);
     EXPECT_TRUE(WellFormed(kml));
     EXPECT_TRUE(kml.contains("/a&amp;b.kml</name>"));
@@ -145,10 +146,9 @@ TEST_F(KmlExport, NamesAndPathAreEscapedAndWrittenAsUtf8)
 
 TEST_F(KmlExport, AnUncreatableFileIsReportedWithItsPath)
 {
-    CMessageCapture messages;
-    EXPECT_FALSE(WriteKml(QStringLiteral("\\Storage card\\nope\\t.kml"), {}, false));
-    EXPECT_EQ(messages.m_messages,
-              QStringList{QStringLiteral("Error opening:\\Storage card\\nope\\t.kml")});
+    const COutcome written = WriteKml(QStringLiteral("\\Storage card\\nope\\t.kml"), {}, false);
+    EXPECT_TRUE(FailedWith(written, QStringLiteral("Error opening:\\Storage card\\nope\\t.kml")));
+    EXPECT_EQ(written.m_nErrno, ENOENT);
 }
 
 TEST_F(KmlExport, WriteFailuresAreReportedOncePerRun)
@@ -158,9 +158,11 @@ TEST_F(KmlExport, WriteFailuresAreReportedOncePerRun)
     CTrackPointList points;
     for (int i = 0; i < 20000; ++i)
         points.push_back(MakePoint(1, 2, 3, 4, i / 1000 % 24, i % 60));
-    CMessageCapture messages;
-    EXPECT_TRUE(WriteKml(QStringLiteral("/dev/full"), points, false));
-    EXPECT_EQ(messages.m_messages, QStringList{QStringLiteral("Error writing file")});
+    // Every piece after the first failure fails too; one failure comes back,
+    // with the system's reason.
+    const COutcome written = WriteKml(QStringLiteral("/dev/full"), points, false);
+    EXPECT_TRUE(FailedWith(written, QStringLiteral("Error writing file")));
+    EXPECT_EQ(written.m_nErrno, ENOSPC);
 }
 
 }

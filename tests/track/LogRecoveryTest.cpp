@@ -1,4 +1,3 @@
-#include "app/CTrackerApp.h"
 #include "platform/LogFile.h"
 #include "tests/common/TestSupport.h"
 #include "tests/track/TrackTestSupport.h"
@@ -19,7 +18,7 @@ void WriteFile(const QString& strPath, const QByteArray& data)
 
 TEST(LogRecovery, WritesTheMissingKmlCopiesOnly)
 {
-    ResetRecorder();
+    EmptyGpsFolder();
     const QString strGps = GpsFolder();
     const CTrackPointList points{MakePoint(52.5f, 4.25f, 12, 10, 14, 5), MakePoint(52.6f, 4.25f, 12, 10, 14, 6, 0,
                                                                                   QStringLiteral("Pier"))};
@@ -41,6 +40,7 @@ TEST(LogRecovery, WritesTheMissingKmlCopiesOnly)
     const CLogRecovery recovery = RecoverUnfinishedLogs(QStringLiteral("\\Storage card\\GPS\\"), true);
     EXPECT_EQ(recovery.m_written, QStringList{"\\Storage card\\GPS\\GPSLog_2026-12-07_1508.kml"});
     EXPECT_EQ(recovery.m_skipped, QStringList{"\\Storage card\\GPS\\GPSLog_2026-12-07_1700.gpd"});
+    EXPECT_TRUE(recovery.m_failed.isEmpty());
     EXPECT_TRUE(capture.m_messages.isEmpty());
     EXPECT_EQ(GpsFiles(QStringLiteral("*.kml")),
               (QStringList{"GPSLog_2026-12-07_1508.kml", "GPSLog_2026-12-07_1600.kml"}));
@@ -61,7 +61,7 @@ TEST(LogRecovery, WritesTheMissingKmlCopiesOnly)
     EXPECT_EQ(RecoverUnfinishedLogs(strGps, false).m_written,
               QStringList{strGps + "/GPSLog_2026-12-07_1508.kml"});
     EXPECT_TRUE(RecoverUnfinishedLogs(strGps + "/missing", false).m_written.isEmpty());
-    ResetRecorder();
+    EmptyGpsFolder();
 }
 
 }

@@ -1,4 +1,3 @@
-#include "app/CTrackerApp.h"
 #include "tests/common/TestSupport.h"
 #include "tests/track/TrackTestSupport.h"
 #include "track/GpdFile.h"
@@ -8,16 +7,13 @@
 
 namespace {
 
-class Placemark : public ::testing::Test
+class Placemark : public RecorderTest
 {
-protected:
-    void SetUp() override { ResetRecorder(); }
-    void TearDown() override { ResetRecorder(); }
 };
 
 TEST_F(Placemark, TheProposedNamePadsTheHourWithASpace)
 {
-    CGpsTracker& tracker = theApp.m_tracker;
+    CGpsTracker& tracker = m_tracker;
     EXPECT_EQ(ProposedPlacemarkName(tracker), QStringLiteral("Wayfen Log    0-00-00  0:00:00"));
     tracker.m_nYear = 2026;
     tracker.m_nMonth = 12;
@@ -32,22 +28,22 @@ TEST_F(Placemark, TheProposedNamePadsTheHourWithASpace)
 
 TEST_F(Placemark, StoresTheCurrentFixWithoutTheRecordingTests)
 {
-    CGpsTracker& tracker = theApp.m_tracker;
-    ASSERT_TRUE(tracker.StartLog());
+    CGpsTracker& tracker = m_tracker;
+    ASSERT_TRUE(Succeeded(m_recorder.StartLog()));
     tracker.m_nSecsSinceLog = 17;
     tracker.m_fLastLogCourse = 33;
     SetFix(48.1f, 11.5f, 0, 200, 99.0f);   // dilution far above the limit
     tracker.m_nUpdateFlags = 0;
     tracker.m_nHour = 10;
     tracker.m_nMinute = 30;
-    tracker.SetPlacemark(QStringLiteral("Tower"));
+    EXPECT_TRUE(Succeeded(m_recorder.SetPlacemark(QStringLiteral("Tower"))));
 
-    ASSERT_EQ(theApp.m_trackPoints.size(), 1u);
-    EXPECT_EQ(theApp.m_trackPoints[0].m_strName, QStringLiteral("Tower"));
-    EXPECT_EQ(theApp.m_trackPoints[0].m_fHdop, 99.0f);
+    ASSERT_EQ(m_points.size(), 1u);
+    EXPECT_EQ(m_points[0].m_strName, QStringLiteral("Tower"));
+    EXPECT_EQ(m_points[0].m_fHdop, 99.0f);
     EXPECT_EQ(tracker.m_nSecsSinceLog, 17);
     EXPECT_EQ(tracker.m_fLastLogCourse, 33.0f);
-    EXPECT_EQ(tracker.m_nLogPoints, 0);
+    EXPECT_EQ(m_recorder.m_log.m_nLogPoints, 0);
 
     CTrackPointList logged;
     const QByteArray log = ReadAll(GpsFolder() + QLatin1Char('/') + GpsFiles(QStringLiteral("*.gpd")).value(0));
@@ -59,9 +55,8 @@ TEST_F(Placemark, StoresTheCurrentFixWithoutTheRecordingTests)
 
 TEST_F(Placemark, AnEmptyNameGivesAPlainPoint)
 {
-    CGpsTracker& tracker = theApp.m_tracker;
-    ASSERT_TRUE(tracker.StartLog());
-    tracker.SetPlacemark(QString());
+    ASSERT_TRUE(Succeeded(m_recorder.StartLog()));
+    EXPECT_TRUE(Succeeded(m_recorder.SetPlacemark(QString())));
     const QString strGpd = GpsFolder() + QLatin1Char('/') + GpsFiles(QStringLiteral("*.gpd")).value(0);
     EXPECT_EQ(ReadAll(strGpd).size(), 10 + 28);
 }

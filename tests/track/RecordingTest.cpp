@@ -1,37 +1,43 @@
-#include "app/CTrackerApp.h"
 #include "tests/common/TestSupport.h"
 #include "tests/track/TrackTestSupport.h"
 #include "track/GpdFile.h"
-#include "track/Recording.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-class Recording : public ::testing::Test
+class Recording : public RecorderTest
 {
 protected:
     void SetUp() override
     {
-        ResetRecorder();
+        RecorderTest::SetUp();
         // An open log with a first point behind it, course 90.
         SetFix(50, 5, 0, 90);
-        ASSERT_TRUE(Tracker().StoreTrackPoint());
+        ASSERT_TRUE(Succeeded(m_recorder.StoreTrackPoint()));
+        ASSERT_EQ(m_points.size(), 1u);
     }
-    void TearDown() override { ResetRecorder(); }
-
-    static CGpsTracker& Tracker() { return theApp.m_tracker; }
 
     // One tick after nSecs seconds without a point: true when it stored one.
-    static bool TickAfter(int nSecs, float fSpeed, float fCourse)
+    // What the tick reported goes to m_reports.
+    bool TickAfter(int nSecs, float fSpeed, float fCourse)
     {
         SetFix(50, 5, fSpeed, fCourse);
-        Tracker().m_nSecsSinceLog = nSecs;
-        const size_t nBefore = theApp.m_trackPoints.size();
-        CheckRecordPoint();
-        return theApp.m_trackPoints.size() > nBefore;
+        m_tracker.m_nSecsSinceLog = nSecs;
+        const size_t nBefore = m_points.size();
+        Report(m_recorder.CheckRecordPoint());
+        return m_points.size() > nBefore;
     }
+
+    void Report(const COutcome& outcome)
+    {
+        if (!outcome)
+            m_reports << outcome.m_strMessage;
+    }
+
+    // The failures the user would have been shown, in order.
+    QStringList m_reports;
 };
 
 TEST_F(Recording, TheIntervalFollowsTheSpeedWithStrictComparisons)
@@ -44,10 +50,10 @@ TEST_F(Recording, TheIntervalFollowsTheSpeedWithStrictComparisons)
     const Case cases[] = {{60.5f, 10}, {60.0f, 20}, {40.5f, 20}, {40.0f, 40},
                           {20.5f, 40}, {20.0f, 60}, {0.0f, 60}};
     for (const Case& c : cases) {
-        Tracker().m_fLastLogCourse = 90;
+        m_tracker.m_fLastLogCourse = 90;
         EXPECT_FALSE(TickAfter(c.nInterval, c.fSpeed, 90)) << c.fSpeed;
         EXPECT_TRUE(TickAfter(c.nInterval + 1, c.fSpeed, 90)) << c.fSpeed;
-        EXPECT_EQ(Tracker().m_nSecsSinceLog, 0);
+        EXPECT_EQ(m_tracker.m_nSecsSinceLog, 0);
     }
 }
 
@@ -55,12 +61,12 @@ TEST_F(Recording, ATurnWhileMovingStoresAPointAtOnce)
 {
     EXPECT_FALSE(TickAfter(1, 5.0f, 92.0f));   // exactly 2 degrees
     EXPECT_TRUE(TickAfter(1, 5.0f, 92.5f));
-    EXPECT_EQ(Tracker().m_fLastLogCourse, 92.5f);
+    EXPECT_EQ(m_tracker.m_fLastLogCourse, 92.5f);
     EXPECT_FALSE(TickAfter(1, 1.0f, 180.0f));   // exactly 1 knot
     EXPECT_TRUE(TickAfter(1, 1.1f, 180.0f));
 
     // No wrap-around: 359 to 1 degrees is a change of 358.
-    Tracker().m_fLastLogCourse = 359.0f;
+    m_tracker.m_fLastLogCourse = 359.0f;
     EXPECT_TRUE(TickAfter(1, 2.0f, 1.0f));
 }
 
@@ -68,39 +74,40 @@ TEST_F(Recording, NothingIsStoredWithoutBothPositionBitsOfThisTick)
 {
     for (const uint32_t nBits : {0u, UPD_LATITUDE, UPD_LONGITUDE}) {
         SetFix(50, 5, 80, 0);
-        Tracker().m_nUpdateFlags = nBits | UPD_SPEED | UPD_COURSE;
-        Tracker().m_nSecsSinceLog = 1000;
-        CheckRecordPoint();
-        EXPECT_EQ(theApp.m_trackPoints.size(), 1u);
+        m_tracker.m_nUpdateFlags = nBits | UPD_SPEED | UPD_COURSE;
+        m_tracker.m_nSecsSinceLog = 1000;
+        EXPECT_TRUE(Succeeded(m_recorder.CheckRecordPoint()));
+        EXPECT_EQ(m_points.size(), 1u);
     }
 }
 
 TEST_F(Recording, TheDilutionLimitLetsTheLimitItselfPass)
 {
     SetFix(50, 5, 0, 90, 5.1f);
-    EXPECT_FALSE(Tracker().StoreTrackPoint());
-    Tracker().m_nSecsSinceLog = 61;
-    CheckRecordPoint();
-    EXPECT_EQ(theApp.m_trackPoints.size(), 1u);
-    EXPECT_EQ(Tracker().m_nSecsSinceLog, 61);   // still due
+    EXPECT_TRUE(Succeeded(m_recorder.StoreTrackPoint()));   // refused without a word
+    EXPECT_EQ(m_points.size(), 1u);
+    m_tracker.m_nSecsSinceLog = 61;
+    EXPECT_TRUE(Succeeded(m_recorder.CheckRecordPoint()));
+    EXPECT_EQ(m_points.size(), 1u);
+    EXPECT_EQ(m_tracker.m_nSecsSinceLog, 61);   // still due
 
     SetFix(50, 5, 0, 90, 5.0f);
-    CheckRecordPoint();
-    EXPECT_EQ(theApp.m_trackPoints.size(), 2u);
-    EXPECT_EQ(theApp.m_trackPoints.back().m_fHdop, 5.0f);
+    EXPECT_TRUE(Succeeded(m_recorder.CheckRecordPoint()));
+    EXPECT_EQ(m_points.size(), 2u);
+    EXPECT_EQ(m_points.back().m_fHdop, 5.0f);
 }
 
 TEST_F(Recording, StoringAPointCountsItAndWritesItToTheLog)
 {
     SetFix(51.25f, -3.5f, 7.0f, 45.0f, 1.25f);
-    Tracker().m_fAltitude = 120;
-    Tracker().m_nHour = 13;
-    Tracker().m_nMinute = 14;
-    Tracker().m_nSecond = 15;
-    ASSERT_TRUE(Tracker().StoreTrackPoint());
-    EXPECT_EQ(Tracker().m_nLogPoints, 2);
-    EXPECT_EQ(Tracker().m_fLastLogCourse, 45.0f);
-    const CTrackPoint& point = theApp.m_trackPoints.back();
+    m_tracker.m_fAltitude = 120;
+    m_tracker.m_nHour = 13;
+    m_tracker.m_nMinute = 14;
+    m_tracker.m_nSecond = 15;
+    ASSERT_TRUE(Succeeded(m_recorder.StoreTrackPoint()));
+    EXPECT_EQ(m_recorder.m_log.m_nLogPoints, 2);
+    EXPECT_EQ(m_tracker.m_fLastLogCourse, 45.0f);
+    const CTrackPoint& point = m_points.back();
     EXPECT_EQ(point.m_fLongitude, -3.5f);
     EXPECT_EQ(point.m_byMinute, 14);
     const QByteArray log = ReadAll(GpsFolder() + QLatin1Char('/') + GpsFiles(QStringLiteral("*.gpd")).value(0));
@@ -112,18 +119,18 @@ TEST_F(Recording, StoringAPointCountsItAndWritesItToTheLog)
 
 TEST_F(Recording, TheNextDuePointAfterEndLogStartsANewLog)
 {
-    ASSERT_TRUE(Tracker().EndLog());
-    EXPECT_FALSE(Tracker().m_hLogFile);
-    Tracker().m_fLastLogCourse = 90;
+    ASSERT_TRUE(Succeeded(m_recorder.EndLog()));
+    EXPECT_FALSE(m_recorder.m_log.IsOpen());
+    m_tracker.m_fLastLogCourse = 90;
     EXPECT_FALSE(TickAfter(60, 0, 90));
-    EXPECT_FALSE(Tracker().m_hLogFile);
+    EXPECT_FALSE(m_recorder.m_log.IsOpen());
     EXPECT_TRUE(TickAfter(61, 0, 90));
-    ASSERT_TRUE(Tracker().m_hLogFile);
-    EXPECT_EQ(Tracker().m_nLogPoints, 1);
+    ASSERT_TRUE(m_recorder.m_log.IsOpen());
+    EXPECT_EQ(m_recorder.m_log.m_nLogPoints, 1);
     EXPECT_EQ(GpsFiles(QStringLiteral("*.gpd")).size(), 2);
 
     // A turn while no log is open starts one as well.
-    Tracker().EndLog();
+    m_recorder.EndLog();
     EXPECT_TRUE(TickAfter(0, 1.5f, 0));
     EXPECT_EQ(GpsFiles(QStringLiteral("*.gpd")).size(), 3);
 }
@@ -134,26 +141,26 @@ TEST_F(Recording, TheNextDuePointAfterEndLogStartsANewLog)
 TEST_F(Recording, AFailedLogStartStoresNothingRetriesAndIsSaidOnce)
 {
     const QString strFailure = QStringLiteral("Kan logfile in \\Storage card\\GPS\\ niet openen");
-    Tracker().EndLog();
+    m_recorder.EndLog();
     QDir(GpsFolder()).removeRecursively();
-    CMessageCapture messages;
     EXPECT_FALSE(TickAfter(100, 0, 90));
     EXPECT_FALSE(TickAfter(101, 0, 90));
     EXPECT_FALSE(TickAfter(102, 0, 90));
-    EXPECT_EQ(messages.m_messages, QStringList{strFailure});
-    EXPECT_EQ(Tracker().m_nSecsSinceLog, 102);
+    EXPECT_EQ(m_reports, QStringList{strFailure});
+    EXPECT_EQ(m_tracker.m_nSecsSinceLog, 102);
 
-    EXPECT_FALSE(StartLogCommand(Tracker()));   // the user asked: said again
+    Report(m_recorder.StartLog());   // the user asked: said again
+    EXPECT_FALSE(m_recorder.m_log.IsOpen());
     EXPECT_FALSE(TickAfter(103, 0, 90));
-    EXPECT_EQ(messages.m_messages, QStringList(2, strFailure));
+    EXPECT_EQ(m_reports, QStringList(2, strFailure));
 
     QDir().mkpath(GpsFolder());
     EXPECT_TRUE(TickAfter(104, 0, 90));
-    Tracker().EndLog();
+    m_recorder.EndLog();
     QDir(GpsFolder()).removeRecursively();
     EXPECT_FALSE(TickAfter(100, 0, 90));
     EXPECT_FALSE(TickAfter(101, 0, 90));
-    EXPECT_EQ(messages.m_messages, QStringList(3, strFailure));
+    EXPECT_EQ(m_reports, QStringList(3, strFailure));
     QDir().mkpath(GpsFolder());
 }
 

@@ -1,4 +1,3 @@
-#include "app/CTrackerApp.h"
 #include "tests/track/TrackTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,9 +15,8 @@ float FloatAt(const std::string& record, size_t nOffset)
 
 TEST(TrackPoint, CopiesTheFixAndKeepsTheLowBitsOfTheTime)
 {
-    ResetRecorder();
-    CGpsTracker& tracker = theApp.m_tracker;
-    SetFix(52.5f, -4.25f, 12.0f, 270.0f, 1.5f);
+    CGpsTracker tracker;
+    SetFix(tracker, 52.5f, -4.25f, 12.0f, 270.0f, 1.5f);
     tracker.m_fAltitude = 33.0f;
     tracker.m_nHour = 0;
     tracker.m_nMinute = 59;

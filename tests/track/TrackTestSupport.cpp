@@ -1,33 +1,13 @@
 #include "tests/track/TrackTestSupport.h"
 
-#include "app/CTrackerApp.h"
 #include "platform/DevicePaths.h"
-#include "tests/common/TestSupport.h"
+#include "track/TrackFormats.h"
 
 #include <QDir>
 #include <QProcess>
 
-void ResetRecorder()
+void EmptyGpsFolder()
 {
-    {
-        CMessageCapture quiet;
-        theApp.m_tracker.EndLog();
-    }
-    theApp.m_trackPoints.clear();
-    theApp.m_bKmlAltitude = 0;
-    theApp.m_nMaxDilution = 50;
-    theApp.m_dMaxDilution = 5.0;
-    CGpsTracker& tracker = theApp.m_tracker;
-    tracker.m_strLogBase.clear();
-    tracker.m_nLogPoints = 0;
-    tracker.m_bLogStartFailShown = false;
-    tracker.m_nUpdateFlags = 0;
-    tracker.m_nSecsSinceLog = 0;
-    tracker.m_fLastLogCourse = 0;
-    tracker.m_fLatitude = tracker.m_fLongitude = tracker.m_fAltitude = 0;
-    tracker.m_fSpeed = tracker.m_fCourse = tracker.m_fHdop = 0;
-    tracker.m_nHour = tracker.m_nMinute = tracker.m_nSecond = 0;
-    tracker.m_nYear = tracker.m_nMonth = tracker.m_nDay = 0;
     QDir gps(GpsFolder());
     gps.mkpath(QStringLiteral("."));
     for (const QString& strName : gps.entryList(QDir::Files))
@@ -44,15 +24,41 @@ QStringList GpsFiles(const QString& strPattern)
     return QDir(GpsFolder()).entryList({strPattern}, QDir::Files, QDir::Name);
 }
 
-void SetFix(float fLatitude, float fLongitude, float fSpeed, float fCourse, float fHdop)
+void SetFix(CGpsTracker& tracker, float fLatitude, float fLongitude, float fSpeed, float fCourse, float fHdop)
 {
-    CGpsTracker& tracker = theApp.m_tracker;
     tracker.m_fLatitude = fLatitude;
     tracker.m_fLongitude = fLongitude;
     tracker.m_fSpeed = fSpeed;
     tracker.m_fCourse = fCourse;
     tracker.m_fHdop = fHdop;
     tracker.m_nUpdateFlags = UPD_LATITUDE | UPD_LONGITUDE;
+}
+
+::testing::AssertionResult Succeeded(const COutcome& outcome)
+{
+    if (outcome)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "failed with \"" << outcome.m_strMessage.toStdString() << "\"";
+}
+
+::testing::AssertionResult FailedWith(const COutcome& outcome, const QString& strMessage)
+{
+    if (outcome)
+        return ::testing::AssertionFailure() << "succeeded, expected \"" << strMessage.toStdString() << "\"";
+    if (outcome.m_strMessage != strMessage)
+        return ::testing::AssertionFailure() << "failed with \"" << outcome.m_strMessage.toStdString()
+                                             << "\", expected \"" << strMessage.toStdString() << "\"";
+    return ::testing::AssertionSuccess();
+}
+
+COutcome OpenTrack(const QString& strPath, CTrackPointList& points, int nUtcCorrection)
+{
+    return TrackLoadOutcome(ReadTrackFile(strPath, nUtcCorrection, points), strPath);
+}
+
+QString RecorderTest::LogPath() const
+{
+    return HostPath(m_recorder.m_log.m_strLogBase + QStringLiteral(".gpd"));
 }
 
 CTrackPoint MakePoint(float fLatitude, float fLongitude, float fAltitude, float fSpeed, int nHour,

@@ -1,13 +1,17 @@
 #pragma once
 
+#include "gps/CGpsTracker.h"
+#include "gps/TrackerSettings.h"
+#include "platform/Outcome.h"
 #include "track/CTrackPoint.h"
+#include "track/CTrackRecorder.h"
 
 #include <QString>
 #include <QStringList>
+#include <gtest/gtest.h>
 
-// Ends any open log, empties the track and brings the tracker and the
-// recording settings back to their start values; empties the GPS folder.
-void ResetRecorder();
+// Empties the storage card's GPS folder (creating it when it is missing).
+void EmptyGpsFolder();
 
 // Host path of the storage card's GPS folder, and the names of the files in
 // it matching a wildcard, sorted.
@@ -15,7 +19,44 @@ QString GpsFolder();
 QStringList GpsFiles(const QString& strPattern = QStringLiteral("*"));
 
 // A fix in the tracker with both position bits of this tick set.
-void SetFix(float fLatitude, float fLongitude, float fSpeed, float fCourse, float fHdop = 1.0f);
+void SetFix(CGpsTracker& tracker, float fLatitude, float fLongitude, float fSpeed, float fCourse,
+            float fHdop = 1.0f);
+
+// Success; a failure shows its message.
+::testing::AssertionResult Succeeded(const COutcome& outcome);
+// A failure with exactly this message.
+::testing::AssertionResult FailedWith(const COutcome& outcome, const QString& strMessage);
+
+// File Open as the window does it: the file's points appended to points, and
+// what the window tells of a read that failed.
+COutcome OpenTrack(const QString& strPath, CTrackPointList& points, int nUtcCorrection = 0);
+
+// A run as the window and the logger hold it: the settings, the tracker, the
+// track and the recorder that joins them, with an empty GPS folder. The log
+// is ended after each test and the folder emptied again.
+class RecorderTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { EmptyGpsFolder(); }
+    void TearDown() override
+    {
+        m_recorder.EndLog();
+        EmptyGpsFolder();
+    }
+
+    void SetFix(float fLatitude, float fLongitude, float fSpeed, float fCourse, float fHdop = 1.0f)
+    {
+        ::SetFix(m_tracker, fLatitude, fLongitude, fSpeed, fCourse, fHdop);
+    }
+
+    // Host path of the running log's GPD file.
+    QString LogPath() const;
+
+    CTrackerSettings m_settings;
+    CGpsTracker m_tracker;
+    CTrackPointList m_points;
+    CTrackRecorder m_recorder{m_tracker, m_points, m_settings};
+};
 
 // A point as stored from a fix at h:m:s.
 CTrackPoint MakePoint(float fLatitude, float fLongitude, float fAltitude, float fSpeed, int nHour,

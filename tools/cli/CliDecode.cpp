@@ -1,7 +1,8 @@
 #include "tools/cli/CliCommands.h"
 
-#include "app/CTrackerApp.h"
+#include "gps/CGpsTracker.h"
 #include "gps/NmeaDecoder.h"
+#include "gps/TrackerSettings.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliText.h"
 
@@ -13,9 +14,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int DECODE_MIN_UTC = -12;
-constexpr int DECODE_MAX_UTC = 12;
 
 const char DECODE_USAGE[] =
     "usage: veltrip-cli decode [--utc HOURS] FILE\n";
@@ -120,19 +118,18 @@ void PrintRecord(const CGpsTracker& t, const char* pLine, size_t nLine)
     std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
-// Feeds one line's bytes through the assembly as a tick of its own. The line
-// the assembly is about to complete is the buffer's content just before the
-// line feed goes in; a full buffer drops the line feed and completes nothing.
-void DecodeLineFeed(CGpsTracker& tracker)
+// Decodes one line the assembly completed and prints the record after it,
+// when the decoder knows the sentence.
+void DecodeLine(CGpsTracker& tracker, QStringView line, int nUtcCorrection)
 {
-    const bool bCompletes = tracker.m_nLineLen < GPS_LINE_SIZE;
-    const std::string line(tracker.m_szLine, bCompletes ? static_cast<size_t>(tracker.m_nLineLen) : 0);
-    tracker.AssembleBytes("\n", 1);
-    if (!bCompletes)
+    tracker.ProcessSentence(line, nUtcCorrection);
+    if (RecogniseSentence(line) == NmeaSentence::None)
         return;
-    const QString text = QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size()));
-    if (RecogniseSentence(text) != NmeaSentence::None)
-        PrintRecord(tracker, line.data(), line.size());
+    // The assembly hands each byte on as the character of the same code.
+    std::string bytes(static_cast<size_t>(line.size()), '\0');
+    for (qsizetype i = 0; i < line.size(); ++i)
+        bytes[static_cast<size_t>(i)] = static_cast<char>(line[i].unicode());
+    PrintRecord(tracker, bytes.data(), bytes.size());
 }
 
 }
@@ -141,15 +138,13 @@ int CliDecode(int argc, char** argv)
 {
     std::optional<int> nUtc;
     const CliSyntax syntax{"decode", DECODE_USAGE, DECODE_HELP,
-                           {CliInt("--utc", "HOURS", DECODE_MIN_UTC, DECODE_MAX_UTC, nUtc)}, {"FILE"}};
+                           {CliInt("--utc", "HOURS", SETTINGS_UTC_MIN, SETTINGS_UTC_MAX, nUtc)}, {"FILE"}};
     std::vector<const char*> args;
     if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
         return *nExit;
     const char* szFile = args[0];
 
-    theApp.LoadSettings();
-    if (nUtc)
-        theApp.m_nUtcCorrection = *nUtc;
+    const int nUtcCorrection = nUtc ? *nUtc : LoadTrackerSettings().m_nUtcCorrection;
 
     const bool bStdin = !std::strcmp(szFile, "-");
     FILE* pFile = bStdin ? stdin : std::fopen(szFile, "rb");
@@ -158,7 +153,10 @@ int CliDecode(int argc, char** argv)
         return CLI_FAILED;
     }
 
-    CGpsTracker& tracker = theApp.m_tracker;
+    // Each line is a tick of its own, so its record shows what it delivered.
+    CGpsTracker tracker;
+    CSentenceAssembler assembler;
+    const auto onLine = [&tracker, nUtcCorrection](QStringView line) { DecodeLine(tracker, line, nUtcCorrection); };
     bool bLineStart = true;
     char buffer[65536];
     size_t nRead;
@@ -170,11 +168,9 @@ int CliDecode(int argc, char** argv)
                 tracker.BeginTick();
             const char* pFeed = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(pEnd - p)));
             bLineStart = pFeed != nullptr;
-            const char* pStop = pFeed ? pFeed : pEnd;
-            tracker.AssembleBytes(p, static_cast<size_t>(pStop - p));
-            if (pFeed)
-                DecodeLineFeed(tracker);
-            p = pFeed ? pFeed + 1 : pEnd;
+            const char* pStop = pFeed ? pFeed + 1 : pEnd;
+            assembler.Feed(p, static_cast<size_t>(pStop - p), onLine);
+            p = pStop;
         }
     }
     const bool bFailed = std::ferror(pFile);

@@ -1,5 +1,6 @@
 #include "tools/cli/CliCommands.h"
 
+#include "gps/TrackerSettings.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliText.h"
 #include "tools/cli/CliTrackInput.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr double INFO_KMH_PER_KNOT = 1.852;
 
 const char INFO_USAGE[] = "usage: veltrip-cli info [--json] IN\n";
 
@@ -63,7 +63,7 @@ int CliInfo(int argc, char** argv)
     if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
         return *nExit;
     CTrackPointList points;
-    if (!LoadCliTrack("info", args[0], points))
+    if (!LoadCliTrack("info", args[0], CTrackerSettings().m_nUtcCorrection, points))
         return CLI_FAILED;
     const CTripStats stats = TripStatistics(points);
     if (bJson) {
@@ -103,7 +103,7 @@ int CliInfo(int argc, char** argv)
     std::printf("latitude: %f .. %f\nlongitude: %f .. %f\n", double(fSouth), double(fNorth),
                 double(fWest), double(fEast));
     std::printf("length: %.3f km\n", stats.m_dDistanceMeters / 1000);
-    std::printf("max speed: %.2f knots = %.2f km/h\n", stats.m_dMaxSpeedKmh / INFO_KMH_PER_KNOT,
+    std::printf("max speed: %.2f knots = %.2f km/h\n", stats.m_dMaxSpeedKmh / UNIT_KMH_PER_KNOT,
                 stats.m_dMaxSpeedKmh);
     const int nMoving = int(stats.m_dMovingSeconds);
     std::printf("moving time: %d:%02d:%02d\n", nMoving / 3600, nMoving / 60 % 60, nMoving % 60);

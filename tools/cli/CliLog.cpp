@@ -1,12 +1,11 @@
 #include "tools/cli/CliCommands.h"
 
-#include "app/CTrackerApp.h"
-#include "platform/MessageHook.h"
+#include "gps/CGpsTracker.h"
+#include "gps/TrackerSettings.h"
 #include "platform/TextFormat.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliRecordingOptions.h"
-#include "track/GpdFile.h"
-#include "track/ReceiverTick.h"
+#include "track/CTrackRecorder.h"
 
 #include <QString>
 
@@ -39,7 +38,7 @@ void OnStopSignal(int)
 }
 
 // The defaults shown are the stored settings, which the command uses.
-std::string LogHelp()
+std::string LogHelp(const CTrackerSettings& stored)
 {
     return FormatText(
                "\n"
@@ -61,8 +60,8 @@ std::string LogHelp()
                "On a terminal a status line shows the fix and the points stored.\n"
                "Exit codes: 0 done, 1 the port cannot be opened or a file could not be\n"
                "written, 2 bad arguments.\n",
-               qPrintable(theApp.m_strComPort), theApp.m_nBaudRate, theApp.m_nUtcCorrection,
-               theApp.m_nMaxDilution)
+               qPrintable(stored.m_strComPort), stored.m_nBaudRate, stored.m_nUtcCorrection,
+               stored.m_nMaxDilution)
         .toStdString();
 }
 
@@ -76,65 +75,51 @@ void CatchStopSignals()
     sigaction(SIGTERM, &action, nullptr);
 }
 
-void PrintStatus(bool bFix)
+void PrintStatus(const CGpsTracker& tracker, size_t nPoints, bool bFix)
 {
-    const CGpsTracker& tracker = theApp.m_tracker;
     const QString strFix = bFix ? FormatText("fix %10.5f %11.5f", double(tracker.m_fLatitude),
                                              double(tracker.m_fLongitude))
                                 : QStringLiteral("no fix                     ");
-    std::printf("\r%s  %2d sats  %zu points stored", qPrintable(strFix), tracker.m_nSatsUsed,
-                theApp.m_trackPoints.size());
+    std::printf("\r%s  %2d sats  %zu points stored", qPrintable(strFix), tracker.m_nSatsUsed, nPoints);
     std::fflush(stdout);
 }
 
-}
-
-int CliLog(int argc, char** argv)
+// A failure of the run: said below the status line, not into it, and
+// remembered for the exit code.
+class CLogReport
 {
-    theApp.LoadSettings();
-    const char* szPort = nullptr;
-    std::optional<int> nBaud;
-    std::optional<int> nSeconds;
-    CliRecordingOptions recording;
-    const CliSyntax syntax{"log", LOG_USAGE, LogHelp(),
-                           recording.Options({CliText("--port", "P", szPort),
-                                              CliInt("--baud", "N", 1, LOG_MAX_BAUD, nBaud),
-                                              CliInt("--seconds", "S", 1, INT_MAX, nSeconds)}),
-                           {"[OUTBASE]"}};
-    std::vector<const char*> args;
-    if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
-        return *nExit;
-    if (szPort)
-        theApp.m_strComPort = QString::fromLocal8Bit(szPort);
-    if (nBaud)
-        theApp.m_nBaudRate = *nBaud;
-    recording.Apply();
-    const bool bOwnBase = !args.empty();
-    if (bOwnBase)
-        SetLogBaseOverride(QString::fromLocal8Bit(args[0]));
+public:
+    explicit CLogReport(bool bStatus) : m_bStatus(bStatus) {}
 
-    const bool bStatus = isatty(STDOUT_FILENO) != 0;
-    int nMessages = 0;
-    const MessageHook previous = SetMessageHook([&nMessages, bStatus](const QString& strText) {
-        ++nMessages;
-        // Below the status line, not into it.
-        std::fprintf(stderr, "%sveltrip-cli log: %s\n", bStatus ? "\n" : "", qPrintable(strText));
-    });
-    CGpsTracker& tracker = theApp.m_tracker;
-    if (!tracker.OpenPort(theApp.m_strComPort, theApp.m_nBaudRate)) {
-        SetMessageHook(previous);
-        return CLI_FAILED;
+    bool operator()(const COutcome& outcome)
+    {
+        if (outcome)
+            return true;
+        m_bFailed = true;
+        std::fprintf(stderr, "%sveltrip-cli log: %s\n", m_bStatus ? "\n" : "", qPrintable(outcome.m_strMessage));
+        return false;
     }
 
+    bool m_bFailed = false;
+
+private:
+    bool m_bStatus;
+};
+
+// The one-second ticks, until the time is up or a stop signal came.
+void RunTicks(CTrackRecorder& recorder, const CGpsTracker& tracker, const CTrackPointList& points,
+              std::optional<int> nSeconds, bool bStatus, CLogReport& report)
+{
     CatchStopSignals();
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
     const Clock::time_point end = nSeconds ? start + std::chrono::seconds(*nSeconds) : Clock::time_point::max();
     Clock::time_point next = start;
     while (!g_bLogStop && next < end) {
-        const bool bFix = RunReceiverTick();
+        const CTickResult tick = recorder.RunReceiverTick();
+        report(tick.m_report);
         if (bStatus)
-            PrintStatus(bFix);
+            PrintStatus(tracker, points.size(), tick.m_bPosition);
         next += LOG_TICK;
         // A tick that ran late is not made up for, as a window timer would not.
         if (next < Clock::now())
@@ -144,17 +129,57 @@ int CliLog(int argc, char** argv)
     }
     if (bStatus)
         std::printf("\n");
+}
 
-    // Asked for by name, the pair of files exists even without a point.
-    if (tracker.m_hLogFile || (bOwnBase && tracker.StartLog())) {
-        std::printf("%zu points stored in %s.gpd\n", theApp.m_trackPoints.size(),
-                    qPrintable(tracker.m_strLogBase));
-        tracker.EndLog();
+// Ends the log with its KML copy; asked for by name, the pair of files
+// exists even without a point.
+void EndRun(CTrackRecorder& recorder, const CTrackPointList& points, bool bOwnBase, CLogReport& report)
+{
+    if (!recorder.m_log.IsOpen() && bOwnBase)
+        report(recorder.StartLog());
+    if (recorder.m_log.IsOpen()) {
+        std::printf("%zu points stored in %s.gpd\n", points.size(), qPrintable(recorder.m_log.m_strLogBase));
+        report(recorder.EndLog());
     } else if (!bOwnBase) {
         std::printf("no points stored\n");
     }
+}
+
+}
+
+int CliLog(int argc, char** argv)
+{
+    CTrackerSettings settings = LoadTrackerSettings();
+    const char* szPort = nullptr;
+    std::optional<int> nBaud;
+    std::optional<int> nSeconds;
+    CliRecordingOptions recording;
+    const CliSyntax syntax{"log", LOG_USAGE, LogHelp(settings),
+                           recording.Options({CliText("--port", "P", szPort),
+                                              CliInt("--baud", "N", 1, LOG_MAX_BAUD, nBaud),
+                                              CliInt("--seconds", "S", 1, INT_MAX, nSeconds)}),
+                           {"[OUTBASE]"}};
+    std::vector<const char*> args;
+    if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
+        return *nExit;
+    if (szPort)
+        settings.m_strComPort = QString::fromLocal8Bit(szPort);
+    if (nBaud)
+        settings.m_nBaudRate = *nBaud;
+    recording.Apply(settings);
+    CGpsTracker tracker;
+    CTrackPointList points;
+    CTrackRecorder recorder(tracker, points, settings);
+    const bool bOwnBase = !args.empty();
+    if (bOwnBase)
+        recorder.m_log.SetBase(QString::fromLocal8Bit(args[0]));
+
+    const bool bStatus = isatty(STDOUT_FILENO) != 0;
+    CLogReport report(bStatus);
+    if (!report(tracker.OpenPort(settings.m_strComPort, settings.m_nBaudRate)))
+        return CLI_FAILED;
+    RunTicks(recorder, tracker, points, nSeconds, bStatus, report);
+    EndRun(recorder, points, bOwnBase, report);
     tracker.ClosePort();
-    SetLogBaseOverride(QString());
-    SetMessageHook(previous);
-    return nMessages ? CLI_FAILED : CLI_OK;
+    return report.m_bFailed ? CLI_FAILED : CLI_OK;
 }

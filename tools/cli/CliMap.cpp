@@ -4,6 +4,7 @@
 #include "map/DibFile.h"
 #include "platform/InputFile.h"
 #include "tools/cli/CliArgs.h"
+#include "tools/cli/CliText.h"
 
 #include <QFile>
 #include <cstdio>
@@ -62,7 +63,7 @@ int CliMap(int argc, char** argv)
         std::printf("calibration: none (the name has no upper-case X)\n");
 
     CDibInfo info;
-    if (!map.LoadMapBitmap(&info))
+    if (!CliShowMessage(map.LoadMapBitmap(&info)))
         return CLI_FAILED;
     std::printf("bitmap: width %u, height %u, bit count %u, header size %u%s\n", map.m_width,
                 map.m_height, info.nBitCount, info.nHeaderSize, info.nHeight < 0 ? ", top-down rows" : "");

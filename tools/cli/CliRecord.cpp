@@ -1,12 +1,12 @@
 #include "tools/cli/CliCommands.h"
 
-#include "app/CTrackerApp.h"
-#include "platform/MessageHook.h"
+#include "gps/CGpsTracker.h"
+#include "gps/TrackerSettings.h"
 #include "platform/TextFormat.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliRecordingOptions.h"
-#include "track/GpdFile.h"
-#include "track/Recording.h"
+#include "tools/cli/CliText.h"
+#include "track/CTrackRecorder.h"
 
 #include <QFileInfo>
 #include <QString>
@@ -37,6 +37,7 @@ const char RECORD_USAGE[] =
 // stored settings.
 std::string RecordHelp()
 {
+    const CTrackerSettings defaults;
     return FormatText(
                "\n"
                "Replays an NMEA capture through the recorder, one timer tick per fix time\n"
@@ -52,7 +53,7 @@ std::string RecordHelp()
                "written (a full disk), how many the log holds. The capture is read as a\n"
                "stream, so it may be of any size. Exit codes: 0 done, 1 unreadable input\n"
                "or a file that could not be written, 2 bad arguments.\n",
-               theApp.m_nUtcCorrection, theApp.m_nMaxDilution)
+               defaults.m_nUtcCorrection, defaults.m_nMaxDilution)
         .toStdString();
 }
 
@@ -81,11 +82,17 @@ std::optional<int> SentenceTime(std::string_view sentence)
 // as they come, since only a line feed completes a sentence; all that is held
 // of a line is the start of its last sentence, which decides the line's tick
 // before its line feed goes in. So memory stays flat whatever the capture's
-// size.
+// size. Failures of the recording are printed as they come.
 class CReplay
 {
 public:
-    CReplay() { theApp.m_tracker.BeginTick(); }
+    CReplay(CGpsTracker& tracker, CTrackRecorder& recorder, int nUtcCorrection)
+        : m_tracker(tracker)
+        , m_recorder(recorder)
+        , m_nUtcCorrection(nUtcCorrection)
+    {
+        m_tracker.BeginTick();
+    }
 
     void Feed(const char* pData, size_t nLength)
     {
@@ -94,11 +101,11 @@ public:
             const size_t nFeed = rest.find('\n');
             const std::string_view part = rest.substr(0, nFeed);
             Collect(part);
-            theApp.m_tracker.AssembleBytes(part.data(), part.size());
+            m_tracker.AssembleBytes(part.data(), part.size(), m_nUtcCorrection);
             if (nFeed == std::string_view::npos)
                 return;
             EndLine();
-            theApp.m_tracker.AssembleBytes("\n", 1);
+            m_tracker.AssembleBytes("\n", 1, m_nUtcCorrection);
             rest.remove_prefix(nFeed + 1);
         }
     }
@@ -109,6 +116,8 @@ public:
             EndLine();
         CheckRecordPoint();
     }
+
+    bool m_bFailed = false;
 
 private:
     void Collect(std::string_view part)
@@ -139,16 +148,25 @@ private:
     }
 
     // Ends the tick, runs the empty ticks of a gap and begins the next one.
-    static void RunEmptyTicks(int nGap)
+    void RunEmptyTicks(int nGap)
     {
-        CGpsTracker& tracker = theApp.m_tracker;
         CheckRecordPoint();
         for (int i = 1; i < nGap && i <= RECORD_MAX_GAP_TICKS; ++i) {
-            tracker.BeginTick();
+            m_tracker.BeginTick();
             CheckRecordPoint();
         }
-        tracker.BeginTick();
+        m_tracker.BeginTick();
     }
+
+    void CheckRecordPoint()
+    {
+        if (!CliReport("record", m_recorder.CheckRecordPoint()))
+            m_bFailed = true;
+    }
+
+    CGpsTracker& m_tracker;
+    CTrackRecorder& m_recorder;
+    int m_nUtcCorrection;
 
     std::optional<int> m_nTickTime;
     std::string m_sentence;    // the first bytes after the line's last "$"
@@ -159,9 +177,8 @@ private:
 // Replays the capture file; false when it cannot be read to its end. Bytes
 // are handled as soon as they are there, so a capture that is still being
 // written (a pipe) is recorded as it comes.
-bool Replay(int hCapture)
+bool Replay(int hCapture, CReplay& replay)
 {
-    CReplay replay;
     const std::unique_ptr<char[]> buffer(new char[RECORD_READ_CHUNK]);
     ssize_t nRead;
     while ((nRead = ::read(hCapture, buffer.get(), RECORD_READ_CHUNK)) != 0) {
@@ -184,7 +201,8 @@ int CliRecord(int argc, char** argv)
     std::vector<const char*> args;
     if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
         return *nExit;
-    recording.Apply();
+    CTrackerSettings settings;
+    recording.Apply(settings);
     const QString strBase = QString::fromLocal8Bit(args[1]);
 
     const int hCapture = ::open(args[0], O_RDONLY | O_CLOEXEC);
@@ -193,38 +211,38 @@ int CliRecord(int argc, char** argv)
         return CLI_FAILED;
     }
 
-    int nMessages = 0;
-    const MessageHook previous = SetMessageHook([&nMessages](const QString& strText) {
-        ++nMessages;
-        std::fprintf(stderr, "veltrip-cli record: %s\n", qPrintable(strText));
-    });
-    SetLogBaseOverride(strBase);
-    CGpsTracker& tracker = theApp.m_tracker;
+    CGpsTracker tracker;
+    CTrackPointList points;
+    CTrackRecorder recorder(tracker, points, settings);
+    recorder.m_log.SetBase(strBase);
+    CReplay replay(tracker, recorder, settings.m_nUtcCorrection);
     // As on the device, the first stored point opens the log by itself; only a
     // capture that stores nothing gets its empty log here, so that the pair of
     // files always exists.
     if (!QFileInfo(QFileInfo(strBase).absolutePath()).isWritable()) {
         std::fprintf(stderr, "veltrip-cli record: cannot create %s.gpd\n", args[1]);
-        ++nMessages;
+        replay.m_bFailed = true;
     } else {
-        if (!Replay(hCapture)) {
+        if (!Replay(hCapture, replay)) {
             std::fprintf(stderr, "veltrip-cli record: cannot read %s: %s\n", args[0], std::strerror(errno));
-            ++nMessages;
+            replay.m_bFailed = true;
         }
-        if (tracker.m_hLogFile || tracker.StartLog()) {
+        if (!recorder.m_log.IsOpen() && !CliReport("record", recorder.StartLog()))
+            replay.m_bFailed = true;
+        if (recorder.m_log.IsOpen()) {
             // A full disk keeps points out of the file; the summary says so.
-            const size_t nStored = theApp.m_trackPoints.size();
-            const int64_t nInFile = LogFilePoints(tracker);
+            const size_t nStored = points.size();
+            const int64_t nInFile = recorder.m_log.FilePoints();
+            const QString strLogBase = recorder.m_log.m_strLogBase;
             if (nInFile < int64_t(nStored))
                 std::printf("%zu points stored, only %lld of them in %s.gpd\n", nStored,
-                            static_cast<long long>(nInFile), qPrintable(tracker.m_strLogBase));
+                            static_cast<long long>(nInFile), qPrintable(strLogBase));
             else
-                std::printf("%zu points stored in %s.gpd\n", nStored, qPrintable(tracker.m_strLogBase));
-            tracker.EndLog();
+                std::printf("%zu points stored in %s.gpd\n", nStored, qPrintable(strLogBase));
+            if (!CliReport("record", recorder.EndLog()))
+                replay.m_bFailed = true;
         }
     }
     ::close(hCapture);
-    SetLogBaseOverride(QString());
-    SetMessageHook(previous);
-    return nMessages ? CLI_FAILED : CLI_OK;
+    return replay.m_bFailed ? CLI_FAILED : CLI_OK;
 }

@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+struct CTrackerSettings;
+
 // The recording settings that record and log take on the command line, over
 // the stored settings: --utc H (-12 to 12, as GPS Setup allows),
 // --max-dilution TENTHS and --kml-speed.
@@ -16,6 +18,6 @@ struct CliRecordingOptions
 
     // The three options, after the command's own.
     std::vector<CliOption> Options(std::vector<CliOption> own);
-    // Puts the options given into theApp's settings.
-    void Apply() const;
+    // Puts the options given into the settings.
+    void Apply(CTrackerSettings& settings) const;
 };

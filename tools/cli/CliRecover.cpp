@@ -1,7 +1,6 @@
 #include "tools/cli/CliCommands.h"
 
 #include "platform/DevicePaths.h"
-#include "platform/MessageHook.h"
 #include "tools/cli/CliArgs.h"
 #include "track/LogRecovery.h"
 
@@ -37,18 +36,14 @@ int CliRecover(int argc, char** argv)
     std::vector<const char*> args;
     if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
         return *nExit;
-    const QString strFolder = args.empty() ? QStringLiteral("\\Storage card\\GPS\\") : QString::fromLocal8Bit(args[0]);
+    const QString strFolder = args.empty() ? GPS_FOLDER : QString::fromLocal8Bit(args[0]);
 
-    int nMessages = 0;
-    const MessageHook previous = SetMessageHook([&nMessages](const QString& strText) {
-        ++nMessages;
-        std::fprintf(stderr, "veltrip-cli recover: %s\n", qPrintable(strText));
-    });
     const CLogRecovery recovery = RecoverUnfinishedLogs(strFolder, bKmlSpeed);
-    SetMessageHook(previous);
+    for (const QString& strFailure : recovery.m_failed)
+        std::fprintf(stderr, "veltrip-cli recover: %s\n", qPrintable(strFailure));
     for (const QString& strPath : recovery.m_written)
         std::printf("%s\n", qPrintable(HostPath(strPath)));
     for (const QString& strPath : recovery.m_skipped)
         std::fprintf(stderr, "veltrip-cli recover: %s is not a GPD track file\n", qPrintable(HostPath(strPath)));
-    return nMessages == 0 && recovery.m_skipped.isEmpty() ? CLI_OK : CLI_FAILED;
+    return recovery.m_failed.isEmpty() && recovery.m_skipped.isEmpty() ? CLI_OK : CLI_FAILED;
 }

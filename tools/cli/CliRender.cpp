@@ -1,13 +1,15 @@
 #include "tools/cli/CliCommands.h"
 
-#include "app/CTrackerApp.h"
 #include "display/CDisplayWnd.h"
-#include "display/SkyView.h"
+#include "display/Views.h"
+#include "gps/CGpsTracker.h"
+#include "gps/TrackerSettings.h"
 #include "map/CMapBitmap.h"
 #include "map/Viewport.h"
 #include "platform/gui/CDC.h"
-#include "track/GpdFile.h"
 #include "tools/cli/CliArgs.h"
+#include "tools/cli/CliText.h"
+#include "track/TrackFormats.h"
 
 #include <QApplication>
 #include <QFile>
@@ -25,25 +27,6 @@
 
 namespace {
 
-// The views by name, with the view type the display window paints them for.
-struct RenderView
-{
-    const char* szName;
-    int32_t nViewType;
-};
-
-// The sky plot is no view of the display window but has a window of its own.
-constexpr int32_t RENDER_SKY = 0;
-
-const RenderView RENDER_VIEWS[] = {
-    {"data", 1},
-    {"compass", 2},
-    {"track", 3},
-    {"status", 4},
-    {"map", VIEWPORT_MAP_VIEW},
-    {"sky", RENDER_SKY},
-};
-
 constexpr int RENDER_MAX_SIDE = 4096;
 constexpr double RENDER_MAX_ZOOM = 100.0;
 
@@ -53,9 +36,15 @@ const char RENDER_USAGE[] =
 
 std::string RenderHelp()
 {
-    std::string strViews;
-    for (const RenderView& view : RENDER_VIEWS)
-        strViews += std::string(strViews.empty() ? "" : ", ") + view.szName;
+    // The display window's views in the order a tap shows them, then those
+    // with a window of their own.
+    std::string strViews = ViewRow(EViewType::GpsData).szRenderName;
+    for (EViewType eView = NextView(EViewType::GpsData); eView != EViewType::GpsData; eView = NextView(eView))
+        strViews += std::string(", ") + ViewRow(eView).szRenderName;
+    for (const CViewRow& view : ViewTable()) {
+        if (view.ePlace == EViewPlace::OwnWindow)
+            strViews += std::string(", ") + view.szRenderName;
+    }
     return "\n"
            "Paints one view as the display window does (background, date line, the\n"
            "view, status line) into a PNG, without a display. VIEW is one of:\n"
@@ -198,7 +187,7 @@ CliOption ZoomOption(std::optional<double>& dZoom)
             }};
 }
 
-bool FeedNmea(const char* szFile)
+bool FeedNmea(const char* szFile, CGpsTracker& tracker, int nUtcCorrection)
 {
     QFile file(QFile::decodeName(szFile));
     if (!file.open(QIODevice::ReadOnly)) {
@@ -212,14 +201,13 @@ bool FeedNmea(const char* szFile)
                      qPrintable(file.errorString()));
         return false;
     }
-    theApp.m_tracker.BeginTick();
-    theApp.m_tracker.AssembleBytes(bytes.constData(), size_t(bytes.size()));
+    tracker.BeginTick();
+    tracker.AssembleBytes(bytes.constData(), size_t(bytes.size()), nUtcCorrection);
     return true;
 }
 
-}
-
-int CliRender(int argc, char** argv)
+// What the command line asks for.
+struct CRenderOptions
 {
     const char* szNmea = nullptr;
     const char* szTrack = nullptr;
@@ -228,91 +216,114 @@ int CliRender(int argc, char** argv)
     std::optional<double> dZoom;
     bool bKmh = false;
     bool bTexts = false;
-    QSize size(240, 268);
+    QSize size = QSize(240, 268);
+};
+
+// The program's own messages name the problem; the last line says which
+// input it was.
+bool LoadTrack(const char* szTrack, int nUtcCorrection, CTrackPointList& points)
+{
+    const QString strTrack = QFile::decodeName(szTrack);
+    const ETrackLoad load = ReadTrackFile(strTrack, nUtcCorrection, points);
+    if (CliShowMessage(TrackLoadOutcome(load, strTrack)))
+        return true;
+    std::fprintf(stderr, "veltrip-cli render: cannot use the track %s\n", szTrack);
+    return false;
+}
+
+// Makes the map current, sized and centred on the position as a tick does.
+bool LoadMap(const CRenderOptions& options, CMapList& maps, const CGpsTracker& tracker, CDisplayWnd& wnd)
+{
+    maps.push_back(std::make_unique<CMapBitmap>());
+    CMapBitmap* pMap = maps.back().get();
+    pMap->m_path = QFile::decodeName(options.szMap);
+    pMap->ParseCalibration();
+    if (!CliShowMessage(pMap->LoadMapBitmap())) {
+        std::fprintf(stderr, "veltrip-cli render: cannot use the map %s\n", options.szMap);
+        return false;
+    }
+    if (options.dZoom)
+        pMap->m_zoom = *options.dZoom;
+    pMap->ComputeViewExtent(MapDrawingArea(wnd.GetClientRect()));
+    wnd.m_pMap = pMap;
+    if (tracker.HasPosition())
+        CliShowMessage(wnd.FollowPosition());
+    return true;
+}
+
+// Paints the view as its window does into a fresh white picture; returns the
+// texts drawn.
+std::vector<CTextRecord> PaintView(const CViewRow& view, CDisplayWnd& wnd, QImage& image)
+{
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    const bool bOwnWindow = view.ePlace == EViewPlace::OwnWindow;
+    if (!bOwnWindow)
+        wnd.Erase(painter);
+    CPaintDC dc(painter);
+    CTextLogDC log(dc);
+    if (bOwnWindow)
+        view.pfnPaint(&log, wnd.ViewContext(wnd.GetClientRect()));
+    else
+        wnd.Paint(&log);
+    dc.Flush();
+    return log.m_texts;
+}
+
+int RenderUsage(const std::string& strProblem)
+{
+    std::fprintf(stderr, "veltrip-cli render: %s\n%s", strProblem.c_str(), RENDER_USAGE);
+    return CLI_USAGE;
+}
+
+}
+
+int CliRender(int argc, char** argv)
+{
+    CRenderOptions o;
     const CliSyntax syntax{"render", RENDER_USAGE, RenderHelp(),
-                           {CliText("--nmea", "FILE", szNmea), CliText("--track", "FILE.gpd", szTrack),
-                            CliText("--map", "FILE.bmp", szMap), ZoomOption(dZoom), CliFlag("--kmh", bKmh),
-                            SizeOption(size), CliText("--png", "OUT.png", szPng), CliFlag("--texts", bTexts)},
+                           {CliText("--nmea", "FILE", o.szNmea), CliText("--track", "FILE.gpd", o.szTrack),
+                            CliText("--map", "FILE.bmp", o.szMap), ZoomOption(o.dZoom), CliFlag("--kmh", o.bKmh),
+                            SizeOption(o.size), CliText("--png", "OUT.png", o.szPng), CliFlag("--texts", o.bTexts)},
                            {"VIEW"}};
     std::vector<const char*> args;
     if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
         return *nExit;
-    const RenderView* pView = nullptr;
-    for (const RenderView& view : RENDER_VIEWS) {
-        if (!std::strcmp(args[0], view.szName))
-            pView = &view;
-    }
-    const auto usage = [](const std::string& strProblem) {
-        std::fprintf(stderr, "veltrip-cli render: %s\n%s", strProblem.c_str(), RENDER_USAGE);
-        return CLI_USAGE;
-    };
+    const CViewRow* pView = FindViewByName(args[0]);
     if (!pView)
-        return usage(std::string("unknown view ") + args[0]);
-    if (!szPng)
-        return usage("no --png OUT.png given");
-    if (pView->nViewType == VIEWPORT_MAP_VIEW && !szMap)
-        return usage("the map view needs --map FILE.bmp");
+        return RenderUsage(std::string("unknown view ") + args[0]);
+    if (!o.szPng)
+        return RenderUsage("no --png OUT.png given");
+    if (pView->bNeedsMap && !o.szMap)
+        return RenderUsage("the map view needs --map FILE.bmp");
 
     // Painting needs fonts and widgets but no screen.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     int nQtArgc = 1;
     QApplication app(nQtArgc, argv);
 
-    theApp.LoadSettings();
-    theApp.CreateFonts();
-    theApp.m_nViewType = pView->nViewType;
-    if (bKmh)
-        theApp.m_bKmh = 1;
-
-    CDisplayWnd wnd;
-    wnd.resize(size);
-
-    if (szNmea && !FeedNmea(szNmea))
+    CTrackerSettings settings = LoadTrackerSettings();
+    settings.m_nViewType = int32_t(pView->eView);
+    if (o.bKmh)
+        settings.m_bKmh = 1;
+    const CViewFonts fonts = CreateViewFonts();
+    CGpsTracker tracker;
+    CTrackPointList points;
+    CMapList maps;
+    CDisplayWnd wnd({tracker, points, maps, settings, fonts});
+    wnd.resize(o.size);
+    if ((o.szNmea && !FeedNmea(o.szNmea, tracker, settings.m_nUtcCorrection))
+        || (o.szTrack && !LoadTrack(o.szTrack, settings.m_nUtcCorrection, points))
+        || (o.szMap && !LoadMap(o, maps, tracker, wnd)))
         return CLI_FAILED;
-    // The program's own messages name the problem; the last line says which
-    // input it was.
-    if (szTrack && !OpenTrackFile(QFile::decodeName(szTrack))) {
-        std::fprintf(stderr, "veltrip-cli render: cannot use the track %s\n", szTrack);
-        return CLI_FAILED;
-    }
-    if (szMap) {
-        theApp.m_mapList.push_back(std::make_unique<CMapBitmap>());
-        CMapBitmap* pMap = theApp.m_mapList.back().get();
-        pMap->m_path = QFile::decodeName(szMap);
-        pMap->ParseCalibration();
-        if (!pMap->LoadMapBitmap()) {
-            std::fprintf(stderr, "veltrip-cli render: cannot use the map %s\n", szMap);
-            return CLI_FAILED;
-        }
-        if (dZoom)
-            pMap->m_zoom = *dZoom;
-        const QRect rcArea = MapDrawingArea(wnd.GetClientRect());
-        pMap->ComputeViewExtent(rcArea);
-        wnd.m_pMap = pMap;
-        constexpr uint32_t UPD_POSITION = UPD_LATITUDE | UPD_LONGITUDE;
-        if ((theApp.m_tracker.m_nUpdateFlags & UPD_POSITION) == UPD_POSITION)
-            wnd.FollowPosition();
-    }
 
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    if (pView->nViewType != RENDER_SKY)
-        wnd.Erase(painter);
-    CPaintDC dc(painter);
-    CTextLogDC log(dc);
-    if (pView->nViewType == RENDER_SKY)
-        DrawSkyView(&log, &theApp.m_tracker);
-    else
-        wnd.Paint(&log);
-    dc.Flush();
-    painter.end();
-
-    if (!image.save(QFile::decodeName(szPng), "PNG")) {
-        std::fprintf(stderr, "veltrip-cli render: cannot write %s\n", szPng);
+    QImage image(o.size, QImage::Format_RGB32);
+    const std::vector<CTextRecord> texts = PaintView(*pView, wnd, image);
+    if (!image.save(QFile::decodeName(o.szPng), "PNG")) {
+        std::fprintf(stderr, "veltrip-cli render: cannot write %s\n", o.szPng);
         return CLI_FAILED;
     }
-    if (bTexts)
-        PrintTexts(log.m_texts);
+    if (o.bTexts)
+        PrintTexts(texts);
     return CLI_OK;
 }

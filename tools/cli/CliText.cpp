@@ -1,5 +1,7 @@
 #include "tools/cli/CliText.h"
 
+#include "platform/Outcome.h"
+
 #include <cstdio>
 
 void AppendEscapedText(std::string& out, const char* pText, size_t nLength)
@@ -17,4 +19,18 @@ void AppendEscapedText(std::string& out, const char* pText, size_t nLength)
             out += static_cast<char>(ch);
         }
     }
+}
+
+bool CliReport(const char* szCommand, const COutcome& outcome)
+{
+    if (!outcome)
+        std::fprintf(stderr, "veltrip-cli %s: %s\n", szCommand, qPrintable(outcome.m_strMessage));
+    return outcome.IsOk();
+}
+
+bool CliShowMessage(const COutcome& outcome)
+{
+    if (!outcome)
+        std::fprintf(stderr, "veltrip: %s\n", outcome.m_strMessage.toLocal8Bit().constData());
+    return outcome.IsOk();
 }

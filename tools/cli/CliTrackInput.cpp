@@ -1,8 +1,6 @@
 #include "tools/cli/CliTrackInput.h"
 
-#include "app/CTrackerApp.h"
-#include "track/GpdFile.h"
-#include "track/XmlTrackReader.h"
+#include "track/TrackFormats.h"
 
 #include <QString>
 
@@ -10,26 +8,25 @@
 #include <cstdio>
 #include <cstring>
 
-bool LoadCliTrack(const char* pszCommand, const char* pszPath, CTrackPointList& points)
+bool LoadCliTrack(const char* pszCommand, const char* pszPath, int nUtcCorrection, CTrackPointList& points)
 {
+    // A path on the command line is a host path, used as given.
     const QString strPath = QString::fromLocal8Bit(pszPath);
-    const EGpdLoad load = IsXmlTrackPath(strPath) ? LoadXmlTrackFile(strPath, theApp.m_nUtcCorrection, points)
-                                                  : LoadGpdFile(strPath, points);
-    switch (load) {
-    case EGpdLoad::Ok:
+    const CTrackFormat& format = TrackFormatOf(strPath);
+    switch (format.pfnRead(strPath, nUtcCorrection, points)) {
+    case ETrackLoad::Ok:
         return true;
-    case EGpdLoad::Unreadable:
+    case ETrackLoad::Unreadable:
         std::fprintf(stderr, "veltrip-cli %s: cannot read %s: %s\n", pszCommand, pszPath, std::strerror(errno));
         return false;
-    case EGpdLoad::NotAFile:
+    case ETrackLoad::NotAFile:
         std::fprintf(stderr, "veltrip-cli %s: cannot read %s: not a regular file\n", pszCommand, pszPath);
         return false;
-    case EGpdLoad::InUse:
+    case ETrackLoad::InUse:
         std::fprintf(stderr, "veltrip-cli %s: cannot read %s: a running log holds it\n", pszCommand, pszPath);
         return false;
-    case EGpdLoad::Incorrect:
-        std::fprintf(stderr, "veltrip-cli %s: %s is not a %s track file\n", pszCommand, pszPath,
-                     IsXmlTrackPath(strPath) ? "GPX or KML" : "GPD");
+    case ETrackLoad::Incorrect:
+        std::fprintf(stderr, "veltrip-cli %s: %s is not a %s track file\n", pszCommand, pszPath, format.szKind);
         return false;
     }
     return false;

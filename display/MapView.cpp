@@ -1,7 +1,6 @@
-#include "map/MapView.h"
+#include "display/MapView.h"
 
-#include "app/CTrackerApp.h"
-#include "display/CDisplayWnd.h"
+#include "display/Views.h"
 #include "display/CompassView.h"
 #include "display/ViewColours.h"
 #include "gps/CGpsTracker.h"
@@ -60,22 +59,23 @@ void DrawCentredText(CDC* pDC, const QString& strText, bool bAbove)
 
 }
 
-void DrawMapView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
+void DrawMapView(CDC* pDC, const CViewContext& view)
 {
-    const CMapBitmap* pMap = pWnd->m_pMap;
+    const CGpsTracker* pTracker = &view.m_tracker;
+    const CMapBitmap* pMap = view.m_pMap;
     if (pMap == nullptr || pMap->m_hDib == nullptr)
         return;
 
-    const QRect rcArea = MapDrawingArea(pWnd->GetClientRect());
+    const QRect rcArea = MapDrawingArea(view.m_rcClient);
     const int W = rcArea.width();
     const int B = rcArea.height();
 
     // A drag in progress moves only the picture; the pan follows at pen-up.
     double dSrcX = pMap->m_panX;
     double dSrcY = pMap->m_panY;
-    if (pWnd->m_bStylusDown) {
-        dSrcX -= pWnd->m_dragX;
-        dSrcY -= pWnd->m_dragY;
+    if (view.m_drag.m_bStylusDown) {
+        dSrcX -= view.m_drag.m_dragX;
+        dSrcY -= view.m_drag.m_dragY;
     }
     const QRect rcSource(SourceCoordinate(dSrcX), SourceCoordinate(dSrcY),
                          SourceCoordinate(pMap->m_viewWidth), SourceCoordinate(pMap->m_viewHeight));
@@ -94,7 +94,7 @@ void DrawMapView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
 
     const QPoint pos = pMap->ProjectToScreen(double(pTracker->m_fLongitude),
                                              double(pTracker->m_fLatitude));
-    const QPen oldPen = pDC->SelectPen(pWnd->m_penTrack);
+    const QPen oldPen = pDC->SelectPen(view.m_penTrack);
 
     const QPoint armRight = PointAt(pos, MAP_ARROW_ARM, ReduceDegrees(fCourse + MAP_ARROW_BACK_RIGHT));
     const QPoint armLeft = PointAt(pos, MAP_ARROW_ARM, ReduceDegrees(fCourse + MAP_ARROW_BACK_LEFT));
@@ -104,7 +104,7 @@ void DrawMapView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
 
     // Every point, unthinned; a point off the drawing area lifts the pen.
     bool bPenDown = false;
-    for (const CTrackPoint& point : theApp.m_trackPoints) {
+    for (const CTrackPoint& point : view.m_points) {
         const QPoint pt = pMap->ProjectToScreen(double(point.m_fLongitude), double(point.m_fLatitude));
         if (pt.x() < 0 || pt.x() > W || pt.y() < 0 || pt.y() > B) {
             bPenDown = false;
@@ -116,7 +116,7 @@ void DrawMapView(CDisplayWnd* pWnd, CDC* pDC, CGpsTracker* pTracker)
         }
     }
 
-    pDC->SelectPen(pWnd->m_penHeading);
+    pDC->SelectPen(view.m_penHeading);
     const QPoint heading = PointAt(pos, MAP_HEADING_LENGTH, fCourse);
     pDC->MoveTo(pos.x(), pos.y());
     pDC->LineTo(heading.x(), heading.y());

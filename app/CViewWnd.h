@@ -1,0 +1,38 @@
+#pragma once
+
+#include "display/Views.h"
+
+#include <QWidget>
+
+class CDisplayWnd;
+
+// A view with a window of its own beside the frame (View, "Satellites"),
+// which stays open while the user goes on working and is repainted on every
+// timer tick. It paints what the display window's painters read.
+class CViewWnd : public QWidget
+{
+    Q_OBJECT
+
+public:
+    CViewWnd(QWidget* pFrame, const CDisplayWnd& display, EViewType eView);
+    ~CViewWnd() override;
+
+    EViewType View() const { return m_eView; }
+
+protected:
+    void paintEvent(QPaintEvent* pEvent) override;
+
+private:
+    const CDisplayWnd& m_display;
+    EViewType m_eView;
+};
+
+// The window size of every view window, as the handheld's screen.
+constexpr int VIEWWND_WIDTH = 240;
+constexpr int VIEWWND_HEIGHT = 268;
+
+// Opens the frame's window of a view, or brings it to the front when it is open.
+CViewWnd* ShowViewWindow(QWidget* pFrame, const CDisplayWnd& display, EViewType eView);
+
+// The timer tick: repaints the frame's view windows that are showing.
+void RepaintViewWindows(QWidget* pFrame);

@@ -1,0 +1,152 @@
+#include "display/TrackView.h"
+
+#include "display/Views.h"
+#include "display/CompassView.h"
+#include "display/ViewColours.h"
+#include "gps/CGpsTracker.h"
+#include "map/Viewport.h"
+#include "platform/gui/CDC.h"
+#include "platform/TextFormat.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int TRACK_TOP_MARGIN = 28;
+constexpr int TRACK_NEEDLE_X = 25;
+constexpr int TRACK_NEEDLE_Y = 40;
+constexpr int TRACK_NEEDLE_RADIUS = 23;
+constexpr double TRACK_METRES_PER_DEGREE = 111120.0;
+constexpr size_t TRACK_POINTS_PER_STEP = 1000;
+
+// The fit of the track's box onto the plot: one scale for both axes.
+struct CTrackFit
+{
+    float fLonMin;
+    float fLatMin;
+    float fScale;
+    int nBottom;
+
+    QPoint Map(const CTrackPoint& point) const
+    {
+        return QPoint(TruncToInt((point.m_fLongitude - fLonMin) * fScale),
+                      nBottom - TruncToInt((point.m_fLatitude - fLatMin) * fScale));
+    }
+};
+
+void DrawCircle(CDC* pDC, const QPoint& pt, int nRadius)
+{
+    pDC->Ellipse(pt.x() - nRadius, pt.y() - nRadius, pt.x() + nRadius, pt.y() + nRadius);
+}
+
+void DrawLine(CDC* pDC, int x1, int y1, int x2, int y2)
+{
+    pDC->MoveTo(x1, y1);
+    pDC->LineTo(x2, y2);
+}
+
+// The box around every point.
+struct CTrackBox
+{
+    float fLatMin;
+    float fLatMax;
+    float fLonMin;
+    float fLonMax;
+};
+
+CTrackBox BoxAround(const CTrackPointList& points)
+{
+    CTrackBox box{points.front().m_fLatitude, points.front().m_fLatitude, points.front().m_fLongitude,
+                  points.front().m_fLongitude};
+    for (const CTrackPoint& point : points) {
+        box.fLatMin = std::min(box.fLatMin, point.m_fLatitude);
+        box.fLatMax = std::max(box.fLatMax, point.m_fLatitude);
+        box.fLonMin = std::min(box.fLonMin, point.m_fLongitude);
+        box.fLonMax = std::max(box.fLonMax, point.m_fLongitude);
+    }
+    return box;
+}
+
+void DrawCourse(CDC* pDC, const CGpsTracker& tracker)
+{
+    DrawCompassNeedle(pDC, TRACK_NEEDLE_X, TRACK_NEEDLE_Y, TRACK_NEEDLE_RADIUS, tracker.m_fCourse);
+    const QString strCourse = CourseText(tracker.m_fCourse);
+    pDC->SetTextColor((tracker.m_nUpdateFlags & UPD_COURSE) ? CLR_BLACK : CLR_GREY);
+    const QSize sizeCourse = pDC->GetTextExtent(strCourse);
+    pDC->TextOut(TRACK_NEEDLE_X - sizeCourse.width() / 2, TRACK_NEEDLE_Y - sizeCourse.height() / 2, strCourse);
+}
+
+// The line through the points, from the start; returns where it ends.
+// Thinning keeps about a thousand segments whatever the track's length;
+// placemarks are always drawn and labelled.
+QPoint DrawThinnedTrack(CDC* pDC, const CTrackPointList& points, const CTrackFit& fit, const QPen& penMarker,
+                        const QPen& penLine)
+{
+    const size_t nStep = points.size() / TRACK_POINTS_PER_STEP;
+    size_t nCountdown = nStep;
+    QPoint last = fit.Map(points.front());
+    pDC->SelectPen(penLine);
+    pDC->MoveTo(last.x(), last.y());
+    for (auto it = std::next(points.begin()); it != points.end(); ++it) {
+        if (!it->m_strName.isEmpty()) {
+            last = fit.Map(*it);
+            pDC->TextOut(last.x(), last.y(), it->m_strName);
+            pDC->SelectPen(penMarker);
+            DrawCircle(pDC, last, 3);
+            pDC->SelectPen(penLine);
+            pDC->LineTo(last.x(), last.y());
+            nCountdown = nStep;
+        } else if (nCountdown > 0) {
+            --nCountdown;
+        } else {
+            last = fit.Map(*it);
+            pDC->LineTo(last.x(), last.y());
+            nCountdown = nStep;
+        }
+    }
+    return last;
+}
+
+}
+
+void DrawTrackView(CDC* pDC, const CViewContext& view)
+{
+    const QRect rc = view.m_rcClient;
+    const int W = rc.x() + rc.width();
+    const int B = rc.y() + rc.height() - VIEWPORT_STATUS_STRIP;
+    DrawCourse(pDC, view.m_tracker);
+
+    const CTrackPointList& points = view.m_points;
+    if (points.empty())
+        return;
+    const CTrackBox box = BoxAround(points);
+    const float fLatRange = box.fLatMax - box.fLatMin;
+    const float fLonRange = box.fLonMax - box.fLonMin;
+    // Also rejects an unreadable (NaN) box.
+    if (!(fLatRange > 0) || !(fLonRange > 0))
+        return;
+
+    const float fScaleX = float(W) / fLonRange;
+    const float fScaleY = float(B - TRACK_TOP_MARGIN) / fLatRange;
+    const CTrackFit fit{box.fLonMin, box.fLatMin, std::min(fScaleX, fScaleY), B};
+
+    pDC->SetTextColor(CLR_BLACK);
+    pDC->TextOut(W / 2 - 45, 1,
+                 FormatText("Screen %c:%d mtr %d pnts", fScaleX < fScaleY ? 'X' : 'Y',
+                            TruncToInt(double(fLatRange) * TRACK_METRES_PER_DEGREE),
+                            int(std::min<size_t>(points.size(), INT32_MAX))));
+
+    const QPen penMarker(CLR_RED, 2);
+    const QPoint start = fit.Map(points.front());
+    const QPen oldPen = pDC->SelectPen(penMarker);
+    DrawCircle(pDC, start, 5);
+    DrawLine(pDC, start.x() - 10, start.y() - 10, start.x() + 10, start.y() + 10);
+    DrawLine(pDC, start.x() - 10, start.y() + 10, start.x() + 10, start.y() - 10);
+
+    const QPoint last = DrawThinnedTrack(pDC, points, fit, penMarker, QPen(CLR_BLACK, 1));
+    pDC->SelectPen(penMarker);
+    DrawCircle(pDC, last, 5);
+    DrawLine(pDC, last.x() - 10, last.y(), last.x() + 10, last.y());
+    DrawLine(pDC, last.x(), last.y() - 10, last.x(), last.y() + 10);
+    pDC->SelectPen(oldPen);
+}

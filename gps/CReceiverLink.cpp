@@ -1,0 +1,137 @@
+#include "gps/CReceiverLink.h"
+
+#include "platform/DevicePaths.h"
+#include "platform/PortName.h"
+#include "platform/SerialPort.h"
+#include "platform/SocketPort.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <optional>
+
+namespace {
+
+// Room for one read from the port; what the queue holds beyond it is read on
+// the next round of the drain.
+constexpr size_t GPS_READ_CHUNK = 4096;
+
+// A user who is waiting for the port may wait this long for a network
+// receiver; a quiet reopen during a tick waits only briefly and lets a
+// connection still under way complete during later ticks.
+constexpr int GPS_CONNECT_WAIT_MS = 2000;
+constexpr int GPS_RECONNECT_WAIT_MS = 50;
+
+using PortOpener = std::unique_ptr<CReceiverPort> (*)(const QString& strPort, int nBaudRate, bool bQuiet,
+                                                      COutcome& outcome);
+
+COutcome OpenFailure(const QString& strPort)
+{
+    return COutcome::Fail(QStringLiteral("Kan %1 niet openen").arg(strPort), errno);
+}
+
+std::unique_ptr<CReceiverPort> OpenNetworkPort(const QString& strPort, int, bool bQuiet, COutcome& outcome)
+{
+    const std::optional<NetworkPort> address = ParseNetworkPort(strPort);
+    std::unique_ptr<CSocketPort> port;
+    if (address)
+        port = CSocketPort::Connect(*address, bQuiet ? GPS_RECONNECT_WAIT_MS : GPS_CONNECT_WAIT_MS, !bQuiet);
+    if (!port)
+        outcome = OpenFailure(strPort);
+    return port;
+}
+
+std::unique_ptr<CReceiverPort> OpenSerialPort(const QString& strPort, int nBaudRate, bool, COutcome& outcome)
+{
+    std::unique_ptr<CSerialPort> port = CSerialPort::Open(SerialDevicePath(strPort));
+    if (!port)
+        outcome = OpenFailure(strPort);
+    else if (!port->ReadLineSettings())
+        outcome = COutcome::Fail(QStringLiteral("Kan geen status opvragen"), errno);
+    else if (!port->WriteLineSettings(nBaudRate))
+        outcome = COutcome::Fail(QStringLiteral("Kan de poort niet instellen"), errno);
+    else
+        return port;
+    return nullptr;
+}
+
+// The kinds of port, by the form of their name; the last row takes any name.
+struct PortKind
+{
+    bool (*pfnMatches)(const QString& strPort);
+    PortOpener pfnOpen;
+};
+
+const PortKind PORT_KINDS[] = {
+    {[](const QString& strPort) { return IsNetworkPortName(strPort); }, OpenNetworkPort},
+    {[](const QString&) { return true; }, OpenSerialPort},
+};
+
+std::unique_ptr<CReceiverPort> OpenReceiverPort(const QString& strPort, int nBaudRate, bool bQuiet,
+                                                COutcome& outcome)
+{
+    const PortKind* pKind = std::find_if(std::begin(PORT_KINDS), std::end(PORT_KINDS),
+                                         [&strPort](const PortKind& kind) { return kind.pfnMatches(strPort); });
+    return pKind->pfnOpen(strPort, nBaudRate, bQuiet, outcome);
+}
+
+}
+
+CReceiverLink::CReceiverLink() = default;
+
+CReceiverLink::~CReceiverLink() = default;
+
+COutcome CReceiverLink::Open(const QString& strPort, int nBaudRate)
+{
+    // The port is gone before any message box runs, so ticks that arrive
+    // meanwhile read nothing (and do not reopen the old one).
+    Close();
+    COutcome outcome;
+    m_hPort = OpenReceiverPort(strPort, nBaudRate, false, outcome);
+    if (!m_hPort)
+        return outcome;
+    m_strReopenPort = strPort;
+    m_nReopenBaudRate = nBaudRate;
+    return outcome;
+}
+
+void CReceiverLink::Close()
+{
+    m_hPort.reset();
+    m_strReopenPort.clear();
+}
+
+bool CReceiverLink::Reopen()
+{
+    // A receiver unplugged, a server stopped: try the same port again every
+    // few ticks, without a word, until it is back.
+    if (m_hPort || m_strReopenPort.isEmpty() || ++m_nReopenTicks < GPS_REOPEN_TICKS)
+        return false;
+    m_nReopenTicks = 0;
+    COutcome ignored;
+    m_hPort = OpenReceiverPort(m_strReopenPort, m_nReopenBaudRate, true, ignored);
+    return m_hPort != nullptr;
+}
+
+void CReceiverLink::Drain(const std::function<void(const char* pData, size_t nLength)>& onBytes)
+{
+    char buffer[GPS_READ_CHUNK];
+    size_t nBudget = GPS_TICK_BYTES;
+    while (m_hPort && nBudget > 0) {
+        const int nWaiting = m_hPort->BytesWaiting();
+        if (nWaiting == 0)
+            return;
+        size_t nWant = 0;
+        ptrdiff_t nRead = -1;
+        if (nWaiting > 0) {
+            nWant = std::min({static_cast<size_t>(nWaiting), sizeof buffer, nBudget});
+            nRead = m_hPort->Read(buffer, nWant);
+        }
+        if (nRead < 0) {
+            m_hPort.reset();
+            m_nReopenTicks = 0;
+            return;
+        }
+        onBytes(buffer, static_cast<size_t>(nRead));
+        nBudget -= nWant;
+    }
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+// Ranges the GPS Setup dialog allows, checked wherever a value comes in.
+constexpr int SETTINGS_UTC_MIN = -12;
+constexpr int SETTINGS_UTC_MAX = 12;
+// The maximum dilution is stored in tenths ("MaxDilution" 50 is 5.0).
+constexpr double SETTINGS_DILUTION_STEP = 0.1;
+
+// Speeds arrive in knots; km/h is shown where the user asks for it.
+constexpr double UNIT_KMH_PER_KNOT = 1.852;
+
+// The stored settings, as one value: the window edits and saves them, the
+// command-line tools build them from their options, and the layers below
+// the application take the part they need.
+struct CTrackerSettings
+{
+    QString m_strComPort = QStringLiteral("COM4:");
+    int32_t m_nBaudRate = 9600;
+    int32_t m_nViewType = 1;
+    int32_t m_bKmlAltitude = 0;
+    int32_t m_bKmh = 0;
+    int32_t m_nUtcCorrection = 1;
+    int32_t m_nMaxDilution = 50;   // tenths
+
+    // The dilution above which a fix is not stored.
+    double MaxDilution() const { return m_nMaxDilution * SETTINGS_DILUTION_STEP; }
+};
+
+// Reads the settings stored in veltrip.ini; a value that is missing or not
+// a whole number keeps its default.
+CTrackerSettings LoadTrackerSettings();
+
+// Stores every value but "ViewType"; the port and the baud rate only unless
+// they were given for this run alone.
+void SaveTrackerSettings(const CTrackerSettings& settings, bool bKeepStoredPort, bool bKeepStoredBaud);

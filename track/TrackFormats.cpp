@@ -1,0 +1,81 @@
+#include "track/TrackFormats.h"
+
+#include "platform/DevicePaths.h"
+#include "track/GpxExport.h"
+#include "track/KmlExport.h"
+#include "track/XmlTrackReader.h"
+
+#include <algorithm>
+#include <cerrno>
+
+namespace {
+
+ETrackLoad ReadGpdTrack(const QString& strHostPath, int, CTrackPointList& points)
+{
+    return LoadGpdFile(strHostPath, points);
+}
+
+COutcome WriteGpd(const QString& strPath, const CTrackPointList& points, bool)
+{
+    return WriteGpdFile(strPath, points);
+}
+
+COutcome WriteGpxTrack(const QString& strPath, const CTrackPointList& points, bool)
+{
+    return WriteGpx(strPath, points);
+}
+
+const CTrackFormat TRACK_FORMATS[] = {
+    {ETrackFormat::Gpd, ".gpd", "GPD", "GPS trackdata (*.gpd)", "GPS trackdata (*.gpd)", ReadGpdTrack, WriteGpd},
+    // One reader takes both XML formats, whichever the suffix says.
+    {ETrackFormat::Kml, ".kml", "GPX or KML", "KML files (*.kml)", "Google track (*.kml)", LoadXmlTrackFile, WriteKml},
+    {ETrackFormat::Gpx, ".gpx", "GPX or KML", "GPX files (*.gpx)", "GPS exchange (*.gpx)", LoadXmlTrackFile,
+     WriteGpxTrack},
+};
+
+}
+
+std::span<const CTrackFormat> TrackFormats()
+{
+    return TRACK_FORMATS;
+}
+
+const CTrackFormat* FindTrackFormat(const QString& strPath)
+{
+    const auto it = std::find_if(std::begin(TRACK_FORMATS), std::end(TRACK_FORMATS), [&strPath](const CTrackFormat& f) {
+        return strPath.endsWith(QLatin1String(f.szSuffix), Qt::CaseInsensitive);
+    });
+    return it == std::end(TRACK_FORMATS) ? nullptr : &*it;
+}
+
+const CTrackFormat& TrackFormatOf(const QString& strPath)
+{
+    const CTrackFormat* pFormat = FindTrackFormat(strPath);
+    return pFormat ? *pFormat : TRACK_FORMATS[0];
+}
+
+ETrackLoad ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points)
+{
+    return TrackFormatOf(strPath).pfnRead(HostPath(strPath), nUtcCorrection, points);
+}
+
+COutcome TrackLoadOutcome(ETrackLoad load, const QString& strPath)
+{
+    switch (load) {
+    case ETrackLoad::Ok:
+        return COutcome::Ok();
+    case ETrackLoad::Unreadable:
+        return COutcome::Fail(strPath, errno);
+    case ETrackLoad::NotAFile:
+    case ETrackLoad::InUse:
+        return COutcome::Fail(strPath);
+    case ETrackLoad::Incorrect:
+        break;
+    }
+    return COutcome::Fail(QStringLiteral("Incorrect file"));
+}
+
+COutcome WriteTrackFile(const QString& strPath, const CTrackPointList& points, bool bKmlAltitude)
+{
+    return TrackFormatOf(strPath).pfnWrite(strPath, points, bKmlAltitude);
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/Outcome.h"
+#include "track/CTrackPoint.h"
+#include "track/GpdFile.h"
+
+#include <QString>
+#include <span>
+
+enum class ETrackFormat
+{
+    Gpd,
+    Gpx,
+    Kml,
+};
+
+// One track format: the suffix that names it, how File Open and File Save
+// list it, and its reader and writer. Readers take a host path and append to
+// the points (unchanged unless Ok); times of a format that carries UTC times
+// get nUtcCorrection hours. Writers take the path in the program's form.
+struct CTrackFormat
+{
+    ETrackFormat eFormat;
+    const char* szSuffix;        // ".gpd"
+    const char* szKind;          // "GPD", what the reader takes, as the tools name it
+    const char* szOpenFilter;    // "GPS trackdata (*.gpd)"
+    const char* szSaveFilter;
+    ETrackLoad (*pfnRead)(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points);
+    COutcome (*pfnWrite)(const QString& strPath, const CTrackPointList& points, bool bKmlAltitude);
+};
+
+// Every format, in the order the file dialogs list them, GPD first.
+std::span<const CTrackFormat> TrackFormats();
+
+// The format whose suffix ends the file name (compared ignoring case); null
+// when none does.
+const CTrackFormat* FindTrackFormat(const QString& strPath);
+
+// The format of a file for File Open, File Save and the tools: by its
+// suffix, GPD when it has none of theirs.
+const CTrackFormat& TrackFormatOf(const QString& strPath);
+
+// Reads a track file at a path in the program's form in its format.
+ETrackLoad ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points);
+
+// What the window tells of a read that failed: the path for a file that
+// cannot be read, "Incorrect file" for one of another kind.
+COutcome TrackLoadOutcome(ETrackLoad load, const QString& strPath);
+
+// Writes the points to a path in the program's form in its format.
+COutcome WriteTrackFile(const QString& strPath, const CTrackPointList& points, bool bKmlAltitude);
