@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <locale.h>
 
 namespace {
@@ -189,6 +190,35 @@ TEST_F(CliRender, EveryViewPaintsTheWindowWithItsTexts)
     EXPECT_EQ(plain.image.size(), QSize(320, 240));
     EXPECT_EQ(Text(plain.texts.front()), QStringLiteral("00-00-   0"));
     EXPECT_EQ(plain.texts.front()[QStringLiteral("color")].toString(), QStringLiteral("#808080"));
+}
+
+// Each row of the views table is a view of its own: found by its name and
+// its command, in the tap cycle when it belongs to the display window, and
+// painted by render.
+TEST_F(CliRender, EveryRowOfTheViewsTableIsAView)
+{
+    const QString strNmea = Write(QStringLiteral("fix.nmea"), NMEA_NORTH_EAST);
+    std::vector<EViewType> cycle{EViewType::GpsData};
+    for (EViewType eView = NextView(EViewType::GpsData); eView != EViewType::GpsData; eView = NextView(eView))
+        cycle.push_back(eView);
+    size_t nInCycle = 0;
+    for (const CViewRow& row : ViewTable()) {
+        SCOPED_TRACE(row.szRenderName);
+        EXPECT_EQ(FindViewByName(row.szRenderName), &row);
+        EXPECT_EQ(FindViewByCommand(row.nCommandId), &row);
+        const bool bInCycle = std::count(cycle.begin(), cycle.end(), row.eView) == 1;
+        EXPECT_EQ(bInCycle, row.ePlace == EViewPlace::DisplayWindow);
+        nInCycle += bInCycle;
+        if (bInCycle) {
+            EXPECT_EQ(ViewFromSetting(int32_t(row.eView)), row.eView);
+        }
+        const CRendered r = View(row.szRenderName, {QStringLiteral("--nmea"), strNmea, QStringLiteral("--map"), Map()});
+        EXPECT_EQ(r.nExitCode, 0) << r.err.toStdString();
+        EXPECT_FALSE(r.texts.empty());
+    }
+    EXPECT_EQ(nInCycle, cycle.size());
+    for (int32_t nUnknown : {-1, 0, 6, 1000000})
+        EXPECT_EQ(ViewFromSetting(nUnknown), EViewType::GpsData) << nUnknown;
 }
 
 TEST_F(CliRender, BadArgumentsAndUnreadableInput)
