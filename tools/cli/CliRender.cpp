@@ -4,6 +4,7 @@
 #include "display/CDisplayWnd.h"
 #include "display/SkyView.h"
 #include "map/CMapBitmap.h"
+#include "map/MapCatalogue.h"
 #include "map/Viewport.h"
 #include "platform/gui/CDC.h"
 #include "track/GpdFile.h"
@@ -69,7 +70,9 @@ std::string RenderHelp()
            "                    without it the tracker record is as at start\n"
            "  --track FILE.gpd  read as File Open reads it, into the track\n"
            "  --map FILE.bmp    the current map (calibrated by its name), centred on\n"
-           "                    the position as a tick does; needed by the map view\n"
+           "                    the position as a tick does; without it the map view\n"
+           "                    shows the catalogue's map for the position (the most\n"
+           "                    detailed map in the storage card's GPS folder)\n"
            "  --zoom Z          the map's zoom, bitmap pixels per screen pixel (0.5 to 100)\n"
            "  --kmh             the compass shows km/h (the \"Kmh\" setting)\n"
            "  --size WxH        the client size in pixels, default 240x268\n"
@@ -250,8 +253,6 @@ int CliRender(int argc, char** argv)
         return usage(std::string("unknown view ") + args[0]);
     if (!szPng)
         return usage("no --png OUT.png given");
-    if (pView->nViewType == VIEWPORT_MAP_VIEW && !szMap)
-        return usage("the map view needs --map FILE.bmp");
 
     // Painting needs fonts and widgets but no screen.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -275,13 +276,23 @@ int CliRender(int argc, char** argv)
         std::fprintf(stderr, "veltrip-cli render: cannot use the track %s\n", szTrack);
         return CLI_FAILED;
     }
+    CMapBitmap* pMap = nullptr;
     if (szMap) {
         theApp.m_mapList.push_back(std::make_unique<CMapBitmap>());
-        CMapBitmap* pMap = theApp.m_mapList.back().get();
+        pMap = theApp.m_mapList.back().get();
         pMap->m_path = QFile::decodeName(szMap);
         pMap->ParseCalibration();
+    } else if (pView->nViewType == VIEWPORT_MAP_VIEW) {
+        BuildMapCatalogue(theApp.m_mapList);
+        pMap = FindMapForPosition(theApp.m_mapList, theApp.m_tracker);
+        if (!pMap) {
+            std::fprintf(stderr, "veltrip-cli render: no map in the GPS folder holds the position\n");
+            return CLI_FAILED;
+        }
+    }
+    if (pMap) {
         if (!pMap->LoadMapBitmap()) {
-            std::fprintf(stderr, "veltrip-cli render: cannot use the map %s\n", szMap);
+            std::fprintf(stderr, "veltrip-cli render: cannot use the map %s\n", qPrintable(pMap->m_path));
             return CLI_FAILED;
         }
         if (dZoom)
