@@ -1,6 +1,7 @@
 #include "map/GdalMapSource.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 #include <cmath>
 #include <cpl_conv.h>
@@ -77,8 +78,8 @@ CGdalMapSource::CGdalMapSource()
 
 CGdalMapSource::~CGdalMapSource()
 {
-    if (m_hExpanded)
-        GDALClose(m_hExpanded);
+    if (m_hPrepared)
+        GDALClose(m_hPrepared);
     if (m_hSource)
         GDALClose(m_hSource);
 }
@@ -88,27 +89,53 @@ COutcome CGdalMapSource::Open(const QString& strPath)
     const CQuietGdal quiet;
     m_strPath = strPath;
     const QByteArray path = QFile::encodeName(strPath);
-    m_hSource = GDALOpenEx(path.constData(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, nullptr, nullptr, nullptr);
+    m_hSource = GDALOpenEx(path.constData(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, nullptr,
+                           nullptr, nullptr);
     if (!m_hSource || GDALGetRasterCount(m_hSource) == 0)
         return GdalFailure(strPath + QStringLiteral(" is no raster image that GDAL can read"));
-    if (!HasGeoreference(m_hSource)) {
+    if (COutcome outcome = Prepare(); !outcome)
+        return outcome;
+    if (!HasGeoreference(Raster())) {
         return COutcome::Fail(strPath + QStringLiteral(" has no georeference: GDAL finds no coordinate "
-                                                       "system with a geotransform or control points"));
+                                                       "system with a geotransform (a world file needs a .prj "
+                                                       "beside it) or control points"));
     }
-    return ChooseBands();
+    ChooseBands();
+    return COutcome::Ok();
 }
 
-COutcome CGdalMapSource::ChooseBands()
+COutcome CGdalMapSource::Prepare()
 {
-    if (GDALGetRasterColorTable(GDALGetRasterBand(m_hSource, 1))) {
-        char* args[] = {const_cast<char*>("-of"), const_cast<char*>("VRT"), const_cast<char*>("-expand"),
-                        const_cast<char*>("rgba"), nullptr};
-        GDALTranslateOptions* pOptions = GDALTranslateOptionsNew(args, nullptr);
-        m_hExpanded = GDALTranslate("", m_hSource, pOptions, nullptr);
-        GDALTranslateOptionsFree(pOptions);
-        if (!m_hExpanded)
-            return GdalFailure(QStringLiteral("cannot expand the palette of ") + m_strPath);
+    // Not every driver reads the .prj beside an image with a world file.
+    const QFileInfo info(m_strPath);
+    const QString strPrj = info.path() + u'/' + info.completeBaseName() + QStringLiteral(".prj");
+    const bool bPrj = !GDALGetSpatialRef(m_hSource) && HasGeoTransform(m_hSource) && QFileInfo::exists(strPrj);
+    // Bilinear warping needs colours, not palette indices.
+    const bool bPalette = GDALGetRasterColorTable(GDALGetRasterBand(m_hSource, 1)) != nullptr;
+    if (!bPrj && !bPalette)
+        return COutcome::Ok();
+    const QByteArray prj = QFile::encodeName(strPrj);
+    CPLStringList args;
+    args.AddString("-of");
+    args.AddString("VRT");
+    if (bPalette) {
+        args.AddString("-expand");
+        args.AddString("rgba");
     }
+    if (bPrj) {
+        args.AddString("-a_srs");
+        args.AddString(prj.constData());
+    }
+    GDALTranslateOptions* pOptions = GDALTranslateOptionsNew(args.List(), nullptr);
+    m_hPrepared = GDALTranslate("", m_hSource, pOptions, nullptr);
+    GDALTranslateOptionsFree(pOptions);
+    if (!m_hPrepared)
+        return GdalFailure(QStringLiteral("cannot read ") + m_strPath);
+    return COutcome::Ok();
+}
+
+void CGdalMapSource::ChooseBands()
+{
     const GDALDatasetH hRaster = Raster();
     const int nCount = GDALGetRasterCount(hRaster);
     if (nCount >= 3) {
@@ -119,7 +146,6 @@ COutcome CGdalMapSource::ChooseBands()
         if (Interpretation(hRaster, nBand) == GCI_AlphaBand)
             m_nAlphaBand = nBand;
     }
-    return COutcome::Ok();
 }
 
 void* CGdalMapSource::CreateTransformer() const

@@ -49,13 +49,14 @@ public:
     COutcome WarpSheet(const CMapSheet& sheet, const MapStripSink& fnSink) const;
 
 private:
-    COutcome ChooseBands();
-    GDALDatasetH Raster() const { return m_hExpanded ? m_hExpanded : m_hSource; }
+    COutcome Prepare();
+    void ChooseBands();
+    GDALDatasetH Raster() const { return m_hPrepared ? m_hPrepared : m_hSource; }
     void* CreateTransformer() const;
 
     QString m_strPath;
     GDALDatasetH m_hSource = nullptr;     // as opened
-    GDALDatasetH m_hExpanded = nullptr;   // the palette expanded to RGBA, or null
+    GDALDatasetH m_hPrepared = nullptr;   // a VRT with the palette expanded or the .prj applied, or null
     int m_nBands[3] = {1, 1, 1};    // red, green and blue source bands
     int m_nAlphaBand = 0;           // 0: none
 };

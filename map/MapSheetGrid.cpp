@@ -103,7 +103,7 @@ QString CalibrationValue(int64_t nSeconds)
     const int64_t nMinutes = nAbs / 60 % 60;
     const int64_t nRest = nAbs % 60;
     if (nSeconds < 0 && nDegrees == 0)
-        return QStringLiteral("0G-%1M-%2S").arg(nMinutes).arg(nRest);
+        return QStringLiteral("0G%1M%2S").arg(-nMinutes).arg(-nRest);
     return QStringLiteral("%1%2G%3M%4S")
         .arg(nSeconds < 0 ? QStringLiteral("-") : QString(), QString::number(nDegrees),
              QString::number(nMinutes), QString::number(nRest));
