@@ -8,6 +8,7 @@
 #include "app/CTripStatsDlg.h"
 #include "app/FileDialogs.h"
 #include "app/IdleTimer.h"
+#include "app/MapImportCommand.h"
 #include "app/Resource.h"
 #include "map/MapCatalogue.h"
 #include "map/Viewport.h"
@@ -57,6 +58,7 @@ const MenuEntry MENU_TREE[] = {
     {"Tools", "Set placemark", ID_SET_PLACEMARK},
     {"Tools", "Load map", ID_LOAD_MAP},
     {"Tools", "Trip statistics", ID_TRIP_STATS},
+    {"Tools", "Import map…", ID_IMPORT_MAP},
 };
 
 // The four plain view commands: each selects its view and carries its check.
@@ -112,7 +114,7 @@ bool CMainFrame::Create()
             pPopup->addSeparator();
             continue;
         }
-        QAction* pAction = pPopup->addAction(QString::fromLatin1(entry.szText));
+        QAction* pAction = pPopup->addAction(QString::fromUtf8(entry.szText));
         pAction->setData(entry.nId);
         connect(pAction, &QAction::triggered, this, [this, nId = entry.nId] { OnCommand(nId); });
     }
@@ -190,6 +192,9 @@ bool CMainFrame::OnCommand(int nId)
             return true;
         case ID_TRIP_STATS:
             ShowTripStatistics(this);
+            return true;
+        case ID_IMPORT_MAP:
+            ImportMapCommand(this, theApp.m_mapList);
             return true;
         default:
             return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "map/CMapBitmap.h"
 #include "map/GdalMapSource.h"
 #include "map/MapSheetGrid.h"
 #include "platform/Outcome.h"
@@ -60,3 +61,9 @@ private:
     double m_dResolution = 0;
     std::vector<CMapSheet> m_sheets;
 };
+
+// Adds records for sheets just written to the storage card's GPS folder (host
+// paths) to the catalogue, as the next start would find them. A sheet the
+// catalogue already holds (the same map imported again) keeps its record;
+// its pixels are read again when it is next loaded.
+void AddSheetsToCatalogue(CMapList& mapList, const QStringList& sheetPaths);

@@ -5,6 +5,7 @@
 #include "tests/common/TestSupport.h"
 #include "tests/map/GeoRasters.h"
 #include "tests/map/MapTestSupport.h"
+#include "tests/track/TrackTestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,32 +22,6 @@
 
 namespace {
 
-struct CRun
-{
-    int nExit = -1;
-    QString out;
-    QString err;
-};
-
-CRun RunProgram(const QString& strProgram, const QStringList& args)
-{
-    QProcess process;
-    process.start(strProgram, args);
-    CRun run;
-    if (!process.waitForStarted(10000) || !process.waitForFinished(120000))
-        return run;
-    run.nExit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-const QString CLI = QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli");
-
-CRun Cli(const QStringList& args)
-{
-    return RunProgram(CLI, args);
-}
 
 // A sheet as the program reads it: calibration from the name, and the pixels.
 struct CSheet
@@ -143,19 +118,19 @@ protected:
     std::vector<CSheet> ImportIntoCard() const
     {
         EXPECT_TRUE(WritePattern(Path(QStringLiteral("chart.tif")), "GTiff", GRID_DEGREES, EPixels::Rgb));
-        const CRun run = Cli({QStringLiteral("map-import"), Path(QStringLiteral("chart.tif")),
+        const CliRun run = RunCli({QStringLiteral("map-import"), Path(QStringLiteral("chart.tif")),
                               QStringLiteral("--sheet"), QStringLiteral("256")});
-        EXPECT_EQ(run.nExit, 0) << run.err.toStdString();
+        EXPECT_EQ(run.nExit, 0) << run.strErr.toStdString();
         return ReadSheets(CardGpsPath(QString()));
     }
 
-    CRun RenderMapAt(double dLatitude, double dLongitude) const
+    CliRun RenderMapAt(double dLatitude, double dLongitude) const
     {
         QFile nmea(Path(QStringLiteral("fix.nmea")));
         EXPECT_TRUE(nmea.open(QIODevice::WriteOnly | QIODevice::Truncate));
         nmea.write(NmeaFix(dLatitude, dLongitude));
         nmea.close();
-        return Cli({QStringLiteral("render"), QStringLiteral("map"), QStringLiteral("--nmea"), nmea.fileName(),
+        return RunCli({QStringLiteral("render"), QStringLiteral("map"), QStringLiteral("--nmea"), nmea.fileName(),
                     QStringLiteral("--png"), Path(QStringLiteral("map.png"))});
     }
 
@@ -200,10 +175,10 @@ TEST_F(MapImport, EveryFormatGivesSheetsWithTheSourceColours)
         SCOPED_TRACE(c.szName);
         QDir(Out()).removeRecursively();
         const QString strSource = c.fnMake();
-        const CRun run = Cli(QStringList {QStringLiteral("map-import"), strSource, QStringLiteral("--dir"), Out()}
+        const CliRun run = RunCli(QStringList {QStringLiteral("map-import"), strSource, QStringLiteral("--dir"), Out()}
                              + c.extraArgs);
-        ASSERT_EQ(run.nExit, 0) << run.err.toStdString();
-        EXPECT_EQ(run.out, QString());   // quiet without a terminal
+        ASSERT_EQ(run.nExit, 0) << run.strErr.toStdString();
+        EXPECT_EQ(run.strOut, QString());   // quiet without a terminal
         const std::vector<CSheet> sheets = ReadSheets(Out());
         ASSERT_FALSE(sheets.empty());
         ExpectBlockColours(sheets, c.grid, c.ePixels);
@@ -214,13 +189,13 @@ TEST_F(MapImport, NamesAcrossTheZeroLinesReadBackToTheSheetEdges)
 {
     const CGeoGrid grid {4326, -0.6, 0.3, 0.001, 1000, 800};
     ASSERT_TRUE(WritePattern(Path("z.tif"), "GTiff", grid, EPixels::Rgb));
-    const CRun run = Cli({QStringLiteral("map-import"), Path("z.tif"), QStringLiteral("--dry-run"),
+    const CliRun run = RunCli({QStringLiteral("map-import"), Path("z.tif"), QStringLiteral("--dry-run"),
                           QStringLiteral("--sheet"), QStringLiteral("256")});
-    ASSERT_EQ(run.nExit, 0) << run.err.toStdString();
+    ASSERT_EQ(run.nExit, 0) << run.strErr.toStdString();
     EXPECT_EQ(Entries(CardGpsPath(QString())), QStringList());   // a dry run writes nothing
     // Each line: name, pixels, then the edges the name must read back to.
-    const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 21) << run.out.toStdString();
+    const QStringList lines = run.strOut.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 21) << run.strOut.toStdString();
     EXPECT_EQ(lines.first(), QStringLiteral("z_0_0_X0G-36M0S_0G-20M-56SY0G3M6S_0G18M0S.bmp  252x249  "
                                             "longitude -0.6 to -0.348888889, latitude 0.0516666667 to 0.3"));
     EXPECT_EQ(lines[19], QStringLiteral("z_3_4_X0G8M55S_0G24M0SY0G-30M0S_0G-15M-7S.bmp  252x249  "
@@ -270,8 +245,8 @@ TEST_F(MapImport, NeighbouringSheetsOverlapAndTheCatalogueCoversEverySeam)
         positions.push_back({dLatitude, 4.61});
     positions.push_back({seamsSouthNorth[0], seamsWestEast[0]});
     for (const auto& [dLatitude, dLongitude] : positions) {
-        const CRun run = RenderMapAt(dLatitude, dLongitude);
-        EXPECT_EQ(run.nExit, 0) << dLatitude << " " << dLongitude << ": " << run.err.toStdString();
+        const CliRun run = RenderMapAt(dLatitude, dLongitude);
+        EXPECT_EQ(run.nExit, 0) << dLatitude << " " << dLongitude << ": " << run.strErr.toStdString();
     }
 }
 
@@ -283,8 +258,8 @@ TEST_F(MapImport, RenderMapShowsTheImportedSheetAtTheFix)
     double dLongitude = 0;
     double dLatitude = 0;
     GridPosition(GRID_DEGREES, 272, 144, dLongitude, dLatitude);
-    const CRun run = RenderMapAt(dLatitude, dLongitude);
-    ASSERT_EQ(run.nExit, 0) << run.err.toStdString();
+    const CliRun run = RenderMapAt(dLatitude, dLongitude);
+    ASSERT_EQ(run.nExit, 0) << run.strErr.toStdString();
     const QImage png(Path(QStringLiteral("map.png")));
     constexpr int CENTRE_X = 240 / 2;
     constexpr int CENTRE_Y = (268 - 14) / 2;
@@ -322,10 +297,10 @@ TEST_F(MapImport, BadInputsFailWithAMessageAndLeaveNothingBehind)
         QStringList args = QStringList {QStringLiteral("map-import")} + c.args;
         if (!args.contains(QStringLiteral("--dir")))
             args << QStringLiteral("--dir") << Out();
-        const CRun run = Cli(args);
+        const CliRun run = RunCli(args);
         EXPECT_EQ(run.nExit, 1);
-        EXPECT_TRUE(run.err.startsWith(QStringLiteral("veltrip-cli map-import: "))) << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains(QString::fromLatin1(c.szMessage))) << run.err.toStdString();
+        EXPECT_TRUE(run.strErr.startsWith(QStringLiteral("veltrip-cli map-import: "))) << run.strErr.toStdString();
+        EXPECT_TRUE(run.strErr.contains(QString::fromLatin1(c.szMessage))) << run.strErr.toStdString();
         EXPECT_EQ(Entries(Out()), QStringList());
     }
 }
@@ -338,14 +313,17 @@ TEST_F(MapImport, AFullDiskIsFoundBeforeWriting)
     ASSERT_TRUE(QDir().mkpath(Out()));
     const QString strScript = QStringLiteral(
         "mount -t tmpfs -o size=256k tmpfs \"$1\" || exit 77; shift; \"$@\"; rc=$?; ls -A \"$0\"; exit $rc");
-    const CRun run = RunProgram(QStringLiteral("unshare"), {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"),
-                                                     strScript, Out(), Out(), CLI, QStringLiteral("map-import"),
-                                                     strTiff, QStringLiteral("--dir"), Out()});
-    if (run.nExit == 77 || run.nExit == -1 || run.err.contains(QStringLiteral("unshare:")))
-        GTEST_SKIP() << "cannot mount a small tmpfs here: " << run.err.toStdString();
-    EXPECT_EQ(run.nExit, 1);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("not enough free space in"))) << run.err.toStdString();
-    EXPECT_EQ(run.out, QString());   // the tmpfs stayed empty
+    QProcess unshare;
+    unshare.start(QStringLiteral("unshare"), {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"), strScript,
+                                              Out(), Out(), QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli"),
+                                              QStringLiteral("map-import"), strTiff, QStringLiteral("--dir"), Out()});
+    const bool bRan = unshare.waitForFinished(60000) && unshare.exitStatus() == QProcess::NormalExit;
+    const QString strErr = QString::fromLocal8Bit(unshare.readAllStandardError());
+    if (!bRan || unshare.exitCode() == 77 || strErr.contains(QStringLiteral("unshare:")))
+        GTEST_SKIP() << "cannot mount a small tmpfs here: " << strErr.toStdString();
+    EXPECT_EQ(unshare.exitCode(), 1);
+    EXPECT_TRUE(strErr.contains(QStringLiteral("not enough free space in"))) << strErr.toStdString();
+    EXPECT_EQ(unshare.readAllStandardOutput(), QByteArray());   // the tmpfs stayed empty
 }
 
 TEST_F(MapImport, BadArgumentsExitTwo)
@@ -358,7 +336,7 @@ TEST_F(MapImport, BadArgumentsExitTwo)
     };
     for (const QStringList& args : CASES) {
         SCOPED_TRACE(args.join(u' ').toStdString());
-        EXPECT_EQ(Cli(args).nExit, 2);
+        EXPECT_EQ(RunCli(args).nExit, 2);
     }
 }
 
