@@ -18,7 +18,7 @@ namespace {
 constexpr int MAPIMPORT_STRIP_ROWS = 128;
 // GDAL's block cache would otherwise grow with the machine's memory; the
 // import streams, so a modest cache is enough and keeps the peak flat.
-constexpr int64_t MAPIMPORT_GDAL_CACHE = 64 << 20;
+constexpr int64_t MAPIMPORT_GDAL_CACHE = 16 << 20;
 constexpr double MAPIMPORT_WHITE = 255;
 
 void RegisterGdal()
@@ -234,6 +234,8 @@ COutcome CGdalMapSource::WarpSheet(const CMapSheet& sheet, const MapStripSink& f
     }
     // Whatever the source leaves uncovered or transparent stays white.
     pWarp->papszWarpOptions = CSLSetNameValue(pWarp->papszWarpOptions, "INIT_DEST", "255");
+    // Each block is warped on all cores; the import is bound by the warp.
+    pWarp->papszWarpOptions = CSLSetNameValue(pWarp->papszWarpOptions, "NUM_THREADS", "ALL_CPUS");
     pWarp->pfnTransformer = GDALGenImgProjTransform;
     pWarp->pTransformerArg = hTransform;
     // The warped VRT takes the transformer over and warps block by block as
