@@ -51,6 +51,11 @@ COutcome GdalFailure(const QString& strWhat)
     return COutcome::Fail(strGdal.isEmpty() ? strWhat : strWhat + QStringLiteral(" (") + strGdal + u')');
 }
 
+COutcome NotRelated(const QString& strPath)
+{
+    return GdalFailure(QStringLiteral("cannot relate ") + strPath + QStringLiteral(" to WGS 84"));
+}
+
 bool HasGeoTransform(GDALDatasetH hDataset)
 {
     double gt[6];
@@ -160,7 +165,7 @@ COutcome CGdalMapSource::Footprint(CGeoBox& box) const
     const CQuietGdal quiet;
     void* hTransform = CreateTransformer();
     if (!hTransform)
-        return GdalFailure(QStringLiteral("cannot relate ") + m_strPath + QStringLiteral(" to WGS 84"));
+        return NotRelated(m_strPath);
     double gt[6];
     double extent[4];
     int nPixels = 0;
@@ -179,7 +184,7 @@ COutcome CGdalMapSource::ResolutionAt(double dLongitude, double dLatitude, doubl
     const CQuietGdal quiet;
     void* hTransform = CreateTransformer();
     if (!hTransform)
-        return GdalFailure(QStringLiteral("cannot relate ") + m_strPath + QStringLiteral(" to WGS 84"));
+        return NotRelated(m_strPath);
     // The source pixel under the position, and its neighbours across and down.
     double x[3] = {dLongitude};
     double y[3] = {dLatitude};
@@ -200,17 +205,18 @@ COutcome CGdalMapSource::ResolutionAt(double dLongitude, double dLatitude, doubl
     return COutcome::Ok();
 }
 
-COutcome CGdalMapSource::WarpSheet(const CMapSheet& sheet, const MapStripSink& fnSink) const
+GDALDatasetH CGdalMapSource::WarpedSheet(const CMapSheet& sheet) const
 {
-    const CQuietGdal quiet;
     void* hTransform = CreateTransformer();
     if (!hTransform)
-        return GdalFailure(QStringLiteral("cannot relate ") + m_strPath + QStringLiteral(" to WGS 84"));
+        return nullptr;
     const CArcBox& b = sheet.m_box;
-    const double dWest = double(b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE;
-    const double dNorth = double(b.m_nNorth) / MAPSHEET_SECONDS_PER_DEGREE;
-    double gt[6] = {dWest, double(b.m_nEast - b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE / sheet.m_nWidth, 0,
-                    dNorth, 0, -double(b.m_nNorth - b.m_nSouth) / MAPSHEET_SECONDS_PER_DEGREE / sheet.m_nHeight};
+    double gt[6] = {double(b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE,
+                    double(b.m_nEast - b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE / sheet.m_nWidth,
+                    0,
+                    double(b.m_nNorth) / MAPSHEET_SECONDS_PER_DEGREE,
+                    0,
+                    -double(b.m_nNorth - b.m_nSouth) / MAPSHEET_SECONDS_PER_DEGREE / sheet.m_nHeight};
     GDALSetGenImgProjTransformerDstGeoTransform(hTransform, gt);
 
     GDALWarpOptions* pWarp = GDALCreateWarpOptions();
@@ -220,18 +226,17 @@ COutcome CGdalMapSource::WarpSheet(const CMapSheet& sheet, const MapStripSink& f
     pWarp->nBandCount = 3;
     pWarp->panSrcBands = static_cast<int*>(CPLMalloc(3 * sizeof(int)));
     pWarp->panDstBands = static_cast<int*>(CPLMalloc(3 * sizeof(int)));
+    int bHasNoData = FALSE;
+    const double dNoData = GDALGetRasterNoDataValue(GDALGetRasterBand(Raster(), m_nBands[0]), &bHasNoData);
+    if (bHasNoData)
+        pWarp->padfSrcNoDataReal = static_cast<double*>(CPLMalloc(3 * sizeof(double)));
     for (int i = 0; i < 3; ++i) {
         pWarp->panSrcBands[i] = m_nBands[i];
         pWarp->panDstBands[i] = i + 1;
-    }
-    pWarp->nSrcAlphaBand = m_nAlphaBand;
-    int bHasNoData = FALSE;
-    const double dNoData = GDALGetRasterNoDataValue(GDALGetRasterBand(Raster(), m_nBands[0]), &bHasNoData);
-    if (bHasNoData) {
-        pWarp->padfSrcNoDataReal = static_cast<double*>(CPLMalloc(3 * sizeof(double)));
-        for (int i = 0; i < 3; ++i)
+        if (bHasNoData)
             pWarp->padfSrcNoDataReal[i] = dNoData;
     }
+    pWarp->nSrcAlphaBand = m_nAlphaBand;
     // Whatever the source leaves uncovered or transparent stays white.
     pWarp->papszWarpOptions = CSLSetNameValue(pWarp->papszWarpOptions, "INIT_DEST", "255");
     // Each block is warped on all cores; the import is bound by the warp.
@@ -242,11 +247,17 @@ COutcome CGdalMapSource::WarpSheet(const CMapSheet& sheet, const MapStripSink& f
     // the strips are read.
     const GDALDatasetH hWarped = GDALCreateWarpedVRT(Raster(), sheet.m_nWidth, sheet.m_nHeight, gt, pWarp);
     GDALDestroyWarpOptions(pWarp);
-    if (!hWarped) {
+    if (!hWarped)
         GDALDestroyGenImgProjTransformer(hTransform);
-        return GdalFailure(QStringLiteral("cannot warp ") + m_strPath);
-    }
+    return hWarped;
+}
 
+COutcome CGdalMapSource::WarpSheet(const CMapSheet& sheet, const MapStripSink& fnSink) const
+{
+    const CQuietGdal quiet;
+    const GDALDatasetH hWarped = WarpedSheet(sheet);
+    if (!hWarped)
+        return NotRelated(m_strPath);
     const int nStride = (sheet.m_nWidth * 3 + 3) & ~3;
     std::vector<uint8_t> strip(size_t(nStride) * MAPIMPORT_STRIP_ROWS, 0);
     int bgr[3] = {3, 2, 1};

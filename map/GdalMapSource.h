@@ -53,6 +53,8 @@ private:
     void ChooseBands();
     GDALDatasetH Raster() const { return m_hPrepared ? m_hPrepared : m_hSource; }
     void* CreateTransformer() const;
+    // A warped VRT of the source on the sheet's grid; null on failure.
+    GDALDatasetH WarpedSheet(const CMapSheet& sheet) const;
 
     QString m_strPath;
     GDALDatasetH m_hSource = nullptr;     // as opened

@@ -134,6 +134,21 @@ COutcome CMapImport::CheckFreeSpace() const
     return COutcome::Ok();
 }
 
+COutcome CMapImport::WriteSheet(const CMapSheet& sheet, CBmpSheetFile& file, const QString& strPath,
+                                const std::function<bool(int nRows)>& fnRowsDone) const
+{
+    if (COutcome outcome = file.Create(strPath, sheet.m_nWidth, sheet.m_nHeight); !outcome)
+        return outcome;
+    const COutcome outcome = m_source.WarpSheet(sheet, [&](const uint8_t* pbyRows, int nRows, int nStride) {
+        if (COutcome written = file.AppendRowsUpward(pbyRows, nRows, nStride); !written)
+            return written;
+        if (!fnRowsDone(nRows))
+            return COutcome::Fail(QStringLiteral("import cancelled"), ECANCELED);
+        return COutcome::Ok();
+    });
+    return outcome ? file.Finish() : outcome;
+}
+
 COutcome CMapImport::Write(const MapImportProgress& fnProgress)
 {
     if (COutcome outcome = CheckFreeSpace(); !outcome)
@@ -142,29 +157,19 @@ COutcome CMapImport::Write(const MapImportProgress& fnProgress)
     for (const CMapSheet& sheet : m_sheets)
         nTotalRows += sheet.m_nHeight;
     int64_t nRowsDone = 0;
+    const auto fnRowsDone = [&](int nRows) {
+        nRowsDone += nRows;
+        return !fnProgress || fnProgress(double(nRowsDone) / double(nTotalRows));
+    };
 
     // Every sheet is written under a temporary name first and renamed only
     // when all are complete; the files remove themselves unless committed.
-    std::vector<std::unique_ptr<CBmpSheetFile>> files;
     const QStringList paths = SheetPaths();
+    std::vector<std::unique_ptr<CBmpSheetFile>> files;
     for (size_t i = 0; i < m_sheets.size(); ++i) {
-        auto pFile = std::make_unique<CBmpSheetFile>();
-        COutcome outcome = pFile->Create(paths[qsizetype(i)], m_sheets[i].m_nWidth, m_sheets[i].m_nHeight);
-        if (outcome) {
-            outcome = m_source.WarpSheet(m_sheets[i], [&](const uint8_t* pbyRows, int nRows, int nStride) {
-                if (COutcome written = pFile->AppendRowsUpward(pbyRows, nRows, nStride); !written)
-                    return written;
-                nRowsDone += nRows;
-                if (fnProgress && !fnProgress(double(nRowsDone) / double(nTotalRows)))
-                    return COutcome::Fail(QStringLiteral("import cancelled"), ECANCELED);
-                return COutcome::Ok();
-            });
-        }
-        if (outcome)
-            outcome = pFile->Finish();
-        if (!outcome)
+        files.push_back(std::make_unique<CBmpSheetFile>());
+        if (COutcome outcome = WriteSheet(m_sheets[i], *files.back(), paths[qsizetype(i)], fnRowsDone); !outcome)
             return outcome;
-        files.push_back(std::move(pFile));
     }
     for (size_t i = 0; i < files.size(); ++i) {
         if (COutcome outcome = files[i]->Commit(); !outcome) {

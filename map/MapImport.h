@@ -1,5 +1,6 @@
 #pragma once
 
+#include "map/BmpSheetFile.h"
 #include "map/CMapBitmap.h"
 #include "map/GdalMapSource.h"
 #include "map/MapSheetGrid.h"
@@ -55,6 +56,8 @@ public:
 private:
     COutcome CheckNames() const;
     COutcome CheckFreeSpace() const;
+    COutcome WriteSheet(const CMapSheet& sheet, CBmpSheetFile& file, const QString& strPath,
+                        const std::function<bool(int nRows)>& fnRowsDone) const;
 
     CGdalMapSource m_source;
     QString m_strDir;
