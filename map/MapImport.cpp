@@ -45,16 +45,31 @@ COutcome CMapImport::Plan(const CMapImportRequest& request)
 {
     m_strDir = request.m_strDir;
     m_sheets.clear();
-    if (COutcome outcome = m_source.Open(request.m_strSource); !outcome)
-        return outcome;
     CGeoBox area;
+    COutcome outcome = m_source.Open(request.m_strSource);
+    if (outcome)
+        outcome = ChooseArea(request, area);
+    if (outcome)
+        outcome = ChooseResolution(request, area);
+    if (outcome)
+        outcome = LayOut(request, area);
+    return outcome ? CheckNames() : outcome;
+}
+
+COutcome CMapImport::ChooseArea(const CMapImportRequest& request, CGeoBox& area) const
+{
     if (COutcome outcome = m_source.Footprint(area); !outcome)
         return outcome;
-    if (request.m_area) {
-        if (!Overlaps(area, *request.m_area))
-            return COutcome::Fail(QStringLiteral("the area lies outside the map ") + request.m_strSource);
-        area = Intersection(area, *request.m_area);
-    }
+    if (!request.m_area)
+        return COutcome::Ok();
+    if (!Overlaps(area, *request.m_area))
+        return COutcome::Fail(QStringLiteral("the area lies outside the map ") + request.m_strSource);
+    area = Intersection(area, *request.m_area);
+    return COutcome::Ok();
+}
+
+COutcome CMapImport::ChooseResolution(const CMapImportRequest& request, const CGeoBox& area)
+{
     m_dResolution = request.m_dResolution;
     if (m_dResolution <= 0) {
         const COutcome outcome = m_source.ResolutionAt((area.m_dWest + area.m_dEast) / 2,
@@ -64,7 +79,11 @@ COutcome CMapImport::Plan(const CMapImportRequest& request)
     }
     if (!std::isfinite(m_dResolution) || m_dResolution <= 0)
         return COutcome::Fail(QStringLiteral("cannot find the resolution of ") + request.m_strSource);
+    return COutcome::Ok();
+}
 
+COutcome CMapImport::LayOut(const CMapImportRequest& request, const CGeoBox& area)
+{
     const CArcBox box = SnapOutward(area.m_dWest, area.m_dSouth, area.m_dEast, area.m_dNorth);
     const int64_t nCount = CountSheets(box, m_dResolution, request.m_nSheetPixels);
     if (nCount == 0) {
@@ -82,7 +101,7 @@ COutcome CMapImport::Plan(const CMapImportRequest& request)
     const QString strStem = QFileInfo(request.m_strSource).completeBaseName();
     for (CMapSheet& sheet : m_sheets)
         sheet.m_strName = SheetFileName(strStem, sheet);
-    return CheckNames();
+    return COutcome::Ok();
 }
 
 COutcome CMapImport::CheckNames() const

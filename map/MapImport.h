@@ -54,6 +54,9 @@ public:
     QStringList SheetPaths() const;
 
 private:
+    COutcome ChooseArea(const CMapImportRequest& request, CGeoBox& area) const;
+    COutcome ChooseResolution(const CMapImportRequest& request, const CGeoBox& area);
+    COutcome LayOut(const CMapImportRequest& request, const CGeoBox& area);
     COutcome CheckNames() const;
     COutcome CheckFreeSpace() const;
     COutcome WriteSheet(const CMapSheet& sheet, CBmpSheetFile& file, const QString& strPath,
