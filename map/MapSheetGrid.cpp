@@ -1,5 +1,6 @@
 #include "map/MapSheetGrid.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -59,7 +60,10 @@ CArcBox SnapOutward(double dWest, double dSouth, double dEast, double dNorth)
 {
     const auto down = [](double d) { return int64_t(std::floor(d * 3600.0 + MAPSHEET_SNAP_SLACK)); };
     const auto up = [](double d) { return int64_t(std::ceil(d * 3600.0 - MAPSHEET_SNAP_SLACK)); };
-    return {down(dWest), up(dEast), down(dSouth), up(dNorth)};
+    // At least one second across and down, so no sheet is empty.
+    const int64_t nWest = down(dWest);
+    const int64_t nSouth = down(dSouth);
+    return {nWest, std::max(up(dEast), nWest + 1), nSouth, std::max(up(dNorth), nSouth + 1)};
 }
 
 int64_t CountSheets(const CArcBox& box, double dResolution, int nSheetPixels)

@@ -30,7 +30,8 @@ struct CMapSheet
     QString m_strName;   // file name, calibration included
 };
 
-// The smallest whole-second box that holds the area in degrees.
+// The smallest whole-second box that holds the area in degrees, at least a
+// second across and down.
 CArcBox SnapOutward(double dWest, double dSouth, double dEast, double dNorth);
 
 // How many sheets LayOutSheets makes, worked out without making them; 0 when
