@@ -19,7 +19,6 @@ constexpr int MAPIMPORT_STRIP_ROWS = 128;
 // GDAL's block cache would otherwise grow with the machine's memory; the
 // import streams, so a modest cache is enough and keeps the peak flat.
 constexpr int64_t MAPIMPORT_GDAL_CACHE = 16 << 20;
-constexpr double MAPIMPORT_WHITE = 255;
 
 void RegisterGdal()
 {
