@@ -8,6 +8,7 @@
 #include "app/CTripStatsDlg.h"
 #include "app/FileDialogs.h"
 #include "app/IdleTimer.h"
+#include "app/MapImportCommand.h"
 #include "app/Resource.h"
 #include "map/MapCatalogue.h"
 #include "map/Viewport.h"
@@ -47,6 +48,7 @@ const MenuEntry MENU_TREE[] = {
     {"Tools", "Set placemark", ID_SET_PLACEMARK},
     {"Tools", "Load map", ID_LOAD_MAP},
     {"Tools", "Trip statistics", ID_TRIP_STATS},
+    {"Tools", "Import map…", ID_IMPORT_MAP},
 };
 
 // Sets the tick's guard and clears it however the tick ends.
@@ -132,7 +134,7 @@ QMenu* CMainFrame::AddPopup(const char* szTitle)
 
 void CMainFrame::AddCommand(QMenu* pPopup, const char* szText, int nId)
 {
-    QAction* pAction = pPopup->addAction(QString::fromLatin1(szText));
+    QAction* pAction = pPopup->addAction(QString::fromUtf8(szText));
     pAction->setData(nId);
     connect(pAction, &QAction::triggered, this, [this, nId] { OnCommand(nId); });
 }
@@ -178,6 +180,9 @@ bool CMainFrame::OnCommand(int nId)
             return true;
         case ID_TRIP_STATS:
             ShowTripStatistics(this);
+            return true;
+        case ID_IMPORT_MAP:
+            ImportMapCommand(this, theApp.m_mapList);
             return true;
         default:
             return false;

@@ -17,6 +17,7 @@ constexpr int ID_SET_PLACEMARK = 32788;
 constexpr int ID_LOAD_MAP = 32796;
 // Additions at the ends of the View and Tools menus.
 constexpr int ID_TRIP_STATS = 32821;
+constexpr int ID_IMPORT_MAP = 32822;
 
 // Results of a modal dialog.
 constexpr int IDOK = 1;

@@ -118,8 +118,12 @@ void CDisplayWnd::SetViewType(EViewType eView)
 
 CViewContext CDisplayWnd::ViewContext(const QRect& rcClient) const
 {
-    return {m_sources.m_tracker, m_sources.m_points, m_sources.m_settings, m_sources.m_fonts, rcClient,
-            m_pMap, GetDrag(), m_penTrack, m_penHeading};
+    CViewContext view(m_sources.m_tracker, m_sources.m_points, m_sources.m_settings, m_sources.m_fonts, rcClient);
+    view.m_pMap = m_pMap;
+    view.m_drag = GetDrag();
+    view.m_penTrack = m_penTrack;
+    view.m_penHeading = m_penHeading;
+    return view;
 }
 
 void CDisplayWnd::SetWaitCursor(bool bWait)

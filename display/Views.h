@@ -41,6 +41,16 @@ CViewFonts CreateViewFonts();
 // view the current map and a stylus drag in progress.
 struct CViewContext
 {
+    CViewContext(const CGpsTracker& tracker, const CTrackPointList& points, const CTrackerSettings& settings,
+                 const CViewFonts& fonts, const QRect& rcClient)
+        : m_tracker(tracker)
+        , m_points(points)
+        , m_settings(settings)
+        , m_fonts(fonts)
+        , m_rcClient(rcClient)
+    {
+    }
+
     const CGpsTracker& m_tracker;
     const CTrackPointList& m_points;
     const CTrackerSettings& m_settings;

@@ -397,6 +397,9 @@ COutcome CreateDibFromFile(QImage* pDib, const QString& strPath, CDibInfo* pInfo
         return MapError(QStringLiteral("Fail in creating map file"));
     }
     CFileSource source(file);
+    // A damaged file is no failure of the system: only a read that fails
+    // during the decode leaves an error number.
+    errno = 0;
     switch (Decode(source, pDib, pInfo)) {
     case DIB_OK:
         break;

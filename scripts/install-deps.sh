@@ -7,6 +7,9 @@ PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev googletest libgtest-dev
           librsvg2-bin dpkg-dev file desktop-file-utils appstream lintian man-db gpsd)
 # GPX files written by GPSBabel, read back by the track import tests.
 PACKAGES+=(gpsbabel)
+# GDAL reads the maps that map-import turns into calibrated bitmaps; the tests
+# make their GeoTIFF, MBTiles and PNG maps through its library as well.
+PACKAGES+=(libgdal-dev)
 
 SUDO=
 [ "$(id -u)" -eq 0 ] || SUDO=sudo

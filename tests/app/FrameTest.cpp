@@ -76,7 +76,7 @@ TEST_F(FrameTest, MenuTreeAndSoftKeys)
         "View|Track|32793",      "View|Map|32792",           "View|Satellites|32820",
         "Tools|About|57664",     "Tools|GPS Setup|32784",    "Tools|Start Log|32785",
         "Tools|End log|32786",   "Tools|-",                  "Tools|Set placemark|32788",
-        "Tools|Load map|32796",  "Tools|Trip statistics|32821",
+        "Tools|Load map|32796",  "Tools|Trip statistics|32821", "Tools|Import map…|32822",
     };
     EXPECT_EQ(tree, expected);
 

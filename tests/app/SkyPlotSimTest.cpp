@@ -36,7 +36,7 @@ TEST(SkyPlotSimTest, ShowsTheSimulatorsSatellites)
     const CTrackerSettings settings;
     const CViewFonts fonts;
     const CTrackPointList points;
-    DrawSkyView(&dc, {tracker, points, settings, fonts, QRect(0, 0, SKY_WIDTH, SKY_HEIGHT)});
+    DrawSkyView(&dc, CViewContext(tracker, points, settings, fonts, QRect(0, 0, SKY_WIDTH, SKY_HEIGHT)));
     const QStringList texts = dc.Texts();
     const QImage& image = dc.Image();
     for (const SimSatellite& sat : inView) {

@@ -232,7 +232,8 @@ TEST_F(CliRender, BadArgumentsAndUnreadableInput)
         {{}, 2},
         {{QStringLiteral("radar"), QStringLiteral("--png"), strPng}, 2},
         {{QStringLiteral("data")}, 2},
-        {{QStringLiteral("map"), QStringLiteral("--png"), strPng}, 2},
+        // No fix, so no catalogue map holds the position.
+        {{QStringLiteral("map"), QStringLiteral("--png"), strPng}, 1},
         {{QStringLiteral("data"), QStringLiteral("--png"), strPng, QStringLiteral("--size"), QStringLiteral("240")}, 2},
         {{QStringLiteral("data"), QStringLiteral("--png"), strPng, QStringLiteral("--size"), QStringLiteral("0x10")}, 2},
         {{QStringLiteral("map"), QStringLiteral("--png"), strPng, QStringLiteral("--zoom"), QStringLiteral("0,5")}, 2},

@@ -7,6 +7,7 @@ int CliRecord(int argc, char** argv);
 int CliConvert(int argc, char** argv);
 int CliInfo(int argc, char** argv);
 int CliMap(int argc, char** argv);
+int CliMapImport(int argc, char** argv);
 int CliRecover(int argc, char** argv);
 int CliRender(int argc, char** argv);
 int CliLog(int argc, char** argv);

@@ -18,6 +18,7 @@ const CliCommand COMMANDS[] = {
     {"convert", CliConvert, "convert a GPD, GPX or KML track to GPD, KML or GPX"},
     {"info", CliInfo, "summarise a track and its trip statistics"},
     {"map", CliMap, "show a map bitmap's calibration and decode it"},
+    {"map-import", CliMapImport, "turn a GeoTIFF, MBTiles, OziExplorer or other map into calibrated bitmaps"},
     {"recover", CliRecover, "write the missing KML copies of unfinished logs"},
     {"render", CliRender, "paint one view into a PNG, as the display window shows it"},
     {"log", CliLog, "record from the receiver without a window"},
@@ -27,7 +28,7 @@ void PrintUsage(FILE* out)
 {
     std::fprintf(out, "usage: veltrip-cli COMMAND [ARGS...]\n\ncommands:\n");
     for (const CliCommand& cmd : COMMANDS)
-        std::fprintf(out, "  %-8s %s\n", cmd.szName, cmd.szSummary);
+        std::fprintf(out, "  %-10s %s\n", cmd.szName, cmd.szSummary);
     std::fprintf(out, "\n'veltrip-cli COMMAND --help' explains a command.\n");
 }
 

@@ -5,6 +5,7 @@
 #include "gps/CGpsTracker.h"
 #include "gps/TrackerSettings.h"
 #include "map/CMapBitmap.h"
+#include "map/MapCatalogue.h"
 #include "map/Viewport.h"
 #include "platform/gui/CDC.h"
 #include "tools/cli/CliArgs.h"
@@ -58,7 +59,9 @@ std::string RenderHelp()
            "                    without it the tracker record is as at start\n"
            "  --track FILE.gpd  read as File Open reads it, into the track\n"
            "  --map FILE.bmp    the current map (calibrated by its name), centred on\n"
-           "                    the position as a tick does; needed by the map view\n"
+           "                    the position as a tick does; without it the map view\n"
+           "                    shows the catalogue's map for the position (the most\n"
+           "                    detailed map in the storage card's GPS folder)\n"
            "  --zoom Z          the map's zoom, bitmap pixels per screen pixel (0.5 to 100)\n"
            "  --kmh             the compass shows km/h (the \"Kmh\" setting)\n"
            "  --size WxH        the client size in pixels, default 240x268\n"
@@ -231,15 +234,32 @@ bool LoadTrack(const char* szTrack, int nUtcCorrection, CTrackPointList& points)
     return false;
 }
 
+// The map given, or else the one of the GPS folder's catalogue that holds
+// the position, as Load map would take it.
+CMapBitmap* ChooseMap(const char* szMap, CMapList& maps, const CGpsTracker& tracker)
+{
+    if (!szMap) {
+        BuildMapCatalogue(maps);
+        CMapBitmap* pMap = FindMapForPosition(maps, tracker);
+        if (!pMap)
+            std::fprintf(stderr, "veltrip-cli render: no map in the GPS folder holds the position\n");
+        return pMap;
+    }
+    maps.push_back(std::make_unique<CMapBitmap>());
+    CMapBitmap* pMap = maps.back().get();
+    pMap->m_path = QFile::decodeName(szMap);
+    pMap->ParseCalibration();
+    return pMap;
+}
+
 // Makes the map current, sized and centred on the position as a tick does.
 bool LoadMap(const CRenderOptions& options, CMapList& maps, const CGpsTracker& tracker, CDisplayWnd& wnd)
 {
-    maps.push_back(std::make_unique<CMapBitmap>());
-    CMapBitmap* pMap = maps.back().get();
-    pMap->m_path = QFile::decodeName(options.szMap);
-    pMap->ParseCalibration();
+    CMapBitmap* pMap = ChooseMap(options.szMap, maps, tracker);
+    if (!pMap)
+        return false;
     if (!CliShowMessage(pMap->LoadMapBitmap())) {
-        std::fprintf(stderr, "veltrip-cli render: cannot use the map %s\n", options.szMap);
+        std::fprintf(stderr, "veltrip-cli render: cannot use the map %s\n", qPrintable(pMap->m_path));
         return false;
     }
     if (options.dZoom)
@@ -294,8 +314,6 @@ int CliRender(int argc, char** argv)
         return RenderUsage(std::string("unknown view ") + args[0]);
     if (!o.szPng)
         return RenderUsage("no --png OUT.png given");
-    if (pView->bNeedsMap && !o.szMap)
-        return RenderUsage("the map view needs --map FILE.bmp");
 
     // Painting needs fonts and widgets but no screen.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -314,7 +332,7 @@ int CliRender(int argc, char** argv)
     wnd.resize(o.size);
     if ((o.szNmea && !FeedNmea(o.szNmea, tracker, settings.m_nUtcCorrection))
         || (o.szTrack && !LoadTrack(o.szTrack, settings.m_nUtcCorrection, points))
-        || (o.szMap && !LoadMap(o, maps, tracker, wnd)))
+        || ((o.szMap || pView->bNeedsMap) && !LoadMap(o, maps, tracker, wnd)))
         return CLI_FAILED;
 
     QImage image(o.size, QImage::Format_RGB32);

@@ -1,0 +1,274 @@
+#include "map/GdalMapSource.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cmath>
+#include <cpl_conv.h>
+#include <cpl_error.h>
+#include <cpl_string.h>
+#include <gdal_alg.h>
+#include <gdal_utils.h>
+#include <gdalwarper.h>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+constexpr int MAPIMPORT_STRIP_ROWS = 128;
+// GDAL's block cache would otherwise grow with the machine's memory; the
+// import streams, so a modest cache is enough and keeps the peak flat.
+constexpr int64_t MAPIMPORT_GDAL_CACHE = 16 << 20;
+
+void RegisterGdal()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        GDALAllRegister();
+        GDALSetCacheMax64(MAPIMPORT_GDAL_CACHE);
+    });
+}
+
+// GDAL's messages are collected for the outcome instead of going to stderr;
+// the handler stack is per thread, so a worker thread's import is covered.
+class CQuietGdal
+{
+public:
+    CQuietGdal()
+    {
+        CPLPushErrorHandler(CPLQuietErrorHandler);
+        CPLErrorReset();
+    }
+    ~CQuietGdal() { CPLPopErrorHandler(); }
+    CQuietGdal(const CQuietGdal&) = delete;
+    CQuietGdal& operator=(const CQuietGdal&) = delete;
+};
+
+COutcome GdalFailure(const QString& strWhat)
+{
+    const QString strGdal = QString::fromUtf8(CPLGetLastErrorMsg());
+    return COutcome::Fail(strGdal.isEmpty() ? strWhat : strWhat + QStringLiteral(" (") + strGdal + u')');
+}
+
+COutcome NotRelated(const QString& strPath)
+{
+    return GdalFailure(QStringLiteral("cannot relate ") + strPath + QStringLiteral(" to WGS 84"));
+}
+
+bool HasGeoTransform(GDALDatasetH hDataset)
+{
+    double gt[6];
+    return GDALGetGeoTransform(hDataset, gt) == CE_None;
+}
+
+bool HasGeoreference(GDALDatasetH hDataset)
+{
+    const bool bTransform = HasGeoTransform(hDataset) && GDALGetSpatialRef(hDataset);
+    const bool bGcps = GDALGetGCPCount(hDataset) > 0 && GDALGetGCPSpatialRef(hDataset);
+    return bTransform || bGcps || CSLCount(GDALGetMetadata(hDataset, "RPC")) > 0;
+}
+
+GDALColorInterp Interpretation(GDALDatasetH hDataset, int nBand)
+{
+    return GDALGetRasterColorInterpretation(GDALGetRasterBand(hDataset, nBand));
+}
+
+}
+
+CGdalMapSource::CGdalMapSource()
+{
+    RegisterGdal();
+}
+
+CGdalMapSource::~CGdalMapSource()
+{
+    if (m_hPrepared)
+        GDALClose(m_hPrepared);
+    if (m_hSource)
+        GDALClose(m_hSource);
+}
+
+COutcome CGdalMapSource::Open(const QString& strPath)
+{
+    const CQuietGdal quiet;
+    m_strPath = strPath;
+    const QByteArray path = QFile::encodeName(strPath);
+    m_hSource = GDALOpenEx(path.constData(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, nullptr,
+                           nullptr, nullptr);
+    if (!m_hSource || GDALGetRasterCount(m_hSource) == 0)
+        return GdalFailure(strPath + QStringLiteral(" is no raster image that GDAL can read"));
+    if (COutcome outcome = Prepare(); !outcome)
+        return outcome;
+    if (!HasGeoreference(Raster())) {
+        return COutcome::Fail(strPath + QStringLiteral(" has no georeference: GDAL finds no coordinate "
+                                                       "system with a geotransform (a world file needs a .prj "
+                                                       "beside it) or control points"));
+    }
+    ChooseBands();
+    return COutcome::Ok();
+}
+
+COutcome CGdalMapSource::Prepare()
+{
+    // Not every driver reads the .prj beside an image with a world file.
+    const QFileInfo info(m_strPath);
+    const QString strPrj = info.path() + u'/' + info.completeBaseName() + QStringLiteral(".prj");
+    const bool bPrj = !GDALGetSpatialRef(m_hSource) && HasGeoTransform(m_hSource) && QFileInfo::exists(strPrj);
+    // Bilinear warping needs colours, not palette indices.
+    const bool bPalette = GDALGetRasterColorTable(GDALGetRasterBand(m_hSource, 1)) != nullptr;
+    if (!bPrj && !bPalette)
+        return COutcome::Ok();
+    const QByteArray prj = QFile::encodeName(strPrj);
+    CPLStringList args;
+    args.AddString("-of");
+    args.AddString("VRT");
+    if (bPalette) {
+        args.AddString("-expand");
+        args.AddString("rgba");
+    }
+    if (bPrj) {
+        args.AddString("-a_srs");
+        args.AddString(prj.constData());
+    }
+    GDALTranslateOptions* pOptions = GDALTranslateOptionsNew(args.List(), nullptr);
+    m_hPrepared = GDALTranslate("", m_hSource, pOptions, nullptr);
+    GDALTranslateOptionsFree(pOptions);
+    if (!m_hPrepared)
+        return GdalFailure(QStringLiteral("cannot read ") + m_strPath);
+    return COutcome::Ok();
+}
+
+void CGdalMapSource::ChooseBands()
+{
+    const GDALDatasetH hRaster = Raster();
+    const int nCount = GDALGetRasterCount(hRaster);
+    if (nCount >= 3) {
+        m_nBands[1] = 2;
+        m_nBands[2] = 3;
+    }
+    for (int nBand = 2; nBand <= nCount; ++nBand) {
+        if (Interpretation(hRaster, nBand) == GCI_AlphaBand)
+            m_nAlphaBand = nBand;
+    }
+}
+
+void* CGdalMapSource::CreateTransformer() const
+{
+    // GDAL gives EPSG:4326 named here longitude first, as the warp needs.
+    const char* options[] = {"DST_SRS=EPSG:4326", nullptr};
+    return GDALCreateGenImgProjTransformer2(Raster(), nullptr, const_cast<char**>(options));
+}
+
+COutcome CGdalMapSource::Footprint(CGeoBox& box) const
+{
+    const CQuietGdal quiet;
+    void* hTransform = CreateTransformer();
+    if (!hTransform)
+        return NotRelated(m_strPath);
+    double gt[6];
+    double extent[4];
+    int nPixels = 0;
+    int nLines = 0;
+    const CPLErr eErr = GDALSuggestedWarpOutput2(Raster(), GDALGenImgProjTransform, hTransform, gt, &nPixels,
+                                                 &nLines, extent, 0);
+    GDALDestroyGenImgProjTransformer(hTransform);
+    if (eErr != CE_None)
+        return GdalFailure(QStringLiteral("cannot find the extent of ") + m_strPath);
+    box = {extent[0], extent[1], extent[2], extent[3]};
+    return COutcome::Ok();
+}
+
+COutcome CGdalMapSource::ResolutionAt(double dLongitude, double dLatitude, double& dSeconds) const
+{
+    const CQuietGdal quiet;
+    void* hTransform = CreateTransformer();
+    if (!hTransform)
+        return NotRelated(m_strPath);
+    // The source pixel under the position, and its neighbours across and down.
+    double x[3] = {dLongitude};
+    double y[3] = {dLatitude};
+    double z[3] = {};
+    int ok[3] = {};
+    bool bOk = GDALGenImgProjTransform(hTransform, TRUE, 1, x, y, z, ok) && ok[0];
+    x[1] = x[0] + 1;
+    y[1] = y[0];
+    x[2] = x[0];
+    y[2] = y[0] + 1;
+    bOk = bOk && GDALGenImgProjTransform(hTransform, FALSE, 3, x, y, z, ok) && ok[0] && ok[1] && ok[2];
+    GDALDestroyGenImgProjTransformer(hTransform);
+    if (!bOk)
+        return GdalFailure(QStringLiteral("cannot find the resolution of ") + m_strPath);
+    const double dAcross = std::hypot(x[1] - x[0], y[1] - y[0]);
+    const double dDown = std::hypot(x[2] - x[0], y[2] - y[0]);
+    dSeconds = std::min(dAcross, dDown) * MAPSHEET_SECONDS_PER_DEGREE;
+    return COutcome::Ok();
+}
+
+GDALDatasetH CGdalMapSource::WarpedSheet(const CMapSheet& sheet) const
+{
+    void* hTransform = CreateTransformer();
+    if (!hTransform)
+        return nullptr;
+    const CArcBox& b = sheet.m_box;
+    double gt[6] = {double(b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE,
+                    double(b.m_nEast - b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE / sheet.m_nWidth,
+                    0,
+                    double(b.m_nNorth) / MAPSHEET_SECONDS_PER_DEGREE,
+                    0,
+                    -double(b.m_nNorth - b.m_nSouth) / MAPSHEET_SECONDS_PER_DEGREE / sheet.m_nHeight};
+    GDALSetGenImgProjTransformerDstGeoTransform(hTransform, gt);
+
+    GDALWarpOptions* pWarp = GDALCreateWarpOptions();
+    pWarp->hSrcDS = Raster();
+    pWarp->eResampleAlg = GRA_Bilinear;
+    pWarp->eWorkingDataType = GDT_Byte;
+    pWarp->nBandCount = 3;
+    pWarp->panSrcBands = static_cast<int*>(CPLMalloc(3 * sizeof(int)));
+    pWarp->panDstBands = static_cast<int*>(CPLMalloc(3 * sizeof(int)));
+    int bHasNoData = FALSE;
+    const double dNoData = GDALGetRasterNoDataValue(GDALGetRasterBand(Raster(), m_nBands[0]), &bHasNoData);
+    if (bHasNoData)
+        pWarp->padfSrcNoDataReal = static_cast<double*>(CPLMalloc(3 * sizeof(double)));
+    for (int i = 0; i < 3; ++i) {
+        pWarp->panSrcBands[i] = m_nBands[i];
+        pWarp->panDstBands[i] = i + 1;
+        if (bHasNoData)
+            pWarp->padfSrcNoDataReal[i] = dNoData;
+    }
+    pWarp->nSrcAlphaBand = m_nAlphaBand;
+    // Whatever the source leaves uncovered or transparent stays white.
+    pWarp->papszWarpOptions = CSLSetNameValue(pWarp->papszWarpOptions, "INIT_DEST", "255");
+    // Each block is warped on all cores; the import is bound by the warp.
+    pWarp->papszWarpOptions = CSLSetNameValue(pWarp->papszWarpOptions, "NUM_THREADS", "ALL_CPUS");
+    pWarp->pfnTransformer = GDALGenImgProjTransform;
+    pWarp->pTransformerArg = hTransform;
+    // The warped VRT takes the transformer over and warps block by block as
+    // the strips are read.
+    const GDALDatasetH hWarped = GDALCreateWarpedVRT(Raster(), sheet.m_nWidth, sheet.m_nHeight, gt, pWarp);
+    GDALDestroyWarpOptions(pWarp);
+    if (!hWarped)
+        GDALDestroyGenImgProjTransformer(hTransform);
+    return hWarped;
+}
+
+COutcome CGdalMapSource::WarpSheet(const CMapSheet& sheet, const MapStripSink& fnSink) const
+{
+    const CQuietGdal quiet;
+    const GDALDatasetH hWarped = WarpedSheet(sheet);
+    if (!hWarped)
+        return NotRelated(m_strPath);
+    const int nStride = (sheet.m_nWidth * 3 + 3) & ~3;
+    std::vector<uint8_t> strip(size_t(nStride) * MAPIMPORT_STRIP_ROWS, 0);
+    int bgr[3] = {3, 2, 1};
+    COutcome outcome;
+    for (int nEnd = sheet.m_nHeight; nEnd > 0 && outcome; nEnd -= MAPIMPORT_STRIP_ROWS) {
+        const int nRows = std::min(nEnd, MAPIMPORT_STRIP_ROWS);
+        const CPLErr eErr = GDALDatasetRasterIO(hWarped, GF_Read, 0, nEnd - nRows, sheet.m_nWidth, nRows,
+                                                strip.data(), sheet.m_nWidth, nRows, GDT_Byte, 3, bgr, 3,
+                                                nStride, 1);
+        outcome = eErr == CE_None ? fnSink(strip.data(), nRows, nStride)
+                                  : GdalFailure(QStringLiteral("cannot read ") + m_strPath);
+    }
+    GDALClose(hWarped);
+    return outcome;
+}

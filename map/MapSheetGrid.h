@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+// Imported maps are cut into sheets whose edges lie on whole arc-seconds, so
+// the calibration in a sheet's file name (seconds form) describes its pixel
+// grid exactly.
+
+constexpr int MAPSHEET_OVERLAP_PIXELS = 64;   // neighbours share at least this many pixels
+constexpr int64_t MAPSHEET_SECONDS_PER_DEGREE = 3600;
+
+// An area in whole arc-seconds, west < east and south < north.
+struct CArcBox
+{
+    int64_t m_nWest = 0;
+    int64_t m_nEast = 0;
+    int64_t m_nSouth = 0;
+    int64_t m_nNorth = 0;
+};
+
+struct CMapSheet
+{
+    int m_nRow = 0;      // 0 is the northernmost row
+    int m_nCol = 0;      // 0 is the westernmost column
+    CArcBox m_box;
+    int m_nWidth = 0;    // pixels
+    int m_nHeight = 0;
+    QString m_strName;   // file name, calibration included
+};
+
+// The smallest whole-second box that holds the area in degrees, at least a
+// second across and down.
+CArcBox SnapOutward(double dWest, double dSouth, double dEast, double dNorth);
+
+// How many sheets LayOutSheets makes, worked out without making them; 0 when
+// it would make none.
+int64_t CountSheets(const CArcBox& box, double dResolution, int nSheetPixels);
+
+// Covers box with sheets of at most nSheetPixels pixels across and down, at
+// no more than dResolution arc-seconds per pixel, neighbours overlapping by
+// at least MAPSHEET_OVERLAP_PIXELS, rows from the north, columns from the west.
+// Empty when sheets that small cannot overlap by whole seconds at that
+// resolution.
+std::vector<CMapSheet> LayOutSheets(const CArcBox& box, double dResolution, int nSheetPixels);
+
+// "STEM_ROW_COL_X<west>_<east>Y<south>_<north>.bmp" in the seconds form, with
+// every upper-case X of the stem lowered so the calibration starts where it
+// should.
+QString SheetFileName(const QString& strStem, const CMapSheet& sheet);
+
+// One value of the calibration grammar for a number of arc-seconds. The sign
+// is read from the degrees alone, so between -1 and 0 degrees it goes on the
+// minutes and seconds ("0G-30M-15S").
+QString CalibrationValue(int64_t nSeconds);

@@ -1,0 +1,163 @@
+#include "tools/cli/CliCommands.h"
+
+#include "map/MapCatalogue.h"
+#include "map/MapImport.h"
+#include "platform/DevicePaths.h"
+#include "tools/cli/CliArgs.h"
+
+#include <QFile>
+#include <QStringList>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+constexpr double MAPIMPORT_MAX_RESOLUTION = 3600.0;   // one degree per pixel
+
+const char IMPORT_USAGE[] =
+    "usage: veltrip-cli map-import SOURCE [--dir DIR] [--bbox LON1,LAT1,LON2,LAT2] [--resolution SECONDS]\n"
+    "                              [--sheet PIXELS] [--max-sheets N] [--dry-run]\n";
+
+const char IMPORT_HELP[] =
+    "\n"
+    "Turns a map that GDAL reads (GeoTIFF, GeoPDF, MBTiles, GeoPackage, an\n"
+    "OziExplorer .map with its image, a BSB/KAP chart, an image with a world\n"
+    "file) into 24-bit bitmaps calibrated by their names, which the map view\n"
+    "shows: warped to WGS 84 longitude and latitude (bilinear), cut into\n"
+    "overlapping sheets named STEM_ROW_COL_X..._...Y..._....bmp, where STEM is\n"
+    "SOURCE's name. Palettes and grey become colour; transparent and no-data\n"
+    "pixels become white.\n"
+    "\n"
+    "options:\n"
+    "  --dir DIR                    folder of the sheets (made when missing), by\n"
+    "                               default the storage card's GPS folder, where\n"
+    "                               veltrip finds maps\n"
+    "  --bbox LON1,LAT1,LON2,LAT2   only this area (degrees, west and south\n"
+    "                               negative), cut to the map's footprint\n"
+    "  --resolution SECONDS         arc-seconds per pixel (up to 3600); by default\n"
+    "                               the map's own at the centre of the area\n"
+    "  --sheet PIXELS               largest sheet side, 256 to 8192 (default 4096)\n"
+    "  --max-sheets N               refuse to make more sheets (default 64)\n"
+    "  --dry-run                    print the sheets (name, pixels, edges) and\n"
+    "                               write nothing\n"
+    "  --help                       show this text\n"
+    "\n"
+    "The sheets are written whole or not at all. On a terminal one line shows\n"
+    "the progress.\n"
+    "\n"
+    "exit codes: 0 done, 1 SOURCE is no georeferenced raster or a sheet cannot\n"
+    "be written (the reason goes to stderr), 2 bad arguments\n";
+
+bool ParseNumber(const char* pBegin, const char* pEnd, double& d)
+{
+    // from_chars reads a decimal point whatever the locale.
+    const auto result = std::from_chars(pBegin, pEnd, d);
+    return result.ec == std::errc() && result.ptr == pEnd && std::isfinite(d);
+}
+
+CliOption BboxOption(std::optional<CGeoBox>& area)
+{
+    return {"--bbox", "LON1,LAT1,LON2,LAT2", [&area](const char* szValue) {
+                double d[4] = {};
+                const char* p = szValue;
+                bool bOk = true;
+                for (int i = 0; i < 4 && bOk; ++i) {
+                    const char* pComma = i < 3 ? std::strchr(p, ',') : p + std::strlen(p);
+                    bOk = pComma && ParseNumber(p, pComma, d[i]);
+                    p = pComma ? pComma + 1 : p;
+                }
+                bOk = bOk && std::abs(d[0]) <= 180 && std::abs(d[2]) <= 180 && std::abs(d[1]) <= 90
+                      && std::abs(d[3]) <= 90 && d[0] != d[2] && d[1] != d[3];
+                if (!bOk)
+                    return std::string("--bbox takes four numbers LON1,LAT1,LON2,LAT2 (longitudes -180 to 180, "
+                                       "latitudes -90 to 90) around an area that is not empty");
+                area = CGeoBox {std::min(d[0], d[2]), std::min(d[1], d[3]), std::max(d[0], d[2]),
+                                std::max(d[1], d[3])};
+                return std::string();
+            }};
+}
+
+CliOption ResolutionOption(double& dResolution)
+{
+    return {"--resolution", "SECONDS", [&dResolution](const char* szValue) {
+                double d = 0;
+                if (!ParseNumber(szValue, szValue + std::strlen(szValue), d) || !(d > 0)
+                    || d > MAPIMPORT_MAX_RESOLUTION)
+                    return std::string("--resolution takes arc-seconds per pixel, more than 0 and up to 3600");
+                dResolution = d;
+                return std::string();
+            }};
+}
+
+void PrintSheets(const CMapImport& import)
+{
+    constexpr double DEG = MAPSHEET_SECONDS_PER_DEGREE;
+    for (const CMapSheet& s : import.Sheets()) {
+        std::printf("%s  %dx%d  longitude %.9g to %.9g, latitude %.9g to %.9g\n", qPrintable(s.m_strName),
+                    s.m_nWidth, s.m_nHeight, double(s.m_box.m_nWest) / DEG, double(s.m_box.m_nEast) / DEG,
+                    double(s.m_box.m_nSouth) / DEG, double(s.m_box.m_nNorth) / DEG);
+    }
+    std::printf("%zu sheets, %lld bytes, %.6g arc-seconds per pixel\n", import.Sheets().size(),
+                static_cast<long long>(import.TotalBytes()), import.Resolution());
+}
+
+int Fail(const COutcome& outcome)
+{
+    std::fprintf(stderr, "veltrip-cli map-import: %s%s%s\n", qPrintable(outcome.m_strMessage),
+                 outcome.m_nErrno ? ": " : "", outcome.m_nErrno ? std::strerror(outcome.m_nErrno) : "");
+    return CLI_FAILED;
+}
+
+}
+
+int CliMapImport(int argc, char** argv)
+{
+    const char* szDir = nullptr;
+    CMapImportRequest request;
+    std::optional<int> nSheet;
+    std::optional<int> nMaxSheets;
+    bool bDryRun = false;
+    const CliSyntax syntax{"map-import", IMPORT_USAGE, IMPORT_HELP,
+                           {CliText("--dir", "DIR", szDir), BboxOption(request.m_area),
+                            ResolutionOption(request.m_dResolution),
+                            CliInt("--sheet", "PIXELS", MAPIMPORT_MIN_SHEET, MAPIMPORT_MAX_SHEET, nSheet),
+                            CliInt("--max-sheets", "N", 1, 1000000, nMaxSheets), CliFlag("--dry-run", bDryRun)},
+                           {"SOURCE"}};
+    std::vector<const char*> args;
+    if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
+        return *nExit;
+    request.m_strSource = QFile::decodeName(args[0]);
+    request.m_strDir = szDir ? QFile::decodeName(szDir) : HostPath(GPS_FOLDER);
+    request.m_nSheetPixels = nSheet.value_or(MAPIMPORT_DEFAULT_SHEET);
+    request.m_nMaxSheets = nMaxSheets.value_or(MAPIMPORT_DEFAULT_MAX_SHEETS);
+
+    CMapImport import;
+    if (COutcome outcome = import.Plan(request); !outcome)
+        return Fail(outcome);
+    if (bDryRun) {
+        PrintSheets(import);
+        return CLI_OK;
+    }
+    const bool bTerminal = isatty(STDOUT_FILENO) != 0;
+    int nShown = -1;
+    const COutcome outcome = import.Write([&](double dDone) {
+        const int nPercent = int(dDone * 100);
+        if (bTerminal && nPercent != nShown) {
+            nShown = nPercent;
+            std::printf("\rimporting %zu sheets: %3d%%", import.Sheets().size(), nPercent);
+            std::fflush(stdout);
+        }
+        return true;
+    });
+    if (bTerminal)
+        std::printf("\n");
+    if (!outcome)
+        return Fail(outcome);
+    if (bTerminal)
+        std::printf("%zu sheets in %s\n", import.Sheets().size(), qPrintable(request.m_strDir));
+    return CLI_OK;
+}
