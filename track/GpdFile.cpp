@@ -168,7 +168,7 @@ EGpdLoad OpenTrackInput(CInputFile& file, const QString& strHostPath)
     return EGpdLoad::Unreadable;
 }
 
-EGpdLoad LoadGpdFile(const QString& strHostPath, CTrackPointList& points)
+EGpdLoad LoadGpdFile(const QString& strHostPath, CTrackPointList& points, const CLoadProgress& progress)
 {
     CInputFile file;
     if (const EGpdLoad opened = OpenTrackInput(file, strHostPath); opened != EGpdLoad::Ok)
@@ -177,12 +177,15 @@ EGpdLoad LoadGpdFile(const QString& strHostPath, CTrackPointList& points)
     CGpdReader reader(points);
     const std::unique_ptr<char[]> buffer(new char[GPD_READ_CHUNK]);
     EGpdLoad result = EGpdLoad::Ok;
+    uint64_t nDone = 0;
     for (;;) {
         const ptrdiff_t nRead = file.Read(buffer.get(), GPD_READ_CHUNK);
         if (nRead < 0)
             result = EGpdLoad::Unreadable;
         else if (!reader.Feed(buffer.get(), size_t(nRead)))
             result = EGpdLoad::Incorrect;
+        else if (nRead > 0 && progress && !progress(nDone += uint64_t(nRead), file.Size()))
+            result = EGpdLoad::Cancelled;
         if (nRead <= 0 || result != EGpdLoad::Ok)
             break;
     }
@@ -193,15 +196,18 @@ EGpdLoad LoadGpdFile(const QString& strHostPath, CTrackPointList& points)
     return result;
 }
 
-bool OpenTrackFile(const QString& strPath)
+bool OpenTrackFile(const QString& strPath, const CLoadProgress& progress)
 {
     const QString strHostPath = HostPath(strPath);
-    const EGpdLoad load = IsXmlTrackPath(strPath)
-                              ? LoadXmlTrackFile(strHostPath, theApp.m_nUtcCorrection, theApp.m_trackPoints)
-                              : LoadGpdFile(strHostPath, theApp.m_trackPoints);
+    const EGpdLoad load =
+        IsXmlTrackPath(strPath)
+            ? LoadXmlTrackFile(strHostPath, theApp.m_nUtcCorrection, theApp.m_trackPoints, progress)
+            : LoadGpdFile(strHostPath, theApp.m_trackPoints, progress);
     switch (load) {
     case EGpdLoad::Ok:
         return true;
+    case EGpdLoad::Cancelled:
+        return false;
     case EGpdLoad::Unreadable:
     case EGpdLoad::NotAFile:
     case EGpdLoad::InUse:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "track/CTrackPoint.h"
+#include "track/LoadProgress.h"
 
 #include <QString>
 #include <cstddef>
@@ -20,6 +21,7 @@ enum class EGpdLoad
     NotAFile,     // a FIFO, a device or a directory
     InUse,        // a running log holds it
     Incorrect,    // not a GPD file
+    Cancelled,    // the progress function stopped the reading
 };
 
 // Reads a GPD image piece by piece, as it comes from a file, appending each
@@ -58,12 +60,13 @@ EGpdLoad OpenTrackInput(CInputFile& file, const QString& strHostPath);
 
 // Reads a GPD file at a host path into points, streamed in small pieces.
 // Anything but Ok leaves points unchanged.
-EGpdLoad LoadGpdFile(const QString& strHostPath, CTrackPointList& points);
+EGpdLoad LoadGpdFile(const QString& strHostPath, CTrackPointList& points, const CLoadProgress& progress = {});
 
 // File Open: appends the file's points (GPD, or GPX or KML by the name's
 // extension) to theApp.m_trackPoints. An unreadable
-// file shows its path, a file of another kind "Incorrect file".
-bool OpenTrackFile(const QString& strPath);
+// file shows its path, a file of another kind "Incorrect file"; a cancelled
+// one nothing, and the list stays as it was.
+bool OpenTrackFile(const QString& strPath, const CLoadProgress& progress = {});
 
 // Writes points as a GPD file with its count, replacing an existing file.
 // Shows "Error opening:" and the path, or "Error writing file", on failure.

@@ -27,6 +27,7 @@ bool LoadCliTrack(const char* pszCommand, const char* pszPath, CTrackPointList& 
     case EGpdLoad::InUse:
         std::fprintf(stderr, "veltrip-cli %s: cannot read %s: a running log holds it\n", pszCommand, pszPath);
         return false;
+    case EGpdLoad::Cancelled:   // the tools read to the end
     case EGpdLoad::Incorrect:
         std::fprintf(stderr, "veltrip-cli %s: %s is not a %s track file\n", pszCommand, pszPath,
                      IsXmlTrackPath(strPath) ? "GPX or KML" : "GPD");
