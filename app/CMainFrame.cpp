@@ -2,6 +2,7 @@
 
 #include "app/AppIcon.h"
 #include "app/CPlacemarkDlg.h"
+#include "app/CProfileWnd.h"
 #include "app/CSetupDlg.h"
 #include "app/CSkyWnd.h"
 #include "app/CTrackerApp.h"
@@ -49,6 +50,7 @@ const MenuEntry MENU_TREE[] = {
     {"View", "Track", ID_VIEW_TRACK},
     {"View", "Map", ID_VIEW_MAP},
     {"View", "Satellites", ID_VIEW_SATELLITES},
+    {"View", "Profile", ID_VIEW_PROFILE},
     {"Tools", "About", ID_APP_ABOUT},
     {"Tools", "GPS Setup", ID_GPS_SETUP},
     {"Tools", "Start Log", ID_START_LOG},
@@ -188,6 +190,9 @@ bool CMainFrame::OnCommand(int nId)
         case ID_VIEW_SATELLITES:
             ShowSkyWindow(this);
             return true;
+        case ID_VIEW_PROFILE:
+            ShowProfileWindow(this);
+            return true;
         case ID_TRIP_STATS:
             ShowTripStatistics(this);
             return true;
@@ -259,6 +264,7 @@ void CMainFrame::RunTick()
         m_wndView.Invalidate(false);
     }
     RepaintSkyWindow(this);
+    RepaintProfileWindow(this);
 }
 
 void CMainFrame::focusInEvent(QFocusEvent*)

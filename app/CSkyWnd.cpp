@@ -2,6 +2,7 @@
 
 #include "app/AppIcon.h"
 #include "app/CTrackerApp.h"
+#include "app/ToolWindow.h"
 #include "display/SkyView.h"
 #include "platform/gui/CDC.h"
 
@@ -27,19 +28,10 @@ void CSkyWnd::paintEvent(QPaintEvent*)
 
 CSkyWnd* ShowSkyWindow(QWidget* pFrame)
 {
-    // One window per frame, kept when closed so that it opens where it was.
-    auto* pWnd = pFrame->findChild<CSkyWnd*>(QString(), Qt::FindDirectChildrenOnly);
-    if (!pWnd)
-        pWnd = new CSkyWnd(pFrame);
-    pWnd->show();
-    pWnd->raise();
-    pWnd->activateWindow();
-    return pWnd;
+    return ShowToolWindow<CSkyWnd>(pFrame);
 }
 
 void RepaintSkyWindow(QWidget* pFrame)
 {
-    auto* pWnd = pFrame->findChild<CSkyWnd*>(QString(), Qt::FindDirectChildrenOnly);
-    if (pWnd && pWnd->isVisible())
-        pWnd->update();
+    RepaintToolWindow<CSkyWnd>(pFrame);
 }

@@ -21,6 +21,7 @@ constexpr int ID_VIEW_GPSDATA = 32789;
 // Additions at the ends of the View and Tools menus.
 constexpr int ID_VIEW_SATELLITES = 32820;
 constexpr int ID_TRIP_STATS = 32821;
+constexpr int ID_VIEW_PROFILE = 32822;
 
 // Results of a modal dialog.
 constexpr int IDOK = 1;

@@ -2,11 +2,13 @@
 // them every second.
 #include "app/CTrackerApp.h"
 #include "display/CDisplayWnd.h"
+#include "display/ProfileView.h"
 #include "map/CMapBitmap.h"
 #include "map/MapView.h"
 #include "map/TrackView.h"
 #include "map/Viewport.h"
 #include "platform/gui/CDC.h"
+#include "track/TrackDistances.h"
 
 #include <QApplication>
 #include <QImage>
@@ -64,6 +66,42 @@ void BM_TrackView(benchmark::State& state)
     theApp.m_trackPoints.clear();
 }
 BENCHMARK(BM_TrackView)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// The profile window's paint at a tick: the distances are kept, so only the
+// columns are gathered and drawn.
+void BM_ProfileView(benchmark::State& state)
+{
+    MakeTrack(size_t(state.range(0)), 0.2);
+    for (size_t i = 0; i < theApp.m_trackPoints.size(); ++i) {
+        theApp.m_trackPoints[i].m_fAltitude = float(100 + 50 * std::sin(double(i) * 1e-4));
+        theApp.m_trackPoints[i].m_fSpeed = float(i % 40);
+    }
+    CTrackDistances distances;
+    distances.Update(theApp.m_trackPoints);
+    QImage image(PROFILE_WIDTH, PROFILE_HEIGHT, QImage::Format_RGB32);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        CPaintDC dc(painter);
+        DrawProfileView(&dc, theApp.m_trackPoints, distances, true);
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * state.range(0));
+    theApp.m_trackPoints.clear();
+}
+BENCHMARK(BM_ProfileView)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// The first paint after File Open measures the whole track once.
+void BM_ProfileDistances(benchmark::State& state)
+{
+    MakeTrack(size_t(state.range(0)), 0.2);
+    for (auto _ : state) {
+        CTrackDistances distances;
+        distances.Update(theApp.m_trackPoints);
+        benchmark::DoNotOptimize(distances.TotalMeters());
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * state.range(0));
+    theApp.m_trackPoints.clear();
+}
+BENCHMARK(BM_ProfileDistances)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 // An 8000 x 8000 map of 0.2 degrees square in the bitmap depths the loader
 // produces; the track wanders over the whole map and the view is centred on

@@ -74,6 +74,7 @@ TEST_F(FrameTest, MenuTreeAndSoftKeys)
         "File|Save|57603",       "File|Open|57601",          "File|Quit|57665",
         "View|GPS data|32789",   "View|GPS Status|32795",    "View|Kompass|32794",
         "View|Track|32793",      "View|Map|32792",           "View|Satellites|32820",
+        "View|Profile|32822",
         "Tools|About|57664",     "Tools|GPS Setup|32784",    "Tools|Start Log|32785",
         "Tools|End log|32786",   "Tools|-",                  "Tools|Set placemark|32788",
         "Tools|Load map|32796",  "Tools|Trip statistics|32821",
@@ -519,7 +520,8 @@ TEST_F(FrameTest, TripStatisticsFitTheWindow)
     EXPECT_TRUE(m_frame.OnCommand(ID_TRIP_STATS));
     EXPECT_EQ(driver.m_nDialogs, 1);
     // 2 steps of 108.589 m in 20 s on a meridian: 39.1 km/h moving.
-    EXPECT_EQ(shown, (QStringList{"3", "1", "0.22 km", "0:00:20", "0.22 km", "39.1 km/h", "185.2 km/h"}));
+    EXPECT_EQ(shown, (QStringList{"3", "1", "0.22 km", "0:00:20", "0.22 km", "39.1 km/h", "185.2 km/h",
+                             "0 m", "0 m", "0 m", "0 m"}));
     EXPECT_LE(size.width(), 240);
     EXPECT_LE(size.height(), 268);
 
@@ -529,6 +531,9 @@ TEST_F(FrameTest, TripStatisticsFitTheWindow)
     wide.m_dDistanceMeters = wide.m_dMovingMeters = 40075017.0 * 100;
     wide.m_dMovingSeconds = 9999999;
     wide.m_dAverageMovingKmh = wide.m_dMaxSpeedKmh = 99999.9;
+    wide.m_climbs.Add(-9999);
+    wide.m_climbs.Add(99999);
+    wide.m_climbs.m_dDescentMeters = 9999999;
     CTripStatsDlg dlg(wide, &m_frame);
     EXPECT_LE(dlg.sizeHint().width(), 240);
     EXPECT_LE(dlg.sizeHint().height(), 268);

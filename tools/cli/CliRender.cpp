@@ -2,11 +2,13 @@
 
 #include "app/CTrackerApp.h"
 #include "display/CDisplayWnd.h"
+#include "display/ProfileView.h"
 #include "display/SkyView.h"
 #include "map/CMapBitmap.h"
 #include "map/Viewport.h"
 #include "platform/gui/CDC.h"
 #include "track/GpdFile.h"
+#include "track/TrackDistances.h"
 #include "tools/cli/CliArgs.h"
 
 #include <QApplication>
@@ -25,30 +27,45 @@
 
 namespace {
 
-// The views by name, with the view type the display window paints them for.
+void PaintSky(CDC* pDC)
+{
+    DrawSkyView(pDC, &theApp.m_tracker);
+}
+
+void PaintProfile(CDC* pDC)
+{
+    CTrackDistances distances;
+    distances.Update(theApp.m_trackPoints);
+    DrawProfileView(pDC, theApp.m_trackPoints, distances, theApp.m_bKmh != 0);
+}
+
+// The views by name, with the view type the display window paints them for,
+// or the painter of a window of their own.
 struct RenderView
 {
     const char* szName;
     int32_t nViewType;
+    void (*pfnOwnWindow)(CDC* pDC);
 };
 
-// The sky plot is no view of the display window but has a window of its own.
-constexpr int32_t RENDER_SKY = 0;
+// The view type while a window of its own is painted.
+constexpr int32_t RENDER_OWN_WINDOW = 0;
 
 const RenderView RENDER_VIEWS[] = {
-    {"data", 1},
-    {"compass", 2},
-    {"track", 3},
-    {"status", 4},
-    {"map", VIEWPORT_MAP_VIEW},
-    {"sky", RENDER_SKY},
+    {"data", 1, nullptr},
+    {"compass", 2, nullptr},
+    {"track", 3, nullptr},
+    {"status", 4, nullptr},
+    {"map", VIEWPORT_MAP_VIEW, nullptr},
+    {"sky", RENDER_OWN_WINDOW, PaintSky},
+    {"profile", RENDER_OWN_WINDOW, PaintProfile},
 };
 
 constexpr int RENDER_MAX_SIDE = 4096;
 constexpr double RENDER_MAX_ZOOM = 100.0;
 
 const char RENDER_USAGE[] =
-    "usage: veltrip-cli render VIEW [--nmea FILE] [--track FILE.gpd] [--map FILE.bmp] [--zoom Z]\n"
+    "usage: veltrip-cli render VIEW [--nmea FILE] [--track FILE] [--map FILE.bmp] [--zoom Z]\n"
     "                          [--kmh] [--size WxH] --png OUT.png [--texts]\n";
 
 std::string RenderHelp()
@@ -60,18 +77,20 @@ std::string RenderHelp()
            "Paints one view as the display window does (background, date line, the\n"
            "view, status line) into a PNG, without a display. VIEW is one of:\n"
            "  " + strViews + "\n"
-           "sky is the Satellites window's sky plot, on its own.\n"
+           "sky is the Satellites window's sky plot, profile the Profile window's\n"
+           "altitude and speed over the track, each on its own.\n"
            "The settings are the stored ones (as veltrip reads them at start).\n"
            "\n"
            "options:\n"
            "  --nmea FILE       its bytes go through the sentence assembly and decoder\n"
            "                    as one tick, so every value they carry is fresh;\n"
            "                    without it the tracker record is as at start\n"
-           "  --track FILE.gpd  read as File Open reads it, into the track\n"
+           "  --track FILE      read as File Open reads it (GPD, or GPX or KML by the\n"
+           "                    extension), into the track\n"
            "  --map FILE.bmp    the current map (calibrated by its name), centred on\n"
            "                    the position as a tick does; needed by the map view\n"
            "  --zoom Z          the map's zoom, bitmap pixels per screen pixel (0.5 to 100)\n"
-           "  --kmh             the compass shows km/h (the \"Kmh\" setting)\n"
+           "  --kmh             the compass and the profile show km/h (the \"Kmh\" setting)\n"
            "  --size WxH        the client size in pixels, default 240x268\n"
            "  --png OUT.png     the picture to write\n"
            "  --texts           then print one JSON object a line for every text\n"
@@ -230,7 +249,7 @@ int CliRender(int argc, char** argv)
     bool bTexts = false;
     QSize size(240, 268);
     const CliSyntax syntax{"render", RENDER_USAGE, RenderHelp(),
-                           {CliText("--nmea", "FILE", szNmea), CliText("--track", "FILE.gpd", szTrack),
+                           {CliText("--nmea", "FILE", szNmea), CliText("--track", "FILE", szTrack),
                             CliText("--map", "FILE.bmp", szMap), ZoomOption(dZoom), CliFlag("--kmh", bKmh),
                             SizeOption(size), CliText("--png", "OUT.png", szPng), CliFlag("--texts", bTexts)},
                            {"VIEW"}};
@@ -297,12 +316,12 @@ int CliRender(int argc, char** argv)
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    if (pView->nViewType != RENDER_SKY)
+    if (!pView->pfnOwnWindow)
         wnd.Erase(painter);
     CPaintDC dc(painter);
     CTextLogDC log(dc);
-    if (pView->nViewType == RENDER_SKY)
-        DrawSkyView(&log, &theApp.m_tracker);
+    if (pView->pfnOwnWindow)
+        pView->pfnOwnWindow(&log);
     else
         wnd.Paint(&log);
     dc.Flush();
