@@ -9,6 +9,7 @@
 #include "app/CTripStatsDlg.h"
 #include "app/FileDialogs.h"
 #include "app/IdleTimer.h"
+#include "app/OpenProgress.h"
 #include "app/Resource.h"
 #include "map/MapCatalogue.h"
 #include "map/Viewport.h"
@@ -293,7 +294,10 @@ void CMainFrame::OnFileSave()
 void CMainFrame::OnFileOpen()
 {
     const QString strPath = PromptOpenTrack(this);
-    if (!strPath.isEmpty() && OpenTrackFile(strPath))
+    // The progress dialog lets events through; a tick among them would put
+    // its point in the middle of the file's.
+    CTimerGuard guard;
+    if (!strPath.isEmpty() && OpenTrackWithProgress(this, strPath))
         SetViewType(VIEW_TRACK);
 }
 
