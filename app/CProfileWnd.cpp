@@ -1,30 +1,19 @@
 #include "app/CProfileWnd.h"
 
-#include "app/AppIcon.h"
 #include "app/CTrackerApp.h"
-#include "app/ToolWindow.h"
 #include "display/ProfileView.h"
-#include "platform/gui/CDC.h"
-
-#include <QPainter>
 
 CProfileWnd::CProfileWnd(QWidget* pFrame)
-    : QWidget(pFrame, Qt::Window)
+    : CToolWnd(pFrame, QStringLiteral("Profile"), QSize(PROFILE_WIDTH, PROFILE_HEIGHT))
 {
-    setWindowTitle(QStringLiteral("Profile"));
-    setWindowIcon(AppIcon());
-    setFixedSize(PROFILE_WIDTH, PROFILE_HEIGHT);
-    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 CProfileWnd::~CProfileWnd() = default;
 
-void CProfileWnd::paintEvent(QPaintEvent*)
+void CProfileWnd::Paint(CDC* pDC)
 {
     m_distances.Update(theApp.m_trackPoints);
-    QPainter painter(this);
-    CPaintDC dc(painter);
-    DrawProfileView(&dc, theApp.m_trackPoints, m_distances, theApp.m_bKmh != 0);
+    DrawProfileView(pDC, theApp.m_trackPoints, m_distances, theApp.m_bKmh != 0);
 }
 
 CProfileWnd* ShowProfileWindow(QWidget* pFrame)

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "app/CToolWnd.h"
 #include "track/TrackDistances.h"
-
-#include <QWidget>
 
 // View, "Profile": altitude and speed over the distance along the stored
 // track, in a window of its own beside the frame that stays open while the
 // user goes on working and is repainted on every timer tick.
-class CProfileWnd : public QWidget
+class CProfileWnd : public CToolWnd
 {
     Q_OBJECT
 
@@ -16,7 +15,7 @@ public:
     ~CProfileWnd() override;
 
 protected:
-    void paintEvent(QPaintEvent* pEvent) override;
+    void Paint(CDC* pDC) override;
 
 private:
     CTrackDistances m_distances;   // of theApp.m_trackPoints, brought up to date at each paint

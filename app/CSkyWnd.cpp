@@ -1,29 +1,18 @@
 #include "app/CSkyWnd.h"
 
-#include "app/AppIcon.h"
 #include "app/CTrackerApp.h"
-#include "app/ToolWindow.h"
 #include "display/SkyView.h"
-#include "platform/gui/CDC.h"
-
-#include <QPainter>
 
 CSkyWnd::CSkyWnd(QWidget* pFrame)
-    : QWidget(pFrame, Qt::Window)
+    : CToolWnd(pFrame, QStringLiteral("Satellites"), QSize(SKY_WIDTH, SKY_HEIGHT))
 {
-    setWindowTitle(QStringLiteral("Satellites"));
-    setWindowIcon(AppIcon());
-    setFixedSize(SKY_WIDTH, SKY_HEIGHT);
-    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 CSkyWnd::~CSkyWnd() = default;
 
-void CSkyWnd::paintEvent(QPaintEvent*)
+void CSkyWnd::Paint(CDC* pDC)
 {
-    QPainter painter(this);
-    CPaintDC dc(painter);
-    DrawSkyView(&dc, &theApp.m_tracker);
+    DrawSkyView(pDC, &theApp.m_tracker);
 }
 
 CSkyWnd* ShowSkyWindow(QWidget* pFrame)

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <QWidget>
+#include "app/CToolWnd.h"
 
 // View, "Satellites": the sky plot in a window of its own beside the frame,
 // which stays open while the user goes on working and is repainted on every
 // timer tick.
-class CSkyWnd : public QWidget
+class CSkyWnd : public CToolWnd
 {
     Q_OBJECT
 
@@ -14,7 +14,7 @@ public:
     ~CSkyWnd() override;
 
 protected:
-    void paintEvent(QPaintEvent* pEvent) override;
+    void Paint(CDC* pDC) override;
 };
 
 // Opens the frame's sky window, or brings it to the front when it is open.

@@ -37,6 +37,7 @@ enum class EXmlName
 {
     Other, Gpx, Kml, Wpt, Trkpt, Rtept, Ele, Time, Speed, Course, Hdop, Name,
     Placemark, Track, When, TimeStamp, Coord, Coordinates, LineString, Point,
+    Any,   // in the tables below: whatever element
 };
 
 struct XmlNameEntry
@@ -75,15 +76,41 @@ EXmlName LocalName(const char* szName)
 // text becomes.
 enum class ELeaf
 {
-    None, Altitude, Time, Speed, Course, Hdop, WaypointName, PlacemarkName,
+    None, GpxValue, Time, WaypointName, PlacemarkName,
     TrackWhen, PlacemarkWhen, TrackCoord, LineCoordinates, PointCoordinates,
 };
 
-// GPX point elements and the direct children read from them.
-const std::pair<EXmlName, ELeaf> GPX_LEAVES[] = {
-    {EXmlName::Ele, ELeaf::Altitude}, {EXmlName::Time, ELeaf::Time},
-    {EXmlName::Speed, ELeaf::Speed},  {EXmlName::Course, ELeaf::Course},
-    {EXmlName::Hdop, ELeaf::Hdop},
+// The number values of a GPX point, read from its direct children.
+struct GpxValue
+{
+    EXmlName name;
+    float CTrackPoint::*pfField;
+    double dFactor;   // to the point's unit
+};
+
+const GpxValue GPX_VALUES[] = {
+    {EXmlName::Ele, &CTrackPoint::m_fAltitude, 1.0},
+    {EXmlName::Speed, &CTrackPoint::m_fSpeed, XML_KNOTS_PER_MPS},   // GPX 1.0's metres per second
+    {EXmlName::Course, &CTrackPoint::m_fCourse, 1.0},
+    {EXmlName::Hdop, &CTrackPoint::m_fHdop, 1.0},
+};
+
+// KML elements read as text by the elements they stand in.
+struct KmlLeaf
+{
+    EXmlName name;
+    EXmlName parent;
+    EXmlName grandparent;
+    ELeaf leaf;
+};
+
+const KmlLeaf KML_LEAVES[] = {
+    {EXmlName::Name, EXmlName::Placemark, EXmlName::Any, ELeaf::PlacemarkName},
+    {EXmlName::When, EXmlName::Track, EXmlName::Any, ELeaf::TrackWhen},
+    {EXmlName::When, EXmlName::TimeStamp, EXmlName::Placemark, ELeaf::PlacemarkWhen},
+    {EXmlName::Coord, EXmlName::Track, EXmlName::Any, ELeaf::TrackCoord},
+    {EXmlName::Coordinates, EXmlName::LineString, EXmlName::Any, ELeaf::LineCoordinates},
+    {EXmlName::Coordinates, EXmlName::Point, EXmlName::Any, ELeaf::PointCoordinates},
 };
 
 enum class EPointKind { Waypoint, Other };
@@ -185,17 +212,28 @@ public:
     EGpdLoad Parse(Read read, uint64_t nSize, const CLoadProgress& progress);
 
 private:
-    static void XMLCALL OnStart(void* pUser, const XML_Char* szName, const XML_Char** pAttributes);
-    static void XMLCALL OnEnd(void* pUser, const XML_Char* szName);
-    static void XMLCALL OnText(void* pUser, const XML_Char* pText, int nLength);
-    static void XMLCALL OnEvent(void* pUser, const XML_Char*) { static_cast<CXmlTrackReader*>(pUser)->m_bEvent = true; }
-    static void XMLCALL OnEntity(void* pUser, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
-                                 const XML_Char*, const XML_Char*, const XML_Char*);
+    // Expat's callbacks: each notes that expat reported something and hands
+    // it on, unless the reading has failed.
+    template <auto pfnHandle, typename... Args>
+    static void XMLCALL Forward(void* pUser, Args... args)
+    {
+        auto* pReader = static_cast<CXmlTrackReader*>(pUser);
+        pReader->m_bEvent = true;
+        if (!pReader->m_bFailed)
+            (pReader->*pfnHandle)(args...);
+    }
+
+    template <typename... Args>
+    void Ignore(Args...)
+    {
+    }
+    // Neither format has entities; they are the classic way to blow up a parser.
+    void Entity(const char*, int, const char*, int, const char*, const char*, const char*, const char*) { Fail(); }
 
     void Fail();
     void Start(const char* szName, const char** pAttributes);
-    void End();
-    void Text(const char* pText, size_t nLength);
+    void End(const char* szName);
+    void Text(const char* pText, int nLength);
     void StartGpx(EXmlName name, const char** pAttributes);
     void StartKml(EXmlName name);
     void BeginLeaf(ELeaf leaf);
@@ -226,8 +264,10 @@ private:
     bool m_bTextOverflow = false;
     int m_nTuples = 0;
 
-    // GPX: the point being read and the depth of its element.
+    // GPX: the point being read, the depth of its element and the value
+    // being read from it.
     std::optional<PendingPoint> m_gpxPoint;
+    const GpxValue* m_pGpxValue = nullptr;
     size_t m_nGpxPointDepth = 0;
     EPointKind m_gpxKind = EPointKind::Other;
 
@@ -255,13 +295,14 @@ CXmlTrackReader::CXmlTrackReader(CTrackPointList& points, int nUtcCorrection)
     if (!m_parser)
         throw std::bad_alloc();
     XML_SetUserData(m_parser, this);
-    XML_SetElementHandler(m_parser, OnStart, OnEnd);
-    XML_SetCharacterDataHandler(m_parser, OnText);
-    XML_SetCommentHandler(m_parser, OnEvent);
-    XML_SetProcessingInstructionHandler(m_parser, [](void* pUser, const XML_Char*, const XML_Char*) {
-        static_cast<CXmlTrackReader*>(pUser)->m_bEvent = true;
-    });
-    XML_SetEntityDeclHandler(m_parser, OnEntity);
+    XML_SetElementHandler(m_parser, Forward<&CXmlTrackReader::Start, const char*, const char**>,
+                          Forward<&CXmlTrackReader::End, const char*>);
+    XML_SetCharacterDataHandler(m_parser, Forward<&CXmlTrackReader::Text, const char*, int>);
+    XML_SetCommentHandler(m_parser, Forward<&CXmlTrackReader::Ignore<const char*>, const char*>);
+    XML_SetProcessingInstructionHandler(
+        m_parser, Forward<&CXmlTrackReader::Ignore<const char*, const char*>, const char*, const char*>);
+    XML_SetEntityDeclHandler(m_parser, Forward<&CXmlTrackReader::Entity, const char*, int, const char*, int,
+                                               const char*, const char*, const char*, const char*>);
     XML_SetUnknownEncodingHandler(m_parser, UnknownEncoding, nullptr);
 }
 
@@ -296,37 +337,6 @@ void CXmlTrackReader::Fail()
 {
     m_bFailed = true;
     XML_StopParser(m_parser, XML_FALSE);
-}
-
-// Neither format has entities; they are the classic way to blow up a parser.
-void CXmlTrackReader::OnEntity(void* pUser, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
-                               const XML_Char*, const XML_Char*, const XML_Char*)
-{
-    static_cast<CXmlTrackReader*>(pUser)->Fail();
-}
-
-void CXmlTrackReader::OnStart(void* pUser, const XML_Char* szName, const XML_Char** pAttributes)
-{
-    auto* pReader = static_cast<CXmlTrackReader*>(pUser);
-    pReader->m_bEvent = true;
-    if (!pReader->m_bFailed)
-        pReader->Start(szName, pAttributes);
-}
-
-void CXmlTrackReader::OnEnd(void* pUser, const XML_Char*)
-{
-    auto* pReader = static_cast<CXmlTrackReader*>(pUser);
-    pReader->m_bEvent = true;
-    if (!pReader->m_bFailed)
-        pReader->End();
-}
-
-void CXmlTrackReader::OnText(void* pUser, const XML_Char* pText, int nLength)
-{
-    auto* pReader = static_cast<CXmlTrackReader*>(pUser);
-    pReader->m_bEvent = true;
-    if (!pReader->m_bFailed && pReader->m_leaf != ELeaf::None)
-        pReader->Text(pText, size_t(nLength));
 }
 
 void CXmlTrackReader::Start(const char* szName, const char** pAttributes)
@@ -368,11 +378,15 @@ void CXmlTrackReader::StartGpx(EXmlName name, const char** pAttributes)
     }
     if (!m_gpxPoint || m_stack.size() != m_nGpxPointDepth)
         return;
-    for (const auto& [leafName, leaf] : GPX_LEAVES) {
-        if (name == leafName)
-            return BeginLeaf(leaf);
+    for (const GpxValue& value : GPX_VALUES) {
+        if (name == value.name) {
+            m_pGpxValue = &value;
+            return BeginLeaf(ELeaf::GpxValue);
+        }
     }
-    if (name == EXmlName::Name && m_gpxKind == EPointKind::Waypoint)
+    if (name == EXmlName::Time)
+        BeginLeaf(ELeaf::Time);
+    else if (name == EXmlName::Name && m_gpxKind == EPointKind::Waypoint)
         BeginLeaf(ELeaf::WaypointName);
 }
 
@@ -393,28 +407,17 @@ void CXmlTrackReader::StartKml(EXmlName name)
         m_nTrackFirst = m_points.size();
         m_nTrackWhens = m_nTrackCoords = 0;
         break;
-    case EXmlName::Name:
-        if (Parent() == EXmlName::Placemark)
-            BeginLeaf(ELeaf::PlacemarkName);
-        break;
-    case EXmlName::When:
-        if (Parent() == EXmlName::Track)
-            BeginLeaf(ELeaf::TrackWhen);
-        else if (Parent() == EXmlName::TimeStamp && Parent(2) == EXmlName::Placemark)
-            BeginLeaf(ELeaf::PlacemarkWhen);
-        break;
-    case EXmlName::Coord:
-        if (Parent() == EXmlName::Track)
-            BeginLeaf(ELeaf::TrackCoord);
-        break;
-    case EXmlName::Coordinates:
-        if (Parent() == EXmlName::LineString)
-            BeginLeaf(ELeaf::LineCoordinates);
-        else if (Parent() == EXmlName::Point && m_bInPlacemark)
-            BeginLeaf(ELeaf::PointCoordinates);
-        break;
     default:
         break;
+    }
+    for (const KmlLeaf& leaf : KML_LEAVES) {
+        if (name == leaf.name && Parent() == leaf.parent
+            && (leaf.grandparent == EXmlName::Any || Parent(2) == leaf.grandparent)) {
+            // Only a Placemark's Point is one.
+            if (leaf.leaf != ELeaf::PointCoordinates || m_bInPlacemark)
+                BeginLeaf(leaf.leaf);
+            return;
+        }
     }
 }
 
@@ -426,8 +429,11 @@ void CXmlTrackReader::BeginLeaf(ELeaf leaf)
     m_nTuples = 0;
 }
 
-void CXmlTrackReader::Text(const char* pText, size_t nLength)
+void CXmlTrackReader::Text(const char* pText, int nText)
 {
+    const size_t nLength = size_t(nText);
+    if (m_leaf == ELeaf::None)
+        return;
     if (m_leaf != ELeaf::LineCoordinates && m_leaf != ELeaf::PointCoordinates) {
         const size_t nRoom = XML_MAX_TEXT - m_strText.size();
         m_bTextOverflow = m_bTextOverflow || nLength > nRoom;
@@ -481,20 +487,11 @@ void CXmlTrackReader::EndLeaf()
     const std::string_view text = m_bTextOverflow ? std::string_view() : std::string_view(m_strText);
     CTrackPoint* pPoint = m_gpxPoint ? &m_gpxPoint->point : nullptr;
     switch (leaf) {
-    case ELeaf::Altitude:
-        pPoint->m_fAltitude = Value(text);
+    case ELeaf::GpxValue:
+        pPoint->*m_pGpxValue->pfField = float(Value(text) * m_pGpxValue->dFactor);
         break;
     case ELeaf::Time:
         m_gpxPoint->nUtcSeconds = XmlUtcSeconds(text);
-        break;
-    case ELeaf::Speed:
-        pPoint->m_fSpeed = float(Value(text) * XML_KNOTS_PER_MPS);
-        break;
-    case ELeaf::Course:
-        pPoint->m_fCourse = Value(text);
-        break;
-    case ELeaf::Hdop:
-        pPoint->m_fHdop = Value(text);
         break;
     case ELeaf::WaypointName:
         pPoint->m_strName = QString::fromUtf8(m_strText).trimmed();
@@ -525,7 +522,7 @@ void CXmlTrackReader::EndLeaf()
     }
 }
 
-void CXmlTrackReader::End()
+void CXmlTrackReader::End(const char*)
 {
     if (m_leaf != ELeaf::None)
         EndLeaf();
