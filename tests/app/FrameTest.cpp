@@ -1,7 +1,7 @@
 // The main frame: menu tree and soft keys, command states, the timer tick.
 #include "app/CMainFrame.h"
 #include "app/CPlacemarkDlg.h"
-#include "app/CSkyWnd.h"
+#include "app/CToolWnd.h"
 #include "app/CTripStatsDlg.h"
 #include "app/CTrackerApp.h"
 #include "app/FileDialogs.h"
@@ -463,36 +463,54 @@ TEST_F(FrameTest, FailedTickIsReportedAndLeavesTheGuardClear)
 }
 
 
-TEST_F(FrameTest, SatellitesOpensAWindowThatRepaintsEveryTick)
+// View, Satellites and View, Profile: windows of their own beside the
+// display window, whose view stays as it was.
+TEST_F(FrameTest, WindowsOfTheirOwnRepaintEveryTick)
 {
     m_frame.show();
-    EXPECT_TRUE(m_frame.OnCommand(ID_VIEW_SATELLITES));
-    ProcessEvents();
-    auto* pSky = m_frame.findChild<CSkyWnd*>();
-    ASSERT_NE(pSky, nullptr);
-    EXPECT_TRUE(pSky->isVisible());
-    EXPECT_TRUE(pSky->isWindow());
-    EXPECT_FALSE(pSky->isModal());
-    EXPECT_EQ(pSky->windowTitle(), "Satellites");
-    EXPECT_EQ(pSky->size(), QSize(240, 268));
+    const struct
+    {
+        int nId;
+        const char* szTitle;
+    } WINDOWS[] = {{ID_VIEW_SATELLITES, "Satellites"}, {ID_VIEW_PROFILE, "Profile"}};
+    for (const auto& window : WINDOWS) {
+        SCOPED_TRACE(window.szTitle);
+        const auto find = [this, &window] {
+            QList<CToolWnd*> found;
+            for (CToolWnd* pWnd : m_frame.findChildren<CToolWnd*>()) {
+                if (pWnd->windowTitle() == QLatin1String(window.szTitle))
+                    found << pWnd;
+            }
+            return found;
+        };
+        theApp.m_nViewType = 3;
+        EXPECT_TRUE(m_frame.OnCommand(window.nId));
+        ProcessEvents();
+        ASSERT_EQ(find().size(), 1);
+        CToolWnd* pWnd = find().front();
+        EXPECT_TRUE(pWnd->isVisible());
+        EXPECT_TRUE(pWnd->isWindow());
+        EXPECT_FALSE(pWnd->isModal());
+        EXPECT_EQ(pWnd->size(), QSize(240, 268));
+        EXPECT_EQ(theApp.m_nViewType, 3);
 
-    // No fix at all and the track view showing: the sky still repaints.
-    theApp.m_nViewType = 3;
-    CPaintCounter paints(pSky);
-    for (int i = 0; i < 3; ++i) {
+        // No fix at all and the track view showing: the window still repaints.
+        CPaintCounter paints(pWnd);
+        for (int i = 0; i < 3; ++i) {
+            m_frame.OnTimer(TIMER_ID);
+            ProcessEvents();
+        }
+        EXPECT_EQ(paints.m_nPaints, 3);
+
+        // Asked again it comes to the front; closed, the ticks leave it alone.
+        EXPECT_TRUE(m_frame.OnCommand(window.nId));
+        EXPECT_EQ(find().size(), 1);
+        pWnd->close();
+        paints.m_nPaints = 0;
         m_frame.OnTimer(TIMER_ID);
         ProcessEvents();
+        EXPECT_EQ(paints.m_nPaints, 0);
     }
-    EXPECT_EQ(paints.m_nPaints, 3);
-
-    // Asked again it comes to the front; closed, the ticks leave it alone.
-    EXPECT_TRUE(m_frame.OnCommand(ID_VIEW_SATELLITES));
-    EXPECT_EQ(m_frame.findChildren<CSkyWnd*>().size(), 1);
-    pSky->close();
-    paints.m_nPaints = 0;
-    m_frame.OnTimer(TIMER_ID);
-    ProcessEvents();
-    EXPECT_EQ(paints.m_nPaints, 0);
 }
 
 TEST_F(FrameTest, TripStatisticsFitTheWindow)
