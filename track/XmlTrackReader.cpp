@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
