@@ -2,6 +2,7 @@
 
 #include "platform/InputFile.h"
 #include "track/XmlNumbers.h"
+#include "track/XmlPrefixes.h"
 
 #include <QIODevice>
 #include <QStringDecoder>
@@ -30,8 +31,6 @@ constexpr uint64_t XML_MAX_TOKEN = 1 << 20;
 constexpr size_t XML_READ_CHUNK = 64 * 1024;
 constexpr int XML_DAY_SECONDS = 24 * 3600;
 constexpr double XML_KNOTS_PER_MPS = 3600.0 / 1852.0;
-// Expat names an element of a namespace "URI|local"; only the local name counts.
-constexpr char XML_NS_SEPARATOR = '|';
 
 enum class EXmlName
 {
@@ -61,10 +60,11 @@ const XmlNameEntry XML_NAMES[] = {
 
 // Called for every element: the lengths sort most names out before a byte
 // is compared.
+// Only the local name counts: GPX has its namespaces, and KML's gx:Track is a
+// Track to this reader.
 EXmlName LocalName(const char* szName)
 {
-    const char* pLocal = std::strrchr(szName, XML_NS_SEPARATOR);
-    const std::string_view local(pLocal ? pLocal + 1 : szName);
+    const std::string_view local = CXmlPrefixes::Local(szName);
     for (const XmlNameEntry& entry : XML_NAMES) {
         if (local == entry.local)
             return entry.name;
@@ -256,6 +256,7 @@ private:
     bool m_bFailed = false;
     bool m_bEvent = false;          // expat reported something in this piece
     std::vector<EXmlName> m_stack;  // the open elements
+    CXmlPrefixes m_prefixes;
 
     // The text element being read: its text so far (bounded), or for
     // coordinates the tuple being read.
@@ -286,7 +287,7 @@ private:
 };
 
 CXmlTrackReader::CXmlTrackReader(CTrackPointList& points, int nUtcCorrection)
-    : m_parser(XML_ParserCreateNS(nullptr, XML_NS_SEPARATOR))
+    : m_parser(XML_ParserCreate(nullptr))
     , m_points(points)
     , m_nUtcSeconds(nUtcCorrection * 3600)
 {
@@ -342,7 +343,8 @@ void CXmlTrackReader::Fail()
 void CXmlTrackReader::Start(const char* szName, const char** pAttributes)
 {
     // A value is text only.
-    if (m_leaf != ELeaf::None || m_stack.size() >= XML_MAX_DEPTH)
+    if (m_leaf != ELeaf::None || m_stack.size() >= XML_MAX_DEPTH
+        || !m_prefixes.Start(szName, pAttributes, m_stack.size()))
         return Fail();
     const EXmlName name = LocalName(szName);
     if (m_stack.empty()) {
@@ -530,6 +532,7 @@ void CXmlTrackReader::End(const char*)
         return;
     const EXmlName name = m_stack.back();
     m_stack.pop_back();
+    m_prefixes.End(m_stack.size());
     if (!m_bKml) {
         if (m_gpxPoint && m_stack.size() + 1 == m_nGpxPointDepth) {
             Emit(*m_gpxPoint);

@@ -235,6 +235,10 @@ TEST(XmlTrackReader, RefusesWhatIsNoTrack)
         kml + "<Placemark><LineString><coordinates>1,2<b/></coordinates></LineString></Placemark></Document></kml>",
         kml + "<gx:Track><gx:coord>1,2,3</gx:coord></gx:Track></Document></kml>",
         "<?xml version=\"1.0\"?><kml><Document><y:Track/></Document></kml>",   // undeclared prefix
+        "<?xml version=\"1.0\"?><kml><Document><a xmlns:y='u'/><y:Track/></Document></kml>",   // out of scope
+        gpx + "<wpt lat='1' lon='2' y:lat='3'/></gpx>",
+        gpx + "<a:b:c xmlns:a='u'/></gpx>",
+        gpx + "<y:a xmlns:y=''/></gpx>",
         gpx + "</gpx><gpx/>",
         kml + "<gx:Track><gx:Track/></gx:Track></Document></kml>",
         kml + "<gx:Track><LineString><coordinates>1,2</coordinates></LineString></gx:Track></Document></kml>",
