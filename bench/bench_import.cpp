@@ -79,13 +79,13 @@ void BM_GpxRead1M(benchmark::State& state)
 }
 // Measured in CPU time, as GPSBabel's below: on a busy machine the waits for
 // a core would otherwise decide the comparison.
-BENCHMARK(BM_GpxRead1M)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GpxRead1M)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_KmlRead1M(benchmark::State& state)
 {
     ReadBack(state, BigFile(QStringLiteral("kml")), BENCH_BIG_POINTS);
 }
-BENCHMARK(BM_KmlRead1M)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KmlRead1M)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // The CPU seconds the finished child processes have used.
 double ChildCpuSeconds()
@@ -124,13 +124,13 @@ void BM_GpsBabelGpx1M(benchmark::State& state)
 {
     ReadWithGpsBabel(state, QStringLiteral("gpx"));
 }
-BENCHMARK(BM_GpsBabelGpx1M)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_GpsBabelGpx1M)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
 void BM_GpsBabelKml1M(benchmark::State& state)
 {
     ReadWithGpsBabel(state, QStringLiteral("kml"));
 }
-BENCHMARK(BM_GpsBabelKml1M)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_GpsBabelKml1M)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
 void BM_GpxRead(benchmark::State& state)
 {

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -20,10 +19,10 @@ public:
     void End(size_t nDepth);
 
     // A name without its prefix.
-    static std::string_view Local(const char* szName);
+    static const char* Local(const char* szName);
 
 private:
-    bool Bound(std::string_view name) const;
+    bool Bound(const char* szName) const;
 
     std::vector<std::pair<std::string, size_t>> m_declared;   // prefix, depth of its element
 };

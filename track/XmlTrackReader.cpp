@@ -41,7 +41,7 @@ enum class EXmlName
 
 struct XmlNameEntry
 {
-    std::string_view local;
+    const char* szLocal;
     EXmlName name;
 };
 
@@ -58,15 +58,14 @@ const XmlNameEntry XML_NAMES[] = {
     {"Point", EXmlName::Point},
 };
 
-// Called for every element: the lengths sort most names out before a byte
-// is compared.
 // Only the local name counts: GPX has its namespaces, and KML's gx:Track is a
-// Track to this reader.
+// Track to this reader. Called for every element: the first letter sorts
+// most names out.
 EXmlName LocalName(const char* szName)
 {
-    const std::string_view local = CXmlPrefixes::Local(szName);
+    const char* szLocal = CXmlPrefixes::Local(szName);
     for (const XmlNameEntry& entry : XML_NAMES) {
-        if (local == entry.local)
+        if (*szLocal == *entry.szLocal && !std::strcmp(szLocal, entry.szLocal))
             return entry.name;
     }
     return EXmlName::Other;
