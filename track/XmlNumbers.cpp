@@ -2,8 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdint>
-#include <iterator>
 
 namespace {
 
@@ -41,42 +39,6 @@ bool Skip(std::string_view text, size_t& pos, char ch)
     return true;
 }
 
-// Clinger's fast path for the plain decimals that fill track files: up to
-// 15 significant digits and 22 decimals are exact in a double, so a single
-// division rounds as from_chars does. Nothing for anything else.
-std::optional<double> PlainDecimal(std::string_view text)
-{
-    constexpr int XML_MAX_EXACT_DIGITS = 15;
-    constexpr double XML_POWERS_OF_TEN[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    const bool bNegative = text.starts_with('-');
-    uint64_t nMantissa = 0;
-    int nDigits = 0;
-    int nDecimals = 0;
-    bool bPoint = false;
-    bool bDigit = false;
-    for (size_t pos = bNegative ? 1 : 0; pos < text.size(); ++pos) {
-        const char ch = text[pos];
-        if (ch == '.' && !bPoint) {
-            bPoint = true;
-            continue;
-        }
-        if (!IsDigit(ch))
-            return std::nullopt;
-        bDigit = true;
-        nMantissa = nMantissa * 10 + uint64_t(ch - '0');
-        nDigits += nMantissa ? 1 : 0;
-        nDecimals += bPoint ? 1 : 0;
-        if (nDigits > XML_MAX_EXACT_DIGITS || nDecimals >= int(std::size(XML_POWERS_OF_TEN)))
-            return std::nullopt;
-    }
-    if (!bDigit)
-        return std::nullopt;
-    const double dValue = double(nMantissa) / XML_POWERS_OF_TEN[nDecimals];
-    return bNegative ? -dValue : dValue;
-}
-
 size_t SkipDigits(std::string_view text, size_t pos)
 {
     while (pos < text.size() && IsDigit(text[pos]))
@@ -92,8 +54,6 @@ std::optional<double> XmlNumber(std::string_view text)
     // from_chars takes no plus sign, and a second sign after one is no number.
     if (text.starts_with('+') && text.size() > 1 && text[1] != '-' && text[1] != '+')
         text.remove_prefix(1);
-    if (const std::optional<double> dPlain = PlainDecimal(text))
-        return dPlain;
     double dValue = 0;
     const std::from_chars_result result = std::from_chars(text.data(), text.data() + text.size(), dValue);
     if (result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(dValue))

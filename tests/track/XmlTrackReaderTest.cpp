@@ -1,7 +1,6 @@
 #include "app/CTrackerApp.h"
 #include "tests/common/TestSupport.h"
 #include "tests/track/TrackTestSupport.h"
-#include "track/XmlNumbers.h"
 #include "track/XmlTrackReader.h"
 
 #include <QBuffer>
@@ -13,10 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-
-#include <charconv>
-#include <cmath>
-#include <string_view>
 
 namespace {
 
@@ -185,22 +180,6 @@ TEST(XmlTrackReader, TrackTimesAndEncodings)
         }
         EXPECT_EQ(times.join(' '), QLatin1String(c.pszTimes)) << c.document.toStdString();
         EXPECT_EQ(names.join(','), QString::fromUtf8(c.pszNames)) << c.document.toStdString();
-    }
-}
-
-// Plain decimals take a shortcut: it must round as the full conversion does.
-TEST(XmlTrackReader, NumbersRoundAsTheFullConversion)
-{
-    const std::string_view NUMBERS[] = {"0.1", "52.0000115", "-0.000001", "4.35", "1.", ".5", "-0",
-                                        "89.99999999999999", "123456789012345.6", "0.0000000000000000000000123",
-                                        "1e-5", "100.000000"};
-    for (const std::string_view text : NUMBERS) {
-        double dExpected = 0;
-        std::from_chars(text.data(), text.data() + text.size(), dExpected);
-        const std::optional<double> dRead = XmlNumber(text);
-        ASSERT_TRUE(dRead) << text;
-        EXPECT_EQ(*dRead, dExpected) << text;
-        EXPECT_EQ(std::signbit(*dRead), std::signbit(dExpected)) << text;
     }
 }
 
