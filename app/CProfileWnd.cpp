@@ -12,8 +12,8 @@ CProfileWnd::~CProfileWnd() = default;
 
 void CProfileWnd::Paint(CDC* pDC)
 {
-    m_distances.Update(theApp.m_trackPoints);
-    DrawProfileView(pDC, theApp.m_trackPoints, m_distances, theApp.m_bKmh != 0);
+    m_profile.Update(theApp.m_trackPoints);
+    DrawProfileView(pDC, m_profile, theApp.m_bKmh != 0);
 }
 
 CProfileWnd* ShowProfileWindow(QWidget* pFrame)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/CToolWnd.h"
-#include "track/TrackDistances.h"
+#include "track/TrackProfile.h"
 
 // View, "Profile": altitude and speed over the distance along the stored
 // track, in a window of its own beside the frame that stays open while the
@@ -18,7 +18,7 @@ protected:
     void Paint(CDC* pDC) override;
 
 private:
-    CTrackDistances m_distances;   // of theApp.m_trackPoints, brought up to date at each paint
+    CTrackProfile m_profile;   // of theApp.m_trackPoints, brought up to date at each paint
 };
 
 // Opens the frame's profile window, or brings it to the front when it is open.

@@ -8,7 +8,7 @@
 #include "map/TrackView.h"
 #include "map/Viewport.h"
 #include "platform/gui/CDC.h"
-#include "track/TrackDistances.h"
+#include "track/TrackProfile.h"
 
 #include <QApplication>
 #include <QImage>
@@ -67,7 +67,7 @@ void BM_TrackView(benchmark::State& state)
 }
 BENCHMARK(BM_TrackView)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
-// The profile window's paint at a tick: the distances are kept, so only the
+// The profile window's paint at a tick: the samples are kept, so only the
 // columns are gathered and drawn.
 void BM_ProfileView(benchmark::State& state)
 {
@@ -76,32 +76,32 @@ void BM_ProfileView(benchmark::State& state)
         theApp.m_trackPoints[i].m_fAltitude = float(100 + 50 * std::sin(double(i) * 1e-4));
         theApp.m_trackPoints[i].m_fSpeed = float(i % 40);
     }
-    CTrackDistances distances;
-    distances.Update(theApp.m_trackPoints);
+    CTrackProfile profile;
+    profile.Update(theApp.m_trackPoints);
     QImage image(PROFILE_WIDTH, PROFILE_HEIGHT, QImage::Format_RGB32);
     for (auto _ : state) {
         QPainter painter(&image);
         CPaintDC dc(painter);
-        DrawProfileView(&dc, theApp.m_trackPoints, distances, true);
+        DrawProfileView(&dc, profile, true);
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * state.range(0));
     theApp.m_trackPoints.clear();
 }
-BENCHMARK(BM_ProfileView)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProfileView)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
-// The first paint after File Open measures the whole track once.
-void BM_ProfileDistances(benchmark::State& state)
+// The first paint after File Open takes the whole track once.
+void BM_ProfileSamples(benchmark::State& state)
 {
     MakeTrack(size_t(state.range(0)), 0.2);
     for (auto _ : state) {
-        CTrackDistances distances;
-        distances.Update(theApp.m_trackPoints);
-        benchmark::DoNotOptimize(distances.TotalMeters());
+        CTrackProfile profile;
+        profile.Update(theApp.m_trackPoints);
+        benchmark::DoNotOptimize(profile.TotalMeters());
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * state.range(0));
     theApp.m_trackPoints.clear();
 }
-BENCHMARK(BM_ProfileDistances)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProfileSamples)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 // An 8000 x 8000 map of 0.2 degrees square in the bitmap depths the loader
 // produces; the track wanders over the whole map and the view is centred on

@@ -3,10 +3,11 @@
 #include "display/ViewColours.h"
 #include "platform/TextFormat.h"
 #include "platform/gui/CDC.h"
-#include "track/TrackDistances.h"
+#include "track/TrackProfile.h"
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -48,6 +49,17 @@ struct ProfileColumn
     float fMin = 0;
     float fMax = 0;
     bool bUsed = false;
+
+    void Add(float fValue)
+    {
+        if (!std::isfinite(fValue))
+            return;
+        if (!bUsed)
+            *this = {fValue, fValue, fValue, fValue, true};
+        fLast = fValue;
+        fMin = std::min(fMin, fValue);
+        fMax = std::max(fMax, fValue);
+    }
 };
 
 // One plot's columns and the range of all its values.
@@ -57,19 +69,6 @@ struct ProfileSeries
     float fMin = 0;
     float fMax = 0;
     bool bAny = false;
-
-    // Called for every point: the range is taken from the columns afterwards.
-    void Add(int nColumn, float fValue)
-    {
-        if (!std::isfinite(fValue))
-            return;
-        ProfileColumn& column = columns[size_t(nColumn)];
-        if (!column.bUsed)
-            column = {fValue, fValue, fValue, fValue, true};
-        column.fLast = fValue;
-        column.fMin = std::min(column.fMin, fValue);
-        column.fMax = std::max(column.fMax, fValue);
-    }
 
     void TakeRange()
     {
@@ -92,9 +91,9 @@ struct ProfileSeries
     }
 };
 
-float PlotValue(EProfilePlot plot, const CTrackPoint& point, float fSpeedFactor)
+float PlotValue(EProfilePlot plot, const CTrackProfile::Sample& sample, float fSpeedFactor)
 {
-    return plot == EProfilePlot::Altitude ? point.m_fAltitude : point.m_fSpeed * fSpeedFactor;
+    return plot == EProfilePlot::Altitude ? sample.fAltitude : sample.fSpeed * fSpeedFactor;
 }
 
 // Columns per metre; a track that never leaves its spot stays in the first.
@@ -106,6 +105,30 @@ float ColumnsPerMetre(double dTotalMeters)
 int Column(float fMetres, float fColumnsPerMetre)
 {
     return std::clamp(int(fMetres * fColumnsPerMetre), 0, PROFILE_COLUMNS - 1);
+}
+
+// The samples in order, column by column (the distance only grows): a
+// column's values are gathered in locals and stored once it is done, so the
+// loop over a long track runs in registers.
+void GatherColumns(const std::vector<CTrackProfile::Sample>& samples, float fColumnsPerMetre, float fSpeedFactor,
+                   ProfileSeries (&series)[std::size(PROFILE_PLOTS)])
+{
+    int nColumn = Column(samples.front().fMetres, fColumnsPerMetre);
+    ProfileColumn current[std::size(PROFILE_PLOTS)];
+    for (const CTrackProfile::Sample& sample : samples) {
+        const int nSampleColumn = Column(sample.fMetres, fColumnsPerMetre);
+        if (nSampleColumn != nColumn) {
+            for (size_t p = 0; p < std::size(PROFILE_PLOTS); ++p)
+                series[p].columns[size_t(nColumn)] = std::exchange(current[p], ProfileColumn());
+            nColumn = nSampleColumn;
+        }
+        for (size_t p = 0; p < std::size(PROFILE_PLOTS); ++p)
+            current[p].Add(PlotValue(PROFILE_PLOTS[p].plot, sample, fSpeedFactor));
+    }
+    for (size_t p = 0; p < std::size(PROFILE_PLOTS); ++p) {
+        series[p].columns[size_t(nColumn)] = current[p];
+        series[p].TakeRange();
+    }
 }
 
 void DrawFrame(CDC* pDC, int nTop)
@@ -171,12 +194,12 @@ void DrawPlot(CDC* pDC, const ProfilePlot& plot, const ProfileSeries& series, co
 
 }
 
-void DrawProfileView(CDC* pDC, const CTrackPointList& points, const CTrackDistances& distances, bool bKmh)
+void DrawProfileView(CDC* pDC, const CTrackProfile& profile, bool bKmh)
 {
     pDC->FillSolidRect(QRect(0, 0, PROFILE_WIDTH, PROFILE_HEIGHT), CLR_WINDOW);
     const QColor oldColour = pDC->SetTextColor(CLR_BLACK);
-    const size_t nPoints = std::min(points.size(), distances.Size());
-    if (nPoints < 2) {
+    const std::vector<CTrackProfile::Sample>& samples = profile.Samples();
+    if (samples.size() < 2) {
         const QString strText = QStringLiteral("No track");
         const QSize size = pDC->GetTextExtent(strText);
         pDC->TextOut((PROFILE_WIDTH - size.width()) / 2, (PROFILE_HEIGHT - size.height()) / 2, strText);
@@ -185,22 +208,15 @@ void DrawProfileView(CDC* pDC, const CTrackPointList& points, const CTrackDistan
     }
 
     const float fSpeedFactor = bKmh ? PROFILE_KMH_PER_KNOT : 1.0f;
-    const double dTotal = distances.TotalMeters();
+    const double dTotal = profile.TotalMeters();
     const float fColumnsPerMetre = ColumnsPerMetre(dTotal);
     ProfileSeries series[std::size(PROFILE_PLOTS)];
-    auto it = points.begin();
-    for (size_t i = 0; i < nPoints; ++i, ++it) {
-        const int nColumn = Column(distances.Metres(i), fColumnsPerMetre);
-        for (size_t p = 0; p < std::size(PROFILE_PLOTS); ++p)
-            series[p].Add(nColumn, PlotValue(PROFILE_PLOTS[p].plot, *it, fSpeedFactor));
-    }
-    for (ProfileSeries& one : series)
-        one.TakeRange();
+    GatherColumns(samples, fColumnsPerMetre, fSpeedFactor, series);
 
     const QString strTitles[] = {QStringLiteral("Altitude (m)"),
                                  bKmh ? QStringLiteral("Speed (km/h)") : QStringLiteral("Speed (knots)")};
-    const CTrackPoint& last = points[nPoints - 1];
-    const int xLast = PROFILE_PLOT_LEFT + Column(distances.Metres(nPoints - 1), fColumnsPerMetre);
+    const CTrackProfile::Sample& last = samples.back();
+    const int xLast = PROFILE_PLOT_LEFT + Column(last.fMetres, fColumnsPerMetre);
     for (size_t p = 0; p < std::size(PROFILE_PLOTS); ++p)
         DrawPlot(pDC, PROFILE_PLOTS[p], series[p], strTitles[p], xLast,
                  PlotValue(PROFILE_PLOTS[p].plot, last, fSpeedFactor));

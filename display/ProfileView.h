@@ -1,9 +1,7 @@
 #pragma once
 
-#include "track/CTrackPoint.h"
-
 class CDC;
-class CTrackDistances;
+class CTrackProfile;
 
 // The track profile, 240 x 268 pixels: altitude (m) above and speed (km/h,
 // or knots without bKmh) below, over the distance along the track. Each plot
@@ -11,9 +9,8 @@ class CTrackDistances;
 // distance axis has its total at the right; a ring marks the last point.
 // A plot has one vertical minimum-to-maximum stroke per pixel column, joined
 // to its neighbours, so a track of any length paints in the same few
-// hundred strokes. distances must be up to date with points. Fewer than two
-// points show "No track".
-void DrawProfileView(CDC* pDC, const CTrackPointList& points, const CTrackDistances& distances, bool bKmh);
+// hundred strokes. Fewer than two points show "No track".
+void DrawProfileView(CDC* pDC, const CTrackProfile& profile, bool bKmh);
 
 constexpr int PROFILE_WIDTH = 240;
 constexpr int PROFILE_HEIGHT = 268;

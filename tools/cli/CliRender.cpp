@@ -8,7 +8,7 @@
 #include "map/Viewport.h"
 #include "platform/gui/CDC.h"
 #include "track/GpdFile.h"
-#include "track/TrackDistances.h"
+#include "track/TrackProfile.h"
 #include "tools/cli/CliArgs.h"
 
 #include <QApplication>
@@ -34,9 +34,9 @@ void PaintSky(CDC* pDC)
 
 void PaintProfile(CDC* pDC)
 {
-    CTrackDistances distances;
-    distances.Update(theApp.m_trackPoints);
-    DrawProfileView(pDC, theApp.m_trackPoints, distances, theApp.m_bKmh != 0);
+    CTrackProfile profile;
+    profile.Update(theApp.m_trackPoints);
+    DrawProfileView(pDC, profile, theApp.m_bKmh != 0);
 }
 
 // The views by name, with the view type the display window paints them for,
