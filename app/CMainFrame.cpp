@@ -9,6 +9,7 @@
 #include "app/FileDialogs.h"
 #include "app/IdleTimer.h"
 #include "app/MapImportCommand.h"
+#include "app/OpenProgress.h"
 #include "app/Resource.h"
 #include "map/MapCatalogue.h"
 #include "map/Viewport.h"
@@ -282,8 +283,10 @@ void CMainFrame::OnFileOpen()
     const QString strPath = PromptOpenTrack(this);
     if (strPath.isEmpty())
         return;
-    const ETrackLoad load = ReadTrackFile(strPath, theApp.m_nUtcCorrection, theApp.m_trackPoints);
-    if (ReportOutcome(TrackLoadOutcome(load, strPath)))
+    // The progress dialog lets events through; a tick among them would put
+    // its point in the middle of the file's.
+    CTimerGuard guard;
+    if (OpenTrackWithProgress(this, strPath))
         m_wndView.SetViewType(EViewType::Track);
 }
 

@@ -19,6 +19,12 @@ QString Duration(double dSeconds)
     return FormatText("%lld:%02lld:%02lld", nSeconds / 3600, nSeconds / 60 % 60, nSeconds % 60);
 }
 
+// A track without altitudes has no range to show.
+QString Altitude(const CClimbs& climbs, float fAltitude)
+{
+    return climbs.HasAltitudes() ? FormatText("%.0f m", double(fAltitude)) : QStringLiteral("-");
+}
+
 }
 
 CTripStatsDlg::CTripStatsDlg(const CTripStats& stats, QWidget* pParent)
@@ -61,6 +67,10 @@ std::vector<std::pair<QString, QString>> CTripStatsDlg::Lines(const CTripStats& 
         {QStringLiteral("Moving distance"), FormatText("%.2f km", stats.m_dMovingMeters / 1000)},
         {QStringLiteral("Moving speed"), FormatText("%.1f km/h", stats.m_dAverageMovingKmh)},
         {QStringLiteral("Max speed"), FormatText("%.1f km/h", stats.m_dMaxSpeedKmh)},
+        {QStringLiteral("Ascent"), FormatText("%.0f m", stats.m_climbs.m_dAscentMeters)},
+        {QStringLiteral("Descent"), FormatText("%.0f m", stats.m_climbs.m_dDescentMeters)},
+        {QStringLiteral("Min altitude"), Altitude(stats.m_climbs, stats.m_climbs.m_fMinAltitude)},
+        {QStringLiteral("Max altitude"), Altitude(stats.m_climbs, stats.m_climbs.m_fMaxAltitude)},
     };
 }
 

@@ -23,7 +23,9 @@ void CViewWnd::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     CPaintDC dc(painter);
-    ViewRow(m_eView).pfnPaint(&dc, m_display.ViewContext(rect()));
+    CViewContext view = m_display.ViewContext(rect());
+    view.m_pProfile = &m_profile;
+    ViewRow(m_eView).pfnPaint(&dc, view);
 }
 
 CViewWnd* ShowViewWindow(QWidget* pFrame, const CDisplayWnd& display, EViewType eView)

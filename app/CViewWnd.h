@@ -1,6 +1,7 @@
 #pragma once
 
 #include "display/Views.h"
+#include "track/TrackProfile.h"
 
 #include <QWidget>
 
@@ -25,6 +26,7 @@ protected:
 private:
     const CDisplayWnd& m_display;
     EViewType m_eView;
+    CTrackProfile m_profile;   // kept up to date at each paint, so a tick measures only new points
 };
 
 // The window size of every view window, as the handheld's screen.

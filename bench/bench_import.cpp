@@ -1,24 +1,34 @@
-// GPX and KML File Open and the trip statistics on a day's drive.
+// GPX and KML File Open and the trip statistics on a day's drive, and the
+// reading of a 1,000,000-point file beside GPSBabel reading the same file.
 #include "track/GpxExport.h"
 #include "track/KmlExport.h"
 #include "track/TripStats.h"
 #include "track/XmlTrackReader.h"
 
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+
+#include <map>
+
+#include <sys/resource.h>
 
 
 namespace {
 
 constexpr int BENCH_POINTS = 200000;
+constexpr int BENCH_BIG_POINTS = 1000000;
 
 // One point a second, a placemark every 1000 points.
-const CTrackPointList& Track()
+const CTrackPointList& Track(int nPoints = BENCH_POINTS)
 {
-    static const CTrackPointList points = [] {
-        CTrackPointList list;
-        for (int i = 0; i < BENCH_POINTS; ++i) {
+    static std::map<int, CTrackPointList> s_tracks;
+    CTrackPointList& points = s_tracks[nPoints];
+    if (points.empty()) {
+        CTrackPointList& list = points;
+        for (int i = 0; i < nPoints; ++i) {
             CTrackPoint& point = list.emplace_back();
             point.m_fLatitude = 52.0f + float(i) * 1e-5f;
             point.m_fLongitude = 4.0f + float(i) * 2e-5f;
@@ -30,13 +40,12 @@ const CTrackPointList& Track()
             if (i % 1000 == 0)
                 point.m_strName = QStringLiteral("Placemark %1").arg(i);
         }
-        return list;
-    }();
+    }
     return points;
 }
 
 // Reads a file of the track as File Open does, written by our own writer.
-void ReadBack(benchmark::State& state, const QString& strPath)
+void ReadBack(benchmark::State& state, const QString& strPath, int nTrackPoints = BENCH_POINTS)
 {
     size_t nPoints = 0;
     for (auto _ : state) {
@@ -44,11 +53,84 @@ void ReadBack(benchmark::State& state, const QString& strPath)
         benchmark::DoNotOptimize(LoadXmlTrackFile(strPath, 0, points));
         nPoints = points.size();
     }
-    if (nPoints < size_t(BENCH_POINTS))
+    if (nPoints < size_t(nTrackPoints))
         state.SkipWithError("not every point read back");
-    state.SetItemsProcessed(state.iterations() * BENCH_POINTS);
+    state.SetItemsProcessed(state.iterations() * nTrackPoints);
     state.SetBytesProcessed(state.iterations() * QFileInfo(strPath).size());
 }
+
+// The 1,000,000-point track as GPX or KML, written once for all the runs.
+QString BigFile(const QString& strFormat)
+{
+    static QTemporaryDir s_dir;
+    const QString strPath = s_dir.filePath(QStringLiteral("big.") + strFormat);
+    if (!QFileInfo::exists(strPath)) {
+        if (strFormat == QLatin1String("gpx"))
+            WriteGpx(strPath, Track(BENCH_BIG_POINTS));
+        else
+            WriteKml(strPath, Track(BENCH_BIG_POINTS), true);
+    }
+    return strPath;
+}
+
+void BM_GpxRead1M(benchmark::State& state)
+{
+    ReadBack(state, BigFile(QStringLiteral("gpx")), BENCH_BIG_POINTS);
+}
+// Measured in CPU time, as GPSBabel's below: on a busy machine the waits for
+// a core would otherwise decide the comparison.
+BENCHMARK(BM_GpxRead1M)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_KmlRead1M(benchmark::State& state)
+{
+    ReadBack(state, BigFile(QStringLiteral("kml")), BENCH_BIG_POINTS);
+}
+BENCHMARK(BM_KmlRead1M)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The CPU seconds the finished child processes have used.
+double ChildCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// GPSBabel reading the same file without writing anything: the filter drops
+// every point it read before the output. Its time is the CPU time it used.
+void ReadWithGpsBabel(benchmark::State& state, const QString& strFormat)
+{
+    const QString strBabel = QStandardPaths::findExecutable(QStringLiteral("gpsbabel"));
+    if (strBabel.isEmpty()) {
+        state.SkipWithError("gpsbabel is not installed (scripts/install-deps.sh installs it)");
+        return;
+    }
+    const QString strPath = BigFile(strFormat);
+    for (auto _ : state) {
+        const double dCpuBefore = ChildCpuSeconds();
+        QProcess babel;
+        babel.start(strBabel, {QStringLiteral("-i"), strFormat, QStringLiteral("-f"), strPath, QStringLiteral("-x"),
+                               QStringLiteral("nuketypes,waypoints,tracks,routes"), QStringLiteral("-o"),
+                               QStringLiteral("gpx"), QStringLiteral("-F"), QStringLiteral("/dev/null")});
+        if (!babel.waitForFinished(-1) || babel.exitCode() != 0)
+            state.SkipWithError("gpsbabel failed");
+        state.SetIterationTime(ChildCpuSeconds() - dCpuBefore);
+    }
+    state.SetItemsProcessed(state.iterations() * BENCH_BIG_POINTS);
+    state.SetBytesProcessed(state.iterations() * QFileInfo(strPath).size());
+}
+
+void BM_GpsBabelGpx1M(benchmark::State& state)
+{
+    ReadWithGpsBabel(state, QStringLiteral("gpx"));
+}
+BENCHMARK(BM_GpsBabelGpx1M)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+void BM_GpsBabelKml1M(benchmark::State& state)
+{
+    ReadWithGpsBabel(state, QStringLiteral("kml"));
+}
+BENCHMARK(BM_GpsBabelKml1M)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
 void BM_GpxRead(benchmark::State& state)
 {

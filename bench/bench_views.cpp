@@ -6,9 +6,11 @@
 #include "display/Views.h"
 #include "gps/CGpsTracker.h"
 #include "gps/TrackerSettings.h"
+#include "display/ProfileView.h"
 #include "map/CMapBitmap.h"
 #include "map/Viewport.h"
 #include "platform/gui/CDC.h"
+#include "track/TrackProfile.h"
 
 #include <QApplication>
 #include <QImage>
@@ -88,6 +90,42 @@ void BM_TrackView(benchmark::State& state)
     Run().m_points.clear();
 }
 BENCHMARK(BM_TrackView)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// The profile window's paint at a tick: the samples are kept, so only the
+// columns are gathered and drawn.
+void BM_ProfileView(benchmark::State& state)
+{
+    MakeTrack(size_t(state.range(0)), 0.2);
+    for (size_t i = 0; i < Run().m_points.size(); ++i) {
+        Run().m_points[i].m_fAltitude = float(100 + 50 * std::sin(double(i) * 1e-4));
+        Run().m_points[i].m_fSpeed = float(i % 40);
+    }
+    CTrackProfile profile;
+    profile.Update(Run().m_points);
+    QImage image(PROFILE_WIDTH, PROFILE_HEIGHT, QImage::Format_RGB32);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        CPaintDC dc(painter);
+        DrawProfileView(&dc, profile, true);
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * state.range(0));
+    Run().m_points.clear();
+}
+BENCHMARK(BM_ProfileView)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// The first paint after File Open takes the whole track once.
+void BM_ProfileSamples(benchmark::State& state)
+{
+    MakeTrack(size_t(state.range(0)), 0.2);
+    for (auto _ : state) {
+        CTrackProfile profile;
+        profile.Update(Run().m_points);
+        benchmark::DoNotOptimize(profile.TotalMeters());
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * state.range(0));
+    Run().m_points.clear();
+}
+BENCHMARK(BM_ProfileSamples)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 // An 8000 x 8000 map of 0.2 degrees square in the bitmap depths the loader
 // produces; the track wanders over the whole map and the view is centred on

@@ -3,6 +3,7 @@
 #include "display/CompassView.h"
 #include "display/GpsDataView.h"
 #include "display/MapView.h"
+#include "display/ProfileView.h"
 #include "display/SkyView.h"
 #include "display/StatusView.h"
 #include "display/TrackView.h"
@@ -25,6 +26,7 @@ const CViewRow VIEW_TABLE[] = {
     {EViewType::Track, "track", "Track", ID_VIEW_TRACK, DrawTrackView, EViewPlace::DisplayWindow, false, true},
     {EViewType::Map, "map", "Map", ID_VIEW_MAP, DrawMapView, EViewPlace::DisplayWindow, true, false},
     {EViewType::Sky, "sky", "Satellites", ID_VIEW_SATELLITES, DrawSkyView, EViewPlace::OwnWindow, false, false},
+    {EViewType::Profile, "profile", "Profile", ID_VIEW_PROFILE, DrawProfileView, EViewPlace::OwnWindow, false, false},
 };
 
 template <typename Match>

@@ -12,6 +12,7 @@
 
 class CDC;
 class CGpsTracker;
+class CTrackProfile;
 struct CTrackerSettings;
 
 // The views, numbered as the "ViewType" setting stores those of the display
@@ -24,6 +25,7 @@ enum class EViewType : int32_t
     Track = 3,
     Status = 4,
     Map = 5,
+    Profile = 6,
 };
 
 // The three faces the views draw with.
@@ -58,6 +60,9 @@ struct CViewContext
     QRect m_rcClient;
     const CMapBitmap* m_pMap = nullptr;
     CStylusDrag m_drag;
+    // What a view keeps between the paints of its window (the profile's
+    // samples); null: the painter works it out afresh.
+    CTrackProfile* m_pProfile = nullptr;
     QPen m_penTrack = QPen(QColor(255, 0, 0), 2);
     QPen m_penHeading = QPen(Qt::black, 1);
 };
@@ -79,6 +84,7 @@ constexpr int ID_VIEW_TRACK = 32793;
 constexpr int ID_VIEW_COMPASS = 32794;
 constexpr int ID_VIEW_GPSSTATUS = 32795;
 constexpr int ID_VIEW_SATELLITES = 32820;
+constexpr int ID_VIEW_PROFILE = 32823;
 
 struct CViewRow
 {

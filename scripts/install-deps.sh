@@ -5,6 +5,8 @@ set -euo pipefail
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev googletest libgtest-dev
           libbenchmark-dev qt6-base-dev fonts-dejavu-core fonts-liberation2 locales xvfb xauth
           librsvg2-bin dpkg-dev file desktop-file-utils appstream lintian man-db gpsd)
+# expat reads GPX and KML tracks.
+PACKAGES+=(libexpat1-dev)
 # GPX files written by GPSBabel, read back by the track import tests.
 PACKAGES+=(gpsbabel)
 # GDAL reads the maps that map-import turns into calibrated bitmaps; the tests

@@ -126,7 +126,7 @@ ETrackLoad OpenTrackInput(CInputFile& file, const QString& strHostPath)
     return ETrackLoad::Unreadable;
 }
 
-ETrackLoad LoadGpdFile(const QString& strHostPath, CTrackPointList& points)
+ETrackLoad LoadGpdFile(const QString& strHostPath, CTrackPointList& points, const CLoadProgress& progress)
 {
     CInputFile file;
     if (const ETrackLoad opened = OpenTrackInput(file, strHostPath); opened != ETrackLoad::Ok)
@@ -135,12 +135,15 @@ ETrackLoad LoadGpdFile(const QString& strHostPath, CTrackPointList& points)
     CGpdReader reader(points);
     const std::unique_ptr<char[]> buffer(new char[GPD_READ_CHUNK]);
     ETrackLoad result = ETrackLoad::Ok;
+    uint64_t nDone = 0;
     for (;;) {
         const ptrdiff_t nRead = file.Read(buffer.get(), GPD_READ_CHUNK);
         if (nRead < 0)
             result = ETrackLoad::Unreadable;
         else if (!reader.Feed(buffer.get(), size_t(nRead)))
             result = ETrackLoad::Incorrect;
+        else if (nRead > 0 && progress && !progress(nDone += uint64_t(nRead), file.Size()))
+            result = ETrackLoad::Cancelled;
         if (nRead <= 0 || result != ETrackLoad::Ok)
             break;
     }

@@ -2,6 +2,7 @@
 
 #include "platform/Outcome.h"
 #include "track/CTrackPoint.h"
+#include "track/LoadProgress.h"
 
 #include <QString>
 #include <cstddef>
@@ -21,6 +22,7 @@ enum class ETrackLoad
     NotAFile,     // a FIFO, a device or a directory
     InUse,        // a running log holds it
     Incorrect,    // not a GPD file
+    Cancelled,    // the progress function stopped the reading
 };
 
 // Reads a GPD image piece by piece, as it comes from a file, appending each
@@ -59,7 +61,7 @@ ETrackLoad OpenTrackInput(CInputFile& file, const QString& strHostPath);
 
 // Reads a GPD file at a host path into points, streamed in small pieces.
 // Anything but Ok leaves points unchanged.
-ETrackLoad LoadGpdFile(const QString& strHostPath, CTrackPointList& points);
+ETrackLoad LoadGpdFile(const QString& strHostPath, CTrackPointList& points, const CLoadProgress& progress = {});
 
 // Writes points as a GPD file with its count, replacing an existing file.
 // Fails with "Error opening:" and the path, or "Error writing file".

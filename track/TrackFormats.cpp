@@ -10,9 +10,9 @@
 
 namespace {
 
-ETrackLoad ReadGpdTrack(const QString& strHostPath, int, CTrackPointList& points)
+ETrackLoad ReadGpdTrack(const QString& strHostPath, int, CTrackPointList& points, const CLoadProgress& progress)
 {
-    return LoadGpdFile(strHostPath, points);
+    return LoadGpdFile(strHostPath, points, progress);
 }
 
 COutcome WriteGpd(const QString& strPath, const CTrackPointList& points, bool)
@@ -54,15 +54,17 @@ const CTrackFormat& TrackFormatOf(const QString& strPath)
     return pFormat ? *pFormat : TRACK_FORMATS[0];
 }
 
-ETrackLoad ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points)
+ETrackLoad ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points,
+                         const CLoadProgress& progress)
 {
-    return TrackFormatOf(strPath).pfnRead(HostPath(strPath), nUtcCorrection, points);
+    return TrackFormatOf(strPath).pfnRead(HostPath(strPath), nUtcCorrection, points, progress);
 }
 
 COutcome TrackLoadOutcome(ETrackLoad load, const QString& strPath)
 {
     switch (load) {
     case ETrackLoad::Ok:
+    case ETrackLoad::Cancelled:
         return COutcome::Ok();
     case ETrackLoad::Unreadable:
         return COutcome::Fail(strPath, errno);

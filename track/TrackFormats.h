@@ -3,6 +3,7 @@
 #include "platform/Outcome.h"
 #include "track/CTrackPoint.h"
 #include "track/GpdFile.h"
+#include "track/LoadProgress.h"
 
 #include <QString>
 #include <span>
@@ -16,8 +17,9 @@ enum class ETrackFormat
 
 // One track format: the suffix that names it, how File Open and File Save
 // list it, and its reader and writer. Readers take a host path and append to
-// the points (unchanged unless Ok); times of a format that carries UTC times
-// get nUtcCorrection hours. Writers take the path in the program's form.
+// the points (unchanged unless Ok), telling their progress; times of a format
+// that carries UTC times get nUtcCorrection hours. Writers take the path in
+// the program's form.
 struct CTrackFormat
 {
     ETrackFormat eFormat;
@@ -25,7 +27,8 @@ struct CTrackFormat
     const char* szKind;          // "GPD", what the reader takes, as the tools name it
     const char* szOpenFilter;    // "GPS trackdata (*.gpd)"
     const char* szSaveFilter;
-    ETrackLoad (*pfnRead)(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points);
+    ETrackLoad (*pfnRead)(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points,
+                          const CLoadProgress& progress);
     COutcome (*pfnWrite)(const QString& strPath, const CTrackPointList& points, bool bKmlAltitude);
 };
 
@@ -41,10 +44,12 @@ const CTrackFormat* FindTrackFormat(const QString& strPath);
 const CTrackFormat& TrackFormatOf(const QString& strPath);
 
 // Reads a track file at a path in the program's form in its format.
-ETrackLoad ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points);
+ETrackLoad ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points,
+                         const CLoadProgress& progress = {});
 
 // What the window tells of a read that failed: the path for a file that
-// cannot be read, "Incorrect file" for one of another kind.
+// cannot be read, "Incorrect file" for one of another kind. A read the user
+// cancelled is no failure to tell of.
 COutcome TrackLoadOutcome(ETrackLoad load, const QString& strPath);
 
 // Writes the points to a path in the program's form in its format.

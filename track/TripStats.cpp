@@ -47,6 +47,7 @@ CTripStats TripStatistics(const CTrackPointList& points)
     float fMaxSpeed = 0;
     for (auto it = points.begin(); it != points.end(); ++it) {
         stats.m_nPlacemarks += it->m_strName.isEmpty() ? 0 : 1;
+        stats.m_climbs.Add(it->m_fAltitude);
         // A file may hold anything: values that are no numbers add nothing.
         if (std::isfinite(it->m_fSpeed))
             fMaxSpeed = std::max(fMaxSpeed, it->m_fSpeed);

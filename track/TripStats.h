@@ -1,6 +1,7 @@
 #pragma once
 
 #include "track/CTrackPoint.h"
+#include "track/Climbs.h"
 
 #include <cstddef>
 
@@ -14,6 +15,7 @@ struct CTripStats
     double m_dMovingMeters = 0;
     double m_dAverageMovingKmh = 0;  // moving distance over moving time; 0 without either
     double m_dMaxSpeedKmh = 0;       // the largest stored speed
+    CClimbs m_climbs;
 };
 
 // Haversine distance in metres on the mean Earth radius.

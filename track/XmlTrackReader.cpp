@@ -1,12 +1,21 @@
 #include "track/XmlTrackReader.h"
 
 #include "platform/InputFile.h"
+#include "track/XmlNumbers.h"
+#include "track/XmlPrefixes.h"
 
 #include <QIODevice>
-#include <QXmlStreamReader>
+#include <QStringDecoder>
 
+#include <expat.h>
+
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <new>
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -14,8 +23,94 @@ namespace {
 // Real GPX and KML nest a few levels (KML folders a few more); anything
 // deeper is not a track.
 constexpr size_t XML_MAX_DEPTH = 256;
+// A value, a name or one coordinate tuple; what is longer is no number.
+constexpr size_t XML_MAX_TEXT = 4096;
+// Expat holds a tag with its attributes, a comment or a DTD whole until it
+// ends: input that goes on this long without one ending is no track.
+constexpr uint64_t XML_MAX_TOKEN = 1 << 20;
+constexpr size_t XML_READ_CHUNK = 64 * 1024;
 constexpr int XML_DAY_SECONDS = 24 * 3600;
 constexpr double XML_KNOTS_PER_MPS = 3600.0 / 1852.0;
+
+enum class EXmlName
+{
+    Other, Gpx, Kml, Wpt, Trkpt, Rtept, Ele, Time, Speed, Course, Hdop, Name,
+    Placemark, Track, When, TimeStamp, Coord, Coordinates, LineString, Point,
+    Any,   // in the tables below: whatever element
+};
+
+struct XmlNameEntry
+{
+    const char* szLocal;
+    EXmlName name;
+};
+
+const XmlNameEntry XML_NAMES[] = {
+    {"gpx", EXmlName::Gpx},         {"kml", EXmlName::Kml},
+    {"wpt", EXmlName::Wpt},         {"trkpt", EXmlName::Trkpt},
+    {"rtept", EXmlName::Rtept},     {"ele", EXmlName::Ele},
+    {"time", EXmlName::Time},       {"speed", EXmlName::Speed},
+    {"course", EXmlName::Course},   {"hdop", EXmlName::Hdop},
+    {"name", EXmlName::Name},       {"Placemark", EXmlName::Placemark},
+    {"Track", EXmlName::Track},     {"when", EXmlName::When},
+    {"TimeStamp", EXmlName::TimeStamp}, {"coord", EXmlName::Coord},
+    {"coordinates", EXmlName::Coordinates}, {"LineString", EXmlName::LineString},
+    {"Point", EXmlName::Point},
+};
+
+// Only the local name counts: GPX has its namespaces, and KML's gx:Track is a
+// Track to this reader. Called for every element: the first letter sorts
+// most names out.
+EXmlName LocalName(const char* szName)
+{
+    const char* szLocal = CXmlPrefixes::Local(szName);
+    for (const XmlNameEntry& entry : XML_NAMES) {
+        if (*szLocal == *entry.szLocal && !std::strcmp(szLocal, entry.szLocal))
+            return entry.name;
+    }
+    return EXmlName::Other;
+}
+
+// The text element being read, which may hold no elements, and what its
+// text becomes.
+enum class ELeaf
+{
+    None, GpxValue, Time, WaypointName, PlacemarkName,
+    TrackWhen, PlacemarkWhen, TrackCoord, LineCoordinates, PointCoordinates,
+};
+
+// The number values of a GPX point, read from its direct children.
+struct GpxValue
+{
+    EXmlName name;
+    float CTrackPoint::*pfField;
+    double dFactor;   // to the point's unit
+};
+
+const GpxValue GPX_VALUES[] = {
+    {EXmlName::Ele, &CTrackPoint::m_fAltitude, 1.0},
+    {EXmlName::Speed, &CTrackPoint::m_fSpeed, XML_KNOTS_PER_MPS},   // GPX 1.0's metres per second
+    {EXmlName::Course, &CTrackPoint::m_fCourse, 1.0},
+    {EXmlName::Hdop, &CTrackPoint::m_fHdop, 1.0},
+};
+
+// KML elements read as text by the elements they stand in.
+struct KmlLeaf
+{
+    EXmlName name;
+    EXmlName parent;
+    EXmlName grandparent;
+    ELeaf leaf;
+};
+
+const KmlLeaf KML_LEAVES[] = {
+    {EXmlName::Name, EXmlName::Placemark, EXmlName::Any, ELeaf::PlacemarkName},
+    {EXmlName::When, EXmlName::Track, EXmlName::Any, ELeaf::TrackWhen},
+    {EXmlName::When, EXmlName::TimeStamp, EXmlName::Placemark, ELeaf::PlacemarkWhen},
+    {EXmlName::Coord, EXmlName::Track, EXmlName::Any, ELeaf::TrackCoord},
+    {EXmlName::Coordinates, EXmlName::LineString, EXmlName::Any, ELeaf::LineCoordinates},
+    {EXmlName::Coordinates, EXmlName::Point, EXmlName::Any, ELeaf::PointCoordinates},
+};
 
 enum class EPointKind { Waypoint, Other };
 
@@ -26,19 +121,10 @@ struct PendingPoint
     std::optional<int> nUtcSeconds;
 };
 
-std::optional<double> Number(QStringView text)
+bool SetPosition(CTrackPoint& point, std::string_view latitude, std::string_view longitude)
 {
-    bool bOk = false;
-    const double dValue = text.trimmed().toDouble(&bOk);
-    if (!bOk || !std::isfinite(dValue))
-        return std::nullopt;
-    return dValue;
-}
-
-bool SetPosition(CTrackPoint& point, QStringView latitude, QStringView longitude)
-{
-    const std::optional<double> dLatitude = Number(latitude);
-    const std::optional<double> dLongitude = Number(longitude);
+    const std::optional<double> dLatitude = XmlNumber(latitude);
+    const std::optional<double> dLongitude = XmlNumber(longitude);
     if (!dLatitude || !dLongitude || std::fabs(*dLatitude) > 90 || std::fabs(*dLongitude) > 180)
         return false;
     point.m_fLatitude = float(*dLatitude);
@@ -47,105 +133,141 @@ bool SetPosition(CTrackPoint& point, QStringView latitude, QStringView longitude
 }
 
 // Optional values: what cannot be read stays 0.
-float Value(QStringView text)
+float Value(std::string_view text)
 {
-    return float(Number(text).value_or(0));
+    return float(XmlNumber(text).value_or(0));
 }
 
-// Reads nDigits digits at pos, moving pos on; -1 when they are not there.
-int Digits(QStringView text, qsizetype& pos, int nDigits)
+// Splits text at cSeparator (or, with 0, at runs of white space) into at most
+// nMax parts; false when there are more.
+bool SplitTuple(std::string_view text, char cSeparator, std::string_view* pParts, size_t nMax, size_t& nParts)
 {
-    int nValue = 0;
-    for (int i = 0; i < nDigits; ++i, ++pos) {
-        if (pos >= text.size() || !text[pos].isDigit() || text[pos].unicode() > '9')
-            return -1;
-        nValue = nValue * 10 + (text[pos].unicode() - '0');
+    nParts = 0;
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        if (!cSeparator) {
+            while (pos < text.size() && IsXmlSpace(text[pos]))
+                ++pos;
+            if (pos == text.size())
+                break;
+        }
+        size_t nEnd = pos;
+        while (nEnd < text.size() && (cSeparator ? text[nEnd] != cSeparator : !IsXmlSpace(text[nEnd])))
+            ++nEnd;
+        if (nParts == nMax)
+            return false;
+        pParts[nParts++] = text.substr(pos, nEnd - pos);
+        pos = nEnd + (cSeparator ? 1 : 0);
+        if (cSeparator && nEnd == text.size())
+            break;
     }
-    return nValue;
-}
-
-bool Skip(QStringView text, qsizetype& pos, char ch)
-{
-    if (pos >= text.size() || text[pos] != QLatin1Char(ch))
-        return false;
-    ++pos;
     return true;
 }
 
-// Seconds of the UTC day of an xsd:dateTime ("2026-12-07T15:08:03Z", with
-// an optional fraction and zone offset); nothing for a date alone. Read by
-// hand: a track has one per point.
-std::optional<int> UtcSeconds(QStringView text)
+// "lon,lat[,alt]" of KML's coordinates, or "lon lat [alt]" of gx:coord.
+bool ReadTuple(std::string_view text, char cSeparator, CTrackPoint& point)
 {
-    text = text.trimmed();
-    qsizetype pos = text.startsWith(QLatin1Char('-')) ? 1 : 0;
-    const qsizetype nYearStart = pos;
-    while (pos < text.size() && text[pos].isDigit() && text[pos].unicode() <= '9')
-        ++pos;
-    if (pos - nYearStart < 4 || !Skip(text, pos, '-') || Digits(text, pos, 2) < 0 || !Skip(text, pos, '-')
-        || Digits(text, pos, 2) < 0 || !Skip(text, pos, 'T'))
-        return std::nullopt;
-    const int nHour = Digits(text, pos, 2);
-    const int nMinute = Skip(text, pos, ':') ? Digits(text, pos, 2) : -1;
-    const int nSecond = Skip(text, pos, ':') ? Digits(text, pos, 2) : -1;
-    if (nHour < 0 || nHour > 24 || nMinute < 0 || nMinute > 59 || nSecond < 0 || nSecond > 60)
-        return std::nullopt;
-    if (Skip(text, pos, '.')) {
-        const qsizetype nFraction = pos;
-        while (pos < text.size() && text[pos].isDigit() && text[pos].unicode() <= '9')
-            ++pos;
-        if (pos == nFraction)
-            return std::nullopt;
+    std::string_view parts[3];
+    size_t nParts = 0;
+    if (!SplitTuple(text, cSeparator, parts, 3, nParts) || nParts < 2 || !SetPosition(point, parts[1], parts[0]))
+        return false;
+    if (nParts == 3)
+        point.m_fAltitude = Value(parts[2]);
+    return true;
+}
+
+// An encoding expat does not know itself, such as windows-1252: each byte
+// that the system's converter turns into one character on its own.
+int XMLCALL UnknownEncoding(void*, const XML_Char* szName, XML_Encoding* pInfo)
+{
+    QStringDecoder decoder(szName);
+    if (!decoder.isValid())
+        return XML_STATUS_ERROR;
+    for (int i = 0; i < 256; ++i) {
+        const char ch = char(i);
+        const QString strChar = decoder.decode(QByteArrayView(&ch, 1));
+        decoder.resetState();
+        const bool bSingle = strChar.size() == 1 && strChar[0] != QChar::ReplacementCharacter
+                             && !strChar[0].isSurrogate();
+        pInfo->map[i] = bSingle ? strChar[0].unicode() : -1;
     }
-    int nSeconds = nHour * 3600 + nMinute * 60 + nSecond;
-    if (pos < text.size() && (text[pos] == QLatin1Char('+') || text[pos] == QLatin1Char('-'))) {
-        const int nSign = text[pos++] == QLatin1Char('+') ? 1 : -1;
-        const int nOffsetHours = Digits(text, pos, 2);
-        Skip(text, pos, ':');
-        const int nOffsetMinutes = Digits(text, pos, 2);
-        if (nOffsetHours < 0 || nOffsetMinutes < 0)
-            return std::nullopt;
-        nSeconds -= nSign * (nOffsetHours * 3600 + nOffsetMinutes * 60);
-    } else {
-        Skip(text, pos, 'Z');
-    }
-    if (pos != text.size())
-        return std::nullopt;
-    return nSeconds;
+    pInfo->data = nullptr;
+    pInfo->convert = nullptr;
+    pInfo->release = nullptr;
+    return XML_STATUS_OK;
 }
 
 class CXmlTrackReader
 {
 public:
-    CXmlTrackReader(QIODevice& device, int nUtcCorrection)
-        : m_xml(&device)
-        , m_nUtcSeconds(nUtcCorrection * 3600)
-    {
-    }
+    CXmlTrackReader(CTrackPointList& points, int nUtcCorrection);
+    ~CXmlTrackReader() { XML_ParserFree(m_parser); }
+    CXmlTrackReader(const CXmlTrackReader&) = delete;
+    CXmlTrackReader& operator=(const CXmlTrackReader&) = delete;
 
-    bool Read(CTrackPointList& points);
+    // Reads pieces from read (bytes read, 0 at the end, -1 on an error)
+    // until the document ends; progress, when set, may stop it.
+    template <typename Read>
+    ETrackLoad Parse(Read read, uint64_t nSize, const CLoadProgress& progress);
 
 private:
-    bool StartElement();
-    bool EndElement();
-    bool StartGpx(QStringView name);
-    bool StartKml(QStringView name);
-    void Emit(const PendingPoint& pending);
-    bool ReadKmlCoordinates(const QString& strText, bool bOnePoint);
-
-    QStringView Parent(int nUp = 1) const
+    // Expat's callbacks: each notes that expat reported something and hands
+    // it on, unless the reading has failed.
+    template <auto pfnHandle, typename... Args>
+    static void XMLCALL Forward(void* pUser, Args... args)
     {
-        return m_stack.size() >= size_t(nUp) ? QStringView(m_stack[m_stack.size() - size_t(nUp)]) : QStringView();
+        auto* pReader = static_cast<CXmlTrackReader*>(pUser);
+        pReader->m_bEvent = true;
+        if (!pReader->m_bFailed)
+            (pReader->*pfnHandle)(args...);
     }
 
-    QXmlStreamReader m_xml;
+    template <typename... Args>
+    void Ignore(Args...)
+    {
+    }
+    // Neither format has entities; they are the classic way to blow up a parser.
+    void Entity(const char*, int, const char*, int, const char*, const char*, const char*, const char*) { Fail(); }
+
+    void Fail();
+    void Start(const char* szName, const char** pAttributes);
+    void End(const char* szName);
+    void Text(const char* pText, int nLength);
+    void StartGpx(EXmlName name, const char** pAttributes);
+    void StartKml(EXmlName name);
+    void BeginLeaf(ELeaf leaf);
+    void EndLeaf();
+    void EndTupleText();
+    void KmlTuple();
+    void Emit(const PendingPoint& pending);
+    CTrackPoint& TrackPoint(size_t nIndex);
+    void SetTime(CTrackPoint& point, std::optional<int> nUtcSeconds) const;
+
+    EXmlName Parent(size_t nUp = 1) const
+    {
+        return m_stack.size() >= nUp ? m_stack[m_stack.size() - nUp] : EXmlName::Other;
+    }
+
+    XML_Parser m_parser;
+    CTrackPointList& m_points;
     int m_nUtcSeconds;
     bool m_bKml = false;
-    std::vector<QString> m_stack;   // local names of the open elements
-    CTrackPointList m_points;
+    bool m_bFailed = false;
+    bool m_bEvent = false;          // expat reported something in this piece
+    std::vector<EXmlName> m_stack;  // the open elements
+    CXmlPrefixes m_prefixes;
 
-    // GPX: the point being read and the depth of its element.
+    // The text element being read: its text so far (bounded), or for
+    // coordinates the tuple being read.
+    ELeaf m_leaf = ELeaf::None;
+    std::string m_strText;
+    bool m_bTextOverflow = false;
+    int m_nTuples = 0;
+
+    // GPX: the point being read, the depth of its element and the value
+    // being read from it.
     std::optional<PendingPoint> m_gpxPoint;
+    const GpxValue* m_pGpxValue = nullptr;
     size_t m_nGpxPointDepth = 0;
     EPointKind m_gpxKind = EPointKind::Other;
 
@@ -154,199 +276,274 @@ private:
     QString m_strPlacemarkName;
     std::optional<PendingPoint> m_kmlPoint;
     std::optional<int> m_nPlacemarkTime;
-    // KML: the times and coordinates of the gx:Track being read.
-    std::vector<std::optional<int>> m_trackTimes;
-    std::vector<PendingPoint> m_trackCoords;
+    // KML: the gx:Track being read. Its points go straight into the list
+    // from nTrackFirst on, the n-th <when> and the n-th <gx:coord> into the
+    // same point, so a track of any length needs no buffer of its own.
+    bool m_bInTrack = false;
+    size_t m_nTrackFirst = 0;
+    size_t m_nTrackWhens = 0;
+    size_t m_nTrackCoords = 0;
 };
 
-bool CXmlTrackReader::Read(CTrackPointList& points)
+CXmlTrackReader::CXmlTrackReader(CTrackPointList& points, int nUtcCorrection)
+    : m_parser(XML_ParserCreate(nullptr))
+    , m_points(points)
+    , m_nUtcSeconds(nUtcCorrection * 3600)
 {
-    while (!m_xml.atEnd()) {
-        switch (m_xml.readNext()) {
-        case QXmlStreamReader::DTD:
-            // Neither format has a DTD; entities are the classic way to blow up a parser.
-            if (!m_xml.entityDeclarations().isEmpty())
-                return false;
-            break;
-        case QXmlStreamReader::StartElement:
-            if (!StartElement())
-                return false;
-            break;
-        case QXmlStreamReader::EndElement:
-            if (!EndElement())
-                return false;
-            break;
-        default:
-            break;
-        }
-    }
-    if (m_xml.hasError())
-        return false;
-    points.insert(points.end(), m_points.begin(), m_points.end());
-    return true;
+    m_stack.reserve(XML_MAX_DEPTH);
+    m_strText.reserve(XML_MAX_TEXT);
+    if (!m_parser)
+        throw std::bad_alloc();
+    XML_SetUserData(m_parser, this);
+    XML_SetElementHandler(m_parser, Forward<&CXmlTrackReader::Start, const char*, const char**>,
+                          Forward<&CXmlTrackReader::End, const char*>);
+    XML_SetCharacterDataHandler(m_parser, Forward<&CXmlTrackReader::Text, const char*, int>);
+    XML_SetCommentHandler(m_parser, Forward<&CXmlTrackReader::Ignore<const char*>, const char*>);
+    XML_SetProcessingInstructionHandler(
+        m_parser, Forward<&CXmlTrackReader::Ignore<const char*, const char*>, const char*, const char*>);
+    XML_SetEntityDeclHandler(m_parser, Forward<&CXmlTrackReader::Entity, const char*, int, const char*, int,
+                                               const char*, const char*, const char*, const char*>);
+    XML_SetUnknownEncodingHandler(m_parser, UnknownEncoding, nullptr);
 }
 
-bool CXmlTrackReader::StartElement()
+template <typename Read>
+ETrackLoad CXmlTrackReader::Parse(Read read, uint64_t nSize, const CLoadProgress& progress)
 {
-    const QStringView name = m_xml.name();
+    ETrackLoad result = ETrackLoad::Ok;
+    uint64_t nRead = 0;
+    uint64_t nQuiet = 0;   // bytes since expat last reported anything
+    for (bool bLast = false; !bLast && result == ETrackLoad::Ok;) {
+        void* pBuffer = XML_GetBuffer(m_parser, int(XML_READ_CHUNK));
+        if (!pBuffer)
+            throw std::bad_alloc();
+        const ptrdiff_t nPiece = read(static_cast<char*>(pBuffer), XML_READ_CHUNK);
+        if (nPiece < 0)
+            return ETrackLoad::Unreadable;
+        bLast = nPiece == 0;
+        nRead += uint64_t(nPiece);
+        m_bEvent = false;
+        if (XML_ParseBuffer(m_parser, int(nPiece), bLast) != XML_STATUS_OK || m_bFailed)
+            result = ETrackLoad::Incorrect;
+        nQuiet = m_bEvent ? 0 : nQuiet + uint64_t(nPiece);
+        if (nQuiet > XML_MAX_TOKEN)
+            result = ETrackLoad::Incorrect;
+        if (result == ETrackLoad::Ok && progress && !progress(nRead, nSize))
+            result = ETrackLoad::Cancelled;
+    }
+    return result;
+}
+
+void CXmlTrackReader::Fail()
+{
+    m_bFailed = true;
+    XML_StopParser(m_parser, XML_FALSE);
+}
+
+void CXmlTrackReader::Start(const char* szName, const char** pAttributes)
+{
+    // A value is text only.
+    if (m_leaf != ELeaf::None || m_stack.size() >= XML_MAX_DEPTH
+        || !m_prefixes.Start(szName, pAttributes, m_stack.size()))
+        return Fail();
+    const EXmlName name = LocalName(szName);
     if (m_stack.empty()) {
-        if (name == QLatin1String("kml"))
-            m_bKml = true;
-        else if (name != QLatin1String("gpx"))
-            return false;
+        if (name != EXmlName::Gpx && name != EXmlName::Kml)
+            return Fail();
+        m_bKml = name == EXmlName::Kml;
     }
-    if (m_stack.size() >= XML_MAX_DEPTH)
-        return false;
-    // The handlers read the text of the leaves they want, which consumes the
-    // leaf's end: only elements left open go on the stack.
-    const QString strName = name.toString();
-    const bool bHandled = m_bKml ? StartKml(strName) : StartGpx(strName);
-    if (m_xml.hasError())
-        return false;
-    if (!bHandled)
-        m_stack.push_back(strName);
-    return true;
+    if (m_bKml)
+        StartKml(name);
+    else
+        StartGpx(name, pAttributes);
+    m_stack.push_back(name);
 }
 
-bool CXmlTrackReader::StartGpx(QStringView name)
+void CXmlTrackReader::StartGpx(EXmlName name, const char** pAttributes)
 {
-    const bool bWaypoint = name == QLatin1String("wpt");
-    if (bWaypoint || name == QLatin1String("trkpt") || name == QLatin1String("rtept")) {
-        PendingPoint pending;
-        const QXmlStreamAttributes attributes = m_xml.attributes();
-        if (m_gpxPoint || !SetPosition(pending.point, attributes.value(QLatin1String("lat")),
-                                       attributes.value(QLatin1String("lon")))) {
-            m_xml.raiseError(QStringLiteral("point without a position"));
-            return true;
+    if (name == EXmlName::Wpt || name == EXmlName::Trkpt || name == EXmlName::Rtept) {
+        std::string_view latitude;
+        std::string_view longitude;
+        for (const char** p = pAttributes; *p; p += 2) {
+            if (!std::strcmp(p[0], "lat"))
+                latitude = p[1];
+            else if (!std::strcmp(p[0], "lon"))
+                longitude = p[1];
         }
+        PendingPoint pending;
+        if (m_gpxPoint || !SetPosition(pending.point, latitude, longitude))
+            return Fail();
         m_gpxPoint = pending;
-        m_gpxKind = bWaypoint ? EPointKind::Waypoint : EPointKind::Other;
+        m_gpxKind = name == EXmlName::Wpt ? EPointKind::Waypoint : EPointKind::Other;
         m_nGpxPointDepth = m_stack.size() + 1;
-        return false;
+        return;
     }
     if (!m_gpxPoint || m_stack.size() != m_nGpxPointDepth)
-        return false;
-    CTrackPoint& point = m_gpxPoint->point;
-    if (name == QLatin1String("ele"))
-        point.m_fAltitude = Value(m_xml.readElementText());
-    else if (name == QLatin1String("time"))
-        m_gpxPoint->nUtcSeconds = UtcSeconds(m_xml.readElementText());
-    else if (name == QLatin1String("speed"))
-        point.m_fSpeed = float(Value(m_xml.readElementText()) * XML_KNOTS_PER_MPS);
-    else if (name == QLatin1String("course"))
-        point.m_fCourse = Value(m_xml.readElementText());
-    else if (name == QLatin1String("hdop"))
-        point.m_fHdop = Value(m_xml.readElementText());
-    else if (name == QLatin1String("name") && m_gpxKind == EPointKind::Waypoint)
-        point.m_strName = m_xml.readElementText().trimmed();
-    else
-        return false;
-    return true;
+        return;
+    for (const GpxValue& value : GPX_VALUES) {
+        if (name == value.name) {
+            m_pGpxValue = &value;
+            return BeginLeaf(ELeaf::GpxValue);
+        }
+    }
+    if (name == EXmlName::Time)
+        BeginLeaf(ELeaf::Time);
+    else if (name == EXmlName::Name && m_gpxKind == EPointKind::Waypoint)
+        BeginLeaf(ELeaf::WaypointName);
 }
 
-bool CXmlTrackReader::StartKml(QStringView name)
+void CXmlTrackReader::StartKml(EXmlName name)
 {
-    if (name == QLatin1String("Placemark")) {
+    switch (name) {
+    case EXmlName::Placemark:
         m_bInPlacemark = true;
         m_strPlacemarkName.clear();
         m_kmlPoint.reset();
         m_nPlacemarkTime.reset();
-        return false;
+        break;
+    case EXmlName::Track:
+        // A track inside a track is no KML.
+        if (m_bInTrack)
+            return Fail();
+        m_bInTrack = true;
+        m_nTrackFirst = m_points.size();
+        m_nTrackWhens = m_nTrackCoords = 0;
+        break;
+    default:
+        break;
     }
-    if (name == QLatin1String("Track")) {
-        m_trackTimes.clear();
-        m_trackCoords.clear();
-        return false;
-    }
-    if (name == QLatin1String("name") && Parent() == QLatin1String("Placemark")) {
-        m_strPlacemarkName = m_xml.readElementText().trimmed();
-        return true;
-    }
-    if (name == QLatin1String("when") && Parent() == QLatin1String("Track")) {
-        m_trackTimes.push_back(UtcSeconds(m_xml.readElementText()));
-        return true;
-    }
-    if (name == QLatin1String("when") && Parent() == QLatin1String("TimeStamp")
-        && Parent(2) == QLatin1String("Placemark")) {
-        m_nPlacemarkTime = UtcSeconds(m_xml.readElementText());
-        return true;
-    }
-    if (name == QLatin1String("coord") && Parent() == QLatin1String("Track")) {
-        const QStringList parts = m_xml.readElementText().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        PendingPoint pending;
-        if (parts.size() < 2 || parts.size() > 3 || !SetPosition(pending.point, parts[1], parts[0])) {
-            m_xml.raiseError(QStringLiteral("bad gx:coord"));
-            return true;
+    for (const KmlLeaf& leaf : KML_LEAVES) {
+        if (name == leaf.name && Parent() == leaf.parent
+            && (leaf.grandparent == EXmlName::Any || Parent(2) == leaf.grandparent)) {
+            // Only a Placemark's Point is one.
+            if (leaf.leaf != ELeaf::PointCoordinates || m_bInPlacemark)
+                BeginLeaf(leaf.leaf);
+            return;
         }
-        if (parts.size() == 3)
-            pending.point.m_fAltitude = Value(parts[2]);
-        m_trackCoords.push_back(pending);
-        return true;
     }
-    if (name == QLatin1String("coordinates")) {
-        const bool bLine = Parent() == QLatin1String("LineString");
-        const bool bPoint = Parent() == QLatin1String("Point") && m_bInPlacemark;
-        if (!bLine && !bPoint)
-            return false;
-        if (!ReadKmlCoordinates(m_xml.readElementText(), bPoint) && !m_xml.hasError())
-            m_xml.raiseError(QStringLiteral("bad coordinates"));
-        return true;
-    }
-    return false;
 }
 
-// "lon,lat[,alt]" tuples apart by white space; a Point has one.
-bool CXmlTrackReader::ReadKmlCoordinates(const QString& strText, bool bOnePoint)
+void CXmlTrackReader::BeginLeaf(ELeaf leaf)
 {
-    const QStringView text(strText);
-    int nTuples = 0;
-    for (qsizetype pos = 0; pos < text.size();) {
-        if (text[pos].isSpace()) {
-            ++pos;
-            continue;
-        }
-        const qsizetype nStart = pos;
-        while (pos < text.size() && !text[pos].isSpace())
-            ++pos;
-        const QStringView tuple = text.sliced(nStart, pos - nStart);
-        if (bOnePoint && ++nTuples > 1)
-            return false;
-        const QList<QStringView> parts = tuple.split(QLatin1Char(','));
-        PendingPoint pending;
-        if (parts.size() < 2 || parts.size() > 3 || !SetPosition(pending.point, parts[1], parts[0]))
-            return false;
-        if (parts.size() == 3)
-            pending.point.m_fAltitude = Value(parts[2]);
-        if (bOnePoint)
-            m_kmlPoint = pending;
-        else
-            Emit(pending);
-    }
-    return !bOnePoint || nTuples == 1;
+    m_leaf = leaf;
+    m_strText.clear();
+    m_bTextOverflow = false;
+    m_nTuples = 0;
 }
 
-bool CXmlTrackReader::EndElement()
+void CXmlTrackReader::Text(const char* pText, int nText)
 {
-    if (m_stack.empty())
-        return false;
-    const QString strName = std::move(m_stack.back());
+    const size_t nLength = size_t(nText);
+    if (m_leaf == ELeaf::None)
+        return;
+    if (m_leaf != ELeaf::LineCoordinates && m_leaf != ELeaf::PointCoordinates) {
+        const size_t nRoom = XML_MAX_TEXT - m_strText.size();
+        m_bTextOverflow = m_bTextOverflow || nLength > nRoom;
+        m_strText.append(pText, std::min(nLength, nRoom));
+        return;
+    }
+    // Coordinates can hold a whole track: read tuple by tuple as they come.
+    for (size_t i = 0; i < nLength && !m_bFailed; ++i) {
+        if (IsXmlSpace(pText[i])) {
+            EndTupleText();
+        } else if (m_strText.size() < XML_MAX_TEXT) {
+            m_strText.push_back(pText[i]);
+        } else {
+            Fail();
+        }
+    }
+}
+
+void CXmlTrackReader::EndTupleText()
+{
+    if (!m_strText.empty()) {
+        KmlTuple();
+        m_strText.clear();
+    }
+}
+
+void CXmlTrackReader::KmlTuple()
+{
+    PendingPoint pending;
+    if (!ReadTuple(m_strText, ',', pending.point))
+        return Fail();
+    if (m_leaf == ELeaf::LineCoordinates)
+        return Emit(pending);
+    // A Point has one.
+    if (++m_nTuples > 1)
+        return Fail();
+    m_kmlPoint = pending;
+}
+
+void CXmlTrackReader::EndLeaf()
+{
+    if (m_leaf == ELeaf::LineCoordinates || m_leaf == ELeaf::PointCoordinates) {
+        EndTupleText();
+        if (m_leaf == ELeaf::PointCoordinates && m_nTuples != 1)
+            Fail();
+        m_leaf = ELeaf::None;
+        return;
+    }
+    const ELeaf leaf = std::exchange(m_leaf, ELeaf::None);
+    // An overlong value cannot be read; a name keeps its beginning.
+    const std::string_view text = m_bTextOverflow ? std::string_view() : std::string_view(m_strText);
+    CTrackPoint* pPoint = m_gpxPoint ? &m_gpxPoint->point : nullptr;
+    switch (leaf) {
+    case ELeaf::GpxValue:
+        pPoint->*m_pGpxValue->pfField = float(Value(text) * m_pGpxValue->dFactor);
+        break;
+    case ELeaf::Time:
+        m_gpxPoint->nUtcSeconds = XmlUtcSeconds(text);
+        break;
+    case ELeaf::WaypointName:
+        pPoint->m_strName = QString::fromUtf8(m_strText).trimmed();
+        break;
+    case ELeaf::PlacemarkName:
+        m_strPlacemarkName = QString::fromUtf8(m_strText).trimmed();
+        break;
+    case ELeaf::TrackWhen:
+        SetTime(TrackPoint(m_nTrackWhens++), XmlUtcSeconds(text));
+        break;
+    case ELeaf::PlacemarkWhen:
+        m_nPlacemarkTime = XmlUtcSeconds(text);
+        break;
+    case ELeaf::TrackCoord: {
+        CTrackPoint position;
+        if (!ReadTuple(text, 0, position))
+            return Fail();
+        CTrackPoint& point = TrackPoint(m_nTrackCoords++);
+        point.m_fLatitude = position.m_fLatitude;
+        point.m_fLongitude = position.m_fLongitude;
+        point.m_fAltitude = position.m_fAltitude;
+        break;
+    }
+    case ELeaf::None:
+    case ELeaf::LineCoordinates:
+    case ELeaf::PointCoordinates:
+        break;
+    }
+}
+
+void CXmlTrackReader::End(const char*)
+{
+    if (m_leaf != ELeaf::None)
+        EndLeaf();
+    if (m_bFailed || m_stack.empty())
+        return;
+    const EXmlName name = m_stack.back();
     m_stack.pop_back();
+    m_prefixes.End(m_stack.size());
     if (!m_bKml) {
         if (m_gpxPoint && m_stack.size() + 1 == m_nGpxPointDepth) {
             Emit(*m_gpxPoint);
             m_gpxPoint.reset();
         }
-        return true;
+        return;
     }
-    if (strName == QLatin1String("Track")) {
-        for (size_t i = 0; i < m_trackCoords.size(); ++i) {
-            if (i < m_trackTimes.size())
-                m_trackCoords[i].nUtcSeconds = m_trackTimes[i];
-            Emit(m_trackCoords[i]);
-        }
-        m_trackCoords.clear();
-        m_trackTimes.clear();
-    } else if (strName == QLatin1String("Placemark")) {
+    if (name == EXmlName::Track) {
+        // Times beyond the last position belong to no point.
+        m_points.resize(m_nTrackFirst + m_nTrackCoords);
+        m_bInTrack = false;
+    } else if (name == EXmlName::Placemark) {
         if (m_kmlPoint) {
             m_kmlPoint->point.m_strName = m_strPlacemarkName;
             if (!m_kmlPoint->nUtcSeconds)
@@ -356,62 +553,64 @@ bool CXmlTrackReader::EndElement()
         m_bInPlacemark = false;
         m_kmlPoint.reset();
     }
-    return true;
+}
+
+// The n-th point of the gx:Track being read, added when it is not there yet.
+CTrackPoint& CXmlTrackReader::TrackPoint(size_t nIndex)
+{
+    const size_t nAt = m_nTrackFirst + nIndex;
+    if (nAt >= m_points.size())
+        m_points.resize(nAt + 1);
+    return m_points[nAt];
 }
 
 void CXmlTrackReader::Emit(const PendingPoint& pending)
 {
-    CTrackPoint& point = m_points.emplace_back(pending.point);
-    if (!pending.nUtcSeconds)
+    // Inside a gx:Track the tail of the list is the track's own.
+    if (m_bInTrack)
+        return Fail();
+    SetTime(m_points.emplace_back(pending.point), pending.nUtcSeconds);
+}
+
+void CXmlTrackReader::SetTime(CTrackPoint& point, std::optional<int> nUtcSeconds) const
+{
+    if (!nUtcSeconds)
         return;
-    const int nSeconds = ((*pending.nUtcSeconds + m_nUtcSeconds) % XML_DAY_SECONDS + XML_DAY_SECONDS)
-                         % XML_DAY_SECONDS;
+    const int nSeconds = ((*nUtcSeconds + m_nUtcSeconds) % XML_DAY_SECONDS + XML_DAY_SECONDS) % XML_DAY_SECONDS;
     point.m_byHour = uint8_t(nSeconds / 3600);
     point.m_byMinute = uint8_t(nSeconds / 60 % 60);
     point.m_bySecond = uint8_t(nSeconds % 60);
+}
+
+template <typename Read>
+ETrackLoad ReadTrack(Read read, uint64_t nSize, int nUtcCorrection, CTrackPointList& points,
+                   const CLoadProgress& progress)
+{
+    const size_t nOld = points.size();
+    ETrackLoad result = ETrackLoad::Incorrect;
+    {
+        CXmlTrackReader reader(points, nUtcCorrection);
+        result = reader.Parse(read, nSize, progress);
+    }
+    if (result != ETrackLoad::Ok)
+        points.resize(nOld);
+    return result;
 }
 
 }
 
 bool ReadXmlTrack(QIODevice& device, int nUtcCorrection, CTrackPointList& points)
 {
-    CXmlTrackReader reader(device, nUtcCorrection);
-    return reader.Read(points);
+    const auto read = [&device](char* pBuffer, size_t nMax) { return ptrdiff_t(device.read(pBuffer, qint64(nMax))); };
+    return ReadTrack(read, 0, nUtcCorrection, points, {}) == ETrackLoad::Ok;
 }
 
-namespace {
-
-// QXmlStreamReader reads from a QIODevice; this one reads a checked input file.
-class CInputDevice : public QIODevice
-{
-public:
-    explicit CInputDevice(CInputFile& file) : m_file(file) { open(QIODevice::ReadOnly); }
-    bool isSequential() const override { return true; }
-    bool Failed() const { return m_bFailed; }
-
-protected:
-    qint64 readData(char* pData, qint64 nMax) override
-    {
-        const ptrdiff_t nRead = m_file.Read(pData, size_t(nMax));
-        m_bFailed = m_bFailed || nRead < 0;
-        return nRead;
-    }
-    qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-    CInputFile& m_file;
-    bool m_bFailed = false;
-};
-
-}
-
-ETrackLoad LoadXmlTrackFile(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points)
+ETrackLoad LoadXmlTrackFile(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points,
+                            const CLoadProgress& progress)
 {
     CInputFile file;
     if (const ETrackLoad opened = OpenTrackInput(file, strHostPath); opened != ETrackLoad::Ok)
         return opened;
-    CInputDevice device(file);
-    if (!ReadXmlTrack(device, nUtcCorrection, points))
-        return device.Failed() ? ETrackLoad::Unreadable : ETrackLoad::Incorrect;
-    return ETrackLoad::Ok;
+    const auto read = [&file](char* pBuffer, size_t nMax) { return file.Read(pBuffer, nMax); };
+    return ReadTrack(read, file.Size(), nUtcCorrection, points, progress);
 }

@@ -2,13 +2,14 @@
 
 #include "track/CTrackPoint.h"
 #include "track/GpdFile.h"
+#include "track/LoadProgress.h"
 
 #include <QString>
 
 class QIODevice;
 
-// GPX 1.0/1.1 and KML tracks, read token by token so that a file of any size
-// needs memory only for its points.
+// GPX 1.0/1.1 and KML tracks, read by expat piece by piece so that a file of
+// any size needs memory only for its points and a buffer of bounded size.
 //
 // GPX: track points, route points and waypoints in document order; a
 // waypoint becomes a placemark with its name. KML: the coordinates of every
@@ -20,9 +21,11 @@ class QIODevice;
 //
 // False, with points unchanged, for anything else: a document that is not
 // well-formed, another root element, a point without valid coordinates,
-// nesting beyond any real track, or a DTD that declares entities.
+// nesting beyond any real track, a DTD that declares entities, or a tag,
+// comment or DTD that runs on for a megabyte.
 bool ReadXmlTrack(QIODevice& device, int nUtcCorrection, CTrackPointList& points);
 
 // Reads a GPX or KML file at a host path; only a regular file that no running
 // log holds is read. Anything but Ok leaves points unchanged.
-ETrackLoad LoadXmlTrackFile(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points);
+ETrackLoad LoadXmlTrackFile(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points,
+                            const CLoadProgress& progress = {});

@@ -74,6 +74,7 @@ TEST_F(FrameTest, MenuTreeAndSoftKeys)
         "File|Save|57603",       "File|Open|57601",          "File|Quit|57665",
         "View|GPS data|32789",   "View|GPS Status|32795",    "View|Kompass|32794",
         "View|Track|32793",      "View|Map|32792",           "View|Satellites|32820",
+        "View|Profile|32823",
         "Tools|About|57664",     "Tools|GPS Setup|32784",    "Tools|Start Log|32785",
         "Tools|End log|32786",   "Tools|-",                  "Tools|Set placemark|32788",
         "Tools|Load map|32796",  "Tools|Trip statistics|32821", "Tools|Import map…|32822",
@@ -484,36 +485,54 @@ TEST_F(FrameTest, FailedTickIsReportedAndLeavesTheGuardClear)
 }
 
 
-TEST_F(FrameTest, SatellitesOpensAWindowThatRepaintsEveryTick)
+// View, Satellites and View, Profile: windows of their own beside the
+// display window, whose view stays as it was.
+TEST_F(FrameTest, WindowsOfTheirOwnRepaintEveryTick)
 {
     m_frame.show();
-    EXPECT_TRUE(m_frame.OnCommand(ID_VIEW_SATELLITES));
-    ProcessEvents();
-    auto* pSky = m_frame.findChild<CViewWnd*>();
-    ASSERT_NE(pSky, nullptr);
-    EXPECT_TRUE(pSky->isVisible());
-    EXPECT_TRUE(pSky->isWindow());
-    EXPECT_FALSE(pSky->isModal());
-    EXPECT_EQ(pSky->windowTitle(), "Satellites");
-    EXPECT_EQ(pSky->size(), QSize(240, 268));
+    const struct
+    {
+        int nId;
+        const char* szTitle;
+    } WINDOWS[] = {{ID_VIEW_SATELLITES, "Satellites"}, {ID_VIEW_PROFILE, "Profile"}};
+    for (const auto& window : WINDOWS) {
+        SCOPED_TRACE(window.szTitle);
+        const auto find = [this, &window] {
+            QList<CViewWnd*> found;
+            for (CViewWnd* pWnd : m_frame.findChildren<CViewWnd*>()) {
+                if (pWnd->windowTitle() == QLatin1String(window.szTitle))
+                    found << pWnd;
+            }
+            return found;
+        };
+        theApp.m_nViewType = 3;
+        EXPECT_TRUE(m_frame.OnCommand(window.nId));
+        ProcessEvents();
+        ASSERT_EQ(find().size(), 1);
+        CViewWnd* pWnd = find().front();
+        EXPECT_TRUE(pWnd->isVisible());
+        EXPECT_TRUE(pWnd->isWindow());
+        EXPECT_FALSE(pWnd->isModal());
+        EXPECT_EQ(pWnd->size(), QSize(240, 268));
+        EXPECT_EQ(theApp.m_nViewType, 3);
 
-    // No fix at all and the track view showing: the sky still repaints.
-    theApp.m_nViewType = 3;
-    CPaintCounter paints(pSky);
-    for (int i = 0; i < 3; ++i) {
+        // No fix at all and the track view showing: the window still repaints.
+        CPaintCounter paints(pWnd);
+        for (int i = 0; i < 3; ++i) {
+            m_frame.OnTimer(TIMER_ID);
+            ProcessEvents();
+        }
+        EXPECT_EQ(paints.m_nPaints, 3);
+
+        // Asked again it comes to the front; closed, the ticks leave it alone.
+        EXPECT_TRUE(m_frame.OnCommand(window.nId));
+        EXPECT_EQ(find().size(), 1);
+        pWnd->close();
+        paints.m_nPaints = 0;
         m_frame.OnTimer(TIMER_ID);
         ProcessEvents();
+        EXPECT_EQ(paints.m_nPaints, 0);
     }
-    EXPECT_EQ(paints.m_nPaints, 3);
-
-    // Asked again it comes to the front; closed, the ticks leave it alone.
-    EXPECT_TRUE(m_frame.OnCommand(ID_VIEW_SATELLITES));
-    EXPECT_EQ(m_frame.findChildren<CViewWnd*>().size(), 1);
-    pSky->close();
-    paints.m_nPaints = 0;
-    m_frame.OnTimer(TIMER_ID);
-    ProcessEvents();
-    EXPECT_EQ(paints.m_nPaints, 0);
 }
 
 TEST_F(FrameTest, TripStatisticsFitTheWindow)
@@ -541,7 +560,8 @@ TEST_F(FrameTest, TripStatisticsFitTheWindow)
     EXPECT_TRUE(m_frame.OnCommand(ID_TRIP_STATS));
     EXPECT_EQ(driver.m_nDialogs, 1);
     // 2 steps of 108.589 m in 20 s on a meridian: 39.1 km/h moving.
-    EXPECT_EQ(shown, (QStringList{"3", "1", "0.22 km", "0:00:20", "0.22 km", "39.1 km/h", "185.2 km/h"}));
+    EXPECT_EQ(shown, (QStringList{"3", "1", "0.22 km", "0:00:20", "0.22 km", "39.1 km/h", "185.2 km/h",
+                             "0 m", "0 m", "0 m", "0 m"}));
     EXPECT_LE(size.width(), 240);
     EXPECT_LE(size.height(), 268);
 
@@ -551,6 +571,9 @@ TEST_F(FrameTest, TripStatisticsFitTheWindow)
     wide.m_dDistanceMeters = wide.m_dMovingMeters = 40075017.0 * 100;
     wide.m_dMovingSeconds = 9999999;
     wide.m_dAverageMovingKmh = wide.m_dMaxSpeedKmh = 99999.9;
+    wide.m_climbs.Add(-9999);
+    wide.m_climbs.Add(99999);
+    wide.m_climbs.m_dDescentMeters = 9999999;
     CTripStatsDlg dlg(wide, &m_frame);
     EXPECT_LE(dlg.sizeHint().width(), 240);
     EXPECT_LE(dlg.sizeHint().height(), 268);

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <locale.h>
+#include <vector>
 
 namespace {
 
@@ -394,6 +395,80 @@ TEST_F(CliRender, SkyPlotOfTheSatellitesInView)
     const CRendered empty = View("sky");
     ASSERT_EQ(empty.nExitCode, 0) << empty.err.toStdString();
     EXPECT_EQ(empty.texts.size(), 4u);
+}
+
+}
+
+namespace {
+
+// The Profile window over tracks written as GPD: altitude and speed (knots)
+// a point, 0.001 degree north of the one before, one second apart unless an
+// hour passes after nGapAfter.
+TEST_F(CliRender, ProfileLabelsAndTheirPlaces)
+{
+    struct AltitudeSpeed
+    {
+        float fAltitude;
+        float fSpeed;
+    };
+    const std::vector<AltitudeSpeed> HILL = {{100, 0}, {103, 2}, {98, 4}, {110, 10}, {125.5f, 8}, {115, 6}, {100, 0}};
+    const QString GERMAN = QStringLiteral("LC_ALL=de_DE.UTF-8");
+    const QString KMH = QStringLiteral("--kmh");
+    const struct
+    {
+        const char* szName;
+        std::vector<AltitudeSpeed> points;
+        int nGapAfter;
+        QStringList args;
+        QStringList env;
+        QStringList texts;   // in drawing order
+    } CASES[] = {
+        // Six legs of 111.195 m.
+        {"hill", HILL, -1, {}, {},
+         {"Altitude (m)", "126", "98", "Speed (knots)", "10.0", "0.0", "0", "0.67 km"}},
+        {"gap in time", HILL, 2, {}, {},
+         {"Altitude (m)", "126", "98", "Speed (knots)", "10.0", "0.0", "0", "0.67 km"}},
+        {"German, km/h", HILL, -1, {KMH}, {GERMAN},
+         {"Altitude (m)", "126", "98", "Speed (km/h)", "18.5", "0.0", "0", "0.67 km"}},
+        {"flat", std::vector<AltitudeSpeed>(4, {50, 3}), -1, {KMH}, {GERMAN},
+         {"Altitude (m)", "50", "50", "Speed (km/h)", "5.6", "5.6", "0", "0.33 km"}},
+        {"single point", {{7, 1}}, -1, {}, {}, {"No track"}},
+        {"no track", {}, -1, {}, {}, {"No track"}},
+    };
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(c.szName);
+        CTrackPointList points;
+        int nSecond = 0;
+        for (size_t i = 0; i < c.points.size(); ++i) {
+            CTrackPoint& point = points.emplace_back();
+            point.m_fLatitude = 52.0f + 0.001f * float(i);
+            point.m_fLongitude = 5.0f;
+            point.m_fAltitude = c.points[i].fAltitude;
+            point.m_fSpeed = c.points[i].fSpeed;
+            point.m_byHour = uint8_t(10 + nSecond / 3600);
+            point.m_byMinute = uint8_t(nSecond / 60 % 60);
+            point.m_bySecond = uint8_t(nSecond % 60);
+            nSecond += int(i) == c.nGapAfter ? 3600 : 1;
+        }
+        QStringList args = c.args;
+        if (!points.empty()) {
+            ASSERT_TRUE(WriteGpdFile(Path(QStringLiteral("profile.gpd")), points));
+            args << QStringLiteral("--track") << Path(QStringLiteral("profile.gpd"));
+        }
+        const CRendered r = View("profile", args, c.env);
+        ASSERT_EQ(r.nExitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(r.image.size(), QSize(RENDER_W, RENDER_H));
+        QStringList texts;
+        for (const QJsonObject& text : r.texts) {
+            texts << Text(text);
+            // Whole within the window.
+            EXPECT_GE(text[QStringLiteral("x")].toInt(), 0) << Text(text).toStdString();
+            EXPECT_GE(text[QStringLiteral("y")].toInt(), 0) << Text(text).toStdString();
+            EXPECT_LE(text[QStringLiteral("x")].toInt() + text[QStringLiteral("width")].toInt(), RENDER_W);
+            EXPECT_LE(text[QStringLiteral("y")].toInt() + text[QStringLiteral("height")].toInt(), RENDER_H);
+        }
+        EXPECT_EQ(texts, c.texts);
+    }
 }
 
 }

@@ -201,7 +201,9 @@ TEST_F(CliTrack, InfoJsonOfAHandCheckedTrack)
     EXPECT_EQ(json.nExit, 0);
     EXPECT_EQ(json.strOut, QStringLiteral("{\"points\": 10, \"placemarks\": 1, \"distanceMeters\": 868.712, "
                                           "\"movingSeconds\": 340, \"movingMeters\": 542.945, "
-                                          "\"averageMovingKmh\": 5.749, \"maxSpeedKmh\": 23.150}\n"));
+                                          "\"averageMovingKmh\": 5.749, \"maxSpeedKmh\": 23.150, "
+                                          "\"ascentMeters\": 0.000, \"descentMeters\": 0.000, "
+                                          "\"minAltitudeMeters\": 0.000, \"maxAltitudeMeters\": 0.000}\n"));
     const CliRun text = RunCli({QStringLiteral("info"), strIn});
     EXPECT_TRUE(text.strOut.contains(QStringLiteral("length: 0.869 km\n")));
     EXPECT_TRUE(text.strOut.contains(QStringLiteral("moving time: 0:05:40\nmoving distance: 0.543 km\n"

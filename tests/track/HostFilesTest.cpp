@@ -5,6 +5,9 @@
 #include "tests/track/TrackTestSupport.h"
 #include "track/GpdFile.h"
 #include "track/TrackFormats.h"
+#include "track/GpxExport.h"
+#include "track/KmlExport.h"
+#include "track/XmlTrackReader.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -16,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <functional>
 #include <malloc.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -275,6 +279,63 @@ TEST_F(HostFiles, OpeningATrackNeedsTheListAndASmallBuffer)
     const long nListKiB = long((mallinfo2().uordblks - nBefore) / 1024);
     EXPECT_LT(nExtraKiB, nListKiB + 4 * 1024) << "the list takes " << nListKiB << " KiB, info " << nExtraKiB
                                               << " KiB more than on a tiny track";
+}
+
+}
+
+namespace {
+
+// A gx:Track with its times first and then its positions, as Google Earth
+// writes it.
+void WriteGxTrack(const QString& strPath, const CTrackPointList& points)
+{
+    QFile file(strPath);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<kml xmlns:gx='http://www.google.com/kml/ext/2.2'><Placemark><gx:Track>\n");
+    for (const CTrackPoint& point : points)
+        file.write(QString::asprintf("<when>2026-12-07T%02d:%02d:%02dZ</when>\n", point.m_byHour, point.m_byMinute,
+                                     point.m_bySecond).toLatin1());
+    for (const CTrackPoint& point : points)
+        file.write(QString::asprintf("<gx:coord>%.6f %.6f 1</gx:coord>\n", double(point.m_fLongitude),
+                                     double(point.m_fLatitude)).toLatin1());
+    file.write("</gx:Track></Placemark></kml>\n");
+}
+
+// GPX and KML are read piece by piece too, also a KML LineString or gx:Track
+// that holds the whole track in one element.
+TEST_F(HostFiles, OpeningAnXmlTrackNeedsTheListAndASmallBuffer)
+{
+    constexpr int TRACK_POINTS = 300000;
+    CTrackPointList track;
+    for (int j = 0; j < TRACK_POINTS; ++j)
+        track.push_back(MakePoint(52.0f + float(j) * 1e-6f, 4, 1, 2, j / 3600 % 24, j / 60 % 60, j % 60));
+    const struct
+    {
+        const char* szName;
+        std::function<void(const QString&, const CTrackPointList&)> write;
+    } FORMATS[] = {
+        {"track.gpx", [](const QString& strPath, const CTrackPointList& points) { WriteGpx(strPath, points); }},
+        {"line.kml", [](const QString& strPath, const CTrackPointList& points) { WriteKml(strPath, points, true); }},
+        {"gx.kml", WriteGxTrack},
+    };
+    for (const auto& format : FORMATS) {
+        SCOPED_TRACE(format.szName);
+        const QString strBig = Path(QStringLiteral("big-") + QLatin1String(format.szName));
+        const QString strTiny = Path(QStringLiteral("tiny-") + QLatin1String(format.szName));
+        format.write(strBig, track);
+        format.write(strTiny, {track.front()});
+        const long nExtraKiB = ExtraPeakKiB({QStringLiteral("info"), strTiny}, {QStringLiteral("info"), strBig});
+
+        malloc_trim(0);
+        const size_t nBefore = mallinfo2().uordblks;
+        CTrackPointList points;
+        ASSERT_EQ(LoadXmlTrackFile(strBig, 0, points), ETrackLoad::Ok);
+        ASSERT_GE(points.size(), size_t(TRACK_POINTS));   // the KML writer adds its markers
+        const long nListKiB = long((mallinfo2().uordblks - nBefore) / 1024);
+        EXPECT_LT(nExtraKiB, nListKiB + 4 * 1024) << "the list takes " << nListKiB << " KiB, info " << nExtraKiB
+                                                  << " KiB more than on a tiny track";
+        QFile::remove(strBig);
+    }
 }
 
 }

@@ -140,6 +140,49 @@ TEST(XmlTrackReader, KmlLinesTracksAndPlacemarks)
     EXPECT_EQ(Time(points[5]), "12:00:00");
 }
 
+// The n-th <when> of a gx:Track times the n-th <gx:coord>, whichever comes
+// first; the file's declared encoding is honoured.
+TEST(XmlTrackReader, TrackTimesAndEncodings)
+{
+    const char WHEN_10[] = "<when>2026-12-07T10:00:00Z</when>";
+    const char WHEN_11[] = "<when>2026-12-07T11:00:00Z</when>";
+    const char COORD_1[] = "<gx:coord>5 53 7</gx:coord>";
+    const char COORD_2[] = "<gx:coord> 6\t54 </gx:coord>";
+    const struct
+    {
+        QByteArray document;
+        const char* pszTimes;
+        const char* pszNames;
+    } cases[] = {
+        {QByteArray(KML_HEAD) + "<gx:Track>" + WHEN_10 + WHEN_11 + COORD_1 + COORD_2 + "</gx:Track></Document></kml>",
+         "10:00:00 11:00:00", ","},
+        {QByteArray(KML_HEAD) + "<gx:Track>" + COORD_1 + COORD_2 + WHEN_10 + WHEN_11 + "</gx:Track></Document></kml>",
+         "10:00:00 11:00:00", ","},
+        {QByteArray(KML_HEAD) + "<gx:Track>" + WHEN_10 + WHEN_11 + COORD_1 + "</gx:Track></Document></kml>",
+         "10:00:00", ""},
+        {QByteArray(KML_HEAD) + "<gx:Track>" + WHEN_11 + COORD_1 + COORD_2 + "</gx:Track><gx:Track>" + COORD_2
+             + WHEN_10 + "</gx:Track></Document></kml>",
+         "11:00:00 00:00:00 10:00:00", ",,"},
+        {"<?xml version=\"1.0\" encoding=\"windows-1252\"?><gpx><wpt lat='1' lon='2'><name>Caf\xe9 \x80</name>"
+         "</wpt></gpx>",
+         "00:00:00", "Caf\u00e9 \u20ac"},
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><gpx><wpt lat='1' lon='2'><name>\xc4</name></wpt></gpx>",
+         "00:00:00", "\u00c4"},
+    };
+    for (const auto& c : cases) {
+        CTrackPointList points;
+        ASSERT_TRUE(Read(c.document, points)) << c.document.toStdString();
+        QStringList times;
+        QStringList names;
+        for (const CTrackPoint& point : points) {
+            times << Time(point);
+            names << point.m_strName;
+        }
+        EXPECT_EQ(times.join(' '), QLatin1String(c.pszTimes)) << c.document.toStdString();
+        EXPECT_EQ(names.join(','), QString::fromUtf8(c.pszNames)) << c.document.toStdString();
+    }
+}
+
 TEST(XmlTrackReader, CorpusKml)
 {
     VELTRIP_REQUIRE_CORPUS();
@@ -192,7 +235,15 @@ TEST(XmlTrackReader, RefusesWhatIsNoTrack)
         kml + "<Placemark><LineString><coordinates>1,2<b/></coordinates></LineString></Placemark></Document></kml>",
         kml + "<gx:Track><gx:coord>1,2,3</gx:coord></gx:Track></Document></kml>",
         "<?xml version=\"1.0\"?><kml><Document><y:Track/></Document></kml>",   // undeclared prefix
+        "<?xml version=\"1.0\"?><kml><Document><a xmlns:y='u'/><y:Track/></Document></kml>",   // out of scope
+        gpx + "<wpt lat='1' lon='2' y:lat='3'/></gpx>",
+        gpx + "<a:b:c xmlns:a='u'/></gpx>",
+        gpx + "<y:a xmlns:y=''/></gpx>",
         gpx + "</gpx><gpx/>",
+        kml + "<gx:Track><gx:Track/></gx:Track></Document></kml>",
+        kml + "<gx:Track><LineString><coordinates>1,2</coordinates></LineString></gx:Track></Document></kml>",
+        gpx + "<!--" + QByteArray(2'000'000, '-').replace("--", "- ") + "--></gpx>",   // runs on past a megabyte
+        "<?xml version=\"1.0\" encoding=\"no-such-encoding\"?><gpx/>",
     };
     for (const QByteArray& document : cases) {
         CTrackPointList points{MakePoint(1, 2, 3, 4, 5, 6)};

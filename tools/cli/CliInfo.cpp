@@ -22,13 +22,17 @@ const char INFO_HELP[] =
     "\n"
     "Prints the number of points and placemarks (with their names, escaped as\n"
     "decode escapes text), the first and last time, the bounding box, the\n"
-    "great-circle length in km, the maximum speed and the moving time,\n"
-    "distance and average speed of a track (GPD, or GPX or KML by the\n"
-    "extension of IN). A pair of consecutive points is moving when it is 1 to\n"
-    "300 s apart and covers at least 0.5 m/s.\n"
+    "great-circle length in km, the maximum speed, the moving time, distance\n"
+    "and average speed, the ascent and descent and the altitude range of a\n"
+    "track (GPD, or GPX or KML by the extension of IN). A pair of consecutive\n"
+    "points is moving when it is 1 to 300 s apart and covers at least\n"
+    "0.5 m/s. Ascent and descent count a change of altitude once it is more\n"
+    "than 5 m from the altitude the last counted change ended at.\n"
     "\n"
     "  --json  one JSON object: points, placemarks, distanceMeters,\n"
-    "          movingSeconds, movingMeters, averageMovingKmh, maxSpeedKmh\n"
+    "          movingSeconds, movingMeters, averageMovingKmh, maxSpeedKmh,\n"
+    "          ascentMeters, descentMeters, and for a track with altitudes\n"
+    "          minAltitudeMeters, maxAltitudeMeters\n"
     "\n"
     "Exit codes: 0 done, 1 unreadable or unknown input, 2 bad arguments.\n";
 
@@ -42,10 +46,16 @@ void PrintJson(const CTripStats& stats)
 {
     std::printf("{\"points\": %zu, \"placemarks\": %zu, \"distanceMeters\": %.3f, "
                 "\"movingSeconds\": %.0f, \"movingMeters\": %.3f, \"averageMovingKmh\": %.3f, "
-                "\"maxSpeedKmh\": %.3f}\n",
+                "\"maxSpeedKmh\": %.3f, \"ascentMeters\": %.3f, \"descentMeters\": %.3f",
                 stats.m_nPoints, stats.m_nPlacemarks, JsonNumber(stats.m_dDistanceMeters),
                 JsonNumber(stats.m_dMovingSeconds), JsonNumber(stats.m_dMovingMeters),
-                JsonNumber(stats.m_dAverageMovingKmh), JsonNumber(stats.m_dMaxSpeedKmh));
+                JsonNumber(stats.m_dAverageMovingKmh), JsonNumber(stats.m_dMaxSpeedKmh),
+                JsonNumber(stats.m_climbs.m_dAscentMeters), JsonNumber(stats.m_climbs.m_dDescentMeters));
+    // Without altitudes there is no range: the keys are left out.
+    if (stats.m_climbs.HasAltitudes())
+        std::printf(", \"minAltitudeMeters\": %.3f, \"maxAltitudeMeters\": %.3f",
+                    double(stats.m_climbs.m_fMinAltitude), double(stats.m_climbs.m_fMaxAltitude));
+    std::printf("}\n");
 }
 
 void PrintTime(const char* pszLabel, const CTrackPoint& point)
@@ -109,5 +119,10 @@ int CliInfo(int argc, char** argv)
     std::printf("moving time: %d:%02d:%02d\n", nMoving / 3600, nMoving / 60 % 60, nMoving % 60);
     std::printf("moving distance: %.3f km\n", stats.m_dMovingMeters / 1000);
     std::printf("average moving speed: %.2f km/h\n", stats.m_dAverageMovingKmh);
+    std::printf("ascent: %.0f m\ndescent: %.0f m\n", stats.m_climbs.m_dAscentMeters,
+                stats.m_climbs.m_dDescentMeters);
+    if (stats.m_climbs.HasAltitudes())
+        std::printf("altitude: %.1f .. %.1f m\n", double(stats.m_climbs.m_fMinAltitude),
+                    double(stats.m_climbs.m_fMaxAltitude));
     return CLI_OK;
 }

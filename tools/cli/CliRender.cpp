@@ -32,7 +32,7 @@ constexpr int RENDER_MAX_SIDE = 4096;
 constexpr double RENDER_MAX_ZOOM = 100.0;
 
 const char RENDER_USAGE[] =
-    "usage: veltrip-cli render VIEW [--nmea FILE] [--track FILE.gpd] [--map FILE.bmp] [--zoom Z]\n"
+    "usage: veltrip-cli render VIEW [--nmea FILE] [--track FILE] [--map FILE.bmp] [--zoom Z]\n"
     "                          [--kmh] [--size WxH] --png OUT.png [--texts]\n";
 
 std::string RenderHelp()
@@ -50,20 +50,22 @@ std::string RenderHelp()
            "Paints one view as the display window does (background, date line, the\n"
            "view, status line) into a PNG, without a display. VIEW is one of:\n"
            "  " + strViews + "\n"
-           "sky is the Satellites window's sky plot, on its own.\n"
+           "sky is the Satellites window's sky plot, profile the Profile window's\n"
+           "altitude and speed over the track, each on its own.\n"
            "The settings are the stored ones (as veltrip reads them at start).\n"
            "\n"
            "options:\n"
            "  --nmea FILE       its bytes go through the sentence assembly and decoder\n"
            "                    as one tick, so every value they carry is fresh;\n"
            "                    without it the tracker record is as at start\n"
-           "  --track FILE.gpd  read as File Open reads it, into the track\n"
+           "  --track FILE      read as File Open reads it (GPD, or GPX or KML by the\n"
+           "                    extension), into the track\n"
            "  --map FILE.bmp    the current map (calibrated by its name), centred on\n"
            "                    the position as a tick does; without it the map view\n"
            "                    shows the catalogue's map for the position (the most\n"
            "                    detailed map in the storage card's GPS folder)\n"
            "  --zoom Z          the map's zoom, bitmap pixels per screen pixel (0.5 to 100)\n"
-           "  --kmh             the compass shows km/h (the \"Kmh\" setting)\n"
+           "  --kmh             the compass and the profile show km/h (the \"Kmh\" setting)\n"
            "  --size WxH        the client size in pixels, default 240x268\n"
            "  --png OUT.png     the picture to write\n"
            "  --texts           then print one JSON object a line for every text\n"
@@ -302,7 +304,7 @@ int CliRender(int argc, char** argv)
 {
     CRenderOptions o;
     const CliSyntax syntax{"render", RENDER_USAGE, RenderHelp(),
-                           {CliText("--nmea", "FILE", o.szNmea), CliText("--track", "FILE.gpd", o.szTrack),
+                           {CliText("--nmea", "FILE", o.szNmea), CliText("--track", "FILE", o.szTrack),
                             CliText("--map", "FILE.bmp", o.szMap), ZoomOption(o.dZoom), CliFlag("--kmh", o.bKmh),
                             SizeOption(o.size), CliText("--png", "OUT.png", o.szPng), CliFlag("--texts", o.bTexts)},
                            {"VIEW"}};

@@ -13,7 +13,7 @@ bool LoadCliTrack(const char* pszCommand, const char* pszPath, int nUtcCorrectio
     // A path on the command line is a host path, used as given.
     const QString strPath = QString::fromLocal8Bit(pszPath);
     const CTrackFormat& format = TrackFormatOf(strPath);
-    switch (format.pfnRead(strPath, nUtcCorrection, points)) {
+    switch (format.pfnRead(strPath, nUtcCorrection, points, {})) {
     case ETrackLoad::Ok:
         return true;
     case ETrackLoad::Unreadable:
@@ -25,6 +25,7 @@ bool LoadCliTrack(const char* pszCommand, const char* pszPath, int nUtcCorrectio
     case ETrackLoad::InUse:
         std::fprintf(stderr, "veltrip-cli %s: cannot read %s: a running log holds it\n", pszCommand, pszPath);
         return false;
+    case ETrackLoad::Cancelled:   // the tools read to the end
     case ETrackLoad::Incorrect:
         std::fprintf(stderr, "veltrip-cli %s: %s is not a %s track file\n", pszCommand, pszPath, format.szKind);
         return false;

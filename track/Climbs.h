@@ -1,0 +1,24 @@
+#pragma once
+
+// Ascent and descent of a track, and its altitude range, from the altitudes
+// of its points in order. A receiver's altitude wanders by a few metres while
+// standing still; only a change beyond the dead band from the last counted
+// altitude counts, so that noise adds nothing to the climbs.
+class CClimbs
+{
+public:
+    void Add(float fAltitude);   // altitudes that are no numbers add nothing
+
+    bool HasAltitudes() const { return m_bAny; }
+
+    double m_dAscentMeters = 0;
+    double m_dDescentMeters = 0;
+    float m_fMinAltitude = 0;   // both valid only with HasAltitudes()
+    float m_fMaxAltitude = 0;
+
+private:
+    bool m_bAny = false;
+    float m_fReference = 0;   // the altitude the last counted change ended at
+};
+
+constexpr double CLIMB_DEAD_BAND_METERS = 5.0;

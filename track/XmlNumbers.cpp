@@ -1,0 +1,99 @@
+#include "track/XmlNumbers.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+bool IsDigit(char ch)
+{
+    return ch >= '0' && ch <= '9';
+}
+
+std::string_view Trimmed(std::string_view text)
+{
+    while (!text.empty() && IsXmlSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsXmlSpace(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// Reads nDigits digits at pos, moving pos on; -1 when they are not there.
+int Digits(std::string_view text, size_t& pos, int nDigits)
+{
+    int nValue = 0;
+    for (int i = 0; i < nDigits; ++i, ++pos) {
+        if (pos >= text.size() || !IsDigit(text[pos]))
+            return -1;
+        nValue = nValue * 10 + (text[pos] - '0');
+    }
+    return nValue;
+}
+
+bool Skip(std::string_view text, size_t& pos, char ch)
+{
+    if (pos >= text.size() || text[pos] != ch)
+        return false;
+    ++pos;
+    return true;
+}
+
+size_t SkipDigits(std::string_view text, size_t pos)
+{
+    while (pos < text.size() && IsDigit(text[pos]))
+        ++pos;
+    return pos;
+}
+
+}
+
+std::optional<double> XmlNumber(std::string_view text)
+{
+    text = Trimmed(text);
+    // from_chars takes no plus sign, and a second sign after one is no number.
+    if (text.starts_with('+') && text.size() > 1 && text[1] != '-' && text[1] != '+')
+        text.remove_prefix(1);
+    double dValue = 0;
+    const std::from_chars_result result = std::from_chars(text.data(), text.data() + text.size(), dValue);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(dValue))
+        return std::nullopt;
+    return dValue;
+}
+
+std::optional<int> XmlUtcSeconds(std::string_view text)
+{
+    text = Trimmed(text);
+    size_t pos = text.starts_with('-') ? 1 : 0;
+    const size_t nYearStart = pos;
+    pos = SkipDigits(text, pos);
+    if (pos - nYearStart < 4 || !Skip(text, pos, '-') || Digits(text, pos, 2) < 0 || !Skip(text, pos, '-')
+        || Digits(text, pos, 2) < 0 || !Skip(text, pos, 'T'))
+        return std::nullopt;
+    const int nHour = Digits(text, pos, 2);
+    const int nMinute = Skip(text, pos, ':') ? Digits(text, pos, 2) : -1;
+    const int nSecond = Skip(text, pos, ':') ? Digits(text, pos, 2) : -1;
+    if (nHour < 0 || nHour > 24 || nMinute < 0 || nMinute > 59 || nSecond < 0 || nSecond > 60)
+        return std::nullopt;
+    if (Skip(text, pos, '.')) {
+        const size_t nFraction = pos;
+        pos = SkipDigits(text, pos);
+        if (pos == nFraction)
+            return std::nullopt;
+    }
+    int nSeconds = nHour * 3600 + nMinute * 60 + nSecond;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        const int nSign = text[pos++] == '+' ? 1 : -1;
+        const int nOffsetHours = Digits(text, pos, 2);
+        Skip(text, pos, ':');
+        const int nOffsetMinutes = Digits(text, pos, 2);
+        if (nOffsetHours < 0 || nOffsetMinutes < 0)
+            return std::nullopt;
+        nSeconds -= nSign * (nOffsetHours * 3600 + nOffsetMinutes * 60);
+    } else {
+        Skip(text, pos, 'Z');
+    }
+    if (pos != text.size())
+        return std::nullopt;
+    return nSeconds;
+}
