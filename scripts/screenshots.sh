@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Takes the README's pictures of the five views and the sky plot: veltrip
+# Takes the README's pictures of the five views, the sky plot and the profile: veltrip
 # driven by veltrip-sim under Xvfb, with a drawn street map of the
 # simulator's town on the storage card. Needs xvfb, xdotool and imagemagick and a normal build (BUILD, default
 # build/). Writes docs/screenshots/*.png.
@@ -69,8 +69,8 @@ tap; shot gps-status
 eval "$(xdotool getwindowgeometry --shell "$wnd")"
 xdotool mousemove --window "$wnd" $((WIDTH - 20)) $((HEIGHT - 12)) click 1
 sleep 0.5
-# Load map is the last but one item of Tools.
-xdotool key Up Right Up Up Return
+# Load map is the third item from the end of Tools.
+xdotool key Up Right Up Up Up Return
 # Taps in the top band zoom out, 0.1 each, so that more of the track shows.
 sleep 1
 for _ in $(seq 8); do
@@ -78,13 +78,16 @@ for _ in $(seq 8); do
     sleep 0.2
 done
 shot map
-# View, Satellites: the sky plot in its own window.
-xdotool mousemove --window "$wnd" $((WIDTH - 20)) $((HEIGHT - 12)) click 1
-sleep 0.5
-xdotool key Down Down Right Up Return
-sleep 2.5
-sky=$(xdotool search --name '^Satellites$' | head -1)
-import -window "$sky" "$out/satellites.png"
+# View, Satellites and View, Profile (the last two of View): windows of their own.
+own() {
+    xdotool mousemove --window "$wnd" $((WIDTH - 20)) $((HEIGHT - 12)) click 1
+    sleep 0.5
+    xdotool key Down Down Right $2 Return
+    sleep 2.5
+    import -window "$(xdotool search --name "^$1\$" | head -1)" "$out/$3.png"
+}
+own Satellites "Up Up" satellites
+own Profile Up profile
 SESSION
 xvfb-run -a -s "-screen 0 640x480x24" bash "$work/session.sh" "$build" "$link" "$out"
 ls "$out"
