@@ -13,3 +13,21 @@ struct CPeakRun
     long nPeakKiB = 0;
 };
 CPeakRun RunForPeakMemory(const QString& strProgram, const QStringList& args);
+
+// False in a build with AddressSanitizer, whose allocator reports no heap
+// figures to mallinfo2 and pads every block: memory comparisons would
+// measure the sanitizer, not the program.
+constexpr bool HeapFiguresAreThePrograms()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return false;
+#else
+    return true;
+#endif
+#else
+    return true;
+#endif
+}
