@@ -13,7 +13,7 @@ enum class EPrompt { OpenTrack, SaveTrack, OpenMap };
 QString Prompt(QWidget* pParent, EPrompt kind)
 {
     static const QRegularExpression PATTERN(QStringLiteral("\\(\\*\\.(\\w+)\\)"));
-    QFileDialog dialog(pParent, QString(), HostPath(QStringLiteral("\\Storage card\\GPS")));
+    QFileDialog dialog(pParent, QString(), HostPath(GPS_FOLDER));
     // Qt's own dialog on every desktop, so the default extension follows the
     // filter the same way everywhere.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
