@@ -361,7 +361,9 @@ bool HasWrongChecksum(QStringView line)
 
 NmeaSentence RecogniseSentence(QStringView line)
 {
-    if (HasWrongChecksum(line))
+    // Only a line that starts with "$" is a sentence: AIS ("!"), comments in
+    // captures and the tail of a line cut short must not store a point.
+    if (line.isEmpty() || line.front() != u'$' || HasWrongChecksum(line))
         return NmeaSentence::None;
     static constexpr char16_t CODES[4][3] = {
         {u'R', u'M', u'C'}, {u'G', u'G', u'A'}, {u'G', u'S', u'V'}, {u'G', u'S', u'A'}};

@@ -268,7 +268,7 @@ TEST_F(NmeaDecoderTest, RecognitionByFirstOccurrencePastPositionZero)
     EXPECT_EQ(RecogniseSentence(u"$LCRMC,1"), NmeaSentence::Rmc);
     EXPECT_EQ(RecogniseSentence(u"$GPGSV,1,GGA"), NmeaSentence::Gga);
     EXPECT_EQ(RecogniseSentence(u"$GPGSA,1,GSV"), NmeaSentence::Gsv);
-    EXPECT_EQ(RecogniseSentence(u"RMC$GPGSA,RMC"), NmeaSentence::Gsa);
+    EXPECT_EQ(RecogniseSentence(u"RMC$GPGSA,RMC"), NmeaSentence::None);
     EXPECT_EQ(RecogniseSentence(u"$GPGS"), NmeaSentence::None);
 
     Decode(RMC_EXAMPLE);
