@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr int LOG_MAX_BAUD = 4000000;
 constexpr auto LOG_TICK = std::chrono::milliseconds(1000);
 // How soon a stop signal ends the wait between ticks.
 constexpr auto LOG_SIGNAL_STEP = std::chrono::milliseconds(50);
@@ -156,7 +155,7 @@ int CliLog(int argc, char** argv)
     CliRecordingOptions recording;
     const CliSyntax syntax{"log", LOG_USAGE, LogHelp(settings),
                            recording.Options({CliText("--port", "P", szPort),
-                                              CliInt("--baud", "N", 1, LOG_MAX_BAUD, nBaud),
+                                              CliInt("--baud", "N", SETTINGS_BAUD_MIN, SETTINGS_BAUD_MAX, nBaud),
                                               CliInt("--seconds", "S", 1, INT_MAX, nSeconds)}),
                            {"[OUTBASE]"}};
     std::vector<const char*> args;
