@@ -10,7 +10,7 @@
 
 namespace {
 
-ETrackLoad ReadGpdTrack(const QString& strHostPath, int, CTrackPointList& points)
+ETrackLoad ReadGpdTrack(const QString& strHostPath, int, CTrackPointList& points, size_t&)
 {
     return LoadGpdFile(strHostPath, points);
 }
@@ -56,7 +56,8 @@ const CTrackFormat& TrackFormatOf(const QString& strPath)
 
 ETrackLoad ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points)
 {
-    return TrackFormatOf(strPath).pfnRead(HostPath(strPath), nUtcCorrection, points);
+    size_t nSkipped = 0;
+    return TrackFormatOf(strPath).pfnRead(HostPath(strPath), nUtcCorrection, points, nSkipped);
 }
 
 COutcome TrackLoadOutcome(ETrackLoad load, const QString& strPath)

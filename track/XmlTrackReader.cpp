@@ -5,6 +5,7 @@
 #include <QIODevice>
 #include <QXmlStreamReader>
 
+#include <cfloat>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -19,37 +20,55 @@ constexpr double XML_KNOTS_PER_MPS = 3600.0 / 1852.0;
 
 enum class EPointKind { Waypoint, Other };
 
-// A point being read, its time as seconds of the UTC day when it has one.
+// A point being read, its time as seconds of the UTC day when it has one;
+// a point with a value no track can hold is read to its end and skipped.
 struct PendingPoint
 {
     CTrackPoint point;
     std::optional<int> nUtcSeconds;
+    bool bUnusable = false;
 };
 
+// A number as written, infinite for one too large for a double ("1e400",
+// "inf"); nothing for text that is not a number.
 std::optional<double> Number(QStringView text)
 {
     bool bOk = false;
     const double dValue = text.trimmed().toDouble(&bOk);
-    if (!bOk || !std::isfinite(dValue))
+    if (!bOk && !std::isinf(dValue))
         return std::nullopt;
     return dValue;
 }
 
-bool SetPosition(CTrackPoint& point, QStringView latitude, QStringView longitude)
+bool FitsFloat(double dValue)
+{
+    return std::isfinite(dValue) && std::fabs(dValue) <= FLT_MAX;
+}
+
+// False for coordinates that are not numbers; coordinates off the globe mark
+// the point unusable.
+bool SetPosition(PendingPoint& pending, QStringView latitude, QStringView longitude)
 {
     const std::optional<double> dLatitude = Number(latitude);
     const std::optional<double> dLongitude = Number(longitude);
-    if (!dLatitude || !dLongitude || std::fabs(*dLatitude) > 90 || std::fabs(*dLongitude) > 180)
+    if (!dLatitude || !dLongitude)
         return false;
-    point.m_fLatitude = float(*dLatitude);
-    point.m_fLongitude = float(*dLongitude);
+    pending.bUnusable |= !IsOnGlobe(*dLatitude, *dLongitude);
+    pending.point.m_fLatitude = float(*dLatitude);
+    pending.point.m_fLongitude = float(*dLongitude);
     return true;
 }
 
-// Optional values: what cannot be read stays 0.
-float Value(QStringView text)
+// Optional values: what cannot be read stays 0; a value no float holds
+// marks the point unusable.
+void SetValue(PendingPoint& pending, float CTrackPoint::*pfValue, QStringView text, double dScale = 1)
 {
-    return float(Number(text).value_or(0));
+    const std::optional<double> dValue = Number(text);
+    if (!dValue)
+        return;
+    const double dScaled = *dValue * dScale;
+    pending.bUnusable |= !FitsFloat(dScaled);
+    pending.point.*pfValue = FitsFloat(dScaled) ? float(dScaled) : 0.0f;
 }
 
 // Reads nDigits digits at pos, moving pos on; -1 when they are not there.
@@ -124,6 +143,7 @@ public:
     }
 
     bool Read(CTrackPointList& points);
+    size_t Skipped() const { return m_nSkipped; }
 
 private:
     bool StartElement();
@@ -143,6 +163,7 @@ private:
     bool m_bKml = false;
     std::vector<QString> m_stack;   // local names of the open elements
     CTrackPointList m_points;
+    size_t m_nSkipped = 0;
 
     // GPX: the point being read and the depth of its element.
     std::optional<PendingPoint> m_gpxPoint;
@@ -214,7 +235,7 @@ bool CXmlTrackReader::StartGpx(QStringView name)
     if (bWaypoint || name == QLatin1String("trkpt") || name == QLatin1String("rtept")) {
         PendingPoint pending;
         const QXmlStreamAttributes attributes = m_xml.attributes();
-        if (m_gpxPoint || !SetPosition(pending.point, attributes.value(QLatin1String("lat")),
+        if (m_gpxPoint || !SetPosition(pending, attributes.value(QLatin1String("lat")),
                                        attributes.value(QLatin1String("lon")))) {
             m_xml.raiseError(QStringLiteral("point without a position"));
             return true;
@@ -226,19 +247,19 @@ bool CXmlTrackReader::StartGpx(QStringView name)
     }
     if (!m_gpxPoint || m_stack.size() != m_nGpxPointDepth)
         return false;
-    CTrackPoint& point = m_gpxPoint->point;
+    PendingPoint& pending = *m_gpxPoint;
     if (name == QLatin1String("ele"))
-        point.m_fAltitude = Value(m_xml.readElementText());
+        SetValue(pending, &CTrackPoint::m_fAltitude, m_xml.readElementText());
     else if (name == QLatin1String("time"))
-        m_gpxPoint->nUtcSeconds = UtcSeconds(m_xml.readElementText());
+        pending.nUtcSeconds = UtcSeconds(m_xml.readElementText());
     else if (name == QLatin1String("speed"))
-        point.m_fSpeed = float(Value(m_xml.readElementText()) * XML_KNOTS_PER_MPS);
+        SetValue(pending, &CTrackPoint::m_fSpeed, m_xml.readElementText(), XML_KNOTS_PER_MPS);
     else if (name == QLatin1String("course"))
-        point.m_fCourse = Value(m_xml.readElementText());
+        SetValue(pending, &CTrackPoint::m_fCourse, m_xml.readElementText());
     else if (name == QLatin1String("hdop"))
-        point.m_fHdop = Value(m_xml.readElementText());
+        SetValue(pending, &CTrackPoint::m_fHdop, m_xml.readElementText());
     else if (name == QLatin1String("name") && m_gpxKind == EPointKind::Waypoint)
-        point.m_strName = m_xml.readElementText().trimmed();
+        pending.point.m_strName = m_xml.readElementText().trimmed();
     else
         return false;
     return true;
@@ -274,12 +295,12 @@ bool CXmlTrackReader::StartKml(QStringView name)
     if (name == QLatin1String("coord") && Parent() == QLatin1String("Track")) {
         const QStringList parts = m_xml.readElementText().split(QLatin1Char(' '), Qt::SkipEmptyParts);
         PendingPoint pending;
-        if (parts.size() < 2 || parts.size() > 3 || !SetPosition(pending.point, parts[1], parts[0])) {
+        if (parts.size() < 2 || parts.size() > 3 || !SetPosition(pending, parts[1], parts[0])) {
             m_xml.raiseError(QStringLiteral("bad gx:coord"));
             return true;
         }
         if (parts.size() == 3)
-            pending.point.m_fAltitude = Value(parts[2]);
+            SetValue(pending, &CTrackPoint::m_fAltitude, parts[2]);
         m_trackCoords.push_back(pending);
         return true;
     }
@@ -313,10 +334,10 @@ bool CXmlTrackReader::ReadKmlCoordinates(const QString& strText, bool bOnePoint)
             return false;
         const QList<QStringView> parts = tuple.split(QLatin1Char(','));
         PendingPoint pending;
-        if (parts.size() < 2 || parts.size() > 3 || !SetPosition(pending.point, parts[1], parts[0]))
+        if (parts.size() < 2 || parts.size() > 3 || !SetPosition(pending, parts[1], parts[0]))
             return false;
         if (parts.size() == 3)
-            pending.point.m_fAltitude = Value(parts[2]);
+            SetValue(pending, &CTrackPoint::m_fAltitude, parts[2]);
         if (bOnePoint)
             m_kmlPoint = pending;
         else
@@ -361,6 +382,10 @@ bool CXmlTrackReader::EndElement()
 
 void CXmlTrackReader::Emit(const PendingPoint& pending)
 {
+    if (pending.bUnusable) {
+        ++m_nSkipped;
+        return;
+    }
     CTrackPoint& point = m_points.emplace_back(pending.point);
     if (!pending.nUtcSeconds)
         return;
@@ -373,10 +398,13 @@ void CXmlTrackReader::Emit(const PendingPoint& pending)
 
 }
 
-bool ReadXmlTrack(QIODevice& device, int nUtcCorrection, CTrackPointList& points)
+bool ReadXmlTrack(QIODevice& device, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped)
 {
     CXmlTrackReader reader(device, nUtcCorrection);
-    return reader.Read(points);
+    if (!reader.Read(points))
+        return false;
+    nSkipped += reader.Skipped();
+    return true;
 }
 
 namespace {
@@ -405,13 +433,14 @@ private:
 
 }
 
-ETrackLoad LoadXmlTrackFile(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points)
+ETrackLoad LoadXmlTrackFile(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points,
+                            size_t& nSkipped)
 {
     CInputFile file;
     if (const ETrackLoad opened = OpenTrackInput(file, strHostPath); opened != ETrackLoad::Ok)
         return opened;
     CInputDevice device(file);
-    if (!ReadXmlTrack(device, nUtcCorrection, points))
+    if (!ReadXmlTrack(device, nUtcCorrection, points, nSkipped))
         return device.Failed() ? ETrackLoad::Unreadable : ETrackLoad::Incorrect;
     return ETrackLoad::Ok;
 }

@@ -16,13 +16,16 @@ class QIODevice;
 // Placemark's name. Times are taken from the file where it has them, as UTC
 // plus nUtcCorrection hours; elevations become altitudes; speed (GPX 1.0's
 // metres per second, stored in knots), course and HDOP are 0 where the file
-// has none.
+// has none. A point off the globe (latitude beyond 90, longitude beyond 180)
+// or with an elevation, speed, course or HDOP no float holds is left out and
+// added to nSkipped.
 //
 // False, with points unchanged, for anything else: a document that is not
-// well-formed, another root element, a point without valid coordinates,
-// nesting beyond any real track, or a DTD that declares entities.
-bool ReadXmlTrack(QIODevice& device, int nUtcCorrection, CTrackPointList& points);
+// well-formed, another root element, a point whose coordinates are not
+// numbers, nesting beyond any real track, or a DTD that declares entities.
+bool ReadXmlTrack(QIODevice& device, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped);
 
 // Reads a GPX or KML file at a host path; only a regular file that no running
 // log holds is read. Anything but Ok leaves points unchanged.
-ETrackLoad LoadXmlTrackFile(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points);
+ETrackLoad LoadXmlTrackFile(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points,
+                            size_t& nSkipped);

@@ -167,7 +167,7 @@ TEST_F(NmeaDecoderTest, FloatScanReadsPlainDecimalsOnly)
     EXPECT_EQ(speed("0.1"), 0.1f);
     EXPECT_EQ(speed("nan"), -1.0f);
     EXPECT_EQ(speed("+"), -1.0f);
-    EXPECT_EQ(speed(("1" + std::string(60, '0')).c_str()), HUGE_VALF);
+    EXPECT_EQ(speed(("1" + std::string(60, '0')).c_str()), -1.0f);   // would be infinite
     EXPECT_EQ(speed(("0." + std::string(60, '0') + "1").c_str()), 0.0f);
 }
 

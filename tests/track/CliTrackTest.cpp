@@ -201,7 +201,8 @@ TEST_F(CliTrack, InfoJsonOfAHandCheckedTrack)
     EXPECT_EQ(json.nExit, 0);
     EXPECT_EQ(json.strOut, QStringLiteral("{\"points\": 10, \"placemarks\": 1, \"distanceMeters\": 868.712, "
                                           "\"movingSeconds\": 340, \"movingMeters\": 542.945, "
-                                          "\"averageMovingKmh\": 5.749, \"maxSpeedKmh\": 23.150}\n"));
+                                          "\"averageMovingKmh\": 5.749, \"maxSpeedKmh\": 23.150, "
+                                          "\"skippedPoints\": 0}\n"));
     const CliRun text = RunCli({QStringLiteral("info"), strIn});
     EXPECT_TRUE(text.strOut.contains(QStringLiteral("length: 0.869 km\n")));
     EXPECT_TRUE(text.strOut.contains(QStringLiteral("moving time: 0:05:40\nmoving distance: 0.543 km\n"
@@ -237,6 +238,42 @@ TEST_F(CliTrack, ConvertReadsGpxAndKml)
     const CliRun refused = RunCli({QStringLiteral("convert"), strBad, Path(QStringLiteral("x.gpd"))});
     EXPECT_EQ(refused.nExit, 1);
     EXPECT_TRUE(refused.strErr.contains(QStringLiteral("is not a GPX or KML track file")));
+}
+
+// A point off the globe or with a value no float holds is left out and
+// counted; no output holds "inf" or "nan".
+TEST_F(CliTrack, UnusablePointsAreSkippedAndCounted)
+{
+    const char* const POINTS[] = {
+        "<wpt lat='91' lon='2'/>",
+        "<wpt lat='1' lon='-180.5'/>",
+        "<wpt lat='nan' lon='2'/>",
+        "<wpt lat='1e999' lon='2'/>",
+        "<trkpt lat='1' lon='2'><ele>1e300</ele></trkpt>",
+        "<trkpt lat='1' lon='2'><ele>-inf</ele></trkpt>",
+        "<trkpt lat='1' lon='2'><speed>3e38</speed></trkpt>",
+        "<trkpt lat='1' lon='2'><course>NaN</course></trkpt>",
+    };
+    const QString strIn = Path(QStringLiteral("in.gpx"));
+    for (const char* szPoint : POINTS) {
+        QFile in(strIn);
+        ASSERT_TRUE(in.open(QIODevice::WriteOnly));
+        in.write(QByteArray("<gpx version='1.0'><trk><trkseg><trkpt lat='3' lon='4'><ele>5</ele></trkpt>") + szPoint
+                 + "</trkseg></trk></gpx>");
+        in.close();
+        const CliRun info = RunCli({QStringLiteral("info"), strIn});
+        EXPECT_EQ(info.nExit, 0) << szPoint;
+        EXPECT_TRUE(info.strOut.startsWith(QStringLiteral("points: 1\n"))) << szPoint;
+        EXPECT_TRUE(info.strOut.endsWith(QStringLiteral("skipped points: 1\n"))) << szPoint;
+        for (const char* szSuffix : {".kml", ".gpx", ".gpd"}) {
+            const QString strOut = Path(QStringLiteral("out") + QLatin1String(szSuffix));
+            const CliRun convert = RunCli({QStringLiteral("convert"), strIn, strOut});
+            EXPECT_EQ(convert.nExit, 0) << szPoint;
+            EXPECT_EQ(convert.strOut, QStringLiteral("skipped points: 1\n")) << szPoint;
+            const QByteArray written = ReadAll(strOut).toLower();
+            EXPECT_FALSE(written.contains("inf") || written.contains("nan")) << szPoint << szSuffix;
+        }
+    }
 }
 
 TEST_F(CliTrack, RecoverListsTheKmlCopiesItWrote)

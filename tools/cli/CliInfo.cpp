@@ -25,10 +25,12 @@ const char INFO_HELP[] =
     "great-circle length in km, the maximum speed and the moving time,\n"
     "distance and average speed of a track (GPD, or GPX or KML by the\n"
     "extension of IN). A pair of consecutive points is moving when it is 1 to\n"
-    "300 s apart and covers at least 0.5 m/s.\n"
+    "300 s apart and covers at least 0.5 m/s. Last, the number of points left\n"
+    "out because they lie off the globe or hold a value no float holds.\n"
     "\n"
     "  --json  one JSON object: points, placemarks, distanceMeters,\n"
-    "          movingSeconds, movingMeters, averageMovingKmh, maxSpeedKmh\n"
+    "          movingSeconds, movingMeters, averageMovingKmh, maxSpeedKmh,\n"
+    "          skippedPoints\n"
     "\n"
     "Exit codes: 0 done, 1 unreadable or unknown input, 2 bad arguments.\n";
 
@@ -38,14 +40,14 @@ double JsonNumber(double dValue)
     return std::isfinite(dValue) ? dValue : 0.0;
 }
 
-void PrintJson(const CTripStats& stats)
+void PrintJson(const CTripStats& stats, size_t nSkipped)
 {
     std::printf("{\"points\": %zu, \"placemarks\": %zu, \"distanceMeters\": %.3f, "
                 "\"movingSeconds\": %.0f, \"movingMeters\": %.3f, \"averageMovingKmh\": %.3f, "
-                "\"maxSpeedKmh\": %.3f}\n",
+                "\"maxSpeedKmh\": %.3f, \"skippedPoints\": %zu}\n",
                 stats.m_nPoints, stats.m_nPlacemarks, JsonNumber(stats.m_dDistanceMeters),
                 JsonNumber(stats.m_dMovingSeconds), JsonNumber(stats.m_dMovingMeters),
-                JsonNumber(stats.m_dAverageMovingKmh), JsonNumber(stats.m_dMaxSpeedKmh));
+                JsonNumber(stats.m_dAverageMovingKmh), JsonNumber(stats.m_dMaxSpeedKmh), nSkipped);
 }
 
 void PrintTime(const char* pszLabel, const CTrackPoint& point)
@@ -53,24 +55,9 @@ void PrintTime(const char* pszLabel, const CTrackPoint& point)
     std::printf("%s %02d:%02d:%02d\n", pszLabel, point.m_byHour, point.m_byMinute, point.m_bySecond);
 }
 
-}
-
-int CliInfo(int argc, char** argv)
+// The report of a track read whole, line by line.
+void PrintTrack(const CTrackPointList& points, const CTripStats& stats)
 {
-    bool bJson = false;
-    const CliSyntax syntax{"info", INFO_USAGE, INFO_HELP, {CliFlag("--json", bJson)}, {"IN"}};
-    std::vector<const char*> args;
-    if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
-        return *nExit;
-    CTrackPointList points;
-    if (!LoadCliTrack("info", args[0], CTrackerSettings().m_nUtcCorrection, points))
-        return CLI_FAILED;
-    const CTripStats stats = TripStatistics(points);
-    if (bJson) {
-        PrintJson(stats);
-        return CLI_OK;
-    }
-
     size_t nPlacemarks = 0;
     for (const CTrackPoint& point : points)
         nPlacemarks += point.m_strName.isEmpty() ? 0 : 1;
@@ -86,7 +73,7 @@ int CliInfo(int argc, char** argv)
         std::printf("%s\n", strLine.c_str());
     }
     if (points.empty())
-        return CLI_OK;
+        return;
 
     PrintTime("first time:", points.front());
     PrintTime("last time: ", points.back());
@@ -109,5 +96,27 @@ int CliInfo(int argc, char** argv)
     std::printf("moving time: %d:%02d:%02d\n", nMoving / 3600, nMoving / 60 % 60, nMoving % 60);
     std::printf("moving distance: %.3f km\n", stats.m_dMovingMeters / 1000);
     std::printf("average moving speed: %.2f km/h\n", stats.m_dAverageMovingKmh);
+}
+
+}
+
+int CliInfo(int argc, char** argv)
+{
+    bool bJson = false;
+    const CliSyntax syntax{"info", INFO_USAGE, INFO_HELP, {CliFlag("--json", bJson)}, {"IN"}};
+    std::vector<const char*> args;
+    if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
+        return *nExit;
+    CTrackPointList points;
+    size_t nSkipped = 0;
+    if (!LoadCliTrack("info", args[0], CTrackerSettings().m_nUtcCorrection, points, nSkipped))
+        return CLI_FAILED;
+    const CTripStats stats = TripStatistics(points);
+    if (bJson) {
+        PrintJson(stats, nSkipped);
+        return CLI_OK;
+    }
+    PrintTrack(points, stats);
+    std::printf("skipped points: %zu\n", nSkipped);
     return CLI_OK;
 }

@@ -8,12 +8,13 @@
 #include <cstdio>
 #include <cstring>
 
-bool LoadCliTrack(const char* pszCommand, const char* pszPath, int nUtcCorrection, CTrackPointList& points)
+bool LoadCliTrack(const char* pszCommand, const char* pszPath, int nUtcCorrection, CTrackPointList& points,
+                  size_t& nSkipped)
 {
     // A path on the command line is a host path, used as given.
     const QString strPath = QString::fromLocal8Bit(pszPath);
     const CTrackFormat& format = TrackFormatOf(strPath);
-    switch (format.pfnRead(strPath, nUtcCorrection, points)) {
+    switch (format.pfnRead(strPath, nUtcCorrection, points, nSkipped)) {
     case ETrackLoad::Ok:
         return true;
     case ETrackLoad::Unreadable:
