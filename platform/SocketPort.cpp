@@ -136,11 +136,15 @@ int CSocketPort::BytesWaiting()
         return -1;
     if (nCount > 0)
         return nCount;
-    // Nothing queued, yet readable or hung up: the peer has closed.
-    struct pollfd pfd = {m_hSocket, POLLIN | POLLRDHUP, 0};
-    if (poll(&pfd, 1, 0) < 0)
+    // A count of 0 is no end of stream: bytes may arrive after it, and the
+    // count leaves out urgent data. Only an end the peer sent reads as 0.
+    char chByte = 0;
+    const ssize_t nPeeked = recv(m_hSocket, &chByte, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (nPeeked > 0)
+        return 1;
+    if (nPeeked == 0)
         return -1;
-    return pfd.revents ? -1 : 0;
+    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
 }
 
 ptrdiff_t CSocketPort::Read(char* pBuffer, size_t nMax)

@@ -137,9 +137,9 @@ public:
         struct pollfd pfd = {m_hListen, POLLIN, 0};
         return poll(&pfd, 1, 0) == 1;
     }
-    void Send(const std::string& bytes)
+    void Send(const std::string& bytes, int nFlags = 0)
     {
-        ASSERT_EQ(send(m_hClient, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
+        ASSERT_EQ(send(m_hClient, bytes.data(), bytes.size(), MSG_NOSIGNAL | nFlags), ssize_t(bytes.size()));
     }
     std::string ReceiveLine()
     {
@@ -227,6 +227,24 @@ TEST_F(ReceiverPortTest, TcpStreamIsDecodedAndReconnectedQuietlyAfterThePeerClos
     server.Send(GGA_LINE);
     ASSERT_TRUE(PollUntil(UPD_ALTITUDE));
     EXPECT_EQ(m_tracker.m_nSecond, 20);
+}
+
+// Readable with a count of 0 is not closed: an urgent byte is readable yet
+// left out of the count, as is data that arrives just after the count.
+TEST_F(ReceiverPortTest, ASocketReadableWithNothingCountedStaysOpen)
+{
+    CTestServer server;
+    ASSERT_GT(server.m_nPort, 0);
+    ASSERT_TRUE(m_tracker.OpenPort(QStringLiteral("tcp://127.0.0.1:%1").arg(server.m_nPort), 0));
+    ASSERT_TRUE(server.Accept());
+    server.Send("!", MSG_OOB);
+    std::this_thread::sleep_for(50ms);
+    for (int i = 0; i < 4; ++i)
+        m_tracker.PollPort(0);
+    EXPECT_TRUE(m_tracker.m_link.m_hPort);
+    server.Send(RMC_LINE);
+    ASSERT_TRUE(PollUntil(UPD_LATITUDE | UPD_DATE));
+    EXPECT_FALSE(server.HasWaitingClient());
 }
 
 TEST_F(ReceiverPortTest, GpsdIsAskedForNmeaAndItsJsonNeverReachesTheDecoder)
