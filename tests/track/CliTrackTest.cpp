@@ -10,6 +10,8 @@
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 bool WellFormedXml(const QByteArray& text)
@@ -273,6 +275,72 @@ TEST_F(CliTrack, UnusablePointsAreSkippedAndCounted)
             const QByteArray written = ReadAll(strOut).toLower();
             EXPECT_FALSE(written.contains("inf") || written.contains("nan")) << szPoint << szSuffix;
         }
+    }
+}
+
+// A path is bytes the user did not necessarily choose: every message shows
+// it escaped, so no byte of it acts on the terminal.
+TEST_F(CliTrack, PathsInMessagesAreEscaped)
+{
+    const QString strPath = Path(QStringLiteral("no\nsuch\x1b[2J.gpd"));
+    const QString strShown = Path(QStringLiteral("no\\u000asuch\\u001b[2J.gpd"));
+    const QStringList RUNS[] = {
+        {QStringLiteral("info"), strPath},
+        {QStringLiteral("convert"), strPath, Path(QStringLiteral("out.kml"))},
+        {QStringLiteral("convert"), Path(QStringLiteral("in.gpd")), strPath + QStringLiteral(".txt")},
+        {QStringLiteral("decode"), strPath},
+        {QStringLiteral("record"), strPath, Path(QStringLiteral("out"))},
+        {QStringLiteral("info"), QStringLiteral("--\x1b")},
+    };
+    for (const QStringList& args : RUNS) {
+        const CliRun run = RunCli(args);
+        EXPECT_NE(run.nExit, 0) << args.join(u' ').toStdString();
+        EXPECT_FALSE(run.strErr.contains(QChar(0x1b))) << run.strErr.toStdString();
+        EXPECT_TRUE(run.strErr.contains(QStringLiteral("\\u001b"))) << run.strErr.toStdString();
+    }
+    EXPECT_TRUE(RunCli({QStringLiteral("info"), strPath}).strErr.contains(strShown));
+}
+
+// After "--" every argument is a file, even one that starts with "-".
+TEST_F(CliTrack, DoubleDashEndsTheOptions)
+{
+    QFile in(Path(QStringLiteral("-x.gpd")));
+    ASSERT_TRUE(in.open(QIODevice::WriteOnly));
+    in.write(GpdImage(HandCheckedTrack()));
+    in.close();
+    const QString strIn = QStringLiteral("-x.gpd");
+    const QStringList RUNS[] = {
+        {QStringLiteral("info"), QStringLiteral("--"), strIn},
+        {QStringLiteral("info"), QStringLiteral("--json"), QStringLiteral("--"), strIn},
+        {QStringLiteral("convert"), QStringLiteral("--"), strIn, QStringLiteral("-y.kml")},
+    };
+    for (const QStringList& args : RUNS) {
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        process.start(QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli"), args);
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitCode(), 0) << args.join(u' ').toStdString() << process.readAllStandardError().constData();
+    }
+    EXPECT_TRUE(QFile::exists(Path(QStringLiteral("-y.kml"))));
+}
+
+// Floats of a GPD file are taken as they are: the box leaves out a point
+// that is not on the globe.
+TEST_F(CliTrack, InfoBoxIgnoresPointsOffTheGlobe)
+{
+    const float NAN_F = std::numeric_limits<float>::quiet_NaN();
+    const CTrackPoint OFF[] = {MakePoint(NAN_F, 4, 0, 0, 12, 0), MakePoint(50, NAN_F, 0, 0, 12, 0),
+                               MakePoint(95, 4, 0, 0, 12, 0), MakePoint(50, -200, 0, 0, 12, 0)};
+    for (const CTrackPoint& off : OFF) {
+        const QString strIn = Path(QStringLiteral("box.gpd"));
+        QFile in(strIn);
+        ASSERT_TRUE(in.open(QIODevice::WriteOnly));
+        in.write(GpdImage({off, MakePoint(50, 4, 0, 0, 12, 1), MakePoint(51, 5, 0, 0, 12, 2)}));
+        in.close();
+        const CliRun info = RunCli({QStringLiteral("info"), strIn});
+        EXPECT_TRUE(info.strOut.contains(QStringLiteral("latitude: 50.000000 .. 51.000000\n"
+                                                        "longitude: 4.000000 .. 5.000000\n")))
+            << info.strOut.toStdString();
     }
 }
 

@@ -49,7 +49,7 @@ int CliConvert(int argc, char** argv)
     const CTrackFormat* pFormat = FindTrackFormat(strOut);
     if (!pFormat) {
         std::fprintf(stderr, "veltrip-cli convert: OUT must end in .gpd, .kml or .gpx: %s\n",
-                     args[1]);
+                     CliEscaped(args[1]).c_str());
         return CLI_USAGE;
     }
 

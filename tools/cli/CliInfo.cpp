@@ -55,6 +55,24 @@ void PrintTime(const char* pszLabel, const CTrackPoint& point)
     std::printf("%s %02d:%02d:%02d\n", pszLabel, point.m_byHour, point.m_byMinute, point.m_bySecond);
 }
 
+// The box around the points on the globe; a GPD file may hold others (its
+// floats are copied as they are), and none at all prints no box.
+void PrintBox(const CTrackPointList& points)
+{
+    std::optional<float> fSouth, fNorth, fWest, fEast;
+    for (const CTrackPoint& point : points) {
+        if (!IsOnGlobe(point.m_fLatitude, point.m_fLongitude))
+            continue;
+        fSouth = std::min(fSouth.value_or(point.m_fLatitude), point.m_fLatitude);
+        fNorth = std::max(fNorth.value_or(point.m_fLatitude), point.m_fLatitude);
+        fWest = std::min(fWest.value_or(point.m_fLongitude), point.m_fLongitude);
+        fEast = std::max(fEast.value_or(point.m_fLongitude), point.m_fLongitude);
+    }
+    if (fSouth)
+        std::printf("latitude: %f .. %f\nlongitude: %f .. %f\n", double(*fSouth), double(*fNorth),
+                    double(*fWest), double(*fEast));
+}
+
 // The report of a track read whole, line by line.
 void PrintTrack(const CTrackPointList& points, const CTripStats& stats)
 {
@@ -77,23 +95,14 @@ void PrintTrack(const CTrackPointList& points, const CTripStats& stats)
 
     PrintTime("first time:", points.front());
     PrintTime("last time: ", points.back());
-    float fSouth = points.front().m_fLatitude;
-    float fNorth = fSouth;
-    float fWest = points.front().m_fLongitude;
-    float fEast = fWest;
-    for (const CTrackPoint& point : points) {
-        fSouth = std::min(fSouth, point.m_fLatitude);
-        fNorth = std::max(fNorth, point.m_fLatitude);
-        fWest = std::min(fWest, point.m_fLongitude);
-        fEast = std::max(fEast, point.m_fLongitude);
-    }
-    std::printf("latitude: %f .. %f\nlongitude: %f .. %f\n", double(fSouth), double(fNorth),
-                double(fWest), double(fEast));
+    PrintBox(points);
     std::printf("length: %.3f km\n", stats.m_dDistanceMeters / 1000);
     std::printf("max speed: %.2f knots = %.2f km/h\n", stats.m_dMaxSpeedKmh / UNIT_KMH_PER_KNOT,
                 stats.m_dMaxSpeedKmh);
-    const int nMoving = int(stats.m_dMovingSeconds);
-    std::printf("moving time: %d:%02d:%02d\n", nMoving / 3600, nMoving / 60 % 60, nMoving % 60);
+    // At most 300 s per pair of points: a GPD file of some millions of
+    // points is more seconds than an int holds.
+    const auto nMoving = static_cast<long long>(stats.m_dMovingSeconds);
+    std::printf("moving time: %lld:%02lld:%02lld\n", nMoving / 3600, nMoving / 60 % 60, nMoving % 60);
     std::printf("moving distance: %.3f km\n", stats.m_dMovingMeters / 1000);
     std::printf("average moving speed: %.2f km/h\n", stats.m_dAverageMovingKmh);
 }

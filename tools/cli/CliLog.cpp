@@ -5,6 +5,7 @@
 #include "platform/TextFormat.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliRecordingOptions.h"
+#include "tools/cli/CliText.h"
 #include "track/CTrackRecorder.h"
 
 #include <QString>
@@ -95,7 +96,7 @@ public:
         if (outcome)
             return true;
         m_bFailed = true;
-        std::fprintf(stderr, "%sveltrip-cli log: %s\n", m_bStatus ? "\n" : "", qPrintable(outcome.m_strMessage));
+        std::fprintf(stderr, "%sveltrip-cli log: %s\n", m_bStatus ? "\n" : "", CliEscaped(outcome.m_strMessage).c_str());
         return false;
     }
 
@@ -137,7 +138,7 @@ void EndRun(CTrackRecorder& recorder, const CTrackPointList& points, bool bOwnBa
     if (!recorder.m_log.IsOpen() && bOwnBase)
         report(recorder.StartLog());
     if (recorder.m_log.IsOpen()) {
-        std::printf("%zu points stored in %s.gpd\n", points.size(), qPrintable(recorder.m_log.m_strLogBase));
+        std::printf("%zu points stored in %s.gpd\n", points.size(), CliEscaped(recorder.m_log.m_strLogBase).c_str());
         report(recorder.EndLog());
     } else if (!bOwnBase) {
         std::printf("no points stored\n");

@@ -230,7 +230,7 @@ bool LoadTrack(const char* szTrack, int nUtcCorrection, CTrackPointList& points)
     const ETrackLoad load = ReadTrackFile(strTrack, nUtcCorrection, points);
     if (CliShowMessage(TrackLoadOutcome(load, strTrack)))
         return true;
-    std::fprintf(stderr, "veltrip-cli render: cannot use the track %s\n", szTrack);
+    std::fprintf(stderr, "veltrip-cli render: cannot use the track %s\n", CliEscaped(szTrack).c_str());
     return false;
 }
 
@@ -259,7 +259,7 @@ bool LoadMap(const CRenderOptions& options, CMapList& maps, const CGpsTracker& t
     if (!pMap)
         return false;
     if (!CliShowMessage(pMap->LoadMapBitmap())) {
-        std::fprintf(stderr, "veltrip-cli render: cannot use the map %s\n", qPrintable(pMap->m_path));
+        std::fprintf(stderr, "veltrip-cli render: cannot use the map %s\n", CliEscaped(pMap->m_path).c_str());
         return false;
     }
     if (options.dZoom)
@@ -338,7 +338,7 @@ int CliRender(int argc, char** argv)
     QImage image(o.size, QImage::Format_RGB32);
     const std::vector<CTextRecord> texts = PaintView(*pView, wnd, image);
     if (!image.save(QFile::decodeName(o.szPng), "PNG")) {
-        std::fprintf(stderr, "veltrip-cli render: cannot write %s\n", o.szPng);
+        std::fprintf(stderr, "veltrip-cli render: cannot write %s\n", CliEscaped(o.szPng).c_str());
         return CLI_FAILED;
     }
     if (o.bTexts)
