@@ -344,6 +344,57 @@ TEST_F(CliTrack, InfoBoxIgnoresPointsOffTheGlobe)
     }
 }
 
+// A write cut short (here by a file-size limit of 8 KiB) fails the command
+// and leaves the target as it was, with no new file beside it.
+TEST_F(CliTrack, AFailedWriteLeavesTheTargetAsItWas)
+{
+    CTrackPointList points;
+    for (int i = 0; i < 2000; ++i)
+        points.push_back(MakePoint(52.0f + float(i) * 1e-4f, 4.0f, 1, 2, 15 + i / 600, i / 10 % 60, i % 10));
+    const QString strIn = Path(QStringLiteral("in.gpd"));
+    QFile in(strIn);
+    ASSERT_TRUE(in.open(QIODevice::WriteOnly));
+    in.write(GpdImage(points));
+    in.close();
+    QDir(m_dir.path()).mkpath(QStringLiteral("GPS"));
+    const QString strLog = Path(QStringLiteral("GPS/GPSLog_2026-12-07_1508.gpd"));
+    QFile log(strLog);
+    ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+    log.write(GpdImage(points));
+    log.close();
+
+    const struct {
+        const char* szTarget;
+        QStringList args;
+        bool bExisting;   // the target holds old bytes before the run
+    } CASES[] = {
+        {"out.gpd", {QStringLiteral("convert"), strIn, Path(QStringLiteral("out.gpd"))}, true},
+        {"out.kml", {QStringLiteral("convert"), strIn, Path(QStringLiteral("out.kml"))}, true},
+        {"out.gpx", {QStringLiteral("convert"), strIn, Path(QStringLiteral("out.gpx"))}, false},
+        {"GPS/GPSLog_2026-12-07_1508.kml", {QStringLiteral("recover"), Path(QStringLiteral("GPS"))}, false},
+    };
+    for (const auto& c : CASES) {
+        const QString strTarget = Path(QLatin1String(c.szTarget));
+        if (c.bExisting) {
+            QFile old(strTarget);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("old");
+        }
+        const QStringList before = QDir(QFileInfo(strTarget).path()).entryList(QDir::Files | QDir::Hidden);
+        QProcess process;
+        const QStringList limited = {QStringLiteral("-c"), QStringLiteral("ulimit -f 8; exec \"$0\" \"$@\""),
+                                     QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli")};
+        process.start(QStringLiteral("bash"), limited + c.args);
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << c.szTarget;
+        EXPECT_EQ(process.exitCode(), 1) << c.szTarget;
+        EXPECT_EQ(QDir(QFileInfo(strTarget).path()).entryList(QDir::Files | QDir::Hidden), before) << c.szTarget;
+        if (c.bExisting) {
+            EXPECT_EQ(ReadAll(strTarget), "old") << c.szTarget;
+        }
+    }
+}
+
 TEST_F(CliTrack, RecoverListsTheKmlCopiesItWrote)
 {
     QDir(m_dir.path()).mkpath(QStringLiteral("GPS"));
