@@ -77,6 +77,10 @@ std::unique_ptr<CBufferedFile> CBufferedFile::Create(const QString& strHostPath)
     // replaced, not the link.
     const QString strCanonical = QFileInfo(strHostPath).canonicalFilePath();
     const QByteArray targetPath = QFile::encodeName(strCanonical.isEmpty() ? strHostPath : strCanonical);
+    if (IsOpenLogPath(strCanonical)) {
+        errno = EBUSY;
+        return nullptr;
+    }
     // The target is opened without being changed: first the lock must show
     // that no log holds it. The lock is kept while writing, so two saves
     // cannot interleave either.
