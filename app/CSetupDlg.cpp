@@ -17,9 +17,6 @@ namespace {
 const char* const SETUP_PORTS[] = {"COM1:", "COM2:", "COM3:", "COM4:", "COM5:", "COM6:", "COM7:", "COM8:"};
 const char* const SETUP_BAUDS[] = {"1200", "2400", "9600", "14400", "57600"};
 
-constexpr int SETUP_DILUTION_MIN = 15;
-constexpr int SETUP_DILUTION_MAX = 500;
-
 // The static texts and the group box of the dialog, in dialog units.
 struct SetupLabel
 {
@@ -230,10 +227,13 @@ bool CSetupDlg::UpdateData(bool bSaveAndValidate)
     if (m_groupKmh.checkedId() >= 0)
         m_nKmh = m_groupKmh.checkedId();
     if (!ExchangeInt(m_editUtc, m_nUtc, SETTINGS_UTC_MIN, SETTINGS_UTC_MAX)
-        || !ExchangeInt(m_editDilution, m_nDilution, SETUP_DILUTION_MIN, SETUP_DILUTION_MAX))
+        || !ExchangeInt(m_editDilution, m_nDilution, SETTINGS_DILUTION_MIN, SETTINGS_DILUTION_MAX))
         return false;
 
-    ScanInt(m_strBaud, theApp.m_nBaudRate);
+    // A rate the port cannot take would not be read back next time.
+    int nBaud = 0;
+    if (ScanInt(m_strBaud, nBaud) && nBaud >= SETTINGS_BAUD_MIN && nBaud <= SETTINGS_BAUD_MAX)
+        theApp.m_nBaudRate = nBaud;
     theApp.m_bOneRunPort = theApp.m_bOneRunPort && !bPortChanged;
     theApp.m_bOneRunBaud = theApp.m_bOneRunBaud && !bBaudChanged;
     theApp.m_strComPort = m_strPort;

@@ -43,6 +43,8 @@ void InstallExitSignals()
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
+    // A file-size limit is a failed write to report, not the end of the run.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 bool ExitRequested()

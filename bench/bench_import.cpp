@@ -50,7 +50,8 @@ void ReadBack(benchmark::State& state, const QString& strPath, int nTrackPoints 
     size_t nPoints = 0;
     for (auto _ : state) {
         CTrackPointList points;
-        benchmark::DoNotOptimize(LoadXmlTrackFile(strPath, 0, points));
+        size_t nSkipped = 0;
+        benchmark::DoNotOptimize(LoadXmlTrackFile(strPath, 0, points, nSkipped));
         nPoints = points.size();
     }
     if (nPoints < size_t(nTrackPoints))

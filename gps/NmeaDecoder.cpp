@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <span>
 
 namespace {
@@ -111,7 +110,8 @@ bool ScanInt(const char16_t*& p, const char16_t* pEnd, int nWidth, int32_t& nVal
 }
 
 // "%f" on plain decimals: [sign] digits [. digits], rounded as strtof does.
-// Exponents, "inf" and "nan" are not read; receivers send plain decimals.
+// Exponents, "inf" and "nan" are not read; receivers send plain decimals. A
+// number too large for a float is not read either: it would be infinite.
 bool ScanFloat(const char16_t* p, const char16_t* pEnd, float& fValue)
 {
     SkipBlanks(p, pEnd);
@@ -138,8 +138,8 @@ bool ScanFloat(const char16_t* p, const char16_t* pEnd, float& fValue)
         return false;
     float f = 0;
     const std::from_chars_result result = std::from_chars(text, text + nText, f, std::chars_format::fixed);
-    if (result.ec == std::errc::result_out_of_range)
-        f = bWhole ? HUGE_VALF : 0.0f;
+    if (result.ec == std::errc::result_out_of_range && !bWhole)
+        f = 0.0f;   // too small: rounds to zero
     else if (result.ec != std::errc())
         return false;
     fValue = bNegative ? -f : f;
@@ -361,7 +361,9 @@ bool HasWrongChecksum(QStringView line)
 
 NmeaSentence RecogniseSentence(QStringView line)
 {
-    if (HasWrongChecksum(line))
+    // Only a line that starts with "$" is a sentence: AIS ("!"), comments in
+    // captures and the tail of a line cut short must not store a point.
+    if (line.isEmpty() || line.front() != u'$' || HasWrongChecksum(line))
         return NmeaSentence::None;
     static constexpr char16_t CODES[4][3] = {
         {u'R', u'M', u'C'}, {u'G', u'G', u'A'}, {u'G', u'S', u'V'}, {u'G', u'S', u'A'}};

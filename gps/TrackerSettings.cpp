@@ -17,13 +17,33 @@ const QString SETTING_KMH = QStringLiteral("Kmh");
 const QString SETTING_UTC = QStringLiteral("Utc");
 const QString SETTING_MAXDILUTION = QStringLiteral("MaxDilution");
 
+// The whole-number settings in the order they are read, with the values the
+// setup dialog can store; a hand-edited file may hold anything.
+struct IntSetting
+{
+    const QString& strName;
+    int32_t CTrackerSettings::*pnValue;
+    int32_t nMin;
+    int32_t nMax;
+};
+
+const IntSetting SETTINGS_INTS[] = {
+    {SETTING_BAUDRATE, &CTrackerSettings::m_nBaudRate, SETTINGS_BAUD_MIN, SETTINGS_BAUD_MAX},
+    {SETTING_VIEWTYPE, &CTrackerSettings::m_nViewType, INT32_MIN, INT32_MAX},
+    {SETTING_KMLALTITUDE, &CTrackerSettings::m_bKmlAltitude, 0, 1},
+    {SETTING_KMH, &CTrackerSettings::m_bKmh, 0, 1},
+    {SETTING_UTC, &CTrackerSettings::m_nUtcCorrection, SETTINGS_UTC_MIN, SETTINGS_UTC_MAX},
+    {SETTING_MAXDILUTION, &CTrackerSettings::m_nMaxDilution, SETTINGS_DILUTION_MIN, SETTINGS_DILUTION_MAX},
+};
+
 // An INI file gives every number back as text; anything that is not a whole
-// number yields the default.
-int32_t ReadInt(const QSettings& settings, const QString& strName, int32_t nDefault)
+// number in range leaves the default.
+void ReadInt(const QSettings& stored, const IntSetting& setting, CTrackerSettings& settings)
 {
     bool bOk = false;
-    const int nValue = settings.value(strName).toString().trimmed().toInt(&bOk);
-    return bOk ? nValue : nDefault;
+    const int nValue = stored.value(setting.strName).toString().trimmed().toInt(&bOk);
+    if (bOk && nValue >= setting.nMin && nValue <= setting.nMax)
+        settings.*setting.pnValue = nValue;
 }
 
 }
@@ -33,15 +53,11 @@ CTrackerSettings LoadTrackerSettings()
     QSettings stored(QSettings::IniFormat, QSettings::UserScope, SETTINGS_ORGANISATION, SETTINGS_APPLICATION);
     stored.beginGroup(SETTINGS_SECTION);
     CTrackerSettings settings;
-    settings.m_nBaudRate = ReadInt(stored, SETTING_BAUDRATE, settings.m_nBaudRate);
+    for (const IntSetting& setting : SETTINGS_INTS)
+        ReadInt(stored, setting, settings);
     const QVariant port = stored.value(SETTING_COMPORT);
     if (port.isValid())
         settings.m_strComPort = port.toString();
-    settings.m_nViewType = ReadInt(stored, SETTING_VIEWTYPE, settings.m_nViewType);
-    settings.m_bKmlAltitude = ReadInt(stored, SETTING_KMLALTITUDE, settings.m_bKmlAltitude);
-    settings.m_bKmh = ReadInt(stored, SETTING_KMH, settings.m_bKmh);
-    settings.m_nUtcCorrection = ReadInt(stored, SETTING_UTC, settings.m_nUtcCorrection);
-    settings.m_nMaxDilution = ReadInt(stored, SETTING_MAXDILUTION, settings.m_nMaxDilution);
     return settings;
 }
 

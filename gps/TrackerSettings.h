@@ -7,7 +7,13 @@
 constexpr int SETTINGS_UTC_MIN = -12;
 constexpr int SETTINGS_UTC_MAX = 12;
 // The maximum dilution is stored in tenths ("MaxDilution" 50 is 5.0).
+constexpr int SETTINGS_DILUTION_MIN = 15;
+constexpr int SETTINGS_DILUTION_MAX = 500;
 constexpr double SETTINGS_DILUTION_STEP = 0.1;
+// The dialog offers a list of rates but takes any rate typed by hand; the
+// kernel's arbitrary-rate interface goes up to 4 Mbaud.
+constexpr int SETTINGS_BAUD_MIN = 1;
+constexpr int SETTINGS_BAUD_MAX = 4000000;
 
 // Speeds arrive in knots; km/h is shown where the user asks for it.
 constexpr double UNIT_KMH_PER_KNOT = 1.852;
@@ -29,8 +35,9 @@ struct CTrackerSettings
     double MaxDilution() const { return m_nMaxDilution * SETTINGS_DILUTION_STEP; }
 };
 
-// Reads the settings stored in veltrip.ini; a value that is missing or not
-// a whole number keeps its default.
+// Reads the settings stored in veltrip.ini; a value that is missing, not a
+// whole number or outside what the setup dialog allows keeps its default.
+// "ViewType" is checked where the views are known (ViewFromSetting).
 CTrackerSettings LoadTrackerSettings();
 
 // Stores every value but "ViewType"; the port and the baud rate only unless

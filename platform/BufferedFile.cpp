@@ -3,55 +3,117 @@
 #include "platform/LogFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
 constexpr size_t BUFFERED_FILE_CHUNK = 256 * 1024;
+constexpr int BUFFERED_TEMP_TRIES = 100;
+
+// Closes a descriptor without changing errno.
+void CloseKeepingErrno(int hFile)
+{
+    const int nError = errno;
+    ::close(hFile);
+    errno = nError;
+}
+
+// A new file beside the target, ".NAME.PID-N", created exclusively with the
+// mode a plain create would give; -1 with errno on failure.
+int CreateBeside(const QByteArray& targetPath, QByteArray& temporaryPath)
+{
+    static std::atomic<int> s_nNext{0};
+    const QFileInfo target(QFile::decodeName(targetPath));
+    const QByteArray prefix = QFile::encodeName(target.path()) + "/." + QFile::encodeName(target.fileName()) + '.'
+                              + QByteArray::number(::getpid()) + '-';
+    for (int i = 0; i < BUFFERED_TEMP_TRIES; ++i) {
+        temporaryPath = prefix + QByteArray::number(s_nNext++);
+        const int hFile = ::open(temporaryPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (hFile >= 0 || errno != EEXIST)
+            return hFile;
+    }
+    return -1;
+}
+
+// Flushes the folder that holds a path, so that a rename in it is on disk.
+bool SyncFolder(const QByteArray& path)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(QFile::decodeName(path)).path());
+    const int hFolder = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (hFolder < 0)
+        return false;
+    const bool bSynced = ::fsync(hFolder) == 0;
+    CloseKeepingErrno(hFolder);
+    return bSynced;
+}
 
 }
 
-CBufferedFile::CBufferedFile(int hFile)
+CBufferedFile::CBufferedFile(int hFile, int hTarget, QByteArray temporaryPath, QByteArray targetPath)
     : m_hFile(hFile)
+    , m_hTarget(hTarget)
+    , m_temporaryPath(std::move(temporaryPath))
+    , m_targetPath(std::move(targetPath))
 {
     m_buffer.reserve(BUFFERED_FILE_CHUNK);
 }
 
 CBufferedFile::~CBufferedFile()
 {
-    if (m_hFile >= 0)
-        ::close(m_hFile);
+    Discard();
 }
 
 std::unique_ptr<CBufferedFile> CBufferedFile::Create(const QString& strHostPath)
 {
-    // Not truncated on open: first the lock must show that no log holds it.
-    // The lock is kept while writing, so two saves cannot interleave either.
-    const int hFile = ::open(QFile::encodeName(strHostPath).constData(),
-                             O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
-    if (hFile < 0)
+    // A link is followed, as writing through it would: the file it names is
+    // replaced, not the link.
+    const QString strCanonical = QFileInfo(strHostPath).canonicalFilePath();
+    const QByteArray targetPath = QFile::encodeName(strCanonical.isEmpty() ? strHostPath : strCanonical);
+    if (IsOpenLogPath(strCanonical)) {
+        errno = EBUSY;
+        return nullptr;
+    }
+    // The target is opened without being changed: first the lock must show
+    // that no log holds it. The lock is kept while writing, so two saves
+    // cannot interleave either.
+    const int hTarget = ::open(targetPath.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (hTarget < 0 && errno != ENOENT)
         return nullptr;
     struct stat st {};
-    bool bUsable = ::fstat(hFile, &st) == 0;
-    if (bUsable && (IsOpenLog(hFile) || ::flock(hFile, LOCK_EX | LOCK_NB) != 0)) {
-        errno = EBUSY;
-        bUsable = false;
+    if (hTarget >= 0) {
+        if (::fstat(hTarget, &st) != 0) {
+            CloseKeepingErrno(hTarget);
+            return nullptr;
+        }
+        if (IsOpenLog(hTarget) || ::flock(hTarget, LOCK_EX | LOCK_NB) != 0) {
+            ::close(hTarget);
+            errno = EBUSY;
+            return nullptr;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            ::fcntl(hTarget, F_SETFL, ::fcntl(hTarget, F_GETFL) & ~O_NONBLOCK);
+            return std::unique_ptr<CBufferedFile>(new CBufferedFile(hTarget, -1, {}, targetPath));
+        }
     }
-    if (bUsable && S_ISREG(st.st_mode) && ::ftruncate(hFile, 0) != 0)
-        bUsable = false;
-    if (!bUsable) {
-        const int nError = errno;
-        ::close(hFile);
-        errno = nError;
+    QByteArray temporaryPath;
+    const int hFile = CreateBeside(targetPath, temporaryPath);
+    if (hFile < 0) {
+        if (hTarget >= 0)
+            CloseKeepingErrno(hTarget);
         return nullptr;
     }
-    ::fcntl(hFile, F_SETFL, ::fcntl(hFile, F_GETFL) & ~O_NONBLOCK);
-    return std::unique_ptr<CBufferedFile>(new CBufferedFile(hFile));
+    // A replaced file keeps its permissions.
+    if (hTarget >= 0)
+        ::fchmod(hFile, st.st_mode & 07777);
+    return std::unique_ptr<CBufferedFile>(new CBufferedFile(hFile, hTarget, temporaryPath, targetPath));
 }
 
 CBufferedFile::EWrite CBufferedFile::Write(std::string_view piece)
@@ -73,14 +135,51 @@ CBufferedFile::EWrite CBufferedFile::Flush()
     }
     const bool bWritten = nDone == m_buffer.size();
     m_buffer.clear();
+    m_bFailed = m_bFailed || !bWritten;
     return bWritten ? EWrite::Written : EWrite::Failed;
 }
 
 CBufferedFile::EWrite CBufferedFile::Close()
 {
-    EWrite result = Flush();
-    if (::close(m_hFile) != 0)
-        result = EWrite::Failed;
-    m_hFile = -1;
-    return result;
+    const bool bWritten = Flush() == EWrite::Written && !m_bFailed;
+    if (!bWritten || !Replace()) {
+        Discard();
+        return EWrite::Failed;
+    }
+    return EWrite::Written;
+}
+
+// Flushes the new file, renames it over the target and flushes the folder;
+// errno says what failed.
+bool CBufferedFile::Replace()
+{
+    if (m_temporaryPath.isEmpty()) {
+        const int hFile = std::exchange(m_hFile, -1);
+        return ::close(hFile) == 0;
+    }
+    if (::fsync(m_hFile) != 0 || ::close(std::exchange(m_hFile, -1)) != 0)
+        return false;
+    if (::rename(m_temporaryPath.constData(), m_targetPath.constData()) != 0)
+        return false;
+    m_temporaryPath.clear();
+    const bool bSynced = SyncFolder(m_targetPath);
+    if (m_hTarget >= 0)
+        CloseKeepingErrno(std::exchange(m_hTarget, -1));
+    return bSynced;
+}
+
+// Closes what is open and removes a new file that did not take the target's
+// place; errno is kept for the caller's message.
+void CBufferedFile::Discard()
+{
+    if (m_hFile >= 0)
+        CloseKeepingErrno(std::exchange(m_hFile, -1));
+    if (!m_temporaryPath.isEmpty()) {
+        const int nError = errno;
+        ::unlink(m_temporaryPath.constData());
+        errno = nError;
+        m_temporaryPath.clear();
+    }
+    if (m_hTarget >= 0)
+        CloseKeepingErrno(std::exchange(m_hTarget, -1));
 }

@@ -5,8 +5,14 @@
 #include <string>
 #include <string_view>
 
-// A whole file written at once (File Save, the KML copy): pieces are
-// collected in memory and reach the file in large writes.
+// A whole file written at once (File Save, the KML copy, convert, recover):
+// pieces are collected in memory and reach the file in large writes.
+//
+// A regular file is replaced whole or not at all: the pieces go to a new
+// file beside it, which Close flushes to the device and renames over the
+// target, then flushes the folder. Until then the target keeps its old
+// bytes; a failure or an unfinished file removes the new one. A target that
+// is not a regular file (a terminal, a pipe) is written in place.
 class CBufferedFile
 {
 public:
@@ -16,22 +22,30 @@ public:
     CBufferedFile(const CBufferedFile&) = delete;
     CBufferedFile& operator=(const CBufferedFile&) = delete;
 
-    // Creates the file at a host path, replacing an existing one. Null on
-    // failure, and also, touching nothing, when the file is a running log of
-    // this or another veltrip process.
+    // Starts the file at a host path. Null on failure, and also, touching
+    // nothing, when the target is a running log of this or another veltrip
+    // process; errno says why.
     static std::unique_ptr<CBufferedFile> Create(const QString& strHostPath);
 
     // Adds a piece; when the buffer is full it goes to the file. Written and
-    // Failed tell how that write went; bytes of a failed write are dropped.
+    // Failed tell how that write went; bytes of a failed write are dropped,
+    // and the file will not replace the target.
     EWrite Write(std::string_view piece);
 
-    // Writes what is left and closes the file.
+    // Writes what is left and puts the file in the target's place; Failed
+    // when any write, the flush or the rename failed.
     EWrite Close();
 
 private:
-    explicit CBufferedFile(int hFile);
+    CBufferedFile(int hFile, int hTarget, QByteArray temporaryPath, QByteArray targetPath);
     EWrite Flush();
+    bool Replace();
+    void Discard();
 
     int m_hFile;
+    int m_hTarget;                  // the locked target, or -1
+    QByteArray m_temporaryPath;     // empty when writing in place
+    QByteArray m_targetPath;
+    bool m_bFailed = false;
     std::string m_buffer;
 };

@@ -26,6 +26,10 @@ CInputFile::EOpen CInputFile::Failed(EOpen result)
 CInputFile::EOpen CInputFile::Open(const QString& strHostPath)
 {
     Close();
+    if (IsOpenLogPath(strHostPath)) {
+        errno = EBUSY;
+        return Failed(EOpen::InUse);
+    }
     const int hFile = ::open(QFile::encodeName(strHostPath).constData(),
                              O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (hFile < 0)

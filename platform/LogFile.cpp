@@ -55,6 +55,14 @@ bool IsOpenLog(int hFile)
     return GetFileId(hFile, id) && std::find(g_openLogs.begin(), g_openLogs.end(), id) != g_openLogs.end();
 }
 
+bool IsOpenLogPath(const QString& strHostPath)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(strHostPath).constData(), &st) != 0)
+        return false;
+    return std::find(g_openLogs.begin(), g_openLogs.end(), FileId{st.st_dev, st.st_ino}) != g_openLogs.end();
+}
+
 std::unique_ptr<CLogFile> CLogFile::CreateNew(const QString& strHostPath)
 {
     const int hFile = ::open(QFile::encodeName(strHostPath).constData(),
@@ -62,8 +70,10 @@ std::unique_ptr<CLogFile> CLogFile::CreateNew(const QString& strHostPath)
     if (hFile < 0)
         return nullptr;
     // The file is new, so only a reader or writer that got in between the
-    // two calls can hold it; then it is not ours to log into.
+    // two calls can hold it; then it is not ours to log into, and an empty
+    // file must not stay behind as a log.
     if (::flock(hFile, LOCK_EX | LOCK_NB) != 0) {
+        ::unlink(QFile::encodeName(strHostPath).constData());
         ::close(hFile);
         errno = EBUSY;
         return nullptr;

@@ -46,3 +46,8 @@ private:
 // inode, whatever the path it was reached by). The lock alone would not say
 // so on file systems that keep advisory locks per process.
 bool IsOpenLog(int hFile);
+
+// The same for a path, asked before opening it: on NFS, closing any
+// descriptor of a file drops the process's locks on it, so the program must
+// not open its running log a second time at all.
+bool IsOpenLogPath(const QString& strHostPath);

@@ -1,8 +1,10 @@
 #include "platform/SocketPort.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <map>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -10,6 +12,7 @@
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -23,6 +26,55 @@ int RemainingMs(SteadyClock::time_point deadline)
 {
     const auto nLeft = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
     return nLeft.count() > 0 ? static_cast<int>(nLeft.count()) : 0;
+}
+
+// One address a name resolved to, kept past freeaddrinfo.
+struct SocketAddress
+{
+    int nFamily;
+    int nType;
+    int nProtocol;
+    struct sockaddr_storage address;
+    socklen_t nLength;
+};
+
+// The addresses of each "host:port" when it was last resolved. A quiet
+// reopen uses them: a resolver gone silent (no network, a dead DNS server)
+// would otherwise hold every tick for seconds.
+std::map<std::string, std::vector<SocketAddress>> g_resolved;
+
+// Resolves the address, or with bMayWait false only recalls what it last
+// resolved to; false when there is nothing to try.
+bool ResolveAddress(const NetworkPort& address, bool bMayWait, std::vector<SocketAddress>& addresses)
+{
+    const std::string strService = std::to_string(address.nPort);
+    const std::string strKey = address.strHost + ':' + strService;
+    if (!bMayWait) {
+        const auto it = g_resolved.find(strKey);
+        if (it == g_resolved.end())
+            return false;
+        addresses = it->second;
+        return !addresses.empty();
+    }
+    struct addrinfo hints = {};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_ADDRCONFIG;
+    struct addrinfo* pList = nullptr;
+    if (getaddrinfo(address.strHost.c_str(), strService.c_str(), &hints, &pList) != 0)
+        return false;
+    addresses.clear();
+    for (const struct addrinfo* pAddr = pList; pAddr; pAddr = pAddr->ai_next) {
+        SocketAddress& one = addresses.emplace_back();
+        one.nFamily = pAddr->ai_family;
+        one.nType = pAddr->ai_socktype;
+        one.nProtocol = pAddr->ai_protocol;
+        one.nLength = std::min<socklen_t>(pAddr->ai_addrlen, sizeof one.address);
+        std::memcpy(&one.address, pAddr->ai_addr, one.nLength);
+    }
+    freeaddrinfo(pList);
+    g_resolved[strKey] = addresses;
+    return !addresses.empty();
 }
 
 }
@@ -41,21 +93,16 @@ CSocketPort::~CSocketPort()
 std::unique_ptr<CSocketPort> CSocketPort::Connect(const NetworkPort& address, int nWaitMs, bool bMustConnect)
 {
     const SteadyClock::time_point deadline = SteadyClock::now() + std::chrono::milliseconds(nWaitMs);
-    struct addrinfo hints = {};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_ADDRCONFIG;
-    struct addrinfo* pList = nullptr;
-    const std::string strService = std::to_string(address.nPort);
-    if (getaddrinfo(address.strHost.c_str(), strService.c_str(), &hints, &pList) != 0)
+    std::vector<SocketAddress> addresses;
+    if (!ResolveAddress(address, bMustConnect, addresses))
         return nullptr;
 
     // Each address in turn ("localhost" may be ::1 first while the server
     // listens on 127.0.0.1 only); refusals come back at once.
     std::unique_ptr<CSocketPort> result;
-    for (const struct addrinfo* pAddr = pList; pAddr && !result; pAddr = pAddr->ai_next) {
-        const int hSocket = socket(pAddr->ai_family, pAddr->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                                   pAddr->ai_protocol);
+    for (size_t i = 0; i < addresses.size() && !result; ++i) {
+        const SocketAddress& one = addresses[i];
+        const int hSocket = socket(one.nFamily, one.nType | SOCK_NONBLOCK | SOCK_CLOEXEC, one.nProtocol);
         if (hSocket < 0)
             continue;
         std::unique_ptr<CSocketPort> port(new CSocketPort(hSocket, address.nKind == NetworkPortKind::Gpsd));
@@ -68,14 +115,14 @@ std::unique_ptr<CSocketPort> CSocketPort::Connect(const NetworkPort& address, in
         setsockopt(hSocket, IPPROTO_TCP, TCP_KEEPINTVL, &SOCKET_KEEPALIVE_INTERVAL_S,
                    sizeof SOCKET_KEEPALIVE_INTERVAL_S);
         setsockopt(hSocket, IPPROTO_TCP, TCP_KEEPCNT, &SOCKET_KEEPALIVE_PROBES, sizeof SOCKET_KEEPALIVE_PROBES);
-        if (connect(hSocket, pAddr->ai_addr, pAddr->ai_addrlen) != 0 && errno != EINPROGRESS)
+        if (connect(hSocket, reinterpret_cast<const struct sockaddr*>(&one.address), one.nLength) != 0
+            && errno != EINPROGRESS)
             continue;
         const int nState = port->FinishConnect(RemainingMs(deadline));
-        const bool bLast = pAddr->ai_next == nullptr;
+        const bool bLast = i + 1 == addresses.size();
         if (nState > 0 || (nState == 0 && !bMustConnect && bLast))
             result = std::move(port);
     }
-    freeaddrinfo(pList);
     return result;
 }
 
@@ -136,11 +183,15 @@ int CSocketPort::BytesWaiting()
         return -1;
     if (nCount > 0)
         return nCount;
-    // Nothing queued, yet readable or hung up: the peer has closed.
-    struct pollfd pfd = {m_hSocket, POLLIN | POLLRDHUP, 0};
-    if (poll(&pfd, 1, 0) < 0)
+    // A count of 0 is no end of stream: bytes may arrive after it, and the
+    // count leaves out urgent data. Only an end the peer sent reads as 0.
+    char chByte = 0;
+    const ssize_t nPeeked = recv(m_hSocket, &chByte, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (nPeeked > 0)
+        return 1;
+    if (nPeeked == 0)
         return -1;
-    return pfd.revents ? -1 : 0;
+    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
 }
 
 ptrdiff_t CSocketPort::Read(char* pBuffer, size_t nMax)

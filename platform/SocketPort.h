@@ -17,6 +17,9 @@ public:
     // Connects to the address, waiting at most nWaitMs. With bMustConnect the
     // connection has to be made within that wait; otherwise one still under
     // way is returned and completes (or fails) later. Null on failure.
+    // Without bMustConnect (a quiet reopen) the name is not resolved again:
+    // the addresses it had when last connected with bMustConnect are tried,
+    // so a silent resolver cannot hold the caller.
     static std::unique_ptr<CSocketPort> Connect(const NetworkPort& address, int nWaitMs, bool bMustConnect);
 
     // Whether a gpsd answers at the address (its greeting within nWaitMs);

@@ -78,8 +78,11 @@ COutcome CTrackLog::End(const CTrackPointList& points, bool bKmlAltitude)
 {
     if (!m_hLogFile)
         return COutcome::Ok();
+    // The lock stays until the copy is written: a recovery in another
+    // process would take a log without its copy for an unfinished one.
+    const COutcome written = WriteKml(m_strLogBase + QStringLiteral(".kml"), points, bKmlAltitude);
     m_hLogFile.reset();
-    return WriteKml(m_strLogBase + QStringLiteral(".kml"), points, bKmlAltitude);
+    return written;
 }
 
 COutcome CTrackLog::Write(const CTrackPoint& point)

@@ -35,3 +35,10 @@ public:
 // The ordered track of the run: owns its points by value (a deque never moves
 // them), appends at the tail only and is iterated from the head.
 using CTrackPointList = std::deque<CTrackPoint>;
+
+// A position on the globe: latitude within ±90, longitude within ±180, both
+// numbers (NaN is neither).
+inline bool IsOnGlobe(double dLatitude, double dLongitude)
+{
+    return dLatitude >= -90 && dLatitude <= 90 && dLongitude >= -180 && dLongitude <= 180;
+}

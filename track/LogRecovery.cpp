@@ -4,7 +4,36 @@
 #include "track/TrackFormats.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QXmlStreamReader>
+
+namespace {
+
+// A KML copy the end of a log finished: well-formed, its root a kml element
+// that is closed. A copy cut short by a crash or a full disk is not. What
+// is not a regular file is left alone, as if whole.
+bool IsWholeKml(const QString& strHostPath)
+{
+    if (!QFileInfo(strHostPath).isFile())
+        return QFileInfo::exists(strHostPath);
+    QFile file(strHostPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return true;   // not ours to judge, nor to replace
+    QXmlStreamReader xml(&file);
+    int nDepth = 0;
+    bool bKmlClosed = false;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement)
+            ++nDepth;
+        else if (token == QXmlStreamReader::EndElement)
+            bKmlClosed = --nDepth == 0 && xml.name() == QLatin1String("kml");
+    }
+    return !xml.hasError() && bKmlClosed;
+}
+
+}
 
 CLogRecovery RecoverUnfinishedLogs(const QString& strFolder, bool bKmlAltitude)
 {
@@ -17,7 +46,7 @@ CLogRecovery RecoverUnfinishedLogs(const QString& strFolder, bool bKmlAltitude)
                                            QDir::Files | QDir::CaseSensitive, QDir::Name);
     for (const QString& strLog : logs) {
         const QString strKml = strLog.chopped(4) + QStringLiteral(".kml");
-        if (QFileInfo::exists(dir.filePath(strKml)))
+        if (IsWholeKml(dir.filePath(strKml)))
             continue;
         CTrackPointList points;
         const ETrackLoad load = ReadTrackFile(dir.filePath(strLog), 0, points);

@@ -4,7 +4,7 @@
 #include <QStringList>
 
 // A log that ended by a crash or a power loss has its GPD file but never got
-// its KML copy, which only the end of the log writes.
+// its KML copy, which only the end of the log writes, or got only part of it.
 struct CLogRecovery
 {
     QStringList m_written;   // KML copies written, as folder + name
@@ -12,8 +12,9 @@ struct CLogRecovery
     QStringList m_failed;    // why KML copies could not be written
 };
 
-// Writes the missing KML copy of every GPSLog_*.gpd in a folder (in the
-// program's form or a host path) that has none beside it, from the log's
+// Writes the KML copy of every GPSLog_*.gpd in a folder (in the program's
+// form or a host path) that has none beside it, or one that is not a whole
+// document (not well-formed, or without its closing </kml>), from the log's
 // whole records, as the end of the log would have. bKmlAltitude as in
 // WriteKml.
 CLogRecovery RecoverUnfinishedLogs(const QString& strFolder, bool bKmlAltitude);

@@ -10,7 +10,8 @@
 
 namespace {
 
-ETrackLoad ReadGpdTrack(const QString& strHostPath, int, CTrackPointList& points, const CLoadProgress& progress)
+ETrackLoad ReadGpdTrack(const QString& strHostPath, int, CTrackPointList& points, size_t&,
+                        const CLoadProgress& progress)
 {
     return LoadGpdFile(strHostPath, points, progress);
 }
@@ -57,7 +58,8 @@ const CTrackFormat& TrackFormatOf(const QString& strPath)
 ETrackLoad ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points,
                          const CLoadProgress& progress)
 {
-    return TrackFormatOf(strPath).pfnRead(HostPath(strPath), nUtcCorrection, points, progress);
+    size_t nSkipped = 0;
+    return TrackFormatOf(strPath).pfnRead(HostPath(strPath), nUtcCorrection, points, nSkipped, progress);
 }
 
 COutcome TrackLoadOutcome(ETrackLoad load, const QString& strPath)

@@ -17,9 +17,10 @@ enum class ETrackFormat
 
 // One track format: the suffix that names it, how File Open and File Save
 // list it, and its reader and writer. Readers take a host path and append to
-// the points (unchanged unless Ok), telling their progress; times of a format
-// that carries UTC times get nUtcCorrection hours. Writers take the path in
-// the program's form.
+// the points (unchanged unless Ok), adding the points they leave out as
+// unusable to nSkipped and telling their progress; times of a format that
+// carries UTC times get nUtcCorrection hours. Writers take the path in the
+// program's form.
 struct CTrackFormat
 {
     ETrackFormat eFormat;
@@ -27,7 +28,7 @@ struct CTrackFormat
     const char* szKind;          // "GPD", what the reader takes, as the tools name it
     const char* szOpenFilter;    // "GPS trackdata (*.gpd)"
     const char* szSaveFilter;
-    ETrackLoad (*pfnRead)(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points,
+    ETrackLoad (*pfnRead)(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped,
                           const CLoadProgress& progress);
     COutcome (*pfnWrite)(const QString& strPath, const CTrackPointList& points, bool bKmlAltitude);
 };
@@ -43,7 +44,8 @@ const CTrackFormat* FindTrackFormat(const QString& strPath);
 // suffix, GPD when it has none of theirs.
 const CTrackFormat& TrackFormatOf(const QString& strPath);
 
-// Reads a track file at a path in the program's form in its format.
+// Reads a track file at a path in the program's form in its format; the
+// window does not name the points left out.
 ETrackLoad ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points,
                          const CLoadProgress& progress = {});
 

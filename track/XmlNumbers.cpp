@@ -56,7 +56,16 @@ std::optional<double> XmlNumber(std::string_view text)
         text.remove_prefix(1);
     double dValue = 0;
     const std::from_chars_result result = std::from_chars(text.data(), text.data() + text.size(), dValue);
-    if (result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(dValue))
+    if (result.ptr != text.data() + text.size())
+        return std::nullopt;
+    if (result.ec == std::errc::result_out_of_range) {
+        // Too large for a double is infinite; too small, zero.
+        const size_t nExponent = text.find_first_of("eE");
+        const bool bTiny = nExponent != std::string_view::npos && text.substr(nExponent + 1).starts_with('-');
+        const double dHuge = text.starts_with('-') ? -HUGE_VAL : HUGE_VAL;
+        return bTiny ? 0.0 : dHuge;
+    }
+    if (result.ec != std::errc())
         return std::nullopt;
     return dValue;
 }

@@ -12,8 +12,10 @@ inline bool IsXmlSpace(char ch)
     return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r';
 }
 
-// A finite xsd:double with white space around it ("52.5", "+1e3"); nothing
-// for anything else, whatever the user's locale.
+// An xsd:double with white space around it ("52.5", "+1e3", "NaN"),
+// infinite for one too large for a double ("1e400", "INF"); nothing for
+// anything else, whatever the user's locale. Callers decide which values a
+// track can hold.
 std::optional<double> XmlNumber(std::string_view text);
 
 // Seconds of the UTC day of an xsd:dateTime ("2026-12-07T15:08:03Z", with an

@@ -1,6 +1,7 @@
 #include "track/XmlText.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace {
 
@@ -67,6 +68,10 @@ void AppendXmlText(std::string& strOut, const QString& strText)
 
 void AppendFixed(std::string& strOut, double dValue)
 {
+    // "inf" and "nan" are no numbers to XML Schema's readers; a GPD file
+    // may hold them all the same.
+    if (!std::isfinite(dValue))
+        dValue = 0;
     char text[XML_NUMBER_SIZE];
     const std::to_chars_result result =
         std::to_chars(text, text + sizeof text, dValue, std::chars_format::fixed, 6);

@@ -9,7 +9,8 @@
 // become entities and characters XML does not allow become '?'.
 void AppendXmlText(std::string& strOut, const QString& strText);
 
-// Appends a number as "%f" writes it (fixed, six decimals).
+// Appends a number as "%f" writes it (fixed, six decimals); a value that is
+// not finite is written as 0.
 void AppendFixed(std::string& strOut, double dValue);
 
 // Appends an integer as "%d" writes it, or as "%02d" with bTwoDigits.

@@ -10,6 +10,7 @@
 #include <expat.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -114,28 +115,44 @@ const KmlLeaf KML_LEAVES[] = {
 
 enum class EPointKind { Waypoint, Other };
 
-// A point being read, its time as seconds of the UTC day when it has one.
+// A point being read, its time as seconds of the UTC day when it has one;
+// a point with a value no track can hold is read to its end and skipped.
 struct PendingPoint
 {
     CTrackPoint point;
     std::optional<int> nUtcSeconds;
+    bool bUnusable = false;
 };
 
-bool SetPosition(CTrackPoint& point, std::string_view latitude, std::string_view longitude)
+bool FitsFloat(double dValue)
+{
+    return std::isfinite(dValue) && std::fabs(dValue) <= FLT_MAX;
+}
+
+// False for coordinates that are not numbers; coordinates off the globe mark
+// the point unusable.
+bool SetPosition(PendingPoint& pending, std::string_view latitude, std::string_view longitude)
 {
     const std::optional<double> dLatitude = XmlNumber(latitude);
     const std::optional<double> dLongitude = XmlNumber(longitude);
-    if (!dLatitude || !dLongitude || std::fabs(*dLatitude) > 90 || std::fabs(*dLongitude) > 180)
+    if (!dLatitude || !dLongitude)
         return false;
-    point.m_fLatitude = float(*dLatitude);
-    point.m_fLongitude = float(*dLongitude);
+    pending.bUnusable |= !IsOnGlobe(*dLatitude, *dLongitude);
+    pending.point.m_fLatitude = FitsFloat(*dLatitude) ? float(*dLatitude) : 0.0f;
+    pending.point.m_fLongitude = FitsFloat(*dLongitude) ? float(*dLongitude) : 0.0f;
     return true;
 }
 
-// Optional values: what cannot be read stays 0.
-float Value(std::string_view text)
+// Optional values: what cannot be read stays 0; a value no float holds
+// marks the point unusable.
+void SetValue(PendingPoint& pending, float CTrackPoint::*pfValue, std::string_view text, double dScale = 1)
 {
-    return float(XmlNumber(text).value_or(0));
+    const std::optional<double> dValue = XmlNumber(text);
+    if (!dValue)
+        return;
+    const double dScaled = *dValue * dScale;
+    pending.bUnusable |= !FitsFloat(dScaled);
+    pending.point.*pfValue = FitsFloat(dScaled) ? float(dScaled) : 0.0f;
 }
 
 // Splits text at cSeparator (or, with 0, at runs of white space) into at most
@@ -165,14 +182,14 @@ bool SplitTuple(std::string_view text, char cSeparator, std::string_view* pParts
 }
 
 // "lon,lat[,alt]" of KML's coordinates, or "lon lat [alt]" of gx:coord.
-bool ReadTuple(std::string_view text, char cSeparator, CTrackPoint& point)
+bool ReadTuple(std::string_view text, char cSeparator, PendingPoint& pending)
 {
     std::string_view parts[3];
     size_t nParts = 0;
-    if (!SplitTuple(text, cSeparator, parts, 3, nParts) || nParts < 2 || !SetPosition(point, parts[1], parts[0]))
+    if (!SplitTuple(text, cSeparator, parts, 3, nParts) || nParts < 2 || !SetPosition(pending, parts[1], parts[0]))
         return false;
     if (nParts == 3)
-        point.m_fAltitude = Value(parts[2]);
+        SetValue(pending, &CTrackPoint::m_fAltitude, parts[2]);
     return true;
 }
 
@@ -210,6 +227,9 @@ public:
     template <typename Read>
     ETrackLoad Parse(Read read, uint64_t nSize, const CLoadProgress& progress);
 
+    // Points left out for a value no track can hold.
+    size_t Skipped() const { return m_nSkipped; }
+
 private:
     // Expat's callbacks: each notes that expat reported something and hands
     // it on, unless the reading has failed.
@@ -240,6 +260,7 @@ private:
     void EndTupleText();
     void KmlTuple();
     void Emit(const PendingPoint& pending);
+    void DropUnusableTrackPoints();
     CTrackPoint& TrackPoint(size_t nIndex);
     void SetTime(CTrackPoint& point, std::optional<int> nUtcSeconds) const;
 
@@ -283,6 +304,9 @@ private:
     size_t m_nTrackFirst = 0;
     size_t m_nTrackWhens = 0;
     size_t m_nTrackCoords = 0;
+    std::vector<size_t> m_trackUnusable;   // its points to leave out at its end
+
+    size_t m_nSkipped = 0;
 };
 
 CXmlTrackReader::CXmlTrackReader(CTrackPointList& points, int nUtcCorrection)
@@ -370,7 +394,7 @@ void CXmlTrackReader::StartGpx(EXmlName name, const char** pAttributes)
                 longitude = p[1];
         }
         PendingPoint pending;
-        if (m_gpxPoint || !SetPosition(pending.point, latitude, longitude))
+        if (m_gpxPoint || !SetPosition(pending, latitude, longitude))
             return Fail();
         m_gpxPoint = pending;
         m_gpxKind = name == EXmlName::Wpt ? EPointKind::Waypoint : EPointKind::Other;
@@ -464,7 +488,7 @@ void CXmlTrackReader::EndTupleText()
 void CXmlTrackReader::KmlTuple()
 {
     PendingPoint pending;
-    if (!ReadTuple(m_strText, ',', pending.point))
+    if (!ReadTuple(m_strText, ',', pending))
         return Fail();
     if (m_leaf == ELeaf::LineCoordinates)
         return Emit(pending);
@@ -489,7 +513,7 @@ void CXmlTrackReader::EndLeaf()
     CTrackPoint* pPoint = m_gpxPoint ? &m_gpxPoint->point : nullptr;
     switch (leaf) {
     case ELeaf::GpxValue:
-        pPoint->*m_pGpxValue->pfField = float(Value(text) * m_pGpxValue->dFactor);
+        SetValue(*m_gpxPoint, m_pGpxValue->pfField, text, m_pGpxValue->dFactor);
         break;
     case ELeaf::Time:
         m_gpxPoint->nUtcSeconds = XmlUtcSeconds(text);
@@ -507,13 +531,15 @@ void CXmlTrackReader::EndLeaf()
         m_nPlacemarkTime = XmlUtcSeconds(text);
         break;
     case ELeaf::TrackCoord: {
-        CTrackPoint position;
+        PendingPoint position;
         if (!ReadTuple(text, 0, position))
             return Fail();
+        if (position.bUnusable)
+            m_trackUnusable.push_back(m_nTrackCoords);
         CTrackPoint& point = TrackPoint(m_nTrackCoords++);
-        point.m_fLatitude = position.m_fLatitude;
-        point.m_fLongitude = position.m_fLongitude;
-        point.m_fAltitude = position.m_fAltitude;
+        point.m_fLatitude = position.point.m_fLatitude;
+        point.m_fLongitude = position.point.m_fLongitude;
+        point.m_fAltitude = position.point.m_fAltitude;
         break;
     }
     case ELeaf::None:
@@ -542,6 +568,7 @@ void CXmlTrackReader::End(const char*)
     if (name == EXmlName::Track) {
         // Times beyond the last position belong to no point.
         m_points.resize(m_nTrackFirst + m_nTrackCoords);
+        DropUnusableTrackPoints();
         m_bInTrack = false;
     } else if (name == EXmlName::Placemark) {
         if (m_kmlPoint) {
@@ -569,7 +596,30 @@ void CXmlTrackReader::Emit(const PendingPoint& pending)
     // Inside a gx:Track the tail of the list is the track's own.
     if (m_bInTrack)
         return Fail();
+    if (pending.bUnusable) {
+        ++m_nSkipped;
+        return;
+    }
     SetTime(m_points.emplace_back(pending.point), pending.nUtcSeconds);
+}
+
+// The gx:Track's points whose positions or altitudes no track can hold.
+void CXmlTrackReader::DropUnusableTrackPoints()
+{
+    size_t nKept = m_nTrackFirst;
+    size_t nNextUnusable = 0;
+    for (size_t n = m_nTrackFirst; n < m_points.size(); ++n) {
+        if (nNextUnusable < m_trackUnusable.size() && m_trackUnusable[nNextUnusable] == n - m_nTrackFirst) {
+            ++nNextUnusable;
+            continue;
+        }
+        if (nKept != n)
+            m_points[nKept] = std::move(m_points[n]);
+        ++nKept;
+    }
+    m_nSkipped += m_points.size() - nKept;
+    m_points.resize(nKept);
+    m_trackUnusable.clear();
 }
 
 void CXmlTrackReader::SetTime(CTrackPoint& point, std::optional<int> nUtcSeconds) const
@@ -583,14 +633,16 @@ void CXmlTrackReader::SetTime(CTrackPoint& point, std::optional<int> nUtcSeconds
 }
 
 template <typename Read>
-ETrackLoad ReadTrack(Read read, uint64_t nSize, int nUtcCorrection, CTrackPointList& points,
-                   const CLoadProgress& progress)
+ETrackLoad ReadTrack(Read read, uint64_t nSize, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped,
+                     const CLoadProgress& progress)
 {
     const size_t nOld = points.size();
     ETrackLoad result = ETrackLoad::Incorrect;
     {
         CXmlTrackReader reader(points, nUtcCorrection);
         result = reader.Parse(read, nSize, progress);
+        if (result == ETrackLoad::Ok)
+            nSkipped += reader.Skipped();
     }
     if (result != ETrackLoad::Ok)
         points.resize(nOld);
@@ -599,18 +651,18 @@ ETrackLoad ReadTrack(Read read, uint64_t nSize, int nUtcCorrection, CTrackPointL
 
 }
 
-bool ReadXmlTrack(QIODevice& device, int nUtcCorrection, CTrackPointList& points)
+bool ReadXmlTrack(QIODevice& device, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped)
 {
     const auto read = [&device](char* pBuffer, size_t nMax) { return ptrdiff_t(device.read(pBuffer, qint64(nMax))); };
-    return ReadTrack(read, 0, nUtcCorrection, points, {}) == ETrackLoad::Ok;
+    return ReadTrack(read, 0, nUtcCorrection, points, nSkipped, {}) == ETrackLoad::Ok;
 }
 
 ETrackLoad LoadXmlTrackFile(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points,
-                            const CLoadProgress& progress)
+                            size_t& nSkipped, const CLoadProgress& progress)
 {
     CInputFile file;
     if (const ETrackLoad opened = OpenTrackInput(file, strHostPath); opened != ETrackLoad::Ok)
         return opened;
     const auto read = [&file](char* pBuffer, size_t nMax) { return file.Read(pBuffer, nMax); };
-    return ReadTrack(read, file.Size(), nUtcCorrection, points, progress);
+    return ReadTrack(read, file.Size(), nUtcCorrection, points, nSkipped, progress);
 }

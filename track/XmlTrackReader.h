@@ -22,10 +22,12 @@ class QIODevice;
 // False, with points unchanged, for anything else: a document that is not
 // well-formed, another root element, a point without valid coordinates,
 // nesting beyond any real track, a DTD that declares entities, or a tag,
-// comment or DTD that runs on for a megabyte.
-bool ReadXmlTrack(QIODevice& device, int nUtcCorrection, CTrackPointList& points);
+// comment or DTD that runs on for a megabyte. A point whose position is off
+// the globe, or whose value does not fit a float, is left out and counted in
+// nSkipped.
+bool ReadXmlTrack(QIODevice& device, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped);
 
 // Reads a GPX or KML file at a host path; only a regular file that no running
 // log holds is read. Anything but Ok leaves points unchanged.
 ETrackLoad LoadXmlTrackFile(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points,
-                            const CLoadProgress& progress = {});
+                            size_t& nSkipped, const CLoadProgress& progress = {});

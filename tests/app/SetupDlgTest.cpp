@@ -135,7 +135,8 @@ TEST_F(SetupDlgTest, OkStoresTheChoicesInTheSettings)
 
 TEST_F(SetupDlgTest, BaudRateIsReadLikeScanf)
 {
-    const std::pair<const char*, int> cases[] = {{"fast", 9600}, {"", 9600}, {" 19200x", 19200}, {"4800", 4800}};
+    const std::pair<const char*, int> cases[] = {{"fast", 9600}, {"", 9600}, {" 19200x", 19200}, {"4800", 4800},
+                                                      {"0", 9600}, {"-4800", 9600}, {"4000001", 9600}};
     for (const auto& [szText, nExpected] : cases) {
         theApp.m_nBaudRate = 9600;
         CSetupDlg dlg;

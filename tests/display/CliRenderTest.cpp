@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <locale.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -251,6 +252,20 @@ TEST_F(CliRender, BadArgumentsAndUnreadableInput)
         if (c.nExitCode) {
             EXPECT_TRUE(r.err.contains(QStringLiteral("veltrip-cli render"))) << r.err.toStdString();
         }
+    }
+}
+
+// A capture is read like every other input: a FIFO would hang and a device
+// feed without end, so neither is read at all.
+TEST_F(CliRender, NmeaInputMustBeARegularFile)
+{
+    const QString strFifo = Path(QStringLiteral("fifo.nmea"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(strFifo).constData(), 0600), 0);
+    for (const QString& strInput : {strFifo, QStringLiteral("/dev/null")}) {
+        const CRendered r = Render({QStringLiteral("data"), QStringLiteral("--png"), Path(QStringLiteral("out.png")),
+                                    QStringLiteral("--nmea"), strInput});
+        EXPECT_EQ(r.nExitCode, 1) << strInput.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("not a regular file"))) << r.err.toStdString();
     }
 }
 

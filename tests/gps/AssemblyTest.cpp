@@ -72,14 +72,14 @@ TEST_F(AssemblyTest, CarriageReturnStaysInLastField)
     EXPECT_EQ(m_tracker.m_assembler.m_nLineLen, 22);
 }
 
-TEST_F(AssemblyTest, BytesBeforeDollarFormALineOfTheirOwn)
+TEST_F(AssemblyTest, BytesBeforeDollarFormALineThatIsIgnored)
 {
     m_tracker.BeginTick();
     Feed(RMC_LINE + "garbage,RMC\n");
     EXPECT_EQ(m_tracker.m_nHour, 12);
-    // Decoded with the GGA table: field 1 of "xGGA,081500" is a time.
+    // Without its "$" the line is no sentence, whatever it holds.
     Feed("xGGA,081500\n");
-    EXPECT_EQ(m_tracker.m_nHour, 8);
+    EXPECT_EQ(m_tracker.m_nHour, 12);
 }
 
 TEST_F(AssemblyTest, LineOf1023BytesBeforeLineFeedIsDecoded)
@@ -102,14 +102,14 @@ TEST_F(AssemblyTest, LineOf1024BytesIsDroppedWithItsLineFeed)
     EXPECT_EQ(m_tracker.m_nHour, 12);
 }
 
-TEST_F(AssemblyTest, OverflowHandsOnTheTailAsShortLine)
+TEST_F(AssemblyTest, OverflowLeavesATailThatIsIgnored)
 {
     m_tracker.BeginTick();
     // The byte after 1024 is dropped with the buffer; the rest up to the line
-    // feed goes on as a line of its own, here one that the decoder reads.
+    // feed is a line of its own without "$", which the decoder ignores.
     Feed(RmcOfLength(GPS_LINE_SIZE, 7) + ",xRMC,093000\r\n");
-    EXPECT_EQ(m_tracker.m_nUpdateFlags, UPD_TIME);
-    EXPECT_EQ(m_tracker.m_nHour, 9);
+    EXPECT_EQ(m_tracker.m_nUpdateFlags, 0u);
+    EXPECT_EQ(m_tracker.m_nHour, 0);
     // Far longer garbage without "$" never decodes anything.
     m_tracker.BeginTick();
     Feed(std::string(5000, 'R') + "MC\n");

@@ -116,6 +116,21 @@ TEST(CliDecodeTest, ChecksumsDecideWhichLinesCount)
     EXPECT_EQ(sats[1].toObject()[QStringLiteral("prn")].toInt(), 201);
 }
 
+// Only a line that begins with "$" is a sentence; the rest print nothing.
+TEST(CliDecodeTest, LinesNotStartingWithDollarAreIgnored)
+{
+    const char* const LINES[] = {
+        "!AIVDM,1,1,,A,13RMCwP000Ow<RPNqh1A5Ov00000,0*72\r\n",   // AIS
+        "# capture of a GPRMC receiver\n",                        // comment
+        "GPRMC,123519,A,4807.038,N,01131.000,E,,,230394\n",        // tail of a cut line
+    };
+    for (const char* szLine : LINES) {
+        const CliResult result = RunDecode({QStringLiteral("-")}, szLine);
+        EXPECT_EQ(result.nExitCode, 0) << szLine;
+        EXPECT_EQ(result.out, QByteArray()) << szLine;
+    }
+}
+
 TEST(CliDecodeTest, UtcDefaultsToStoredSetting)
 {
     const QString strDir = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Korvane productions");

@@ -21,9 +21,12 @@
 #include <poll.h>
 #include <random>
 #include <string>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -137,9 +140,9 @@ public:
         struct pollfd pfd = {m_hListen, POLLIN, 0};
         return poll(&pfd, 1, 0) == 1;
     }
-    void Send(const std::string& bytes)
+    void Send(const std::string& bytes, int nFlags = 0)
     {
-        ASSERT_EQ(send(m_hClient, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
+        ASSERT_EQ(send(m_hClient, bytes.data(), bytes.size(), MSG_NOSIGNAL | nFlags), ssize_t(bytes.size()));
     }
     std::string ReceiveLine()
     {
@@ -227,6 +230,104 @@ TEST_F(ReceiverPortTest, TcpStreamIsDecodedAndReconnectedQuietlyAfterThePeerClos
     server.Send(GGA_LINE);
     ASSERT_TRUE(PollUntil(UPD_ALTITUDE));
     EXPECT_EQ(m_tracker.m_nSecond, 20);
+}
+
+// Readable with a count of 0 is not closed: an urgent byte is readable yet
+// left out of the count, as is data that arrives just after the count.
+TEST_F(ReceiverPortTest, ASocketReadableWithNothingCountedStaysOpen)
+{
+    CTestServer server;
+    ASSERT_GT(server.m_nPort, 0);
+    ASSERT_TRUE(m_tracker.OpenPort(QStringLiteral("tcp://127.0.0.1:%1").arg(server.m_nPort), 0));
+    ASSERT_TRUE(server.Accept());
+    server.Send("!", MSG_OOB);
+    std::this_thread::sleep_for(50ms);
+    for (int i = 0; i < 4; ++i)
+        m_tracker.PollPort(0);
+    EXPECT_TRUE(m_tracker.m_link.m_hPort);
+    server.Send(RMC_LINE);
+    ASSERT_TRUE(PollUntil(UPD_LATITUDE | UPD_DATE));
+    EXPECT_FALSE(server.HasWaitingClient());
+}
+
+// A resolver that goes silent, for this thread only: in a mount namespace of
+// its own, /etc/hosts names the receiver until Silence, and /etc/resolv.conf
+// points at a socket that takes every query and never answers.
+class CSilentResolver
+{
+public:
+    explicit CSilentResolver(const QTemporaryDir& dir)
+    {
+        struct sockaddr_in dns = {};
+        dns.sin_family = AF_INET;
+        dns.sin_port = htons(53);
+        dns.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        m_hDns = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+            || bind(m_hDns, reinterpret_cast<struct sockaddr*>(&dns), sizeof dns) != 0)
+            return;
+        m_strEmpty = QFile::encodeName(dir.filePath(QStringLiteral("hosts-empty")));
+        const QByteArray hosts = QFile::encodeName(dir.filePath(QStringLiteral("hosts")));
+        const QByteArray resolv = QFile::encodeName(dir.filePath(QStringLiteral("resolv.conf")));
+        m_bValid = WriteFile(hosts, "127.0.0.1 veltrip-receiver.test\n") && WriteFile(m_strEmpty, "")
+                   && WriteFile(resolv, "nameserver 127.0.0.1\noptions timeout:5 attempts:1\n")
+                   && Cover(hosts, "/etc/hosts") && Cover(resolv, "/etc/resolv.conf");
+    }
+    ~CSilentResolver()
+    {
+        for (auto it = m_covered.rbegin(); it != m_covered.rend(); ++it)
+            umount2(*it, MNT_DETACH);
+        close(m_hDns);
+    }
+    CSilentResolver(const CSilentResolver&) = delete;
+    CSilentResolver& operator=(const CSilentResolver&) = delete;
+
+    bool Silence() { return Cover(m_strEmpty, "/etc/hosts"); }
+
+    bool m_bValid = false;
+
+private:
+    static bool WriteFile(const QByteArray& path, const QByteArray& text)
+    {
+        QFile file(QFile::decodeName(path));
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+    }
+    bool Cover(const QByteArray& source, const char* szTarget)
+    {
+        if (mount(source.constData(), szTarget, nullptr, MS_BIND, nullptr) != 0)
+            return false;
+        m_covered.push_back(szTarget);
+        return true;
+    }
+
+    int m_hDns = -1;
+    std::vector<const char*> m_covered;   // in the order they were covered
+    QByteArray m_strEmpty;
+};
+
+// A quiet reopen uses the addresses of the first open: a resolver that has
+// gone silent holds no tick.
+TEST_F(ReceiverPortTest, AQuietReopenNeverWaitsForTheResolver)
+{
+    QTemporaryDir dir;
+    CSilentResolver resolver(dir);
+    if (!resolver.m_bValid)
+        GTEST_SKIP() << "needs a mount namespace and port 53 (root); silent-resolver test skipped";
+    CTestServer server;
+    ASSERT_GT(server.m_nPort, 0);
+    ASSERT_TRUE(m_tracker.OpenPort(QStringLiteral("tcp://veltrip-receiver.test:%1").arg(server.m_nPort), 0));
+    ASSERT_TRUE(server.Accept());
+    ASSERT_TRUE(resolver.Silence());
+
+    server.Drop();
+    for (int i = 0; i < 4; ++i) {
+        const auto start = SteadyClock::now();
+        m_tracker.PollPort(0);
+        EXPECT_LT(SteadyClock::now() - start, 100ms) << "tick " << i;
+    }
+    ASSERT_TRUE(server.Accept());
+    server.Send(RMC_LINE);
+    ASSERT_TRUE(PollUntil(UPD_DATE));
 }
 
 TEST_F(ReceiverPortTest, GpsdIsAskedForNmeaAndItsJsonNeverReachesTheDecoder)

@@ -104,6 +104,36 @@ TEST_F(SettingsTest, NumbersReadBackFromTextAndBadValuesGiveDefaults)
     EXPECT_DOUBLE_EQ(app.MaxDilution(), 15 * 0.1);
 }
 
+// A hand-edited value the setup dialog could not have stored is not used.
+TEST_F(SettingsTest, ValuesOutsideTheDialogsRangesGiveDefaults)
+{
+    const struct {
+        const char* szLine;
+        int32_t CTrackerSettings::*pnValue;
+        int32_t nExpected;
+    } CASES[] = {
+        {"Utc=1000000", &CTrackerSettings::m_nUtcCorrection, 1},
+        {"Utc=-13", &CTrackerSettings::m_nUtcCorrection, 1},
+        {"Utc=-12", &CTrackerSettings::m_nUtcCorrection, -12},
+        {"MaxDilution=14", &CTrackerSettings::m_nMaxDilution, 50},
+        {"MaxDilution=501", &CTrackerSettings::m_nMaxDilution, 50},
+        {"MaxDilution=500", &CTrackerSettings::m_nMaxDilution, 500},
+        {"Baudrate=0", &CTrackerSettings::m_nBaudRate, 9600},
+        {"Baudrate=-1200", &CTrackerSettings::m_nBaudRate, 9600},
+        {"Baudrate=4800", &CTrackerSettings::m_nBaudRate, 4800},
+        {"KMLaltitude=2", &CTrackerSettings::m_bKmlAltitude, 0},
+        {"KMLaltitude=1", &CTrackerSettings::m_bKmlAltitude, 1},
+        {"Kmh=-1", &CTrackerSettings::m_bKmh, 0},
+    };
+    // Blank lines, more than any two lines differ by, make each file a size
+    // of its own, so no cached copy of the one before is read.
+    for (const auto& c : CASES) {
+        WriteIni(QByteArray("[Settings]\n") + c.szLine + QByteArray(32 * (&c - CASES + 1), '\n'));
+        const CTrackerSettings settings = LoadTrackerSettings();
+        EXPECT_EQ(settings.*c.pnValue, c.nExpected) << c.szLine;
+    }
+}
+
 TEST_F(SettingsTest, ViewTypeKeepsStoredValueAcrossSaves)
 {
     WriteIni("[Settings]\nViewType=3\n");

@@ -10,6 +10,8 @@
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 bool WellFormedXml(const QByteArray& text)
@@ -202,7 +204,7 @@ TEST_F(CliTrack, InfoJsonOfAHandCheckedTrack)
     EXPECT_EQ(json.strOut, QStringLiteral("{\"points\": 10, \"placemarks\": 1, \"distanceMeters\": 868.712, "
                                           "\"movingSeconds\": 340, \"movingMeters\": 542.945, "
                                           "\"averageMovingKmh\": 5.749, \"maxSpeedKmh\": 23.150, "
-                                          "\"ascentMeters\": 0.000, \"descentMeters\": 0.000, "
+                                          "\"ascentMeters\": 0.000, \"descentMeters\": 0.000, \"skippedPoints\": 0, "
                                           "\"minAltitudeMeters\": 0.000, \"maxAltitudeMeters\": 0.000}\n"));
     const CliRun text = RunCli({QStringLiteral("info"), strIn});
     EXPECT_TRUE(text.strOut.contains(QStringLiteral("length: 0.869 km\n")));
@@ -239,6 +241,159 @@ TEST_F(CliTrack, ConvertReadsGpxAndKml)
     const CliRun refused = RunCli({QStringLiteral("convert"), strBad, Path(QStringLiteral("x.gpd"))});
     EXPECT_EQ(refused.nExit, 1);
     EXPECT_TRUE(refused.strErr.contains(QStringLiteral("is not a GPX or KML track file")));
+}
+
+// A point off the globe or with a value no float holds is left out and
+// counted; no output holds "inf" or "nan".
+TEST_F(CliTrack, UnusablePointsAreSkippedAndCounted)
+{
+    const char* const POINTS[] = {
+        "<wpt lat='91' lon='2'/>",
+        "<wpt lat='1' lon='-180.5'/>",
+        "<wpt lat='nan' lon='2'/>",
+        "<wpt lat='1e999' lon='2'/>",
+        "<trkpt lat='1' lon='2'><ele>1e300</ele></trkpt>",
+        "<trkpt lat='1' lon='2'><ele>-inf</ele></trkpt>",
+        "<trkpt lat='1' lon='2'><speed>3e38</speed></trkpt>",
+        "<trkpt lat='1' lon='2'><course>NaN</course></trkpt>",
+    };
+    const QString strIn = Path(QStringLiteral("in.gpx"));
+    for (const char* szPoint : POINTS) {
+        QFile in(strIn);
+        ASSERT_TRUE(in.open(QIODevice::WriteOnly));
+        in.write(QByteArray("<gpx version='1.0'><trk><trkseg><trkpt lat='3' lon='4'><ele>5</ele></trkpt>") + szPoint
+                 + "</trkseg></trk></gpx>");
+        in.close();
+        const CliRun info = RunCli({QStringLiteral("info"), strIn});
+        EXPECT_EQ(info.nExit, 0) << szPoint;
+        EXPECT_TRUE(info.strOut.startsWith(QStringLiteral("points: 1\n"))) << szPoint;
+        EXPECT_TRUE(info.strOut.endsWith(QStringLiteral("skipped points: 1\n"))) << szPoint;
+        for (const char* szSuffix : {".kml", ".gpx", ".gpd"}) {
+            const QString strOut = Path(QStringLiteral("out") + QLatin1String(szSuffix));
+            const CliRun convert = RunCli({QStringLiteral("convert"), strIn, strOut});
+            EXPECT_EQ(convert.nExit, 0) << szPoint;
+            EXPECT_EQ(convert.strOut, QStringLiteral("skipped points: 1\n")) << szPoint;
+            const QByteArray written = ReadAll(strOut).toLower();
+            EXPECT_FALSE(written.contains("inf") || written.contains("nan")) << szPoint << szSuffix;
+        }
+    }
+}
+
+// A path is bytes the user did not necessarily choose: every message shows
+// it escaped, so no byte of it acts on the terminal.
+TEST_F(CliTrack, PathsInMessagesAreEscaped)
+{
+    const QString strPath = Path(QStringLiteral("no\nsuch\x1b[2J.gpd"));
+    const QString strShown = Path(QStringLiteral("no\\u000asuch\\u001b[2J.gpd"));
+    const QStringList RUNS[] = {
+        {QStringLiteral("info"), strPath},
+        {QStringLiteral("convert"), strPath, Path(QStringLiteral("out.kml"))},
+        {QStringLiteral("convert"), Path(QStringLiteral("in.gpd")), strPath + QStringLiteral(".txt")},
+        {QStringLiteral("decode"), strPath},
+        {QStringLiteral("record"), strPath, Path(QStringLiteral("out"))},
+        {QStringLiteral("info"), QStringLiteral("--\x1b")},
+    };
+    for (const QStringList& args : RUNS) {
+        const CliRun run = RunCli(args);
+        EXPECT_NE(run.nExit, 0) << args.join(u' ').toStdString();
+        EXPECT_FALSE(run.strErr.contains(QChar(0x1b))) << run.strErr.toStdString();
+        EXPECT_TRUE(run.strErr.contains(QStringLiteral("\\u001b"))) << run.strErr.toStdString();
+    }
+    EXPECT_TRUE(RunCli({QStringLiteral("info"), strPath}).strErr.contains(strShown));
+}
+
+// After "--" every argument is a file, even one that starts with "-".
+TEST_F(CliTrack, DoubleDashEndsTheOptions)
+{
+    QFile in(Path(QStringLiteral("-x.gpd")));
+    ASSERT_TRUE(in.open(QIODevice::WriteOnly));
+    in.write(GpdImage(HandCheckedTrack()));
+    in.close();
+    const QString strIn = QStringLiteral("-x.gpd");
+    const QStringList RUNS[] = {
+        {QStringLiteral("info"), QStringLiteral("--"), strIn},
+        {QStringLiteral("info"), QStringLiteral("--json"), QStringLiteral("--"), strIn},
+        {QStringLiteral("convert"), QStringLiteral("--"), strIn, QStringLiteral("-y.kml")},
+    };
+    for (const QStringList& args : RUNS) {
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        process.start(QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli"), args);
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitCode(), 0) << args.join(u' ').toStdString() << process.readAllStandardError().constData();
+    }
+    EXPECT_TRUE(QFile::exists(Path(QStringLiteral("-y.kml"))));
+}
+
+// Floats of a GPD file are taken as they are: the box leaves out a point
+// that is not on the globe.
+TEST_F(CliTrack, InfoBoxIgnoresPointsOffTheGlobe)
+{
+    const float NAN_F = std::numeric_limits<float>::quiet_NaN();
+    const CTrackPoint OFF[] = {MakePoint(NAN_F, 4, 0, 0, 12, 0), MakePoint(50, NAN_F, 0, 0, 12, 0),
+                               MakePoint(95, 4, 0, 0, 12, 0), MakePoint(50, -200, 0, 0, 12, 0)};
+    for (const CTrackPoint& off : OFF) {
+        const QString strIn = Path(QStringLiteral("box.gpd"));
+        QFile in(strIn);
+        ASSERT_TRUE(in.open(QIODevice::WriteOnly));
+        in.write(GpdImage({off, MakePoint(50, 4, 0, 0, 12, 1), MakePoint(51, 5, 0, 0, 12, 2)}));
+        in.close();
+        const CliRun info = RunCli({QStringLiteral("info"), strIn});
+        EXPECT_TRUE(info.strOut.contains(QStringLiteral("latitude: 50.000000 .. 51.000000\n"
+                                                        "longitude: 4.000000 .. 5.000000\n")))
+            << info.strOut.toStdString();
+    }
+}
+
+// A write cut short (here by a file-size limit of 8 KiB) fails the command
+// and leaves the target as it was, with no new file beside it.
+TEST_F(CliTrack, AFailedWriteLeavesTheTargetAsItWas)
+{
+    CTrackPointList points;
+    for (int i = 0; i < 2000; ++i)
+        points.push_back(MakePoint(52.0f + float(i) * 1e-4f, 4.0f, 1, 2, 15 + i / 600, i / 10 % 60, i % 10));
+    const QString strIn = Path(QStringLiteral("in.gpd"));
+    QFile in(strIn);
+    ASSERT_TRUE(in.open(QIODevice::WriteOnly));
+    in.write(GpdImage(points));
+    in.close();
+    QDir(m_dir.path()).mkpath(QStringLiteral("GPS"));
+    const QString strLog = Path(QStringLiteral("GPS/GPSLog_2026-12-07_1508.gpd"));
+    QFile log(strLog);
+    ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+    log.write(GpdImage(points));
+    log.close();
+
+    const struct {
+        const char* szTarget;
+        QStringList args;
+        bool bExisting;   // the target holds old bytes before the run
+    } CASES[] = {
+        {"out.gpd", {QStringLiteral("convert"), strIn, Path(QStringLiteral("out.gpd"))}, true},
+        {"out.kml", {QStringLiteral("convert"), strIn, Path(QStringLiteral("out.kml"))}, true},
+        {"out.gpx", {QStringLiteral("convert"), strIn, Path(QStringLiteral("out.gpx"))}, false},
+        {"GPS/GPSLog_2026-12-07_1508.kml", {QStringLiteral("recover"), Path(QStringLiteral("GPS"))}, false},
+    };
+    for (const auto& c : CASES) {
+        const QString strTarget = Path(QLatin1String(c.szTarget));
+        if (c.bExisting) {
+            QFile old(strTarget);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("old");
+        }
+        const QStringList before = QDir(QFileInfo(strTarget).path()).entryList(QDir::Files | QDir::Hidden);
+        QProcess process;
+        const QStringList limited = {QStringLiteral("-c"), QStringLiteral("ulimit -f 8; exec \"$0\" \"$@\""),
+                                     QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli")};
+        process.start(QStringLiteral("bash"), limited + c.args);
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << c.szTarget;
+        EXPECT_EQ(process.exitCode(), 1) << c.szTarget;
+        EXPECT_EQ(QDir(QFileInfo(strTarget).path()).entryList(QDir::Files | QDir::Hidden), before) << c.szTarget;
+        if (c.bExisting) {
+            EXPECT_EQ(ReadAll(strTarget), "old") << c.szTarget;
+        }
+    }
 }
 
 TEST_F(CliTrack, RecoverListsTheKmlCopiesItWrote)

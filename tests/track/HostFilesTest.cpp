@@ -21,8 +21,10 @@
 #include <fcntl.h>
 #include <functional>
 #include <malloc.h>
+#include <poll.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -89,6 +91,41 @@ TEST_F(HostFiles, TheRunningLogRefusesSaveAndOpenUnderAnyName)
     EXPECT_EQ(ReadAll(strLog).size(), 10 + 2 * 28);
     EXPECT_TRUE(Succeeded(m_recorder.EndLog()));
     EXPECT_TRUE(Succeeded(Open(strLink)));
+}
+
+// End log keeps the lock until the KML copy is written: another process
+// (here info, as recovery would read it) still finds the log held while the
+// copy is on its way. The copy goes into a FIFO that is read only after
+// that look, so the end is caught in the middle of writing it.
+TEST_F(HostFiles, TheLockLastsUntilTheKmlCopyIsWritten)
+{
+    ASSERT_TRUE(Succeeded(m_recorder.StartLog()));
+    SetFix(52, 4, 0, 0);
+    ASSERT_TRUE(Succeeded(m_recorder.StoreTrackPoint()));
+    for (int i = 0; i < 5000; ++i)
+        m_points.push_back(MakePoint(52.0f + float(i) * 1e-5f, 4.0f, 1, 2, 12, i / 60 % 60, i % 60));
+    const QString strLog = LogPath();
+    const QByteArray kmlPath = QFile::encodeName(strLog.chopped(4) + QStringLiteral(".kml"));
+    ASSERT_EQ(mkfifo(kmlPath.constData(), 0600), 0);
+    const int hFifo = ::open(kmlPath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(hFifo, 0);
+
+    COutcome ended = COutcome::Fail(QStringLiteral("not ended"));
+    std::thread end([&] { ended = m_recorder.EndLog(); });
+    struct pollfd pfd = {hFifo, POLLIN, 0};
+    EXPECT_EQ(poll(&pfd, 1, 10000), 1);
+    const CliRun info = RunCli({QStringLiteral("info"), strLog});
+    EXPECT_EQ(info.nExit, 1);
+    EXPECT_TRUE(info.strErr.contains(QStringLiteral("a running log holds it"))) << info.strErr.toStdString();
+
+    ::fcntl(hFifo, F_SETFL, 0);
+    char buffer[65536];
+    while (::read(hFifo, buffer, sizeof buffer) > 0) {
+    }
+    end.join();
+    ::close(hFifo);
+    EXPECT_TRUE(Succeeded(ended));
+    EXPECT_EQ(RunCli({QStringLiteral("info"), strLog}).nExit, 0);
 }
 
 // A second process (veltrip-cli record on a capture that is still being
@@ -331,7 +368,8 @@ TEST_F(HostFiles, OpeningAnXmlTrackNeedsTheListAndASmallBuffer)
         malloc_trim(0);
         const size_t nBefore = mallinfo2().uordblks;
         CTrackPointList points;
-        ASSERT_EQ(LoadXmlTrackFile(strBig, 0, points), ETrackLoad::Ok);
+        size_t nSkipped = 0;
+        ASSERT_EQ(LoadXmlTrackFile(strBig, 0, points, nSkipped), ETrackLoad::Ok);
         ASSERT_GE(points.size(), size_t(TRACK_POINTS));   // the KML writer adds its markers
         const long nListKiB = long((mallinfo2().uordblks - nBefore) / 1024);
         EXPECT_LT(nExtraKiB, nListKiB + 4 * 1024) << "the list takes " << nListKiB << " KiB, info " << nExtraKiB

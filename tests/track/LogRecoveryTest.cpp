@@ -9,6 +9,8 @@
 
 namespace {
 
+const QByteArray WHOLE_KML = "<?xml version=\"1.0\"?>\n<kml><Document></Document></kml>\n";
+
 void WriteFile(const QString& strPath, const QByteArray& data)
 {
     QFile file(strPath);
@@ -26,7 +28,7 @@ TEST(LogRecovery, WritesTheMissingKmlCopiesOnly)
     // that is no GPD file, and files that are no logs.
     WriteFile(strGps + "/GPSLog_2026-12-07_1508.gpd", GpdImage(points) + QByteArray("\x01\x02\x03", 3));
     WriteFile(strGps + "/GPSLog_2026-12-07_1600.gpd", GpdImage(points));
-    WriteFile(strGps + "/GPSLog_2026-12-07_1600.kml", "ended");
+    WriteFile(strGps + "/GPSLog_2026-12-07_1600.kml", WHOLE_KML);
     WriteFile(strGps + "/GPSLog_2026-12-07_1700.gpd", "garbage");
     WriteFile(strGps + "/track.gpd", GpdImage(points));
     WriteFile(strGps + "/gpslog_2026-12-07_1800.gpd", GpdImage(points));
@@ -44,7 +46,7 @@ TEST(LogRecovery, WritesTheMissingKmlCopiesOnly)
     EXPECT_TRUE(capture.m_messages.isEmpty());
     EXPECT_EQ(GpsFiles(QStringLiteral("*.kml")),
               (QStringList{"GPSLog_2026-12-07_1508.kml", "GPSLog_2026-12-07_1600.kml"}));
-    EXPECT_EQ(ReadAll(strGps + "/GPSLog_2026-12-07_1600.kml"), "ended");
+    EXPECT_EQ(ReadAll(strGps + "/GPSLog_2026-12-07_1600.kml"), WHOLE_KML);
 
     // The copy the end of the log would have written: both whole records,
     // the height from the speed as asked.
@@ -61,6 +63,30 @@ TEST(LogRecovery, WritesTheMissingKmlCopiesOnly)
     EXPECT_EQ(RecoverUnfinishedLogs(strGps, false).m_written,
               QStringList{strGps + "/GPSLog_2026-12-07_1508.kml"});
     EXPECT_TRUE(RecoverUnfinishedLogs(strGps + "/missing", false).m_written.isEmpty());
+    EmptyGpsFolder();
+}
+
+// A KML copy cut short, or not KML at all, is written again; so is one of
+// the log's copies without its closing </kml>.
+TEST(LogRecovery, RewritesAKmlCopyThatIsNotAWholeDocument)
+{
+    const QByteArray CUT[] = {
+        "",
+        "<?xml version=\"1.0\"?>\n<kml><Document><Placemark>",
+        "<?xml version=\"1.0\"?>\n<kml><Document></Document>",
+        "<?xml version=\"1.0\"?>\n<kml><Document></Document></kml>\n<kml>",
+        "<?xml version=\"1.0\"?>\n<gpx></gpx>\n",
+        "ended",
+    };
+    const QString strGps = GpsFolder();
+    for (const QByteArray& kml : CUT) {
+        EmptyGpsFolder();
+        WriteFile(strGps + "/GPSLog_2026-12-07_1508.gpd", GpdImage({MakePoint(52.5f, 4.25f, 12, 10, 14, 5)}));
+        WriteFile(strGps + "/GPSLog_2026-12-07_1508.kml", kml);
+        const CLogRecovery recovery = RecoverUnfinishedLogs(strGps, false);
+        EXPECT_EQ(recovery.m_written, QStringList{strGps + "/GPSLog_2026-12-07_1508.kml"}) << kml.constData();
+        EXPECT_TRUE(ReadAll(strGps + "/GPSLog_2026-12-07_1508.kml").endsWith("</Document></kml>\n")) << kml.constData();
+    }
     EmptyGpsFolder();
 }
 

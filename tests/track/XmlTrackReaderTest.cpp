@@ -20,7 +20,8 @@ bool Read(const QByteArray& document, CTrackPointList& points, int nUtc = 0)
     QBuffer buffer;
     buffer.setData(document);
     buffer.open(QIODevice::ReadOnly);
-    return ReadXmlTrack(buffer, nUtc, points);
+    size_t nSkipped = 0;
+    return ReadXmlTrack(buffer, nUtc, points, nSkipped);
 }
 
 QString Time(const CTrackPoint& point)
@@ -187,12 +188,15 @@ TEST(XmlTrackReader, CorpusKml)
 {
     VELTRIP_REQUIRE_CORPUS();
     CTrackPointList points;
-    EXPECT_EQ(LoadXmlTrackFile(CorpusDir() + QStringLiteral("/kml/valid-track-2.1.kml"), 0, points), ETrackLoad::Ok);
+    size_t nSkipped = 0;
+    EXPECT_EQ(LoadXmlTrackFile(CorpusDir() + QStringLiteral("/kml/valid-track-2.1.kml"), 0, points, nSkipped),
+              ETrackLoad::Ok);
     ASSERT_EQ(points.size(), 4u);
     EXPECT_FLOAT_EQ(points[2].m_fLongitude, 13.368008f);
     EXPECT_FLOAT_EQ(points[2].m_fAltitude, 746.3f);
     EXPECT_EQ(points[3].m_strName, "Start");
-    EXPECT_EQ(LoadXmlTrackFile(CorpusDir() + QStringLiteral("/kml/schema-valid-but-bad-coordinates.kml"), 0, points),
+    EXPECT_EQ(LoadXmlTrackFile(CorpusDir() + QStringLiteral("/kml/schema-valid-but-bad-coordinates.kml"), 0, points,
+                               nSkipped),
               ETrackLoad::Incorrect);
     EXPECT_EQ(points.size(), 4u);
 }
@@ -217,14 +221,10 @@ TEST(XmlTrackReader, RefusesWhatIsNoTrack)
         "<?xml version=\"1.0\"?><html><body/></html>",
         gpx + "<wpt lat='1' lon='2'>",                          // cut short
         gpx + "<wpt lat='1'/></gpx>",                           // no longitude
-        gpx + "<wpt lat='91' lon='2'/></gpx>",
-        gpx + "<wpt lat='1' lon='-180.5'/></gpx>",
-        gpx + "<wpt lat='nan' lon='2'/></gpx>",
-        gpx + "<wpt lat='1e999' lon='2'/></gpx>",
         gpx + "<wpt lat='1,5' lon='2'/></gpx>",
         gpx + "<wpt lat='1' lon='2'><wpt lat='1' lon='2'/></wpt></gpx>",
         gpx + "<wpt lat='1' lon='2'></gpx>",                   // mismatched end
-        gpx + "<wpt lat='" + QByteArray(10'000'000, '1') + "' lon='2'/></gpx>",
+        gpx + "<wpt lat='" + QByteArray(10'000'000, 'x') + "' lon='2'/></gpx>",
         deep,
         laughs,
         "<?xml version=\"1.0\"?><!DOCTYPE gpx [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><gpx>&x;</gpx>",
@@ -320,7 +320,8 @@ TEST(XmlTrackReader, GpsBabelRoundTrip)
         ASSERT_TRUE(babel.waitForFinished(60000));
         ASSERT_EQ(babel.exitCode(), 0) << babel.readAllStandardError().toStdString();
         CTrackPointList points;
-        ASSERT_EQ(LoadXmlTrackFile(strGpx, 0, points), ETrackLoad::Ok) << pszVersion;
+        size_t nSkipped = 0;
+        ASSERT_EQ(LoadXmlTrackFile(strGpx, 0, points, nSkipped), ETrackLoad::Ok) << pszVersion;
         ASSERT_EQ(points.size(), size_t(nPoints)) << pszVersion;
         for (int i = 0; i < nPoints; ++i) {
             const CTrackPoint& point = points[size_t(i)];

@@ -1,6 +1,7 @@
 #include "tools/cli/CliArgs.h"
 
 #include "tools/cli/CliCommands.h"
+#include "tools/cli/CliText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,11 +18,16 @@ std::optional<int> ParseCliArgs(int argc, char** argv, const CliSyntax& syntax,
         return CLI_USAGE;
     };
     args.clear();
+    bool bOptions = true;
     for (int i = 1; i < argc; ++i) {
         const char* szArg = argv[i];
-        if (szArg[0] != '-' || szArg[1] == '\0') {
+        if (bOptions && !std::strcmp(szArg, "--")) {
+            bOptions = false;
+            continue;
+        }
+        if (!bOptions || szArg[0] != '-' || szArg[1] == '\0') {
             if (args.size() == syntax.arguments.size())
-                return usage(std::string("unexpected argument ") + szArg);
+                return usage("unexpected argument " + CliEscaped(szArg));
             args.push_back(szArg);
             continue;
         }
@@ -33,7 +39,7 @@ std::optional<int> ParseCliArgs(int argc, char** argv, const CliSyntax& syntax,
         const auto option = std::find_if(syntax.options.begin(), syntax.options.end(),
                                          [szArg](const CliOption& o) { return !std::strcmp(o.szName, szArg); });
         if (option == syntax.options.end())
-            return usage(std::string("unknown option ") + szArg);
+            return usage("unknown option " + CliEscaped(szArg));
         const char* szValue = nullptr;
         if (option->szValueName) {
             if (i + 1 >= argc)

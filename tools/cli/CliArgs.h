@@ -26,7 +26,8 @@ struct CliSyntax
 };
 
 // Parses a command's arguments; argv[0] is the command's name. Options and
-// positional arguments may come in any order, and "-" alone is positional.
+// positional arguments may come in any order, "-" alone is positional, and
+// after "--" everything is (a file may be named "-x").
 // Returns the exit code when the command is done: --help printed the usage
 // and help to stdout, or a problem went to stderr with the usage. Otherwise
 // returns nothing and args holds the positional arguments in order.

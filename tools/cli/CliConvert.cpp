@@ -27,6 +27,9 @@ const char CONVERT_HELP[] =
     "  --kml-speed  KML track height from the speed, not the altitude\n"
     "  --utc H      hours added to the UTC times of a GPX or KML track (default 1)\n"
     "\n"
+    "Points off the globe or with a value no float holds are left out and\n"
+    "counted (\"skipped points: N\").\n"
+    "\n"
     "Exit codes: 0 done, 1 unreadable or unknown input or failed write,\n"
     "2 bad arguments.\n";
 
@@ -46,12 +49,18 @@ int CliConvert(int argc, char** argv)
     const CTrackFormat* pFormat = FindTrackFormat(strOut);
     if (!pFormat) {
         std::fprintf(stderr, "veltrip-cli convert: OUT must end in .gpd, .kml or .gpx: %s\n",
-                     args[1]);
+                     CliEscaped(args[1]).c_str());
         return CLI_USAGE;
     }
 
     CTrackPointList points;
-    if (!LoadCliTrack("convert", args[0], nUtc ? *nUtc : CTrackerSettings().m_nUtcCorrection, points))
+    size_t nSkipped = 0;
+    if (!LoadCliTrack("convert", args[0], nUtc ? *nUtc : CTrackerSettings().m_nUtcCorrection, points, nSkipped))
         return CLI_FAILED;
-    return CliReport("convert", pFormat->pfnWrite(strOut, points, bKmlSpeed)) ? CLI_OK : CLI_FAILED;
+    if (!CliReport("convert", pFormat->pfnWrite(strOut, points, bKmlSpeed)))
+        return CLI_FAILED;
+    // Quiet on success, but a shorter track than the input must be said.
+    if (nSkipped)
+        std::printf("skipped points: %zu\n", nSkipped);
+    return CLI_OK;
 }

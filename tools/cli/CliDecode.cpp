@@ -149,7 +149,8 @@ int CliDecode(int argc, char** argv)
     const bool bStdin = !std::strcmp(szFile, "-");
     FILE* pFile = bStdin ? stdin : std::fopen(szFile, "rb");
     if (!pFile) {
-        std::fprintf(stderr, "veltrip-cli decode: cannot open %s: %s\n", szFile, std::strerror(errno));
+        std::fprintf(stderr, "veltrip-cli decode: cannot open %s: %s\n", CliEscaped(szFile).c_str(),
+                     std::strerror(errno));
         return CLI_FAILED;
     }
 
@@ -178,7 +179,8 @@ int CliDecode(int argc, char** argv)
     if (!bStdin)
         std::fclose(pFile);
     if (bFailed) {
-        std::fprintf(stderr, "veltrip-cli decode: cannot read %s: %s\n", szFile, std::strerror(nError));
+        std::fprintf(stderr, "veltrip-cli decode: cannot read %s: %s\n", CliEscaped(szFile).c_str(),
+                     std::strerror(nError));
         return CLI_FAILED;
     }
     return CLI_OK;

@@ -15,7 +15,6 @@
 
 namespace {
 
-
 const char INFO_USAGE[] = "usage: veltrip-cli info [--json] IN\n";
 
 const char INFO_HELP[] =
@@ -27,12 +26,14 @@ const char INFO_HELP[] =
     "track (GPD, or GPX or KML by the extension of IN). A pair of consecutive\n"
     "points is moving when it is 1 to 300 s apart and covers at least\n"
     "0.5 m/s. Ascent and descent count a change of altitude once it is more\n"
-    "than 5 m from the altitude the last counted change ended at.\n"
+    "than 5 m from the altitude the last counted change ended at. Last, the\n"
+    "number of points left out because they lie off the globe or hold a value\n"
+    "no float holds.\n"
     "\n"
     "  --json  one JSON object: points, placemarks, distanceMeters,\n"
     "          movingSeconds, movingMeters, averageMovingKmh, maxSpeedKmh,\n"
-    "          ascentMeters, descentMeters, and for a track with altitudes\n"
-    "          minAltitudeMeters, maxAltitudeMeters\n"
+    "          ascentMeters, descentMeters, skippedPoints, and for a track\n"
+    "          with altitudes minAltitudeMeters, maxAltitudeMeters\n"
     "\n"
     "Exit codes: 0 done, 1 unreadable or unknown input, 2 bad arguments.\n";
 
@@ -42,15 +43,15 @@ double JsonNumber(double dValue)
     return std::isfinite(dValue) ? dValue : 0.0;
 }
 
-void PrintJson(const CTripStats& stats)
+void PrintJson(const CTripStats& stats, size_t nSkipped)
 {
     std::printf("{\"points\": %zu, \"placemarks\": %zu, \"distanceMeters\": %.3f, "
                 "\"movingSeconds\": %.0f, \"movingMeters\": %.3f, \"averageMovingKmh\": %.3f, "
-                "\"maxSpeedKmh\": %.3f, \"ascentMeters\": %.3f, \"descentMeters\": %.3f",
+                "\"maxSpeedKmh\": %.3f, \"ascentMeters\": %.3f, \"descentMeters\": %.3f, \"skippedPoints\": %zu",
                 stats.m_nPoints, stats.m_nPlacemarks, JsonNumber(stats.m_dDistanceMeters),
                 JsonNumber(stats.m_dMovingSeconds), JsonNumber(stats.m_dMovingMeters),
                 JsonNumber(stats.m_dAverageMovingKmh), JsonNumber(stats.m_dMaxSpeedKmh),
-                JsonNumber(stats.m_climbs.m_dAscentMeters), JsonNumber(stats.m_climbs.m_dDescentMeters));
+                JsonNumber(stats.m_climbs.m_dAscentMeters), JsonNumber(stats.m_climbs.m_dDescentMeters), nSkipped);
     // Without altitudes there is no range: the keys are left out.
     if (stats.m_climbs.HasAltitudes())
         std::printf(", \"minAltitudeMeters\": %.3f, \"maxAltitudeMeters\": %.3f",
@@ -63,24 +64,27 @@ void PrintTime(const char* pszLabel, const CTrackPoint& point)
     std::printf("%s %02d:%02d:%02d\n", pszLabel, point.m_byHour, point.m_byMinute, point.m_bySecond);
 }
 
+// The box around the points on the globe; a GPD file may hold others (its
+// floats are copied as they are), and none at all prints no box.
+void PrintBox(const CTrackPointList& points)
+{
+    std::optional<float> fSouth, fNorth, fWest, fEast;
+    for (const CTrackPoint& point : points) {
+        if (!IsOnGlobe(point.m_fLatitude, point.m_fLongitude))
+            continue;
+        fSouth = std::min(fSouth.value_or(point.m_fLatitude), point.m_fLatitude);
+        fNorth = std::max(fNorth.value_or(point.m_fLatitude), point.m_fLatitude);
+        fWest = std::min(fWest.value_or(point.m_fLongitude), point.m_fLongitude);
+        fEast = std::max(fEast.value_or(point.m_fLongitude), point.m_fLongitude);
+    }
+    if (fSouth)
+        std::printf("latitude: %f .. %f\nlongitude: %f .. %f\n", double(*fSouth), double(*fNorth),
+                    double(*fWest), double(*fEast));
 }
 
-int CliInfo(int argc, char** argv)
+// The report of a track read whole, line by line.
+void PrintTrack(const CTrackPointList& points, const CTripStats& stats)
 {
-    bool bJson = false;
-    const CliSyntax syntax{"info", INFO_USAGE, INFO_HELP, {CliFlag("--json", bJson)}, {"IN"}};
-    std::vector<const char*> args;
-    if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
-        return *nExit;
-    CTrackPointList points;
-    if (!LoadCliTrack("info", args[0], CTrackerSettings().m_nUtcCorrection, points))
-        return CLI_FAILED;
-    const CTripStats stats = TripStatistics(points);
-    if (bJson) {
-        PrintJson(stats);
-        return CLI_OK;
-    }
-
     size_t nPlacemarks = 0;
     for (const CTrackPoint& point : points)
         nPlacemarks += point.m_strName.isEmpty() ? 0 : 1;
@@ -96,27 +100,18 @@ int CliInfo(int argc, char** argv)
         std::printf("%s\n", strLine.c_str());
     }
     if (points.empty())
-        return CLI_OK;
+        return;
 
     PrintTime("first time:", points.front());
     PrintTime("last time: ", points.back());
-    float fSouth = points.front().m_fLatitude;
-    float fNorth = fSouth;
-    float fWest = points.front().m_fLongitude;
-    float fEast = fWest;
-    for (const CTrackPoint& point : points) {
-        fSouth = std::min(fSouth, point.m_fLatitude);
-        fNorth = std::max(fNorth, point.m_fLatitude);
-        fWest = std::min(fWest, point.m_fLongitude);
-        fEast = std::max(fEast, point.m_fLongitude);
-    }
-    std::printf("latitude: %f .. %f\nlongitude: %f .. %f\n", double(fSouth), double(fNorth),
-                double(fWest), double(fEast));
+    PrintBox(points);
     std::printf("length: %.3f km\n", stats.m_dDistanceMeters / 1000);
     std::printf("max speed: %.2f knots = %.2f km/h\n", stats.m_dMaxSpeedKmh / UNIT_KMH_PER_KNOT,
                 stats.m_dMaxSpeedKmh);
-    const int nMoving = int(stats.m_dMovingSeconds);
-    std::printf("moving time: %d:%02d:%02d\n", nMoving / 3600, nMoving / 60 % 60, nMoving % 60);
+    // At most 300 s per pair of points: a GPD file of some millions of
+    // points is more seconds than an int holds.
+    const auto nMoving = static_cast<long long>(stats.m_dMovingSeconds);
+    std::printf("moving time: %lld:%02lld:%02lld\n", nMoving / 3600, nMoving / 60 % 60, nMoving % 60);
     std::printf("moving distance: %.3f km\n", stats.m_dMovingMeters / 1000);
     std::printf("average moving speed: %.2f km/h\n", stats.m_dAverageMovingKmh);
     std::printf("ascent: %.0f m\ndescent: %.0f m\n", stats.m_climbs.m_dAscentMeters,
@@ -124,5 +119,27 @@ int CliInfo(int argc, char** argv)
     if (stats.m_climbs.HasAltitudes())
         std::printf("altitude: %.1f .. %.1f m\n", double(stats.m_climbs.m_fMinAltitude),
                     double(stats.m_climbs.m_fMaxAltitude));
+}
+
+}
+
+int CliInfo(int argc, char** argv)
+{
+    bool bJson = false;
+    const CliSyntax syntax{"info", INFO_USAGE, INFO_HELP, {CliFlag("--json", bJson)}, {"IN"}};
+    std::vector<const char*> args;
+    if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
+        return *nExit;
+    CTrackPointList points;
+    size_t nSkipped = 0;
+    if (!LoadCliTrack("info", args[0], CTrackerSettings().m_nUtcCorrection, points, nSkipped))
+        return CLI_FAILED;
+    const CTripStats stats = TripStatistics(points);
+    if (bJson) {
+        PrintJson(stats, nSkipped);
+        return CLI_OK;
+    }
+    PrintTrack(points, stats);
+    std::printf("skipped points: %zu\n", nSkipped);
     return CLI_OK;
 }

@@ -5,6 +5,7 @@
 #include "platform/TextFormat.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliRecordingOptions.h"
+#include "tools/cli/CliText.h"
 #include "track/CTrackRecorder.h"
 
 #include <QString>
@@ -21,7 +22,6 @@
 
 namespace {
 
-constexpr int LOG_MAX_BAUD = 4000000;
 constexpr auto LOG_TICK = std::chrono::milliseconds(1000);
 // How soon a stop signal ends the wait between ticks.
 constexpr auto LOG_SIGNAL_STEP = std::chrono::milliseconds(50);
@@ -96,7 +96,7 @@ public:
         if (outcome)
             return true;
         m_bFailed = true;
-        std::fprintf(stderr, "%sveltrip-cli log: %s\n", m_bStatus ? "\n" : "", qPrintable(outcome.m_strMessage));
+        std::fprintf(stderr, "%sveltrip-cli log: %s\n", m_bStatus ? "\n" : "", CliEscaped(outcome.m_strMessage).c_str());
         return false;
     }
 
@@ -138,7 +138,7 @@ void EndRun(CTrackRecorder& recorder, const CTrackPointList& points, bool bOwnBa
     if (!recorder.m_log.IsOpen() && bOwnBase)
         report(recorder.StartLog());
     if (recorder.m_log.IsOpen()) {
-        std::printf("%zu points stored in %s.gpd\n", points.size(), qPrintable(recorder.m_log.m_strLogBase));
+        std::printf("%zu points stored in %s.gpd\n", points.size(), CliEscaped(recorder.m_log.m_strLogBase).c_str());
         report(recorder.EndLog());
     } else if (!bOwnBase) {
         std::printf("no points stored\n");
@@ -156,7 +156,7 @@ int CliLog(int argc, char** argv)
     CliRecordingOptions recording;
     const CliSyntax syntax{"log", LOG_USAGE, LogHelp(settings),
                            recording.Options({CliText("--port", "P", szPort),
-                                              CliInt("--baud", "N", 1, LOG_MAX_BAUD, nBaud),
+                                              CliInt("--baud", "N", SETTINGS_BAUD_MIN, SETTINGS_BAUD_MAX, nBaud),
                                               CliInt("--seconds", "S", 1, INT_MAX, nSeconds)}),
                            {"[OUTBASE]"}};
     std::vector<const char*> args;

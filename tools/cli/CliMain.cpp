@@ -1,5 +1,6 @@
 #include "tools/cli/CliCommands.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -36,6 +37,8 @@ void PrintUsage(FILE* out)
 
 int main(int argc, char** argv)
 {
+    // A file-size limit is a failed write to report, not the end of the run.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc < 2) {
         PrintUsage(stderr);
         return CLI_USAGE;

@@ -52,7 +52,7 @@ int CliMap(int argc, char** argv)
     {
         CInputFile probe;
         if (probe.Open(map.m_path) != CInputFile::EOpen::Ok) {
-            std::fprintf(stderr, "veltrip-cli map: cannot read %s: %s\n", szFile, probe.Reason());
+            std::fprintf(stderr, "veltrip-cli map: cannot read %s: %s\n", CliEscaped(szFile).c_str(), probe.Reason());
             return CLI_FAILED;
         }
     }
@@ -69,7 +69,7 @@ int CliMap(int argc, char** argv)
                 map.m_height, info.nBitCount, info.nHeaderSize, info.nHeight < 0 ? ", top-down rows" : "");
     std::printf("per pixel: longitude %.9g, latitude %.9g degrees\n", map.m_lonPerPixel, map.m_latPerPixel);
     if (szPng && !map.m_bitmap.save(QFile::decodeName(szPng), "PNG")) {
-        std::fprintf(stderr, "veltrip-cli map: cannot write %s\n", szPng);
+        std::fprintf(stderr, "veltrip-cli map: cannot write %s\n", CliEscaped(szPng).c_str());
         return CLI_FAILED;
     }
     return CLI_OK;

@@ -4,6 +4,7 @@
 #include "map/MapImport.h"
 #include "platform/DevicePaths.h"
 #include "tools/cli/CliArgs.h"
+#include "tools/cli/CliText.h"
 
 #include <QFile>
 #include <QStringList>
@@ -107,7 +108,7 @@ void PrintSheets(const CMapImport& import)
 
 int Fail(const COutcome& outcome)
 {
-    std::fprintf(stderr, "veltrip-cli map-import: %s%s%s\n", qPrintable(outcome.m_strMessage),
+    std::fprintf(stderr, "veltrip-cli map-import: %s%s%s\n", CliEscaped(outcome.m_strMessage).c_str(),
                  outcome.m_nErrno ? ": " : "", outcome.m_nErrno ? std::strerror(outcome.m_nErrno) : "");
     return CLI_FAILED;
 }
@@ -158,6 +159,6 @@ int CliMapImport(int argc, char** argv)
     if (!outcome)
         return Fail(outcome);
     if (bTerminal)
-        std::printf("%zu sheets in %s\n", import.Sheets().size(), qPrintable(request.m_strDir));
+        std::printf("%zu sheets in %s\n", import.Sheets().size(), CliEscaped(request.m_strDir).c_str());
     return CLI_OK;
 }

@@ -207,7 +207,8 @@ int CliRecord(int argc, char** argv)
 
     const int hCapture = ::open(args[0], O_RDONLY | O_CLOEXEC);
     if (hCapture < 0) {
-        std::fprintf(stderr, "veltrip-cli record: cannot read %s: %s\n", args[0], std::strerror(errno));
+        std::fprintf(stderr, "veltrip-cli record: cannot read %s: %s\n", CliEscaped(args[0]).c_str(),
+                     std::strerror(errno));
         return CLI_FAILED;
     }
 
@@ -220,11 +221,12 @@ int CliRecord(int argc, char** argv)
     // capture that stores nothing gets its empty log here, so that the pair of
     // files always exists.
     if (!QFileInfo(QFileInfo(strBase).absolutePath()).isWritable()) {
-        std::fprintf(stderr, "veltrip-cli record: cannot create %s.gpd\n", args[1]);
+        std::fprintf(stderr, "veltrip-cli record: cannot create %s.gpd\n", CliEscaped(args[1]).c_str());
         replay.m_bFailed = true;
     } else {
         if (!Replay(hCapture, replay)) {
-            std::fprintf(stderr, "veltrip-cli record: cannot read %s: %s\n", args[0], std::strerror(errno));
+            std::fprintf(stderr, "veltrip-cli record: cannot read %s: %s\n", CliEscaped(args[0]).c_str(),
+                     std::strerror(errno));
             replay.m_bFailed = true;
         }
         if (!recorder.m_log.IsOpen() && !CliReport("record", recorder.StartLog()))
@@ -236,9 +238,9 @@ int CliRecord(int argc, char** argv)
             const QString strLogBase = recorder.m_log.m_strLogBase;
             if (nInFile < int64_t(nStored))
                 std::printf("%zu points stored, only %lld of them in %s.gpd\n", nStored,
-                            static_cast<long long>(nInFile), qPrintable(strLogBase));
+                            static_cast<long long>(nInFile), CliEscaped(strLogBase).c_str());
             else
-                std::printf("%zu points stored in %s.gpd\n", nStored, qPrintable(strLogBase));
+                std::printf("%zu points stored in %s.gpd\n", nStored, CliEscaped(strLogBase).c_str());
             if (!CliReport("record", recorder.EndLog()))
                 replay.m_bFailed = true;
         }

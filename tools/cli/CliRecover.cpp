@@ -2,6 +2,7 @@
 
 #include "platform/DevicePaths.h"
 #include "tools/cli/CliArgs.h"
+#include "tools/cli/CliText.h"
 #include "track/LogRecovery.h"
 
 #include <QString>
@@ -40,10 +41,11 @@ int CliRecover(int argc, char** argv)
 
     const CLogRecovery recovery = RecoverUnfinishedLogs(strFolder, bKmlSpeed);
     for (const QString& strFailure : recovery.m_failed)
-        std::fprintf(stderr, "veltrip-cli recover: %s\n", qPrintable(strFailure));
+        std::fprintf(stderr, "veltrip-cli recover: %s\n", CliEscaped(strFailure).c_str());
     for (const QString& strPath : recovery.m_written)
-        std::printf("%s\n", qPrintable(HostPath(strPath)));
+        std::printf("%s\n", CliEscaped(HostPath(strPath)).c_str());
     for (const QString& strPath : recovery.m_skipped)
-        std::fprintf(stderr, "veltrip-cli recover: %s is not a GPD track file\n", qPrintable(HostPath(strPath)));
+        std::fprintf(stderr, "veltrip-cli recover: %s is not a GPD track file\n",
+                     CliEscaped(HostPath(strPath)).c_str());
     return recovery.m_failed.isEmpty() && recovery.m_skipped.isEmpty() ? CLI_OK : CLI_FAILED;
 }

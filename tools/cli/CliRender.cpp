@@ -7,6 +7,7 @@
 #include "map/CMapBitmap.h"
 #include "map/MapCatalogue.h"
 #include "map/Viewport.h"
+#include "platform/InputFile.h"
 #include "platform/gui/CDC.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliText.h"
@@ -17,6 +18,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +32,7 @@ namespace {
 
 constexpr int RENDER_MAX_SIDE = 4096;
 constexpr double RENDER_MAX_ZOOM = 100.0;
+constexpr size_t RENDER_NMEA_CHUNK = 64 * 1024;
 
 const char RENDER_USAGE[] =
     "usage: veltrip-cli render VIEW [--nmea FILE] [--track FILE] [--map FILE.bmp] [--zoom Z]\n"
@@ -192,22 +195,26 @@ CliOption ZoomOption(std::optional<double>& dZoom)
             }};
 }
 
+// One tick over the whole capture, read in pieces: only a regular file is
+// taken (a FIFO would hang, a device feed without end), and a capture of any
+// length needs one piece of memory.
 bool FeedNmea(const char* szFile, CGpsTracker& tracker, int nUtcCorrection)
 {
-    QFile file(QFile::decodeName(szFile));
-    if (!file.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "veltrip-cli render: cannot read %s: %s\n", szFile,
-                     qPrintable(file.errorString()));
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        std::fprintf(stderr, "veltrip-cli render: cannot read %s: %s\n", szFile,
-                     qPrintable(file.errorString()));
+    CInputFile file;
+    if (file.Open(QFile::decodeName(szFile)) != CInputFile::EOpen::Ok) {
+        std::fprintf(stderr, "veltrip-cli render: cannot read %s: %s\n", CliEscaped(szFile).c_str(), file.Reason());
         return false;
     }
     tracker.BeginTick();
-    tracker.AssembleBytes(bytes.constData(), size_t(bytes.size()), nUtcCorrection);
+    const std::unique_ptr<char[]> buffer(new char[RENDER_NMEA_CHUNK]);
+    ptrdiff_t nRead;
+    while ((nRead = file.Read(buffer.get(), RENDER_NMEA_CHUNK)) > 0)
+        tracker.AssembleBytes(buffer.get(), size_t(nRead), nUtcCorrection);
+    if (nRead < 0) {
+        std::fprintf(stderr, "veltrip-cli render: cannot read %s: %s\n", CliEscaped(szFile).c_str(),
+                     std::strerror(errno));
+        return false;
+    }
     return true;
 }
 
@@ -232,7 +239,7 @@ bool LoadTrack(const char* szTrack, int nUtcCorrection, CTrackPointList& points)
     const ETrackLoad load = ReadTrackFile(strTrack, nUtcCorrection, points);
     if (CliShowMessage(TrackLoadOutcome(load, strTrack)))
         return true;
-    std::fprintf(stderr, "veltrip-cli render: cannot use the track %s\n", szTrack);
+    std::fprintf(stderr, "veltrip-cli render: cannot use the track %s\n", CliEscaped(szTrack).c_str());
     return false;
 }
 
@@ -261,7 +268,7 @@ bool LoadMap(const CRenderOptions& options, CMapList& maps, const CGpsTracker& t
     if (!pMap)
         return false;
     if (!CliShowMessage(pMap->LoadMapBitmap())) {
-        std::fprintf(stderr, "veltrip-cli render: cannot use the map %s\n", qPrintable(pMap->m_path));
+        std::fprintf(stderr, "veltrip-cli render: cannot use the map %s\n", CliEscaped(pMap->m_path).c_str());
         return false;
     }
     if (options.dZoom)
@@ -340,7 +347,7 @@ int CliRender(int argc, char** argv)
     QImage image(o.size, QImage::Format_RGB32);
     const std::vector<CTextRecord> texts = PaintView(*pView, wnd, image);
     if (!image.save(QFile::decodeName(o.szPng), "PNG")) {
-        std::fprintf(stderr, "veltrip-cli render: cannot write %s\n", o.szPng);
+        std::fprintf(stderr, "veltrip-cli render: cannot write %s\n", CliEscaped(o.szPng).c_str());
         return CLI_FAILED;
     }
     if (o.bTexts)

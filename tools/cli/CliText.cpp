@@ -2,7 +2,10 @@
 
 #include "platform/Outcome.h"
 
+#include <QString>
+
 #include <cstdio>
+#include <cstring>
 
 void AppendEscapedText(std::string& out, const char* pText, size_t nLength)
 {
@@ -21,16 +24,35 @@ void AppendEscapedText(std::string& out, const char* pText, size_t nLength)
     }
 }
 
+std::string CliEscaped(const char* szText)
+{
+    std::string out;
+    AppendEscapedText(out, szText, std::strlen(szText));
+    return out;
+}
+
+std::string CliEscaped(const QString& strText)
+{
+    const QByteArray bytes = strText.toLocal8Bit();
+    std::string out;
+    AppendEscapedText(out, bytes.constData(), size_t(bytes.size()));
+    return out;
+}
+
 bool CliReport(const char* szCommand, const COutcome& outcome)
 {
     if (!outcome)
-        std::fprintf(stderr, "veltrip-cli %s: %s\n", szCommand, qPrintable(outcome.m_strMessage));
+        std::fprintf(stderr, "veltrip-cli %s: %s\n", szCommand, CliEscaped(outcome.m_strMessage).c_str());
     return outcome.IsOk();
 }
 
 bool CliShowMessage(const COutcome& outcome)
 {
+    // A message box shows no final line break; escaped it would show.
+    QString strMessage = outcome.m_strMessage;
+    if (strMessage.endsWith(QLatin1Char('\n')))
+        strMessage.chop(1);
     if (!outcome)
-        std::fprintf(stderr, "veltrip: %s\n", outcome.m_strMessage.toLocal8Bit().constData());
+        std::fprintf(stderr, "veltrip: %s\n", CliEscaped(strMessage).c_str());
     return outcome.IsOk();
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 class COutcome;
+class QString;
 
 // Appends bytes as the commands print text taken from files: quote and
 // backslash escaped, control bytes and the upper half of the byte range as
@@ -11,10 +12,15 @@ class COutcome;
 // ASCII.
 void AppendEscapedText(std::string& out, const char* pText, size_t nLength);
 
-// Prints a failure as "veltrip-cli COMMAND: message" on stderr; true when the
-// outcome was a success.
+// A path or argument escaped as above, ready for "%s": a file name is bytes
+// the user did not necessarily choose.
+std::string CliEscaped(const char* szText);
+std::string CliEscaped(const QString& strText);
+
+// Prints a failure as "veltrip-cli COMMAND: message" on stderr, the message
+// escaped (it may hold a path); true when the outcome was a success.
 bool CliReport(const char* szCommand, const COutcome& outcome);
 
 // Prints the program's own message of a failure as the window would show it,
-// "veltrip: message" on stderr; true when the outcome was a success.
+// "veltrip: message" on stderr, escaped; true when the outcome was a success.
 bool CliShowMessage(const COutcome& outcome);
