@@ -27,7 +27,8 @@ constexpr size_t XML_MAX_DEPTH = 256;
 // A value, a name or one coordinate tuple; what is longer is no number.
 constexpr size_t XML_MAX_TEXT = 4096;
 // Expat holds a tag with its attributes, a comment or a DTD whole until it
-// ends: input that goes on this long without one ending is no track.
+// ends: input that goes on this long without one ending is no track; nor
+// is a text this long, but for a line's coordinates.
 constexpr uint64_t XML_MAX_TOKEN = 1 << 20;
 constexpr size_t XML_READ_CHUNK = 64 * 1024;
 constexpr int XML_DAY_SECONDS = 24 * 3600;
@@ -283,6 +284,7 @@ private:
     ELeaf m_leaf = ELeaf::None;
     std::string m_strText;
     bool m_bTextOverflow = false;
+    uint64_t m_nTextRun = 0;        // text since the last tag
     int m_nTuples = 0;
 
     // GPX: the point being read, the depth of its element and the value
@@ -365,6 +367,7 @@ void CXmlTrackReader::Fail()
 
 void CXmlTrackReader::Start(const char* szName, const char** pAttributes)
 {
+    m_nTextRun = 0;
     // A value is text only.
     if (m_leaf != ELeaf::None || m_stack.size() >= XML_MAX_DEPTH
         || !m_prefixes.Start(szName, pAttributes, m_stack.size()))
@@ -457,6 +460,10 @@ void CXmlTrackReader::BeginLeaf(ELeaf leaf)
 void CXmlTrackReader::Text(const char* pText, int nText)
 {
     const size_t nLength = size_t(nText);
+    // Only the coordinates of a line may run on: they are read tuple by tuple.
+    m_nTextRun += nLength;
+    if (m_leaf != ELeaf::LineCoordinates && m_nTextRun > XML_MAX_TOKEN)
+        return Fail();
     if (m_leaf == ELeaf::None)
         return;
     if (m_leaf != ELeaf::LineCoordinates && m_leaf != ELeaf::PointCoordinates) {
@@ -551,6 +558,7 @@ void CXmlTrackReader::EndLeaf()
 
 void CXmlTrackReader::End(const char*)
 {
+    m_nTextRun = 0;
     if (m_leaf != ELeaf::None)
         EndLeaf();
     if (m_bFailed || m_stack.empty())

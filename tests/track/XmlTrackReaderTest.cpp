@@ -33,6 +33,31 @@ const char GPX11_HEAD[] = "<?xml version=\"1.0\"?><gpx version=\"1.1\" xmlns=\"h
 const char KML_HEAD[] = "<?xml version=\"1.0\"?><kml xmlns=\"http://www.opengis.net/kml/2.2\" "
                         "xmlns:gx=\"http://www.google.com/kml/ext/2.2\"><Document>";
 
+// An attribute value or a text of more than a megabyte is no track's; the
+// coordinates of a line may be any length.
+TEST(XmlTrackReader, OverlongValuesMakeTheFileIncorrect)
+{
+    const QByteArray huge(2 * 1024 * 1024, 'x');
+    const QByteArray tuples = QByteArray("4.5,52.5 ").repeated(300000);
+    const struct
+    {
+        QByteArray document;
+        bool bRead;
+    } CASES[] = {
+        {QByteArray(GPX11_HEAD) + "<wpt lat='1' lon='2' note='" + huge + "'/></gpx>", false},
+        {QByteArray(GPX11_HEAD) + "<wpt lat='1' lon='2'><name>" + huge + "</name></wpt></gpx>", false},
+        {QByteArray(GPX11_HEAD) + "<metadata><desc>" + huge + "</desc></metadata></gpx>", false},
+        {QByteArray(KML_HEAD) + "<Placemark><LineString><coordinates>" + tuples
+             + "</coordinates></LineString></Placemark></Document></kml>",
+         true},
+    };
+    for (const auto& c : CASES) {
+        CTrackPointList points;
+        EXPECT_EQ(Read(c.document, points), c.bRead) << c.document.left(80).constData();
+        EXPECT_EQ(points.empty(), !c.bRead);
+    }
+}
+
 TEST(XmlTrackReader, GpxWrittenByGpsBabelOpensWithEveryPoint)
 {
     CTrackPointList points{MakePoint(1, 1, 0, 0, 0, 0)};   // File Open appends
