@@ -26,31 +26,30 @@ bool g_bTimerBusy = false;
 
 namespace {
 
-// The menu tree behind the "Menu" soft key, in order; id 0 is a separator.
-// The View menu lists the views' table.
-struct MenuEntry
+// A command of the menu: its row, and for a view command the view.
+struct CMenuCommand
 {
-    const char* szPopup;
-    const char* szText;
-    int nId;
+    const CMenuRow* pRow = nullptr;
+    const CViewRow* pView = nullptr;
 };
 
-const char MENU_VIEW[] = "View";
+CMenuCommand FindCommand(int nId)
+{
+    for (const CMenuRow& row : CMainFrame::MenuTable()) {
+        if (row.eItem == EMenuItem::Command && row.nId == nId)
+            return {&row, nullptr};
+        if (row.eItem == EMenuItem::Views) {
+            if (const CViewRow* pView = FindViewByCommand(nId))
+                return {&row, pView};
+        }
+    }
+    return {};
+}
 
-const MenuEntry MENU_TREE[] = {
-    {"File", "Save", ID_FILE_SAVE},
-    {"File", "Open", ID_FILE_OPEN},
-    {"File", "Quit", ID_APP_EXIT},
-    {"Tools", "About", ID_APP_ABOUT},
-    {"Tools", "GPS Setup", ID_GPS_SETUP},
-    {"Tools", "Start Log", ID_START_LOG},
-    {"Tools", "End log", ID_END_LOG},
-    {"Tools", nullptr, 0},
-    {"Tools", "Set placemark", ID_SET_PLACEMARK},
-    {"Tools", "Load map", ID_LOAD_MAP},
-    {"Tools", "Trip statistics", ID_TRIP_STATS},
-    {"Tools", "Import map…", ID_IMPORT_MAP},
-};
+bool IsEnabled(ECommandState eState, bool bLogging)
+{
+    return eState == ECommandState::Enabled || (eState == ECommandState::WithLog) == bLogging;
+}
 
 // Sets the tick's guard and clears it however the tick ends.
 class CTimerGuard
@@ -85,20 +84,8 @@ bool CMainFrame::Create()
     setCentralWidget(&m_wndView);
 
     QMenu* pPopup = nullptr;
-    for (const MenuEntry& entry : MENU_TREE) {
-        if (!pPopup || pPopup->title() != QLatin1String(entry.szPopup)) {
-            if (pPopup && pPopup->title() == QLatin1String("File")) {
-                QMenu* pViews = AddPopup(MENU_VIEW);
-                for (const CViewRow& row : ViewTable())
-                    AddCommand(pViews, row.szMenuText, row.nCommandId);
-            }
-            pPopup = AddPopup(entry.szPopup);
-        }
-        if (entry.nId)
-            AddCommand(pPopup, entry.szText, entry.nId);
-        else
-            pPopup->addSeparator();
-    }
+    for (const CMenuRow& row : MenuTable())
+        AddMenuRow(pPopup, row);
     m_menu.setTitle(QStringLiteral("Menu"));
 
     // The two soft keys: "New" at the left, "Menu" at the right.
@@ -126,6 +113,48 @@ bool CMainFrame::Create()
     return m_nTimer != 0;
 }
 
+std::span<const CMenuRow> CMainFrame::MenuTable()
+{
+    static const CMenuRow MENU_TABLE[] = {
+        {EMenuItem::Popup, "File"},
+        {EMenuItem::Command, "Save", ID_FILE_SAVE, &CMainFrame::OnFileSave},
+        {EMenuItem::Command, "Open", ID_FILE_OPEN, &CMainFrame::OnFileOpen},
+        {EMenuItem::Command, "Quit", ID_APP_EXIT, &CMainFrame::OnAppExit},
+        {EMenuItem::Popup, "View"},
+        {EMenuItem::Views},
+        {EMenuItem::Popup, "Tools"},
+        {EMenuItem::Command, "About", ID_APP_ABOUT, &CMainFrame::OnAppAbout},
+        {EMenuItem::Command, "GPS Setup", ID_GPS_SETUP, &CMainFrame::OnGpsSetup},
+        {EMenuItem::Command, "Start Log", ID_START_LOG, &CMainFrame::OnStartLog, ECommandState::WithoutLog},
+        {EMenuItem::Command, "End log", ID_END_LOG, &CMainFrame::OnEndLog, ECommandState::WithLog},
+        {EMenuItem::Separator},
+        {EMenuItem::Command, "Set placemark", ID_SET_PLACEMARK, &CMainFrame::OnSetPlacemark, ECommandState::WithLog},
+        {EMenuItem::Command, "Load map", ID_LOAD_MAP, &CMainFrame::OnLoadMap},
+        {EMenuItem::Command, "Trip statistics", ID_TRIP_STATS, &CMainFrame::OnTripStats},
+        {EMenuItem::Command, "Import map…", ID_IMPORT_MAP, &CMainFrame::OnImportMap},
+    };
+    return MENU_TABLE;
+}
+
+void CMainFrame::AddMenuRow(QMenu*& pPopup, const CMenuRow& row)
+{
+    switch (row.eItem) {
+    case EMenuItem::Popup:
+        pPopup = AddPopup(row.szText);
+        break;
+    case EMenuItem::Command:
+        AddCommand(pPopup, row.szText, row.nId);
+        break;
+    case EMenuItem::Separator:
+        pPopup->addSeparator();
+        break;
+    case EMenuItem::Views:
+        for (const CViewRow& view : ViewTable())
+            AddCommand(pPopup, view.szMenuText, view.nCommandId);
+        break;
+    }
+}
+
 QMenu* CMainFrame::AddPopup(const char* szTitle)
 {
     QMenu* pPopup = m_menu.addMenu(QString::fromLatin1(szTitle));
@@ -142,70 +171,30 @@ void CMainFrame::AddCommand(QMenu* pPopup, const char* szText, int nId)
 
 bool CMainFrame::OnCommand(int nId)
 {
-    struct Handler
-    {
-        int nId;
-        void (CMainFrame::*pfnRun)();
-    };
-    static const Handler HANDLERS[] = {
-        {ID_FILE_SAVE, &CMainFrame::OnFileSave},
-        {ID_FILE_OPEN, &CMainFrame::OnFileOpen},
-        {ID_GPS_SETUP, &CMainFrame::OnGpsSetup},
-        {ID_SET_PLACEMARK, &CMainFrame::OnSetPlacemark},
-        {ID_LOAD_MAP, &CMainFrame::OnLoadMap},
-    };
-
+    const CMenuCommand command = FindCommand(nId);
+    if (!command.pRow)
+        return false;
     try {
-        if (const CViewRow* pView = FindViewByCommand(nId)) {
-            ShowView(*pView);
-            return true;
-        }
-        for (const Handler& handler : HANDLERS) {
-            if (handler.nId == nId) {
-                (this->*handler.pfnRun)();
-                return true;
-            }
-        }
-        switch (nId) {
-        case ID_APP_EXIT:
-            close();
-            return true;
-        case ID_APP_ABOUT:
-            theApp.OnAppAbout();
-            return true;
-        case ID_START_LOG:
-            ReportOutcome(theApp.m_recorder.StartLog());
-            return true;
-        case ID_END_LOG:
-            ReportOutcome(theApp.m_recorder.EndLog());
-            return true;
-        case ID_TRIP_STATS:
-            ShowTripStatistics(this);
-            return true;
-        case ID_IMPORT_MAP:
-            ImportMapCommand(this, theApp.m_mapList);
-            return true;
-        default:
-            return false;
-        }
+        if (command.pView)
+            ShowView(*command.pView);
+        else
+            (this->*command.pRow->pfnRun)();
     } catch (const std::exception& e) {
         ReportError(e);
-        return true;
     }
+    return true;
 }
 
 CCmdUI CMainFrame::UpdateCommand(int nId) const
 {
     CCmdUI ui;
-    const bool bLogging = theApp.m_recorder.m_log.IsOpen();
-    if (nId == ID_START_LOG)
-        ui.m_bEnabled = !bLogging;
-    else if (nId == ID_END_LOG || nId == ID_SET_PLACEMARK)
-        ui.m_bEnabled = bLogging;
-    const CViewRow* pView = FindViewByCommand(nId);
-    if (pView && pView->bMenuCheck) {
+    const CMenuCommand command = FindCommand(nId);
+    if (!command.pRow)
+        return ui;
+    ui.m_bEnabled = IsEnabled(command.pRow->eState, theApp.m_recorder.m_log.IsOpen());
+    if (command.pView && command.pView->bMenuCheck) {
         ui.m_bCheckable = true;
-        ui.m_bChecked = m_wndView.ViewType() == pView->eView;
+        ui.m_bChecked = m_wndView.ViewType() == command.pView->eView;
     }
     return ui;
 }
@@ -290,6 +279,16 @@ void CMainFrame::OnFileOpen()
         m_wndView.SetViewType(EViewType::Track);
 }
 
+void CMainFrame::OnAppExit()
+{
+    close();
+}
+
+void CMainFrame::OnAppAbout()
+{
+    theApp.OnAppAbout();
+}
+
 void CMainFrame::OnGpsSetup()
 {
     CSetupDlg dlg(this);
@@ -300,6 +299,16 @@ void CMainFrame::OnGpsSetup()
         if (dlg.DoModal() != IDOK)
             return;
     }
+}
+
+void CMainFrame::OnStartLog()
+{
+    ReportOutcome(theApp.m_recorder.StartLog());
+}
+
+void CMainFrame::OnEndLog()
+{
+    ReportOutcome(theApp.m_recorder.EndLog());
 }
 
 void CMainFrame::OnSetPlacemark()
@@ -335,4 +344,14 @@ void CMainFrame::OnLoadMap()
     ReportOutcome(loaded);
     pMap->ComputeViewExtent(MapDrawingArea(m_wndView.GetClientRect()));
     m_wndView.SetViewType(EViewType::Map);
+}
+
+void CMainFrame::OnTripStats()
+{
+    ShowTripStatistics(this);
+}
+
+void CMainFrame::OnImportMap()
+{
+    ImportMapCommand(this, theApp.m_mapList);
 }

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QToolBar>
+#include <span>
 
 // Enabled and checked state of one command, worked out when the menu opens.
 struct CCmdUI
@@ -12,6 +13,36 @@ struct CCmdUI
     bool m_bEnabled = true;
     bool m_bCheckable = false;
     bool m_bChecked = false;
+};
+
+class CMainFrame;
+
+// What a row of the menu table puts into the menu tree behind "Menu".
+enum class EMenuItem
+{
+    Popup,       // starts the popup of that title; the rows after it fill it
+    Command,
+    Separator,
+    Views,       // every view of the views table, in its order
+};
+
+// When a command's item is enabled, worked out as its popup opens.
+enum class ECommandState
+{
+    Enabled,
+    WithoutLog,   // only while no log is open
+    WithLog,      // only while a log is open
+};
+
+// One row of the menu tree; a view command's text, handler and check mark
+// come from the views table.
+struct CMenuRow
+{
+    EMenuItem eItem;
+    const char* szText = nullptr;   // the popup's title or the command's text
+    int nId = 0;
+    void (CMainFrame::*pfnRun)() = nullptr;
+    ECommandState eState = ECommandState::Enabled;
 };
 
 // True while a timer tick is being handled: a message box shown inside a tick
@@ -33,6 +64,9 @@ public:
     // timer; false when any of it fails.
     bool Create();
 
+    // The menu tree, in order.
+    static std::span<const CMenuRow> MenuTable();
+
     // Runs a command; false when nothing handles it (the "New" soft key).
     bool OnCommand(int nId);
     CCmdUI UpdateCommand(int nId) const;
@@ -53,6 +87,7 @@ protected:
 private:
     QMenu* AddPopup(const char* szTitle);
     void AddCommand(QMenu* pPopup, const char* szText, int nId);
+    void AddMenuRow(QMenu*& pPopup, const CMenuRow& row);
     void RunTick();
     void UpdateMenuStates(QMenu* pMenu);
     // A view command: the view in the display window, or its own window.
@@ -60,7 +95,13 @@ private:
 
     void OnFileSave();
     void OnFileOpen();
+    void OnAppExit();
+    void OnAppAbout();
     void OnGpsSetup();
+    void OnStartLog();
+    void OnEndLog();
     void OnSetPlacemark();
     void OnLoadMap();
+    void OnTripStats();
+    void OnImportMap();
 };

@@ -20,9 +20,11 @@
 #include <QImage>
 #include <QLabel>
 #include <QToolButton>
+#include <algorithm>
 #include <clocale>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -127,6 +129,58 @@ TEST_F(FrameTest, LogCommandsFollowTheOpenLog)
     OpenMenus();
     EXPECT_TRUE(Action(ID_START_LOG)->isEnabled());
     EXPECT_FALSE(Action(ID_END_LOG)->isEnabled());
+}
+
+// Every command of the menu table is in the tree under its popup, and is
+// enabled as its rule says without a log and with one open.
+TEST_F(FrameTest, EveryCommandOfTheTableIsInTheMenuUnderItsRule)
+{
+    struct Case
+    {
+        int nId;
+        bool bWithoutLog;
+        bool bWithLog;
+    };
+    const Case CASES[] = {
+        {ID_FILE_SAVE, true, true},      {ID_FILE_OPEN, true, true},       {ID_APP_EXIT, true, true},
+        {ID_VIEW_GPSDATA, true, true},   {ID_VIEW_GPSSTATUS, true, true},  {ID_VIEW_COMPASS, true, true},
+        {ID_VIEW_TRACK, true, true},     {ID_VIEW_MAP, true, true},        {ID_VIEW_SATELLITES, true, true},
+        {ID_VIEW_PROFILE, true, true},   {ID_APP_ABOUT, true, true},       {ID_GPS_SETUP, true, true},
+        {ID_START_LOG, true, false},     {ID_END_LOG, false, true},        {ID_SET_PLACEMARK, false, true},
+        {ID_LOAD_MAP, true, true},       {ID_TRIP_STATS, true, true},      {ID_IMPORT_MAP, true, true},
+    };
+    std::vector<std::pair<QString, int>> tableCommands;
+    QString strPopup;
+    for (const CMenuRow& row : CMainFrame::MenuTable()) {
+        if (row.eItem == EMenuItem::Popup)
+            strPopup = QString::fromLatin1(row.szText);
+        else if (row.eItem == EMenuItem::Command)
+            tableCommands.emplace_back(strPopup, row.nId);
+        else if (row.eItem == EMenuItem::Views) {
+            for (const CViewRow& view : ViewTable())
+                tableCommands.emplace_back(strPopup, view.nCommandId);
+        }
+    }
+    ASSERT_EQ(tableCommands.size(), std::size(CASES));
+    for (const auto& [strIn, nId] : tableCommands) {
+        const auto hasCase = [nId](const Case& c) { return c.nId == nId; };
+        EXPECT_TRUE(std::any_of(std::begin(CASES), std::end(CASES), hasCase)) << "no case for " << nId;
+        QAction* pAction = Action(nId);
+        ASSERT_NE(pAction, nullptr) << nId;
+        auto* pMenu = qobject_cast<QMenu*>(pAction->parent());
+        ASSERT_NE(pMenu, nullptr) << nId;
+        EXPECT_EQ(pMenu->title(), strIn) << nId;
+    }
+    for (const bool bLog : {false, true}) {
+        if (bLog) {
+            ASSERT_TRUE(theApp.m_recorder.StartLog());
+        }
+        OpenMenus();
+        for (const Case& c : CASES) {
+            ASSERT_NE(Action(c.nId), nullptr) << c.nId;
+            EXPECT_EQ(Action(c.nId)->isEnabled(), bLog ? c.bWithLog : c.bWithoutLog) << c.nId << " log " << bLog;
+        }
+    }
 }
 
 TEST_F(FrameTest, CheckMarkFollowsTheViewButNeverTheMap)
