@@ -56,10 +56,10 @@ bool CTrackerApp::InitInstance()
     const CStartupOptions& options = StartupOptions();
     m_bOneRunPort = !options.m_strPort.isEmpty();
     if (m_bOneRunPort)
-        m_strComPort = options.m_strPort;
+        m_settings.m_strComPort = options.m_strPort;
     m_bOneRunBaud = options.m_nBaudRate > 0;
     if (m_bOneRunBaud)
-        m_nBaudRate = options.m_nBaudRate;
+        m_settings.m_nBaudRate = options.m_nBaudRate;
 
     CreateFonts();
 
@@ -71,14 +71,14 @@ bool CTrackerApp::InitInstance()
     BuildMapCatalogue(m_mapList);
     // Logs cut short by a crash or power loss get the KML copy their end
     // would have written; no log of this run is open yet.
-    const CLogRecovery recovery = RecoverUnfinishedLogs(GPS_FOLDER, m_bKmlAltitude != 0);
+    const CLogRecovery recovery = RecoverUnfinishedLogs(GPS_FOLDER, m_settings.m_bKmlAltitude != 0);
     for (const QString& strFailure : recovery.m_failed)
         ShowMessage(strFailure);
 
-    CSetupDlg dlg;
-    while (!ReportOutcome(m_tracker.OpenPort(m_strComPort, m_nBaudRate))) {
+    CSetupDlg dlg(m_settings);
+    while (!ReportOutcome(m_tracker.OpenPort(m_settings.m_strComPort, m_settings.m_nBaudRate))) {
         ShowMessage(QString::fromLatin1(MSG_GPS_NOT_FOUND));
-        if (ExitRequested() || dlg.DoModal() == IDCANCEL || ExitRequested())
+        if (ExitRequested() || RunSetupDialog(dlg) == IDCANCEL || ExitRequested())
             return false;
     }
 
@@ -105,4 +105,17 @@ void CTrackerApp::OnAppAbout()
 {
     CAboutDlg dlg(m_pMainWnd);
     dlg.DoModal();
+}
+
+int CTrackerApp::RunSetupDialog(CSetupDlg& dlg)
+{
+    if (dlg.DoModal() != IDOK)
+        return IDCANCEL;
+    m_settings = dlg.m_settings;
+    // A port or rate given for this run only is stored once the user
+    // changes its field.
+    m_bOneRunPort = m_bOneRunPort && !dlg.m_bPortChanged;
+    m_bOneRunBaud = m_bOneRunBaud && !dlg.m_bBaudChanged;
+    SaveSettings();
+    return IDOK;
 }

@@ -264,7 +264,7 @@ void CMainFrame::OnFileSave()
 {
     const QString strPath = PromptSaveTrack(this);
     if (!strPath.isEmpty())
-        ReportOutcome(WriteTrackFile(strPath, theApp.m_trackPoints, theApp.m_bKmlAltitude != 0));
+        ReportOutcome(WriteTrackFile(strPath, theApp.m_trackPoints, theApp.m_settings.m_bKmlAltitude != 0));
 }
 
 void CMainFrame::OnFileOpen()
@@ -291,13 +291,12 @@ void CMainFrame::OnAppAbout()
 
 void CMainFrame::OnGpsSetup()
 {
-    CSetupDlg dlg(this);
-    if (dlg.DoModal() != IDOK)
-        return;
-    while (!ReportOutcome(theApp.m_tracker.OpenPort(theApp.m_strComPort, theApp.m_nBaudRate))) {
-        ShowMessage(QString::fromLatin1(MSG_GPS_NOT_FOUND));
-        if (dlg.DoModal() != IDOK)
+    CSetupDlg dlg(theApp.m_settings, this);
+    const CTrackerSettings& settings = theApp.m_settings;
+    while (theApp.RunSetupDialog(dlg) == IDOK) {
+        if (ReportOutcome(theApp.m_tracker.OpenPort(settings.m_strComPort, settings.m_nBaudRate)))
             return;
+        ShowMessage(QString::fromLatin1(MSG_GPS_NOT_FOUND));
     }
 }
 

@@ -1,6 +1,5 @@
 #include "app/CSetupDlg.h"
 
-#include "app/CTrackerApp.h"
 #include "app/DialogUnits.h"
 #include "app/Resource.h"
 #include "platform/MessageHook.h"
@@ -123,8 +122,9 @@ void CheckRadio(QButtonGroup& group, int nIndex)
 
 }
 
-CSetupDlg::CSetupDlg(QWidget* pParent)
+CSetupDlg::CSetupDlg(const CTrackerSettings& settings, QWidget* pParent)
     : QDialog(pParent)
+    , m_settings(settings)
 {
     setWindowTitle(QStringLiteral("Dialog"));
     setFont(QFont(QStringLiteral("MS Shell Dlg"), 8));
@@ -196,12 +196,12 @@ void CSetupDlg::OnInitDialog()
 bool CSetupDlg::UpdateData(bool bSaveAndValidate)
 {
     if (!bSaveAndValidate) {
-        m_strPort = theApp.m_strComPort;
-        m_strBaud = QString::number(theApp.m_nBaudRate);
-        m_nKmlAltitude = theApp.m_bKmlAltitude;
-        m_nKmh = theApp.m_bKmh;
-        m_nUtc = theApp.m_nUtcCorrection;
-        m_nDilution = theApp.m_nMaxDilution;
+        m_strPort = m_settings.m_strComPort;
+        m_strBaud = QString::number(m_settings.m_nBaudRate);
+        m_nKmlAltitude = m_settings.m_bKmlAltitude;
+        m_nKmh = m_settings.m_bKmh;
+        m_nUtc = m_settings.m_nUtcCorrection;
+        m_nDilution = m_settings.m_nMaxDilution;
 
         SelectString(m_comboPort, m_strPort);
         SelectString(m_comboBaud, m_strBaud);
@@ -214,10 +214,8 @@ bool CSetupDlg::UpdateData(bool bSaveAndValidate)
         return true;
     }
 
-    // A port or rate given for this run only is stored once the user changes
-    // its field.
-    const bool bPortChanged = m_comboPort.currentText() != m_strShownPort;
-    const bool bBaudChanged = m_comboBaud.currentText() != m_strShownBaud;
+    m_bPortChanged = m_comboPort.currentText() != m_strShownPort;
+    m_bBaudChanged = m_comboBaud.currentText() != m_strShownBaud;
     m_strPort = m_comboPort.currentText();
     m_strBaud = m_comboBaud.currentText();
     // A group with no button checked (a stored value outside the choices)
@@ -233,14 +231,12 @@ bool CSetupDlg::UpdateData(bool bSaveAndValidate)
     // A rate the port cannot take would not be read back next time.
     int nBaud = 0;
     if (ScanInt(m_strBaud, nBaud) && nBaud >= SETTINGS_BAUD_MIN && nBaud <= SETTINGS_BAUD_MAX)
-        theApp.m_nBaudRate = nBaud;
-    theApp.m_bOneRunPort = theApp.m_bOneRunPort && !bPortChanged;
-    theApp.m_bOneRunBaud = theApp.m_bOneRunBaud && !bBaudChanged;
-    theApp.m_strComPort = m_strPort;
-    theApp.m_bKmlAltitude = m_nKmlAltitude;
-    theApp.m_bKmh = m_nKmh;
-    theApp.m_nUtcCorrection = m_nUtc;
-    theApp.m_nMaxDilution = m_nDilution;
+        m_settings.m_nBaudRate = nBaud;
+    m_settings.m_strComPort = m_strPort;
+    m_settings.m_bKmlAltitude = m_nKmlAltitude;
+    m_settings.m_bKmh = m_nKmh;
+    m_settings.m_nUtcCorrection = m_nUtc;
+    m_settings.m_nMaxDilution = m_nDilution;
     return true;
 }
 
@@ -248,7 +244,6 @@ void CSetupDlg::OnOK()
 {
     if (!UpdateData(true))
         return;
-    theApp.SaveSettings();
     QDialog::accept();
 }
 

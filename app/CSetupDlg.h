@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gps/TrackerSettings.h"
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDialog>
@@ -8,30 +10,37 @@
 #include <QString>
 
 // The GPS setup dialog: port, baud rate, KML height source, speed unit, UTC
-// correction and maximum dilution. OK stores them in theApp and the settings.
+// correction and maximum dilution, edited on a copy of the settings that OK
+// fills in.
 class CSetupDlg : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit CSetupDlg(QWidget* pParent = nullptr);
+    explicit CSetupDlg(const CTrackerSettings& settings, QWidget* pParent = nullptr);
     ~CSetupDlg() override;
 
     // Shows the dialog modally: IDOK or IDCANCEL.
     int DoModal();
 
-    // Fills the controls from theApp, as each run starts.
+    // Fills the controls from the settings, as each run starts.
     void OnInitDialog();
-    // Moves the data between theApp, the members and the controls. Out of the
-    // controls it validates; a field that fails has been reported and has the
-    // focus, and false is returned.
+    // Moves the data between the settings, the members and the controls. Out
+    // of the controls it validates; a field that fails has been reported and
+    // has the focus, and false is returned.
     bool UpdateData(bool bSaveAndValidate);
-    // OK: validate, store in theApp and the settings, close.
+    // OK: validate into the settings, close.
     void OnOK();
     void accept() override;
 
-    QString m_strPort = QStringLiteral("COM4:");
-    QString m_strBaud = QStringLiteral("9600");
+    CTrackerSettings m_settings;
+    // The user changed the port or the rate field since the dialog opened:
+    // a port or rate given for this run only is then stored.
+    bool m_bPortChanged = false;
+    bool m_bBaudChanged = false;
+
+    QString m_strPort;
+    QString m_strBaud;
     QComboBox m_comboPort;
     QComboBox m_comboBaud;
     int m_nKmlAltitude = 0;

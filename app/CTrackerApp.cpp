@@ -4,20 +4,20 @@ CTrackerApp theApp;
 
 void CTrackerApp::LoadSettings()
 {
-    static_cast<CTrackerSettings&>(*this) = LoadTrackerSettings();
+    m_settings = LoadTrackerSettings();
 }
 
 void CTrackerApp::SaveSettings() const
 {
-    SaveTrackerSettings(*this, m_bOneRunPort, m_bOneRunBaud);
+    SaveTrackerSettings(m_settings, m_bOneRunPort, m_bOneRunBaud);
 }
 
 void CTrackerApp::CreateFonts()
 {
-    static_cast<CViewFonts&>(*this) = CreateViewFonts();
+    m_fonts = CreateViewFonts();
 }
 
 CDisplaySources CTrackerApp::DisplaySources()
 {
-    return {m_tracker, m_trackPoints, m_mapList, *this, *this};
+    return {m_tracker, m_trackPoints, m_mapList, m_settings, m_fonts};
 }

@@ -10,12 +10,13 @@
 
 #include <QString>
 
+class CSetupDlg;
 class QWidget;
 
 // The application object: the settings, the fonts, the tracker record, the
 // stored track with its recording and the map catalogue, for the whole run.
 // The layers below get the settings and the fonts from it as values.
-class CTrackerApp : public CTrackerSettings, public CViewFonts
+class CTrackerApp
 {
 public:
     CTrackerApp() = default;
@@ -30,14 +31,19 @@ public:
     bool InitInstance();
     int ExitInstance();
     void OnAppAbout();   // Tools, "About"
+    // Runs the GPS setup dialog: OK makes its settings the run's and stores
+    // them. IDOK or IDCANCEL.
+    int RunSetupDialog(CSetupDlg& dlg);
 
     // What the display window and the view windows show.
     CDisplaySources DisplaySources();
 
+    CTrackerSettings m_settings;
+    CViewFonts m_fonts;
     CGpsTracker m_tracker;
     CTrackPointList m_trackPoints;
     CMapList m_mapList;
-    CTrackRecorder m_recorder{m_tracker, m_trackPoints, *this};
+    CTrackRecorder m_recorder{m_tracker, m_trackPoints, m_settings};
 
     // The port and baud rate came from the command line for this run only:
     // saving the settings keeps the stored ones until the user changes them.

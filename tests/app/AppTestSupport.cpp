@@ -14,13 +14,7 @@ void ResetApp()
 {
     theApp.m_recorder.EndLog();
     theApp.m_tracker.ClosePort();
-    theApp.m_strComPort = QStringLiteral("COM4:");
-    theApp.m_nBaudRate = 9600;
-    theApp.m_nViewType = 1;
-    theApp.m_bKmlAltitude = 0;
-    theApp.m_bKmh = 0;
-    theApp.m_nUtcCorrection = 1;
-    theApp.m_nMaxDilution = 50;
+    theApp.m_settings = CTrackerSettings{};
     theApp.m_bOneRunPort = false;
     theApp.m_bOneRunBaud = false;
     theApp.m_trackPoints.clear();

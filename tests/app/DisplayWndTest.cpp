@@ -62,7 +62,7 @@ TEST_F(DisplayWndTest, FreshDateIsBlackAndStatusShowsTheFix)
     theApp.m_trackPoints.resize(3);
     CMapBitmap map;
     m_wnd.m_pMap = &map;
-    theApp.m_nViewType = 2;
+    theApp.m_settings.m_nViewType = 2;
 
     CRecordingDC dc(240, 268);
     const CRecordingDC::Call* pDate = Paint(dc, "07-12-2026");
@@ -76,7 +76,7 @@ TEST_F(DisplayWndTest, FreshDateIsBlackAndStatusShowsTheFix)
 // "No signal" may stay beside the shorter "OK".
 TEST_F(DisplayWndTest, StatusLineLeavesNothingOfALongerOne)
 {
-    theApp.m_nViewType = 4;
+    theApp.m_settings.m_nViewType = 4;
     CRecordingDC dc(240, 268);
     m_wnd.Paint(&dc);
     CGpsTracker& tracker = theApp.m_tracker;
@@ -98,21 +98,21 @@ TEST_F(DisplayWndTest, StatusLineLeavesNothingOfALongerOne)
 TEST_F(DisplayWndTest, ViewTypesWithoutAViewFallBackToGpsData)
 {
     for (int nView : {5, 0, 6, -1, 9}) {
-        theApp.m_nViewType = nView;
+        theApp.m_settings.m_nViewType = nView;
         m_wnd.m_bErase = false;
         CRecordingDC dc(240, 268);
         m_wnd.Paint(&dc);
-        EXPECT_EQ(theApp.m_nViewType, 1) << nView;
+        EXPECT_EQ(theApp.m_settings.m_nViewType, 1) << nView;
         EXPECT_TRUE(m_wnd.m_bErase) << nView;
         // Only the date and status lines in this paint.
         EXPECT_EQ(dc.Texts().size(), 2) << nView;
     }
     for (int nView = 1; nView <= 4; ++nView) {
-        theApp.m_nViewType = nView;
+        theApp.m_settings.m_nViewType = nView;
         m_wnd.m_bErase = false;
         CRecordingDC dc(240, 268);
         m_wnd.Paint(&dc);
-        EXPECT_EQ(theApp.m_nViewType, nView);
+        EXPECT_EQ(theApp.m_settings.m_nViewType, nView);
         EXPECT_FALSE(m_wnd.m_bErase);
     }
 }
@@ -134,15 +134,15 @@ TEST_F(DisplayWndTest, StylusTapCyclesTheViews)
 {
     m_wnd.show();
     ProcessEvents();
-    theApp.m_nViewType = 1;
+    theApp.m_settings.m_nViewType = 1;
     m_wnd.m_bErase = false;
     QTest::mouseClick(&m_wnd, Qt::LeftButton, {}, QPoint(100, 150));
-    EXPECT_EQ(theApp.m_nViewType, 2);
+    EXPECT_EQ(theApp.m_settings.m_nViewType, 2);
     EXPECT_TRUE(m_wnd.m_bErase);
     EXPECT_EQ(m_wnd.m_bStylusDown, 0);
 
     QTest::mouseClick(&m_wnd, Qt::RightButton, {}, QPoint(100, 150));
-    EXPECT_EQ(theApp.m_nViewType, 2);
+    EXPECT_EQ(theApp.m_settings.m_nViewType, 2);
 
     QTest::mousePress(&m_wnd, Qt::LeftButton, {}, QPoint(10, 60));
     EXPECT_EQ(m_wnd.m_bStylusDown, 1);
@@ -152,7 +152,7 @@ TEST_F(DisplayWndTest, StylusTapCyclesTheViews)
     EXPECT_EQ(m_wnd.m_dragX, 15);
     EXPECT_EQ(m_wnd.m_dragY, -20);
     QTest::mouseRelease(&m_wnd, Qt::LeftButton, {}, QPoint(25, 40));
-    EXPECT_EQ(theApp.m_nViewType, 3);
+    EXPECT_EQ(theApp.m_settings.m_nViewType, 3);
     EXPECT_EQ(m_wnd.m_dragX, 0);
 }
 
@@ -160,12 +160,12 @@ TEST_F(DisplayWndTest, TouchIsTheStylusToo)
 {
     m_wnd.show();
     ProcessEvents();
-    theApp.m_nViewType = 2;
+    theApp.m_settings.m_nViewType = 2;
     static QPointingDevice* g_pTouch = QTest::createTouchDevice();
     QTest::touchEvent(&m_wnd, g_pTouch).press(0, QPoint(60, 120));
     QTest::touchEvent(&m_wnd, g_pTouch).release(0, QPoint(60, 120));
     ProcessEvents();
-    EXPECT_EQ(theApp.m_nViewType, 3);
+    EXPECT_EQ(theApp.m_settings.m_nViewType, 3);
 }
 
 }

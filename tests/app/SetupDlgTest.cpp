@@ -8,6 +8,7 @@
 #include "tests/common/TestSupport.h"
 
 #include <QPushButton>
+#include <functional>
 
 namespace {
 
@@ -16,6 +17,23 @@ class SetupDlgTest : public ::testing::Test
 protected:
     void SetUp() override { ResetApp(); }
     void TearDown() override { ResetApp(); }
+
+    // GPS Setup as the user runs it on the run's settings: edit changes the
+    // fields, then OK.
+    static int RunSetup(const std::function<void(CSetupDlg&)>& edit)
+    {
+        CSetupDlg dlg(theApp.m_settings);
+        CModalDriver driver;
+        driver.Then([&edit](QDialog* pDialog) {
+            auto* pSetup = qobject_cast<CSetupDlg*>(pDialog);
+            ASSERT_NE(pSetup, nullptr);
+            edit(*pSetup);
+            pSetup->accept();
+        });
+        const int nResult = theApp.RunSetupDialog(dlg);
+        EXPECT_EQ(driver.m_nUnexpected, 0);
+        return nResult;
+    }
 
     static QStringList Items(const QComboBox& combo)
     {
@@ -28,7 +46,7 @@ protected:
 
 TEST_F(SetupDlgTest, OpensWithTheStoredChoicesSelected)
 {
-    CSetupDlg dlg;
+    CSetupDlg dlg(CTrackerSettings{});
     dlg.OnInitDialog();
     const QStringList ports = Items(dlg.m_comboPort);
     ASSERT_GE(ports.size(), 8);
@@ -47,11 +65,12 @@ TEST_F(SetupDlgTest, OpensWithTheStoredChoicesSelected)
 
 TEST_F(SetupDlgTest, ListEntriesAreFoundWhateverTheCase)
 {
-    theApp.m_strComPort = "com2:";
-    theApp.m_nBaudRate = 4800;
-    theApp.m_bKmlAltitude = 1;
-    theApp.m_bKmh = 1;
-    CSetupDlg dlg;
+    CTrackerSettings settings;
+    settings.m_strComPort = "com2:";
+    settings.m_nBaudRate = 4800;
+    settings.m_bKmlAltitude = 1;
+    settings.m_bKmh = 1;
+    CSetupDlg dlg(settings);
     dlg.OnInitDialog();
     EXPECT_EQ(dlg.m_comboPort.currentIndex(), 1);
     EXPECT_EQ(dlg.m_comboPort.currentText(), "COM2:");
@@ -79,7 +98,7 @@ TEST_F(SetupDlgTest, IntegerFieldsAreValidatedWithOneMessage)
         {"1", "abc", "Enter an integer."},
     };
     for (const Case& c : cases) {
-        CSetupDlg dlg;
+        CSetupDlg dlg(CTrackerSettings{});
         dlg.OnInitDialog();
         dlg.m_comboPort.setEditText("COM7:");
         dlg.m_editUtc.setText(c.szUtc);
@@ -88,49 +107,66 @@ TEST_F(SetupDlgTest, IntegerFieldsAreValidatedWithOneMessage)
         dlg.OnOK();
         EXPECT_EQ(capture.m_messages, QStringList{c.szMessage}) << c.szUtc << " " << c.szDilution;
         EXPECT_EQ(dlg.result(), QDialog::Rejected);
-        EXPECT_EQ(theApp.m_strComPort, "COM4:");
-        EXPECT_EQ(theApp.m_nUtcCorrection, 1);
-        EXPECT_EQ(theApp.m_nMaxDilution, 50);
+        EXPECT_EQ(dlg.m_settings.m_strComPort, "COM4:");
+        EXPECT_EQ(dlg.m_settings.m_nUtcCorrection, 1);
+        EXPECT_EQ(dlg.m_settings.m_nMaxDilution, 50);
     }
 }
 
 TEST_F(SetupDlgTest, OkStoresTheChoicesInTheSettings)
 {
-    CSetupDlg dlg;
-    dlg.OnInitDialog();
-    dlg.m_comboPort.setEditText("/dev/ttyUSB7");
-    dlg.m_comboBaud.setCurrentIndex(4);
-    dlg.m_radioSpeed.setChecked(true);
-    dlg.m_radioKmh.setChecked(true);
-    dlg.m_editUtc.setText("3");
-    dlg.m_editDilution.setText("75");
+    CSetupDlg dlg(theApp.m_settings);
     CMessageCapture capture;
-    QPushButton* pOk = nullptr;
-    for (QPushButton* pButton : dlg.findChildren<QPushButton*>()) {
-        if (pButton->text() == "OK")
-            pOk = pButton;
-    }
-    ASSERT_NE(pOk, nullptr);
-    EXPECT_TRUE(pOk->isDefault());
-    pOk->click();
+    CModalDriver driver;
+    driver.Then([](QDialog* pDialog) {
+        auto* pSetup = qobject_cast<CSetupDlg*>(pDialog);
+        ASSERT_NE(pSetup, nullptr);
+        pSetup->m_comboPort.setEditText("/dev/ttyUSB7");
+        pSetup->m_comboBaud.setCurrentIndex(4);
+        pSetup->m_radioSpeed.setChecked(true);
+        pSetup->m_radioKmh.setChecked(true);
+        pSetup->m_editUtc.setText("3");
+        pSetup->m_editDilution.setText("75");
+        QPushButton* pOk = nullptr;
+        for (QPushButton* pButton : pSetup->findChildren<QPushButton*>()) {
+            if (pButton->text() == "OK")
+                pOk = pButton;
+        }
+        ASSERT_NE(pOk, nullptr);
+        EXPECT_TRUE(pOk->isDefault());
+        pOk->click();
+    });
+    EXPECT_EQ(theApp.RunSetupDialog(dlg), IDOK);
+    EXPECT_EQ(driver.m_nUnexpected, 0);
     EXPECT_TRUE(capture.m_messages.isEmpty());
-    EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_EQ(theApp.m_strComPort, "/dev/ttyUSB7");
-    EXPECT_EQ(theApp.m_nBaudRate, 57600);
-    EXPECT_EQ(theApp.m_bKmlAltitude, 1);
-    EXPECT_EQ(theApp.m_bKmh, 1);
-    EXPECT_EQ(theApp.m_nUtcCorrection, 3);
-    EXPECT_EQ(theApp.m_nMaxDilution, 75);
-    EXPECT_DOUBLE_EQ(theApp.MaxDilution(), 75 * 0.1);
+    const auto expectChoices = [](const CTrackerSettings& settings) {
+        EXPECT_EQ(settings.m_strComPort, "/dev/ttyUSB7");
+        EXPECT_EQ(settings.m_nBaudRate, 57600);
+        EXPECT_EQ(settings.m_bKmlAltitude, 1);
+        EXPECT_EQ(settings.m_bKmh, 1);
+        EXPECT_EQ(settings.m_nUtcCorrection, 3);
+        EXPECT_EQ(settings.m_nMaxDilution, 75);
+    };
+    expectChoices(theApp.m_settings);
+    EXPECT_DOUBLE_EQ(theApp.m_settings.MaxDilution(), 75 * 0.1);
 
     ResetApp();
     theApp.LoadSettings();
-    EXPECT_EQ(theApp.m_strComPort, "/dev/ttyUSB7");
-    EXPECT_EQ(theApp.m_nBaudRate, 57600);
-    EXPECT_EQ(theApp.m_bKmlAltitude, 1);
-    EXPECT_EQ(theApp.m_bKmh, 1);
-    EXPECT_EQ(theApp.m_nUtcCorrection, 3);
-    EXPECT_EQ(theApp.m_nMaxDilution, 75);
+    expectChoices(theApp.m_settings);
+}
+
+TEST_F(SetupDlgTest, CancelLeavesTheSettings)
+{
+    const QString strStored = LoadTrackerSettings().m_strComPort;
+    CSetupDlg dlg(theApp.m_settings);
+    CModalDriver driver;
+    driver.Then([](QDialog* pDialog) {
+        qobject_cast<CSetupDlg*>(pDialog)->m_comboPort.setEditText("/dev/ttyUSB7");
+        pDialog->reject();
+    });
+    EXPECT_EQ(theApp.RunSetupDialog(dlg), IDCANCEL);
+    EXPECT_EQ(theApp.m_settings.m_strComPort, "COM4:");
+    EXPECT_EQ(LoadTrackerSettings().m_strComPort, strStored);
 }
 
 TEST_F(SetupDlgTest, BaudRateIsReadLikeScanf)
@@ -138,30 +174,30 @@ TEST_F(SetupDlgTest, BaudRateIsReadLikeScanf)
     const std::pair<const char*, int> cases[] = {{"fast", 9600}, {"", 9600}, {" 19200x", 19200}, {"4800", 4800},
                                                       {"0", 9600}, {"-4800", 9600}, {"4000001", 9600}};
     for (const auto& [szText, nExpected] : cases) {
-        theApp.m_nBaudRate = 9600;
-        CSetupDlg dlg;
+        CSetupDlg dlg(CTrackerSettings{});
         dlg.OnInitDialog();
         dlg.m_comboBaud.setEditText(szText);
         ASSERT_TRUE(dlg.UpdateData(true));
-        EXPECT_EQ(theApp.m_nBaudRate, nExpected) << szText;
+        EXPECT_EQ(dlg.m_settings.m_nBaudRate, nExpected) << szText;
     }
 }
 
 TEST_F(SetupDlgTest, NegativeCorrectionFromTheSettingsIsKept)
 {
-    theApp.m_nUtcCorrection = -5;
-    CSetupDlg dlg;
+    CTrackerSettings settings;
+    settings.m_nUtcCorrection = -5;
+    CSetupDlg dlg(settings);
     dlg.OnInitDialog();
     EXPECT_EQ(dlg.m_editUtc.text(), "-5");
     ASSERT_TRUE(dlg.UpdateData(true));
-    EXPECT_EQ(theApp.m_nUtcCorrection, -5);
+    EXPECT_EQ(dlg.m_settings.m_nUtcCorrection, -5);
 }
 
 // West of Greenwich the correction is typed with a minus sign; the range
 // check still holds. The maximum dilution takes digits only.
 TEST_F(SetupDlgTest, NegativeCorrectionCanBeTyped)
 {
-    CSetupDlg dlg;
+    CSetupDlg dlg(CTrackerSettings{});
     dlg.OnInitDialog();
     const struct
     {
@@ -185,7 +221,7 @@ TEST_F(SetupDlgTest, NegativeCorrectionCanBeTyped)
     CMessageCapture capture;
     dlg.m_editUtc.setText("-8");
     ASSERT_TRUE(dlg.UpdateData(true));
-    EXPECT_EQ(theApp.m_nUtcCorrection, -8);
+    EXPECT_EQ(dlg.m_settings.m_nUtcCorrection, -8);
     dlg.m_editUtc.setText("-13");
     EXPECT_FALSE(dlg.UpdateData(true));
     EXPECT_EQ(capture.m_messages, QStringList{"Enter an integer between -12 and 12."});
@@ -195,7 +231,7 @@ TEST_F(SetupDlgTest, NegativeCorrectionCanBeTyped)
 // earlier entry begins with it.
 TEST_F(SetupDlgTest, StoredPortSelectsItsOwnEntryFirst)
 {
-    CSetupDlg dlg;
+    CSetupDlg dlg(CTrackerSettings{});
     dlg.OnInitDialog();
     dlg.m_comboPort.addItems({"/dev/ttyUSB10", "/dev/ttyUSB1"});
     const std::pair<const char*, const char*> CASES[] = {
@@ -203,7 +239,7 @@ TEST_F(SetupDlgTest, StoredPortSelectsItsOwnEntryFirst)
         {"COM1", "COM1:"},
     };
     for (const auto& [szStored, szSelected] : CASES) {
-        theApp.m_strComPort = szStored;
+        dlg.m_settings.m_strComPort = szStored;
         dlg.UpdateData(false);
         EXPECT_EQ(dlg.m_comboPort.currentText(), szSelected) << szStored;
     }
@@ -213,41 +249,35 @@ TEST_F(SetupDlgTest, StoredPortSelectsItsOwnEntryFirst)
 // out of the settings unless their fields were changed.
 TEST_F(SetupDlgTest, OneRunPortStaysOutOfTheSettings)
 {
-    theApp.m_strComPort = "COM2:";
-    theApp.m_nBaudRate = 4800;
+    CTrackerSettings& settings = theApp.m_settings;
+    settings.m_strComPort = "COM2:";
+    settings.m_nBaudRate = 4800;
     theApp.SaveSettings();
-    theApp.m_strComPort = "/dev/ttyUSB3";
-    theApp.m_nBaudRate = 57600;
+    settings.m_strComPort = "/dev/ttyUSB3";
+    settings.m_nBaudRate = 57600;
     theApp.m_bOneRunPort = true;
     theApp.m_bOneRunBaud = true;
 
-    CSetupDlg dlg;
-    dlg.OnInitDialog();
-    dlg.m_radioKmh.setChecked(true);
-    dlg.OnOK();
-    EXPECT_EQ(theApp.m_strComPort, "/dev/ttyUSB3") << "still used for this run";
+    ASSERT_EQ(RunSetup([](CSetupDlg& dlg) { dlg.m_radioKmh.setChecked(true); }), IDOK);
+    EXPECT_EQ(settings.m_strComPort, "/dev/ttyUSB3") << "still used for this run";
     theApp.LoadSettings();
-    EXPECT_EQ(theApp.m_strComPort, "COM2:");
-    EXPECT_EQ(theApp.m_nBaudRate, 4800);
-    EXPECT_EQ(theApp.m_bKmh, 1);
+    EXPECT_EQ(settings.m_strComPort, "COM2:");
+    EXPECT_EQ(settings.m_nBaudRate, 4800);
+    EXPECT_EQ(settings.m_bKmh, 1);
 
     // Changing the baud field stores the rate; the port stays a one-run one.
-    theApp.m_strComPort = "/dev/ttyUSB3";
-    theApp.m_nBaudRate = 57600;
-    dlg.OnInitDialog();
-    dlg.m_comboBaud.setCurrentIndex(0);
-    dlg.OnOK();
+    settings.m_strComPort = "/dev/ttyUSB3";
+    settings.m_nBaudRate = 57600;
+    ASSERT_EQ(RunSetup([](CSetupDlg& dlg) { dlg.m_comboBaud.setCurrentIndex(0); }), IDOK);
     theApp.LoadSettings();
-    EXPECT_EQ(theApp.m_strComPort, "COM2:");
-    EXPECT_EQ(theApp.m_nBaudRate, 1200);
+    EXPECT_EQ(settings.m_strComPort, "COM2:");
+    EXPECT_EQ(settings.m_nBaudRate, 1200);
 
     // And the port field likewise.
-    theApp.m_strComPort = "/dev/ttyUSB3";
-    dlg.OnInitDialog();
-    dlg.m_comboPort.setCurrentIndex(5);
-    dlg.OnOK();
+    settings.m_strComPort = "/dev/ttyUSB3";
+    ASSERT_EQ(RunSetup([](CSetupDlg& dlg) { dlg.m_comboPort.setCurrentIndex(5); }), IDOK);
     theApp.LoadSettings();
-    EXPECT_EQ(theApp.m_strComPort, "COM6:");
+    EXPECT_EQ(settings.m_strComPort, "COM6:");
     EXPECT_FALSE(theApp.m_bOneRunPort);
     EXPECT_FALSE(theApp.m_bOneRunBaud);
 }
@@ -280,7 +310,7 @@ TEST_F(SetupDlgTest, GpsSetupRetriesUntilCancel)
 
     ResetApp();
     theApp.LoadSettings();
-    EXPECT_EQ(theApp.m_strComPort, "/nonexistent/veltrip-tty");
+    EXPECT_EQ(theApp.m_settings.m_strComPort, "/nonexistent/veltrip-tty");
 }
 
 TEST_F(SetupDlgTest, GpsSetupCancelLeavesThePortOpen)

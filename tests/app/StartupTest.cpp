@@ -97,7 +97,7 @@ TEST_F(StartupTest, OpenPortShowsTheFrameAndExitEndsTheLog)
     EXPECT_EQ(pFrame->windowTitle(), "veltrip");
     EXPECT_EQ(pFrame->m_wndView.size(), QSize(240, 268));
     EXPECT_TRUE(theApp.m_trackPoints.empty());
-    EXPECT_EQ(theApp.m_nBaudRate, 4800);
+    EXPECT_EQ(theApp.m_settings.m_nBaudRate, 4800);
 
     ASSERT_TRUE(theApp.m_recorder.StartLog());
     const QString strKml = HostPath(theApp.m_recorder.m_log.m_strLogBase + QStringLiteral(".kml"));
@@ -112,7 +112,7 @@ TEST(FontTest, CellHeightsAreMet)
 {
     theApp.CreateFonts();
     const std::pair<const QFont*, int> fonts[] = {
-        {&theApp.m_fontSmall, 26}, {&theApp.m_fontMedium, 30}, {&theApp.m_fontLarge, 72}};
+        {&theApp.m_fonts.m_fontSmall, 26}, {&theApp.m_fonts.m_fontMedium, 30}, {&theApp.m_fonts.m_fontLarge, 72}};
     for (const auto& [pFont, nHeight] : fonts) {
         const int nMeasured = QFontMetrics(*pFont).height();
         EXPECT_LE(nMeasured, nHeight);
@@ -126,8 +126,8 @@ TEST(FontTest, CellHeightsAreMet)
     }
     EXPECT_EQ(QFontInfo(CDC::DefaultFont()).family(), "Liberation Sans");
     // "0" is 0.556 of the em in that face, as in Arial.
-    const QFontMetrics small(theApp.m_fontSmall);
-    EXPECT_NEAR(small.horizontalAdvance(QStringLiteral("0000000000")) / 10.0, 0.556 * theApp.m_fontSmall.pixelSize(), 0.6);
+    const QFontMetrics small(theApp.m_fonts.m_fontSmall);
+    EXPECT_NEAR(small.horizontalAdvance(QStringLiteral("0000000000")) / 10.0, 0.556 * theApp.m_fonts.m_fontSmall.pixelSize(), 0.6);
 }
 
 TEST(CommandLineTest, PortAndBaudForThisRun)
