@@ -1,6 +1,6 @@
 #include "display/GpsDataView.h"
 
-#include "display/CompassView.h"
+#include "display/CompassNeedle.h"
 #include "display/ViewColours.h"
 #include "display/Views.h"
 #include "gps/CGpsTracker.h"
