@@ -120,7 +120,7 @@ CViewContext CDisplayWnd::ViewContext(const QRect& rcClient) const
 {
     CViewContext view(m_sources.m_tracker, m_sources.m_points, m_sources.m_settings, m_sources.m_fonts, rcClient);
     view.m_pMap = m_pMap;
-    view.m_drag = GetDrag();
+    view.m_drag = m_drag;
     view.m_penTrack = m_penTrack;
     view.m_penHeading = m_penHeading;
     return view;
@@ -136,47 +136,23 @@ void CDisplayWnd::SetWaitCursor(bool bWait)
 
 void CDisplayWnd::OnLButtonDown(int x, int y)
 {
-    SetDrag(StylusPenDown(x, y));
+    m_drag = StylusPenDown(x, y);
 }
 
 void CDisplayWnd::OnMouseMove(int x, int y)
 {
-    CStylusDrag drag = GetDrag();
-    StylusPenMove(drag, x, y);
-    SetDrag(drag);
+    StylusPenMove(m_drag, x, y);
 }
 
 void CDisplayWnd::OnLButtonUp(int x, int y)
 {
-    CStylusDrag drag = GetDrag();
     const EViewType eView = ViewType();
-    const EPenUp penUp = StylusPenUp(drag, m_pMap, eView == EViewType::Map, MapDrawingArea(GetClientRect()), x, y);
-    SetDrag(drag);
+    const EPenUp penUp = StylusPenUp(m_drag, m_pMap, eView == EViewType::Map, MapDrawingArea(GetClientRect()), x, y);
     if (penUp == EPenUp::NextView)
         SetViewType(NextView(eView));
     else if (penUp == EPenUp::LeaveMap)
         SetViewType(EViewType::GpsData);
     Invalidate(true);
-}
-
-CStylusDrag CDisplayWnd::GetDrag() const
-{
-    CStylusDrag drag;
-    drag.m_bStylusDown = m_bStylusDown;
-    drag.m_dragX = m_dragX;
-    drag.m_dragY = m_dragY;
-    drag.m_downX = m_downX;
-    drag.m_downY = m_downY;
-    return drag;
-}
-
-void CDisplayWnd::SetDrag(const CStylusDrag& drag)
-{
-    m_bStylusDown = drag.m_bStylusDown;
-    m_dragX = drag.m_dragX;
-    m_dragY = drag.m_dragY;
-    m_downX = drag.m_downX;
-    m_downY = drag.m_downY;
 }
 
 void CDisplayWnd::resizeEvent(QResizeEvent* pEvent)

@@ -11,7 +11,6 @@ class CDC;
 class CGpsTracker;
 class CMapBitmap;
 class QPainter;
-struct CStylusDrag;
 struct CTrackerSettings;
 
 // What the display window shows: the run's fix, track and map catalogue, the
@@ -73,11 +72,7 @@ public:
 
     QPen m_penTrack;
     QPen m_penHeading;
-    int32_t m_dragY = 0;
-    int32_t m_dragX = 0;
-    int32_t m_downX = 0;
-    int32_t m_downY = 0;
-    int32_t m_bStylusDown = 0;
+    CStylusDrag m_drag;
     CMapBitmap* m_pMap = nullptr;
 
     // An erase is pending for the next paint.
@@ -92,7 +87,4 @@ protected:
 
 private:
     CDisplaySources m_sources;
-
-    CStylusDrag GetDrag() const;
-    void SetDrag(const CStylusDrag& drag);
 };

@@ -139,21 +139,21 @@ TEST_F(DisplayWndTest, StylusTapCyclesTheViews)
     QTest::mouseClick(&m_wnd, Qt::LeftButton, {}, QPoint(100, 150));
     EXPECT_EQ(theApp.m_nViewType, 2);
     EXPECT_TRUE(m_wnd.m_bErase);
-    EXPECT_EQ(m_wnd.m_bStylusDown, 0);
+    EXPECT_EQ(m_wnd.m_drag.m_bStylusDown, 0);
 
     QTest::mouseClick(&m_wnd, Qt::RightButton, {}, QPoint(100, 150));
     EXPECT_EQ(theApp.m_nViewType, 2);
 
     QTest::mousePress(&m_wnd, Qt::LeftButton, {}, QPoint(10, 60));
-    EXPECT_EQ(m_wnd.m_bStylusDown, 1);
-    EXPECT_EQ(m_wnd.m_downX, 10);
-    EXPECT_EQ(m_wnd.m_downY, 60);
+    EXPECT_EQ(m_wnd.m_drag.m_bStylusDown, 1);
+    EXPECT_EQ(m_wnd.m_drag.m_downX, 10);
+    EXPECT_EQ(m_wnd.m_drag.m_downY, 60);
     m_wnd.OnMouseMove(25, 40);
-    EXPECT_EQ(m_wnd.m_dragX, 15);
-    EXPECT_EQ(m_wnd.m_dragY, -20);
+    EXPECT_EQ(m_wnd.m_drag.m_dragX, 15);
+    EXPECT_EQ(m_wnd.m_drag.m_dragY, -20);
     QTest::mouseRelease(&m_wnd, Qt::LeftButton, {}, QPoint(25, 40));
     EXPECT_EQ(theApp.m_nViewType, 3);
-    EXPECT_EQ(m_wnd.m_dragX, 0);
+    EXPECT_EQ(m_wnd.m_drag.m_dragX, 0);
 }
 
 TEST_F(DisplayWndTest, TouchIsTheStylusToo)
