@@ -20,8 +20,8 @@ constexpr int DISPLAY_DATE_Y = 1;
 
 CDisplayWnd::CDisplayWnd(const CDisplaySources& sources, QWidget* pParent)
     : QWidget(pParent)
-    , m_penTrack(QColor(255, 0, 0), 2)
-    , m_penHeading(Qt::black, 1)
+    , m_penTrack(PEN_TRACK)
+    , m_penHeading(PEN_HEADING)
     , m_sources(sources)
 {
     // Paints that do not erase draw over the previous picture; touch reaches
