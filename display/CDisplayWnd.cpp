@@ -22,6 +22,7 @@ CDisplayWnd::CDisplayWnd(const CDisplaySources& sources, QWidget* pParent)
     : QWidget(pParent)
     , m_penTrack(PEN_TRACK)
     , m_penHeading(PEN_HEADING)
+    , m_eViewType(EViewType(sources.m_settings.m_nViewType))
     , m_sources(sources)
 {
     // Paints that do not erase draw over the previous picture; touch reaches
@@ -45,10 +46,10 @@ void CDisplayWnd::Paint(CDC* pDC)
     // Only a view of this window paints; the map view only while a map is
     // current. Anything else shows the GPS data view instead.
     const EViewType eView = ViewType();
-    if (int32_t(eView) == m_sources.m_settings.m_nViewType && CanShow(eView)) {
+    if (eView == m_eViewType && CanShow(eView)) {
         ViewRow(eView).pfnPaint(pDC, ViewContext(rc));
     } else {
-        m_sources.m_settings.m_nViewType = int32_t(EViewType::GpsData);
+        m_eViewType = EViewType::GpsData;
         Invalidate(true);
     }
 
@@ -102,7 +103,7 @@ COutcome CDisplayWnd::FollowPosition()
 
 EViewType CDisplayWnd::ViewType() const
 {
-    return ViewFromSetting(m_sources.m_settings.m_nViewType);
+    return ViewFromSetting(int32_t(m_eViewType));
 }
 
 bool CDisplayWnd::CanShow(EViewType eView) const
@@ -112,7 +113,7 @@ bool CDisplayWnd::CanShow(EViewType eView) const
 
 void CDisplayWnd::SetViewType(EViewType eView)
 {
-    m_sources.m_settings.m_nViewType = int32_t(eView);
+    m_eViewType = eView;
     Invalidate(true);
 }
 

@@ -14,14 +14,14 @@ class QPainter;
 struct CTrackerSettings;
 
 // What the display window shows: the run's fix, track and map catalogue, the
-// settings (the view type among them, which the window also changes) and
-// the faces.
+// settings (the view type among them, which the window starts with) and the
+// faces.
 struct CDisplaySources
 {
     const CGpsTracker& m_tracker;
     const CTrackPointList& m_points;
     const CMapList& m_maps;
-    CTrackerSettings& m_settings;
+    const CTrackerSettings& m_settings;
     const CViewFonts& m_fonts;
 };
 
@@ -52,8 +52,8 @@ public:
     // becomes current and cannot be loaded is reported.
     COutcome FollowPosition();
 
-    // The view the window shows, as the "ViewType" setting holds it; a new
-    // one is painted after erasing.
+    // The view the window shows, the GPS data view for a number that names
+    // none of its views; a new one is painted after erasing.
     EViewType ViewType() const;
     void SetViewType(EViewType eView);
     // False for a view that needs a map while none is current.
@@ -74,6 +74,10 @@ public:
     QPen m_penHeading;
     CStylusDrag m_drag;
     CMapBitmap* m_pMap = nullptr;
+    // The view type, at first as the "ViewType" setting stores it: a paint
+    // puts a number that names no view of this window, or the map view
+    // without a map, back to GPS data.
+    EViewType m_eViewType;
 
     // An erase is pending for the next paint.
     bool m_bErase = false;
