@@ -20,8 +20,9 @@ constexpr int DISPLAY_DATE_Y = 1;
 
 CDisplayWnd::CDisplayWnd(const CDisplaySources& sources, QWidget* pParent)
     : QWidget(pParent)
-    , m_penTrack(QColor(255, 0, 0), 2)
-    , m_penHeading(Qt::black, 1)
+    , m_penTrack(PEN_TRACK)
+    , m_penHeading(PEN_HEADING)
+    , m_eViewType(EViewType(sources.m_settings.m_nViewType))
     , m_sources(sources)
 {
     // Paints that do not erase draw over the previous picture; touch reaches
@@ -45,10 +46,10 @@ void CDisplayWnd::Paint(CDC* pDC)
     // Only a view of this window paints; the map view only while a map is
     // current. Anything else shows the GPS data view instead.
     const EViewType eView = ViewType();
-    if (int32_t(eView) == m_sources.m_settings.m_nViewType && CanShow(eView)) {
+    if (eView == m_eViewType && CanShow(eView)) {
         ViewRow(eView).pfnPaint(pDC, ViewContext(rc));
     } else {
-        m_sources.m_settings.m_nViewType = int32_t(EViewType::GpsData);
+        m_eViewType = EViewType::GpsData;
         Invalidate(true);
     }
 
@@ -102,7 +103,7 @@ COutcome CDisplayWnd::FollowPosition()
 
 EViewType CDisplayWnd::ViewType() const
 {
-    return ViewFromSetting(m_sources.m_settings.m_nViewType);
+    return ViewFromSetting(int32_t(m_eViewType));
 }
 
 bool CDisplayWnd::CanShow(EViewType eView) const
@@ -112,7 +113,7 @@ bool CDisplayWnd::CanShow(EViewType eView) const
 
 void CDisplayWnd::SetViewType(EViewType eView)
 {
-    m_sources.m_settings.m_nViewType = int32_t(eView);
+    m_eViewType = eView;
     Invalidate(true);
 }
 
@@ -120,7 +121,7 @@ CViewContext CDisplayWnd::ViewContext(const QRect& rcClient) const
 {
     CViewContext view(m_sources.m_tracker, m_sources.m_points, m_sources.m_settings, m_sources.m_fonts, rcClient);
     view.m_pMap = m_pMap;
-    view.m_drag = GetDrag();
+    view.m_drag = m_drag;
     view.m_penTrack = m_penTrack;
     view.m_penHeading = m_penHeading;
     return view;
@@ -136,47 +137,23 @@ void CDisplayWnd::SetWaitCursor(bool bWait)
 
 void CDisplayWnd::OnLButtonDown(int x, int y)
 {
-    SetDrag(StylusPenDown(x, y));
+    m_drag = StylusPenDown(x, y);
 }
 
 void CDisplayWnd::OnMouseMove(int x, int y)
 {
-    CStylusDrag drag = GetDrag();
-    StylusPenMove(drag, x, y);
-    SetDrag(drag);
+    StylusPenMove(m_drag, x, y);
 }
 
 void CDisplayWnd::OnLButtonUp(int x, int y)
 {
-    CStylusDrag drag = GetDrag();
     const EViewType eView = ViewType();
-    const EPenUp penUp = StylusPenUp(drag, m_pMap, eView == EViewType::Map, MapDrawingArea(GetClientRect()), x, y);
-    SetDrag(drag);
+    const EPenUp penUp = StylusPenUp(m_drag, m_pMap, eView == EViewType::Map, MapDrawingArea(GetClientRect()), x, y);
     if (penUp == EPenUp::NextView)
         SetViewType(NextView(eView));
     else if (penUp == EPenUp::LeaveMap)
         SetViewType(EViewType::GpsData);
     Invalidate(true);
-}
-
-CStylusDrag CDisplayWnd::GetDrag() const
-{
-    CStylusDrag drag;
-    drag.m_bStylusDown = m_bStylusDown;
-    drag.m_dragX = m_dragX;
-    drag.m_dragY = m_dragY;
-    drag.m_downX = m_downX;
-    drag.m_downY = m_downY;
-    return drag;
-}
-
-void CDisplayWnd::SetDrag(const CStylusDrag& drag)
-{
-    m_bStylusDown = drag.m_bStylusDown;
-    m_dragX = drag.m_dragX;
-    m_dragY = drag.m_dragY;
-    m_downX = drag.m_downX;
-    m_downY = drag.m_downY;
 }
 
 void CDisplayWnd::resizeEvent(QResizeEvent* pEvent)

@@ -11,18 +11,17 @@ class CDC;
 class CGpsTracker;
 class CMapBitmap;
 class QPainter;
-struct CStylusDrag;
 struct CTrackerSettings;
 
 // What the display window shows: the run's fix, track and map catalogue, the
-// settings (the view type among them, which the window also changes) and
-// the faces.
+// settings (the view type among them, which the window starts with) and the
+// faces.
 struct CDisplaySources
 {
     const CGpsTracker& m_tracker;
     const CTrackPointList& m_points;
     const CMapList& m_maps;
-    CTrackerSettings& m_settings;
+    const CTrackerSettings& m_settings;
     const CViewFonts& m_fonts;
 };
 
@@ -53,8 +52,8 @@ public:
     // becomes current and cannot be loaded is reported.
     COutcome FollowPosition();
 
-    // The view the window shows, as the "ViewType" setting holds it; a new
-    // one is painted after erasing.
+    // The view the window shows, the GPS data view for a number that names
+    // none of its views; a new one is painted after erasing.
     EViewType ViewType() const;
     void SetViewType(EViewType eView);
     // False for a view that needs a map while none is current.
@@ -73,12 +72,12 @@ public:
 
     QPen m_penTrack;
     QPen m_penHeading;
-    int32_t m_dragY = 0;
-    int32_t m_dragX = 0;
-    int32_t m_downX = 0;
-    int32_t m_downY = 0;
-    int32_t m_bStylusDown = 0;
+    CStylusDrag m_drag;
     CMapBitmap* m_pMap = nullptr;
+    // The view type, at first as the "ViewType" setting stores it: a paint
+    // puts a number that names no view of this window, or the map view
+    // without a map, back to GPS data.
+    EViewType m_eViewType;
 
     // An erase is pending for the next paint.
     bool m_bErase = false;
@@ -92,7 +91,4 @@ protected:
 
 private:
     CDisplaySources m_sources;
-
-    CStylusDrag GetDrag() const;
-    void SetDrag(const CStylusDrag& drag);
 };

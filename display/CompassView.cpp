@@ -1,5 +1,6 @@
 #include "display/CompassView.h"
 
+#include "display/CompassNeedle.h"
 #include "display/ViewColours.h"
 #include "display/Views.h"
 #include "gps/CGpsTracker.h"
@@ -7,30 +8,19 @@
 #include "platform/TextFormat.h"
 #include "platform/gui/CDC.h"
 
-#include <cmath>
-
 namespace {
 
-constexpr float COMPASS_DEG_TO_RAD = 0.017453292f;
-constexpr int COMPASS_PEN_WIDTH = 4;
+// The dial fills the width: its centre lies this far below half the width,
+// clear of the date line, and its rim this far inside the edges.
+constexpr int COMPASS_DIAL_DROP = 6;
+constexpr int COMPASS_DIAL_MARGIN = 10;
+// The line of both speeds, just above the status strip; with DT_NOCLIP only
+// the rectangle's top-left corner counts, the rest is its historic size.
+constexpr int COMPASS_LINE_X = 12;
+constexpr int COMPASS_LINE_ABOVE_BOTTOM = 29;
+constexpr int COMPASS_LINE_RIGHT = 20;
+constexpr int COMPASS_LINE_BOTTOM = 20;
 
-}
-
-QString CourseText(float fCourse)
-{
-    return FormatText("%.0f\u00B0", double(fCourse));
-}
-
-void DrawCompassNeedle(CDC* pDC, int cx, int cy, int nRadius, float fCourse)
-{
-    const QPen oldPen = pDC->SelectPen(QPen(CLR_BLACK, COMPASS_PEN_WIDTH));
-    pDC->Ellipse(cx - nRadius, cy - nRadius, cx + nRadius, cy + nRadius);
-    pDC->MoveTo(cx, cy);
-    const float fAngle = fCourse * COMPASS_DEG_TO_RAD;
-    const int dx = TruncToInt(float(nRadius * std::sin(double(fAngle))));
-    const int dy = TruncToInt(float(nRadius * std::cos(double(fAngle))));
-    pDC->LineTo(cx - dx, cy - dy);
-    pDC->SelectPen(oldPen);
 }
 
 void DrawCompassView(CDC* pDC, const CViewContext& view)
@@ -42,8 +32,8 @@ void DrawCompassView(CDC* pDC, const CViewContext& view)
     const int nBottom = rc.y() + rc.height();
     const int nHalf = (nRight - rc.left()) / 2;
     const int cx = nHalf;
-    const int cy = rc.top() + nHalf + 6;
-    DrawCompassNeedle(pDC, cx, cy, nHalf - 10, pTracker->m_fCourse);
+    const int cy = rc.top() + nHalf + COMPASS_DIAL_DROP;
+    DrawCompassNeedle(pDC, cx, cy, nHalf - COMPASS_DIAL_MARGIN, pTracker->m_fCourse);
 
     const QFont oldFont = pDC->SelectFont(view.m_fonts.m_fontLarge);
 
@@ -73,6 +63,6 @@ void DrawCompassView(CDC* pDC, const CViewContext& view)
     const QString strLine = FormatText("Direction: %.1f\u00B0 %.1fknts  %.1fkmh",
                                               double(pTracker->m_fCourse),
                                               double(pTracker->m_fSpeed), dKmh);
-    rcText.setCoords(12, nBottom - 29, 20, 20);
+    rcText.setCoords(COMPASS_LINE_X, nBottom - COMPASS_LINE_ABOVE_BOTTOM, COMPASS_LINE_RIGHT, COMPASS_LINE_BOTTOM);
     pDC->DrawText(strLine, rcText, DT_NOCLIP);
 }

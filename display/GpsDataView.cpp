@@ -1,6 +1,6 @@
 #include "display/GpsDataView.h"
 
-#include "display/CompassView.h"
+#include "display/CompassNeedle.h"
 #include "display/ViewColours.h"
 #include "display/Views.h"
 #include "gps/CGpsTracker.h"
@@ -14,6 +14,20 @@
 
 namespace {
 
+// Layout of the view, in pixels. Rows below the coordinates follow the
+// measured heights of the texts above them.
+constexpr int DATA_TIME_Y = 1;             // the time, flush right at the top
+constexpr int DATA_TIME_GAP = 2;           // below the time, the latitude
+constexpr int DATA_COORDINATE_GAP = 1;     // between latitude and longitude
+constexpr int DATA_NEEDLE_X = 45;          // the needle, the course centred on it
+constexpr int DATA_NEEDLE_Y = 58;
+constexpr int DATA_NEEDLE_RADIUS = 41;
+constexpr int DATA_LEFT_X = 6;             // the labels and lines at the left
+constexpr int DATA_SPEED_Y = 100;          // the knots; km/h one line below
+constexpr int DATA_SPEED_LEFT_OF_MIDDLE = 20;
+constexpr int DATA_SPEED_GAP = 1;          // below the knots and below the km/h
+constexpr int DATA_DILUTION_GAP = 9;       // between the altitude and the dilution
+constexpr int DATA_SENTENCE_GAP = 1;       // below the sentence line and the status line
 
 QColor FreshColour(const CGpsTracker* pTracker, uint32_t nBit)
 {
@@ -82,38 +96,39 @@ void DrawGpsDataView(CDC* pDC, const CViewContext& view)
                                               pTracker->m_nMinute, pTracker->m_nSecond);
     pDC->SetTextColor(FreshColour(pTracker, UPD_TIME));
     const QSize sizeTime = pDC->GetTextExtent(strTime);
-    pDC->TextOut(W - sizeTime.width(), 1, strTime);
-    const int y1 = sizeTime.height() + 2;
+    pDC->TextOut(W - sizeTime.width(), DATA_TIME_Y, strTime);
+    const int y1 = sizeTime.height() + DATA_TIME_GAP;
 
     pDC->SelectFont(view.m_fonts.m_fontSmall);
     const int xLetter = W - pDC->GetTextExtent(QStringLiteral("W")).width();
     pDC->SetTextColor(FreshColour(pTracker, UPD_LATITUDE));
-    const int y2 = y1 + DrawCoordinate(pDC, xLetter, y1, pTracker->m_fLatitude, "S", "N") + 1;
+    const int y2 = y1 + DrawCoordinate(pDC, xLetter, y1, pTracker->m_fLatitude, "S", "N") + DATA_COORDINATE_GAP;
     pDC->SetTextColor(FreshColour(pTracker, UPD_LONGITUDE));
     DrawCoordinate(pDC, xLetter, y2, pTracker->m_fLongitude, "W", "E");
 
     pDC->SelectFont(view.m_fonts.m_fontMedium);
-    DrawCompassNeedle(pDC, 45, 58, 41, pTracker->m_fCourse);
+    DrawCompassNeedle(pDC, DATA_NEEDLE_X, DATA_NEEDLE_Y, DATA_NEEDLE_RADIUS, pTracker->m_fCourse);
     const float fCourse = pTracker->m_fCourse;
     const QString strCourse = (fCourse < 0 || fCourse > 360.0f) ? QStringLiteral("??\u00B0")
                                                                 : CourseText(fCourse);
     pDC->SetTextColor(FreshColour(pTracker, UPD_COURSE));
     const QSize sizeCourse = pDC->GetTextExtent(strCourse);
-    pDC->TextOut(45 - sizeCourse.width() / 2, 58 - sizeCourse.height() / 2, strCourse);
+    pDC->TextOut(DATA_NEEDLE_X - sizeCourse.width() / 2, DATA_NEEDLE_Y - sizeCourse.height() / 2, strCourse);
 
     pDC->SetTextColor(FreshColour(pTracker, UPD_SPEED));
-    pDC->TextOut(6, 100 + sizeCourse.height() / 2, QStringLiteral("Speed:"));
+    pDC->TextOut(DATA_LEFT_X, DATA_SPEED_Y + sizeCourse.height() / 2, QStringLiteral("Speed:"));
     const QString strKnots = FormatText("%4.1f knots   ", double(pTracker->m_fSpeed));
     const int hK = pDC->GetTextExtent(strKnots).height();
-    pDC->TextOut(W / 2 - 20, 100, strKnots);
-    pDC->TextOut(W / 2 - 20, 101 + hK,
+    const int xSpeed = W / 2 - DATA_SPEED_LEFT_OF_MIDDLE;
+    pDC->TextOut(xSpeed, DATA_SPEED_Y, strKnots);
+    pDC->TextOut(xSpeed, DATA_SPEED_Y + DATA_SPEED_GAP + hK,
                  FormatText("%4.1f kmh   ", double(pTracker->m_fSpeed) * UNIT_KMH_PER_KNOT));
 
     const QString strAltitude = FormatText("Alt: %.1f mtr     ", double(pTracker->m_fAltitude));
     pDC->SetTextColor(FreshColour(pTracker, UPD_ALTITUDE));
     const int hL = pDC->GetTextExtent(strAltitude).height();
-    const int yA = 102 + 2 * hK;
-    pDC->TextOut(6, yA, strAltitude);
+    const int yA = DATA_SPEED_Y + 2 * (hK + DATA_SPEED_GAP);
+    pDC->TextOut(DATA_LEFT_X, yA, strAltitude);
 
     const int nSignal = MeanSignal(pTracker);
     pDC->SelectFont(view.m_fonts.m_fontSmall);
@@ -121,7 +136,7 @@ void DrawGpsDataView(CDC* pDC, const CViewContext& view)
     if (pTracker->m_nUpdateFlags & UPD_HDOP)
         dilutionColour = double(pTracker->m_fHdop) < view.m_settings.MaxDilution() ? CLR_GREEN : CLR_GREY;
     pDC->SetTextColor(dilutionColour);
-    pDC->TextOut(6, yA + hL + 9,
+    pDC->TextOut(DATA_LEFT_X, yA + hL + DATA_DILUTION_GAP,
                  FormatText("Dltn:%u Sats:%d:%d dB   ", HdopWhole(pTracker->m_fHdop),
                                    pTracker->m_nSatsUsed, nSignal));
 
@@ -131,5 +146,5 @@ void DrawGpsDataView(CDC* pDC, const CViewContext& view)
         "RMC:%d GGA:%d GSA:%d GSV:%d sats,%d dB  ", pTracker->m_bRmcValid, pTracker->m_nFixQuality,
         pTracker->m_nGsaFixType - 1, int(pTracker->m_nSatsInView), nSignal);
     const int hR = pDC->GetTextExtent(strSentences).height();
-    pDC->TextOut(6, H - 2 * (hR + 1), strSentences);
+    pDC->TextOut(DATA_LEFT_X, H - 2 * (hR + DATA_SENTENCE_GAP), strSentences);
 }

@@ -1,8 +1,8 @@
 #include "display/MapView.h"
 
-#include "display/Views.h"
-#include "display/CompassView.h"
+#include "display/CompassNeedle.h"
 #include "display/ViewColours.h"
+#include "display/Views.h"
 #include "gps/CGpsTracker.h"
 #include "map/CMapBitmap.h"
 #include "map/Viewport.h"

@@ -40,7 +40,8 @@ constexpr ProfilePlot PROFILE_PLOTS[] = {
     {EProfilePlot::Altitude, 2, 16, CLR_PROFILE_ALTITUDE, "%.0f"},
     {EProfilePlot::Speed, 124, 138, CLR_PROFILE_SPEED, "%.1f"},
 };
-constexpr int PROFILE_AXIS_TOP = PROFILE_PLOTS[1].nTop + PROFILE_PLOT_HEIGHT + 2;
+constexpr int PROFILE_AXIS_GAP = 2;   // the distance axis below the lower plot
+constexpr int PROFILE_AXIS_TOP = PROFILE_PLOTS[1].nTop + PROFILE_PLOT_HEIGHT + PROFILE_AXIS_GAP;
 
 // The values of the points drawn in one pixel column.
 struct ProfileColumn

@@ -19,6 +19,8 @@ constexpr int SKY_ELEVATION_RINGS[] = {0, 30, 60};
 constexpr int SKY_BAR_SLOT = SKY_WIDTH / GPS_SAT_COUNT;   // 20 pixels per satellite
 constexpr int SKY_BAR_WIDTH = 14;
 constexpr int SKY_LABEL_PIXELS = 10;
+constexpr int SKY_LETTER_GAP = 3;      // "E" and "W" beside the horizon ring
+constexpr int SKY_PRN_RAISE = 2;       // a PRN stands this far above its disc
 
 bool IsUsed(const CGpsTracker& tracker, int nPrn)
 {
@@ -58,8 +60,8 @@ void DrawPlot(CDC* pDC)
     const int nHeight = pDC->GetTextExtent(QStringLiteral("N")).height();
     DrawCentredText(pDC, SKY_CENTRE.x(), SKY_CENTRE.y() - SKY_RADIUS - nHeight, QStringLiteral("N"));
     DrawCentredText(pDC, SKY_CENTRE.x(), SKY_CENTRE.y() + SKY_RADIUS + 1, QStringLiteral("S"));
-    pDC->TextOut(SKY_CENTRE.x() + SKY_RADIUS + 3, SKY_CENTRE.y() - nHeight / 2, QStringLiteral("E"));
-    pDC->TextOut(SKY_CENTRE.x() - SKY_RADIUS - 3 - pDC->GetTextExtent(QStringLiteral("W")).width(),
+    pDC->TextOut(SKY_CENTRE.x() + SKY_RADIUS + SKY_LETTER_GAP, SKY_CENTRE.y() - nHeight / 2, QStringLiteral("E"));
+    pDC->TextOut(SKY_CENTRE.x() - SKY_RADIUS - SKY_LETTER_GAP - pDC->GetTextExtent(QStringLiteral("W")).width(),
                  SKY_CENTRE.y() - nHeight / 2, QStringLiteral("W"));
 }
 
@@ -72,7 +74,7 @@ void DrawSatellite(CDC* pDC, const GpsSatellite& sat, bool bUsed)
     if (bUsed)
         FillDisc(pDC, at, SKY_MARK_RADIUS);
     pDC->SelectPen(oldPen);
-    pDC->TextOut(at.x() + SKY_MARK_RADIUS + 1, at.y() - SKY_MARK_RADIUS - 2, QString::number(sat.nPrn));
+    pDC->TextOut(at.x() + SKY_MARK_RADIUS + 1, at.y() - SKY_MARK_RADIUS - SKY_PRN_RAISE, QString::number(sat.nPrn));
 }
 
 void DrawBar(CDC* pDC, int nSlot, const GpsSatellite& sat, bool bUsed)

@@ -1,8 +1,8 @@
 #include "display/TrackView.h"
 
-#include "display/Views.h"
-#include "display/CompassView.h"
+#include "display/CompassNeedle.h"
 #include "display/ViewColours.h"
+#include "display/Views.h"
 #include "gps/CGpsTracker.h"
 #include "map/Viewport.h"
 #include "platform/gui/CDC.h"
@@ -16,6 +16,13 @@ constexpr int TRACK_TOP_MARGIN = 28;
 constexpr int TRACK_NEEDLE_X = 25;
 constexpr int TRACK_NEEDLE_Y = 40;
 constexpr int TRACK_NEEDLE_RADIUS = 23;
+constexpr int TRACK_SCALE_LEFT_OF_MIDDLE = 45;   // the scale text at the top
+constexpr int TRACK_SCALE_Y = 1;
+constexpr int TRACK_END_RADIUS = 5;        // the rings of the start and the end
+constexpr int TRACK_END_ARM = 10;          // their cross and plus
+constexpr int TRACK_PLACEMARK_RADIUS = 3;
+constexpr int TRACK_MARKER_PEN_WIDTH = 2;  // red markers
+constexpr int TRACK_LINE_PEN_WIDTH = 1;    // the black line
 constexpr double TRACK_METRES_PER_DEGREE = 111120.0;
 constexpr size_t TRACK_POINTS_PER_STEP = 1000;
 
@@ -39,10 +46,11 @@ void DrawCircle(CDC* pDC, const QPoint& pt, int nRadius)
     pDC->Ellipse(pt.x() - nRadius, pt.y() - nRadius, pt.x() + nRadius, pt.y() + nRadius);
 }
 
-void DrawLine(CDC* pDC, int x1, int y1, int x2, int y2)
+// The line from pt - (dx, dy) to pt + (dx, dy): the arms of the markers.
+void DrawLineThrough(CDC* pDC, const QPoint& pt, int dx, int dy)
 {
-    pDC->MoveTo(x1, y1);
-    pDC->LineTo(x2, y2);
+    pDC->MoveTo(pt.x() - dx, pt.y() - dy);
+    pDC->LineTo(pt.x() + dx, pt.y() + dy);
 }
 
 // The box around every point.
@@ -92,7 +100,7 @@ QPoint DrawThinnedTrack(CDC* pDC, const CTrackPointList& points, const CTrackFit
             last = fit.Map(*it);
             pDC->TextOut(last.x(), last.y(), it->m_strName);
             pDC->SelectPen(penMarker);
-            DrawCircle(pDC, last, 3);
+            DrawCircle(pDC, last, TRACK_PLACEMARK_RADIUS);
             pDC->SelectPen(penLine);
             pDC->LineTo(last.x(), last.y());
             nCountdown = nStep;
@@ -131,22 +139,22 @@ void DrawTrackView(CDC* pDC, const CViewContext& view)
     const CTrackFit fit{box.fLonMin, box.fLatMin, std::min(fScaleX, fScaleY), B};
 
     pDC->SetTextColor(CLR_BLACK);
-    pDC->TextOut(W / 2 - 45, 1,
+    pDC->TextOut(W / 2 - TRACK_SCALE_LEFT_OF_MIDDLE, TRACK_SCALE_Y,
                  FormatText("Screen %c:%d mtr %d pnts", fScaleX < fScaleY ? 'X' : 'Y',
                             TruncToInt(double(fLatRange) * TRACK_METRES_PER_DEGREE),
                             int(std::min<size_t>(points.size(), INT32_MAX))));
 
-    const QPen penMarker(CLR_RED, 2);
+    const QPen penMarker(CLR_RED, TRACK_MARKER_PEN_WIDTH);
     const QPoint start = fit.Map(points.front());
     const QPen oldPen = pDC->SelectPen(penMarker);
-    DrawCircle(pDC, start, 5);
-    DrawLine(pDC, start.x() - 10, start.y() - 10, start.x() + 10, start.y() + 10);
-    DrawLine(pDC, start.x() - 10, start.y() + 10, start.x() + 10, start.y() - 10);
+    DrawCircle(pDC, start, TRACK_END_RADIUS);
+    DrawLineThrough(pDC, start, TRACK_END_ARM, TRACK_END_ARM);
+    DrawLineThrough(pDC, start, TRACK_END_ARM, -TRACK_END_ARM);
 
-    const QPoint last = DrawThinnedTrack(pDC, points, fit, penMarker, QPen(CLR_BLACK, 1));
+    const QPoint last = DrawThinnedTrack(pDC, points, fit, penMarker, QPen(CLR_BLACK, TRACK_LINE_PEN_WIDTH));
     pDC->SelectPen(penMarker);
-    DrawCircle(pDC, last, 5);
-    DrawLine(pDC, last.x() - 10, last.y(), last.x() + 10, last.y());
-    DrawLine(pDC, last.x(), last.y() - 10, last.x(), last.y() + 10);
+    DrawCircle(pDC, last, TRACK_END_RADIUS);
+    DrawLineThrough(pDC, last, TRACK_END_ARM, 0);
+    DrawLineThrough(pDC, last, 0, TRACK_END_ARM);
     pDC->SelectPen(oldPen);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPen>
 
 // Text colours the views share: fresh values in black, stale ones in red
 // (GPS data view) or grey (the other views), a good dilution in green.
@@ -12,3 +13,8 @@ constexpr QColor CLR_GREY(128, 128, 128);
 // The handheld's system window colour: the display window's background, and
 // the opaque background behind every text.
 constexpr QColor CLR_WINDOW(255, 255, 255);
+
+// The display window's two pens, which the views borrow: the track and the
+// position's arrowhead, and the heading line.
+inline const QPen PEN_TRACK(CLR_RED, 2);
+inline const QPen PEN_HEADING(CLR_BLACK, 1);

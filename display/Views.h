@@ -1,5 +1,6 @@
 #pragma once
 
+#include "display/ViewColours.h"
 #include "map/CMapBitmap.h"
 #include "map/Viewport.h"
 #include "track/CTrackPoint.h"
@@ -63,8 +64,8 @@ struct CViewContext
     // What a view keeps between the paints of its window (the profile's
     // samples); null: the painter works it out afresh.
     CTrackProfile* m_pProfile = nullptr;
-    QPen m_penTrack = QPen(QColor(255, 0, 0), 2);
-    QPen m_penHeading = QPen(Qt::black, 1);
+    QPen m_penTrack = PEN_TRACK;
+    QPen m_penHeading = PEN_HEADING;
 };
 
 // A painter draws one view into the device context, restoring the font and

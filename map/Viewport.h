@@ -47,8 +47,8 @@ CFollowResult FollowPosition(CMapBitmap* pMap, bool bMapView, const CGpsTracker&
                              const CMapList& mapList, const QRect& rcArea,
                              const std::function<void(bool bWait)>& fnWaitCursor = {});
 
-// The stylus state the display window keeps between pen-down and pen-up (the
-// fields of the same names in CDisplayWnd; copy them in and back out).
+// The stylus state the display window keeps between pen-down and pen-up; the
+// map view shows a drag in progress from it.
 struct CStylusDrag
 {
     int32_t m_bStylusDown = 0;

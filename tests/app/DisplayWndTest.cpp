@@ -27,6 +27,7 @@ protected:
         return dc.FindText(strText);
     }
 
+    const CViewFonts m_fonts = CreateViewFonts();
     CDisplayWnd m_wnd{theApp.DisplaySources()};
 };
 
@@ -62,7 +63,7 @@ TEST_F(DisplayWndTest, FreshDateIsBlackAndStatusShowsTheFix)
     theApp.m_trackPoints.resize(3);
     CMapBitmap map;
     m_wnd.m_pMap = &map;
-    theApp.m_settings.m_nViewType = 2;
+    m_wnd.m_eViewType = EViewType::Compass;
 
     CRecordingDC dc(240, 268);
     const CRecordingDC::Call* pDate = Paint(dc, "07-12-2026");
@@ -76,7 +77,7 @@ TEST_F(DisplayWndTest, FreshDateIsBlackAndStatusShowsTheFix)
 // "No signal" may stay beside the shorter "OK".
 TEST_F(DisplayWndTest, StatusLineLeavesNothingOfALongerOne)
 {
-    theApp.m_settings.m_nViewType = 4;
+    m_wnd.m_eViewType = EViewType::Status;
     CRecordingDC dc(240, 268);
     m_wnd.Paint(&dc);
     CGpsTracker& tracker = theApp.m_tracker;
@@ -95,25 +96,40 @@ TEST_F(DisplayWndTest, StatusLineLeavesNothingOfALongerOne)
     EXPECT_EQ(nInk, 0);
 }
 
-TEST_F(DisplayWndTest, ViewTypesWithoutAViewFallBackToGpsData)
+struct StoredViewCase
 {
-    for (int nView : {5, 0, 6, -1, 9}) {
-        theApp.m_settings.m_nViewType = nView;
-        m_wnd.m_bErase = false;
-        CRecordingDC dc(240, 268);
-        m_wnd.Paint(&dc);
-        EXPECT_EQ(theApp.m_settings.m_nViewType, 1) << nView;
-        EXPECT_TRUE(m_wnd.m_bErase) << nView;
-        // Only the date and status lines in this paint.
-        EXPECT_EQ(dc.Texts().size(), 2) << nView;
-    }
-    for (int nView = 1; nView <= 4; ++nView) {
-        theApp.m_settings.m_nViewType = nView;
-        m_wnd.m_bErase = false;
-        CRecordingDC dc(240, 268);
-        m_wnd.Paint(&dc);
-        EXPECT_EQ(theApp.m_settings.m_nViewType, nView);
-        EXPECT_FALSE(m_wnd.m_bErase);
+    int32_t nStored;      // "ViewType" as the settings hold it
+    EViewType eShown;     // the view the window shows from then on
+    bool bFirstPaintShows;   // else it draws only the date and status lines and erases
+};
+
+// A stored number that names no view of the window, or the map view without
+// a map, gives the GPS data view from the paint after the first; the
+// settings keep the number they hold.
+TEST_F(DisplayWndTest, StoredViewTypesWithoutAViewFallBackToGpsData)
+{
+    const StoredViewCase cases[] = {
+        {1, EViewType::GpsData, true}, {2, EViewType::Compass, true}, {3, EViewType::Track, true},
+        {4, EViewType::Status, true},  {5, EViewType::GpsData, false}, {0, EViewType::GpsData, false},
+        {6, EViewType::GpsData, false}, {7, EViewType::GpsData, false}, {-1, EViewType::GpsData, false},
+    };
+    for (const StoredViewCase& c : cases) {
+        SCOPED_TRACE(c.nStored);
+        CTrackerSettings settings;
+        settings.m_nViewType = c.nStored;
+        CDisplayWnd wnd({theApp.m_tracker, theApp.m_trackPoints, theApp.m_mapList, settings, m_fonts});
+        wnd.resize(240, 268);
+        CRecordingDC first(240, 268);
+        wnd.Paint(&first);
+        EXPECT_EQ(first.Texts().size() > 2, c.bFirstPaintShows);
+        EXPECT_EQ(wnd.m_bErase, !c.bFirstPaintShows);
+        EXPECT_EQ(wnd.ViewType(), c.eShown);
+
+        CRecordingDC next(240, 268);
+        wnd.Paint(&next);
+        EXPECT_GT(next.Texts().size(), 2);
+        EXPECT_EQ(wnd.ViewType(), c.eShown);
+        EXPECT_EQ(settings.m_nViewType, c.nStored);
     }
 }
 
@@ -134,38 +150,38 @@ TEST_F(DisplayWndTest, StylusTapCyclesTheViews)
 {
     m_wnd.show();
     ProcessEvents();
-    theApp.m_settings.m_nViewType = 1;
+    m_wnd.m_eViewType = EViewType::GpsData;
     m_wnd.m_bErase = false;
     QTest::mouseClick(&m_wnd, Qt::LeftButton, {}, QPoint(100, 150));
-    EXPECT_EQ(theApp.m_settings.m_nViewType, 2);
+    EXPECT_EQ(m_wnd.ViewType(), EViewType::Compass);
     EXPECT_TRUE(m_wnd.m_bErase);
-    EXPECT_EQ(m_wnd.m_bStylusDown, 0);
+    EXPECT_EQ(m_wnd.m_drag.m_bStylusDown, 0);
 
     QTest::mouseClick(&m_wnd, Qt::RightButton, {}, QPoint(100, 150));
-    EXPECT_EQ(theApp.m_settings.m_nViewType, 2);
+    EXPECT_EQ(m_wnd.ViewType(), EViewType::Compass);
 
     QTest::mousePress(&m_wnd, Qt::LeftButton, {}, QPoint(10, 60));
-    EXPECT_EQ(m_wnd.m_bStylusDown, 1);
-    EXPECT_EQ(m_wnd.m_downX, 10);
-    EXPECT_EQ(m_wnd.m_downY, 60);
+    EXPECT_EQ(m_wnd.m_drag.m_bStylusDown, 1);
+    EXPECT_EQ(m_wnd.m_drag.m_downX, 10);
+    EXPECT_EQ(m_wnd.m_drag.m_downY, 60);
     m_wnd.OnMouseMove(25, 40);
-    EXPECT_EQ(m_wnd.m_dragX, 15);
-    EXPECT_EQ(m_wnd.m_dragY, -20);
+    EXPECT_EQ(m_wnd.m_drag.m_dragX, 15);
+    EXPECT_EQ(m_wnd.m_drag.m_dragY, -20);
     QTest::mouseRelease(&m_wnd, Qt::LeftButton, {}, QPoint(25, 40));
-    EXPECT_EQ(theApp.m_settings.m_nViewType, 3);
-    EXPECT_EQ(m_wnd.m_dragX, 0);
+    EXPECT_EQ(m_wnd.ViewType(), EViewType::Track);
+    EXPECT_EQ(m_wnd.m_drag.m_dragX, 0);
 }
 
 TEST_F(DisplayWndTest, TouchIsTheStylusToo)
 {
     m_wnd.show();
     ProcessEvents();
-    theApp.m_settings.m_nViewType = 2;
+    m_wnd.m_eViewType = EViewType::Compass;
     static QPointingDevice* g_pTouch = QTest::createTouchDevice();
     QTest::touchEvent(&m_wnd, g_pTouch).press(0, QPoint(60, 120));
     QTest::touchEvent(&m_wnd, g_pTouch).release(0, QPoint(60, 120));
     ProcessEvents();
-    EXPECT_EQ(theApp.m_settings.m_nViewType, 3);
+    EXPECT_EQ(m_wnd.ViewType(), EViewType::Track);
 }
 
 }

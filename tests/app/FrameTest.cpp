@@ -99,10 +99,10 @@ TEST_F(FrameTest, MenuTreeAndSoftKeys)
 TEST_F(FrameTest, NewSoftKeyDoesNothing)
 {
     CMessageCapture capture;
-    theApp.m_settings.m_nViewType = 2;
+    m_frame.m_wndView.m_eViewType = EViewType::Compass;
     EXPECT_FALSE(m_frame.OnCommand(ID_FILE_NEW));
     m_frame.m_wndCommandBar.actions().first()->trigger();
-    EXPECT_EQ(theApp.m_settings.m_nViewType, 2);
+    EXPECT_EQ(m_frame.m_wndView.ViewType(), EViewType::Compass);
     EXPECT_FALSE(m_frame.m_wndView.m_bErase);
     EXPECT_TRUE(capture.m_messages.isEmpty());
 }
@@ -187,7 +187,7 @@ TEST_F(FrameTest, CheckMarkFollowsTheViewButNeverTheMap)
 {
     const int viewIds[] = {ID_VIEW_GPSDATA, ID_VIEW_COMPASS, ID_VIEW_TRACK, ID_VIEW_GPSSTATUS};
     for (int nView = 1; nView <= 5; ++nView) {
-        theApp.m_settings.m_nViewType = nView;
+        m_frame.m_wndView.m_eViewType = EViewType(nView);
         OpenMenus();
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(Action(viewIds[i])->isChecked(), nView == i + 1) << "view " << nView;
@@ -203,7 +203,7 @@ TEST_F(FrameTest, ViewCommandsSelectTheViewAndErase)
     for (const auto& [nId, nView] : commands) {
         m_frame.m_wndView.m_bErase = false;
         Action(nId)->trigger();
-        EXPECT_EQ(theApp.m_settings.m_nViewType, nView);
+        EXPECT_EQ(m_frame.m_wndView.ViewType(), EViewType(nView));
         EXPECT_TRUE(m_frame.m_wndView.m_bErase);
     }
 }
@@ -211,10 +211,10 @@ TEST_F(FrameTest, ViewCommandsSelectTheViewAndErase)
 TEST_F(FrameTest, ViewMapWithoutMapAsksForOne)
 {
     CMessageCapture capture;
-    theApp.m_settings.m_nViewType = 2;
+    m_frame.m_wndView.m_eViewType = EViewType::Compass;
     EXPECT_TRUE(m_frame.OnCommand(ID_VIEW_MAP));
     EXPECT_EQ(capture.m_messages, QStringList{"Eerst map inlezen! Tools, Load map"});
-    EXPECT_EQ(theApp.m_settings.m_nViewType, 2);
+    EXPECT_EQ(m_frame.m_wndView.ViewType(), EViewType::Compass);
 }
 
 TEST(FrameTimerTest, TicksEverySecond)
@@ -255,17 +255,17 @@ TEST_F(FrameTest, LoadMapTakesTheMapUnderThePositionWithoutAsking)
     EXPECT_EQ(pMap->m_zoom, 1.0);
     EXPECT_EQ(pMap->m_viewWidth, 240u);
     EXPECT_EQ(pMap->m_viewHeight, 254u);
-    EXPECT_EQ(theApp.m_settings.m_nViewType, 5);
+    EXPECT_EQ(m_frame.m_wndView.ViewType(), EViewType::Map);
     EXPECT_TRUE(capture.m_messages.isEmpty());
 
     // View Map now finds a map; a tap on the map leaves it for GPS data.
-    theApp.m_settings.m_nViewType = 2;
+    m_frame.m_wndView.m_eViewType = EViewType::Compass;
     EXPECT_TRUE(m_frame.OnCommand(ID_VIEW_MAP));
-    EXPECT_EQ(theApp.m_settings.m_nViewType, 5);
+    EXPECT_EQ(m_frame.m_wndView.ViewType(), EViewType::Map);
     m_frame.m_wndView.OnLButtonDown(100, 120);
     m_frame.m_wndView.OnLButtonUp(100, 120);
     ProcessEvents();
-    EXPECT_EQ(theApp.m_settings.m_nViewType, 1);
+    EXPECT_EQ(m_frame.m_wndView.ViewType(), EViewType::GpsData);
     QFile::remove(strPath);
 }
 
@@ -385,11 +385,11 @@ TEST_F(FrameTest, FileSaveAndOpenFollowTheChosenName)
     EXPECT_TRUE(ReadAll(dir.filePath("a.kml")).contains("<kml"));
     EXPECT_EQ(ReadAll(dir.filePath("plain.gpd")).size(), 10 + 2 * 28);
 
-    theApp.m_settings.m_nViewType = 1;
+    m_frame.m_wndView.m_eViewType = EViewType::GpsData;
     EXPECT_TRUE(m_frame.OnCommand(ID_FILE_OPEN));
     EXPECT_EQ(theApp.m_trackPoints.size(), 4u);
     EXPECT_FLOAT_EQ(theApp.m_trackPoints[3].m_fLatitude, 52.2f);
-    EXPECT_EQ(theApp.m_settings.m_nViewType, 3);
+    EXPECT_EQ(m_frame.m_wndView.ViewType(), EViewType::Track);
     EXPECT_EQ(driver.m_nUnexpected, 0);
     EXPECT_TRUE(capture.m_messages.isEmpty()) << capture.m_messages.join('|').toStdString();
 }
@@ -449,7 +449,7 @@ TEST_F(FrameTest, WithoutFixOnlyTheGpsDataViewRepaints)
     CPaintCounter paints(&m_frame.m_wndView);
     const int expected[] = {0, 1, 0, 0, 0, 0};
     for (int nView = 1; nView <= 5; ++nView) {
-        theApp.m_settings.m_nViewType = nView;
+        m_frame.m_wndView.m_eViewType = EViewType(nView);
         paints.m_nPaints = 0;
         m_frame.OnTimer(TIMER_ID);
         EXPECT_FALSE(m_frame.m_wndView.m_bErase) << "view " << nView;
@@ -467,7 +467,7 @@ TEST_F(FrameTest, WithFixEveryViewRepaintsAndOnlyTrackErases)
     ProcessEvents();
     CPaintCounter paints(&m_frame.m_wndView);
     for (int nView : {1, 2, 3, 4}) {
-        theApp.m_settings.m_nViewType = nView;
+        m_frame.m_wndView.m_eViewType = EViewType(nView);
         paints.m_nPaints = 0;
         receiver.SendFix();
         m_frame.OnTimer(TIMER_ID);
@@ -559,7 +559,7 @@ TEST_F(FrameTest, WindowsOfTheirOwnRepaintEveryTick)
             }
             return found;
         };
-        theApp.m_settings.m_nViewType = 3;
+        m_frame.m_wndView.m_eViewType = EViewType::Track;
         EXPECT_TRUE(m_frame.OnCommand(window.nId));
         ProcessEvents();
         ASSERT_EQ(find().size(), 1);
@@ -568,7 +568,7 @@ TEST_F(FrameTest, WindowsOfTheirOwnRepaintEveryTick)
         EXPECT_TRUE(pWnd->isWindow());
         EXPECT_FALSE(pWnd->isModal());
         EXPECT_EQ(pWnd->size(), QSize(240, 268));
-        EXPECT_EQ(theApp.m_settings.m_nViewType, 3);
+        EXPECT_EQ(m_frame.m_wndView.ViewType(), EViewType::Track);
 
         // No fix at all and the track view showing: the window still repaints.
         CPaintCounter paints(pWnd);
@@ -657,16 +657,16 @@ TEST_F(FrameTest, FileOpenReadsGpxAndKml)
         });
     }
     CMessageCapture capture;
-    theApp.m_settings.m_nViewType = 1;
+    m_frame.m_wndView.m_eViewType = EViewType::GpsData;
     EXPECT_TRUE(m_frame.OnCommand(ID_FILE_OPEN));
     ASSERT_EQ(theApp.m_trackPoints.size(), 2u);
     EXPECT_EQ(theApp.m_trackPoints[0].m_byHour, 11);   // the "Utc" setting of 1
-    EXPECT_EQ(theApp.m_settings.m_nViewType, 3);
-    theApp.m_settings.m_nViewType = 1;
+    EXPECT_EQ(m_frame.m_wndView.ViewType(), EViewType::Track);
+    m_frame.m_wndView.m_eViewType = EViewType::GpsData;
     EXPECT_TRUE(m_frame.OnCommand(ID_FILE_OPEN));
     EXPECT_EQ(capture.m_messages, QStringList{"Incorrect file"});
     EXPECT_EQ(theApp.m_trackPoints.size(), 2u);
-    EXPECT_EQ(theApp.m_settings.m_nViewType, 1);
+    EXPECT_EQ(m_frame.m_wndView.ViewType(), EViewType::GpsData);
     EXPECT_EQ(driver.m_nUnexpected, 0);
 }
 

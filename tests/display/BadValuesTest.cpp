@@ -24,8 +24,8 @@ TEST_F(BadValuesTest, EveryViewPaintsUnreadableValues)
     map.m_zoom = 1e-30;
     map.ComputeViewExtent(MapDrawingArea(m_wnd.GetClientRect()));
     m_wnd.m_pMap = &map;
-    m_wnd.m_bStylusDown = 1;
-    m_wnd.m_dragX = std::numeric_limits<int32_t>::min();
+    m_wnd.m_drag.m_bStylusDown = 1;
+    m_wnd.m_drag.m_dragX = std::numeric_limits<int32_t>::min();
 
 
     for (float fValue : aValues) {

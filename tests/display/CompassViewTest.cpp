@@ -1,3 +1,4 @@
+#include "display/CompassNeedle.h"
 #include "display/CompassView.h"
 #include "display/ViewColours.h"
 #include "tests/display/ViewTest.h"

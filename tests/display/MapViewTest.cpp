@@ -138,16 +138,16 @@ TEST_F(MapViewTest, DragMovesOnlyThePicture)
 {
     m_map.m_panX = 100;
     m_map.m_panY = 200;
-    m_wnd.m_bStylusDown = 1;
-    m_wnd.m_dragX = 30;
-    m_wnd.m_dragY = -12;
+    m_wnd.m_drag.m_bStylusDown = 1;
+    m_wnd.m_drag.m_dragX = 30;
+    m_wnd.m_drag.m_dragY = -12;
     Paint();
     EXPECT_EQ(m_dc.CallsOf(QStringLiteral("StretchBlt"))[0].srcRect.topLeft(), QPoint(70, 212));
     // The arrowhead stays where the pan puts the position.
     EXPECT_EQ(At(LinesWith(m_wnd.m_penTrack)[1]), QPoint(28, -72));
 
     CRecordingDC dc(240, 268);
-    m_wnd.m_bStylusDown = 0;
+    m_wnd.m_drag.m_bStylusDown = 0;
     DrawMapView(&dc, View());
     EXPECT_EQ(dc.CallsOf(QStringLiteral("StretchBlt"))[0].srcRect.topLeft(), QPoint(100, 200));
 }
