@@ -122,8 +122,8 @@ void PrintRecord(const CGpsTracker& t, const char* pLine, size_t nLine)
 // when the decoder knows the sentence.
 void DecodeLine(CGpsTracker& tracker, QStringView line, int nUtcCorrection)
 {
-    tracker.ProcessSentence(line, nUtcCorrection);
-    if (RecogniseSentence(line) == NmeaSentence::None)
+    ProcessSentence(tracker, line, nUtcCorrection);
+    if (!RecogniseSentence(line))
         return;
     // The assembly hands each byte on as the character of the same code.
     std::string bytes(static_cast<size_t>(line.size()), '\0');
