@@ -1,5 +1,7 @@
 #include "gps/CGpsTracker.h"
 
+#include "gps/NmeaDecoder.h"
+
 CGpsTracker::CGpsTracker() = default;
 
 CGpsTracker::~CGpsTracker() = default;
@@ -38,6 +40,6 @@ void CGpsTracker::PollPort(int nUtcCorrection)
 void CGpsTracker::AssembleBytes(const char* pData, size_t nLength, int nUtcCorrection)
 {
     m_assembler.Feed(pData, nLength, [this, nUtcCorrection](QStringView line) {
-        ProcessSentence(line, nUtcCorrection);
+        ProcessSentence(*this, line, nUtcCorrection);
     });
 }

@@ -5,7 +5,6 @@
 #include "platform/Outcome.h"
 
 #include <QString>
-#include <QStringView>
 #include <cstddef>
 #include <cstdint>
 
@@ -54,11 +53,10 @@ public:
     // The two halves of PollPort, for replaying bytes that come from elsewhere
     // (a capture file) through the same assembly: BeginTick counts the second
     // and clears the per-tick fields, AssembleBytes handles bytes in order
-    // exactly as the drain of the port does.
+    // exactly as the drain of the port does, each completed line going to
+    // ProcessSentence (NmeaDecoder.h).
     void BeginTick();
     void AssembleBytes(const char* pData, size_t nLength, int nUtcCorrection);
-    void ProcessSentence(QStringView line, int nUtcCorrection);
-    uint32_t DecodeField(QStringView field, int nCode, int nUtcCorrection);
 
     bool HasPosition() const { return (m_nUpdateFlags & UPD_POSITION) == UPD_POSITION; }
 

@@ -3,8 +3,10 @@
 #include "gps/CGpsTracker.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
-#include <span>
+#include <iterator>
+#include <type_traits>
 
 namespace {
 
@@ -26,41 +28,86 @@ enum : int {
     NMEA_ALTITUDE_UNIT = 16,
     NMEA_GSA_MODE = 21,
     NMEA_GSA_FIX_TYPE = 22,
-    NMEA_GSA_PRN_FIRST = 23,
-    NMEA_GSA_PRN_LAST = 34,
+    NMEA_GSA_PRN_1 = 23,   // the satellites used, one code per entry of the table
+    NMEA_GSA_PRN_2,
+    NMEA_GSA_PRN_3,
+    NMEA_GSA_PRN_4,
+    NMEA_GSA_PRN_5,
+    NMEA_GSA_PRN_6,
+    NMEA_GSA_PRN_7,
+    NMEA_GSA_PRN_8,
+    NMEA_GSA_PRN_9,
+    NMEA_GSA_PRN_10,
+    NMEA_GSA_PRN_11,
+    NMEA_GSA_PRN_12,
     NMEA_GSA_PDOP = 35,
     NMEA_GSA_HDOP = 36,
     NMEA_GSA_VDOP = 37,
     NMEA_GSV_MESSAGES = 38,
     NMEA_GSV_MESSAGE = 39,
     NMEA_GSV_IN_VIEW = 40,
-    NMEA_GSV_SAT_FIRST = 41,
-    NMEA_GSV_SAT_LAST = 56,
+    // The values of the four satellites of a GSV page, column by column.
+    NMEA_GSV_PRN_1 = 41,
+    NMEA_GSV_PRN_2,
+    NMEA_GSV_PRN_3,
+    NMEA_GSV_PRN_4,
+    NMEA_GSV_ELEVATION_1,
+    NMEA_GSV_ELEVATION_2,
+    NMEA_GSV_ELEVATION_3,
+    NMEA_GSV_ELEVATION_4,
+    NMEA_GSV_AZIMUTH_1,
+    NMEA_GSV_AZIMUTH_2,
+    NMEA_GSV_AZIMUTH_3,
+    NMEA_GSV_AZIMUTH_4,
+    NMEA_GSV_SNR_1,
+    NMEA_GSV_SNR_2,
+    NMEA_GSV_SNR_3,
+    NMEA_GSV_SNR_4,
+    NMEA_CODE_LIMIT,   // one past the highest code
 };
 
-// Code of field 1, field 2, ... per sentence type; fields past the end of
-// a table are ignored.
-const int NMEA_RMC_CODES[] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-const int NMEA_GGA_CODES[] = {1, 3, 4, 5, 6, 12, 13, 14, 15, 16};
-const int NMEA_GSA_CODES[] = {21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37};
-const int NMEA_GSV_CODES[] = {38, 39, 40, 41, 45, 49, 53, 42, 46, 50, 54,
-                              43, 47, 51, 55, 44, 48, 52, 56};
+// The sentence kinds: the code of field 1, 2, ... of each, then one row per
+// kind in the order recognition tries their codes.
+constexpr int NMEA_RMC_FIELDS[] = {
+    NMEA_TIME, NMEA_STATUS, NMEA_LATITUDE, NMEA_LAT_HEMISPHERE, NMEA_LONGITUDE, NMEA_LON_HEMISPHERE,
+    NMEA_SPEED, NMEA_COURSE, NMEA_DATE};
+constexpr int NMEA_GGA_FIELDS[] = {
+    NMEA_TIME, NMEA_LATITUDE, NMEA_LAT_HEMISPHERE, NMEA_LONGITUDE, NMEA_LON_HEMISPHERE,
+    NMEA_FIX_QUALITY, NMEA_SATS_USED, NMEA_HDOP, NMEA_ALTITUDE, NMEA_ALTITUDE_UNIT};
+constexpr int NMEA_GSV_FIELDS[] = {
+    NMEA_GSV_MESSAGES, NMEA_GSV_MESSAGE, NMEA_GSV_IN_VIEW,
+    NMEA_GSV_PRN_1, NMEA_GSV_ELEVATION_1, NMEA_GSV_AZIMUTH_1, NMEA_GSV_SNR_1,
+    NMEA_GSV_PRN_2, NMEA_GSV_ELEVATION_2, NMEA_GSV_AZIMUTH_2, NMEA_GSV_SNR_2,
+    NMEA_GSV_PRN_3, NMEA_GSV_ELEVATION_3, NMEA_GSV_AZIMUTH_3, NMEA_GSV_SNR_3,
+    NMEA_GSV_PRN_4, NMEA_GSV_ELEVATION_4, NMEA_GSV_AZIMUTH_4, NMEA_GSV_SNR_4};
+constexpr int NMEA_GSA_FIELDS[] = {
+    NMEA_GSA_MODE, NMEA_GSA_FIX_TYPE,
+    NMEA_GSA_PRN_1, NMEA_GSA_PRN_2, NMEA_GSA_PRN_3, NMEA_GSA_PRN_4, NMEA_GSA_PRN_5, NMEA_GSA_PRN_6,
+    NMEA_GSA_PRN_7, NMEA_GSA_PRN_8, NMEA_GSA_PRN_9, NMEA_GSA_PRN_10, NMEA_GSA_PRN_11, NMEA_GSA_PRN_12,
+    NMEA_GSA_PDOP, NMEA_GSA_HDOP, NMEA_GSA_VDOP};
 
-std::span<const int> FieldCodes(NmeaSentence type)
+constexpr NmeaSentenceKind NMEA_SENTENCES[] = {
+    {u"RMC", NMEA_RMC_FIELDS},
+    {u"GGA", NMEA_GGA_FIELDS},
+    {u"GSV", NMEA_GSV_FIELDS},
+    {u"GSA", NMEA_GSA_FIELDS},
+};
+
+constexpr size_t NMEA_KIND_COUNT = std::size(NMEA_SENTENCES);
+constexpr qsizetype NMEA_CODE_LENGTH = 3;
+
+// The characters a code can start with, so that recognition skips every
+// other character at one look.
+constexpr auto NMEA_CODE_STARTS = [] {
+    std::array<bool, 128> abStarts{};
+    for (const NmeaSentenceKind& kind : NMEA_SENTENCES)
+        abStarts[kind.szCode[0]] = true;
+    return abStarts;
+}();
+
+bool IsCodeAt(const NmeaSentenceKind& kind, const char16_t* p)
 {
-    switch (type) {
-    case NmeaSentence::Rmc:
-        return NMEA_RMC_CODES;
-    case NmeaSentence::Gga:
-        return NMEA_GGA_CODES;
-    case NmeaSentence::Gsv:
-        return NMEA_GSV_CODES;
-    case NmeaSentence::Gsa:
-        return NMEA_GSA_CODES;
-    case NmeaSentence::None:
-        break;
-    }
-    return {};
+    return std::equal(kind.szCode, kind.szCode + NMEA_CODE_LENGTH, p);
 }
 
 constexpr double NMEA_ONE_SIXTIETH = 0.016666666666666666;
@@ -68,7 +115,8 @@ constexpr double NMEA_MAX_LATITUDE = 90.001;
 constexpr double NMEA_MAX_LONGITUDE = 180.001;
 constexpr float NMEA_MAX_ALTITUDE = 10000;
 constexpr float NMEA_MAX_COURSE = 360;
-constexpr int NMEA_GSV_PAGES = GPS_SAT_COUNT / 4;
+constexpr int NMEA_GSV_PAGE_SATS = 4;
+constexpr int NMEA_GSV_PAGES = GPS_SAT_COUNT / NMEA_GSV_PAGE_SATS;
 
 // The scans below read a number from the front of a field the way sscanf does
 // with the quoted format: blanks are skipped first, a width limits the
@@ -179,79 +227,78 @@ void ScanSmallInt(QStringView field, int nWidth, T& target)
         target = static_cast<T>(n);
 }
 
-// ddmm.mmmm or dddmm.mmmm: whole degrees from the first nDegreeChars
-// characters, then the minutes; the value stays unsigned until the
-// hemisphere field.
-void ScanCoordinate(QStringView field, int nDegreeChars, float& fTarget)
+// The actions of the field codes. Each takes the field (never empty) and its
+// code and returns the update bits it earned.
+using FieldDecoder = uint32_t (*)(CGpsTracker& tracker, QStringView field, int nCode, int nUtcCorrection);
+
+// A number read into one member; the bit is earned whether or not it reads.
+template <float CGpsTracker::*pfValue, uint32_t nBit>
+uint32_t DecodeNumber(CGpsTracker& tracker, QStringView field, int, int)
 {
-    int32_t nDegrees = 0;
-    if (!ScanInt(field.first(std::min<qsizetype>(nDegreeChars, field.size())), nDegreeChars, nDegrees))
-        return;
-    float fMinutes = 0;
-    if (!ScanFloat(field.sliced(std::min<qsizetype>(nDegreeChars, field.size())), fMinutes))
-        return;
-    fTarget = static_cast<float>(fMinutes * NMEA_ONE_SIXTIETH) + static_cast<float>(nDegrees);
+    ScanFloat(field, tracker.*pfValue);
+    return nBit;
 }
 
-// Range test on the unsigned value, then the sign of the hemisphere.
-uint32_t ApplyHemisphere(QStringView field, char16_t chNegative, double dLimit, uint32_t nBit, float& fTarget)
+// A count of up to two digits.
+template <auto pnValue>
+uint32_t DecodeCount(CGpsTracker& tracker, QStringView field, int, int)
 {
-    const uint32_t nResult = fTarget >= 0 && static_cast<double>(fTarget) < dLimit ? nBit : 0;
-    if (field.front() == chNegative)
-        fTarget = -fTarget;
-    return nResult;
+    ScanSmallInt(field, 2, tracker.*pnValue);
+    return 0;
 }
 
-// Fields read as one number into one member, with the update bit they earn.
-struct NumberField
+// One digit: the first character less "0", whatever that character is.
+template <auto pnValue>
+uint32_t DecodeDigit(CGpsTracker& tracker, QStringView field, int, int)
 {
-    int nCode;
+    auto& target = tracker.*pnValue;
+    target = static_cast<std::remove_reference_t<decltype(target)>>(field.front().unicode() - u'0');
+    return 0;
+}
+
+// A coordinate arrives as two fields: ddmm.mmmm or dddmm.mmmm, then the
+// hemisphere letter.
+struct Coordinate
+{
     float CGpsTracker::*pfValue;
+    int nDegreeChars;
+    char16_t chNegative;
+    double dLimit;
     uint32_t nBit;
 };
 
-const NumberField NMEA_NUMBER_FIELDS[] = {
-    {NMEA_SPEED, &CGpsTracker::m_fSpeed, UPD_SPEED},
-    {NMEA_COURSE, &CGpsTracker::m_fCourse, UPD_COURSE},
-    {NMEA_HDOP, &CGpsTracker::m_fHdop, UPD_HDOP},
-    {NMEA_ALTITUDE, &CGpsTracker::m_fAltitude, UPD_ALTITUDE},
-    {NMEA_GSA_PDOP, &CGpsTracker::m_fPdop, 0},
-    {NMEA_GSA_HDOP, &CGpsTracker::m_fGsaHdop, 0},
-    {NMEA_GSA_VDOP, &CGpsTracker::m_fVdop, 0},
-};
+constexpr Coordinate NMEA_LATITUDE_AXIS = {&CGpsTracker::m_fLatitude, 2, u'S', NMEA_MAX_LATITUDE, UPD_LATITUDE};
+constexpr Coordinate NMEA_LONGITUDE_AXIS = {&CGpsTracker::m_fLongitude, 3, u'W', NMEA_MAX_LONGITUDE,
+                                            UPD_LONGITUDE};
 
-// The GSV counts, two digits each.
-struct CountField
+// Whole degrees from the first characters, then the minutes; the value stays
+// unsigned until the hemisphere field.
+template <const Coordinate& axis>
+uint32_t DecodeDegrees(CGpsTracker& tracker, QStringView field, int, int)
 {
-    int nCode;
-    int8_t CGpsTracker::*pnValue;
-};
-
-const CountField NMEA_COUNT_FIELDS[] = {
-    {NMEA_GSV_MESSAGES, &CGpsTracker::m_nGsvMessages},
-    {NMEA_GSV_MESSAGE, &CGpsTracker::m_nGsvMessage},
-    {NMEA_GSV_IN_VIEW, &CGpsTracker::m_nSatsInView},
-};
-
-// One value of a satellite in view: codes run column by column (PRN,
-// elevation, azimuth, SNR), four satellites each, on the page of the GSV
-// message being decoded. Azimuths run to 359 and the PRNs of the newer
-// systems past 99, so both take three digits.
-void DecodeSatelliteInView(CGpsTracker& tracker, QStringView field, int nCode)
-{
-    if (tracker.m_nGsvMessage < 1 || tracker.m_nGsvMessage > NMEA_GSV_PAGES)
-        return;
-    static constexpr struct {
-        int32_t GpsSatellite::*pnValue;
-        int nWidth;
-    } COLUMNS[] = {{&GpsSatellite::nPrn, 3}, {&GpsSatellite::nElevation, 2}, {&GpsSatellite::nAzimuth, 3},
-                   {&GpsSatellite::nSnr, 2}};
-    const auto& column = COLUMNS[(nCode - NMEA_GSV_SAT_FIRST) / 4];
-    GpsSatellite& sat = tracker.m_aSats[4 * (tracker.m_nGsvMessage - 1) + (nCode - NMEA_GSV_SAT_FIRST) % 4];
-    ScanInt(field, column.nWidth, sat.*column.pnValue);
+    const qsizetype nDegreeChars = std::min<qsizetype>(axis.nDegreeChars, field.size());
+    int32_t nDegrees = 0;
+    if (!ScanInt(field.first(nDegreeChars), axis.nDegreeChars, nDegrees))
+        return 0;
+    float fMinutes = 0;
+    if (!ScanFloat(field.sliced(nDegreeChars), fMinutes))
+        return 0;
+    tracker.*axis.pfValue = static_cast<float>(fMinutes * NMEA_ONE_SIXTIETH) + static_cast<float>(nDegrees);
+    return 0;
 }
 
-uint32_t DecodeTime(CGpsTracker& tracker, QStringView field, int nUtcCorrection)
+// Range test on the unsigned value, then the sign of the hemisphere.
+template <const Coordinate& axis>
+uint32_t DecodeHemisphere(CGpsTracker& tracker, QStringView field, int, int)
+{
+    float& fValue = tracker.*axis.pfValue;
+    const uint32_t nResult = fValue >= 0 && static_cast<double>(fValue) < axis.dLimit ? axis.nBit : 0;
+    if (field.front() == axis.chNegative)
+        fValue = -fValue;
+    return nResult;
+}
+
+uint32_t DecodeTime(CGpsTracker& tracker, QStringView field, int, int nUtcCorrection)
 {
     int32_t aTime[3];
     if (!ScanTriple(field, aTime))
@@ -268,7 +315,7 @@ uint32_t DecodeTime(CGpsTracker& tracker, QStringView field, int nUtcCorrection)
     return UPD_TIME;
 }
 
-uint32_t DecodeDate(CGpsTracker& tracker, QStringView field)
+uint32_t DecodeDate(CGpsTracker& tracker, QStringView field, int, int)
 {
     int32_t aDate[3];
     if (!ScanTriple(field, aDate))
@@ -279,59 +326,100 @@ uint32_t DecodeDate(CGpsTracker& tracker, QStringView field)
     return UPD_DATE;
 }
 
-// A GSA mode starts a new list of satellites used and new dilutions.
-void DecodeGsaMode(CGpsTracker& tracker, char16_t chMode)
+uint32_t DecodeStatus(CGpsTracker& tracker, QStringView field, int, int)
 {
-    tracker.m_chGsaMode = static_cast<char>(chMode & 0xFF);
+    tracker.m_bRmcValid = field.front() != u'V' ? 1 : 0;
+    return 0;
+}
+
+// The unit letter is not examined; its presence clears an impossible altitude.
+uint32_t DecodeAltitudeUnit(CGpsTracker& tracker, QStringView, int, int)
+{
+    if (tracker.m_fAltitude < 0 || tracker.m_fAltitude > NMEA_MAX_ALTITUDE)
+        tracker.m_fAltitude = 0;
+    return 0;
+}
+
+// A GSA mode starts a new list of satellites used and new dilutions.
+uint32_t DecodeGsaMode(CGpsTracker& tracker, QStringView field, int, int)
+{
+    tracker.m_chGsaMode = static_cast<char>(field.front().unicode() & 0xFF);
     for (GpsSatellite& sat : tracker.m_aSats)
         sat.nFixPrn = 0;
     tracker.m_fPdop = 0;
     tracker.m_fGsaHdop = 0;
     tracker.m_fVdop = 0;
+    return 0;
 }
 
-// The fields with a rule of their own.
-uint32_t DecodeOtherField(CGpsTracker& tracker, QStringView field, int nCode, int nUtcCorrection)
+uint32_t DecodeUsedPrn(CGpsTracker& tracker, QStringView field, int nCode, int)
 {
-    const char16_t chFirst = field.front().unicode();
-    switch (nCode) {
-    case NMEA_TIME:
-        return DecodeTime(tracker, field, nUtcCorrection);
-    case NMEA_STATUS:
-        tracker.m_bRmcValid = chFirst != u'V' ? 1 : 0;
-        return 0;
-    case NMEA_LATITUDE:
-        ScanCoordinate(field, 2, tracker.m_fLatitude);
-        return 0;
-    case NMEA_LAT_HEMISPHERE:
-        return ApplyHemisphere(field, u'S', NMEA_MAX_LATITUDE, UPD_LATITUDE, tracker.m_fLatitude);
-    case NMEA_LONGITUDE:
-        ScanCoordinate(field, 3, tracker.m_fLongitude);
-        return 0;
-    case NMEA_LON_HEMISPHERE:
-        return ApplyHemisphere(field, u'W', NMEA_MAX_LONGITUDE, UPD_LONGITUDE, tracker.m_fLongitude);
-    case NMEA_DATE:
-        return DecodeDate(tracker, field);
-    case NMEA_FIX_QUALITY:
-        tracker.m_nFixQuality = chFirst - u'0';
-        return 0;
-    case NMEA_SATS_USED:
-        ScanInt(field, 2, tracker.m_nSatsUsed);
-        return 0;
-    case NMEA_ALTITUDE_UNIT:
-        if (tracker.m_fAltitude < 0 || tracker.m_fAltitude > NMEA_MAX_ALTITUDE)
-            tracker.m_fAltitude = 0;
-        return 0;
-    case NMEA_GSA_MODE:
-        DecodeGsaMode(tracker, chFirst);
-        return 0;
-    case NMEA_GSA_FIX_TYPE:
-        tracker.m_nGsaFixType = static_cast<int8_t>(chFirst - u'0');
-        return 0;
-    default:
-        return 0;
-    }
+    ScanInt(field, 3, tracker.m_aSats[nCode - NMEA_GSA_PRN_1].nFixPrn);
+    return 0;
 }
+
+// One value of a satellite in view, on the page of the GSV message being
+// decoded. Azimuths run to 359 and the PRNs of the newer systems past 99, so
+// both take three digits.
+uint32_t DecodeSatelliteInView(CGpsTracker& tracker, QStringView field, int nCode, int)
+{
+    if (tracker.m_nGsvMessage < 1 || tracker.m_nGsvMessage > NMEA_GSV_PAGES)
+        return 0;
+    static constexpr struct {
+        int32_t GpsSatellite::*pnValue;
+        int nWidth;
+    } COLUMNS[] = {{&GpsSatellite::nPrn, 3}, {&GpsSatellite::nElevation, 2}, {&GpsSatellite::nAzimuth, 3},
+                   {&GpsSatellite::nSnr, 2}};
+    const int nValue = nCode - NMEA_GSV_PRN_1;
+    const auto& column = COLUMNS[nValue / NMEA_GSV_PAGE_SATS];
+    const int nEntry = NMEA_GSV_PAGE_SATS * (tracker.m_nGsvMessage - 1) + nValue % NMEA_GSV_PAGE_SATS;
+    ScanInt(field, column.nWidth, tracker.m_aSats[nEntry].*column.pnValue);
+    return 0;
+}
+
+// The codes with an action, each with its decoder; a run of nCount codes
+// shares one. Codes not listed do nothing.
+struct FieldAction
+{
+    int nCode;
+    FieldDecoder pfnDecode;
+    int nCount = 1;
+};
+
+constexpr FieldAction NMEA_FIELD_ACTIONS[] = {
+    {NMEA_TIME, DecodeTime},
+    {NMEA_STATUS, DecodeStatus},
+    {NMEA_LATITUDE, DecodeDegrees<NMEA_LATITUDE_AXIS>},
+    {NMEA_LAT_HEMISPHERE, DecodeHemisphere<NMEA_LATITUDE_AXIS>},
+    {NMEA_LONGITUDE, DecodeDegrees<NMEA_LONGITUDE_AXIS>},
+    {NMEA_LON_HEMISPHERE, DecodeHemisphere<NMEA_LONGITUDE_AXIS>},
+    {NMEA_SPEED, DecodeNumber<&CGpsTracker::m_fSpeed, UPD_SPEED>},
+    {NMEA_COURSE, DecodeNumber<&CGpsTracker::m_fCourse, UPD_COURSE>},
+    {NMEA_DATE, DecodeDate},
+    {NMEA_FIX_QUALITY, DecodeDigit<&CGpsTracker::m_nFixQuality>},
+    {NMEA_SATS_USED, DecodeCount<&CGpsTracker::m_nSatsUsed>},
+    {NMEA_HDOP, DecodeNumber<&CGpsTracker::m_fHdop, UPD_HDOP>},
+    {NMEA_ALTITUDE, DecodeNumber<&CGpsTracker::m_fAltitude, UPD_ALTITUDE>},
+    {NMEA_ALTITUDE_UNIT, DecodeAltitudeUnit},
+    {NMEA_GSA_MODE, DecodeGsaMode},
+    {NMEA_GSA_FIX_TYPE, DecodeDigit<&CGpsTracker::m_nGsaFixType>},
+    {NMEA_GSA_PRN_1, DecodeUsedPrn, GPS_SAT_COUNT},
+    {NMEA_GSA_PDOP, DecodeNumber<&CGpsTracker::m_fPdop, 0>},
+    {NMEA_GSA_HDOP, DecodeNumber<&CGpsTracker::m_fGsaHdop, 0>},
+    {NMEA_GSA_VDOP, DecodeNumber<&CGpsTracker::m_fVdop, 0>},
+    {NMEA_GSV_MESSAGES, DecodeCount<&CGpsTracker::m_nGsvMessages>},
+    {NMEA_GSV_MESSAGE, DecodeCount<&CGpsTracker::m_nGsvMessage>},
+    {NMEA_GSV_IN_VIEW, DecodeCount<&CGpsTracker::m_nSatsInView>},
+    {NMEA_GSV_PRN_1, DecodeSatelliteInView, NMEA_CODE_LIMIT - NMEA_GSV_PRN_1},
+};
+
+// The decoders indexed by code: one look-up per field.
+constexpr auto NMEA_DECODERS = [] {
+    std::array<FieldDecoder, NMEA_CODE_LIMIT> apfnDecoders{};
+    for (const FieldAction& action : NMEA_FIELD_ACTIONS)
+        std::fill_n(apfnDecoders.begin() + action.nCode, action.nCount, action.pfnDecode);
+    return apfnDecoders;
+}();
 
 }
 
@@ -359,79 +447,51 @@ bool HasWrongChecksum(QStringView line)
     return nSum != nStated;
 }
 
-NmeaSentence RecogniseSentence(QStringView line)
+const NmeaSentenceKind* RecogniseSentence(QStringView line)
 {
     // Only a line that starts with "$" is a sentence: AIS ("!"), comments in
     // captures and the tail of a line cut short must not store a point.
     if (line.isEmpty() || line.front() != u'$' || HasWrongChecksum(line))
-        return NmeaSentence::None;
-    static constexpr char16_t CODES[4][3] = {
-        {u'R', u'M', u'C'}, {u'G', u'G', u'A'}, {u'G', u'S', u'V'}, {u'G', u'S', u'A'}};
-    static constexpr NmeaSentence TYPES[4] = {NmeaSentence::Rmc, NmeaSentence::Gga, NmeaSentence::Gsv,
-                                              NmeaSentence::Gsa};
-    // First position of each code; only the first occurrence counts, so a
-    // code that first appears at position 0 is out whatever follows.
-    qsizetype aFirst[4] = {-1, -1, -1, -1};
+        return nullptr;
+    // One pass from the character after the "$": at each place only the kinds
+    // before the best found so far are tried, and the first kind ends it.
+    size_t nBest = NMEA_KIND_COUNT;
     const char16_t* p = line.utf16();
     const qsizetype n = line.size();
-    for (qsizetype i = 0; i + 3 <= n; ++i) {
-        if (p[i] != u'R' && p[i] != u'G')
+    for (qsizetype i = 1; i + NMEA_CODE_LENGTH <= n && nBest > 0; ++i) {
+        if (p[i] >= NMEA_CODE_STARTS.size() || !NMEA_CODE_STARTS[p[i]])
             continue;
-        for (int c = 0; c < 4; ++c) {
-            if (aFirst[c] < 0 && p[i] == CODES[c][0] && p[i + 1] == CODES[c][1] && p[i + 2] == CODES[c][2])
-                aFirst[c] = i;
+        for (size_t k = 0; k < nBest; ++k) {
+            if (IsCodeAt(NMEA_SENTENCES[k], p + i))
+                nBest = k;
         }
-        if (aFirst[0] > 0)
-            return NmeaSentence::Rmc;
     }
-    for (int c = 0; c < 4; ++c) {
-        if (aFirst[c] > 0)
-            return TYPES[c];
-    }
-    return NmeaSentence::None;
+    return nBest < NMEA_KIND_COUNT ? &NMEA_SENTENCES[nBest] : nullptr;
 }
 
-void CGpsTracker::ProcessSentence(QStringView line, int nUtcCorrection)
+void ProcessSentence(CGpsTracker& tracker, QStringView line, int nUtcCorrection)
 {
-    const std::span<const int> codes = FieldCodes(RecogniseSentence(line));
-    if (codes.empty())
+    const NmeaSentenceKind* pKind = RecogniseSentence(line);
+    if (!pKind)
         return;
-    if (m_fCourse < 0 || m_fCourse > NMEA_MAX_COURSE)
-        m_fCourse = 0;
+    if (tracker.m_fCourse < 0 || tracker.m_fCourse > NMEA_MAX_COURSE)
+        tracker.m_fCourse = 0;
 
+    const std::span<const int> codes = pKind->fieldCodes;
     const qsizetype nLength = line.size();
     qsizetype nComma = line.indexOf(u',');
     for (size_t k = 0; nComma >= 0 && k < codes.size(); ++k) {
         const qsizetype nStart = nComma + 1;
         nComma = line.indexOf(u',', nStart);
         const qsizetype nEnd = nComma < 0 ? nLength : nComma;
-        m_nUpdateFlags |= DecodeField(line.sliced(nStart, nEnd - nStart), codes[k], nUtcCorrection);
+        tracker.m_nUpdateFlags |= DecodeField(tracker, line.sliced(nStart, nEnd - nStart), codes[k], nUtcCorrection);
     }
 }
 
-uint32_t CGpsTracker::DecodeField(QStringView field, int nCode, int nUtcCorrection)
+uint32_t DecodeField(CGpsTracker& tracker, QStringView field, int nCode, int nUtcCorrection)
 {
-    if (field.isEmpty() || field.front() == u',')
+    if (field.isEmpty() || field.front() == u',' || nCode < 0 || nCode >= NMEA_CODE_LIMIT)
         return 0;
-    if (nCode >= NMEA_GSA_PRN_FIRST && nCode <= NMEA_GSA_PRN_LAST) {
-        ScanInt(field, 3, m_aSats[nCode - NMEA_GSA_PRN_FIRST].nFixPrn);
-        return 0;
-    }
-    if (nCode >= NMEA_GSV_SAT_FIRST && nCode <= NMEA_GSV_SAT_LAST) {
-        DecodeSatelliteInView(*this, field, nCode);
-        return 0;
-    }
-    for (const NumberField& number : NMEA_NUMBER_FIELDS) {
-        if (number.nCode == nCode) {
-            ScanFloat(field, this->*number.pfValue);
-            return number.nBit;
-        }
-    }
-    for (const CountField& count : NMEA_COUNT_FIELDS) {
-        if (count.nCode == nCode) {
-            ScanSmallInt(field, 2, this->*count.pnValue);
-            return 0;
-        }
-    }
-    return DecodeOtherField(*this, field, nCode, nUtcCorrection);
+    const FieldDecoder pfnDecode = NMEA_DECODERS[static_cast<size_t>(nCode)];
+    return pfnDecode ? pfnDecode(tracker, field, nCode, nUtcCorrection) : 0;
 }

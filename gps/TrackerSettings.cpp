@@ -2,6 +2,8 @@
 
 #include <QSettings>
 
+#include <variant>
+
 namespace {
 
 // ~/.config/Korvane productions/veltrip.ini, section [Settings].
@@ -9,41 +11,82 @@ const QString SETTINGS_ORGANISATION = QStringLiteral("Korvane productions");
 const QString SETTINGS_APPLICATION = QStringLiteral("veltrip");
 const QString SETTINGS_SECTION = QStringLiteral("Settings");
 
-const QString SETTING_BAUDRATE = QStringLiteral("Baudrate");
-const QString SETTING_COMPORT = QStringLiteral("Comport");
-const QString SETTING_VIEWTYPE = QStringLiteral("ViewType");
-const QString SETTING_KMLALTITUDE = QStringLiteral("KMLaltitude");
-const QString SETTING_KMH = QStringLiteral("Kmh");
-const QString SETTING_UTC = QStringLiteral("Utc");
-const QString SETTING_MAXDILUTION = QStringLiteral("MaxDilution");
-
-// The whole-number settings in the order they are read, with the values the
-// setup dialog can store; a hand-edited file may hold anything.
-struct IntSetting
+// A whole-number setting, with the values the setup dialog can store; a
+// hand-edited file may hold anything.
+struct IntValue
 {
-    const QString& strName;
     int32_t CTrackerSettings::*pnValue;
     int32_t nMin;
     int32_t nMax;
 };
 
-const IntSetting SETTINGS_INTS[] = {
-    {SETTING_BAUDRATE, &CTrackerSettings::m_nBaudRate, SETTINGS_BAUD_MIN, SETTINGS_BAUD_MAX},
-    {SETTING_VIEWTYPE, &CTrackerSettings::m_nViewType, INT32_MIN, INT32_MAX},
-    {SETTING_KMLALTITUDE, &CTrackerSettings::m_bKmlAltitude, 0, 1},
-    {SETTING_KMH, &CTrackerSettings::m_bKmh, 0, 1},
-    {SETTING_UTC, &CTrackerSettings::m_nUtcCorrection, SETTINGS_UTC_MIN, SETTINGS_UTC_MAX},
-    {SETTING_MAXDILUTION, &CTrackerSettings::m_nMaxDilution, SETTINGS_DILUTION_MIN, SETTINGS_DILUTION_MAX},
+struct TextValue
+{
+    QString CTrackerSettings::*pstrValue;
+};
+
+// When a value is written back: the port and the baud rate may have been
+// given for one run alone, and the view is never stored.
+enum class SettingWrite
+{
+    Always,
+    Never,
+    UnlessPortKept,
+    UnlessBaudKept,
+};
+
+struct Setting
+{
+    QString strName;
+    std::variant<IntValue, TextValue> value;
+    SettingWrite eWrite;
+};
+
+// The stored settings in the order they are read.
+const Setting SETTINGS_TABLE[] = {
+    {QStringLiteral("Baudrate"), IntValue{&CTrackerSettings::m_nBaudRate, SETTINGS_BAUD_MIN, SETTINGS_BAUD_MAX},
+     SettingWrite::UnlessBaudKept},
+    {QStringLiteral("Comport"), TextValue{&CTrackerSettings::m_strComPort}, SettingWrite::UnlessPortKept},
+    {QStringLiteral("ViewType"), IntValue{&CTrackerSettings::m_nViewType, INT32_MIN, INT32_MAX}, SettingWrite::Never},
+    {QStringLiteral("KMLaltitude"), IntValue{&CTrackerSettings::m_bKmlAltitude, 0, 1}, SettingWrite::Always},
+    {QStringLiteral("Kmh"), IntValue{&CTrackerSettings::m_bKmh, 0, 1}, SettingWrite::Always},
+    {QStringLiteral("Utc"), IntValue{&CTrackerSettings::m_nUtcCorrection, SETTINGS_UTC_MIN, SETTINGS_UTC_MAX},
+     SettingWrite::Always},
+    {QStringLiteral("MaxDilution"),
+     IntValue{&CTrackerSettings::m_nMaxDilution, SETTINGS_DILUTION_MIN, SETTINGS_DILUTION_MAX},
+     SettingWrite::Always},
 };
 
 // An INI file gives every number back as text; anything that is not a whole
 // number in range leaves the default.
-void ReadInt(const QSettings& stored, const IntSetting& setting, CTrackerSettings& settings)
+void ReadValue(const QVariant& stored, const IntValue& value, CTrackerSettings& settings)
 {
     bool bOk = false;
-    const int nValue = stored.value(setting.strName).toString().trimmed().toInt(&bOk);
-    if (bOk && nValue >= setting.nMin && nValue <= setting.nMax)
-        settings.*setting.pnValue = nValue;
+    const int nValue = stored.toString().trimmed().toInt(&bOk);
+    if (bOk && nValue >= value.nMin && nValue <= value.nMax)
+        settings.*value.pnValue = nValue;
+}
+
+void ReadValue(const QVariant& stored, const TextValue& value, CTrackerSettings& settings)
+{
+    if (stored.isValid())
+        settings.*value.pstrValue = stored.toString();
+}
+
+QVariant StoredValue(const IntValue& value, const CTrackerSettings& settings)
+{
+    return settings.*value.pnValue;
+}
+
+QVariant StoredValue(const TextValue& value, const CTrackerSettings& settings)
+{
+    return settings.*value.pstrValue;
+}
+
+bool IsWritten(SettingWrite eWrite, bool bKeepStoredPort, bool bKeepStoredBaud)
+{
+    return eWrite == SettingWrite::Always || (eWrite == SettingWrite::UnlessPortKept && !bKeepStoredPort) ||
+           (eWrite == SettingWrite::UnlessBaudKept && !bKeepStoredBaud);
 }
 
 }
@@ -53,11 +96,10 @@ CTrackerSettings LoadTrackerSettings()
     QSettings stored(QSettings::IniFormat, QSettings::UserScope, SETTINGS_ORGANISATION, SETTINGS_APPLICATION);
     stored.beginGroup(SETTINGS_SECTION);
     CTrackerSettings settings;
-    for (const IntSetting& setting : SETTINGS_INTS)
-        ReadInt(stored, setting, settings);
-    const QVariant port = stored.value(SETTING_COMPORT);
-    if (port.isValid())
-        settings.m_strComPort = port.toString();
+    for (const Setting& setting : SETTINGS_TABLE) {
+        const QVariant value = stored.value(setting.strName);
+        std::visit([&value, &settings](const auto& member) { ReadValue(value, member, settings); }, setting.value);
+    }
     return settings;
 }
 
@@ -65,12 +107,11 @@ void SaveTrackerSettings(const CTrackerSettings& settings, bool bKeepStoredPort,
 {
     QSettings stored(QSettings::IniFormat, QSettings::UserScope, SETTINGS_ORGANISATION, SETTINGS_APPLICATION);
     stored.beginGroup(SETTINGS_SECTION);
-    if (!bKeepStoredBaud)
-        stored.setValue(SETTING_BAUDRATE, settings.m_nBaudRate);
-    if (!bKeepStoredPort)
-        stored.setValue(SETTING_COMPORT, settings.m_strComPort);
-    stored.setValue(SETTING_KMLALTITUDE, settings.m_bKmlAltitude);
-    stored.setValue(SETTING_KMH, settings.m_bKmh);
-    stored.setValue(SETTING_UTC, settings.m_nUtcCorrection);
-    stored.setValue(SETTING_MAXDILUTION, settings.m_nMaxDilution);
+    for (const Setting& setting : SETTINGS_TABLE) {
+        if (!IsWritten(setting.eWrite, bKeepStoredPort, bKeepStoredBaud))
+            continue;
+        stored.setValue(setting.strName,
+                        std::visit([&settings](const auto& member) { return StoredValue(member, settings); },
+                                   setting.value));
+    }
 }

@@ -198,7 +198,7 @@ TEST_F(CorpusTest, LinesWithAWrongChecksumChangeNothing)
             m_tracker.m_nGsvMessage = 7;
             m_tracker.m_chGsaMode = 'X';
             m_tracker.BeginTick();
-            m_tracker.ProcessSentence(text, m_nUtc);
+            ProcessSentence(m_tracker, text, m_nUtc);
             EXPECT_EQ(m_tracker.m_nUpdateFlags, 0u);
             EXPECT_EQ(m_tracker.m_fCourse, 123.0f);
             EXPECT_EQ(m_tracker.m_nGsvMessage, 7);

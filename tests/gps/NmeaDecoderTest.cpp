@@ -24,7 +24,7 @@ protected:
     uint32_t Decode(const QString& strLine)
     {
         m_tracker.BeginTick();
-        m_tracker.ProcessSentence(strLine, m_nUtc);
+        ProcessSentence(m_tracker, strLine, m_nUtc);
         return m_tracker.m_nUpdateFlags;
     }
 
@@ -261,15 +261,31 @@ TEST_F(NmeaDecoderTest, ShortGsvPageKeepsOldValues)
 
 TEST_F(NmeaDecoderTest, RecognitionByFirstOccurrencePastPositionZero)
 {
-    EXPECT_EQ(RecogniseSentence(u"$GPXYZ,1,2,3"), NmeaSentence::None);
-    EXPECT_EQ(RecogniseSentence(u"RMC,123519,A"), NmeaSentence::None);
-    EXPECT_EQ(RecogniseSentence(u"RMC,1,RMC"), NmeaSentence::None);
-    EXPECT_EQ(RecogniseSentence(u"$PXXXRMC,1"), NmeaSentence::Rmc);
-    EXPECT_EQ(RecogniseSentence(u"$LCRMC,1"), NmeaSentence::Rmc);
-    EXPECT_EQ(RecogniseSentence(u"$GPGSV,1,GGA"), NmeaSentence::Gga);
-    EXPECT_EQ(RecogniseSentence(u"$GPGSA,1,GSV"), NmeaSentence::Gsv);
-    EXPECT_EQ(RecogniseSentence(u"RMC$GPGSA,RMC"), NmeaSentence::None);
-    EXPECT_EQ(RecogniseSentence(u"$GPGS"), NmeaSentence::None);
+    struct Case
+    {
+        const char16_t* szLine;
+        const char16_t* szKind;   // empty: ignored
+    };
+    const Case CASES[] = {
+        {u"$GPXYZ,1,2,3", u""},
+        {u"RMC,123519,A", u""},   // no "$"
+        {u"RMC,1,RMC", u""},
+        {u"RMC$GPGSA,RMC", u""},
+        {u"$GPGS", u""},
+        {u"$GPGSA,A,1,,,,,,,,,,,,,,,*1F", u""},   // wrong checksum
+        {u"$RMC,1", u"RMC"},
+        {u"$PXXXRMC,1", u"RMC"},
+        {u"$LCRMC,1", u"RMC"},
+        {u"$GPGGA,1,RMC", u"RMC"},   // the order of the codes, not their place
+        {u"$GPGSV,1,GGA", u"GGA"},
+        {u"$GPGSA,1,GSV", u"GSV"},
+        {u"$GPGSA,A,1,,,,,,,,,,,,,,,*1E", u"GSA"},
+    };
+    for (const Case& c : CASES) {
+        const NmeaSentenceKind* pKind = RecogniseSentence(c.szLine);
+        EXPECT_EQ(QStringView(pKind ? pKind->szCode : u""), QStringView(c.szKind))
+            << QStringView(c.szLine).toString().toStdString();
+    }
 
     Decode(RMC_EXAMPLE);
     m_tracker.m_fCourse = 500;
@@ -300,30 +316,30 @@ TEST_F(NmeaDecoderTest, HemisphereRangeTestAndSign)
 
 TEST_F(NmeaDecoderTest, DecodeFieldSingleCodes)
 {
-    EXPECT_EQ(m_tracker.DecodeField(u"", 7, m_nUtc), 0u);
-    EXPECT_EQ(m_tracker.DecodeField(u",5", 7, m_nUtc), 0u);
+    EXPECT_EQ(DecodeField(m_tracker, u"", 7, m_nUtc), 0u);
+    EXPECT_EQ(DecodeField(m_tracker, u",5", 7, m_nUtc), 0u);
     EXPECT_EQ(m_tracker.m_fSpeed, 0.0f);
     for (int nCode : {0, 10, 11, 17, 18, 19, 20, 57, -1, 1000})
-        EXPECT_EQ(m_tracker.DecodeField(u"5", nCode, m_nUtc), 0u) << nCode;
-    EXPECT_EQ(m_tracker.DecodeField(u"2", 12, m_nUtc), 0u);
+        EXPECT_EQ(DecodeField(m_tracker, u"5", nCode, m_nUtc), 0u) << nCode;
+    EXPECT_EQ(DecodeField(m_tracker, u"2", 12, m_nUtc), 0u);
     EXPECT_EQ(m_tracker.m_nFixQuality, 2);
-    m_tracker.DecodeField(u"E", 12, m_nUtc);
+    DecodeField(m_tracker, u"E", 12, m_nUtc);
     EXPECT_EQ(m_tracker.m_nFixQuality, 'E' - '0');
-    m_tracker.DecodeField(u"\u0141", 21, m_nUtc);   // low 8 bits of the character
+    DecodeField(m_tracker, u"\u0141", 21, m_nUtc);   // low 8 bits of the character
     EXPECT_EQ(m_tracker.m_chGsaMode, 'A');
     m_tracker.m_nGsvMessage = 3;
-    m_tracker.DecodeField(u"359*1F", 52, m_nUtc);
+    DecodeField(m_tracker, u"359*1F", 52, m_nUtc);
     EXPECT_EQ(m_tracker.m_aSats[11].nAzimuth, 359);
-    m_tracker.DecodeField(u"3591", 52, m_nUtc);
+    DecodeField(m_tracker, u"3591", 52, m_nUtc);
     EXPECT_EQ(m_tracker.m_aSats[11].nAzimuth, 359);
-    m_tracker.DecodeField(u"-7", 56, m_nUtc);
+    DecodeField(m_tracker, u"-7", 56, m_nUtc);
     EXPECT_EQ(m_tracker.m_aSats[11].nSnr, -7);
 }
 
 TEST_F(NmeaDecoderTest, TickStartClearsPerTickFields)
 {
     Decode(RMC_EXAMPLE);
-    m_tracker.ProcessSentence(GGA_EXAMPLE, m_nUtc);
+    ProcessSentence(m_tracker, GGA_EXAMPLE, m_nUtc);
     EXPECT_EQ(m_tracker.m_nUpdateFlags, RMC_FIX_BITS | GGA_FIX_BITS);
     const int32_t nSecs = m_tracker.m_nSecsSinceLog;
     m_tracker.BeginTick();

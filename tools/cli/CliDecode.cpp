@@ -9,8 +9,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 namespace {
@@ -51,27 +54,85 @@ const char DECODE_HELP[] =
     "\n"
     "exit codes: 0 done, 1 FILE cannot be read, 2 bad arguments\n";
 
-void AppendString(std::string& out, const char* szKey, const char* pText, size_t nLength)
+// The record's values in the order they are printed: floats with 9
+// significant digits, integers, and the GSA mode letter as a string.
+using RecordMember = std::variant<float CGpsTracker::*, int32_t CGpsTracker::*, int8_t CGpsTracker::*,
+                                  uint32_t CGpsTracker::*, char CGpsTracker::*>;
+
+struct RecordField
+{
+    const char* szKey;
+    RecordMember pValue;
+};
+
+const RecordField DECODE_RECORD_FIELDS[] = {
+    {"latitude", &CGpsTracker::m_fLatitude},
+    {"longitude", &CGpsTracker::m_fLongitude},
+    {"altitude", &CGpsTracker::m_fAltitude},
+    {"speed", &CGpsTracker::m_fSpeed},
+    {"course", &CGpsTracker::m_fCourse},
+    {"hour", &CGpsTracker::m_nHour},
+    {"minute", &CGpsTracker::m_nMinute},
+    {"second", &CGpsTracker::m_nSecond},
+    {"day", &CGpsTracker::m_nDay},
+    {"month", &CGpsTracker::m_nMonth},
+    {"year", &CGpsTracker::m_nYear},
+    {"hdop", &CGpsTracker::m_fHdop},
+    {"satsUsed", &CGpsTracker::m_nSatsUsed},
+    {"rmcValid", &CGpsTracker::m_bRmcValid},
+    {"fixQuality", &CGpsTracker::m_nFixQuality},
+    {"gsaMode", &CGpsTracker::m_chGsaMode},
+    {"gsaFixType", &CGpsTracker::m_nGsaFixType},
+    {"pdop", &CGpsTracker::m_fPdop},
+    {"gsaHdop", &CGpsTracker::m_fGsaHdop},
+    {"vdop", &CGpsTracker::m_fVdop},
+    {"gsvMessages", &CGpsTracker::m_nGsvMessages},
+    {"gsvMessage", &CGpsTracker::m_nGsvMessage},
+    {"satsInView", &CGpsTracker::m_nSatsInView},
+    {"updateFlags", &CGpsTracker::m_nUpdateFlags},
+};
+
+// The values of each entry of the satellite table.
+const struct
+{
+    const char* szKey;
+    int32_t GpsSatellite::*pnValue;
+} DECODE_SATELLITE_FIELDS[] = {
+    {"fixPrn", &GpsSatellite::nFixPrn},
+    {"prn", &GpsSatellite::nPrn},
+    {"elevation", &GpsSatellite::nElevation},
+    {"azimuth", &GpsSatellite::nAzimuth},
+    {"snr", &GpsSatellite::nSnr},
+};
+
+void AppendKey(std::string& out, const char* szKey)
 {
     out += '"';
     out += szKey;
-    out += "\":\"";
+    out += "\":";
+}
+
+void AppendText(std::string& out, const char* pText, size_t nLength)
+{
+    out += '"';
     AppendEscapedText(out, pText, nLength);
     out += '"';
 }
 
-void AppendInt(std::string& out, const char* szKey, long long nValue)
+// A char is a letter or nothing ("" while it is zero).
+template <typename T>
+void AppendValue(std::string& out, T value)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, ",\"%s\":%lld", szKey, nValue);
-    out += text;
-}
-
-void AppendFloat(std::string& out, const char* szKey, float fValue)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, ",\"%s\":%.9g", szKey, static_cast<double>(fValue));
-    out += text;
+    if constexpr (std::is_same_v<T, char>) {
+        AppendText(out, &value, value ? 1 : 0);
+    } else {
+        char text[64];
+        if constexpr (std::is_floating_point_v<T>)
+            std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+        else
+            std::snprintf(text, sizeof text, "%lld", static_cast<long long>(value));
+        out += text;
+    }
 }
 
 void PrintRecord(const CGpsTracker& t, const char* pLine, size_t nLine)
@@ -79,40 +140,23 @@ void PrintRecord(const CGpsTracker& t, const char* pLine, size_t nLine)
     while (nLine > 0 && pLine[nLine - 1] == '\r')
         --nLine;
     std::string out = "{";
-    AppendString(out, "line", pLine, nLine);
-    AppendFloat(out, "latitude", t.m_fLatitude);
-    AppendFloat(out, "longitude", t.m_fLongitude);
-    AppendFloat(out, "altitude", t.m_fAltitude);
-    AppendFloat(out, "speed", t.m_fSpeed);
-    AppendFloat(out, "course", t.m_fCourse);
-    AppendInt(out, "hour", t.m_nHour);
-    AppendInt(out, "minute", t.m_nMinute);
-    AppendInt(out, "second", t.m_nSecond);
-    AppendInt(out, "day", t.m_nDay);
-    AppendInt(out, "month", t.m_nMonth);
-    AppendInt(out, "year", t.m_nYear);
-    AppendFloat(out, "hdop", t.m_fHdop);
-    AppendInt(out, "satsUsed", t.m_nSatsUsed);
-    AppendInt(out, "rmcValid", t.m_bRmcValid);
-    AppendInt(out, "fixQuality", t.m_nFixQuality);
-    out += ',';
-    AppendString(out, "gsaMode", &t.m_chGsaMode, t.m_chGsaMode ? 1 : 0);
-    AppendInt(out, "gsaFixType", t.m_nGsaFixType);
-    AppendFloat(out, "pdop", t.m_fPdop);
-    AppendFloat(out, "gsaHdop", t.m_fGsaHdop);
-    AppendFloat(out, "vdop", t.m_fVdop);
-    AppendInt(out, "gsvMessages", t.m_nGsvMessages);
-    AppendInt(out, "gsvMessage", t.m_nGsvMessage);
-    AppendInt(out, "satsInView", t.m_nSatsInView);
-    AppendInt(out, "updateFlags", t.m_nUpdateFlags);
+    AppendKey(out, "line");
+    AppendText(out, pLine, nLine);
+    for (const RecordField& field : DECODE_RECORD_FIELDS) {
+        out += ',';
+        AppendKey(out, field.szKey);
+        std::visit([&out, &t](auto pValue) { AppendValue(out, t.*pValue); }, field.pValue);
+    }
     out += ",\"sats\":[";
     for (int i = 0; i < GPS_SAT_COUNT; ++i) {
-        const GpsSatellite& sat = t.m_aSats[i];
-        char text[160];
-        std::snprintf(text, sizeof text,
-                      "%s{\"fixPrn\":%d,\"prn\":%d,\"elevation\":%d,\"azimuth\":%d,\"snr\":%d}",
-                      i ? "," : "", sat.nFixPrn, sat.nPrn, sat.nElevation, sat.nAzimuth, sat.nSnr);
-        out += text;
+        if (i)
+            out += ',';
+        for (size_t j = 0; j < std::size(DECODE_SATELLITE_FIELDS); ++j) {
+            out += j ? ',' : '{';
+            AppendKey(out, DECODE_SATELLITE_FIELDS[j].szKey);
+            AppendValue(out, t.m_aSats[i].*DECODE_SATELLITE_FIELDS[j].pnValue);
+        }
+        out += '}';
     }
     out += "]}\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
@@ -122,8 +166,8 @@ void PrintRecord(const CGpsTracker& t, const char* pLine, size_t nLine)
 // when the decoder knows the sentence.
 void DecodeLine(CGpsTracker& tracker, QStringView line, int nUtcCorrection)
 {
-    tracker.ProcessSentence(line, nUtcCorrection);
-    if (RecogniseSentence(line) == NmeaSentence::None)
+    ProcessSentence(tracker, line, nUtcCorrection);
+    if (!RecogniseSentence(line))
         return;
     // The assembly hands each byte on as the character of the same code.
     std::string bytes(static_cast<size_t>(line.size()), '\0');
