@@ -14,7 +14,6 @@
 #include <QThread>
 #include <QTimer>
 #include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -91,9 +90,9 @@ void ImportMapCommand(QWidget* pParent, CMapList& mapList)
     const COutcome outcome = ImportWithProgress(pParent, request, sheetPaths);
     if (outcome) {
         AddSheetsToCatalogue(mapList, sheetPaths);
-    } else if (outcome.m_nErrno != ECANCELED) {
-        ShowMessage(outcome.m_nErrno ? outcome.m_strMessage + QStringLiteral(": ")
-                                           + QString::fromLocal8Bit(std::strerror(outcome.m_nErrno))
-                                     : outcome.m_strMessage);
+    } else if (outcome.Kind() != EOutcome::Cancelled) {
+        ShowMessage(outcome.Errno() ? outcome.Message() + QStringLiteral(": ")
+                                          + QString::fromLocal8Bit(std::strerror(outcome.Errno()))
+                                    : outcome.Message());
     }
 }

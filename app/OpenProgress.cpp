@@ -51,7 +51,6 @@ bool COpenProgress::Step(uint64_t nRead, uint64_t nSize)
 bool OpenTrackWithProgress(QWidget* pParent, const QString& strPath, int nShowAfterMs)
 {
     COpenProgress progress(pParent, nShowAfterMs);
-    const ETrackLoad load = ReadTrackFile(strPath, theApp.m_settings.m_nUtcCorrection, theApp.m_trackPoints,
-                                          [&progress](uint64_t nRead, uint64_t nSize) { return progress.Step(nRead, nSize); });
-    return ReportOutcome(TrackLoadOutcome(load, strPath)) && load == ETrackLoad::Ok;
+    const auto step = [&progress](uint64_t nRead, uint64_t nSize) { return progress.Step(nRead, nSize); };
+    return ReportOutcome(ReadTrackFile(strPath, theApp.m_settings.m_nUtcCorrection, theApp.m_trackPoints, step));
 }

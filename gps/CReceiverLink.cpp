@@ -24,9 +24,9 @@ constexpr int GPS_RECONNECT_WAIT_MS = 50;
 using PortOpener = std::unique_ptr<CReceiverPort> (*)(const QString& strPort, int nBaudRate, bool bQuiet,
                                                       COutcome& outcome);
 
-COutcome OpenFailure(const QString& strPort)
+COutcome OpenFailure(const QString& strPort, int nErrno)
 {
-    return COutcome::Fail(QStringLiteral("Kan %1 niet openen").arg(strPort), errno);
+    return COutcome::Fail(QStringLiteral("Kan %1 niet openen").arg(strPort), nErrno);
 }
 
 std::unique_ptr<CReceiverPort> OpenNetworkPort(const QString& strPort, int, bool bQuiet, COutcome& outcome)
@@ -35,8 +35,9 @@ std::unique_ptr<CReceiverPort> OpenNetworkPort(const QString& strPort, int, bool
     std::unique_ptr<CSocketPort> port;
     if (address)
         port = CSocketPort::Connect(*address, bQuiet ? GPS_RECONNECT_WAIT_MS : GPS_CONNECT_WAIT_MS, !bQuiet);
+    // A name that is no address fails without a system error.
     if (!port)
-        outcome = OpenFailure(strPort);
+        outcome = OpenFailure(strPort, address ? errno : 0);
     return port;
 }
 
@@ -44,7 +45,7 @@ std::unique_ptr<CReceiverPort> OpenSerialPort(const QString& strPort, int nBaudR
 {
     std::unique_ptr<CSerialPort> port = CSerialPort::Open(SerialDevicePath(strPort));
     if (!port)
-        outcome = OpenFailure(strPort);
+        outcome = OpenFailure(strPort, errno);
     else if (!port->ReadLineSettings())
         outcome = COutcome::Fail(QStringLiteral("Kan geen status opvragen"), errno);
     else if (!port->WriteLineSettings(nBaudRate))

@@ -162,7 +162,7 @@ COutcome CMapImport::WriteSheet(const CMapSheet& sheet, CBmpSheetFile& file, con
         if (COutcome written = file.AppendRowsUpward(pbyRows, nRows, nStride); !written)
             return written;
         if (!fnRowsDone(nRows))
-            return COutcome::Fail(QStringLiteral("import cancelled"), ECANCELED);
+            return COutcome::Fail(EOutcome::Cancelled, QStringLiteral("import cancelled"));
         return COutcome::Ok();
     });
     return outcome ? file.Finish() : outcome;

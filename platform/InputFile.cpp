@@ -1,11 +1,11 @@
 #include "platform/InputFile.h"
 
 #include "platform/LogFile.h"
+#include "platform/TextFormat.h"
 
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -102,17 +102,17 @@ ptrdiff_t CInputFile::Read(void* pBuffer, size_t nLength)
     });
 }
 
-const char* CInputFile::Reason() const
+QString CInputFile::Reason() const
 {
     switch (m_lastOpen) {
     case EOpen::Ok:
         break;
     case EOpen::Missing:
-        return std::strerror(m_nError);
+        return SystemErrorText(m_nError);
     case EOpen::NotAFile:
-        return "not a regular file";
+        return QStringLiteral("not a regular file");
     case EOpen::InUse:
-        return "in use as a running log";
+        return QStringLiteral("in use as a running log");
     }
-    return "";
+    return QString();
 }

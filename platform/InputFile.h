@@ -33,7 +33,7 @@ public:
     ptrdiff_t Read(void* pBuffer, size_t nLength);
 
     // Why the last Open failed, for the command-line tools.
-    const char* Reason() const;
+    QString Reason() const;
 
 private:
     EOpen Failed(EOpen result);

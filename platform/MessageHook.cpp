@@ -28,7 +28,7 @@ void ShowMessage(const QString& strText)
 
 bool ReportOutcome(const COutcome& outcome)
 {
-    if (!outcome)
-        ShowMessage(outcome.m_strMessage);
-    return outcome.IsOk();
+    if (!outcome && outcome.Kind() != EOutcome::Cancelled)
+        ShowMessage(outcome.Message());
+    return bool(outcome);
 }

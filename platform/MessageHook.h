@@ -17,5 +17,6 @@ void ShowMessage(const QString& strText);
 
 class COutcome;
 
-// Shows the message of a failed outcome; true when it succeeded.
+// Shows the message of a failed outcome, unless the user cancelled it; true
+// when it succeeded.
 bool ReportOutcome(const COutcome& outcome);

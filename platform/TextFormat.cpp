@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <locale.h>
 #include <vector>
 
@@ -56,4 +57,10 @@ QString FormatText(const char* szFormat, ...)
     std::vsnprintf(longText.data(), longText.size(), szFormat, args);
     va_end(args);
     return QString::fromUtf8(longText.data(), nLength);
+}
+
+QString SystemErrorText(int nErrno)
+{
+    const locale_t classic = ClassicLocale();
+    return QString::fromLocal8Bit(classic ? strerror_l(nErrno, classic) : std::strerror(nErrno));
 }

@@ -7,3 +7,7 @@
 // and with a decimal point whatever the user's locale.
 // The format is UTF-8 ("\u00B0" may stand in it); so are %s arguments.
 QString FormatText(const char* szFormat, ...) __attribute__((format(printf, 1, 2)));
+
+// The system's text for an error number ("Permission denied"), untranslated
+// whatever locale the user runs the program under.
+QString SystemErrorText(int nErrno);

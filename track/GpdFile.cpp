@@ -3,7 +3,7 @@
 #include "platform/BufferedFile.h"
 #include "platform/DevicePaths.h"
 #include "platform/InputFile.h"
-
+#include "track/TrackInput.h"
 
 #include <algorithm>
 #include <bit>
@@ -111,45 +111,30 @@ bool ReadGpd(const char* pData, size_t nSize, CTrackPointList& points)
     return reader.Feed(pData, nSize) && reader.Finish();
 }
 
-ETrackLoad OpenTrackInput(CInputFile& file, const QString& strHostPath)
-{
-    switch (file.Open(strHostPath)) {
-    case CInputFile::EOpen::Ok:
-        return ETrackLoad::Ok;
-    case CInputFile::EOpen::Missing:
-        return ETrackLoad::Unreadable;
-    case CInputFile::EOpen::NotAFile:
-        return ETrackLoad::NotAFile;
-    case CInputFile::EOpen::InUse:
-        return ETrackLoad::InUse;
-    }
-    return ETrackLoad::Unreadable;
-}
-
-ETrackLoad LoadGpdFile(const QString& strHostPath, CTrackPointList& points, const CLoadProgress& progress)
+COutcome LoadGpdFile(const QString& strPath, CTrackPointList& points, const CLoadProgress& progress)
 {
     CInputFile file;
-    if (const ETrackLoad opened = OpenTrackInput(file, strHostPath); opened != ETrackLoad::Ok)
+    if (COutcome opened = OpenTrackInput(file, strPath); !opened)
         return opened;
     const size_t nOld = points.size();
     CGpdReader reader(points);
     const std::unique_ptr<char[]> buffer(new char[GPD_READ_CHUNK]);
-    ETrackLoad result = ETrackLoad::Ok;
+    COutcome result;
     uint64_t nDone = 0;
     for (;;) {
         const ptrdiff_t nRead = file.Read(buffer.get(), GPD_READ_CHUNK);
         if (nRead < 0)
-            result = ETrackLoad::Unreadable;
+            result = TrackReadFailure(EOutcome::Failed, strPath, errno);
         else if (!reader.Feed(buffer.get(), size_t(nRead)))
-            result = ETrackLoad::Incorrect;
+            result = TrackReadFailure(EOutcome::Incorrect, strPath);
         else if (nRead > 0 && progress && !progress(nDone += uint64_t(nRead), file.Size()))
-            result = ETrackLoad::Cancelled;
-        if (nRead <= 0 || result != ETrackLoad::Ok)
+            result = TrackReadFailure(EOutcome::Cancelled, strPath);
+        if (nRead <= 0 || !result)
             break;
     }
-    if (result == ETrackLoad::Ok && !reader.Finish())
-        result = ETrackLoad::Incorrect;
-    if (result != ETrackLoad::Ok)
+    if (result && !reader.Finish())
+        result = TrackReadFailure(EOutcome::Incorrect, strPath);
+    if (!result)
         points.resize(nOld);
     return result;
 }

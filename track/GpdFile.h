@@ -14,17 +14,6 @@
 constexpr size_t GPD_HEADER_SIZE = 10;
 constexpr size_t GPD_RECORD_SIZE = 28;   // a point without a name
 
-// How reading a track went; errno tells why a file was Unreadable.
-enum class ETrackLoad
-{
-    Ok,
-    Unreadable,   // cannot be opened or read; errno says why
-    NotAFile,     // a FIFO, a device or a directory
-    InUse,        // a running log holds it
-    Incorrect,    // not a GPD file
-    Cancelled,    // the progress function stopped the reading
-};
-
 // Reads a GPD image piece by piece, as it comes from a file, appending each
 // complete record to points; only a record cut at the piece's end is held.
 class CGpdReader
@@ -54,14 +43,9 @@ private:
 // not a GPD file (shorter than the header, or byte 5 is not 0x1A).
 bool ReadGpd(const char* pData, size_t nSize, CTrackPointList& points);
 
-class CInputFile;
-
-// Opens a track for reading: only a regular file that no running log holds.
-ETrackLoad OpenTrackInput(CInputFile& file, const QString& strHostPath);
-
-// Reads a GPD file at a host path into points, streamed in small pieces.
-// Anything but Ok leaves points unchanged.
-ETrackLoad LoadGpdFile(const QString& strHostPath, CTrackPointList& points, const CLoadProgress& progress = {});
+// Reads a GPD file at a path in the program's form into points, streamed in
+// small pieces. A failure (see TrackReadFailure) leaves points unchanged.
+COutcome LoadGpdFile(const QString& strPath, CTrackPointList& points, const CLoadProgress& progress = {});
 
 // Writes points as a GPD file with its count, replacing an existing file.
 // Fails with "Error opening:" and the path, or "Error writing file".

@@ -49,11 +49,11 @@ CLogRecovery RecoverUnfinishedLogs(const QString& strFolder, bool bKmlAltitude)
         if (IsWholeKml(dir.filePath(strKml)))
             continue;
         CTrackPointList points;
-        const ETrackLoad load = ReadTrackFile(dir.filePath(strLog), 0, points);
+        const COutcome read = ReadTrackFile(dir.filePath(strLog), 0, points);
         // A log that a running veltrip holds is not unfinished.
-        if (load == ETrackLoad::InUse)
+        if (read.Kind() == EOutcome::InUse)
             continue;
-        if (load != ETrackLoad::Ok) {
+        if (!read) {
             recovery.m_skipped << strPrefix + strLog;
             continue;
         }
@@ -61,7 +61,7 @@ CLogRecovery RecoverUnfinishedLogs(const QString& strFolder, bool bKmlAltitude)
         if (written)
             recovery.m_written << strPrefix + strKml;
         else
-            recovery.m_failed << written.m_strMessage;
+            recovery.m_failed << written.Message();
     }
     return recovery;
 }

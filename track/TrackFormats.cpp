@@ -1,19 +1,16 @@
 #include "track/TrackFormats.h"
 
-#include "platform/DevicePaths.h"
 #include "track/GpxExport.h"
 #include "track/KmlExport.h"
 #include "track/XmlTrackReader.h"
 
 #include <algorithm>
-#include <cerrno>
 
 namespace {
 
-ETrackLoad ReadGpdTrack(const QString& strHostPath, int, CTrackPointList& points, size_t&,
-                        const CLoadProgress& progress)
+COutcome ReadGpdTrack(const QString& strPath, int, CTrackPointList& points, size_t&, const CLoadProgress& progress)
 {
-    return LoadGpdFile(strHostPath, points, progress);
+    return LoadGpdFile(strPath, points, progress);
 }
 
 COutcome WriteGpd(const QString& strPath, const CTrackPointList& points, bool)
@@ -55,28 +52,11 @@ const CTrackFormat& TrackFormatOf(const QString& strPath)
     return pFormat ? *pFormat : TRACK_FORMATS[0];
 }
 
-ETrackLoad ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points,
-                         const CLoadProgress& progress)
+COutcome ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points,
+                       const CLoadProgress& progress)
 {
     size_t nSkipped = 0;
-    return TrackFormatOf(strPath).pfnRead(HostPath(strPath), nUtcCorrection, points, nSkipped, progress);
-}
-
-COutcome TrackLoadOutcome(ETrackLoad load, const QString& strPath)
-{
-    switch (load) {
-    case ETrackLoad::Ok:
-    case ETrackLoad::Cancelled:
-        return COutcome::Ok();
-    case ETrackLoad::Unreadable:
-        return COutcome::Fail(strPath, errno);
-    case ETrackLoad::NotAFile:
-    case ETrackLoad::InUse:
-        return COutcome::Fail(strPath);
-    case ETrackLoad::Incorrect:
-        break;
-    }
-    return COutcome::Fail(QStringLiteral("Incorrect file"));
+    return TrackFormatOf(strPath).pfnRead(strPath, nUtcCorrection, points, nSkipped, progress);
 }
 
 COutcome WriteTrackFile(const QString& strPath, const CTrackPointList& points, bool bKmlAltitude)

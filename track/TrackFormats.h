@@ -16,11 +16,11 @@ enum class ETrackFormat
 };
 
 // One track format: the suffix that names it, how File Open and File Save
-// list it, and its reader and writer. Readers take a host path and append to
-// the points (unchanged unless Ok), adding the points they leave out as
-// unusable to nSkipped and telling their progress; times of a format that
-// carries UTC times get nUtcCorrection hours. Writers take the path in the
-// program's form.
+// list it, and its reader and writer, both taking the path in the program's
+// form. Readers append to the points (unchanged on a failure, see
+// TrackReadFailure), adding the points they leave out as unusable to
+// nSkipped and telling their progress; times of a format that carries UTC
+// times get nUtcCorrection hours.
 struct CTrackFormat
 {
     ETrackFormat eFormat;
@@ -28,8 +28,8 @@ struct CTrackFormat
     const char* szKind;          // "GPD", what the reader takes, as the tools name it
     const char* szOpenFilter;    // "GPS trackdata (*.gpd)"
     const char* szSaveFilter;
-    ETrackLoad (*pfnRead)(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped,
-                          const CLoadProgress& progress);
+    COutcome (*pfnRead)(const QString& strPath, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped,
+                        const CLoadProgress& progress);
     COutcome (*pfnWrite)(const QString& strPath, const CTrackPointList& points, bool bKmlAltitude);
 };
 
@@ -46,13 +46,8 @@ const CTrackFormat& TrackFormatOf(const QString& strPath);
 
 // Reads a track file at a path in the program's form in its format; the
 // window does not name the points left out.
-ETrackLoad ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points,
-                         const CLoadProgress& progress = {});
-
-// What the window tells of a read that failed: the path for a file that
-// cannot be read, "Incorrect file" for one of another kind. A read the user
-// cancelled is no failure to tell of.
-COutcome TrackLoadOutcome(ETrackLoad load, const QString& strPath);
+COutcome ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points,
+                       const CLoadProgress& progress = {});
 
 // Writes the points to a path in the program's form in its format.
 COutcome WriteTrackFile(const QString& strPath, const CTrackPointList& points, bool bKmlAltitude);

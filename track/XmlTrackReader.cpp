@@ -1,6 +1,7 @@
 #include "track/XmlTrackReader.h"
 
 #include "platform/InputFile.h"
+#include "track/TrackInput.h"
 #include "track/XmlNumbers.h"
 #include "track/XmlPrefixes.h"
 
@@ -10,6 +11,7 @@
 #include <expat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -224,9 +226,10 @@ public:
     CXmlTrackReader& operator=(const CXmlTrackReader&) = delete;
 
     // Reads pieces from read (bytes read, 0 at the end, -1 on an error)
-    // until the document ends; progress, when set, may stop it.
+    // until the document ends; progress, when set, may stop it. A failure
+    // names strPath.
     template <typename Read>
-    ETrackLoad Parse(Read read, uint64_t nSize, const CLoadProgress& progress);
+    COutcome Parse(Read read, uint64_t nSize, const CLoadProgress& progress, const QString& strPath);
 
     // Points left out for a value no track can hold.
     size_t Skipped() const { return m_nSkipped; }
@@ -333,28 +336,27 @@ CXmlTrackReader::CXmlTrackReader(CTrackPointList& points, int nUtcCorrection)
 }
 
 template <typename Read>
-ETrackLoad CXmlTrackReader::Parse(Read read, uint64_t nSize, const CLoadProgress& progress)
+COutcome CXmlTrackReader::Parse(Read read, uint64_t nSize, const CLoadProgress& progress, const QString& strPath)
 {
-    ETrackLoad result = ETrackLoad::Ok;
+    COutcome result;
     uint64_t nRead = 0;
     uint64_t nQuiet = 0;   // bytes since expat last reported anything
-    for (bool bLast = false; !bLast && result == ETrackLoad::Ok;) {
+    for (bool bLast = false; !bLast && result;) {
         void* pBuffer = XML_GetBuffer(m_parser, int(XML_READ_CHUNK));
         if (!pBuffer)
             throw std::bad_alloc();
         const ptrdiff_t nPiece = read(static_cast<char*>(pBuffer), XML_READ_CHUNK);
         if (nPiece < 0)
-            return ETrackLoad::Unreadable;
+            return TrackReadFailure(EOutcome::Failed, strPath, errno);
         bLast = nPiece == 0;
         nRead += uint64_t(nPiece);
         m_bEvent = false;
-        if (XML_ParseBuffer(m_parser, int(nPiece), bLast) != XML_STATUS_OK || m_bFailed)
-            result = ETrackLoad::Incorrect;
+        const bool bParsed = XML_ParseBuffer(m_parser, int(nPiece), bLast) == XML_STATUS_OK && !m_bFailed;
         nQuiet = m_bEvent ? 0 : nQuiet + uint64_t(nPiece);
-        if (nQuiet > XML_MAX_TOKEN)
-            result = ETrackLoad::Incorrect;
-        if (result == ETrackLoad::Ok && progress && !progress(nRead, nSize))
-            result = ETrackLoad::Cancelled;
+        if (!bParsed || nQuiet > XML_MAX_TOKEN)
+            result = TrackReadFailure(EOutcome::Incorrect, strPath);
+        else if (progress && !progress(nRead, nSize))
+            result = TrackReadFailure(EOutcome::Cancelled, strPath);
     }
     return result;
 }
@@ -641,18 +643,18 @@ void CXmlTrackReader::SetTime(CTrackPoint& point, std::optional<int> nUtcSeconds
 }
 
 template <typename Read>
-ETrackLoad ReadTrack(Read read, uint64_t nSize, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped,
-                     const CLoadProgress& progress)
+COutcome ReadTrack(Read read, uint64_t nSize, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped,
+                   const CLoadProgress& progress, const QString& strPath)
 {
     const size_t nOld = points.size();
-    ETrackLoad result = ETrackLoad::Incorrect;
+    COutcome result;
     {
         CXmlTrackReader reader(points, nUtcCorrection);
-        result = reader.Parse(read, nSize, progress);
-        if (result == ETrackLoad::Ok)
+        result = reader.Parse(read, nSize, progress, strPath);
+        if (result)
             nSkipped += reader.Skipped();
     }
-    if (result != ETrackLoad::Ok)
+    if (!result)
         points.resize(nOld);
     return result;
 }
@@ -662,15 +664,15 @@ ETrackLoad ReadTrack(Read read, uint64_t nSize, int nUtcCorrection, CTrackPointL
 bool ReadXmlTrack(QIODevice& device, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped)
 {
     const auto read = [&device](char* pBuffer, size_t nMax) { return ptrdiff_t(device.read(pBuffer, qint64(nMax))); };
-    return ReadTrack(read, 0, nUtcCorrection, points, nSkipped, {}) == ETrackLoad::Ok;
+    return bool(ReadTrack(read, 0, nUtcCorrection, points, nSkipped, {}, QString()));
 }
 
-ETrackLoad LoadXmlTrackFile(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points,
-                            size_t& nSkipped, const CLoadProgress& progress)
+COutcome LoadXmlTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped,
+                          const CLoadProgress& progress)
 {
     CInputFile file;
-    if (const ETrackLoad opened = OpenTrackInput(file, strHostPath); opened != ETrackLoad::Ok)
+    if (COutcome opened = OpenTrackInput(file, strPath); !opened)
         return opened;
     const auto read = [&file](char* pBuffer, size_t nMax) { return file.Read(pBuffer, nMax); };
-    return ReadTrack(read, file.Size(), nUtcCorrection, points, nSkipped, progress);
+    return ReadTrack(read, file.Size(), nUtcCorrection, points, nSkipped, progress, strPath);
 }

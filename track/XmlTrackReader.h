@@ -1,7 +1,7 @@
 #pragma once
 
+#include "platform/Outcome.h"
 #include "track/CTrackPoint.h"
-#include "track/GpdFile.h"
 #include "track/LoadProgress.h"
 
 #include <QString>
@@ -27,7 +27,8 @@ class QIODevice;
 // nSkipped.
 bool ReadXmlTrack(QIODevice& device, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped);
 
-// Reads a GPX or KML file at a host path; only a regular file that no running
-// log holds is read. Anything but Ok leaves points unchanged.
-ETrackLoad LoadXmlTrackFile(const QString& strHostPath, int nUtcCorrection, CTrackPointList& points,
-                            size_t& nSkipped, const CLoadProgress& progress = {});
+// Reads a GPX or KML file at a path in the program's form; only a regular
+// file that no running log holds is read. A failure (see TrackReadFailure)
+// leaves points unchanged.
+COutcome LoadXmlTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped,
+                          const CLoadProgress& progress = {});

@@ -201,7 +201,7 @@ TEST_F(ReceiverPortTest, FailuresShowTheNameAsTyped)
         const auto start = SteadyClock::now();
         const COutcome opened = m_tracker.OpenPort(strName, 9600);
         EXPECT_LT(SteadyClock::now() - start, 3s);
-        EXPECT_EQ(opened.m_strMessage, QStringLiteral("Kan %1 niet openen").arg(strName));
+        EXPECT_EQ(opened.Message(), QStringLiteral("Kan %1 niet openen").arg(strName));
         EXPECT_FALSE(m_tracker.m_link.m_hPort);
     }
 }

@@ -65,7 +65,7 @@ protected:
     void OpenSlave()
     {
         const COutcome opened = m_tracker.OpenPort(m_pty.SlavePath(), 9600);
-        ASSERT_TRUE(opened) << opened.m_strMessage.toStdString();
+        ASSERT_TRUE(opened) << opened.Message().toStdString();
     }
 
     // The pty shows written bytes to FIONREAD only after a moment.
@@ -137,7 +137,7 @@ TEST_F(SerialLinkTest, SecondOpenerIsRefused)
 {
     OpenSlave();
     CGpsTracker other;
-    EXPECT_EQ(other.OpenPort(m_pty.SlavePath(), 9600).m_strMessage,
+    EXPECT_EQ(other.OpenPort(m_pty.SlavePath(), 9600).Message(),
               QStringLiteral("Kan %1 niet openen").arg(m_pty.SlavePath()));
     EXPECT_FALSE(other.m_link.m_hPort);
 }
@@ -154,7 +154,7 @@ TEST_F(SerialLinkTest, RefusedRateLeavesNoPort)
 {
     OpenSlave();
     for (int nBaudRate : {0, -9600})
-        EXPECT_EQ(m_tracker.OpenPort(m_pty.SlavePath(), nBaudRate).m_strMessage, QStringLiteral("Kan de poort niet instellen"));
+        EXPECT_EQ(m_tracker.OpenPort(m_pty.SlavePath(), nBaudRate).Message(), QStringLiteral("Kan de poort niet instellen"));
     EXPECT_FALSE(m_tracker.m_link.m_hPort);
 }
 
@@ -180,7 +180,7 @@ TEST(SerialLinkFailures, MissingDeviceShowsNameAsTypedAndLeavesNoPort)
         ASSERT_TRUE(tracker.OpenPort(pty.SlavePath(), 9600));
     }
     for (const QString& strName : {QStringLiteral("COM99:"), QStringLiteral("/dev/veltrip-no-such-device"), QString()}) {
-        EXPECT_EQ(tracker.OpenPort(strName, 9600).m_strMessage, QStringLiteral("Kan %1 niet openen").arg(strName));
+        EXPECT_EQ(tracker.OpenPort(strName, 9600).Message(), QStringLiteral("Kan %1 niet openen").arg(strName));
         EXPECT_FALSE(tracker.m_link.m_hPort);
     }
 }
@@ -188,7 +188,7 @@ TEST(SerialLinkFailures, MissingDeviceShowsNameAsTypedAndLeavesNoPort)
 TEST(SerialLinkFailures, DeviceWithoutLineSettings)
 {
     CGpsTracker tracker;
-    EXPECT_EQ(tracker.OpenPort(QStringLiteral("/dev/null"), 9600).m_strMessage, QStringLiteral("Kan geen status opvragen"));
+    EXPECT_EQ(tracker.OpenPort(QStringLiteral("/dev/null"), 9600).Message(), QStringLiteral("Kan geen status opvragen"));
     EXPECT_FALSE(tracker.m_link.m_hPort);
 }
 

@@ -115,7 +115,7 @@ TEST_F(Catalogue, ChosenMapIsAppendedAndAnUncalibratedNameReported)
     EXPECT_DOUBLE_EQ(pChosen->m_lonMax, 5.0);
 
     CMapBitmap* pPlain = AddChosenMap(maps, QStringLiteral("/home/user/harbour.bmp"), calibration);
-    EXPECT_EQ(calibration.m_strMessage, QStringLiteral("Weet niet waar dat is!"));
+    EXPECT_EQ(calibration.Message(), QStringLiteral("Weet niet waar dat is!"));
     ASSERT_EQ(maps.size(), 3u);
     EXPECT_EQ(maps.back().get(), pPlain);
     EXPECT_EQ(pPlain->m_lonMin, 0.0);

@@ -30,10 +30,10 @@ QImage Load(const QString& strPath, QStringList* pMessages = nullptr)
 {
     QImage image;
     const COutcome loaded = CreateDibFromFile(&image, strPath);
-    EXPECT_EQ(loaded.IsOk(), !image.isNull()) << qPrintable(strPath);
-    EXPECT_EQ(loaded.m_strMessage.isEmpty(), loaded.IsOk()) << qPrintable(strPath);
+    EXPECT_EQ(bool(loaded), !image.isNull()) << qPrintable(strPath);
+    EXPECT_EQ(loaded.Message().isEmpty(), bool(loaded)) << qPrintable(strPath);
     if (pMessages)
-        *pMessages = loaded ? QStringList() : QStringList{loaded.m_strMessage};
+        *pMessages = loaded ? QStringList() : QStringList{loaded.Message()};
     return image;
 }
 
@@ -476,7 +476,7 @@ TEST_F(MapLoad, ReloadReplacesAndFailureClears)
 
     WriteFile(m_files.back(), "BM garbage");
     map.m_zoom = 3.0;
-    EXPECT_FALSE(map.LoadMapBitmap().m_strMessage.isEmpty());
+    EXPECT_FALSE(map.LoadMapBitmap().Message().isEmpty());
     EXPECT_EQ(map.m_hDib, nullptr);
     EXPECT_TRUE(map.m_bitmap.isNull());
     EXPECT_EQ(map.m_width, 0u);

@@ -45,7 +45,7 @@ protected:
                                   + QStringList{WriteCapture(capture), strBase});
         EXPECT_EQ(run.nExit, 0) << run.strErr.toStdString();
         CTrackPointList points;
-        EXPECT_EQ(LoadGpdFile(strBase + QStringLiteral(".gpd"), points), ETrackLoad::Ok);
+        EXPECT_TRUE(Succeeded(LoadGpdFile(strBase + QStringLiteral(".gpd"), points)));
         EXPECT_TRUE(run.strOut.startsWith(QStringLiteral("%1 points stored").arg(points.size())))
             << run.strOut.toStdString();
         EXPECT_TRUE(WellFormedXml(ReadAll(strBase + QStringLiteral(".kml"))));
@@ -219,7 +219,7 @@ TEST_F(CliTrack, ConvertReadsGpxAndKml)
     const QString strGpd = Path(QStringLiteral("from-gpx.gpd"));
     EXPECT_EQ(RunCli({QStringLiteral("convert"), QStringLiteral("--utc"), QStringLiteral("2"), strGpx, strGpd}).nExit, 0);
     CTrackPointList points;
-    ASSERT_EQ(LoadGpdFile(strGpd, points), ETrackLoad::Ok);
+    ASSERT_TRUE(Succeeded(LoadGpdFile(strGpd, points)));
     ASSERT_EQ(points.size(), 5u);
     EXPECT_EQ(points[0].m_strName, "Lock");
     EXPECT_EQ(points[0].m_byHour, 17);

@@ -114,7 +114,7 @@ TEST_F(FullCard, AFailedRecordIsReportedOnceAndTheLogStaysWhole)
     const auto store = [&] {
         const COutcome stored = m_recorder.StoreTrackPoint();
         if (!stored)
-            reports << stored.m_strMessage;
+            reports << stored.Message();
     };
     // The log's first page takes 145 records; the rest find no room.
     for (int n = 0; n < 200; ++n) {

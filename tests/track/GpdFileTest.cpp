@@ -90,7 +90,7 @@ TEST_F(GpdFile, StartLogFailsWithItsMessageWhenTheFolderIsMissing)
     QDir(GpsFolder()).removeRecursively();
     const COutcome started = m_recorder.StartLog();
     EXPECT_TRUE(FailedWith(started, QStringLiteral("Kan logfile in \\Storage card\\GPS\\ niet openen")));
-    EXPECT_EQ(started.m_nErrno, ENOENT);
+    EXPECT_EQ(started.Errno(), ENOENT);
     EXPECT_FALSE(m_recorder.m_log.IsOpen());
     QDir().mkpath(GpsFolder());
 }
@@ -170,17 +170,17 @@ TEST_F(GpdFile, FileOpenAppendsAndReportsBadFiles)
     WriteFile(QStringLiteral("short.gpd"), "GPD\r\n");
     m_points.push_back(MakePoint(9, 9, 9, 9, 9, 9));
 
-    EXPECT_TRUE(Succeeded(OpenTrack(DevicePath(QStringLiteral("a.gpd")), m_points)));
-    EXPECT_TRUE(Succeeded(OpenTrack(DevicePath(QStringLiteral("a.gpd")), m_points)));
+    EXPECT_TRUE(Succeeded(ReadTrackFile(DevicePath(QStringLiteral("a.gpd")), 0, m_points)));
+    EXPECT_TRUE(Succeeded(ReadTrackFile(DevicePath(QStringLiteral("a.gpd")), 0, m_points)));
     EXPECT_EQ(m_points.size(), 5u);
     EXPECT_EQ(m_points[0].m_fLatitude, 9.0f);
 
     const QString strIncorrect = QStringLiteral("Incorrect file");
-    EXPECT_TRUE(FailedWith(OpenTrack(DevicePath(QStringLiteral("bad.gpd")), m_points), strIncorrect));
-    EXPECT_TRUE(FailedWith(OpenTrack(DevicePath(QStringLiteral("short.gpd")), m_points), strIncorrect));
-    const COutcome missing = OpenTrack(DevicePath(QStringLiteral("missing.gpd")), m_points);
+    EXPECT_TRUE(FailedWith(ReadTrackFile(DevicePath(QStringLiteral("bad.gpd")), 0, m_points), strIncorrect));
+    EXPECT_TRUE(FailedWith(ReadTrackFile(DevicePath(QStringLiteral("short.gpd")), 0, m_points), strIncorrect));
+    const COutcome missing = ReadTrackFile(DevicePath(QStringLiteral("missing.gpd")), 0, m_points);
     EXPECT_TRUE(FailedWith(missing, DevicePath(QStringLiteral("missing.gpd"))));
-    EXPECT_EQ(missing.m_nErrno, ENOENT);
+    EXPECT_EQ(missing.Errno(), ENOENT);
     EXPECT_EQ(m_points.size(), 5u);
 }
 
@@ -212,7 +212,7 @@ TEST_F(GpdFile, FileSaveWritesTheCountAndPicksKmlByThePath)
     const COutcome failed = save(DevicePath(QStringLiteral("no/such/dir.gpd")));
     EXPECT_TRUE(
         FailedWith(failed, QStringLiteral("Error opening:") + DevicePath(QStringLiteral("no/such/dir.gpd"))));
-    EXPECT_EQ(failed.m_nErrno, ENOENT);
+    EXPECT_EQ(failed.Errno(), ENOENT);
 }
 
 TEST_F(GpdFile, FileSaveReportsAFailedWrite)
@@ -222,7 +222,7 @@ TEST_F(GpdFile, FileSaveReportsAFailedWrite)
     m_points = {MakePoint(1, 2, 3, 4, 5, 6)};
     const COutcome written = WriteGpdFile(QStringLiteral("/dev/full"), m_points);
     EXPECT_TRUE(FailedWith(written, QStringLiteral("Error writing file")));
-    EXPECT_EQ(written.m_nErrno, ENOSPC);
+    EXPECT_EQ(written.Errno(), ENOSPC);
 }
 
 // The format follows the suffix at the end of the name, in any case: a GPX
@@ -263,7 +263,7 @@ TEST_F(GpdFile, TheSuffixPicksTheFormatAndACutShortKmlFails)
     EXPECT_TRUE(gpx.startsWith("<?xml"));
     EXPECT_TRUE(gpx.contains("<gpx"));
     CTrackPointList read;
-    ASSERT_EQ(ReadTrackFile(strGpx, 0, read), ETrackLoad::Ok);
+    ASSERT_TRUE(Succeeded(ReadTrackFile(strGpx, 0, read)));
     EXPECT_EQ(read.size(), m_points.size());
 
     if (!QFile::exists(QStringLiteral("/dev/full")))

@@ -44,7 +44,7 @@ protected:
 
     // File Save and File Open of the run's track, as the window does them.
     COutcome Save(const QString& strPath) const { return WriteTrackFile(strPath, m_points, false); }
-    COutcome Open(const QString& strPath) { return OpenTrack(strPath, m_points); }
+    COutcome Open(const QString& strPath) { return ReadTrackFile(strPath, 0, m_points); }
 
     QString WriteTrack(const QString& strName, const CTrackPointList& points) const
     {
@@ -311,7 +311,7 @@ TEST_F(HostFiles, OpeningATrackNeedsTheListAndASmallBuffer)
     malloc_trim(0);
     const size_t nBefore = mallinfo2().uordblks;
     CTrackPointList points;
-    ASSERT_EQ(LoadGpdFile(strBig, points), ETrackLoad::Ok);
+    ASSERT_TRUE(Succeeded(LoadGpdFile(strBig, points)));
     ASSERT_EQ(points.size(), size_t(TRACK_POINTS));
     const long nListKiB = long((mallinfo2().uordblks - nBefore) / 1024);
     EXPECT_LT(nExtraKiB, nListKiB + 4 * 1024) << "the list takes " << nListKiB << " KiB, info " << nExtraKiB
@@ -369,7 +369,7 @@ TEST_F(HostFiles, OpeningAnXmlTrackNeedsTheListAndASmallBuffer)
         const size_t nBefore = mallinfo2().uordblks;
         CTrackPointList points;
         size_t nSkipped = 0;
-        ASSERT_EQ(LoadXmlTrackFile(strBig, 0, points, nSkipped), ETrackLoad::Ok);
+        ASSERT_TRUE(Succeeded(LoadXmlTrackFile(strBig, 0, points, nSkipped)));
         ASSERT_GE(points.size(), size_t(TRACK_POINTS));   // the KML writer adds its markers
         const long nListKiB = long((mallinfo2().uordblks - nBefore) / 1024);
         EXPECT_LT(nExtraKiB, nListKiB + 4 * 1024) << "the list takes " << nListKiB << " KiB, info " << nExtraKiB

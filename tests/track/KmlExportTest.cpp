@@ -148,7 +148,7 @@ TEST_F(KmlExport, AnUncreatableFileIsReportedWithItsPath)
 {
     const COutcome written = WriteKml(QStringLiteral("\\Storage card\\nope\\t.kml"), {}, false);
     EXPECT_TRUE(FailedWith(written, QStringLiteral("Error opening:\\Storage card\\nope\\t.kml")));
-    EXPECT_EQ(written.m_nErrno, ENOENT);
+    EXPECT_EQ(written.Errno(), ENOENT);
 }
 
 TEST_F(KmlExport, WriteFailuresAreReportedOncePerRun)
@@ -162,7 +162,7 @@ TEST_F(KmlExport, WriteFailuresAreReportedOncePerRun)
     // with the system's reason.
     const COutcome written = WriteKml(QStringLiteral("/dev/full"), points, false);
     EXPECT_TRUE(FailedWith(written, QStringLiteral("Error writing file")));
-    EXPECT_EQ(written.m_nErrno, ENOSPC);
+    EXPECT_EQ(written.Errno(), ENOSPC);
 }
 
 }

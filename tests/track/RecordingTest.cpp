@@ -33,7 +33,7 @@ protected:
     void Report(const COutcome& outcome)
     {
         if (!outcome)
-            m_reports << outcome.m_strMessage;
+            m_reports << outcome.Message();
     }
 
     // The failures the user would have been shown, in order.

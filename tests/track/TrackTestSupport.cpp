@@ -38,22 +38,17 @@ void SetFix(CGpsTracker& tracker, float fLatitude, float fLongitude, float fSpee
 {
     if (outcome)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "failed with \"" << outcome.m_strMessage.toStdString() << "\"";
+    return ::testing::AssertionFailure() << "failed with \"" << outcome.Message().toStdString() << "\"";
 }
 
 ::testing::AssertionResult FailedWith(const COutcome& outcome, const QString& strMessage)
 {
     if (outcome)
         return ::testing::AssertionFailure() << "succeeded, expected \"" << strMessage.toStdString() << "\"";
-    if (outcome.m_strMessage != strMessage)
-        return ::testing::AssertionFailure() << "failed with \"" << outcome.m_strMessage.toStdString()
+    if (outcome.Message() != strMessage)
+        return ::testing::AssertionFailure() << "failed with \"" << outcome.Message().toStdString()
                                              << "\", expected \"" << strMessage.toStdString() << "\"";
     return ::testing::AssertionSuccess();
-}
-
-COutcome OpenTrack(const QString& strPath, CTrackPointList& points, int nUtcCorrection)
-{
-    return TrackLoadOutcome(ReadTrackFile(strPath, nUtcCorrection, points), strPath);
 }
 
 QString RecorderTest::LogPath() const
@@ -112,9 +107,13 @@ CTrackPointList HandCheckedTrack()
     };
 }
 
-CliRun RunCli(const QStringList& args, int nTimeoutMs)
+CliRun RunCli(const QStringList& args, int nTimeoutMs, const QStringList& environment)
 {
     QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& strEntry : environment)
+        env.insert(strEntry.section(QLatin1Char('='), 0, 0), strEntry.section(QLatin1Char('='), 1));
+    process.setProcessEnvironment(env);
     process.start(QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli"), args);
     CliRun run;
     if (!process.waitForFinished(nTimeoutMs)) {

@@ -27,10 +27,6 @@ void SetFix(CGpsTracker& tracker, float fLatitude, float fLongitude, float fSpee
 // A failure with exactly this message.
 ::testing::AssertionResult FailedWith(const COutcome& outcome, const QString& strMessage);
 
-// File Open as the window does it: the file's points appended to points, and
-// what the window tells of a read that failed.
-COutcome OpenTrack(const QString& strPath, CTrackPointList& points, int nUtcCorrection = 0);
-
 // A run as the window and the logger hold it: the settings, the tracker, the
 // track and the recorder that joins them, with an empty GPS folder. The log
 // is ended after each test and the folder emptied again.
@@ -76,14 +72,14 @@ constexpr double HAND_STEP_METERS = 108.58894554055948;
 CTrackPointList HandCheckedTrack();
 
 // A run of veltrip-cli: exit code (-1 when it did not end normally within the
-// time) and its output.
+// time) and its output. environment adds or replaces "NAME=value" entries.
 struct CliRun
 {
     int nExit = -1;
     QString strOut;
     QString strErr;
 };
-CliRun RunCli(const QStringList& args, int nTimeoutMs = 60000);
+CliRun RunCli(const QStringList& args, int nTimeoutMs = 60000, const QStringList& environment = {});
 
 // One fix as a capture line pair: RMC and GGA with the same time (hhmmss).
 QByteArray Fix(const char* pszTime, const char* pszSpeed = "0.0", const char* pszHdop = "1.0",

@@ -214,15 +214,15 @@ TEST(XmlTrackReader, CorpusKml)
     VELTRIP_REQUIRE_CORPUS();
     CTrackPointList points;
     size_t nSkipped = 0;
-    EXPECT_EQ(LoadXmlTrackFile(CorpusDir() + QStringLiteral("/kml/valid-track-2.1.kml"), 0, points, nSkipped),
-              ETrackLoad::Ok);
+    EXPECT_TRUE(Succeeded(LoadXmlTrackFile(CorpusDir() + QStringLiteral("/kml/valid-track-2.1.kml"), 0, points,
+                                           nSkipped)));
     ASSERT_EQ(points.size(), 4u);
     EXPECT_FLOAT_EQ(points[2].m_fLongitude, 13.368008f);
     EXPECT_FLOAT_EQ(points[2].m_fAltitude, 746.3f);
     EXPECT_EQ(points[3].m_strName, "Start");
     EXPECT_EQ(LoadXmlTrackFile(CorpusDir() + QStringLiteral("/kml/schema-valid-but-bad-coordinates.kml"), 0, points,
-                               nSkipped),
-              ETrackLoad::Incorrect);
+                               nSkipped).Kind(),
+              EOutcome::Incorrect);
     EXPECT_EQ(points.size(), 4u);
 }
 
@@ -306,10 +306,10 @@ TEST(XmlTrackReader, FileOpenMessagesAndPaths)
     QStringList reports;
     for (const QString& strPath : {strGood, strGood, strBad, strFifo,   // a FIFO would wait for a writer for ever
                                    dir.filePath(QStringLiteral("none.gpx"))}) {
-        const COutcome opened = OpenTrack(strPath, points);
+        const COutcome opened = ReadTrackFile(strPath, 0, points);
         EXPECT_EQ(bool(opened), strPath == strGood) << strPath.toStdString();
         if (!opened)
-            reports << opened.m_strMessage;
+            reports << opened.Message();
     }
     EXPECT_EQ(reports,
               (QStringList{QStringLiteral("Incorrect file"), strFifo, dir.filePath(QStringLiteral("none.gpx"))}));
@@ -346,7 +346,7 @@ TEST(XmlTrackReader, GpsBabelRoundTrip)
         ASSERT_EQ(babel.exitCode(), 0) << babel.readAllStandardError().toStdString();
         CTrackPointList points;
         size_t nSkipped = 0;
-        ASSERT_EQ(LoadXmlTrackFile(strGpx, 0, points, nSkipped), ETrackLoad::Ok) << pszVersion;
+        ASSERT_TRUE(Succeeded(LoadXmlTrackFile(strGpx, 0, points, nSkipped))) << pszVersion;
         ASSERT_EQ(points.size(), size_t(nPoints)) << pszVersion;
         for (int i = 0; i < nPoints; ++i) {
             const CTrackPoint& point = points[size_t(i)];

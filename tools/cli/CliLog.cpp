@@ -96,7 +96,7 @@ public:
         if (outcome)
             return true;
         m_bFailed = true;
-        std::fprintf(stderr, "%sveltrip-cli log: %s\n", m_bStatus ? "\n" : "", CliEscaped(outcome.m_strMessage).c_str());
+        std::fprintf(stderr, "%sveltrip-cli log: %s\n", m_bStatus ? "\n" : "", CliFailureText(outcome).c_str());
         return false;
     }
 

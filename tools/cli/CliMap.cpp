@@ -52,7 +52,7 @@ int CliMap(int argc, char** argv)
     {
         CInputFile probe;
         if (probe.Open(map.m_path) != CInputFile::EOpen::Ok) {
-            std::fprintf(stderr, "veltrip-cli map: cannot read %s: %s\n", CliEscaped(szFile).c_str(), probe.Reason());
+            CliCannotRead("map", szFile, probe.Reason());
             return CLI_FAILED;
         }
     }

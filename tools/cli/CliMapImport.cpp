@@ -108,8 +108,7 @@ void PrintSheets(const CMapImport& import)
 
 int Fail(const COutcome& outcome)
 {
-    std::fprintf(stderr, "veltrip-cli map-import: %s%s%s\n", CliEscaped(outcome.m_strMessage).c_str(),
-                 outcome.m_nErrno ? ": " : "", outcome.m_nErrno ? std::strerror(outcome.m_nErrno) : "");
+    CliReport("map-import", outcome);
     return CLI_FAILED;
 }
 

@@ -174,22 +174,25 @@ private:
     bool m_bInLine = false;    // bytes of an unfinished line have come
 };
 
-// Replays the capture file; false when it cannot be read to its end. Bytes
-// are handled as soon as they are there, so a capture that is still being
-// written (a pipe) is recorded as it comes.
-bool Replay(int hCapture, CReplay& replay)
+// Replays the capture file; the error number that stopped the reading, 0
+// when it was read to its end. Bytes are handled as soon as they are there,
+// so a capture that is still being written (a pipe) is recorded as it comes.
+int Replay(int hCapture, CReplay& replay)
 {
     const std::unique_ptr<char[]> buffer(new char[RECORD_READ_CHUNK]);
+    int nErrno = 0;
     ssize_t nRead;
     while ((nRead = ::read(hCapture, buffer.get(), RECORD_READ_CHUNK)) != 0) {
         if (nRead < 0 && errno == EINTR)
             continue;
-        if (nRead < 0)
+        if (nRead < 0) {
+            nErrno = errno;
             break;
+        }
         replay.Feed(buffer.get(), size_t(nRead));
     }
     replay.Finish();
-    return nRead == 0;
+    return nErrno;
 }
 
 }
@@ -207,8 +210,7 @@ int CliRecord(int argc, char** argv)
 
     const int hCapture = ::open(args[0], O_RDONLY | O_CLOEXEC);
     if (hCapture < 0) {
-        std::fprintf(stderr, "veltrip-cli record: cannot read %s: %s\n", CliEscaped(args[0]).c_str(),
-                     std::strerror(errno));
+        CliCannotRead("record", args[0], SystemErrorText(errno));
         return CLI_FAILED;
     }
 
@@ -224,9 +226,8 @@ int CliRecord(int argc, char** argv)
         std::fprintf(stderr, "veltrip-cli record: cannot create %s.gpd\n", CliEscaped(args[1]).c_str());
         replay.m_bFailed = true;
     } else {
-        if (!Replay(hCapture, replay)) {
-            std::fprintf(stderr, "veltrip-cli record: cannot read %s: %s\n", CliEscaped(args[0]).c_str(),
-                     std::strerror(errno));
+        if (const int nErrno = Replay(hCapture, replay); nErrno != 0) {
+            CliCannotRead("record", args[0], SystemErrorText(nErrno));
             replay.m_bFailed = true;
         }
         if (!recorder.m_log.IsOpen() && !CliReport("record", recorder.StartLog()))

@@ -8,6 +8,7 @@
 #include "map/MapCatalogue.h"
 #include "map/Viewport.h"
 #include "platform/InputFile.h"
+#include "platform/TextFormat.h"
 #include "platform/gui/CDC.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliText.h"
@@ -202,7 +203,7 @@ bool FeedNmea(const char* szFile, CGpsTracker& tracker, int nUtcCorrection)
 {
     CInputFile file;
     if (file.Open(QFile::decodeName(szFile)) != CInputFile::EOpen::Ok) {
-        std::fprintf(stderr, "veltrip-cli render: cannot read %s: %s\n", CliEscaped(szFile).c_str(), file.Reason());
+        CliCannotRead("render", szFile, file.Reason());
         return false;
     }
     tracker.BeginTick();
@@ -211,8 +212,7 @@ bool FeedNmea(const char* szFile, CGpsTracker& tracker, int nUtcCorrection)
     while ((nRead = file.Read(buffer.get(), RENDER_NMEA_CHUNK)) > 0)
         tracker.AssembleBytes(buffer.get(), size_t(nRead), nUtcCorrection);
     if (nRead < 0) {
-        std::fprintf(stderr, "veltrip-cli render: cannot read %s: %s\n", CliEscaped(szFile).c_str(),
-                     std::strerror(errno));
+        CliCannotRead("render", szFile, SystemErrorText(errno));
         return false;
     }
     return true;
@@ -236,8 +236,7 @@ struct CRenderOptions
 bool LoadTrack(const char* szTrack, int nUtcCorrection, CTrackPointList& points)
 {
     const QString strTrack = QFile::decodeName(szTrack);
-    const ETrackLoad load = ReadTrackFile(strTrack, nUtcCorrection, points);
-    if (CliShowMessage(TrackLoadOutcome(load, strTrack)))
+    if (CliShowMessage(ReadTrackFile(strTrack, nUtcCorrection, points)))
         return true;
     std::fprintf(stderr, "veltrip-cli render: cannot use the track %s\n", CliEscaped(szTrack).c_str());
     return false;

@@ -1,6 +1,7 @@
 #include "tools/cli/CliText.h"
 
 #include "platform/Outcome.h"
+#include "platform/TextFormat.h"
 
 #include <QString>
 
@@ -39,20 +40,35 @@ std::string CliEscaped(const QString& strText)
     return out;
 }
 
+void CliCannotRead(const char* szCommand, const char* szPath, const QString& strReason)
+{
+    std::fprintf(stderr, "veltrip-cli %s: cannot read %s: %s\n", szCommand, CliEscaped(szPath).c_str(),
+                 strReason.toLocal8Bit().constData());
+}
+
+std::string CliFailureText(const COutcome& outcome)
+{
+    QString strText = outcome.Message();
+    if (strText.endsWith(QLatin1Char('\n')))
+        strText.chop(1);
+    if (outcome.Errno() != 0) {
+        const QString strReason = SystemErrorText(outcome.Errno());
+        if (!strText.contains(strReason))
+            strText += QStringLiteral(": ") + strReason;
+    }
+    return CliEscaped(strText);
+}
+
 bool CliReport(const char* szCommand, const COutcome& outcome)
 {
     if (!outcome)
-        std::fprintf(stderr, "veltrip-cli %s: %s\n", szCommand, CliEscaped(outcome.m_strMessage).c_str());
-    return outcome.IsOk();
+        std::fprintf(stderr, "veltrip-cli %s: %s\n", szCommand, CliFailureText(outcome).c_str());
+    return bool(outcome);
 }
 
 bool CliShowMessage(const COutcome& outcome)
 {
-    // A message box shows no final line break; escaped it would show.
-    QString strMessage = outcome.m_strMessage;
-    if (strMessage.endsWith(QLatin1Char('\n')))
-        strMessage.chop(1);
     if (!outcome)
-        std::fprintf(stderr, "veltrip: %s\n", CliEscaped(strMessage).c_str());
-    return outcome.IsOk();
+        std::fprintf(stderr, "veltrip: %s\n", CliFailureText(outcome).c_str());
+    return bool(outcome);
 }

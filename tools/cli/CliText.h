@@ -17,10 +17,20 @@ void AppendEscapedText(std::string& out, const char* pText, size_t nLength);
 std::string CliEscaped(const char* szText);
 std::string CliEscaped(const QString& strText);
 
-// Prints a failure as "veltrip-cli COMMAND: message" on stderr, the message
-// escaped (it may hold a path); true when the outcome was a success.
+// Prints "veltrip-cli COMMAND: cannot read PATH: REASON" on stderr, the path
+// escaped.
+void CliCannotRead(const char* szCommand, const char* szPath, const QString& strReason);
+
+// The message of a failure as the tools print it: escaped (it may hold a
+// path), without the final line break a message box would not show, and
+// followed by ": " and the system's reason where there is one that the
+// message does not already give ("Fail in file open: Permission denied").
+std::string CliFailureText(const COutcome& outcome);
+
+// Prints a failure as "veltrip-cli COMMAND: " and its text on stderr; true
+// when the outcome was a success.
 bool CliReport(const char* szCommand, const COutcome& outcome);
 
 // Prints the program's own message of a failure as the window would show it,
-// "veltrip: message" on stderr, escaped; true when the outcome was a success.
+// "veltrip: " and its text on stderr; true when the outcome was a success.
 bool CliShowMessage(const COutcome& outcome);

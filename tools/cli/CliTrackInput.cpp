@@ -1,37 +1,43 @@
 #include "tools/cli/CliTrackInput.h"
 
+#include "platform/TextFormat.h"
 #include "tools/cli/CliText.h"
 #include "track/TrackFormats.h"
 
 #include <QString>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
+
+namespace {
+
+// Why a file could not be read, as the tools say it.
+QString ReadFailureReason(const COutcome& read)
+{
+    switch (read.Kind()) {
+    case EOutcome::NotAFile:
+        return QStringLiteral("not a regular file");
+    case EOutcome::InUse:
+        return QStringLiteral("a running log holds it");
+    default:
+        return SystemErrorText(read.Errno());
+    }
+}
+
+}
 
 bool LoadCliTrack(const char* pszCommand, const char* pszPath, int nUtcCorrection, CTrackPointList& points,
                   size_t& nSkipped)
 {
-    // A path on the command line is a host path, used as given.
     const QString strPath = QString::fromLocal8Bit(pszPath);
     const CTrackFormat& format = TrackFormatOf(strPath);
-    const std::string strShown = CliEscaped(pszPath);
-    switch (format.pfnRead(strPath, nUtcCorrection, points, nSkipped, {})) {
-    case ETrackLoad::Ok:
+    const COutcome read = format.pfnRead(strPath, nUtcCorrection, points, nSkipped, {});
+    if (read)
         return true;
-    case ETrackLoad::Unreadable:
-        std::fprintf(stderr, "veltrip-cli %s: cannot read %s: %s\n", pszCommand, strShown.c_str(), std::strerror(errno));
-        return false;
-    case ETrackLoad::NotAFile:
-        std::fprintf(stderr, "veltrip-cli %s: cannot read %s: not a regular file\n", pszCommand, strShown.c_str());
-        return false;
-    case ETrackLoad::InUse:
-        std::fprintf(stderr, "veltrip-cli %s: cannot read %s: a running log holds it\n", pszCommand, strShown.c_str());
-        return false;
-    case ETrackLoad::Cancelled:   // the tools read to the end
-    case ETrackLoad::Incorrect:
-        std::fprintf(stderr, "veltrip-cli %s: %s is not a %s track file\n", pszCommand, strShown.c_str(), format.szKind);
-        return false;
-    }
+    // The tools read to the end: nothing cancels.
+    if (read.Kind() == EOutcome::Incorrect)
+        std::fprintf(stderr, "veltrip-cli %s: %s is not a %s track file\n", pszCommand, CliEscaped(pszPath).c_str(),
+                     format.szKind);
+    else
+        CliCannotRead(pszCommand, pszPath, ReadFailureReason(read));
     return false;
 }
