@@ -1,13 +1,10 @@
 #include "gps/CReceiverLink.h"
 
-#include "platform/DevicePaths.h"
 #include "platform/PortName.h"
 #include "platform/SerialPort.h"
 #include "platform/SocketPort.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <optional>
 
 namespace {
 
@@ -15,56 +12,16 @@ namespace {
 // the next round of the drain.
 constexpr size_t GPS_READ_CHUNK = 4096;
 
-// A user who is waiting for the port may wait this long for a network
-// receiver; a quiet reopen during a tick waits only briefly and lets a
-// connection still under way complete during later ticks.
-constexpr int GPS_CONNECT_WAIT_MS = 2000;
-constexpr int GPS_RECONNECT_WAIT_MS = 50;
-
-using PortOpener = std::unique_ptr<CReceiverPort> (*)(const QString& strPort, int nBaudRate, bool bQuiet,
-                                                      COutcome& outcome);
-
-COutcome OpenFailure(const QString& strPort, int nErrno)
-{
-    return COutcome::Fail(QStringLiteral("Kan %1 niet openen").arg(strPort), nErrno);
-}
-
-std::unique_ptr<CReceiverPort> OpenNetworkPort(const QString& strPort, int, bool bQuiet, COutcome& outcome)
-{
-    const std::optional<NetworkPort> address = ParseNetworkPort(strPort);
-    std::unique_ptr<CSocketPort> port;
-    if (address)
-        port = CSocketPort::Connect(*address, bQuiet ? GPS_RECONNECT_WAIT_MS : GPS_CONNECT_WAIT_MS, !bQuiet);
-    // A name that is no address fails without a system error.
-    if (!port)
-        outcome = OpenFailure(strPort, address ? errno : 0);
-    return port;
-}
-
-std::unique_ptr<CReceiverPort> OpenSerialPort(const QString& strPort, int nBaudRate, bool, COutcome& outcome)
-{
-    std::unique_ptr<CSerialPort> port = CSerialPort::Open(SerialDevicePath(strPort));
-    if (!port)
-        outcome = OpenFailure(strPort, errno);
-    else if (!port->ReadLineSettings())
-        outcome = COutcome::Fail(QStringLiteral("Kan geen status opvragen"), errno);
-    else if (!port->WriteLineSettings(nBaudRate))
-        outcome = COutcome::Fail(QStringLiteral("Kan de poort niet instellen"), errno);
-    else
-        return port;
-    return nullptr;
-}
-
 // The kinds of port, by the form of their name; the last row takes any name.
 struct PortKind
 {
     bool (*pfnMatches)(const QString& strPort);
-    PortOpener pfnOpen;
+    PortOpener pfnOpen;   // in the kind's own file pair in platform/
 };
 
 const PortKind PORT_KINDS[] = {
-    {[](const QString& strPort) { return IsNetworkPortName(strPort); }, OpenNetworkPort},
-    {[](const QString&) { return true; }, OpenSerialPort},
+    {[](const QString& strPort) { return IsNetworkPortName(strPort); }, OpenNetworkReceiver},
+    {[](const QString&) { return true; }, OpenSerialReceiver},
 };
 
 std::unique_ptr<CReceiverPort> OpenReceiverPort(const QString& strPort, int nBaudRate, bool bQuiet,

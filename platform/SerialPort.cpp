@@ -1,5 +1,6 @@
 #include "platform/SerialPort.h"
 
+#include "platform/DevicePaths.h"
 #include "platform/SerialBaudRate.h"
 
 #include <cerrno>
@@ -129,4 +130,18 @@ ptrdiff_t CSerialPort::Read(char* pBuffer, size_t nMax)
     if (nRead < 0)
         return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
     return nRead;
+}
+
+std::unique_ptr<CReceiverPort> OpenSerialReceiver(const QString& strPort, int nBaudRate, bool, COutcome& outcome)
+{
+    std::unique_ptr<CSerialPort> port = CSerialPort::Open(SerialDevicePath(strPort));
+    if (!port)
+        outcome = PortOpenFailure(strPort, errno);
+    else if (!port->ReadLineSettings())
+        outcome = COutcome::Fail(QStringLiteral("Kan geen status opvragen"), errno);
+    else if (!port->WriteLineSettings(nBaudRate))
+        outcome = COutcome::Fail(QStringLiteral("Kan de poort niet instellen"), errno);
+    else
+        return port;
+    return nullptr;
 }

@@ -38,3 +38,8 @@ private:
     int m_hFile;
     struct termios m_settings = {};
 };
+
+// The serial kind of receiver port: the device the name stands for, set to
+// the baud rate (a PortOpener).
+std::unique_ptr<CReceiverPort> OpenSerialReceiver(const QString& strPort, int nBaudRate, bool bQuiet,
+                                                  COutcome& outcome);

@@ -8,6 +8,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <optional>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -21,6 +22,11 @@ using SteadyClock = std::chrono::steady_clock;
 const int SOCKET_KEEPALIVE_IDLE_S = 10;
 const int SOCKET_KEEPALIVE_INTERVAL_S = 5;
 const int SOCKET_KEEPALIVE_PROBES = 3;
+
+// How long OpenNetworkReceiver waits for the connection: a user who is
+// waiting for the port, or a quiet reopen during a tick.
+constexpr int SOCKET_CONNECT_WAIT_MS = 2000;
+constexpr int SOCKET_RECONNECT_WAIT_MS = 50;
 
 int RemainingMs(SteadyClock::time_point deadline)
 {
@@ -206,4 +212,16 @@ ptrdiff_t CSocketPort::Read(char* pBuffer, size_t nMax)
     if (!m_bGpsd)
         return nRead;
     return static_cast<ptrdiff_t>(m_filter.Filter(pBuffer, static_cast<size_t>(nRead)));
+}
+
+std::unique_ptr<CReceiverPort> OpenNetworkReceiver(const QString& strPort, int, bool bQuiet, COutcome& outcome)
+{
+    const std::optional<NetworkPort> address = ParseNetworkPort(strPort);
+    std::unique_ptr<CSocketPort> port;
+    if (address)
+        port = CSocketPort::Connect(*address, bQuiet ? SOCKET_RECONNECT_WAIT_MS : SOCKET_CONNECT_WAIT_MS, !bQuiet);
+    // A name that is no address fails without a system error.
+    if (!port)
+        outcome = PortOpenFailure(strPort, address ? errno : 0);
+    return port;
 }

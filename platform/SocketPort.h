@@ -40,3 +40,9 @@ private:
     bool m_bConnected = false;
     CGpsdLineFilter m_filter;
 };
+
+// The network kind of receiver port: "gpsd://HOST[:PORT]" or "tcp://HOST:PORT"
+// (a PortOpener). A user who is waiting may wait a while for the connection;
+// a quiet reopen lets one still under way complete during later ticks.
+std::unique_ptr<CReceiverPort> OpenNetworkReceiver(const QString& strPort, int nBaudRate, bool bQuiet,
+                                                   COutcome& outcome);

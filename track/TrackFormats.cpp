@@ -24,10 +24,10 @@ COutcome WriteGpxTrack(const QString& strPath, const CTrackPointList& points, bo
 }
 
 const CTrackFormat TRACK_FORMATS[] = {
-    {ETrackFormat::Gpd, ".gpd", "GPD", "GPS trackdata (*.gpd)", "GPS trackdata (*.gpd)", ReadGpdTrack, WriteGpd},
+    {".gpd", "GPD", "GPS trackdata (*.gpd)", "GPS trackdata (*.gpd)", ReadGpdTrack, WriteGpd},
     // One reader takes both XML formats, whichever the suffix says.
-    {ETrackFormat::Kml, ".kml", "GPX or KML", "KML files (*.kml)", "Google track (*.kml)", LoadXmlTrackFile, WriteKml},
-    {ETrackFormat::Gpx, ".gpx", "GPX or KML", "GPX files (*.gpx)", "GPS exchange (*.gpx)", LoadXmlTrackFile,
+    {".kml", "GPX or KML", "KML files (*.kml)", "Google track (*.kml)", LoadXmlTrackFile, WriteKml},
+    {".gpx", "GPX or KML", "GPX files (*.gpx)", "GPS exchange (*.gpx)", LoadXmlTrackFile,
      WriteGpxTrack},
 };
 

@@ -8,13 +8,6 @@
 #include <QString>
 #include <span>
 
-enum class ETrackFormat
-{
-    Gpd,
-    Gpx,
-    Kml,
-};
-
 // One track format: the suffix that names it, how File Open and File Save
 // list it, and its reader and writer, both taking the path in the program's
 // form. Readers append to the points (unchanged on a failure, see
@@ -23,7 +16,6 @@ enum class ETrackFormat
 // times get nUtcCorrection hours.
 struct CTrackFormat
 {
-    ETrackFormat eFormat;
     const char* szSuffix;        // ".gpd"
     const char* szKind;          // "GPD", what the reader takes, as the tools name it
     const char* szOpenFilter;    // "GPS trackdata (*.gpd)"

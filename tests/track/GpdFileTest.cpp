@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -235,24 +236,24 @@ TEST_F(GpdFile, TheSuffixPicksTheFormatAndACutShortKmlFails)
         const char* pszName;
         const CTrackFormat* pFormat;   // null: none of the suffixes
     };
-    const auto format = [](ETrackFormat eFormat) {
+    const auto format = [](const char* szSuffix) {
         for (const CTrackFormat& f : TrackFormats()) {
-            if (f.eFormat == eFormat)
+            if (std::strcmp(f.szSuffix, szSuffix) == 0)
                 return &f;
         }
         return static_cast<const CTrackFormat*>(nullptr);
     };
     const Case cases[] = {
-        {"a.gpd", format(ETrackFormat::Gpd)},
-        {"b.GPX", format(ETrackFormat::Gpx)},
-        {"c.Kml", format(ETrackFormat::Kml)},
-        {"x.kml.gpd", format(ETrackFormat::Gpd)},
+        {"a.gpd", format(".gpd")},
+        {"b.GPX", format(".gpx")},
+        {"c.Kml", format(".kml")},
+        {"x.kml.gpd", format(".gpd")},
         {"my.kmlfile", nullptr},
     };
     for (const Case& c : cases) {
         const QString strName = QString::fromLatin1(c.pszName);
         EXPECT_EQ(FindTrackFormat(strName), c.pFormat) << c.pszName;
-        EXPECT_EQ(&TrackFormatOf(strName), c.pFormat ? c.pFormat : format(ETrackFormat::Gpd)) << c.pszName;
+        EXPECT_EQ(&TrackFormatOf(strName), c.pFormat ? c.pFormat : format(".gpd")) << c.pszName;
     }
 
     m_points = {MakePoint(52.5f, 4.25f, 10, 3, 10, 59, 58), MakePoint(52.6f, 4.5f, 11, 4, 11, 0, 2),

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <string>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -295,12 +296,12 @@ TEST(XmlTrackReader, FileOpenMessagesAndPaths)
 
     const auto formatOf = [](const QString& strPath) {
         const CTrackFormat* pFormat = FindTrackFormat(strPath);
-        return pFormat ? int(pFormat->eFormat) : -1;
+        return pFormat ? std::string(pFormat->szSuffix) : std::string();
     };
-    EXPECT_EQ(formatOf(strGood), int(ETrackFormat::Gpx));
-    EXPECT_EQ(formatOf(strBad), int(ETrackFormat::Kml));
-    EXPECT_EQ(formatOf(QStringLiteral("a.gpd")), int(ETrackFormat::Gpd));
-    EXPECT_EQ(formatOf(QStringLiteral("kml")), -1);
+    EXPECT_EQ(formatOf(strGood), ".gpx");
+    EXPECT_EQ(formatOf(strBad), ".kml");
+    EXPECT_EQ(formatOf(QStringLiteral("a.gpd")), ".gpd");
+    EXPECT_EQ(formatOf(QStringLiteral("kml")), "");
 
     CTrackPointList points;
     QStringList reports;
