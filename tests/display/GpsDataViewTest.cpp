@@ -171,11 +171,37 @@ TEST_F(GpsDataViewTest, PaintsTextInFreshnessColours)
     m_tracker.m_fLongitude = 5.0f;
     m_tracker.m_fHdop = 1.0f;
     m_tracker.m_nUpdateFlags = UPD_LATITUDE | UPD_LONGITUDE | UPD_HDOP;
+    m_tracker.m_bFixVouched = true;
     Paint();
     EXPECT_GT(Count(QRect(120, 0, 120, 30), qRgb(255, 0, 0)), 30) << "stale time in red";
     EXPECT_GT(Count(QRect(60, 30, 180, 50), qRgb(0, 0, 0)), 60) << "position in black";
     EXPECT_GT(Count(QRect(0, 150, 240, 80), qRgb(0, 162, 0)), 30) << "good dilution in green";
     EXPECT_GT(Count(QRect(0, 0, 90, 100), qRgb(0, 0, 0)), 200) << "dial and needle";
+}
+
+// A position is black only when it is fresh and a sentence of the tick said
+// the fix is valid: a cold start's placeholder is a warning.
+TEST_F(GpsDataViewTest, APositionWithoutAValidFixIsAWarning)
+{
+    const struct {
+        uint32_t nFlags;
+        bool bVouched;
+        bool bBlack;
+    } CASES[] = {
+        {UPD_LATITUDE | UPD_LONGITUDE, true, true},
+        {UPD_LATITUDE | UPD_LONGITUDE, false, false},
+        {0, true, false},
+    };
+    for (const auto& c : CASES) {
+        m_tracker.m_fLatitude = 0.0f;
+        m_tracker.m_fLongitude = 0.0f;
+        m_tracker.m_nUpdateFlags = c.nFlags;
+        m_tracker.m_bFixVouched = c.bVouched;
+        Paint();
+        const QRect position(60, 30, 180, 50);
+        EXPECT_EQ(Count(position, qRgb(0, 0, 0)) > 60, c.bBlack) << c.nFlags << c.bVouched;
+        EXPECT_EQ(Count(position, qRgb(255, 0, 0)) > 60, !c.bBlack) << c.nFlags << c.bVouched;
+    }
 }
 
 }
