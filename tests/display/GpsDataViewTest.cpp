@@ -18,6 +18,7 @@ TEST_F(GpsDataViewTest, LinesChainOnMeasuredHeights)
     m_tracker.m_fLatitude = -52.5f;
     m_tracker.m_fLongitude = 4.25f;
     m_tracker.m_nUpdateFlags = UPD_TIME | UPD_LATITUDE;
+    m_tracker.m_bFixVouched = true;
     Paint();
 
     const QFont& medium = m_fonts.m_fontMedium;
@@ -193,14 +194,13 @@ TEST_F(GpsDataViewTest, APositionWithoutAValidFixIsAWarning)
         {0, true, false},
     };
     for (const auto& c : CASES) {
-        m_tracker.m_fLatitude = 0.0f;
-        m_tracker.m_fLongitude = 0.0f;
+        m_tracker.m_fLatitude = -52.5f;
         m_tracker.m_nUpdateFlags = c.nFlags;
         m_tracker.m_bFixVouched = c.bVouched;
+        m_dc.m_calls.clear();   // the texts of this case only
         Paint();
-        const QRect position(60, 30, 180, 50);
-        EXPECT_EQ(Count(position, qRgb(0, 0, 0)) > 60, c.bBlack) << c.nFlags << c.bVouched;
-        EXPECT_EQ(Count(position, qRgb(255, 0, 0)) > 60, !c.bBlack) << c.nFlags << c.bVouched;
+        EXPECT_EQ(Text(QStringLiteral("  52\u00B030' 0.0''")).textColor, c.bBlack ? CLR_BLACK : CLR_RED)
+            << c.nFlags << c.bVouched;
     }
 }
 
