@@ -88,7 +88,8 @@ void BM_OpenTrackPeakMemory(benchmark::State& state)
     malloc_trim(0);
     const size_t nBefore = mallinfo2().uordblks;
     CTrackPointList points;
-    LoadGpdFile(strBig, points);
+    size_t nSkipped = 0;
+    LoadGpdFile(strBig, 0, points, nSkipped);
     state.counters["list_MiB"] = double(mallinfo2().uordblks - nBefore) / (BENCH_KIB_PER_MIB * 1024);
 }
 BENCHMARK(BM_OpenTrackPeakMemory)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();

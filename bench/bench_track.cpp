@@ -61,7 +61,8 @@ void BM_GpdRead(benchmark::State& state)
     WriteGpdFile(strPath, Track());
     for (auto _ : state) {
         CTrackPointList points;
-        benchmark::DoNotOptimize(LoadGpdFile(strPath, points));
+        size_t nSkipped = 0;
+        benchmark::DoNotOptimize(LoadGpdFile(strPath, 0, points, nSkipped));
         if (points.size() != size_t(BENCH_POINTS))
             state.SkipWithError("not every point read back");
     }

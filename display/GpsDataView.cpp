@@ -34,6 +34,13 @@ QColor FreshColour(const CGpsTracker* pTracker, uint32_t nBit)
     return (pTracker->m_nUpdateFlags & nBit) ? CLR_BLACK : CLR_RED;
 }
 
+// A position is current only when the receiver also vouched for its fix: a
+// void fix's placeholder must not read as where the user is.
+QColor PositionColour(const CGpsTracker* pTracker, uint32_t nBit)
+{
+    return pTracker->m_bFixVouched ? FreshColour(pTracker, nBit) : CLR_RED;
+}
+
 // Degrees, minutes and seconds of |fDegrees|, with the rounding steps the
 // receiver's single-precision values have always been shown with.
 QString DmsText(float fDegrees)
@@ -101,9 +108,9 @@ void DrawGpsDataView(CDC* pDC, const CViewContext& view)
 
     pDC->SelectFont(view.m_fonts.m_fontSmall);
     const int xLetter = W - pDC->GetTextExtent(QStringLiteral("W")).width();
-    pDC->SetTextColor(FreshColour(pTracker, UPD_LATITUDE));
+    pDC->SetTextColor(PositionColour(pTracker, UPD_LATITUDE));
     const int y2 = y1 + DrawCoordinate(pDC, xLetter, y1, pTracker->m_fLatitude, "S", "N") + DATA_COORDINATE_GAP;
-    pDC->SetTextColor(FreshColour(pTracker, UPD_LONGITUDE));
+    pDC->SetTextColor(PositionColour(pTracker, UPD_LONGITUDE));
     DrawCoordinate(pDC, xLetter, y2, pTracker->m_fLongitude, "W", "E");
 
     pDC->SelectFont(view.m_fonts.m_fontMedium);

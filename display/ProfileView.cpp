@@ -51,13 +51,14 @@ struct ProfileColumn
     float fMin = 0;
     float fMax = 0;
     bool bUsed = false;
+    bool bBreak = false;   // a segment begins here: not joined to the column before
 
     void Add(float fValue)
     {
         if (!std::isfinite(fValue))
             return;
         if (!bUsed)
-            *this = {fValue, fValue, fValue, fValue, true};
+            *this = {fValue, fValue, fValue, fValue, true, bBreak};
         fLast = fValue;
         fMin = std::min(fMin, fValue);
         fMax = std::max(fMax, fValue);
@@ -112,20 +113,27 @@ int Column(float fMetres, float fColumnsPerMetre)
 // The samples in order, column by column (the distance only grows): a
 // column's values are gathered in locals and stored once it is done, so the
 // loop over a long track runs in registers.
-void GatherColumns(const std::vector<CTrackProfile::Sample>& samples, float fColumnsPerMetre, float fSpeedFactor,
+void GatherColumns(const CTrackProfile& profile, float fColumnsPerMetre, float fSpeedFactor,
                    ProfileSeries (&series)[std::size(PROFILE_PLOTS)])
 {
+    const std::vector<CTrackProfile::Sample>& samples = profile.Samples();
     int nColumn = Column(samples.front().fMetres, fColumnsPerMetre);
     ProfileColumn current[std::size(PROFILE_PLOTS)];
-    for (const CTrackProfile::Sample& sample : samples) {
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const CTrackProfile::Sample& sample = samples[i];
         const int nSampleColumn = Column(sample.fMetres, fColumnsPerMetre);
-        if (nSampleColumn != nColumn) {
+        const bool bNewColumn = nSampleColumn != nColumn;
+        if (bNewColumn) {
             for (size_t p = 0; p < std::size(PROFILE_PLOTS); ++p)
                 series[p].columns[size_t(nColumn)] = std::exchange(current[p], ProfileColumn());
             nColumn = nSampleColumn;
         }
-        for (size_t p = 0; p < std::size(PROFILE_PLOTS); ++p)
+        // Only a segment that begins a column can leave a gap before it.
+        const bool bBreak = bNewColumn && profile.StartsSegment(i);
+        for (size_t p = 0; p < std::size(PROFILE_PLOTS); ++p) {
             current[p].Add(PlotValue(PROFILE_PLOTS[p].plot, sample, fSpeedFactor));
+            current[p].bBreak = current[p].bBreak || bBreak;
+        }
     }
     for (size_t p = 0; p < std::size(PROFILE_PLOTS); ++p) {
         series[p].columns[size_t(nColumn)] = current[p];
@@ -143,21 +151,22 @@ void DrawFrame(CDC* pDC, int nTop)
     pDC->LineTo(PROFILE_PLOT_LEFT - 1, nTop - 1);
 }
 
-// Each used column: from the last value of the column before to its first,
-// then over its whole range and back to its last, all one line.
+// Each used column: from the last value of the column before to its first
+// (unless a segment began between them), then over its whole range and back
+// to its last.
 void DrawSeries(CDC* pDC, const ProfileSeries& series, int nTop)
 {
-    bool bStarted = false;
+    bool bGap = true;   // nothing drawn yet, or a segment began since the last column drawn
     for (int c = 0; c < PROFILE_COLUMNS; ++c) {
         const ProfileColumn& column = series.columns[size_t(c)];
+        bGap = bGap || column.bBreak;
         if (!column.bUsed)
             continue;
         const int x = PROFILE_PLOT_LEFT + c;
-        if (bStarted)
-            pDC->LineTo(x, series.Y(nTop, column.fFirst));
-        else
+        if (std::exchange(bGap, false))
             pDC->MoveTo(x, series.Y(nTop, column.fFirst));
-        bStarted = true;
+        else
+            pDC->LineTo(x, series.Y(nTop, column.fFirst));
         pDC->LineTo(x, series.Y(nTop, column.fMin));
         pDC->LineTo(x, series.Y(nTop, column.fMax));
         pDC->LineTo(x, series.Y(nTop, column.fLast));
@@ -213,7 +222,7 @@ void DrawProfileView(CDC* pDC, const CTrackProfile& profile, bool bKmh)
     const double dTotal = profile.TotalMeters();
     const float fColumnsPerMetre = ColumnsPerMetre(dTotal);
     ProfileSeries series[std::size(PROFILE_PLOTS)];
-    GatherColumns(samples, fColumnsPerMetre, fSpeedFactor, series);
+    GatherColumns(profile, fColumnsPerMetre, fSpeedFactor, series);
 
     const QString strTitles[] = {QStringLiteral("Altitude (m)"),
                                  bKmh ? QStringLiteral("Speed (km/h)") : QStringLiteral("Speed (knots)")};

@@ -1,9 +1,13 @@
-// GPD reader on arbitrary bytes: never reads past the end, reads the same
-// points whether the bytes come at once or in pieces (as from a file), and
-// whatever it accepts writes back to records that read back the same.
+// GPD reader on arbitrary bytes: never reads past the end, reads and skips
+// the same records whether the bytes come at once or in pieces (as from a
+// file), keeps only points a fix can be (numbers, on the globe, not all
+// zero), and whatever it accepts writes back to records that read back the
+// same.
 #include "track/GpdFile.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,14 +16,24 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pbyData, size_t nSize)
 {
     CTrackPointList points;
-    if (!ReadGpd(reinterpret_cast<const char*>(pbyData), nSize, points))
+    size_t nSkipped = 0;
+    if (!ReadGpd(reinterpret_cast<const char*>(pbyData), nSize, points, nSkipped))
         return 0;
+    for (const CTrackPoint& point : points) {
+        const float afValues[] = {point.m_fLatitude, point.m_fLongitude, point.m_fAltitude,
+                                  point.m_fSpeed,    point.m_fCourse,    point.m_fHdop};
+        const bool bNumbers = std::all_of(std::begin(afValues), std::end(afValues), [](float f) { return std::isfinite(f); });
+        const bool bZero = std::all_of(std::begin(afValues), std::end(afValues), [](float f) { return std::bit_cast<uint32_t>(f) == 0; })
+                           && point.m_byHour == 0 && point.m_byMinute == 0 && point.m_bySecond == 0;
+        if (!bNumbers || !IsOnGlobe(point.m_fLatitude, point.m_fLongitude) || bZero)
+            std::abort();
+    }
     // Pieces of sizes taken from the data itself, down to single bytes.
     CTrackPointList pieces;
     CGpdReader reader(pieces);
     for (size_t i = 0, n = 1; i < nSize; i += n, n = 1 + pbyData[i - n] % 37)
         reader.Feed(reinterpret_cast<const char*>(pbyData) + i, std::min(n, nSize - i));
-    if (!reader.Finish() || pieces.size() != points.size())
+    if (!reader.Finish() || pieces.size() != points.size() || reader.Skipped() != nSkipped)
         std::abort();
     for (size_t i = 0; i < points.size(); ++i) {
         if (std::memcmp(&points[i].m_fLatitude, &pieces[i].m_fLatitude, 6 * sizeof(float)) != 0
@@ -32,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pbyData, size_t nSize)
     if (image.size() > nSize)
         std::abort();
     CTrackPointList again;
-    if (!ReadGpd(image.data(), image.size(), again) || again.size() != points.size())
+    size_t nSkippedAgain = 0;
+    if (!ReadGpd(image.data(), image.size(), again, nSkippedAgain) || again.size() != points.size() || nSkippedAgain)
         std::abort();
     for (size_t i = 0; i < points.size(); ++i) {
         if (std::memcmp(&points[i].m_fLatitude, &again[i].m_fLatitude, 6 * sizeof(float)) != 0

@@ -25,6 +25,7 @@ void CGpsTracker::BeginTick()
     m_nUpdateFlags = 0;
     m_bRmcValid = 0;
     m_nFixQuality = 0;
+    m_bFixVouched = false;
 }
 
 void CGpsTracker::PollPort(int nUtcCorrection)

@@ -59,6 +59,10 @@ public:
     void AssembleBytes(const char* pData, size_t nLength, int nUtcCorrection);
 
     bool HasPosition() const { return (m_nUpdateFlags & UPD_POSITION) == UPD_POSITION; }
+    // A position the receiver vouches for: both halves decoded in this tick,
+    // and a sentence of this tick said the fix is valid. Only such a fix is
+    // recorded and followed by the map.
+    bool HasValidFix() const { return HasPosition() && m_bFixVouched; }
 
     CReceiverLink m_link;
     CSentenceAssembler m_assembler;
@@ -80,6 +84,9 @@ public:
     int32_t m_nSatsUsed = 0;
     int32_t m_bRmcValid = 0;
     int32_t m_nFixQuality = 0;
+    // Per tick: an RMC status other than "V" or a GGA fix quality of 1 or
+    // more was decoded. A cold start sends its placeholder position as void.
+    bool m_bFixVouched = false;
     char m_chGsaMode = 0;
     int8_t m_nGsaFixType = 0;
     float m_fPdop = 0;

@@ -329,6 +329,15 @@ uint32_t DecodeDate(CGpsTracker& tracker, QStringView field, int, int)
 uint32_t DecodeStatus(CGpsTracker& tracker, QStringView field, int, int)
 {
     tracker.m_bRmcValid = field.front() != u'V' ? 1 : 0;
+    tracker.m_bFixVouched = tracker.m_bRmcValid != 0 || tracker.m_bFixVouched;
+    return 0;
+}
+
+// Quality 0 is no fix; what is no digit vouches for nothing either.
+uint32_t DecodeFixQuality(CGpsTracker& tracker, QStringView field, int nCode, int nUtcCorrection)
+{
+    DecodeDigit<&CGpsTracker::m_nFixQuality>(tracker, field, nCode, nUtcCorrection);
+    tracker.m_bFixVouched = (tracker.m_nFixQuality >= 1 && tracker.m_nFixQuality <= 9) || tracker.m_bFixVouched;
     return 0;
 }
 
@@ -396,7 +405,7 @@ constexpr FieldAction NMEA_FIELD_ACTIONS[] = {
     {NMEA_SPEED, DecodeNumber<&CGpsTracker::m_fSpeed, UPD_SPEED>},
     {NMEA_COURSE, DecodeNumber<&CGpsTracker::m_fCourse, UPD_COURSE>},
     {NMEA_DATE, DecodeDate},
-    {NMEA_FIX_QUALITY, DecodeDigit<&CGpsTracker::m_nFixQuality>},
+    {NMEA_FIX_QUALITY, DecodeFixQuality},
     {NMEA_SATS_USED, DecodeCount<&CGpsTracker::m_nSatsUsed>},
     {NMEA_HDOP, DecodeNumber<&CGpsTracker::m_fHdop, UPD_HDOP>},
     {NMEA_ALTITUDE, DecodeNumber<&CGpsTracker::m_fAltitude, UPD_ALTITUDE>},

@@ -4,6 +4,8 @@
 #include "platform/LogFile.h"
 
 #include <bit>
+#include <chrono>
+#include <limits>
 
 namespace {
 
@@ -23,9 +25,29 @@ char NameByte(char16_t ch)
     return char(ch);
 }
 
+constexpr int64_t POINT_DAY_SECONDS = 24 * 3600;
+constexpr int POINT_FIRST_YEAR = 2000;   // the decoder's years are 2000 + two digits
+
+// The receiver's UTC date with the fix time back in UTC; none before the
+// receiver sent a date.
+std::optional<int64_t> FixUtcTime(const CGpsTracker& tracker, int nUtcCorrection)
+{
+    using namespace std::chrono;
+    const year_month_day date{year(tracker.m_nYear), month(unsigned(tracker.m_nMonth)), day(unsigned(tracker.m_nDay))};
+    if (tracker.m_nYear < POINT_FIRST_YEAR || !date.ok())
+        return std::nullopt;
+    const int64_t nLocal = int64_t{tracker.m_nHour} * 3600 + tracker.m_nMinute * 60 + tracker.m_nSecond;
+    const int64_t nUtc = ((nLocal - int64_t{nUtcCorrection} * 3600) % POINT_DAY_SECONDS + POINT_DAY_SECONDS)
+                         % POINT_DAY_SECONDS;
+    return int64_t{sys_days(date).time_since_epoch().count()} * POINT_DAY_SECONDS + nUtc;
 }
 
-CTrackPoint::CTrackPoint(const CGpsTracker& tracker)
+}
+
+// Small points keep a million-point track in memory: the date costs nothing.
+static_assert(sizeof(void*) != 8 || sizeof(CTrackPoint) <= 32 + sizeof(QString));
+
+CTrackPoint::CTrackPoint(const CGpsTracker& tracker, int nUtcCorrection)
     : m_fLatitude(tracker.m_fLatitude)
     , m_fLongitude(tracker.m_fLongitude)
     , m_fAltitude(tracker.m_fAltitude)
@@ -36,6 +58,26 @@ CTrackPoint::CTrackPoint(const CGpsTracker& tracker)
     , m_byMinute(uint8_t(tracker.m_nMinute))
     , m_bySecond(uint8_t(tracker.m_nSecond))
 {
+    SetUtcTime(FixUtcTime(tracker, nUtcCorrection));
+}
+
+std::optional<int64_t> CTrackPoint::UtcTime() const
+{
+    return m_nUtcTime ? std::optional<int64_t>(m_nUtcTime) : std::nullopt;
+}
+
+void CTrackPoint::SetUtcTime(std::optional<int64_t> nSeconds)
+{
+    const bool bFits = nSeconds && *nSeconds > 0 && *nSeconds <= std::numeric_limits<uint32_t>::max();
+    m_nUtcTime = bFits ? uint32_t(*nSeconds) : 0;
+}
+
+size_t SegmentCount(const CTrackPointList& points)
+{
+    size_t nSegments = 0;
+    for (size_t i = 0; i < points.size(); ++i)
+        nSegments += StartsSegment(points, i) ? 1 : 0;
+    return nSegments;
 }
 
 void CTrackPoint::AppendRecord(std::string& strOut) const

@@ -40,7 +40,7 @@ CTickResult CTrackRecorder::RunReceiverTick()
 {
     m_tracker.PollPort(m_settings.m_nUtcCorrection);
     CTickResult result;
-    result.m_bPosition = m_tracker.HasPosition();
+    result.m_bPosition = m_tracker.HasValidFix();
     if (result.m_bPosition)
         result.m_report = CheckRecordPoint();
     return result;
@@ -48,7 +48,7 @@ CTickResult CTrackRecorder::RunReceiverTick()
 
 COutcome CTrackRecorder::CheckRecordPoint()
 {
-    if (!m_tracker.HasPosition())
+    if (!m_tracker.HasValidFix())
         return COutcome::Ok();
     const int nInterval = IntervalFor(m_tracker.m_fSpeed);
     // No wrap-around: a turn from 359 to 1 degrees counts as 358.
@@ -74,7 +74,7 @@ COutcome CTrackRecorder::StoreTrackPoint()
     ++m_log.m_nLogPoints;
     m_tracker.m_nSecsSinceLog = 0;
     m_tracker.m_fLastLogCourse = m_tracker.m_fCourse;
-    return Once(m_log.Write(m_points.emplace_back(m_tracker)), m_bWriteFailShown);
+    return Once(m_log.Write(Append(CTrackPoint(m_tracker, m_settings.m_nUtcCorrection))), m_bWriteFailShown);
 }
 
 COutcome CTrackRecorder::StartLog()
@@ -93,11 +93,21 @@ COutcome CTrackRecorder::EndLog()
 
 COutcome CTrackRecorder::SetPlacemark(const QString& strName)
 {
-    CTrackPoint point(m_tracker);
+    CTrackPoint point(m_tracker, m_settings.m_nUtcCorrection);
     point.m_strName = strName;
     const COutcome written = m_log.IsOpen() ? Once(m_log.Write(point), m_bWriteFailShown) : COutcome::Ok();
-    m_points.push_back(std::move(point));
+    Append(std::move(point));
     return written;
+}
+
+CTrackPoint& CTrackRecorder::Append(CTrackPoint point)
+{
+    // Points that came in from elsewhere (File Open) since this run's last
+    // one: the run goes on in a segment of its own.
+    point.m_bSegmentStart = m_points.size() != m_nPointsAfterAppend;
+    CTrackPoint& appended = m_points.emplace_back(std::move(point));
+    m_nPointsAfterAppend = m_points.size();
+    return appended;
 }
 
 COutcome CTrackRecorder::Once(const COutcome& outcome, bool& bShown)

@@ -9,8 +9,9 @@
 class CGpsTracker;
 struct CTrackerSettings;
 
-// What one receiver tick brought: whether it decoded both halves of the
-// position, and a failure the user has not been told of yet.
+// What one receiver tick brought: whether it decoded both halves of a
+// position the receiver vouches for, and a failure the user has not been
+// told of yet.
 struct CTickResult
 {
     bool m_bPosition = false;
@@ -26,10 +27,10 @@ public:
     CTrackRecorder(CGpsTracker& tracker, CTrackPointList& points, const CTrackerSettings& settings);
 
     // The receiver half of the one-second tick: poll the port, then, when the
-    // tick decoded both halves of the position, the recording decision.
+    // tick decoded a valid fix, the recording decision.
     CTickResult RunReceiverTick();
-    // The recording decision: when a point is due (by the interval for the
-    // speed, or a turn while moving), stores it with StoreTrackPoint.
+    // The recording decision: for a valid fix (HasValidFix) that is due, by
+    // the interval for the speed or a turn while moving, StoreTrackPoint.
     COutcome CheckRecordPoint();
     // Stores the current fix unless its dilution is too high, starting a log
     // first when none is open. A log that cannot be started, or a record
@@ -51,10 +52,13 @@ private:
     // A failure reported once: Ok when it was said before and nothing has
     // worked since.
     COutcome Once(const COutcome& outcome, bool& bShown);
+    // Appends a point of this run at the tail of the list.
+    CTrackPoint& Append(CTrackPoint point);
 
     CGpsTracker& m_tracker;
     CTrackPointList& m_points;
     const CTrackerSettings& m_settings;
     bool m_bStartFailShown = false;
     bool m_bWriteFailShown = false;
+    size_t m_nPointsAfterAppend = 0;   // the list's length after this run's last point
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 void CClimbs::Add(float fAltitude)
 {
@@ -9,11 +10,16 @@ void CClimbs::Add(float fAltitude)
         return;
     if (!m_bAny) {
         m_bAny = true;
+        m_bNewSegment = false;
         m_fMinAltitude = m_fMaxAltitude = m_fReference = fAltitude;
         return;
     }
     m_fMinAltitude = std::min(m_fMinAltitude, fAltitude);
     m_fMaxAltitude = std::max(m_fMaxAltitude, fAltitude);
+    if (std::exchange(m_bNewSegment, false)) {
+        m_fReference = fAltitude;
+        return;
+    }
     const double dChange = double(fAltitude) - double(m_fReference);
     if (std::fabs(dChange) <= CLIMB_DEAD_BAND_METERS)
         return;

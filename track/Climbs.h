@@ -8,6 +8,9 @@ class CClimbs
 {
 public:
     void Add(float fAltitude);   // altitudes that are no numbers add nothing
+    // The next altitude begins a piece of track not joined to the one
+    // before: the step between them is no climb.
+    void StartSegment() { m_bNewSegment = true; }
 
     bool HasAltitudes() const { return m_bAny; }
 
@@ -19,6 +22,7 @@ public:
 private:
     bool m_bAny = false;
     float m_fReference = 0;   // the altitude the last counted change ended at
+    bool m_bNewSegment = false;
 };
 
 constexpr double CLIMB_DEAD_BAND_METERS = 5.0;

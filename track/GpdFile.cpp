@@ -5,9 +5,13 @@
 #include "platform/InputFile.h"
 #include "track/TrackInput.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -16,6 +20,10 @@ const char GPD_SIGNATURE[] = {0x47, 0x50, 0x44, 0x0D, 0x0A, 0x1A};
 constexpr size_t GPD_SIGNATURE_SIZE = sizeof GPD_SIGNATURE;
 constexpr size_t GPD_VALUES_SIZE = GPD_RECORD_SIZE - 1;
 constexpr size_t GPD_READ_CHUNK = 64 * 1024;
+constexpr size_t GPD_FLOAT_COUNT = 6;
+constexpr int GPD_DAY_SECONDS = 24 * 3600;
+// A time of day further back than this is the next day's.
+constexpr int GPD_DAY_TURN_SECONDS = 12 * 3600;
 
 float ReadFloat(const unsigned char* p)
 {
@@ -23,6 +31,42 @@ float ReadFloat(const unsigned char* p)
                                 | uint32_t(p[3]) << 24);
 }
 
+// The second of the day of a record's time fields; none for a time no clock shows.
+std::optional<int> DaySecond(const CTrackPoint& point)
+{
+    if (point.m_byHour > 23 || point.m_byMinute > 59 || point.m_bySecond > 60)
+        return std::nullopt;
+    return point.m_byHour * 3600 + point.m_byMinute * 60 + point.m_bySecond;
+}
+
+}
+
+std::optional<int64_t> GpdNameTime(const QString& strPath)
+{
+    static const QRegularExpression LOG_NAME(QStringLiteral("^GPSLog_(\\d{4})-(\\d{2})-(\\d{2})_(\\d{2})(\\d{2})"));
+    // Either separator: a path in the program's form or a host path.
+    const QString strName = strPath.mid(std::max(strPath.lastIndexOf(u'/'), strPath.lastIndexOf(u'\\')) + 1);
+    const QRegularExpressionMatch match = LOG_NAME.match(strName);
+    if (!match.hasMatch())
+        return std::nullopt;
+    using namespace std::chrono;
+    const year_month_day date{year(match.captured(1).toInt()), month(match.captured(2).toUInt()),
+                              day(match.captured(3).toUInt())};
+    const int nHour = match.captured(4).toInt();
+    const int nMinute = match.captured(5).toInt();
+    if (!date.ok() || nHour > 23 || nMinute > 59)
+        return std::nullopt;
+    return int64_t{sys_days(date).time_since_epoch().count()} * GPD_DAY_SECONDS + nHour * 3600 + nMinute * 60;
+}
+
+CGpdReader::CGpdReader(CTrackPointList& points, std::optional<int64_t> nLocalStart, int nUtcCorrection)
+    : m_points(points)
+    , m_nUtcOffset(int64_t{nUtcCorrection} * 3600)
+{
+    if (nLocalStart) {
+        m_nLocalDay = *nLocalStart - (*nLocalStart % GPD_DAY_SECONDS + GPD_DAY_SECONDS) % GPD_DAY_SECONDS;
+        m_nLastSecond = int(*nLocalStart - *m_nLocalDay);
+    }
 }
 
 std::string GpdHeader(uint32_t nCount)
@@ -88,7 +132,13 @@ size_t CGpdReader::ReadRecords(const unsigned char* pData, size_t nSize)
         const auto* pZero = static_cast<const unsigned char*>(std::memchr(pName, 0, size_t(pEnd - pName)));
         if (!pZero)
             break;
+        if (!IsUsable(p)) {
+            ++m_nSkipped;
+            p = pZero + 1;
+            continue;
+        }
         CTrackPoint& point = m_points.emplace_back();
+        point.m_bSegmentStart = std::exchange(m_bFirst, false);
         point.m_fLatitude = ReadFloat(p);
         point.m_fLongitude = ReadFloat(p + 4);
         point.m_fSpeed = ReadFloat(p + 8);
@@ -100,24 +150,57 @@ size_t CGpdReader::ReadRecords(const unsigned char* pData, size_t nSize)
         point.m_bySecond = p[26];
         if (pZero != pName)
             point.m_strName = QString::fromLatin1(reinterpret_cast<const char*>(pName), pZero - pName);
+        SetDate(point);
         p = pZero + 1;
     }
     return size_t(p - pData);
 }
 
-bool ReadGpd(const char* pData, size_t nSize, CTrackPointList& points)
+bool CGpdReader::IsUsable(const unsigned char* pRecord) const
 {
-    CGpdReader reader(points);
-    return reader.Feed(pData, nSize) && reader.Finish();
+    float afValues[GPD_FLOAT_COUNT];
+    for (size_t i = 0; i < GPD_FLOAT_COUNT; ++i) {
+        afValues[i] = ReadFloat(pRecord + 4 * i);
+        if (!std::isfinite(afValues[i]))
+            return false;
+    }
+    const bool bTorn = std::all_of(pRecord, pRecord + GPD_VALUES_SIZE, [](unsigned char by) { return by == 0; });
+    return !bTorn && IsOnGlobe(afValues[0], afValues[1]);
 }
 
-COutcome LoadGpdFile(const QString& strPath, CTrackPointList& points, const CLoadProgress& progress)
+void CGpdReader::SetDate(CTrackPoint& point)
+{
+    const std::optional<int> nSecond = DaySecond(point);
+    if (!m_nLocalDay || !nSecond)
+        return;
+    if (*nSecond < m_nLastSecond - GPD_DAY_TURN_SECONDS)
+        *m_nLocalDay += GPD_DAY_SECONDS;
+    m_nLastSecond = *nSecond;
+    point.SetUtcTime(*m_nLocalDay + *nSecond - m_nUtcOffset);
+}
+
+bool ReadGpd(const char* pData, size_t nSize, CTrackPointList& points, size_t& nSkipped)
+{
+    CGpdReader reader(points);
+    const bool bRead = reader.Feed(pData, nSize) && reader.Finish();
+    nSkipped += reader.Skipped();
+    return bRead;
+}
+
+bool ReadGpd(const char* pData, size_t nSize, CTrackPointList& points)
+{
+    size_t nSkipped = 0;
+    return ReadGpd(pData, nSize, points, nSkipped);
+}
+
+COutcome LoadGpdFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped,
+                     const CLoadProgress& progress)
 {
     CInputFile file;
     if (COutcome opened = OpenTrackInput(file, strPath); !opened)
         return opened;
     const size_t nOld = points.size();
-    CGpdReader reader(points);
+    CGpdReader reader(points, GpdNameTime(strPath), nUtcCorrection);
     const std::unique_ptr<char[]> buffer(new char[GPD_READ_CHUNK]);
     COutcome result;
     uint64_t nDone = 0;
@@ -136,6 +219,8 @@ COutcome LoadGpdFile(const QString& strPath, CTrackPointList& points, const CLoa
         result = TrackReadFailure(EOutcome::Incorrect, strPath);
     if (!result)
         points.resize(nOld);
+    else
+        nSkipped += reader.Skipped();
     return result;
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 
 // Writes the points as a GPX 1.1 document: named points as waypoints, then
-// one track with a segment for each hour, split where the KML track splits.
+// one track with a trkseg for each segment of the list. Every point that has
+// a UTC time gets its <time>.
 // Fails with "Error opening:" and the path, or "Error writing file".
 COutcome WriteGpx(const QString& strPath, const CTrackPointList& points);

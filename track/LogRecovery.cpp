@@ -49,7 +49,8 @@ CLogRecovery RecoverUnfinishedLogs(const QString& strFolder, bool bKmlAltitude)
         if (IsWholeKml(dir.filePath(strKml)))
             continue;
         CTrackPointList points;
-        const COutcome read = ReadTrackFile(dir.filePath(strLog), 0, points);
+        size_t nSkipped = 0;
+        const COutcome read = ReadTrackFile(dir.filePath(strLog), 0, points, nSkipped);
         // A log that a running veltrip holds is not unfinished.
         if (read.Kind() == EOutcome::InUse)
             continue;
@@ -57,6 +58,7 @@ CLogRecovery RecoverUnfinishedLogs(const QString& strFolder, bool bKmlAltitude)
             recovery.m_skipped << strPrefix + strLog;
             continue;
         }
+        recovery.m_nSkippedPoints += nSkipped;
         const COutcome written = WriteTrackFile(strPrefix + strKml, points, bKmlAltitude);
         if (written)
             recovery.m_written << strPrefix + strKml;

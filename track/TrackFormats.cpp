@@ -8,11 +8,6 @@
 
 namespace {
 
-COutcome ReadGpdTrack(const QString& strPath, int, CTrackPointList& points, size_t&, const CLoadProgress& progress)
-{
-    return LoadGpdFile(strPath, points, progress);
-}
-
 COutcome WriteGpd(const QString& strPath, const CTrackPointList& points, bool)
 {
     return WriteGpdFile(strPath, points);
@@ -24,7 +19,7 @@ COutcome WriteGpxTrack(const QString& strPath, const CTrackPointList& points, bo
 }
 
 const CTrackFormat TRACK_FORMATS[] = {
-    {".gpd", "GPD", "GPS trackdata (*.gpd)", "GPS trackdata (*.gpd)", ReadGpdTrack, WriteGpd},
+    {".gpd", "GPD", "GPS trackdata (*.gpd)", "GPS trackdata (*.gpd)", LoadGpdFile, WriteGpd},
     // One reader takes both XML formats, whichever the suffix says.
     {".kml", "GPX or KML", "KML files (*.kml)", "Google track (*.kml)", LoadXmlTrackFile, WriteKml},
     {".gpx", "GPX or KML", "GPX files (*.gpx)", "GPS exchange (*.gpx)", LoadXmlTrackFile,
@@ -52,11 +47,17 @@ const CTrackFormat& TrackFormatOf(const QString& strPath)
     return pFormat ? *pFormat : TRACK_FORMATS[0];
 }
 
+COutcome ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped,
+                       const CLoadProgress& progress)
+{
+    return TrackFormatOf(strPath).pfnRead(strPath, nUtcCorrection, points, nSkipped, progress);
+}
+
 COutcome ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points,
                        const CLoadProgress& progress)
 {
     size_t nSkipped = 0;
-    return TrackFormatOf(strPath).pfnRead(strPath, nUtcCorrection, points, nSkipped, progress);
+    return ReadTrackFile(strPath, nUtcCorrection, points, nSkipped, progress);
 }
 
 COutcome WriteTrackFile(const QString& strPath, const CTrackPointList& points, bool bKmlAltitude)

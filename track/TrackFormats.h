@@ -36,8 +36,10 @@ const CTrackFormat* FindTrackFormat(const QString& strPath);
 // suffix, GPD when it has none of theirs.
 const CTrackFormat& TrackFormatOf(const QString& strPath);
 
-// Reads a track file at a path in the program's form in its format; the
-// window does not name the points left out.
+// Reads a track file at a path in the program's form in its format, adding
+// the points left out to nSkipped; the window does not name them.
+COutcome ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped,
+                       const CLoadProgress& progress = {});
 COutcome ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points,
                        const CLoadProgress& progress = {});
 

@@ -35,9 +35,25 @@ double GreatCircleMeters(const CTrackPoint& a, const CTrackPoint& b)
     return 2 * TRIP_EARTH_RADIUS_M * std::asin(std::sqrt(std::clamp(h, 0.0, 1.0)));
 }
 
-int PairSeconds(const CTrackPoint& a, const CTrackPoint& b)
+int64_t PairSeconds(const CTrackPoint& a, const CTrackPoint& b)
 {
+    if (a.UtcTime() && b.UtcTime())
+        return *b.UtcTime() - *a.UtcTime();
     return ((DaySeconds(b) - DaySeconds(a)) % TRIP_DAY_SECONDS + TRIP_DAY_SECONDS) % TRIP_DAY_SECONDS;
+}
+
+float PointSpeedKnots(const CTrackPointList& points, size_t nIndex)
+{
+    const CTrackPoint& point = points[nIndex];
+    if (!point.m_bNoSpeed)
+        return point.m_fSpeed;
+    if (StartsSegment(points, nIndex))
+        return NAN;
+    const int64_t nSeconds = PairSeconds(points[nIndex - 1], point);
+    if (nSeconds <= 0)
+        return NAN;
+    return float(GreatCircleMeters(points[nIndex - 1], point) / double(nSeconds) * TRIP_KMH_PER_MPS
+                 / UNIT_KMH_PER_KNOT);
 }
 
 CTripStats TripStatistics(const CTrackPointList& points)
@@ -45,22 +61,28 @@ CTripStats TripStatistics(const CTrackPointList& points)
     CTripStats stats;
     stats.m_nPoints = points.size();
     float fMaxSpeed = 0;
-    for (auto it = points.begin(); it != points.end(); ++it) {
-        stats.m_nPlacemarks += it->m_strName.isEmpty() ? 0 : 1;
-        stats.m_climbs.Add(it->m_fAltitude);
+    for (size_t i = 0; i < points.size(); ++i) {
+        const CTrackPoint& point = points[i];
+        const bool bSegmentStart = StartsSegment(points, i);
+        stats.m_nSegments += bSegmentStart ? 1 : 0;
+        stats.m_nPlacemarks += point.m_strName.isEmpty() ? 0 : 1;
+        if (bSegmentStart)
+            stats.m_climbs.StartSegment();
+        stats.m_climbs.Add(point.m_fAltitude);
         // A file may hold anything: values that are no numbers add nothing.
-        if (std::isfinite(it->m_fSpeed))
-            fMaxSpeed = std::max(fMaxSpeed, it->m_fSpeed);
-        if (it == points.begin())
+        const float fSpeed = PointSpeedKnots(points, i);
+        if (std::isfinite(fSpeed))
+            fMaxSpeed = std::max(fMaxSpeed, fSpeed);
+        if (bSegmentStart)
             continue;
-        const double dMeters = GreatCircleMeters(*std::prev(it), *it);
+        const double dMeters = GreatCircleMeters(points[i - 1], point);
         if (!std::isfinite(dMeters))
             continue;
-        const int nSeconds = PairSeconds(*std::prev(it), *it);
+        const int64_t nSeconds = PairSeconds(points[i - 1], point);
         stats.m_dDistanceMeters += dMeters;
         if (nSeconds >= TRIP_MIN_PAIR_SECONDS && nSeconds <= TRIP_MAX_PAIR_SECONDS
-            && dMeters / nSeconds >= TRIP_MIN_MOVING_MPS) {
-            stats.m_dMovingSeconds += nSeconds;
+            && dMeters / double(nSeconds) >= TRIP_MIN_MOVING_MPS) {
+            stats.m_dMovingSeconds += double(nSeconds);
             stats.m_dMovingMeters += dMeters;
         }
     }

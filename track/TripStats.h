@@ -4,27 +4,36 @@
 #include "track/Climbs.h"
 
 #include <cstddef>
+#include <cstdint>
 
 // What a track adds up to, for the command line and Tools, "Trip statistics".
 struct CTripStats
 {
     size_t m_nPoints = 0;
     size_t m_nPlacemarks = 0;        // points with a name
-    double m_dDistanceMeters = 0;    // great-circle legs between consecutive points
+    size_t m_nSegments = 0;
+    double m_dDistanceMeters = 0;    // great-circle legs between consecutive points of a segment
     double m_dMovingSeconds = 0;
     double m_dMovingMeters = 0;
     double m_dAverageMovingKmh = 0;  // moving distance over moving time; 0 without either
-    double m_dMaxSpeedKmh = 0;       // the largest stored speed
+    double m_dMaxSpeedKmh = 0;       // the largest speed (see PointSpeedKnots)
     CClimbs m_climbs;
 };
 
 // Haversine distance in metres on the mean Earth radius.
 double GreatCircleMeters(const CTrackPoint& a, const CTrackPoint& b);
 
-// The seconds from a to b by their times of day, modulo one day: a point
-// carries no date, so a pair across midnight still counts forward.
-int PairSeconds(const CTrackPoint& a, const CTrackPoint& b);
+// The seconds from a to b: by their UTC times when both have one, else by
+// their times of day, modulo one day, so that a pair across midnight still
+// counts forward.
+int64_t PairSeconds(const CTrackPoint& a, const CTrackPoint& b);
 
-// A pair counts as moving when its time is 1 to 300 s and its speed over
-// ground, distance over time, is at least 0.5 m/s.
+// The speed of the point at nIndex in knots: its own, or for a point the
+// file gave none (m_bNoSpeed), distance over time from the point before it
+// in its segment; NaN when there is none to derive it from.
+float PointSpeedKnots(const CTrackPointList& points, size_t nIndex);
+
+// Legs join consecutive points of one segment only. A pair counts as moving
+// when its time is 1 to 300 s and its speed over ground, distance over time,
+// is at least 0.5 m/s.
 CTripStats TripStatistics(const CTrackPointList& points);

@@ -1,9 +1,16 @@
 #include "track/XmlNumbers.h"
 
 #include <charconv>
+#include <chrono>
 #include <cmath>
 
 namespace {
+
+constexpr int64_t XML_DAY_SECONDS = 24 * 3600;
+// The day of a time whose date is none: before 1970, and a whole number of
+// days so that the time of day stays.
+constexpr int64_t XML_NO_DATE_DAY = -1000000;
+constexpr size_t XML_MAX_YEAR_DIGITS = 5;
 
 bool IsDigit(char ch)
 {
@@ -70,14 +77,23 @@ std::optional<double> XmlNumber(std::string_view text)
     return dValue;
 }
 
-std::optional<int> XmlUtcSeconds(std::string_view text)
+std::optional<int64_t> XmlUtcTime(std::string_view text)
 {
     text = Trimmed(text);
-    size_t pos = text.starts_with('-') ? 1 : 0;
+    const bool bNegativeYear = text.starts_with('-');
+    size_t pos = bNegativeYear ? 1 : 0;
     const size_t nYearStart = pos;
     pos = SkipDigits(text, pos);
-    if (pos - nYearStart < 4 || !Skip(text, pos, '-') || Digits(text, pos, 2) < 0 || !Skip(text, pos, '-')
-        || Digits(text, pos, 2) < 0 || !Skip(text, pos, 'T'))
+    if (pos - nYearStart < 4)
+        return std::nullopt;
+    // A year of more digits than a calendar takes is no date (see below).
+    const bool bLongYear = pos - nYearStart > XML_MAX_YEAR_DIGITS;
+    int nYear = 0;
+    for (size_t i = nYearStart; i < pos && !bLongYear; ++i)
+        nYear = nYear * 10 + (text[i] - '0');
+    const int nMonth = Skip(text, pos, '-') ? Digits(text, pos, 2) : -1;
+    const int nDay = Skip(text, pos, '-') ? Digits(text, pos, 2) : -1;
+    if (nMonth < 0 || nDay < 0 || !Skip(text, pos, 'T'))
         return std::nullopt;
     const int nHour = Digits(text, pos, 2);
     const int nMinute = Skip(text, pos, ':') ? Digits(text, pos, 2) : -1;
@@ -90,7 +106,7 @@ std::optional<int> XmlUtcSeconds(std::string_view text)
         if (pos == nFraction)
             return std::nullopt;
     }
-    int nSeconds = nHour * 3600 + nMinute * 60 + nSecond;
+    int64_t nSeconds = nHour * 3600 + nMinute * 60 + nSecond;
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
         const int nSign = text[pos++] == '+' ? 1 : -1;
         const int nOffsetHours = Digits(text, pos, 2);
@@ -104,5 +120,10 @@ std::optional<int> XmlUtcSeconds(std::string_view text)
     }
     if (pos != text.size())
         return std::nullopt;
-    return nSeconds;
+    // A date that no calendar has still gives its time of day, on a day
+    // before 1970 that carries no date.
+    using namespace std::chrono;
+    const year_month_day date{year(bNegativeYear ? -nYear : nYear), month(unsigned(nMonth)), day(unsigned(nDay))};
+    const int64_t nDays = date.ok() && !bLongYear ? int64_t{sys_days(date).time_since_epoch().count()} : XML_NO_DATE_DAY;
+    return nDays * XML_DAY_SECONDS + nSeconds;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -18,6 +19,8 @@ inline bool IsXmlSpace(char ch)
 // track can hold.
 std::optional<double> XmlNumber(std::string_view text);
 
-// Seconds of the UTC day of an xsd:dateTime ("2026-12-07T15:08:03Z", with an
-// optional fraction and zone offset); nothing for a date alone.
-std::optional<int> XmlUtcSeconds(std::string_view text);
+// An xsd:dateTime ("2026-12-07T15:08:03Z", with an optional fraction, which
+// is dropped, and zone offset) as UTC seconds since 1970; nothing for a date
+// alone. A date no calendar has (month 13) gives a time before 1970 that
+// still has the right time of day.
+std::optional<int64_t> XmlUtcTime(std::string_view text);

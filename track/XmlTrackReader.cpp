@@ -33,12 +33,12 @@ constexpr size_t XML_MAX_TEXT = 4096;
 // is a text this long, but for a line's coordinates.
 constexpr uint64_t XML_MAX_TOKEN = 1 << 20;
 constexpr size_t XML_READ_CHUNK = 64 * 1024;
-constexpr int XML_DAY_SECONDS = 24 * 3600;
+constexpr int64_t XML_DAY_SECONDS = 24 * 3600;
 constexpr double XML_KNOTS_PER_MPS = 3600.0 / 1852.0;
 
 enum class EXmlName
 {
-    Other, Gpx, Kml, Wpt, Trkpt, Rtept, Ele, Time, Speed, Course, Hdop, Name,
+    Other, Gpx, Kml, Wpt, Trkseg, Trkpt, Rte, Rtept, Ele, Time, Speed, Course, Hdop, Name,
     Placemark, Track, When, TimeStamp, Coord, Coordinates, LineString, Point,
     Any,   // in the tables below: whatever element
 };
@@ -52,6 +52,7 @@ struct XmlNameEntry
 const XmlNameEntry XML_NAMES[] = {
     {"gpx", EXmlName::Gpx},         {"kml", EXmlName::Kml},
     {"wpt", EXmlName::Wpt},         {"trkpt", EXmlName::Trkpt},
+    {"trkseg", EXmlName::Trkseg},   {"rte", EXmlName::Rte},
     {"rtept", EXmlName::Rtept},     {"ele", EXmlName::Ele},
     {"time", EXmlName::Time},       {"speed", EXmlName::Speed},
     {"course", EXmlName::Course},   {"hdop", EXmlName::Hdop},
@@ -116,14 +117,15 @@ const KmlLeaf KML_LEAVES[] = {
     {EXmlName::Coordinates, EXmlName::Point, EXmlName::Any, ELeaf::PointCoordinates},
 };
 
+// A waypoint stands alone: a segment of its own.
 enum class EPointKind { Waypoint, Other };
 
-// A point being read, its time as seconds of the UTC day when it has one;
+// A point being read, its UTC time when it has one;
 // a point with a value no track can hold is read to its end and skipped.
 struct PendingPoint
 {
     CTrackPoint point;
-    std::optional<int> nUtcSeconds;
+    std::optional<int64_t> nUtcTime;
     bool bUnusable = false;
 };
 
@@ -146,16 +148,17 @@ bool SetPosition(PendingPoint& pending, std::string_view latitude, std::string_v
     return true;
 }
 
-// Optional values: what cannot be read stays 0; a value no float holds
-// marks the point unusable.
-void SetValue(PendingPoint& pending, float CTrackPoint::*pfValue, std::string_view text, double dScale = 1)
+// Optional values: what cannot be read stays 0 (false); a value no float
+// holds marks the point unusable.
+bool SetValue(PendingPoint& pending, float CTrackPoint::*pfValue, std::string_view text, double dScale = 1)
 {
     const std::optional<double> dValue = XmlNumber(text);
     if (!dValue)
-        return;
+        return false;
     const double dScaled = *dValue * dScale;
     pending.bUnusable |= !FitsFloat(dScaled);
     pending.point.*pfValue = FitsFloat(dScaled) ? float(dScaled) : 0.0f;
+    return true;
 }
 
 // Splits text at cSeparator (or, with 0, at runs of white space) into at most
@@ -263,10 +266,11 @@ private:
     void EndLeaf();
     void EndTupleText();
     void KmlTuple();
-    void Emit(const PendingPoint& pending);
+    void Emit(const PendingPoint& pending, EPointKind kind);
     void DropUnusableTrackPoints();
+    void MarkTrackPoints();
     CTrackPoint& TrackPoint(size_t nIndex);
-    void SetTime(CTrackPoint& point, std::optional<int> nUtcSeconds) const;
+    void SetTime(CTrackPoint& point, std::optional<int64_t> nUtcTime) const;
 
     EXmlName Parent(size_t nUp = 1) const
     {
@@ -301,7 +305,7 @@ private:
     bool m_bInPlacemark = false;
     QString m_strPlacemarkName;
     std::optional<PendingPoint> m_kmlPoint;
-    std::optional<int> m_nPlacemarkTime;
+    std::optional<int64_t> m_nPlacemarkTime;
     // KML: the gx:Track being read. Its points go straight into the list
     // from nTrackFirst on, the n-th <when> and the n-th <gx:coord> into the
     // same point, so a track of any length needs no buffer of its own.
@@ -310,6 +314,11 @@ private:
     size_t m_nTrackWhens = 0;
     size_t m_nTrackCoords = 0;
     std::vector<size_t> m_trackUnusable;   // its points to leave out at its end
+
+    // The next point begins a segment: the file's first, the first of a GPX
+    // trkseg or rte, of a KML LineString, and the one after a point that
+    // stands alone (a waypoint, a Placemark's Point), itself a segment.
+    bool m_bNewSegment = true;
 
     size_t m_nSkipped = 0;
 };
@@ -399,6 +408,7 @@ void CXmlTrackReader::StartGpx(EXmlName name, const char** pAttributes)
                 longitude = p[1];
         }
         PendingPoint pending;
+        pending.point.m_bNoSpeed = true;
         if (m_gpxPoint || !SetPosition(pending, latitude, longitude))
             return Fail();
         m_gpxPoint = pending;
@@ -406,6 +416,8 @@ void CXmlTrackReader::StartGpx(EXmlName name, const char** pAttributes)
         m_nGpxPointDepth = m_stack.size() + 1;
         return;
     }
+    if (name == EXmlName::Trkseg || name == EXmlName::Rte)
+        m_bNewSegment = true;
     if (!m_gpxPoint || m_stack.size() != m_nGpxPointDepth)
         return;
     for (const GpxValue& value : GPX_VALUES) {
@@ -428,6 +440,9 @@ void CXmlTrackReader::StartKml(EXmlName name)
         m_strPlacemarkName.clear();
         m_kmlPoint.reset();
         m_nPlacemarkTime.reset();
+        break;
+    case EXmlName::LineString:
+        m_bNewSegment = true;
         break;
     case EXmlName::Track:
         // A track inside a track is no KML.
@@ -497,10 +512,11 @@ void CXmlTrackReader::EndTupleText()
 void CXmlTrackReader::KmlTuple()
 {
     PendingPoint pending;
+    pending.point.m_bNoSpeed = true;
     if (!ReadTuple(m_strText, ',', pending))
         return Fail();
     if (m_leaf == ELeaf::LineCoordinates)
-        return Emit(pending);
+        return Emit(pending, EPointKind::Other);
     // A Point has one.
     if (++m_nTuples > 1)
         return Fail();
@@ -522,10 +538,12 @@ void CXmlTrackReader::EndLeaf()
     CTrackPoint* pPoint = m_gpxPoint ? &m_gpxPoint->point : nullptr;
     switch (leaf) {
     case ELeaf::GpxValue:
-        SetValue(*m_gpxPoint, m_pGpxValue->pfField, text, m_pGpxValue->dFactor);
+        if (SetValue(*m_gpxPoint, m_pGpxValue->pfField, text, m_pGpxValue->dFactor)
+            && m_pGpxValue->name == EXmlName::Speed)
+            pPoint->m_bNoSpeed = false;
         break;
     case ELeaf::Time:
-        m_gpxPoint->nUtcSeconds = XmlUtcSeconds(text);
+        m_gpxPoint->nUtcTime = XmlUtcTime(text);
         break;
     case ELeaf::WaypointName:
         pPoint->m_strName = QString::fromUtf8(m_strText).trimmed();
@@ -534,10 +552,10 @@ void CXmlTrackReader::EndLeaf()
         m_strPlacemarkName = QString::fromUtf8(m_strText).trimmed();
         break;
     case ELeaf::TrackWhen:
-        SetTime(TrackPoint(m_nTrackWhens++), XmlUtcSeconds(text));
+        SetTime(TrackPoint(m_nTrackWhens++), XmlUtcTime(text));
         break;
     case ELeaf::PlacemarkWhen:
-        m_nPlacemarkTime = XmlUtcSeconds(text);
+        m_nPlacemarkTime = XmlUtcTime(text);
         break;
     case ELeaf::TrackCoord: {
         PendingPoint position;
@@ -570,7 +588,7 @@ void CXmlTrackReader::End(const char*)
     m_prefixes.End(m_stack.size());
     if (!m_bKml) {
         if (m_gpxPoint && m_stack.size() + 1 == m_nGpxPointDepth) {
-            Emit(*m_gpxPoint);
+            Emit(*m_gpxPoint, m_gpxKind);
             m_gpxPoint.reset();
         }
         return;
@@ -579,13 +597,14 @@ void CXmlTrackReader::End(const char*)
         // Times beyond the last position belong to no point.
         m_points.resize(m_nTrackFirst + m_nTrackCoords);
         DropUnusableTrackPoints();
+        MarkTrackPoints();
         m_bInTrack = false;
     } else if (name == EXmlName::Placemark) {
         if (m_kmlPoint) {
             m_kmlPoint->point.m_strName = m_strPlacemarkName;
-            if (!m_kmlPoint->nUtcSeconds)
-                m_kmlPoint->nUtcSeconds = m_nPlacemarkTime;
-            Emit(*m_kmlPoint);
+            if (!m_kmlPoint->nUtcTime)
+                m_kmlPoint->nUtcTime = m_nPlacemarkTime;
+            Emit(*m_kmlPoint, EPointKind::Waypoint);
         }
         m_bInPlacemark = false;
         m_kmlPoint.reset();
@@ -601,7 +620,7 @@ CTrackPoint& CXmlTrackReader::TrackPoint(size_t nIndex)
     return m_points[nAt];
 }
 
-void CXmlTrackReader::Emit(const PendingPoint& pending)
+void CXmlTrackReader::Emit(const PendingPoint& pending, EPointKind kind)
 {
     // Inside a gx:Track the tail of the list is the track's own.
     if (m_bInTrack)
@@ -610,7 +629,20 @@ void CXmlTrackReader::Emit(const PendingPoint& pending)
         ++m_nSkipped;
         return;
     }
-    SetTime(m_points.emplace_back(pending.point), pending.nUtcSeconds);
+    const bool bAlone = kind == EPointKind::Waypoint;
+    CTrackPoint& point = m_points.emplace_back(pending.point);
+    point.m_bSegmentStart = std::exchange(m_bNewSegment, bAlone) || bAlone;
+    SetTime(point, pending.nUtcTime);
+}
+
+// A gx:Track's points, when it kept any, are a segment without speeds.
+void CXmlTrackReader::MarkTrackPoints()
+{
+    for (size_t n = m_nTrackFirst; n < m_points.size(); ++n) {
+        m_points[n].m_bNoSpeed = true;
+        m_points[n].m_bSegmentStart = n == m_nTrackFirst;
+    }
+    m_bNewSegment = true;
 }
 
 // The gx:Track's points whose positions or altitudes no track can hold.
@@ -632,11 +664,12 @@ void CXmlTrackReader::DropUnusableTrackPoints()
     m_trackUnusable.clear();
 }
 
-void CXmlTrackReader::SetTime(CTrackPoint& point, std::optional<int> nUtcSeconds) const
+void CXmlTrackReader::SetTime(CTrackPoint& point, std::optional<int64_t> nUtcTime) const
 {
-    if (!nUtcSeconds)
+    if (!nUtcTime)
         return;
-    const int nSeconds = ((*nUtcSeconds + m_nUtcSeconds) % XML_DAY_SECONDS + XML_DAY_SECONDS) % XML_DAY_SECONDS;
+    point.SetUtcTime(nUtcTime);
+    const int64_t nSeconds = ((*nUtcTime + m_nUtcSeconds) % XML_DAY_SECONDS + XML_DAY_SECONDS) % XML_DAY_SECONDS;
     point.m_byHour = uint8_t(nSeconds / 3600);
     point.m_byMinute = uint8_t(nSeconds / 60 % 60);
     point.m_bySecond = uint8_t(nSeconds % 60);

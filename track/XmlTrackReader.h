@@ -14,10 +14,13 @@ class QIODevice;
 // GPX: track points, route points and waypoints in document order; a
 // waypoint becomes a placemark with its name. KML: the coordinates of every
 // LineString and gx:Track, and the Point of each Placemark with the
-// Placemark's name. Times are taken from the file where it has them, as UTC
-// plus nUtcCorrection hours; elevations become altitudes; speed (GPX 1.0's
-// metres per second, stored in knots), course and HDOP are 0 where the file
-// has none.
+// Placemark's name. Times are taken from the file where it has them, with
+// their dates, the times of day as UTC plus nUtcCorrection hours; elevations
+// become altitudes; speed (GPX 1.0's metres per second, stored in knots),
+// course and HDOP are 0 where the file has none (m_bNoSpeed says so for the
+// speed). Segments begin at the file's first point, each GPX trkseg and rte,
+// each KML LineString and gx:Track; a waypoint or a Placemark's Point is a
+// segment of its own.
 //
 // False, with points unchanged, for anything else: a document that is not
 // well-formed, another root element, a point without valid coordinates,

@@ -18,6 +18,7 @@ TEST_F(GpsDataViewTest, LinesChainOnMeasuredHeights)
     m_tracker.m_fLatitude = -52.5f;
     m_tracker.m_fLongitude = 4.25f;
     m_tracker.m_nUpdateFlags = UPD_TIME | UPD_LATITUDE;
+    m_tracker.m_bFixVouched = true;
     Paint();
 
     const QFont& medium = m_fonts.m_fontMedium;
@@ -171,11 +172,36 @@ TEST_F(GpsDataViewTest, PaintsTextInFreshnessColours)
     m_tracker.m_fLongitude = 5.0f;
     m_tracker.m_fHdop = 1.0f;
     m_tracker.m_nUpdateFlags = UPD_LATITUDE | UPD_LONGITUDE | UPD_HDOP;
+    m_tracker.m_bFixVouched = true;
     Paint();
     EXPECT_GT(Count(QRect(120, 0, 120, 30), qRgb(255, 0, 0)), 30) << "stale time in red";
     EXPECT_GT(Count(QRect(60, 30, 180, 50), qRgb(0, 0, 0)), 60) << "position in black";
     EXPECT_GT(Count(QRect(0, 150, 240, 80), qRgb(0, 162, 0)), 30) << "good dilution in green";
     EXPECT_GT(Count(QRect(0, 0, 90, 100), qRgb(0, 0, 0)), 200) << "dial and needle";
+}
+
+// A position is black only when it is fresh and a sentence of the tick said
+// the fix is valid: a cold start's placeholder is a warning.
+TEST_F(GpsDataViewTest, APositionWithoutAValidFixIsAWarning)
+{
+    const struct {
+        uint32_t nFlags;
+        bool bVouched;
+        bool bBlack;
+    } CASES[] = {
+        {UPD_LATITUDE | UPD_LONGITUDE, true, true},
+        {UPD_LATITUDE | UPD_LONGITUDE, false, false},
+        {0, true, false},
+    };
+    for (const auto& c : CASES) {
+        m_tracker.m_fLatitude = -52.5f;
+        m_tracker.m_nUpdateFlags = c.nFlags;
+        m_tracker.m_bFixVouched = c.bVouched;
+        m_dc.m_calls.clear();   // the texts of this case only
+        Paint();
+        EXPECT_EQ(Text(QStringLiteral("  52\u00B030' 0.0''")).textColor, c.bBlack ? CLR_BLACK : CLR_RED)
+            << c.nFlags << c.bVouched;
+    }
 }
 
 }

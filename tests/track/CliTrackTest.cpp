@@ -45,7 +45,8 @@ protected:
                                   + QStringList{WriteCapture(capture), strBase});
         EXPECT_EQ(run.nExit, 0) << run.strErr.toStdString();
         CTrackPointList points;
-        EXPECT_TRUE(Succeeded(LoadGpdFile(strBase + QStringLiteral(".gpd"), points)));
+        size_t nSkipped = 0;
+        EXPECT_TRUE(Succeeded(LoadGpdFile(strBase + QStringLiteral(".gpd"), 0, points, nSkipped)));
         EXPECT_TRUE(run.strOut.startsWith(QStringLiteral("%1 points stored").arg(points.size())))
             << run.strOut.toStdString();
         EXPECT_TRUE(WellFormedXml(ReadAll(strBase + QStringLiteral(".kml"))));
@@ -157,14 +158,14 @@ TEST_F(CliTrack, ConvertWritesEachFormatAndInfoSummarises)
     const QByteArray gpx = ReadAll(Path(QStringLiteral("out.gpx")));
     EXPECT_TRUE(WellFormedXml(gpx));
     EXPECT_TRUE(gpx.contains("<gpx version=\"1.1\""));
-    EXPECT_EQ(gpx.count("<trkseg>"), 2);   // split after the point at 11:00, as in the KML
+    EXPECT_EQ(gpx.count("<trkseg>"), 1);   // a GPD file is one segment
     EXPECT_EQ(gpx.count("<trkpt "), 3);
     EXPECT_TRUE(gpx.contains("<wpt lat=\"52.009998\" lon=\"4.000000\"><ele>11.000000</ele><name>A&amp;B</name></wpt>"));
     EXPECT_LT(gpx.indexOf("<wpt"), gpx.indexOf("<trk>"));
 
     const CliRun info = RunCli({QStringLiteral("info"), strIn});
     EXPECT_EQ(info.nExit, 0);
-    EXPECT_TRUE(info.strOut.contains(QStringLiteral("points: 3\nplacemarks: 1\n  A&B\n")));
+    EXPECT_TRUE(info.strOut.contains(QStringLiteral("points: 3\nplacemarks: 1\n  A&B\nsegments: 1\n")));
     EXPECT_TRUE(info.strOut.contains(QStringLiteral("first time: 10:59:00")));
     EXPECT_TRUE(info.strOut.contains(QStringLiteral("latitude: 52.000000 .. 52.020000")));
     EXPECT_TRUE(info.strOut.contains(QStringLiteral("length: 2.22")));   // 0.02 degrees north
@@ -201,7 +202,7 @@ TEST_F(CliTrack, InfoJsonOfAHandCheckedTrack)
     // 8 steps of 108.588946 m, 5 of them moving in 340 s, 12.5 knots at most.
     const CliRun json = RunCli({QStringLiteral("info"), QStringLiteral("--json"), strIn});
     EXPECT_EQ(json.nExit, 0);
-    EXPECT_EQ(json.strOut, QStringLiteral("{\"points\": 10, \"placemarks\": 1, \"distanceMeters\": 868.712, "
+    EXPECT_EQ(json.strOut, QStringLiteral("{\"points\": 10, \"placemarks\": 1, \"segments\": 1, \"distanceMeters\": 868.712, "
                                           "\"movingSeconds\": 340, \"movingMeters\": 542.945, "
                                           "\"averageMovingKmh\": 5.749, \"maxSpeedKmh\": 23.150, "
                                           "\"ascentMeters\": 0.000, \"descentMeters\": 0.000, \"skippedPoints\": 0, "
@@ -219,7 +220,8 @@ TEST_F(CliTrack, ConvertReadsGpxAndKml)
     const QString strGpd = Path(QStringLiteral("from-gpx.gpd"));
     EXPECT_EQ(RunCli({QStringLiteral("convert"), QStringLiteral("--utc"), QStringLiteral("2"), strGpx, strGpd}).nExit, 0);
     CTrackPointList points;
-    ASSERT_TRUE(Succeeded(LoadGpdFile(strGpd, points)));
+    size_t nSkipped = 0;
+    ASSERT_TRUE(Succeeded(LoadGpdFile(strGpd, 0, points, nSkipped)));
     ASSERT_EQ(points.size(), 5u);
     EXPECT_EQ(points[0].m_strName, "Lock");
     EXPECT_EQ(points[0].m_byHour, 17);

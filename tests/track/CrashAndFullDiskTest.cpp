@@ -118,7 +118,7 @@ TEST_F(FullCard, AFailedRecordIsReportedOnceAndTheLogStaysWhole)
     };
     // The log's first page takes 145 records; the rest find no room.
     for (int n = 0; n < 200; ++n) {
-        SetFix(float(n), 5, 0, 0);
+        SetFix(float(n) / 4, 5, 0, 0);
         store();
         ASSERT_EQ(m_points.size(), size_t(n + 1));   // kept in the track all the same
     }
@@ -134,18 +134,18 @@ TEST_F(FullCard, AFailedRecordIsReportedOnceAndTheLogStaysWhole)
 
     // Room again: the log goes on after its last whole record.
     QFile::remove(strFiller);
-    SetFix(1000, 5, 0, 0);
+    SetFix(-80, 5, 0, 0);
     ASSERT_TRUE(Succeeded(m_recorder.StoreTrackPoint()));
     log = ReadAll(strLog);
     ASSERT_EQ(log.size(), 10 + (nWhole + 1) * 28);
     CTrackPointList points;
     ASSERT_TRUE(ReadGpd(log.constData(), size_t(log.size()), points));
-    EXPECT_EQ(points.back().m_fLatitude, 1000.0f);
+    EXPECT_EQ(points.back().m_fLatitude, -80.0f);
 
     // A new run of failures is reported again.
     Fill();
     for (int n = 0; n < 200; ++n) {
-        SetFix(float(n), 5, 0, 0);
+        SetFix(float(n) / 4, 5, 0, 0);
         store();
     }
     EXPECT_EQ(reports, QStringList(2, QStringLiteral("Error writing file")));

@@ -311,7 +311,8 @@ TEST_F(HostFiles, OpeningATrackNeedsTheListAndASmallBuffer)
     malloc_trim(0);
     const size_t nBefore = mallinfo2().uordblks;
     CTrackPointList points;
-    ASSERT_TRUE(Succeeded(LoadGpdFile(strBig, points)));
+    size_t nSkipped = 0;
+    ASSERT_TRUE(Succeeded(LoadGpdFile(strBig, 0, points, nSkipped)));
     ASSERT_EQ(points.size(), size_t(TRACK_POINTS));
     const long nListKiB = long((mallinfo2().uordblks - nBefore) / 1024);
     EXPECT_LT(nExtraKiB, nListKiB + 4 * 1024) << "the list takes " << nListKiB << " KiB, info " << nExtraKiB

@@ -164,4 +164,55 @@ TEST_F(Recording, AFailedLogStartStoresNothingRetriesAndIsSaidOnce)
     QDir().mkpath(GpsFolder());
 }
 
+// A point knows the receiver's UTC date and time: its time of day less the
+// "Utc" correction; without a date from the receiver it has none.
+TEST_F(Recording, APointKnowsTheReceiversUtcDateAndTime)
+{
+    constexpr int64_t DECEMBER_7 = 1796601600;   // 2026-12-07T00:00:00Z
+    constexpr int64_t AT_8_3 = 8 * 60 + 3;
+    const struct {
+        int nYear, nMonth, nDay, nHour, nUtc;
+        int64_t nExpected;   // seconds since 1970, 0 for none
+    } CASES[] = {
+        {2026, 12, 7, 15, 1, DECEMBER_7 + 14 * 3600 + AT_8_3},
+        {2026, 12, 7, 0, 1, DECEMBER_7 + 23 * 3600 + AT_8_3},   // the date is the receiver's, UTC
+        {2026, 12, 7, 23, -2, DECEMBER_7 + 1 * 3600 + AT_8_3},
+        {0, 0, 0, 15, 1, 0},
+        {2026, 13, 7, 15, 1, 0},
+    };
+    for (const auto& c : CASES) {
+        SetFix(50, 5, 0, 90);
+        m_settings.m_nUtcCorrection = c.nUtc;
+        m_tracker.m_nYear = c.nYear;
+        m_tracker.m_nMonth = c.nMonth;
+        m_tracker.m_nDay = c.nDay;
+        m_tracker.m_nHour = c.nHour;
+        m_tracker.m_nMinute = 8;
+        m_tracker.m_nSecond = 3;
+        ASSERT_TRUE(Succeeded(m_recorder.StoreTrackPoint()));
+        EXPECT_EQ(m_points.back().UtcTime().value_or(0), c.nExpected) << c.nHour << " " << c.nUtc;
+    }
+}
+
+// Points appended from elsewhere (File Open) end the run's segment: the run
+// goes on in a new one; a placemark stays in the run's segment.
+TEST_F(Recording, TheRunGoesOnInANewSegmentAfterFileOpen)
+{
+    EXPECT_EQ(SegmentCount(m_points), 1u);
+    ASSERT_TRUE(Succeeded(m_recorder.StoreTrackPoint()));
+    ASSERT_TRUE(Succeeded(m_recorder.SetPlacemark(QStringLiteral("Here"))));
+    EXPECT_EQ(SegmentCount(m_points), 1u);
+    CTrackPoint opened = MakePoint(10, 10, 0, 0, 1, 0);
+    opened.m_bSegmentStart = true;
+    m_points.push_back(opened);
+    m_points.push_back(MakePoint(10, 11, 0, 0, 1, 1));
+    ASSERT_TRUE(Succeeded(m_recorder.StoreTrackPoint()));
+    ASSERT_TRUE(Succeeded(m_recorder.StoreTrackPoint()));
+    const bool EXPECTED[] = {false, false, false, true, false, true, false};
+    ASSERT_EQ(m_points.size(), std::size(EXPECTED));
+    for (size_t i = 0; i < std::size(EXPECTED); ++i)
+        EXPECT_EQ(m_points[i].m_bSegmentStart, EXPECTED[i]) << i;
+    EXPECT_EQ(SegmentCount(m_points), 3u);
+}
+
 }

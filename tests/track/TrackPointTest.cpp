@@ -21,7 +21,7 @@ TEST(TrackPoint, CopiesTheFixAndKeepsTheLowBitsOfTheTime)
     tracker.m_nHour = 0;
     tracker.m_nMinute = 59;
     tracker.m_nSecond = 256 + 7;
-    const CTrackPoint point(tracker);
+    const CTrackPoint point(tracker, 0);
     EXPECT_EQ(point.m_fLatitude, 52.5f);
     EXPECT_EQ(point.m_fLongitude, -4.25f);
     EXPECT_EQ(point.m_fAltitude, 33.0f);

@@ -32,6 +32,7 @@ void SetFix(CGpsTracker& tracker, float fLatitude, float fLongitude, float fSpee
     tracker.m_fCourse = fCourse;
     tracker.m_fHdop = fHdop;
     tracker.m_nUpdateFlags = UPD_LATITUDE | UPD_LONGITUDE;
+    tracker.m_bFixVouched = true;
 }
 
 ::testing::AssertionResult Succeeded(const COutcome& outcome)

@@ -18,7 +18,7 @@ void EmptyGpsFolder();
 QString GpsFolder();
 QStringList GpsFiles(const QString& strPattern = QStringLiteral("*"));
 
-// A fix in the tracker with both position bits of this tick set.
+// A valid fix in the tracker with both position bits of this tick set.
 void SetFix(CGpsTracker& tracker, float fLatitude, float fLongitude, float fSpeed, float fCourse,
             float fHdop = 1.0f);
 

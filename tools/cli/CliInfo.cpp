@@ -20,17 +20,21 @@ const char INFO_USAGE[] = "usage: veltrip-cli info [--json] IN\n";
 const char INFO_HELP[] =
     "\n"
     "Prints the number of points and placemarks (with their names, escaped as\n"
-    "decode escapes text), the first and last time, the bounding box, the\n"
-    "great-circle length in km, the maximum speed, the moving time, distance\n"
-    "and average speed, the ascent and descent and the altitude range of a\n"
-    "track (GPD, or GPX or KML by the extension of IN). A pair of consecutive\n"
-    "points is moving when it is 1 to 300 s apart and covers at least\n"
-    "0.5 m/s. Ascent and descent count a change of altitude once it is more\n"
-    "than 5 m from the altitude the last counted change ended at. Last, the\n"
-    "number of points left out because they lie off the globe or hold a value\n"
-    "no float holds.\n"
+    "decode escapes text) and of segments, the first and last time, the\n"
+    "bounding box, the great-circle length in km, the maximum speed, the\n"
+    "moving time, distance and average speed, the ascent and descent and the\n"
+    "altitude range of a track (GPD, or GPX or KML by the extension of IN).\n"
+    "A segment is a GPX trkseg or rte, a KML LineString or gx:Track, a\n"
+    "waypoint on its own, or a whole GPD file; lengths, times and climbs\n"
+    "never join two segments. A pair of consecutive points of a segment is\n"
+    "moving when it is 1 to 300 s apart and covers at least 0.5 m/s. A point\n"
+    "without a speed of its own gets distance over time from the point before\n"
+    "it. Ascent and descent count a change of altitude once it is more than\n"
+    "5 m from the altitude the last counted change ended at. Last, the number\n"
+    "of points left out because they lie off the globe or hold a value no\n"
+    "float holds (a GPD record also when all its values are zero).\n"
     "\n"
-    "  --json  one JSON object: points, placemarks, distanceMeters,\n"
+    "  --json  one JSON object: points, placemarks, segments, distanceMeters,\n"
     "          movingSeconds, movingMeters, averageMovingKmh, maxSpeedKmh,\n"
     "          ascentMeters, descentMeters, skippedPoints, and for a track\n"
     "          with altitudes minAltitudeMeters, maxAltitudeMeters\n"
@@ -45,10 +49,10 @@ double JsonNumber(double dValue)
 
 void PrintJson(const CTripStats& stats, size_t nSkipped)
 {
-    std::printf("{\"points\": %zu, \"placemarks\": %zu, \"distanceMeters\": %.3f, "
+    std::printf("{\"points\": %zu, \"placemarks\": %zu, \"segments\": %zu, \"distanceMeters\": %.3f, "
                 "\"movingSeconds\": %.0f, \"movingMeters\": %.3f, \"averageMovingKmh\": %.3f, "
                 "\"maxSpeedKmh\": %.3f, \"ascentMeters\": %.3f, \"descentMeters\": %.3f, \"skippedPoints\": %zu",
-                stats.m_nPoints, stats.m_nPlacemarks, JsonNumber(stats.m_dDistanceMeters),
+                stats.m_nPoints, stats.m_nPlacemarks, stats.m_nSegments, JsonNumber(stats.m_dDistanceMeters),
                 JsonNumber(stats.m_dMovingSeconds), JsonNumber(stats.m_dMovingMeters),
                 JsonNumber(stats.m_dAverageMovingKmh), JsonNumber(stats.m_dMaxSpeedKmh),
                 JsonNumber(stats.m_climbs.m_dAscentMeters), JsonNumber(stats.m_climbs.m_dDescentMeters), nSkipped);
@@ -99,6 +103,7 @@ void PrintTrack(const CTrackPointList& points, const CTripStats& stats)
         AppendEscapedText(strLine, name.constData(), size_t(name.size()));
         std::printf("%s\n", strLine.c_str());
     }
+    std::printf("segments: %zu\n", stats.m_nSegments);
     if (points.empty())
         return;
 

@@ -20,7 +20,9 @@ const char RECOVER_HELP[] =
     "A log that ended by a crash or a power loss has no KML copy. Writes the\n"
     "missing copy of every GPSLog_*.gpd in DIR (default: the storage card's\n"
     "GPS folder) from its whole records, as veltrip does at start-up, and\n"
-    "prints the path of each KML file written.\n"
+    "prints the path of each KML file written. Records that no fix can be (a\n"
+    "value that is no number, a position off the globe, all values zero) are\n"
+    "left out and counted (\"skipped points: N\").\n"
     "\n"
     "  --kml-speed  KML track height from the speed, not the altitude\n"
     "\n"
@@ -47,5 +49,8 @@ int CliRecover(int argc, char** argv)
     for (const QString& strPath : recovery.m_skipped)
         std::fprintf(stderr, "veltrip-cli recover: %s is not a GPD track file\n",
                      CliEscaped(HostPath(strPath)).c_str());
+    // Quiet unless the copies hold fewer points than the logs have records.
+    if (recovery.m_nSkippedPoints)
+        std::printf("skipped points: %zu\n", recovery.m_nSkippedPoints);
     return recovery.m_failed.isEmpty() && recovery.m_skipped.isEmpty() ? CLI_OK : CLI_FAILED;
 }

@@ -274,7 +274,7 @@ bool LoadMap(const CRenderOptions& options, CMapList& maps, const CGpsTracker& t
         pMap->m_zoom = *options.dZoom;
     pMap->ComputeViewExtent(MapDrawingArea(wnd.GetClientRect()));
     wnd.m_pMap = pMap;
-    if (tracker.HasPosition())
+    if (tracker.HasValidFix())
         CliShowMessage(wnd.FollowPosition());
     return true;
 }
