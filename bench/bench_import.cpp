@@ -1,20 +1,16 @@
 // GPX and KML File Open and the trip statistics on a day's drive, and the
 // reading of a 1,000,000-point file beside GPSBabel reading the same file.
+#include "bench/BenchRun.h"
 #include "track/GpxExport.h"
 #include "track/KmlExport.h"
 #include "track/TripStats.h"
 #include "track/XmlTrackReader.h"
 
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 #include <map>
-
-#include <sys/resource.h>
-
 
 namespace {
 
@@ -78,8 +74,8 @@ void BM_GpxRead1M(benchmark::State& state)
 {
     ReadBack(state, BigFile(QStringLiteral("gpx")), BENCH_BIG_POINTS);
 }
-// Measured in CPU time, as GPSBabel's below: on a busy machine the waits for
-// a core would otherwise decide the comparison.
+// Measured in CPU time, as GPSBabel's cpu_s below: on a busy machine the
+// waits for a core would otherwise decide the comparison.
 BENCHMARK(BM_GpxRead1M)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_KmlRead1M(benchmark::State& state)
@@ -88,44 +84,32 @@ void BM_KmlRead1M(benchmark::State& state)
 }
 BENCHMARK(BM_KmlRead1M)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// The CPU seconds the finished child processes have used.
-double ChildCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 // GPSBabel reading the same file without writing anything: the filter drops
-// every point it read before the output. Its time is the CPU time it used.
+// every point it read before the output.
 void ReadWithGpsBabel(benchmark::State& state, const QString& strFormat)
 {
-    const QString strBabel = QStandardPaths::findExecutable(QStringLiteral("gpsbabel"));
-    if (strBabel.isEmpty()) {
-        state.SkipWithError("gpsbabel is not installed (scripts/install-deps.sh installs it)");
-        return;
-    }
     const QString strPath = BigFile(strFormat);
-    for (auto _ : state) {
-        const double dCpuBefore = ChildCpuSeconds();
-        QProcess babel;
-        babel.start(strBabel, {QStringLiteral("-i"), strFormat, QStringLiteral("-f"), strPath, QStringLiteral("-x"),
-                               QStringLiteral("nuketypes,waypoints,tracks,routes"), QStringLiteral("-o"),
-                               QStringLiteral("gpx"), QStringLiteral("-F"), QStringLiteral("/dev/null")});
-        if (!babel.waitForFinished(-1) || babel.exitCode() != 0)
-            state.SkipWithError("gpsbabel failed");
-        state.SetIterationTime(ChildCpuSeconds() - dCpuBefore);
-    }
+    BenchRunEach(state, BenchPeer(state, "gpsbabel"),
+                 {QStringLiteral("-i"), strFormat, QStringLiteral("-f"), strPath, QStringLiteral("-x"),
+                  QStringLiteral("nuketypes,waypoints,tracks,routes"), QStringLiteral("-o"), QStringLiteral("gpx"),
+                  QStringLiteral("-F"), QStringLiteral("/dev/null")});
     state.SetItemsProcessed(state.iterations() * BENCH_BIG_POINTS);
     state.SetBytesProcessed(state.iterations() * QFileInfo(strPath).size());
 }
+
+// veltrip-cli info of the same file: start-up, reading and the statistics,
+// the whole process as GPSBabel's.
+void BM_InfoGpx1M(benchmark::State& state)
+{
+    BenchRunEach(state, BenchCli(), {QStringLiteral("info"), BigFile(QStringLiteral("gpx"))});
+}
+BENCHMARK(BM_InfoGpx1M)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(5);
 
 void BM_GpsBabelGpx1M(benchmark::State& state)
 {
     ReadWithGpsBabel(state, QStringLiteral("gpx"));
 }
-BENCHMARK(BM_GpsBabelGpx1M)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(BM_GpsBabelGpx1M)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(5);
 
 void BM_GpsBabelKml1M(benchmark::State& state)
 {

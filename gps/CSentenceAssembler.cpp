@@ -1,18 +1,36 @@
 #include "gps/CSentenceAssembler.h"
 
+#include <algorithm>
+#include <cstring>
+
 void CSentenceAssembler::Feed(const char* pData, size_t nLength, const std::function<void(QStringView line)>& onLine)
 {
-    for (size_t i = 0; i < nLength; ++i) {
-        const char chByte = pData[i];
-        if (chByte == '$')
+    const char* p = pData;
+    const char* const pEnd = pData + nLength;
+    while (p < pEnd) {
+        // The bytes up to and with the next line feed; of them only those from
+        // the last "$" on belong to the line.
+        const auto* pFeed = static_cast<const char*>(std::memchr(p, '\n', size_t(pEnd - p)));
+        const char* const pStop = pFeed ? pFeed + 1 : pEnd;
+        if (const auto* pDollar = static_cast<const char*>(memrchr(p, '$', size_t(pStop - p)))) {
             m_nLineLen = 0;
-        if (m_nLineLen >= GPS_LINE_SIZE) {
-            // Too long for any sentence: drop it with this byte.
-            m_nLineLen = 0;
-            continue;
+            p = pDollar;
         }
-        m_szLine[m_nLineLen++] = chByte;
-        if (chByte != '\n')
+        bool bComplete = pFeed != nullptr;
+        while (p < pStop) {
+            if (m_nLineLen >= GPS_LINE_SIZE) {
+                // Too long for any sentence: drop it with the next byte.
+                m_nLineLen = 0;
+                ++p;
+                bComplete = bComplete && p < pStop;
+                continue;
+            }
+            const auto nCopy = std::min<size_t>(size_t(pStop - p), size_t(GPS_LINE_SIZE - m_nLineLen));
+            std::memcpy(m_szLine + m_nLineLen, p, nCopy);
+            m_nLineLen += int32_t(nCopy);
+            p += nCopy;
+        }
+        if (!bComplete)
             continue;
         const int32_t nText = m_nLineLen - 1;
         m_szLine[nText] = '\0';

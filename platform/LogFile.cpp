@@ -18,6 +18,8 @@ using FileId = std::pair<dev_t, ino_t>;
 // Device and inode of every log this process holds open.
 std::vector<FileId> g_openLogs;
 
+ELogSync g_logSync = ELogSync::EveryRecord;
+
 bool GetFileId(int hFile, FileId& id)
 {
     struct stat st {};
@@ -29,8 +31,9 @@ bool GetFileId(int hFile, FileId& id)
 
 }
 
-CLogFile::CLogFile(int hFile, QString strHostPath)
+CLogFile::CLogFile(int hFile, QString strHostPath, ELogSync sync)
     : m_hFile(hFile)
+    , m_sync(sync)
     , m_strHostPath(std::move(strHostPath))
 {
     FileId id;
@@ -40,6 +43,7 @@ CLogFile::CLogFile(int hFile, QString strHostPath)
 
 CLogFile::~CLogFile()
 {
+    Sync();
     FileId id;
     if (GetFileId(m_hFile, id)) {
         const auto it = std::find(g_openLogs.begin(), g_openLogs.end(), id);
@@ -63,6 +67,11 @@ bool IsOpenLogPath(const QString& strHostPath)
     return std::find(g_openLogs.begin(), g_openLogs.end(), FileId{st.st_dev, st.st_ino}) != g_openLogs.end();
 }
 
+void SetLogSync(ELogSync sync)
+{
+    g_logSync = sync;
+}
+
 std::unique_ptr<CLogFile> CLogFile::CreateNew(const QString& strHostPath)
 {
     const int hFile = ::open(QFile::encodeName(strHostPath).constData(),
@@ -78,7 +87,7 @@ std::unique_ptr<CLogFile> CLogFile::CreateNew(const QString& strHostPath)
         errno = EBUSY;
         return nullptr;
     }
-    return std::unique_ptr<CLogFile>(new CLogFile(hFile, strHostPath));
+    return std::unique_ptr<CLogFile>(new CLogFile(hFile, strHostPath, g_logSync));
 }
 
 bool CLogFile::WriteRecord(const char* pData, size_t nLength)
@@ -97,13 +106,34 @@ bool CLogFile::WriteRecord(const char* pData, size_t nLength)
     }
     const int64_t nNewSize = m_nSize + static_cast<int64_t>(nLength);
     // A tail left by a failed write that could not be cut off is cut now.
-    if (nDone == nLength && (!m_bTail || ::ftruncate(m_hFile, static_cast<off_t>(nNewSize)) == 0)
-        && ::fdatasync(m_hFile) == 0) {
+    if (nDone == nLength && (!m_bTail || ::ftruncate(m_hFile, static_cast<off_t>(nNewSize)) == 0)) {
         m_nSize = nNewSize;
         ++m_nRecords;
         m_bTail = false;
+        return !SyncDue() || Sync();
+    }
+    m_bTail = ::ftruncate(m_hFile, static_cast<off_t>(m_nSize)) != 0 || ::fdatasync(m_hFile) != 0;
+    return false;
+}
+
+bool CLogFile::SyncDue() const
+{
+    return m_sync == ELogSync::EveryRecord || std::chrono::steady_clock::now() - m_lastSync >= std::chrono::seconds(1);
+}
+
+bool CLogFile::Sync()
+{
+    if (m_nSyncedSize == m_nSize)
+        return true;
+    if (::fdatasync(m_hFile) == 0) {
+        m_nSyncedSize = m_nSize;
+        m_nSyncedRecords = m_nRecords;
+        m_lastSync = std::chrono::steady_clock::now();
         return true;
     }
+    // Records that may not have reached the device are no stored records.
+    m_nSize = m_nSyncedSize;
+    m_nRecords = m_nSyncedRecords;
     m_bTail = ::ftruncate(m_hFile, static_cast<off_t>(m_nSize)) != 0 || ::fdatasync(m_hFile) != 0;
     return false;
 }

@@ -7,8 +7,9 @@ PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev googletest libgtest-dev
           librsvg2-bin dpkg-dev file desktop-file-utils appstream lintian man-db gpsd)
 # expat reads GPX and KML tracks.
 PACKAGES+=(libexpat1-dev)
-# GPX files written by GPSBabel, read back by the track import tests.
-PACKAGES+=(gpsbabel)
+# GPX files written by GPSBabel, read back by the track import tests; it and
+# gpsdecode are the peers the benchmarks run beside the tools.
+PACKAGES+=(gpsbabel gpsd-clients)
 # GDAL reads the maps that map-import turns into calibrated bitmaps; the tests
 # make their GeoTIFF, MBTiles and PNG maps through its library as well.
 PACKAGES+=(libgdal-dev)

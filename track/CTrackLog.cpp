@@ -78,11 +78,13 @@ COutcome CTrackLog::End(const CTrackPointList& points, bool bKmlAltitude)
 {
     if (!m_hLogFile)
         return COutcome::Ok();
+    const bool bSynced = m_hLogFile->Sync();
+    const int nErrno = errno;
     // The lock stays until the copy is written: a recovery in another
     // process would take a log without its copy for an unfinished one.
     const COutcome written = WriteKml(m_strLogBase + QStringLiteral(".kml"), points, bKmlAltitude);
     m_hLogFile.reset();
-    return written;
+    return bSynced ? written : COutcome::Fail(QStringLiteral("Error writing file"), nErrno);
 }
 
 COutcome CTrackLog::Write(const CTrackPoint& point)

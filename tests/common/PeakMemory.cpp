@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <malloc.h>
@@ -11,7 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
-CPeakRun RunForPeakMemory(const QString& strProgram, const QStringList& args)
+CPeakRun RunForPeakMemory(const QString& strProgram, const QStringList& args, const QString& strInput)
 {
     std::vector<QByteArray> texts{QFile::encodeName(strProgram)};
     for (const QString& strArg : args)
@@ -35,8 +36,12 @@ CPeakRun RunForPeakMemory(const QString& strProgram, const QStringList& args)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const QByteArray input = QFile::encodeName(strInput);
+    if (!input.isEmpty())
+        posix_spawn_file_actions_addopen(&actions, 0, input.constData(), O_RDONLY, 0);
     pid_t pid = 0;
     CPeakRun run;
+    const auto start = std::chrono::steady_clock::now();
     const int nSpawn = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (nSpawn != 0)
@@ -47,5 +52,8 @@ CPeakRun RunForPeakMemory(const QString& strProgram, const QStringList& args)
         return run;
     run.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
     run.nPeakKiB = usage.ru_maxrss;
+    run.dWallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.dCpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+                      + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     return run;
 }

@@ -3,16 +3,20 @@
 #include <QString>
 #include <QStringList>
 
-// Runs a program to its end with its output thrown away and returns its exit
-// code (-1 when a signal ended it) and its peak resident memory in KiB. The
-// figure is not below this process's own size at the call, so measure while
-// this process is small. Used by the tests and the memory benchmarks.
+// Runs a program to its end with its output thrown away (its input read from
+// strInput when one is given) and returns its exit code (-1 when a signal
+// ended it), its peak resident memory in KiB, and the wall and CPU seconds
+// of the whole process. The peak is not below this process's own size at
+// the call, so measure while this process is small. Used by the tests and
+// the benchmarks.
 struct CPeakRun
 {
     int nExit = -1;
     long nPeakKiB = 0;
+    double dWallSeconds = 0;
+    double dCpuSeconds = 0;
 };
-CPeakRun RunForPeakMemory(const QString& strProgram, const QStringList& args);
+CPeakRun RunForPeakMemory(const QString& strProgram, const QStringList& args, const QString& strInput = {});
 
 // False in a build with AddressSanitizer, whose allocator reports no heap
 // figures to mallinfo2 and pads every block: memory comparisons would

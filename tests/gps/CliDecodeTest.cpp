@@ -17,9 +17,14 @@ struct CliResult
     QByteArray err;
 };
 
-CliResult RunDecode(const QStringList& args, const QByteArray& input = {})
+CliResult RunDecode(const QStringList& args, const QByteArray& input = {}, const QString& strLocale = {})
 {
     QProcess process;
+    if (!strLocale.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LC_ALL"), strLocale);
+        process.setProcessEnvironment(environment);
+    }
     process.start(QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli"), QStringList{QStringLiteral("decode")} + args);
     CliResult result;
     if (!process.waitForStarted(10000))
@@ -171,6 +176,21 @@ TEST(CliDecodeTest, SampleCaptureOfTheProject)
     }
     EXPECT_GE(nFixes, 10);
     EXPECT_GT(records.last()[QStringLiteral("satsInView")].toInt(), 0);
+}
+
+// Numbers are written with a decimal point under any locale: the same bytes
+// as under C.
+TEST(CliDecodeTest, SameBytesUnderEveryLocale)
+{
+    const QStringList args{QStringLiteral(VELTRIP_SOURCE_DIR "/data/sample.nmea")};
+    const CliResult plain = RunDecode(args, {}, QStringLiteral("C"));
+    ASSERT_EQ(plain.nExitCode, 0) << plain.err.constData();
+    for (const char* szLocale : {"de_DE.UTF-8", "fr_FR.UTF-8"}) {
+        SCOPED_TRACE(szLocale);
+        const CliResult local = RunDecode(args, {}, QLatin1String(szLocale));
+        EXPECT_EQ(local.nExitCode, 0);
+        EXPECT_EQ(local.out, plain.out);
+    }
 }
 
 TEST(CliDecodeTest, ArgumentsAndExitCodes)

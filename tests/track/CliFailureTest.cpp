@@ -27,6 +27,8 @@ const CFailureCase FAILURE_CASES[] = {
      "veltrip-cli info: cannot read @/missing.gpd: No such file or directory\n", 1, {}},
     {"a missing track under de_DE", {"info", "@/missing.gpd"},
      "veltrip-cli info: cannot read @/missing.gpd: No such file or directory\n", 1, {GERMAN}},
+    {"a missing capture to decode under de_DE", {"decode", "@/missing.nmea"},
+     "veltrip-cli decode: cannot open @/missing.nmea: No such file or directory\n", 1, {GERMAN}},
     {"a folder", {"info", "@/folder.gpd"}, "veltrip-cli info: cannot read @/folder.gpd: not a regular file\n", 1, {}},
     {"a device", {"convert", "/dev/full", "@/out.kml"},
      "veltrip-cli convert: cannot read /dev/full: not a regular file\n", 1, {}},

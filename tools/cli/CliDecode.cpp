@@ -3,15 +3,18 @@
 #include "gps/CGpsTracker.h"
 #include "gps/NmeaDecoder.h"
 #include "gps/TrackerSettings.h"
+#include "platform/TextFormat.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliText.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <variant>
 #include <vector>
@@ -61,56 +64,56 @@ using RecordMember = std::variant<float CGpsTracker::*, int32_t CGpsTracker::*, 
 
 struct RecordField
 {
-    const char* szKey;
+    std::string_view key;   // what goes before the value
     RecordMember pValue;
 };
 
 const RecordField DECODE_RECORD_FIELDS[] = {
-    {"latitude", &CGpsTracker::m_fLatitude},
-    {"longitude", &CGpsTracker::m_fLongitude},
-    {"altitude", &CGpsTracker::m_fAltitude},
-    {"speed", &CGpsTracker::m_fSpeed},
-    {"course", &CGpsTracker::m_fCourse},
-    {"hour", &CGpsTracker::m_nHour},
-    {"minute", &CGpsTracker::m_nMinute},
-    {"second", &CGpsTracker::m_nSecond},
-    {"day", &CGpsTracker::m_nDay},
-    {"month", &CGpsTracker::m_nMonth},
-    {"year", &CGpsTracker::m_nYear},
-    {"hdop", &CGpsTracker::m_fHdop},
-    {"satsUsed", &CGpsTracker::m_nSatsUsed},
-    {"rmcValid", &CGpsTracker::m_bRmcValid},
-    {"fixQuality", &CGpsTracker::m_nFixQuality},
-    {"gsaMode", &CGpsTracker::m_chGsaMode},
-    {"gsaFixType", &CGpsTracker::m_nGsaFixType},
-    {"pdop", &CGpsTracker::m_fPdop},
-    {"gsaHdop", &CGpsTracker::m_fGsaHdop},
-    {"vdop", &CGpsTracker::m_fVdop},
-    {"gsvMessages", &CGpsTracker::m_nGsvMessages},
-    {"gsvMessage", &CGpsTracker::m_nGsvMessage},
-    {"satsInView", &CGpsTracker::m_nSatsInView},
-    {"updateFlags", &CGpsTracker::m_nUpdateFlags},
+    {",\"latitude\":", &CGpsTracker::m_fLatitude},
+    {",\"longitude\":", &CGpsTracker::m_fLongitude},
+    {",\"altitude\":", &CGpsTracker::m_fAltitude},
+    {",\"speed\":", &CGpsTracker::m_fSpeed},
+    {",\"course\":", &CGpsTracker::m_fCourse},
+    {",\"hour\":", &CGpsTracker::m_nHour},
+    {",\"minute\":", &CGpsTracker::m_nMinute},
+    {",\"second\":", &CGpsTracker::m_nSecond},
+    {",\"day\":", &CGpsTracker::m_nDay},
+    {",\"month\":", &CGpsTracker::m_nMonth},
+    {",\"year\":", &CGpsTracker::m_nYear},
+    {",\"hdop\":", &CGpsTracker::m_fHdop},
+    {",\"satsUsed\":", &CGpsTracker::m_nSatsUsed},
+    {",\"rmcValid\":", &CGpsTracker::m_bRmcValid},
+    {",\"fixQuality\":", &CGpsTracker::m_nFixQuality},
+    {",\"gsaMode\":", &CGpsTracker::m_chGsaMode},
+    {",\"gsaFixType\":", &CGpsTracker::m_nGsaFixType},
+    {",\"pdop\":", &CGpsTracker::m_fPdop},
+    {",\"gsaHdop\":", &CGpsTracker::m_fGsaHdop},
+    {",\"vdop\":", &CGpsTracker::m_fVdop},
+    {",\"gsvMessages\":", &CGpsTracker::m_nGsvMessages},
+    {",\"gsvMessage\":", &CGpsTracker::m_nGsvMessage},
+    {",\"satsInView\":", &CGpsTracker::m_nSatsInView},
+    {",\"updateFlags\":", &CGpsTracker::m_nUpdateFlags},
 };
 
 // The values of each entry of the satellite table.
 const struct
 {
-    const char* szKey;
+    std::string_view key;
     int32_t GpsSatellite::*pnValue;
 } DECODE_SATELLITE_FIELDS[] = {
-    {"fixPrn", &GpsSatellite::nFixPrn},
-    {"prn", &GpsSatellite::nPrn},
-    {"elevation", &GpsSatellite::nElevation},
-    {"azimuth", &GpsSatellite::nAzimuth},
-    {"snr", &GpsSatellite::nSnr},
+    {"{\"fixPrn\":", &GpsSatellite::nFixPrn},
+    {",\"prn\":", &GpsSatellite::nPrn},
+    {",\"elevation\":", &GpsSatellite::nElevation},
+    {",\"azimuth\":", &GpsSatellite::nAzimuth},
+    {",\"snr\":", &GpsSatellite::nSnr},
 };
 
-void AppendKey(std::string& out, const char* szKey)
-{
-    out += '"';
-    out += szKey;
-    out += "\":";
-}
+// Records gather in one buffer that goes out whole once it holds this much,
+// and at the end of every chunk read.
+constexpr size_t DECODE_OUTPUT_BLOCK = 256 * 1024;
+constexpr size_t DECODE_READ_CHUNK = 64 * 1024;
+constexpr int DECODE_FLOAT_DIGITS = 9;
+constexpr size_t DECODE_NUMBER_SIZE = 32;
 
 void AppendText(std::string& out, const char* pText, size_t nLength)
 {
@@ -119,62 +122,106 @@ void AppendText(std::string& out, const char* pText, size_t nLength)
     out += '"';
 }
 
-// A char is a letter or nothing ("" while it is zero).
+// A char is a letter or nothing ("" while it is zero). Numbers are written
+// as printf's "%.9g" and "%lld" would write them in the C locale, whatever
+// the user's.
 template <typename T>
 void AppendValue(std::string& out, T value)
 {
     if constexpr (std::is_same_v<T, char>) {
         AppendText(out, &value, value ? 1 : 0);
     } else {
-        char text[64];
+        char text[DECODE_NUMBER_SIZE];
+        std::to_chars_result result;
         if constexpr (std::is_floating_point_v<T>)
-            std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+            result = std::to_chars(text, text + sizeof text, static_cast<double>(value), std::chars_format::general,
+                                   DECODE_FLOAT_DIGITS);
         else
-            std::snprintf(text, sizeof text, "%lld", static_cast<long long>(value));
-        out += text;
+            result = std::to_chars(text, text + sizeof text, static_cast<long long>(value));
+        out.append(text, result.ptr);
     }
 }
 
-void PrintRecord(const CGpsTracker& t, const char* pLine, size_t nLine)
+// Runs the bytes of a capture through the assembly and the decoder as they
+// are read, each line a tick of its own, and prints the record after every
+// line the decoder knows.
+class CDecodeRun
 {
-    while (nLine > 0 && pLine[nLine - 1] == '\r')
-        --nLine;
-    std::string out = "{";
-    AppendKey(out, "line");
-    AppendText(out, pLine, nLine);
-    for (const RecordField& field : DECODE_RECORD_FIELDS) {
-        out += ',';
-        AppendKey(out, field.szKey);
-        std::visit([&out, &t](auto pValue) { AppendValue(out, t.*pValue); }, field.pValue);
+public:
+    explicit CDecodeRun(int nUtcCorrection)
+        : m_nUtcCorrection(nUtcCorrection)
+    {
+        m_strOut.reserve(DECODE_OUTPUT_BLOCK + DECODE_READ_CHUNK);
     }
-    out += ",\"sats\":[";
-    for (int i = 0; i < GPS_SAT_COUNT; ++i) {
-        if (i)
-            out += ',';
-        for (size_t j = 0; j < std::size(DECODE_SATELLITE_FIELDS); ++j) {
-            out += j ? ',' : '{';
-            AppendKey(out, DECODE_SATELLITE_FIELDS[j].szKey);
-            AppendValue(out, t.m_aSats[i].*DECODE_SATELLITE_FIELDS[j].pnValue);
+
+    void Feed(const char* p, const char* pEnd)
+    {
+        const auto onLine = [this](QStringView line) { DecodeLine(line); };
+        while (p < pEnd) {
+            if (m_bLineStart)
+                m_tracker.BeginTick();
+            const char* pFeed = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(pEnd - p)));
+            m_bLineStart = pFeed != nullptr;
+            const char* pStop = pFeed ? pFeed + 1 : pEnd;
+            m_assembler.Feed(p, static_cast<size_t>(pStop - p), onLine);
+            p = pStop;
         }
-        out += '}';
+        Flush();
     }
-    out += "]}\n";
-    std::fwrite(out.data(), 1, out.size(), stdout);
-}
 
-// Decodes one line the assembly completed and prints the record after it,
-// when the decoder knows the sentence.
-void DecodeLine(CGpsTracker& tracker, QStringView line, int nUtcCorrection)
-{
-    ProcessSentence(tracker, line, nUtcCorrection);
-    if (!RecogniseSentence(line))
-        return;
-    // The assembly hands each byte on as the character of the same code.
-    std::string bytes(static_cast<size_t>(line.size()), '\0');
-    for (qsizetype i = 0; i < line.size(); ++i)
-        bytes[static_cast<size_t>(i)] = static_cast<char>(line[i].unicode());
-    PrintRecord(tracker, bytes.data(), bytes.size());
-}
+private:
+    void Flush()
+    {
+        std::fwrite(m_strOut.data(), 1, m_strOut.size(), stdout);
+        m_strOut.clear();
+    }
+
+    void DecodeLine(QStringView line)
+    {
+        ProcessSentence(m_tracker, line, m_nUtcCorrection);
+        if (!RecogniseSentence(line))
+            return;
+        // The assembly hands each byte on as the character of the same code.
+        m_strLine.resize(static_cast<size_t>(line.size()));
+        for (qsizetype i = 0; i < line.size(); ++i)
+            m_strLine[static_cast<size_t>(i)] = static_cast<char>(line[i].unicode());
+        PrintRecord();
+        if (m_strOut.size() >= DECODE_OUTPUT_BLOCK)
+            Flush();
+    }
+
+    void PrintRecord()
+    {
+        size_t nLine = m_strLine.size();
+        while (nLine > 0 && m_strLine[nLine - 1] == '\r')
+            --nLine;
+        std::string& out = m_strOut;
+        out += "{\"line\":";
+        AppendText(out, m_strLine.data(), nLine);
+        for (const RecordField& field : DECODE_RECORD_FIELDS) {
+            out += field.key;
+            std::visit([this, &out](auto pValue) { AppendValue(out, m_tracker.*pValue); }, field.pValue);
+        }
+        out += ",\"sats\":[";
+        for (int i = 0; i < GPS_SAT_COUNT; ++i) {
+            if (i)
+                out += ',';
+            for (const auto& field : DECODE_SATELLITE_FIELDS) {
+                out += field.key;
+                AppendValue(out, m_tracker.m_aSats[i].*field.pnValue);
+            }
+            out += '}';
+        }
+        out += "]}\n";
+    }
+
+    CGpsTracker m_tracker;
+    CSentenceAssembler m_assembler;
+    const int m_nUtcCorrection;
+    std::string m_strOut;
+    std::string m_strLine;
+    bool m_bLineStart = true;
+};
 
 }
 
@@ -193,38 +240,23 @@ int CliDecode(int argc, char** argv)
     const bool bStdin = !std::strcmp(szFile, "-");
     FILE* pFile = bStdin ? stdin : std::fopen(szFile, "rb");
     if (!pFile) {
+        const QByteArray reason = SystemErrorText(errno).toLocal8Bit();
         std::fprintf(stderr, "veltrip-cli decode: cannot open %s: %s\n", CliEscaped(szFile).c_str(),
-                     std::strerror(errno));
+                     reason.constData());
         return CLI_FAILED;
     }
 
-    // Each line is a tick of its own, so its record shows what it delivered.
-    CGpsTracker tracker;
-    CSentenceAssembler assembler;
-    const auto onLine = [&tracker, nUtcCorrection](QStringView line) { DecodeLine(tracker, line, nUtcCorrection); };
-    bool bLineStart = true;
-    char buffer[65536];
+    CDecodeRun run(nUtcCorrection);
+    const std::unique_ptr<char[]> buffer(new char[DECODE_READ_CHUNK]);
     size_t nRead;
-    while ((nRead = std::fread(buffer, 1, sizeof buffer, pFile)) > 0) {
-        const char* p = buffer;
-        const char* pEnd = buffer + nRead;
-        while (p < pEnd) {
-            if (bLineStart)
-                tracker.BeginTick();
-            const char* pFeed = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(pEnd - p)));
-            bLineStart = pFeed != nullptr;
-            const char* pStop = pFeed ? pFeed + 1 : pEnd;
-            assembler.Feed(p, static_cast<size_t>(pStop - p), onLine);
-            p = pStop;
-        }
-    }
+    while ((nRead = std::fread(buffer.get(), 1, DECODE_READ_CHUNK, pFile)) > 0)
+        run.Feed(buffer.get(), buffer.get() + nRead);
     const bool bFailed = std::ferror(pFile);
     const int nError = errno;
     if (!bStdin)
         std::fclose(pFile);
     if (bFailed) {
-        std::fprintf(stderr, "veltrip-cli decode: cannot read %s: %s\n", CliEscaped(szFile).c_str(),
-                     std::strerror(nError));
+        CliCannotRead("decode", szFile, SystemErrorText(nError));
         return CLI_FAILED;
     }
     return CLI_OK;

@@ -2,6 +2,7 @@
 
 #include "gps/CGpsTracker.h"
 #include "gps/TrackerSettings.h"
+#include "platform/LogFile.h"
 #include "platform/TextFormat.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliRecordingOptions.h"
@@ -218,6 +219,8 @@ int CliRecord(int argc, char** argv)
     CTrackPointList points;
     CTrackRecorder recorder(tracker, points, settings);
     recorder.m_log.SetBase(strBase);
+    // The points come as fast as the capture is read, not one a second.
+    SetLogSync(ELogSync::EverySecond);
     CReplay replay(tracker, recorder, settings.m_nUtcCorrection);
     // As on the device, the first stored point opens the log by itself; only a
     // capture that stores nothing gets its empty log here, so that the pair of
