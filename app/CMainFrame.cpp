@@ -1,6 +1,7 @@
 #include "app/CMainFrame.h"
 
 #include "app/AppIcon.h"
+#include "app/CGoToDlg.h"
 #include "app/CPlacemarkDlg.h"
 #include "app/CSetupDlg.h"
 #include "app/CTrackerApp.h"
@@ -132,6 +133,7 @@ std::span<const CMenuRow> CMainFrame::MenuTable()
         {EMenuItem::Command, "Load map", ID_LOAD_MAP, &CMainFrame::OnLoadMap},
         {EMenuItem::Command, "Trip statistics", ID_TRIP_STATS, &CMainFrame::OnTripStats},
         {EMenuItem::Command, "Import map…", ID_IMPORT_MAP, &CMainFrame::OnImportMap},
+        {EMenuItem::Command, "Go to…", ID_GO_TO, &CMainFrame::OnGoTo},
     };
     return MENU_TABLE;
 }
@@ -237,6 +239,7 @@ void CMainFrame::RunTick()
     const CTickResult tick = theApp.m_recorder.RunReceiverTick();
     ReportOutcome(tick.m_report);
     if (tick.m_bPosition) {
+        CheckArrival();
         ReportOutcome(m_wndView.FollowPosition());
         m_wndView.Invalidate(m_wndView.ViewType() == EViewType::Track);
     } else if (m_wndView.ViewType() == EViewType::GpsData) {
@@ -353,4 +356,29 @@ void CMainFrame::OnTripStats()
 void CMainFrame::OnImportMap()
 {
     ImportMapCommand(this, theApp.m_mapList);
+}
+
+void CMainFrame::OnGoTo()
+{
+    CGoToDlg dlg(theApp.m_settings, theApp.m_trackPoints, theApp.m_tracker, this);
+    if (dlg.DoModal() != IDOK)
+        return;
+    theApp.m_settings = dlg.m_settings;
+    theApp.SaveSettings();
+    m_arrival.Reset();
+    m_wndView.Invalidate(true);
+}
+
+void CMainFrame::CheckArrival()
+{
+    const std::optional<CDestination> destination = DestinationOf(theApp.m_settings);
+    if (!destination)
+        return;
+    const CGpsTracker& tracker = theApp.m_tracker;
+    if (!m_arrival.Check(GuidanceTo(*destination, tracker).m_dMeters, tracker.m_fHdop))
+        return;
+    // A note still open from an earlier arrival gives way to the new one.
+    if (m_pArrivalNote)
+        m_pArrivalNote->close();
+    m_pArrivalNote = ShowArrivalNote(this, destination->m_strName);
 }

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "display/CDisplayWnd.h"
+#include "track/Destination.h"
 
 #include <QMainWindow>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
 #include <QToolBar>
 #include <span>
 
@@ -79,6 +82,9 @@ public:
     CDisplayWnd m_wndView;
     QToolBar m_wndCommandBar;
     int m_nTimer = 0;   // Qt's id of the one-second timer
+    // Tools, "Go to…": when the next arrival is due, and its note while shown.
+    CArrivalWatch m_arrival;
+    QPointer<QMessageBox> m_pArrivalNote;
 
 protected:
     void timerEvent(QTimerEvent* pEvent) override;
@@ -104,4 +110,7 @@ private:
     void OnLoadMap();
     void OnTripStats();
     void OnImportMap();
+    void OnGoTo();
+    // A tick with a position: the arrival note once near the destination.
+    void CheckArrival();
 };

@@ -18,6 +18,7 @@ constexpr int ID_LOAD_MAP = 32796;
 // Additions at the ends of the View and Tools menus.
 constexpr int ID_TRIP_STATS = 32821;
 constexpr int ID_IMPORT_MAP = 32822;
+constexpr int ID_GO_TO = 32824;
 
 // Results of a modal dialog.
 constexpr int IDOK = 1;

@@ -7,6 +7,9 @@
 #include "gps/TrackerSettings.h"
 #include "platform/TextFormat.h"
 #include "platform/gui/CDC.h"
+#include "track/Destination.h"
+
+#include <optional>
 
 namespace {
 
@@ -20,6 +23,30 @@ constexpr int COMPASS_LINE_X = 12;
 constexpr int COMPASS_LINE_ABOVE_BOTTOM = 29;
 constexpr int COMPASS_LINE_RIGHT = 20;
 constexpr int COMPASS_LINE_BOTTOM = 20;
+// Tools, "Go to…": the "N" inside the top of the rim while the needle
+// points from north, and the destination's line above both speeds.
+constexpr int COMPASS_NORTH_INSIDE_RIM = 6;
+constexpr int COMPASS_GOTO_LINE_GAP = 1;
+
+// The hollow needle towards the destination: relative to the direction of
+// travel while moving, else from north, which is then marked.
+void DrawGoTo(CDC* pDC, const CViewContext& view, const QPoint& centre, int nRadius, int yLine)
+{
+    const std::optional<CDestination> destination = DestinationOf(view.m_settings);
+    if (!destination)
+        return;
+    const CGuidance guidance = GuidanceTo(*destination, view.m_tracker);
+    const double dCourse = guidance.m_bMoving ? double(view.m_tracker.m_fCourse) : 0.0;
+    DrawDestinationNeedle(pDC, centre.x(), centre.y(), nRadius, float(guidance.m_dBearing - dCourse));
+    pDC->SetTextColor(CLR_GOTO);
+    if (!guidance.m_bMoving) {
+        const QString strNorth = QStringLiteral("N");
+        const QSize size = pDC->GetTextExtent(strNorth);
+        pDC->TextOut(centre.x() - size.width() / 2, centre.y() - nRadius + COMPASS_NORTH_INSIDE_RIM, strNorth);
+    }
+    const QString strLine = GuidanceText(guidance);
+    pDC->TextOut(COMPASS_LINE_X, yLine - pDC->GetTextExtent(strLine).height() - COMPASS_GOTO_LINE_GAP, strLine);
+}
 
 }
 
@@ -65,4 +92,7 @@ void DrawCompassView(CDC* pDC, const CViewContext& view)
                                               double(pTracker->m_fSpeed), dKmh);
     rcText.setCoords(COMPASS_LINE_X, nBottom - COMPASS_LINE_ABOVE_BOTTOM, COMPASS_LINE_RIGHT, COMPASS_LINE_BOTTOM);
     pDC->DrawText(strLine, rcText, DT_NOCLIP);
+
+    // Over the large digits, which would hide it.
+    DrawGoTo(pDC, view, QPoint(cx, cy), nHalf - COMPASS_DIAL_MARGIN, nBottom - COMPASS_LINE_ABOVE_BOTTOM);
 }

@@ -7,10 +7,12 @@
 #include "gps/TrackerSettings.h"
 #include "platform/TextFormat.h"
 #include "platform/gui/CDC.h"
+#include "track/Destination.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -73,6 +75,13 @@ unsigned HdopWhole(float fHdop)
     if (!(fHdop > 0))
         return 0;
     return unsigned(std::min(double(fHdop), double(std::numeric_limits<unsigned>::max())));
+}
+
+// Tools, "Go to…": the distance left, at the end of the sentence line.
+QString DestinationDistance(const CViewContext& view)
+{
+    const std::optional<CDestination> destination = DestinationOf(view.m_settings);
+    return destination ? DistanceText(GuidanceTo(*destination, view.m_tracker).m_dMeters) : QString();
 }
 
 int MeanSignal(const CGpsTracker* pTracker)
@@ -151,7 +160,7 @@ void DrawGpsDataView(CDC* pDC, const CViewContext& view)
     pDC->SetTextColor(CLR_BLACK);
     const QString strSentences = FormatText(
         "RMC:%d GGA:%d GSA:%d GSV:%d sats,%d dB  ", pTracker->m_bRmcValid, pTracker->m_nFixQuality,
-        pTracker->m_nGsaFixType - 1, int(pTracker->m_nSatsInView), nSignal);
+        pTracker->m_nGsaFixType - 1, int(pTracker->m_nSatsInView), nSignal) + DestinationDistance(view);
     const int hR = pDC->GetTextExtent(strSentences).height();
     pDC->TextOut(DATA_LEFT_X, H - 2 * (hR + DATA_SENTENCE_GAP), strSentences);
 }

@@ -1,6 +1,7 @@
 #include "display/MapView.h"
 
 #include "display/CompassNeedle.h"
+#include "display/DestinationMarks.h"
 #include "display/ViewColours.h"
 #include "display/Views.h"
 #include "gps/CGpsTracker.h"
@@ -8,9 +9,11 @@
 #include "map/Viewport.h"
 #include "platform/gui/CDC.h"
 #include "platform/TextFormat.h"
+#include "track/Destination.h"
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -121,4 +124,9 @@ void DrawMapView(CDC* pDC, const CViewContext& view)
     pDC->MoveTo(pos.x(), pos.y());
     pDC->LineTo(heading.x(), heading.y());
     pDC->SelectPen(oldPen);
+
+    if (const std::optional<CDestination> destination = DestinationOf(view.m_settings)) {
+        const CGeoPoint& place = destination->m_point;
+        DrawWayToDestination(pDC, pos, pMap->ProjectToScreen(place.m_dLongitude, place.m_dLatitude), rcArea);
+    }
 }

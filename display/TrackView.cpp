@@ -1,14 +1,17 @@
 #include "display/TrackView.h"
 
 #include "display/CompassNeedle.h"
+#include "display/DestinationMarks.h"
 #include "display/ViewColours.h"
 #include "display/Views.h"
 #include "gps/CGpsTracker.h"
 #include "map/Viewport.h"
 #include "platform/gui/CDC.h"
 #include "platform/TextFormat.h"
+#include "track/Destination.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -38,6 +41,13 @@ struct CTrackFit
     {
         return QPoint(TruncToInt((point.m_fLongitude - fLonMin) * fScale),
                       nBottom - TruncToInt((point.m_fLatitude - fLatMin) * fScale));
+    }
+
+    // A place that may lie far outside the track's box.
+    QPoint Place(double dLatitude, double dLongitude) const
+    {
+        return QPoint(TruncToInt((dLongitude - double(fLonMin)) * double(fScale)),
+                      TruncToInt(double(nBottom) - (dLatitude - double(fLatMin)) * double(fScale)));
     }
 };
 
@@ -157,4 +167,11 @@ void DrawTrackView(CDC* pDC, const CViewContext& view)
     DrawLineThrough(pDC, last, TRACK_END_ARM, 0);
     DrawLineThrough(pDC, last, 0, TRACK_END_ARM);
     pDC->SelectPen(oldPen);
+
+    if (const std::optional<CDestination> destination = DestinationOf(view.m_settings)) {
+        const CGpsTracker& tracker = view.m_tracker;
+        const QPoint position = fit.Place(double(tracker.m_fLatitude), double(tracker.m_fLongitude));
+        const QPoint place = fit.Place(destination->m_point.m_dLatitude, destination->m_point.m_dLongitude);
+        DrawWayToDestination(pDC, position, place, QRect(0, 0, W, B));
+    }
 }

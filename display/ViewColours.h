@@ -18,3 +18,10 @@ constexpr QColor CLR_WINDOW(255, 255, 255);
 // position's arrowhead, and the heading line.
 inline const QPen PEN_TRACK(CLR_RED, 2);
 inline const QPen PEN_HEADING(CLR_BLACK, 1);
+
+// Tools, "Go to…": the hollow needle of the compass, and on the map and
+// track views the dashed line to the destination and its mark.
+constexpr QColor CLR_GOTO(0, 0, 224);
+inline const QPen PEN_GOTO_NEEDLE(CLR_GOTO, 2);
+inline const QPen PEN_GOTO_LINE(CLR_GOTO, 1, Qt::DashLine);
+inline const QPen PEN_GOTO_MARK(CLR_GOTO, 2);

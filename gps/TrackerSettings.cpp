@@ -20,6 +20,12 @@ struct IntValue
     int32_t nMax;
 };
 
+struct DoubleValue
+{
+    double CTrackerSettings::*pdValue;
+    double dMax;   // and -dMax
+};
+
 struct TextValue
 {
     QString CTrackerSettings::*pstrValue;
@@ -38,7 +44,7 @@ enum class SettingWrite
 struct Setting
 {
     QString strName;
-    std::variant<IntValue, TextValue> value;
+    std::variant<IntValue, DoubleValue, TextValue> value;
     SettingWrite eWrite;
 };
 
@@ -55,6 +61,12 @@ const Setting SETTINGS_TABLE[] = {
     {QStringLiteral("MaxDilution"),
      IntValue{&CTrackerSettings::m_nMaxDilution, SETTINGS_DILUTION_MIN, SETTINGS_DILUTION_MAX},
      SettingWrite::Always},
+    {QStringLiteral("GoTo"), IntValue{&CTrackerSettings::m_bGoTo, 0, 1}, SettingWrite::Always},
+    {QStringLiteral("GoToLatitude"), DoubleValue{&CTrackerSettings::m_dGoToLatitude, SETTINGS_LATITUDE_MAX},
+     SettingWrite::Always},
+    {QStringLiteral("GoToLongitude"), DoubleValue{&CTrackerSettings::m_dGoToLongitude, SETTINGS_LONGITUDE_MAX},
+     SettingWrite::Always},
+    {QStringLiteral("GoToName"), TextValue{&CTrackerSettings::m_strGoToName}, SettingWrite::Always},
 };
 
 // An INI file gives every number back as text; anything that is not a whole
@@ -67,6 +79,15 @@ void ReadValue(const QVariant& stored, const IntValue& value, CTrackerSettings& 
         settings.*value.pnValue = nValue;
 }
 
+// Written with a decimal point whatever the locale; NaN fails the range.
+void ReadValue(const QVariant& stored, const DoubleValue& value, CTrackerSettings& settings)
+{
+    bool bOk = false;
+    const double dValue = stored.toString().trimmed().toDouble(&bOk);
+    if (bOk && dValue >= -value.dMax && dValue <= value.dMax)
+        settings.*value.pdValue = dValue;
+}
+
 void ReadValue(const QVariant& stored, const TextValue& value, CTrackerSettings& settings)
 {
     if (stored.isValid())
@@ -76,6 +97,11 @@ void ReadValue(const QVariant& stored, const TextValue& value, CTrackerSettings&
 QVariant StoredValue(const IntValue& value, const CTrackerSettings& settings)
 {
     return settings.*value.pnValue;
+}
+
+QVariant StoredValue(const DoubleValue& value, const CTrackerSettings& settings)
+{
+    return settings.*value.pdValue;
 }
 
 QVariant StoredValue(const TextValue& value, const CTrackerSettings& settings)

@@ -14,6 +14,8 @@ constexpr double SETTINGS_DILUTION_STEP = 0.1;
 // kernel's arbitrary-rate interface goes up to 4 Mbaud.
 constexpr int SETTINGS_BAUD_MIN = 1;
 constexpr int SETTINGS_BAUD_MAX = 4000000;
+constexpr double SETTINGS_LATITUDE_MAX = 90.0;
+constexpr double SETTINGS_LONGITUDE_MAX = 180.0;
 
 // Speeds arrive in knots; km/h is shown where the user asks for it.
 constexpr double UNIT_KMH_PER_KNOT = 1.852;
@@ -30,6 +32,11 @@ struct CTrackerSettings
     int32_t m_bKmh = 0;
     int32_t m_nUtcCorrection = 1;
     int32_t m_nMaxDilution = 50;   // tenths
+    // Tools, "Go to…": the place the views lead to, kept until "Stop".
+    int32_t m_bGoTo = 0;
+    double m_dGoToLatitude = 0;
+    double m_dGoToLongitude = 0;
+    QString m_strGoToName;
 
     // The dilution above which a fix is not stored.
     double MaxDilution() const { return m_nMaxDilution * SETTINGS_DILUTION_STEP; }

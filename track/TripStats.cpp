@@ -26,13 +26,33 @@ int DaySeconds(const CTrackPoint& point)
 
 double GreatCircleMeters(const CTrackPoint& a, const CTrackPoint& b)
 {
-    const double dLat1 = double(a.m_fLatitude) * TRIP_DEG_TO_RAD;
-    const double dLat2 = double(b.m_fLatitude) * TRIP_DEG_TO_RAD;
+    return GreatCircleMeters(CGeoPoint{double(a.m_fLatitude), double(a.m_fLongitude)},
+                             CGeoPoint{double(b.m_fLatitude), double(b.m_fLongitude)});
+}
+
+double GreatCircleMeters(const CGeoPoint& a, const CGeoPoint& b)
+{
+    const double dLat1 = a.m_dLatitude * TRIP_DEG_TO_RAD;
+    const double dLat2 = b.m_dLatitude * TRIP_DEG_TO_RAD;
     const double dSinLat = std::sin((dLat2 - dLat1) / 2);
-    const double dSinLon = std::sin((double(b.m_fLongitude) - double(a.m_fLongitude)) * TRIP_DEG_TO_RAD / 2);
+    const double dSinLon = std::sin((b.m_dLongitude - a.m_dLongitude) * TRIP_DEG_TO_RAD / 2);
     const double h = dSinLat * dSinLat + std::cos(dLat1) * std::cos(dLat2) * dSinLon * dSinLon;
     // Rounding can push h of antipodal points just above 1.
     return 2 * TRIP_EARTH_RADIUS_M * std::asin(std::sqrt(std::clamp(h, 0.0, 1.0)));
+}
+
+double InitialBearing(const CGeoPoint& a, const CGeoPoint& b)
+{
+    const double dLat1 = a.m_dLatitude * TRIP_DEG_TO_RAD;
+    const double dLat2 = b.m_dLatitude * TRIP_DEG_TO_RAD;
+    const double dLon = (b.m_dLongitude - a.m_dLongitude) * TRIP_DEG_TO_RAD;
+    const double y = std::sin(dLon) * std::cos(dLat2);
+    const double x = std::cos(dLat1) * std::sin(dLat2) - std::sin(dLat1) * std::cos(dLat2) * std::cos(dLon);
+    const double dDegrees = std::atan2(y, x) / TRIP_DEG_TO_RAD;
+    // A tiny negative angle plus 360 rounds to 360 itself, and -0 stays -0:
+    // both are north.
+    const double dBearing = dDegrees < 0 ? dDegrees + 360.0 : dDegrees;
+    return dBearing >= 360.0 ? 0.0 : dBearing + 0.0;
 }
 
 int64_t PairSeconds(const CTrackPoint& a, const CTrackPoint& b)

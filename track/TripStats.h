@@ -20,8 +20,20 @@ struct CTripStats
     CClimbs m_climbs;
 };
 
+// A place in decimal degrees, north and east positive.
+struct CGeoPoint
+{
+    double m_dLatitude = 0;
+    double m_dLongitude = 0;
+};
+
 // Haversine distance in metres on the mean Earth radius.
+double GreatCircleMeters(const CGeoPoint& a, const CGeoPoint& b);
 double GreatCircleMeters(const CTrackPoint& a, const CTrackPoint& b);
+
+// The initial great-circle bearing from a to b, degrees clockwise from true
+// north, 0 up to (not including) 360.
+double InitialBearing(const CGeoPoint& a, const CGeoPoint& b);
 
 // The seconds from a to b: by their UTC times when both have one, else by
 // their times of day, modulo one day, so that a pair across midnight still

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CMainFrame.h"
 #include "tools/sim/CPseudoTerminal.h"
 
 #include <QDialog>
@@ -9,12 +10,29 @@
 #include <QTimer>
 #include <deque>
 #include <functional>
+#include <gtest/gtest.h>
 
 class QWidget;
 
 // Puts theApp back to a fresh start: default settings, view 1, no points, no
 // log, no port, no map.
 void ResetApp();
+
+// A created frame on a fresh theApp, without its timer: the tests run the
+// ticks themselves.
+class CFrameTestBase : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ResetApp();
+        ASSERT_TRUE(m_frame.Create());
+        m_frame.killTimer(m_frame.m_nTimer);
+    }
+    void TearDown() override { ResetApp(); }
+
+    CMainFrame m_frame;
+};
 
 // A receiver on a pseudo-terminal that theApp.m_tracker can open.
 class CTestReceiver

@@ -28,18 +28,9 @@
 
 namespace {
 
-class FrameTest : public ::testing::Test
+class FrameTest : public CFrameTestBase
 {
 protected:
-    void SetUp() override
-    {
-        ResetApp();
-        ASSERT_TRUE(m_frame.Create());
-        // The tests run the ticks themselves.
-        m_frame.killTimer(m_frame.m_nTimer);
-    }
-    void TearDown() override { ResetApp(); }
-
     // The action of a command in the menu tree.
     QAction* Action(int nId)
     {
@@ -58,8 +49,6 @@ protected:
         for (QAction* pPopup : m_frame.m_menu.actions())
             emit pPopup->menu()->aboutToShow();
     }
-
-    CMainFrame m_frame;
 };
 
 TEST_F(FrameTest, MenuTreeAndSoftKeys)
@@ -80,6 +69,7 @@ TEST_F(FrameTest, MenuTreeAndSoftKeys)
         "Tools|About|57664",     "Tools|GPS Setup|32784",    "Tools|Start Log|32785",
         "Tools|End log|32786",   "Tools|-",                  "Tools|Set placemark|32788",
         "Tools|Load map|32796",  "Tools|Trip statistics|32821", "Tools|Import map…|32822",
+        "Tools|Go to…|32824",
     };
     EXPECT_EQ(tree, expected);
 
@@ -148,6 +138,7 @@ TEST_F(FrameTest, EveryCommandOfTheTableIsInTheMenuUnderItsRule)
         {ID_VIEW_PROFILE, true, true},   {ID_APP_ABOUT, true, true},       {ID_GPS_SETUP, true, true},
         {ID_START_LOG, true, false},     {ID_END_LOG, false, true},        {ID_SET_PLACEMARK, false, true},
         {ID_LOAD_MAP, true, true},       {ID_TRIP_STATS, true, true},      {ID_IMPORT_MAP, true, true},
+        {ID_GO_TO, true, true},
     };
     std::vector<std::pair<QString, int>> tableCommands;
     QString strPopup;

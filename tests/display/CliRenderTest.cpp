@@ -16,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 #include <locale.h>
 #include <sys/stat.h>
 #include <vector>
@@ -484,6 +486,182 @@ TEST_F(CliRender, ProfileLabelsAndTheirPlaces)
         }
         EXPECT_EQ(texts, c.texts);
     }
+}
+
+// Tools, "Go to…" through render --goto. The reference works on unit
+// vectors, independently of the program's haversine and bearing formula.
+constexpr double REF_EARTH_RADIUS_M = 6371008.8;
+constexpr double REF_DEG = 3.14159265358979323846 / 180.0;
+
+struct CRefVector
+{
+    double x, y, z;
+};
+
+CRefVector UnitVector(double dLatitude, double dLongitude)
+{
+    const double f = dLatitude * REF_DEG;
+    const double l = dLongitude * REF_DEG;
+    return {std::cos(f) * std::cos(l), std::cos(f) * std::sin(l), std::sin(f)};
+}
+
+double Dot(const CRefVector& a, const CRefVector& b)
+{
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
+double RefMeters(double dLat1, double dLon1, double dLat2, double dLon2)
+{
+    const CRefVector a = UnitVector(dLat1, dLon1);
+    const CRefVector b = UnitVector(dLat2, dLon2);
+    const CRefVector c{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+    return REF_EARTH_RADIUS_M * std::atan2(std::sqrt(Dot(c, c)), Dot(a, b));
+}
+
+double RefBearing(double dLat1, double dLon1, double dLat2, double dLon2)
+{
+    const double f = dLat1 * REF_DEG;
+    const double l = dLon1 * REF_DEG;
+    const CRefVector a = UnitVector(dLat1, dLon1);
+    const CRefVector b = UnitVector(dLat2, dLon2);
+    const double d = Dot(a, b);
+    const CRefVector t{b.x - d * a.x, b.y - d * a.y, b.z - d * a.z};
+    const CRefVector north{-std::sin(f) * std::cos(l), -std::sin(f) * std::sin(l), std::cos(f)};
+    const CRefVector east{-std::sin(l), std::cos(l), 0};
+    const double dDegrees = std::atan2(Dot(t, east), Dot(t, north)) / REF_DEG;
+    return dDegrees < 0 ? dDegrees + 360 : dDegrees;
+}
+
+// The place dMeters from the start towards dBearing, on the sphere.
+std::pair<double, double> PlaceAt(double dLatitude, double dLongitude, double dMeters, double dBearing)
+{
+    const double f = dLatitude * REF_DEG;
+    const double d = dMeters / REF_EARTH_RADIUS_M;
+    const double t = dBearing * REF_DEG;
+    const double f2 = std::asin(std::sin(f) * std::cos(d) + std::cos(f) * std::sin(d) * std::cos(t));
+    const double l2 = std::atan2(std::sin(t) * std::sin(d) * std::cos(f), std::cos(d) - std::sin(f) * std::sin(f2));
+    return {f2 / REF_DEG, dLongitude + l2 / REF_DEG};
+}
+
+// An RMC and a GGA at the place, four decimals of a minute as receivers
+// send them, at dKnots; returns the place as the tracker keeps it.
+QByteArray FixAt(double dLatitude, double dLongitude, double dKnots, std::pair<double, double>& kept)
+{
+    const auto field = [](double dDegrees, int nDegreeDigits, char cPlus, char cMinus, double& dKept) {
+        const double a = std::fabs(dDegrees);
+        int nDegrees = int(a);
+        double dMinutes = std::round((a - nDegrees) * 60 * 10000) / 10000;
+        if (dMinutes >= 60) {
+            ++nDegrees;
+            dMinutes = 0;
+        }
+        dKept = double(float((nDegrees + dMinutes / 60) * (dDegrees < 0 ? -1 : 1)));
+        return QString::asprintf("%0*d%07.4f,%c", nDegreeDigits, nDegrees, dMinutes, dDegrees < 0 ? cMinus : cPlus)
+            .toLatin1();
+    };
+    const QByteArray lat = field(dLatitude, 2, 'N', 'S', kept.first);
+    const QByteArray lon = field(dLongitude, 3, 'E', 'W', kept.second);
+    return "$GPRMC,123519,A," + lat + "," + lon + "," + QByteArray::number(dKnots, 'f', 1)
+           + ",90.0,081226,,,A\r\n$GPGGA,123519," + lat + "," + lon + ",1,06,1.3,14.5,M,47.0,M,,\r\n";
+}
+
+TEST_F(CliRender, GoToDistanceAndBearingAgainstAReference)
+{
+    const struct
+    {
+        const char* szWhat;
+        double dLat1, dLon1;
+        double dLat2, dLon2;   // NAN: dMeters towards dBearing from the start
+        double dMeters, dBearing;
+        const char* szDistance;
+    } CASES[] = {
+        {"across the antimeridian", 0.5, 179.99, 0.5, -179.99, 0, 0, "2.2 km"},
+        {"westwards across it", -40, -179.995, -40.001, 179.998, 0, 0, "607 m"},
+        {"across the pole", 89.99, 0, 89.99, 180, 0, 0, "2.2 km"},
+        {"near the south pole", -89.95, 30, -89.96, 120, 0, 0, "7.1 km"},
+        {"1 m", 52.0907, 5.1214, NAN, 0, 1.0, 33, "1 m"},
+        {"999 m", 52.0907, 5.1214, NAN, 0, 999.0, 123, "999 m"},
+        {"1 km", 52.0907, 5.1214, NAN, 0, 1000.2, 210, "1.0 km"},
+        {"150 km", 52.0907, 5.1214, NAN, 0, 150000, 300, "150 km"},
+    };
+    const QRegularExpression line(QString::fromUtf8("^Go to: ([0-9.]+) (m|km) ([0-9]+)\u00B0 --$"));
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(c.szWhat);
+        std::pair<double, double> start;
+        const QString strNmea = Write(QStringLiteral("goto.nmea"), FixAt(c.dLat1, c.dLon1, 0.0, start));
+        std::pair<double, double> dest{c.dLat2, c.dLon2};
+        if (std::isnan(c.dLat2))
+            dest = PlaceAt(start.first, start.second, c.dMeters, c.dBearing);
+        const CRendered r = View("compass", {QStringLiteral("--nmea"), strNmea, QStringLiteral("--goto"),
+                                             QString::asprintf("%.9f,%.9f", dest.first, dest.second)});
+        ASSERT_EQ(r.nExitCode, 0) << r.err.toStdString();
+        const QJsonObject* pText = Find(r, QStringLiteral("Go to: "));
+        ASSERT_NE(pText, nullptr);
+        const QRegularExpressionMatch match = line.match(Text(*pText));
+        ASSERT_TRUE(match.hasMatch()) << Text(*pText).toStdString();
+        EXPECT_EQ(match.captured(1) + u' ' + match.captured(2), QString::fromLatin1(c.szDistance));
+
+        const double dRefMeters = RefMeters(start.first, start.second, dest.first, dest.second);
+        const bool bKm = match.captured(2) == QStringLiteral("km");
+        const double dStep = !bKm ? 1 : match.captured(1).contains(u'.') ? 100 : 1000;
+        EXPECT_NEAR(match.captured(1).toDouble() * (bKm ? 1000 : 1), dRefMeters, dStep / 2 + 0.01);
+        const double dRefBearing = RefBearing(start.first, start.second, dest.first, dest.second);
+        const double dOff = std::remainder(match.captured(3).toDouble() - dRefBearing, 360.0);
+        EXPECT_LE(std::fabs(dOff), 0.5 + 1e-6) << dRefBearing;
+    }
+}
+
+TEST_F(CliRender, GoToOnEveryViewThatShowsIt)
+{
+    std::pair<double, double> start;
+    const QString strNmea = Write(QStringLiteral("fast.nmea"), FixAt(52.0907, 5.1214, 12.0, start));
+    const QStringList goTo{QStringLiteral("--goto"), QStringLiteral("N 52 06.000 E 5 07.284")};
+    const QStringList base{QStringLiteral("--nmea"), strNmea, QStringLiteral("--map"), Map(),
+                           QStringLiteral("--track"), Track(20)};
+    // 12 knots: 6.2 m/s; 1.0 km takes about 3 minutes.
+    const CRendered compass = View("compass", base + goTo);
+    ASSERT_EQ(compass.nExitCode, 0) << compass.err.toStdString();
+    const QJsonObject* pLine = Find(compass, QStringLiteral("Go to: "));
+    ASSERT_NE(pLine, nullptr);
+    EXPECT_TRUE(QRegularExpression(QString::fromUtf8("^Go to: 1\\.\\d km \\d+\u00B0 0:03$")).match(Text(*pLine)).hasMatch())
+        << Text(*pLine).toStdString();
+    EXPECT_EQ((*pLine)[QStringLiteral("color")].toString(), QStringLiteral("#0000e0"));
+
+    const CRendered data = View("data", base + goTo);
+    ASSERT_EQ(data.nExitCode, 0);
+    EXPECT_NE(Find(data, QStringLiteral("RMC:1 GGA:1 GSA:-1 GSV:0 sats,0 dB  1.0 km")), nullptr);
+
+    // The line and the mark in their own colour on the map and track views,
+    // and nothing of it without a destination.
+    for (const char* szView : {"map", "track"}) {
+        SCOPED_TRACE(szView);
+        const auto blue = [](const QImage& image) {
+            int nCount = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x)
+                    nCount += image.pixel(x, y) == qRgb(0, 0, 224);
+            }
+            return nCount;
+        };
+        // On the track view a place within the track's box: the middle point.
+        const QStringList there{QStringLiteral("--goto"), QStringLiteral("52.0802,5.1103")};
+        const CRendered with = View(szView, base + (szView == std::string("track") ? there : goTo));
+        ASSERT_EQ(with.nExitCode, 0) << with.err.toStdString();
+        EXPECT_GT(blue(with.image), 20);
+        const CRendered without = View(szView, base);
+        EXPECT_EQ(blue(without.image), 0);
+    }
+}
+
+TEST_F(CliRender, GoToRefusesCoordinatesItCannotRead)
+{
+    const CRendered r = View("compass", {QStringLiteral("--goto"), QStringLiteral("52.5 Utrecht")});
+    EXPECT_EQ(r.nExitCode, 2);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("--goto: Not understood: type latitude and longitude")))
+        << r.err.toStdString();
+    const CRendered far = View("compass", {QStringLiteral("--goto"), QStringLiteral("95,5")});
+    EXPECT_EQ(far.nExitCode, 2);
+    EXPECT_TRUE(far.err.contains(QStringLiteral("Latitude lies between 90 S and 90 N"))) << far.err.toStdString();
 }
 
 }

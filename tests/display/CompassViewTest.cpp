@@ -2,6 +2,9 @@
 #include "display/CompassView.h"
 #include "display/ViewColours.h"
 #include "tests/display/ViewTest.h"
+#include "track/Destination.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -121,6 +124,69 @@ TEST_F(CompassViewTest, PaintsDialNeedleAndDigits)
     EXPECT_GT(Count(QRect(60, 130, 120, 60), black), 200) << "speed digits below the centre";
     EXPECT_GT(Ink(QRect(12, 239, 200, 12)), 50) << "bottom line";
     EXPECT_EQ(Ink(QRect(0, 254, 240, 14)), 0) << "status strip left free";
+}
+
+// Tools, "Go to…": the hollow needle, its tip on the rim, in each quadrant.
+TEST_F(CompassViewTest, DestinationNeedleTipInEachQuadrant)
+{
+    const NeedleCase cases[] = {
+        {0.0f, QPoint(0, -50)},   {45.0f, QPoint(35, -35)}, {135.0f, QPoint(35, 35)},
+        {225.0f, QPoint(-35, 35)}, {315.0f, QPoint(-35, -35)}, {-45.0f, QPoint(-35, -35)},
+    };
+    for (const NeedleCase& c : cases) {
+        CRecordingDC dc(200, 200);
+        const QPen before = dc.m_pen;
+        DrawDestinationNeedle(&dc, 100, 100, 50, c.fCourse);
+        ASSERT_EQ(dc.m_calls.size(), 4u) << c.fCourse;
+        EXPECT_EQ(dc.m_calls[0].strOp, QStringLiteral("MoveTo"));
+        EXPECT_EQ(At(dc.m_calls[1]), QPoint(100, 100) + c.end) << c.fCourse;
+        // Closed: it ends where it began, a hollow outline in its own colour.
+        EXPECT_EQ(At(dc.m_calls[3]), At(dc.m_calls[0])) << c.fCourse;
+        EXPECT_EQ(dc.m_calls[1].pen.color(), CLR_GOTO);
+        EXPECT_EQ(dc.m_calls[1].pen.width(), 2);
+        EXPECT_EQ(dc.m_pen, before) << "the needle pen is put back";
+    }
+}
+
+// Due east of the position: while moving the needle shows bearing minus
+// course, slower than a knot the bearing from north, which is marked.
+TEST_F(CompassViewTest, DestinationNeedleFollowsTheCourseWhileMoving)
+{
+    const struct
+    {
+        float fSpeed;
+        float fCourse;
+        QPoint tip;   // dial centre (120, 126), radius 110
+        bool bNorth;
+    } CASES[] = {
+        {5.0f, 45.0f, QPoint(120 + 77, 126 - 77), false},  {5.0f, 315.0f, QPoint(120 + 77, 126 + 77), false},
+        {5.0f, 225.0f, QPoint(120 - 77, 126 + 77), false}, {5.0f, 135.0f, QPoint(120 - 77, 126 - 77), false},
+        {1.0f, 135.0f, QPoint(230, 126), true},            {0.0f, 0.0f, QPoint(230, 126), true},
+    };
+    SetDestination(m_settings, CDestination{QStringLiteral("East"), {0.0, 1.0}});
+    m_tracker.m_fLatitude = 0;
+    m_tracker.m_fLongitude = 0;
+    for (const auto& c : CASES) {
+        m_tracker.m_fSpeed = c.fSpeed;
+        m_tracker.m_fCourse = c.fCourse;
+        m_dc.m_calls.clear();
+        DrawCompassView(&m_dc, View());
+        std::vector<CRecordingDC::Call> needle;
+        for (const CRecordingDC::Call& call : m_dc.CallsOf(QStringLiteral("LineTo"))) {
+            if (call.pen.color() == CLR_GOTO)
+                needle.push_back(call);
+        }
+        ASSERT_EQ(needle.size(), 3u) << c.fCourse;
+        EXPECT_EQ(At(needle[0]), c.tip) << c.fSpeed << " knots, course " << c.fCourse;
+        EXPECT_EQ(m_dc.FindText(QStringLiteral("N")) != nullptr, c.bNorth) << c.fSpeed;
+        const QStringList texts = m_dc.Texts();
+        const auto line = std::find_if(texts.begin(), texts.end(), [](const QString& strText) {
+            return strText.startsWith(QStringLiteral("Go to: "));
+        });
+        ASSERT_NE(line, texts.end());
+        EXPECT_TRUE(line->startsWith(QString::fromUtf8("Go to: 111 km 90\u00B0 "))) << line->toStdString();
+        EXPECT_EQ(line->endsWith(QStringLiteral(" --")), !(c.fSpeed > 1.0f)) << line->toStdString();
+    }
 }
 
 }

@@ -147,4 +147,45 @@ TEST_F(SettingsTest, ViewTypeKeepsStoredValueAcrossSaves)
     EXPECT_EQ(restarted.m_nBaudRate, 9600);
 }
 
+// Tools, "Go to…": the destination stays until cleared, across a restart.
+TEST_F(SettingsTest, DestinationIsKeptAcrossSaves)
+{
+    CTrackerSettings app;
+    app.m_bGoTo = 1;
+    app.m_dGoToLatitude = -33.868812345;
+    app.m_dGoToLongitude = 151.209298765;
+    app.m_strGoToName = QStringLiteral("Opera, Sydney");
+    SaveTrackerSettings(app, false, false);
+    const CTrackerSettings restarted = LoadTrackerSettings();
+    EXPECT_EQ(restarted.m_bGoTo, 1);
+    EXPECT_EQ(restarted.m_dGoToLatitude, app.m_dGoToLatitude);
+    EXPECT_EQ(restarted.m_dGoToLongitude, app.m_dGoToLongitude);
+    EXPECT_EQ(restarted.m_strGoToName, app.m_strGoToName);
+
+    app.m_bGoTo = 0;
+    SaveTrackerSettings(app, false, false);
+    EXPECT_EQ(LoadTrackerSettings().m_bGoTo, 0);
+}
+
+TEST_F(SettingsTest, DestinationOutsideTheGlobeGivesDefaults)
+{
+    const struct {
+        const char* szLine;
+        double CTrackerSettings::*pdValue;
+        double dExpected;
+    } CASES[] = {
+        {"GoToLatitude=90.5", &CTrackerSettings::m_dGoToLatitude, 0},
+        {"GoToLatitude=nan", &CTrackerSettings::m_dGoToLatitude, 0},
+        {"GoToLatitude=-90", &CTrackerSettings::m_dGoToLatitude, -90},
+        {"GoToLongitude=180.25", &CTrackerSettings::m_dGoToLongitude, 0},
+        {"GoToLongitude=inf", &CTrackerSettings::m_dGoToLongitude, 0},
+        {"GoToLongitude=-179.5", &CTrackerSettings::m_dGoToLongitude, -179.5},
+        {"GoToLongitude=5,12", &CTrackerSettings::m_dGoToLongitude, 0},
+    };
+    for (const auto& c : CASES) {
+        WriteIni(QByteArray("[Settings]\n") + c.szLine + QByteArray(32 * (&c - CASES + 1), '\n'));
+        EXPECT_EQ(LoadTrackerSettings().*c.pdValue, c.dExpected) << c.szLine;
+    }
+}
+
 }

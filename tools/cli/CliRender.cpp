@@ -12,6 +12,7 @@
 #include "platform/gui/CDC.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliText.h"
+#include "track/Destination.h"
 #include "track/TrackFormats.h"
 
 #include <QApplication>
@@ -37,7 +38,7 @@ constexpr size_t RENDER_NMEA_CHUNK = 64 * 1024;
 
 const char RENDER_USAGE[] =
     "usage: veltrip-cli render VIEW [--nmea FILE] [--track FILE] [--map FILE.bmp] [--zoom Z]\n"
-    "                          [--kmh] [--size WxH] --png OUT.png [--texts]\n";
+    "                          [--kmh] [--goto LAT,LON] [--size WxH] --png OUT.png [--texts]\n";
 
 std::string RenderHelp()
 {
@@ -70,6 +71,8 @@ std::string RenderHelp()
            "                    detailed map in the storage card's GPS folder)\n"
            "  --zoom Z          the map's zoom, bitmap pixels per screen pixel (0.5 to 100)\n"
            "  --kmh             the compass and the profile show km/h (the \"Kmh\" setting)\n"
+           "  --goto LAT,LON    the destination of Tools, \"Go to...\", in any form the\n"
+           "                    dialog takes (\"52.0907,5.1214\", \"N 52 05.443 E 5 07.284\")\n"
            "  --size WxH        the client size in pixels, default 240x268\n"
            "  --png OUT.png     the picture to write\n"
            "  --texts           then print one JSON object a line for every text\n"
@@ -196,6 +199,17 @@ CliOption ZoomOption(std::optional<double>& dZoom)
             }};
 }
 
+CliOption GoToOption(std::optional<CDestination>& destination)
+{
+    return {"--goto", "LAT,LON", [&destination](const char* szValue) {
+                const CCoordinatesParse parse = ParseCoordinates(QString::fromLocal8Bit(szValue));
+                if (!parse.m_point)
+                    return "--goto: " + parse.m_strProblem.toStdString();
+                destination = CDestination{CoordinatesText(*parse.m_point), *parse.m_point};
+                return std::string();
+            }};
+}
+
 // One tick over the whole capture, read in pieces: only a regular file is
 // taken (a FIFO would hang, a device feed without end), and a capture of any
 // length needs one piece of memory.
@@ -226,6 +240,7 @@ struct CRenderOptions
     const char* szMap = nullptr;
     const char* szPng = nullptr;
     std::optional<double> dZoom;
+    std::optional<CDestination> destination;
     bool bKmh = false;
     bool bTexts = false;
     QSize size = QSize(240, 268);
@@ -312,6 +327,7 @@ int CliRender(int argc, char** argv)
     const CliSyntax syntax{"render", RENDER_USAGE, RenderHelp(),
                            {CliText("--nmea", "FILE", o.szNmea), CliText("--track", "FILE", o.szTrack),
                             CliText("--map", "FILE.bmp", o.szMap), ZoomOption(o.dZoom), CliFlag("--kmh", o.bKmh),
+                            GoToOption(o.destination),
                             SizeOption(o.size), CliText("--png", "OUT.png", o.szPng), CliFlag("--texts", o.bTexts)},
                            {"VIEW"}};
     std::vector<const char*> args;
@@ -332,6 +348,8 @@ int CliRender(int argc, char** argv)
     settings.m_nViewType = int32_t(pView->eView);
     if (o.bKmh)
         settings.m_bKmh = 1;
+    if (o.destination)
+        SetDestination(settings, o.destination);
     const CViewFonts fonts = CreateViewFonts();
     CGpsTracker tracker;
     CTrackPointList points;
