@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <malloc.h>
@@ -11,7 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
-CPeakRun RunForPeakMemory(const QString& strProgram, const QStringList& args)
+CPeakRun RunForPeakMemory(const QString& strProgram, const QStringList& args, const QString& strStdin)
 {
     std::vector<QByteArray> texts{QFile::encodeName(strProgram)};
     for (const QString& strArg : args)
@@ -33,10 +34,14 @@ CPeakRun RunForPeakMemory(const QString& strProgram, const QStringList& args)
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    const QByteArray stdinPath = QFile::encodeName(strStdin);
+    if (!strStdin.isEmpty())
+        posix_spawn_file_actions_addopen(&actions, 0, stdinPath.constData(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
     CPeakRun run;
+    const auto start = std::chrono::steady_clock::now();
     const int nSpawn = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (nSpawn != 0)
@@ -45,7 +50,10 @@ CPeakRun RunForPeakMemory(const QString& strProgram, const QStringList& args)
     struct rusage usage {};
     if (wait4(pid, &nStatus, 0, &usage) != pid)
         return run;
+    run.dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     run.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
     run.nPeakKiB = usage.ru_maxrss;
+    run.dCpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+                      + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     return run;
 }
