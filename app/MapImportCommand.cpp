@@ -2,7 +2,7 @@
 
 #include "app/FileDialogs.h"
 #include "map/MapCatalogue.h"
-#include "map/MapImport.h"
+#include "map/MapImporter.h"
 #include "platform/DevicePaths.h"
 #include "platform/MessageHook.h"
 
@@ -45,7 +45,9 @@ COutcome ImportWithProgress(QWidget* pParent, const CMapImportRequest& request, 
     std::atomic<int> nProgress {0};
     std::atomic<bool> bCancel {false};
     COutcome outcome;
-    auto pImport = std::make_unique<CMapImport>();
+    const std::unique_ptr<CMapImporter> pImport = NewMapImporter(outcome);
+    if (!pImport)
+        return outcome;
     std::unique_ptr<QThread> pThread(QThread::create([&] {
         outcome = pImport->Plan(request);
         if (outcome) {

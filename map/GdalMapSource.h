@@ -1,5 +1,6 @@
 #pragma once
 
+#include "map/MapImporter.h"
 #include "map/MapSheetGrid.h"
 #include "platform/Outcome.h"
 
@@ -7,15 +8,6 @@
 #include <cstdint>
 #include <functional>
 #include <gdal.h>
-
-// An area in decimal degrees, WGS 84 longitude and latitude.
-struct CGeoBox
-{
-    double m_dWest = 0;
-    double m_dSouth = 0;
-    double m_dEast = 0;
-    double m_dNorth = 0;
-};
 
 // Receives the rows of one strip of a sheet, top row first, each row
 // nStride bytes of blue, green, red triples (padding zeroed).

@@ -5,6 +5,7 @@
 #include "platform/Outcome.h"
 
 #include <QDir>
+#include <algorithm>
 
 void BuildMapCatalogue(CMapList& mapList)
 {
@@ -47,4 +48,19 @@ CMapBitmap* AddChosenMap(CMapList& mapList, const QString& strPath, COutcome& ca
     pMap->m_panX = 0;
     pMap->m_panY = 0;
     return pMap;
+}
+
+void AddSheetsToCatalogue(CMapList& mapList, const QStringList& sheetPaths)
+{
+    for (const QString& strPath : sheetPaths) {
+        const QString strDeviceName = DeviceName(strPath);
+        const auto it = std::find_if(mapList.begin(), mapList.end(),
+                                     [&](const auto& pMap) { return pMap->m_path == strDeviceName; });
+        if (it != mapList.end())
+            continue;
+        auto pMap = std::make_unique<CMapBitmap>();
+        pMap->m_path = strDeviceName;
+        if (pMap->ParseCalibration())
+            mapList.push_back(std::move(pMap));
+    }
 }

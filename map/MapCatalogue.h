@@ -3,6 +3,7 @@
 #include "map/CMapBitmap.h"
 
 #include <QString>
+#include <QStringList>
 
 class CGpsTracker;
 class COutcome;
@@ -23,3 +24,9 @@ CMapBitmap* FindMapForPosition(const CMapList& mapList, const CGpsTracker& track
 // waar dat is!". Returns the new record, which the caller makes current, with
 // pan (0, 0).
 CMapBitmap* AddChosenMap(CMapList& mapList, const QString& strPath, COutcome& calibration);
+
+// Adds records for sheets just written to the storage card's GPS folder (host
+// paths) to the catalogue, as the next start would find them. A sheet the
+// catalogue already holds (the same map imported again) keeps its record;
+// its pixels are read again when it is next loaded.
+void AddSheetsToCatalogue(CMapList& mapList, const QStringList& sheetPaths);

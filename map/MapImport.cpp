@@ -2,7 +2,6 @@
 
 #include "map/BmpSheetFile.h"
 #include "map/CMapBitmap.h"
-#include "platform/DevicePaths.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -198,19 +197,4 @@ COutcome CMapImport::Write(const MapImportProgress& fnProgress)
         }
     }
     return COutcome::Ok();
-}
-
-void AddSheetsToCatalogue(CMapList& mapList, const QStringList& sheetPaths)
-{
-    for (const QString& strPath : sheetPaths) {
-        const QString strDeviceName = DeviceName(strPath);
-        const auto it = std::find_if(mapList.begin(), mapList.end(),
-                                     [&](const auto& pMap) { return pMap->m_path == strDeviceName; });
-        if (it != mapList.end())
-            continue;
-        auto pMap = std::make_unique<CMapBitmap>();
-        pMap->m_path = strDeviceName;
-        if (pMap->ParseCalibration())
-            mapList.push_back(std::move(pMap));
-    }
 }

@@ -1,29 +1,49 @@
 #include "tools/cli/CliCommands.h"
 
+#include "platform/Module.h"
+
+#include <QString>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
+using CliRun = int (*)(int argc, char** argv);
+
 struct CliCommand
 {
     const char* szName;
-    int (*pfnRun)(int argc, char** argv);
+    CliRun pfnRun;              // null: szEntry of CLI_GUI_MODULE runs it
+    const char* szEntry;
     const char* szSummary;
 };
 
 const CliCommand COMMANDS[] = {
-    {"decode", CliDecode, "decode NMEA sentences and print the tracker record as JSON"},
-    {"record", CliRecord, "replay an NMEA capture through the recorder into a GPD log"},
-    {"convert", CliConvert, "convert a GPD, GPX or KML track to GPD, KML or GPX"},
-    {"info", CliInfo, "summarise a track and its trip statistics"},
-    {"map", CliMap, "show a map bitmap's calibration and decode it"},
-    {"map-import", CliMapImport, "turn a GeoTIFF, MBTiles, OziExplorer or other map into calibrated bitmaps"},
-    {"recover", CliRecover, "write the missing KML copies of unfinished logs"},
-    {"render", CliRender, "paint one view into a PNG, as the display window shows it"},
-    {"log", CliLog, "record from the receiver without a window"},
+    {"decode", CliDecode, nullptr, "decode NMEA sentences and print the tracker record as JSON"},
+    {"record", CliRecord, nullptr, "replay an NMEA capture through the recorder into a GPD log"},
+    {"convert", CliConvert, nullptr, "convert a GPD, GPX or KML track to GPD, KML or GPX"},
+    {"info", CliInfo, nullptr, "summarise a track and its trip statistics"},
+    {"map", nullptr, "CliMap", "show a map bitmap's calibration and decode it"},
+    {"map-import", nullptr, "CliMapImport",
+     "turn a GeoTIFF, MBTiles, OziExplorer or other map into calibrated bitmaps"},
+    {"recover", CliRecover, nullptr, "write the missing KML copies of unfinished logs"},
+    {"render", nullptr, "CliRender", "paint one view into a PNG, as the display window shows it"},
+    {"log", CliLog, nullptr, "record from the receiver without a window"},
 };
+
+int RunFromModule(const CliCommand& cmd, int argc, char** argv)
+{
+    QString strError;
+    void* pModule = OpenModule(CLI_GUI_MODULE, strError);
+    const auto pfnRun = pModule ? reinterpret_cast<CliRun>(ModuleSymbol(pModule, cmd.szEntry, strError)) : nullptr;
+    if (!pfnRun) {
+        std::fprintf(stderr, "veltrip-cli %s: cannot load %s: %s\n", cmd.szName, CLI_GUI_MODULE,
+                     qPrintable(strError));
+        return CLI_FAILED;
+    }
+    return pfnRun(argc, argv);
+}
 
 void PrintUsage(FILE* out)
 {
@@ -49,7 +69,7 @@ int main(int argc, char** argv)
     }
     for (const CliCommand& cmd : COMMANDS) {
         if (!std::strcmp(argv[1], cmd.szName))
-            return cmd.pfnRun(argc - 1, argv + 1);
+            return cmd.pfnRun ? cmd.pfnRun(argc - 1, argv + 1) : RunFromModule(cmd, argc - 1, argv + 1);
     }
     std::fprintf(stderr, "veltrip-cli: unknown command '%s'\n", argv[1]);
     PrintUsage(stderr);

@@ -1,7 +1,6 @@
 #include "tools/cli/CliCommands.h"
 
-#include "map/MapCatalogue.h"
-#include "map/MapImport.h"
+#include "map/MapImporter.h"
 #include "platform/DevicePaths.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliText.h"
@@ -12,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -94,7 +94,7 @@ CliOption ResolutionOption(double& dResolution)
             }};
 }
 
-void PrintSheets(const CMapImport& import)
+void PrintSheets(const CMapImporter& import)
 {
     constexpr double DEG = MAPSHEET_SECONDS_PER_DEGREE;
     for (const CMapSheet& s : import.Sheets()) {
@@ -135,9 +135,13 @@ int CliMapImport(int argc, char** argv)
     request.m_nSheetPixels = nSheet.value_or(MAPIMPORT_DEFAULT_SHEET);
     request.m_nMaxSheets = nMaxSheets.value_or(MAPIMPORT_DEFAULT_MAX_SHEETS);
 
-    CMapImport import;
-    if (COutcome outcome = import.Plan(request); !outcome)
-        return Fail(outcome);
+    COutcome planned;
+    const std::unique_ptr<CMapImporter> pImport = NewMapImporter(planned);
+    if (planned)
+        planned = pImport->Plan(request);
+    if (!planned)
+        return Fail(planned);
+    CMapImporter& import = *pImport;
     if (bDryRun) {
         PrintSheets(import);
         return CLI_OK;

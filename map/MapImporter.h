@@ -1,0 +1,79 @@
+#pragma once
+
+#include "map/MapSheetGrid.h"
+#include "platform/Outcome.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// Map import reads its sources through GDAL, whose libraries take longer to
+// load than the rest of a run; it lives in the module MAPIMPORT_MODULE, which
+// is loaded the first time a map is imported. This is its whole interface.
+
+constexpr int MAPIMPORT_DEFAULT_SHEET = 4096;
+constexpr int MAPIMPORT_MIN_SHEET = 256;
+constexpr int MAPIMPORT_MAX_SHEET = 8192;
+constexpr int MAPIMPORT_DEFAULT_MAX_SHEETS = 64;
+
+constexpr char MAPIMPORT_MODULE[] = "veltrip-mapimport.so";
+// extern "C" CMapImporter* VeltripNewMapImporter(): a new importer, the
+// caller's to delete.
+constexpr char MAPIMPORT_FACTORY[] = "VeltripNewMapImporter";
+
+// An area in decimal degrees, WGS 84 longitude and latitude.
+struct CGeoBox
+{
+    double m_dWest = 0;
+    double m_dSouth = 0;
+    double m_dEast = 0;
+    double m_dNorth = 0;
+};
+
+// What to import and where to.
+struct CMapImportRequest
+{
+    QString m_strSource;                // any raster GDAL opens with a georeference
+    QString m_strDir;                   // host folder of the sheets
+    std::optional<CGeoBox> m_area;      // cut to the source's footprint; default all of it
+    double m_dResolution = 0;           // arc-seconds per pixel; 0: the source's own at the centre
+    int m_nSheetPixels = MAPIMPORT_DEFAULT_SHEET;
+    int m_nMaxSheets = MAPIMPORT_DEFAULT_MAX_SHEETS;
+};
+
+// Fraction done, from 0 to 1; returning false cancels the import.
+using MapImportProgress = std::function<bool(double dDone)>;
+
+// Turns a georeferenced raster into the program's own calibrated bitmaps:
+// warped to WGS 84 longitude and latitude, cut into overlapping sheets whose
+// names carry their edges, so the catalogue and the map view use them as
+// they are. Plan first, then Write.
+class CMapImporter
+{
+public:
+    virtual ~CMapImporter() = default;
+
+    // Opens the source and lays out the sheets; writes nothing.
+    virtual COutcome Plan(const CMapImportRequest& request) = 0;
+
+    virtual const std::vector<CMapSheet>& Sheets() const = 0;
+    virtual int64_t TotalBytes() const = 0;
+    // Arc-seconds per pixel the sheets were laid out for.
+    virtual double Resolution() const = 0;
+
+    // Writes every sheet, whole or not at all: after a failure or a cancel no
+    // sheet of this import is left in the folder. Checks the free space first.
+    virtual COutcome Write(const MapImportProgress& fnProgress) = 0;
+
+    // Host paths of the sheets written.
+    virtual QStringList SheetPaths() const = 0;
+};
+
+// A new importer from the module, loaded on the first call. Null when the
+// module or GDAL cannot be loaded; outcome then says "Map import needs GDAL
+// (Debian: libgdal32)".
+std::unique_ptr<CMapImporter> NewMapImporter(COutcome& outcome);
