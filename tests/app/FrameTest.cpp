@@ -153,7 +153,9 @@ TEST_F(FrameTest, EveryCommandOfTheTableIsInTheMenuUnderItsRule)
         }
     }
     ASSERT_EQ(tableCommands.size(), std::size(CASES));
-    for (const auto& [strIn, nId] : tableCommands) {
+    for (const auto& command : tableCommands) {
+        const QString& strIn = command.first;
+        const int nId = command.second;
         const auto hasCase = [nId](const Case& c) { return c.nId == nId; };
         EXPECT_TRUE(std::any_of(std::begin(CASES), std::end(CASES), hasCase)) << "no case for " << nId;
         QAction* pAction = Action(nId);
