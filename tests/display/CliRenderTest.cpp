@@ -506,6 +506,39 @@ TEST_F(CliRender, SkyOfEverySystem)
     }
 }
 
+// Seconds that round to 60.0 carry into the minutes and on into the
+// degrees, in the GPS data view's latitude and longitude.
+TEST_F(CliRender, DegreesMinutesSecondsNeverShowSixtySeconds)
+{
+    const struct
+    {
+        const char* szPosition;   // the RMC and GGA fields
+        const char* szLatitude;
+        const char* szLongitude;
+    } CASES[] = {
+        {"5106.0000,N,00506.0000,E", "  51\u00B0 6' 0.0''", "   5\u00B0 6' 0.0''"},
+        {"5259.9994,N,17959.9997,W", "  53\u00B0 0' 0.0''", " 180\u00B0 0' 0.0''"},
+        {"3352.0683,S,00415.0000,E", "  33\u00B052' 4.1''", "   4\u00B015' 0.0''"},
+        {"0000.9999,N,00059.99999,E", "   0\u00B0 1' 0.0''", "   1\u00B0 0' 0.0''"},
+        {"5205.4117,N,00507.3750,E", "  52\u00B0 5'24.7''", "   5\u00B0 7'22.5''"},
+    };
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(c.szPosition);
+        const QString strNmea = Write(QStringLiteral("dms.nmea"),
+                                      QStringLiteral("$GPRMC,123519,A,%1,12.0,159.0,081226,,,A\r\n"
+                                                     "$GPGGA,123519,%1,1,06,1.3,14.5,M,47.0,M,,\r\n")
+                                          .arg(QLatin1String(c.szPosition))
+                                          .toLatin1());
+        const CRendered r = View("data", {QStringLiteral("--nmea"), strNmea});
+        ASSERT_EQ(r.nExitCode, 0) << r.err.toStdString();
+        QStringList texts;
+        for (const QJsonObject& text : r.texts)
+            texts << Text(text);
+        EXPECT_TRUE(texts.contains(QString::fromUtf8(c.szLatitude))) << texts.join(u'|').toStdString();
+        EXPECT_TRUE(texts.contains(QString::fromUtf8(c.szLongitude))) << texts.join(u'|').toStdString();
+    }
+}
+
 }
 
 namespace {
