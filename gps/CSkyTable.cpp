@@ -21,7 +21,7 @@ constexpr SkySystemRow SKY_SYSTEMS[] = {
     {ESkySystem::Glonass, {u"GL", u""}, 2, u'R'},
     {ESkySystem::Galileo, {u"GA", u""}, 3, u'E'},
     {ESkySystem::BeiDou, {u"GB", u"BD"}, 4, u'C'},
-    {ESkySystem::Qzss, {u"GQ", u"QZ"}, 5, u'J'},
+    {ESkySystem::Qzss, {u"GQ", u""}, 5, u'J'},
     {ESkySystem::NavIc, {u"GI", u""}, 6, u'I'},
     {ESkySystem::Combined, {u"GN", u""}, 0, 0},
 };
@@ -94,7 +94,7 @@ void CSkyTable::SetPageValue(int nSlot, ESkyColumn eColumn, int32_t nValue)
     m_line.anColumns[size_t(nSlot)] |= uint8_t(1u << unsigned(eColumn));
 }
 
-void CSkyTable::SetSignal(int32_t nSignal)
+void CSkyTable::SetSignal(int nSignal)
 {
     m_line.nSignal = std::clamp(nSignal, 0, SKY_MAX_SIGNAL_BIT);
 }

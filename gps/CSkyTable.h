@@ -53,7 +53,7 @@ public:
     void SetPageNumber(int nMessage);
     // One value of satellite nSlot (0 to 3) of the page.
     void SetPageValue(int nSlot, ESkyColumn eColumn, int32_t nValue);
-    void SetSignal(int32_t nSignal);
+    void SetSignal(int nSignal);
     void BeginUsedList();
     void AddUsed(int32_t nPrn);
     // The GSA system id, field 18; anything but a whole number 1 to 6 leaves

@@ -378,32 +378,18 @@ uint32_t DecodeGsaSystem(CGpsTracker& tracker, QStringView field, int, int)
     return 0;
 }
 
-// The GSV header: the record's counts, and the page of the sky table.
-uint32_t DecodeGsvMessages(CGpsTracker& tracker, QStringView field, int, int)
+// A GSV number of up to two digits for the sky table's page (the count of
+// messages, the message number, the signal id) and, where it has one, for
+// the record's member.
+template <void (CSkyTable::*pfnSetPage)(int), int8_t CGpsTracker::*pnRecord = nullptr>
+uint32_t DecodeGsvNumber(CGpsTracker& tracker, QStringView field, int, int)
 {
-    int32_t nMessages = 0;
-    if (ScanInt(field, 2, nMessages)) {
-        tracker.m_nGsvMessages = static_cast<int8_t>(nMessages);
-        tracker.m_sky.SetPageCount(nMessages);
-    }
-    return 0;
-}
-
-uint32_t DecodeGsvMessage(CGpsTracker& tracker, QStringView field, int, int)
-{
-    int32_t nMessage = 0;
-    if (ScanInt(field, 2, nMessage)) {
-        tracker.m_nGsvMessage = static_cast<int8_t>(nMessage);
-        tracker.m_sky.SetPageNumber(nMessage);
-    }
-    return 0;
-}
-
-uint32_t DecodeGsvSignal(CGpsTracker& tracker, QStringView field, int, int)
-{
-    int32_t nSignal = 0;
-    if (ScanInt(field, 2, nSignal))
-        tracker.m_sky.SetSignal(nSignal);
+    int32_t nValue = 0;
+    if (!ScanInt(field, 2, nValue))
+        return 0;
+    if constexpr (pnRecord != nullptr)
+        tracker.*pnRecord = static_cast<int8_t>(nValue);
+    (tracker.m_sky.*pfnSetPage)(nValue);
     return 0;
 }
 
@@ -465,11 +451,11 @@ constexpr FieldAction NMEA_FIELD_ACTIONS[] = {
     {NMEA_GSA_HDOP, DecodeNumber<&CGpsTracker::m_fGsaHdop, 0>},
     {NMEA_GSA_VDOP, DecodeNumber<&CGpsTracker::m_fVdop, 0>},
     {NMEA_GSA_SYSTEM, DecodeGsaSystem},
-    {NMEA_GSV_MESSAGES, DecodeGsvMessages},
-    {NMEA_GSV_MESSAGE, DecodeGsvMessage},
+    {NMEA_GSV_MESSAGES, DecodeGsvNumber<&CSkyTable::SetPageCount, &CGpsTracker::m_nGsvMessages>},
+    {NMEA_GSV_MESSAGE, DecodeGsvNumber<&CSkyTable::SetPageNumber, &CGpsTracker::m_nGsvMessage>},
     {NMEA_GSV_IN_VIEW, DecodeCount<&CGpsTracker::m_nSatsInView>},
     {NMEA_GSV_PRN_1, DecodeSatelliteInView, NMEA_GSV_SNR_4 - NMEA_GSV_PRN_1 + 1},
-    {NMEA_GSV_SIGNAL, DecodeGsvSignal},
+    {NMEA_GSV_SIGNAL, DecodeGsvNumber<&CSkyTable::SetSignal>},
 };
 
 // The decoders indexed by code: one look-up per field.

@@ -454,11 +454,13 @@ TEST_F(CliRender, SkyOfEverySystem)
                         "$GNGSA,A,3,02,04,,,,,,,,,,,2.0,1.0,1.7\r\n"
                         "$GNGSA,A,3,66,,,,,,,,,,,,2.0,1.0,1.7\r\n"),
          nullptr, 5, {"2", "4", "R66"}, {"9", "R67"}, {}},
-        {"BeiDou and QZSS by their talkers",
+        {"BeiDou and QZSS by their talkers, NavIC by its id",
          QStringLiteral("$BDGSV,1,1,01,201,45,090,40\r\n"
                         "$GQGSV,1,1,01,193,30,180,35\r\n"
-                        "$BDGSA,A,3,201,,,,,,,,,,,,2.0,1.0,1.7\r\n"),
-         nullptr, 2, {"C201"}, {"J193"}, {"201", "193"}},
+                        "$GIGSV,1,1,01,05,20,300,30,1\r\n"
+                        "$BDGSA,A,3,201,,,,,,,,,,,,2.0,1.0,1.7\r\n"
+                        "$GNGSA,A,3,05,,,,,,,,,,,,2.0,1.0,1.7,6\r\n"),
+         nullptr, 3, {"C201", "I5"}, {"J193"}, {"201", "193", "5"}},
         {"eighteen of one system", strManyGps, nullptr, 18, {}, {"1", "13", "18"}, {}},
         {"ST Teseo: GPS and GLONASS", QString(), "st-teseo-liv3f.log", 23, {"11", "12", "6", "21", "R88"}, {"9"},
          {}},
