@@ -30,6 +30,7 @@ static_assert(std::size(SKY_SYSTEMS) == SKY_SYSTEM_COUNT);
 constexpr qsizetype SKY_TALKER_LENGTH = 2;
 constexpr int SKY_PAGE_HEADER_FIELDS = 3;   // messages, message number, satellites in view
 constexpr int SKY_MAX_SIGNAL_BIT = 31;
+constexpr qsizetype SKY_SYSTEM_ID_DIGITS = 2;
 
 const SkySystemRow* TalkerSystem(QStringView talker)
 {
@@ -61,10 +62,6 @@ void CSkyTable::BeginLine(QStringView line)
     const SkySystemRow* pRow = line.size() > SKY_TALKER_LENGTH ? TalkerSystem(line.sliced(1, SKY_TALKER_LENGTH)) : nullptr;
     m_line.bKnownTalker = pRow != nullptr;
     m_line.eSystem = pRow ? pRow->eSystem : ESkySystem::Gps;
-    // A page of n satellites has 3 + 4n fields; one more is the signal id.
-    const int nFields = int(line.count(u','));
-    if (nFields > SKY_PAGE_HEADER_FIELDS && (nFields - SKY_PAGE_HEADER_FIELDS) % SKY_PAGE_SATS == 1)
-        m_line.nSignalField = nFields;
 }
 
 void CSkyTable::SetPageCount(int nMessages)
@@ -83,10 +80,6 @@ void CSkyTable::SetPageValue(int nSlot, ESkyColumn eColumn, int32_t nValue)
 {
     if (nSlot < 0 || nSlot >= SKY_PAGE_SATS)
         return;
-    if (PageField(nSlot, eColumn) == m_line.nSignalField) {
-        SetSignal(nValue);
-        return;
-    }
     SkySatellite& sat = m_line.aSats[size_t(nSlot)];
     static constexpr int32_t SkySatellite::*COLUMNS[] = {&SkySatellite::nPrn, &SkySatellite::nElevation,
                                                           &SkySatellite::nAzimuth, &SkySatellite::nSnr};
@@ -102,20 +95,20 @@ void CSkyTable::SetSignal(int nSignal)
 void CSkyTable::BeginUsedList()
 {
     m_line.bUsedList = true;
-    m_line.used.clear();
+    m_line.nUsed = 0;
 }
 
 void CSkyTable::AddUsed(int32_t nPrn)
 {
-    if (m_line.bUsedList && nPrn > 0 && m_line.used.size() < SKY_MAX_SYSTEM_SATS)
-        m_line.used.push_back(nPrn);
+    if (m_line.bUsedList && nPrn > 0 && m_line.nUsed < SKY_LINE_USED)
+        m_line.anUsed[m_line.nUsed++] = nPrn;
 }
 
 void CSkyTable::SetUsedSystem(QStringView field)
 {
     int nId = 0;
     qsizetype i = 0;
-    for (; i < field.size() && field[i] >= u'0' && field[i] <= u'9' && nId <= SKY_MAX_SIGNAL_BIT; ++i)
+    for (; i < field.size() && i < SKY_SYSTEM_ID_DIGITS && field[i] >= u'0' && field[i] <= u'9'; ++i)
         nId = nId * 10 + (field[i].unicode() - u'0');
     // The checksum and the line's end may follow; a fraction is no system id.
     if (i == 0 || (i < field.size() && field[i] != u'*' && field[i] != u'\r'))
@@ -126,15 +119,14 @@ void CSkyTable::SetUsedSystem(QStringView field)
     }
 }
 
-void CSkyTable::EndLine()
+void CSkyTable::EndLine(int nFields)
 {
     const bool bUsedList = m_line.bKnownTalker && m_line.bUsedList;
     if (bUsedList)
         EndUsedList();
     else if (m_line.bKnownTalker && m_line.bPage)
-        EndPage();
+        EndPage(nFields);
     m_bAfterUsedList = bUsedList;
-    m_line = CLine{};
 }
 
 // Receivers send one GSA per system, back to back, and a system with more
@@ -146,10 +138,8 @@ void CSkyTable::EndUsedList()
     CSystemSky& sky = System(m_line.eSystem);
     if (!m_bAfterUsedList || m_eLastUsedSystem != m_line.eSystem)
         sky.m_used.clear();
-    for (int32_t nPrn : m_line.used) {
-        if (sky.m_used.size() < SKY_MAX_SYSTEM_SATS)
-            sky.m_used.push_back(nPrn);
-    }
+    for (size_t i = 0; i < m_line.nUsed && sky.m_used.size() < SKY_MAX_SYSTEM_SATS; ++i)
+        sky.m_used.push_back(m_line.anUsed[i]);
     m_eLastUsedSystem = m_line.eSystem;
 }
 
@@ -158,10 +148,19 @@ void CSkyTable::EndUsedList()
 // and a first page of a signal already merged starts the next epoch. The
 // satellites shown change when a cycle ends, or when the next one starts
 // without the last page of this one.
-void CSkyTable::EndPage()
+void CSkyTable::EndPage(int nFields)
 {
     if (m_line.nMessage < 1)
         return;
+    // A page of n satellites has 3 + 4n fields; one more is the signal id,
+    // read as the PRN of a satellite n + 1 unless the page is full.
+    const bool bSignalLast = nFields > SKY_PAGE_HEADER_FIELDS && (nFields - SKY_PAGE_HEADER_FIELDS) % SKY_PAGE_SATS == 1;
+    if (bSignalLast && nFields < PageField(SKY_PAGE_SATS, ESkyColumn::Prn)) {
+        const auto nSlot = size_t((nFields - SKY_PAGE_HEADER_FIELDS - 1) / SKY_PAGE_SATS);
+        if (m_line.anColumns[nSlot] & (1u << unsigned(ESkyColumn::Prn)))
+            SetSignal(m_line.aSats[nSlot].nPrn);
+        m_line.anColumns[nSlot] = 0;
+    }
     CSystemSky& sky = System(m_line.eSystem);
     const uint32_t nSignalBit = 1u << unsigned(m_line.nSignal);
     if (m_line.nMessage == 1) {

@@ -22,6 +22,7 @@ enum class ESkySystem : uint8_t {
 constexpr size_t SKY_SYSTEM_COUNT = 7;
 constexpr int SKY_PAGE_SATS = 4;            // satellites on one GSV page
 constexpr size_t SKY_MAX_SYSTEM_SATS = 64;  // more than any system has in view
+constexpr size_t SKY_LINE_USED = 12;        // used PRNs a GSA line holds
 
 struct SkySatellite
 {
@@ -46,8 +47,7 @@ enum class ESkyColumn : uint8_t { Prn, Elevation, Azimuth, Snr };
 class CSkyTable
 {
 public:
-    // The line's talker picks its system; the number of its fields tells
-    // whether a GSV page ends in a signal id (NMEA 4.10).
+    // The line's talker picks its system.
     void BeginLine(QStringView line);
     void SetPageCount(int nMessages);
     void SetPageNumber(int nMessage);
@@ -59,7 +59,9 @@ public:
     // The GSA system id, field 18; anything but a whole number 1 to 6 leaves
     // the talker's system.
     void SetUsedSystem(QStringView field);
-    void EndLine();
+    // The number of fields tells whether a GSV page ends in a signal id
+    // (NMEA 4.10), which then stands where a PRN would.
+    void EndLine(int nFields);
 
     // Every satellite in view, system by system, each marked used when a
     // GSA of its system (or one of the GN talker without a system id) lists
@@ -80,7 +82,6 @@ private:
     {
         bool bKnownTalker = false;
         ESkySystem eSystem = ESkySystem::Gps;
-        int nSignalField = 0;   // the field that holds the signal id, 0 for none
         bool bPage = false;
         int nMessages = 0;
         int nMessage = 0;
@@ -88,11 +89,12 @@ private:
         std::array<SkySatellite, SKY_PAGE_SATS> aSats{};
         std::array<uint8_t, SKY_PAGE_SATS> anColumns{};   // bit per ESkyColumn read
         bool bUsedList = false;
-        std::vector<int32_t> used;
+        std::array<int32_t, SKY_LINE_USED> anUsed{};
+        size_t nUsed = 0;
     };
 
     CSystemSky& System(ESkySystem eSystem) { return m_aSystems[size_t(eSystem)]; }
-    void EndPage();
+    void EndPage(int nFields);
     void EndUsedList();
 
     std::array<CSystemSky, SKY_SYSTEM_COUNT> m_aSystems;

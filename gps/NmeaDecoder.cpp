@@ -526,13 +526,14 @@ void ProcessSentence(CGpsTracker& tracker, QStringView line, int nUtcCorrection)
     const std::span<const int> codes = pKind->fieldCodes;
     const qsizetype nLength = line.size();
     qsizetype nComma = line.indexOf(u',');
-    for (size_t k = 0; nComma >= 0 && k < codes.size(); ++k) {
+    size_t k = 0;
+    for (; nComma >= 0 && k < codes.size(); ++k) {
         const qsizetype nStart = nComma + 1;
         nComma = line.indexOf(u',', nStart);
         const qsizetype nEnd = nComma < 0 ? nLength : nComma;
         tracker.m_nUpdateFlags |= DecodeField(tracker, line.sliced(nStart, nEnd - nStart), codes[k], nUtcCorrection);
     }
-    tracker.m_sky.EndLine();
+    tracker.m_sky.EndLine(int(k));
 }
 
 uint32_t DecodeField(CGpsTracker& tracker, QStringView field, int nCode, int nUtcCorrection)
