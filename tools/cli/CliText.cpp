@@ -6,7 +6,6 @@
 #include <QString>
 
 #include <cstdio>
-#include <cstring>
 
 void AppendJsonText(std::string& out, const char* pText, size_t nLength)
 {
