@@ -31,6 +31,9 @@ constexpr int DATA_SPEED_GAP = 1;          // below the knots and below the km/h
 constexpr int DATA_DILUTION_GAP = 9;       // between the altitude and the dilution
 constexpr int DATA_SENTENCE_GAP = 1;       // below the sentence line and the status line
 
+constexpr int DMS_MINUTES_PER_DEGREE = 60;
+constexpr char DMS_FULL_MINUTE[] = "60.0";   // seconds as "%.1f" shows them
+
 QColor FreshColour(const CGpsTracker* pTracker, uint32_t nBit)
 {
     return (pTracker->m_nUpdateFlags & nBit) ? CLR_BLACK : CLR_RED;
@@ -44,16 +47,28 @@ QColor PositionColour(const CGpsTracker* pTracker, uint32_t nBit)
 }
 
 // Degrees, minutes and seconds of |fDegrees|, with the rounding steps the
-// receiver's single-precision values have always been shown with.
+// receiver's single-precision values have always been shown with. Seconds
+// that round to 60.0 carry into the minutes, and 60 minutes into the
+// degrees: 5.1 reads 5 6' 0.0'', never 5 5'60.0''. The minutes are those the
+// seconds were taken from, which the single-precision minutes can round up
+// to the next whole one.
 QString DmsText(float fDegrees)
 {
     const float a = std::fabs(fDegrees);
-    const int nDegrees = TruncToInt(a);
+    int nDegrees = TruncToInt(a);
     const float f = a - float(nDegrees);
     const float m = float(double(f) * 60.0);
-    const int nMinutes = TruncToInt(double(f) * 60.0);
-    const float fSeconds = float((double(m) - double(TruncToInt(m))) * 60.0);
-    return FormatText("%4d\u00B0%2d'%4.1f''", nDegrees, nMinutes, double(fSeconds));
+    int nMinutes = std::max(TruncToInt(double(f) * 60.0), TruncToInt(m));
+    double dSeconds = double(float((double(m) - double(TruncToInt(m))) * 60.0));
+    if (FormatText("%.1f", dSeconds) == QLatin1String(DMS_FULL_MINUTE)) {
+        dSeconds = 0;
+        ++nMinutes;
+    }
+    if (nMinutes >= DMS_MINUTES_PER_DEGREE) {
+        nMinutes -= DMS_MINUTES_PER_DEGREE;
+        ++nDegrees;
+    }
+    return FormatText("%4d\u00B0%2d'%4.1f''", nDegrees, nMinutes, dSeconds);
 }
 
 // Hemisphere letter at xLetter and the value ending where it begins, on line

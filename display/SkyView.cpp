@@ -16,16 +16,27 @@ constexpr QColor CLR_SKY_RING(160, 160, 160);
 constexpr QColor CLR_SKY_USED(0, 90, 200);
 constexpr QColor CLR_SKY_UNUSED_BAR(200, 200, 200);
 constexpr int SKY_ELEVATION_RINGS[] = {0, 30, 60};
-constexpr int SKY_BAR_SLOT = SKY_WIDTH / GPS_SAT_COUNT;   // 20 pixels per satellite
+constexpr int SKY_WIDE_BARS = 12;                        // as many bars at full width
+constexpr int SKY_BAR_SLOT = SKY_WIDTH / SKY_WIDE_BARS;   // 20 pixels per satellite
 constexpr int SKY_BAR_WIDTH = 14;
+constexpr int SKY_MIN_BAR_WIDTH = 2;
 constexpr int SKY_LABEL_PIXELS = 10;
 constexpr int SKY_LETTER_GAP = 3;      // "E" and "W" beside the horizon ring
 constexpr int SKY_PRN_RAISE = 2;       // a PRN stands this far above its disc
 
-bool IsUsed(const CGpsTracker& tracker, int nPrn)
+// More satellites than fit at full width share the width; their names
+// then take two rows, every other one in the lower.
+struct SkyBars
 {
-    return std::any_of(std::begin(tracker.m_aSats), std::end(tracker.m_aSats),
-                       [nPrn](const GpsSatellite& sat) { return sat.nFixPrn == nPrn; });
+    int nSlot;
+    int nWidth;
+    bool bTwoRows;
+};
+
+SkyBars BarsFor(size_t nSats)
+{
+    const int nSlot = SKY_WIDTH / std::max(int(std::min<size_t>(nSats, SKY_WIDTH)), SKY_WIDE_BARS);
+    return {nSlot, std::max(SKY_MIN_BAR_WIDTH, nSlot * SKY_BAR_WIDTH / SKY_BAR_SLOT), nSlot < SKY_BAR_SLOT};
 }
 
 // A disc filled line by line with the current pen, which both contexts draw
@@ -65,26 +76,32 @@ void DrawPlot(CDC* pDC)
                  SKY_CENTRE.y() - nHeight / 2, QStringLiteral("W"));
 }
 
-void DrawSatellite(CDC* pDC, const GpsSatellite& sat, bool bUsed)
+void DrawSatellite(CDC* pDC, const SkySatellite& sat)
 {
     const QPoint at = SkyPosition(sat.nAzimuth, sat.nElevation);
     const QPen oldPen = pDC->SelectPen(QPen(CLR_SKY_USED, 1));
     pDC->Ellipse(at.x() - SKY_MARK_RADIUS, at.y() - SKY_MARK_RADIUS, at.x() + SKY_MARK_RADIUS + 1,
                  at.y() + SKY_MARK_RADIUS + 1);
-    if (bUsed)
+    if (sat.bUsed)
         FillDisc(pDC, at, SKY_MARK_RADIUS);
     pDC->SelectPen(oldPen);
-    pDC->TextOut(at.x() + SKY_MARK_RADIUS + 1, at.y() - SKY_MARK_RADIUS - SKY_PRN_RAISE, QString::number(sat.nPrn));
+    pDC->TextOut(at.x() + SKY_MARK_RADIUS + 1, at.y() - SKY_MARK_RADIUS - SKY_PRN_RAISE, SkySatelliteName(sat));
 }
 
-void DrawBar(CDC* pDC, int nSlot, const GpsSatellite& sat, bool bUsed)
+void DrawBar(CDC* pDC, const SkyBars& bars, int nIndex, const SkySatellite& sat)
 {
     const int nSnr = std::clamp(sat.nSnr, 0, SKY_MAX_SNR);
     const int nHeight = nSnr * SKY_BAR_HEIGHT / SKY_MAX_SNR;
-    const int x = nSlot * SKY_BAR_SLOT + (SKY_BAR_SLOT - SKY_BAR_WIDTH) / 2;
-    const QRect rcBar(x, SKY_BAR_BASE - nHeight, SKY_BAR_WIDTH, nHeight);
-    pDC->FillSolidRect(rcBar, bUsed ? CLR_SKY_USED : CLR_SKY_UNUSED_BAR);
-    DrawCentredText(pDC, x + SKY_BAR_WIDTH / 2, SKY_BAR_BASE + 1, QString::number(sat.nPrn));
+    const int x = nIndex * bars.nSlot + (bars.nSlot - bars.nWidth) / 2;
+    const QRect rcBar(x, SKY_BAR_BASE - nHeight, bars.nWidth, nHeight);
+    pDC->FillSolidRect(rcBar, sat.bUsed ? CLR_SKY_USED : CLR_SKY_UNUSED_BAR);
+    // Centred below the bar, but within the window at its edges.
+    const QString strName = SkySatelliteName(sat);
+    const QSize size = pDC->GetTextExtent(strName);
+    const bool bLower = bars.bTwoRows && nIndex % 2 == 1;
+    const int y = bLower ? SKY_HEIGHT - size.height() : SKY_BAR_BASE + 1;
+    const int xName = std::clamp(x + bars.nWidth / 2 - size.width() / 2, 0, std::max(0, SKY_WIDTH - size.width()));
+    pDC->TextOut(xName, y, strName);
 }
 
 }
@@ -99,7 +116,6 @@ QPoint SkyPosition(int nAzimuth, int nElevation)
 
 void DrawSkyView(CDC* pDC, const CViewContext& view)
 {
-    const CGpsTracker* pTracker = &view.m_tracker;
     pDC->FillSolidRect(QRect(0, 0, SKY_WIDTH, SKY_HEIGHT), Qt::white);
     QFont font = CDC::DefaultFont();
     font.setPixelSize(SKY_LABEL_PIXELS);
@@ -107,17 +123,12 @@ void DrawSkyView(CDC* pDC, const CViewContext& view)
     const QColor oldColour = pDC->SetTextColor(CLR_BLACK);
     DrawPlot(pDC);
 
-    // Only the entries of the current cycle: those beyond the satellites in
-    // view keep values of earlier cycles.
-    const int nInView = std::clamp(int(pTracker->m_nSatsInView), 0, GPS_SAT_COUNT);
-    int nSlot = 0;
-    for (int i = 0; i < nInView; ++i) {
-        const GpsSatellite& sat = pTracker->m_aSats[i];
-        if (sat.nPrn <= 0)
-            continue;
-        const bool bUsed = IsUsed(*pTracker, sat.nPrn);
-        DrawSatellite(pDC, sat, bUsed);
-        DrawBar(pDC, nSlot++, sat, bUsed);
+    const std::vector<SkySatellite> sats = view.m_tracker.m_sky.InView();
+    const SkyBars bars = BarsFor(sats.size());
+    for (size_t i = 0; i < sats.size(); ++i) {
+        DrawSatellite(pDC, sats[i]);
+        if (int(i) * bars.nSlot < SKY_WIDTH)
+            DrawBar(pDC, bars, int(i), sats[i]);
     }
     pDC->SetTextColor(oldColour);
     pDC->SelectFont(oldFont);

@@ -5,11 +5,11 @@
 class CDC;
 struct CViewContext;
 
-// The sky plot, 240 x 268 pixels: a polar plot of the satellites in view,
-// north up, rings at elevation 0, 30 and 60 degrees, each satellite at its
-// azimuth and elevation with its PRN, filled when the receiver uses it in
-// its solution (the GSA list), and below it one signal bar per satellite for
-// its SNR on a scale of 0 to 60 dB.
+// The sky plot, 240 x 268 pixels: a polar plot of the satellites in view of
+// every system, north up, rings at elevation 0, 30 and 60 degrees, each
+// satellite at its azimuth and elevation with its name, filled when the
+// receiver uses it in its solution (the GSA list of its system), and below
+// it one signal bar per satellite for its SNR on a scale of 0 to 60 dB.
 void DrawSkyView(CDC* pDC, const CViewContext& view);
 
 constexpr int SKY_WIDTH = 240;

@@ -2,11 +2,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 // Arbitrary bytes through the sentence assembly and the decoder. The first
 // byte picks the UTC correction; every 0x01 byte in the rest starts a new
-// tick, as the timer would between reads.
+// tick, as the timer would between reads. At the end the sky table lists
+// its satellites, as the sky plot does: GSV pages, signal ids and GSA
+// system ids of every talker reach it.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
     if (nSize == 0)
@@ -22,5 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         tracker.AssembleBytes(p, static_cast<size_t>(pStop - p), nUtcCorrection);
         p = pStop;
     }
+    // However many pages arrive, the table stays within its bound.
+    if (tracker.m_sky.InView().size() > SKY_SYSTEM_COUNT * SKY_MAX_SYSTEM_SATS)
+        std::abort();
     return 0;
 }

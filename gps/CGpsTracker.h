@@ -2,6 +2,7 @@
 
 #include "gps/CReceiverLink.h"
 #include "gps/CSentenceAssembler.h"
+#include "gps/CSkyTable.h"
 #include "platform/Outcome.h"
 
 #include <QString>
@@ -96,4 +97,6 @@ public:
     int8_t m_nGsvMessage = 0;
     int8_t m_nSatsInView = 0;
     GpsSatellite m_aSats[GPS_SAT_COUNT] = {};
+    // Every system's satellites in view and used, for the sky plot.
+    CSkyTable m_sky;
 };

@@ -63,6 +63,8 @@ enum : int {
     NMEA_GSV_SNR_2,
     NMEA_GSV_SNR_3,
     NMEA_GSV_SNR_4,
+    NMEA_GSA_SYSTEM = 57,   // NMEA 4.10: the system the used PRNs belong to
+    NMEA_GSV_SIGNAL = 58,   // NMEA 4.10: the signal a GSV cycle reports
     NMEA_CODE_LIMIT,   // one past the highest code
 };
 
@@ -79,12 +81,12 @@ constexpr int NMEA_GSV_FIELDS[] = {
     NMEA_GSV_PRN_1, NMEA_GSV_ELEVATION_1, NMEA_GSV_AZIMUTH_1, NMEA_GSV_SNR_1,
     NMEA_GSV_PRN_2, NMEA_GSV_ELEVATION_2, NMEA_GSV_AZIMUTH_2, NMEA_GSV_SNR_2,
     NMEA_GSV_PRN_3, NMEA_GSV_ELEVATION_3, NMEA_GSV_AZIMUTH_3, NMEA_GSV_SNR_3,
-    NMEA_GSV_PRN_4, NMEA_GSV_ELEVATION_4, NMEA_GSV_AZIMUTH_4, NMEA_GSV_SNR_4};
+    NMEA_GSV_PRN_4, NMEA_GSV_ELEVATION_4, NMEA_GSV_AZIMUTH_4, NMEA_GSV_SNR_4, NMEA_GSV_SIGNAL};
 constexpr int NMEA_GSA_FIELDS[] = {
     NMEA_GSA_MODE, NMEA_GSA_FIX_TYPE,
     NMEA_GSA_PRN_1, NMEA_GSA_PRN_2, NMEA_GSA_PRN_3, NMEA_GSA_PRN_4, NMEA_GSA_PRN_5, NMEA_GSA_PRN_6,
     NMEA_GSA_PRN_7, NMEA_GSA_PRN_8, NMEA_GSA_PRN_9, NMEA_GSA_PRN_10, NMEA_GSA_PRN_11, NMEA_GSA_PRN_12,
-    NMEA_GSA_PDOP, NMEA_GSA_HDOP, NMEA_GSA_VDOP};
+    NMEA_GSA_PDOP, NMEA_GSA_HDOP, NMEA_GSA_VDOP, NMEA_GSA_SYSTEM};
 
 constexpr NmeaSentenceKind NMEA_SENTENCES[] = {
     {u"RMC", NMEA_RMC_FIELDS},
@@ -358,31 +360,63 @@ uint32_t DecodeGsaMode(CGpsTracker& tracker, QStringView field, int, int)
     tracker.m_fPdop = 0;
     tracker.m_fGsaHdop = 0;
     tracker.m_fVdop = 0;
+    tracker.m_sky.BeginUsedList();
     return 0;
 }
 
 uint32_t DecodeUsedPrn(CGpsTracker& tracker, QStringView field, int nCode, int)
 {
-    ScanInt(field, 3, tracker.m_aSats[nCode - NMEA_GSA_PRN_1].nFixPrn);
+    int32_t& nFixPrn = tracker.m_aSats[nCode - NMEA_GSA_PRN_1].nFixPrn;
+    if (ScanInt(field, 3, nFixPrn))
+        tracker.m_sky.AddUsed(nFixPrn);
+    return 0;
+}
+
+uint32_t DecodeGsaSystem(CGpsTracker& tracker, QStringView field, int, int)
+{
+    tracker.m_sky.SetUsedSystem(field);
+    return 0;
+}
+
+// A GSV number of up to two digits for the sky table's page (the count of
+// messages, the message number, the signal id) and, where it has one, for
+// the record's member.
+template <void (CSkyTable::*pfnSetPage)(int), int8_t CGpsTracker::*pnRecord = nullptr>
+uint32_t DecodeGsvNumber(CGpsTracker& tracker, QStringView field, int, int)
+{
+    int32_t nValue = 0;
+    if (!ScanInt(field, 2, nValue))
+        return 0;
+    if constexpr (pnRecord != nullptr)
+        tracker.*pnRecord = static_cast<int8_t>(nValue);
+    (tracker.m_sky.*pfnSetPage)(nValue);
     return 0;
 }
 
 // One value of a satellite in view, on the page of the GSV message being
-// decoded. Azimuths run to 359 and the PRNs of the newer systems past 99, so
-// both take three digits.
+// decoded: into the sky table's page, and into the record's entry when the
+// page is one of its three. Azimuths run to 359 and the PRNs of the newer
+// systems past 99, so both take three digits.
 uint32_t DecodeSatelliteInView(CGpsTracker& tracker, QStringView field, int nCode, int)
 {
-    if (tracker.m_nGsvMessage < 1 || tracker.m_nGsvMessage > NMEA_GSV_PAGES)
-        return 0;
     static constexpr struct {
         int32_t GpsSatellite::*pnValue;
+        ESkyColumn eColumn;
         int nWidth;
-    } COLUMNS[] = {{&GpsSatellite::nPrn, 3}, {&GpsSatellite::nElevation, 2}, {&GpsSatellite::nAzimuth, 3},
-                   {&GpsSatellite::nSnr, 2}};
+    } COLUMNS[] = {{&GpsSatellite::nPrn, ESkyColumn::Prn, 3},
+                   {&GpsSatellite::nElevation, ESkyColumn::Elevation, 2},
+                   {&GpsSatellite::nAzimuth, ESkyColumn::Azimuth, 3},
+                   {&GpsSatellite::nSnr, ESkyColumn::Snr, 2}};
     const int nValue = nCode - NMEA_GSV_PRN_1;
     const auto& column = COLUMNS[nValue / NMEA_GSV_PAGE_SATS];
+    int32_t n = 0;
+    if (!ScanInt(field, column.nWidth, n))
+        return 0;
+    tracker.m_sky.SetPageValue(nValue % NMEA_GSV_PAGE_SATS, column.eColumn, n);
+    if (tracker.m_nGsvMessage < 1 || tracker.m_nGsvMessage > NMEA_GSV_PAGES)
+        return 0;
     const int nEntry = NMEA_GSV_PAGE_SATS * (tracker.m_nGsvMessage - 1) + nValue % NMEA_GSV_PAGE_SATS;
-    ScanInt(field, column.nWidth, tracker.m_aSats[nEntry].*column.pnValue);
+    tracker.m_aSats[nEntry].*column.pnValue = n;
     return 0;
 }
 
@@ -416,10 +450,12 @@ constexpr FieldAction NMEA_FIELD_ACTIONS[] = {
     {NMEA_GSA_PDOP, DecodeNumber<&CGpsTracker::m_fPdop, 0>},
     {NMEA_GSA_HDOP, DecodeNumber<&CGpsTracker::m_fGsaHdop, 0>},
     {NMEA_GSA_VDOP, DecodeNumber<&CGpsTracker::m_fVdop, 0>},
-    {NMEA_GSV_MESSAGES, DecodeCount<&CGpsTracker::m_nGsvMessages>},
-    {NMEA_GSV_MESSAGE, DecodeCount<&CGpsTracker::m_nGsvMessage>},
+    {NMEA_GSA_SYSTEM, DecodeGsaSystem},
+    {NMEA_GSV_MESSAGES, DecodeGsvNumber<&CSkyTable::SetPageCount, &CGpsTracker::m_nGsvMessages>},
+    {NMEA_GSV_MESSAGE, DecodeGsvNumber<&CSkyTable::SetPageNumber, &CGpsTracker::m_nGsvMessage>},
     {NMEA_GSV_IN_VIEW, DecodeCount<&CGpsTracker::m_nSatsInView>},
-    {NMEA_GSV_PRN_1, DecodeSatelliteInView, NMEA_CODE_LIMIT - NMEA_GSV_PRN_1},
+    {NMEA_GSV_PRN_1, DecodeSatelliteInView, NMEA_GSV_SNR_4 - NMEA_GSV_PRN_1 + 1},
+    {NMEA_GSV_SIGNAL, DecodeGsvNumber<&CSkyTable::SetSignal>},
 };
 
 // The decoders indexed by code: one look-up per field.
@@ -486,15 +522,18 @@ void ProcessSentence(CGpsTracker& tracker, QStringView line, int nUtcCorrection)
     if (tracker.m_fCourse < 0 || tracker.m_fCourse > NMEA_MAX_COURSE)
         tracker.m_fCourse = 0;
 
+    tracker.m_sky.BeginLine(line);
     const std::span<const int> codes = pKind->fieldCodes;
     const qsizetype nLength = line.size();
     qsizetype nComma = line.indexOf(u',');
-    for (size_t k = 0; nComma >= 0 && k < codes.size(); ++k) {
+    size_t k = 0;
+    for (; nComma >= 0 && k < codes.size(); ++k) {
         const qsizetype nStart = nComma + 1;
         nComma = line.indexOf(u',', nStart);
         const qsizetype nEnd = nComma < 0 ? nLength : nComma;
         tracker.m_nUpdateFlags |= DecodeField(tracker, line.sliced(nStart, nEnd - nStart), codes[k], nUtcCorrection);
     }
+    tracker.m_sky.EndLine(int(k));
 }
 
 uint32_t DecodeField(CGpsTracker& tracker, QStringView field, int nCode, int nUtcCorrection)

@@ -3,6 +3,7 @@
 #include "display/SkyView.h"
 #include "display/Views.h"
 #include "platform/gui/CDC.h"
+#include "tests/common/TestSupport.h"
 #include "track/GpdFile.h"
 
 #include <QFile>
@@ -412,6 +413,132 @@ TEST_F(CliRender, SkyPlotOfTheSatellitesInView)
     const CRendered empty = View("sky");
     ASSERT_EQ(empty.nExitCode, 0) << empty.err.toStdString();
     EXPECT_EQ(empty.texts.size(), 4u);
+}
+
+// Every system's satellites in the sky plot, each once, marked used by the
+// GSA of its own system: the system id of NMEA 4.10, else the talker, and
+// the GN lists of NMEA 4.0 gathered over their run of lines.
+TEST_F(CliRender, SkyOfEverySystem)
+{
+    QString strManyGps;
+    for (int nPage = 1; nPage <= 5; ++nPage) {
+        strManyGps += QStringLiteral("$GPGSV,5,%1,18").arg(nPage);
+        for (int nPrn = 4 * nPage - 3; nPrn <= std::min(4 * nPage, 18); ++nPrn)
+            strManyGps += QStringLiteral(",%1,%2,%3,30").arg(nPrn).arg(nPrn * 4).arg(nPrn * 19);
+        strManyGps += QStringLiteral("\r\n");
+    }
+    const struct
+    {
+        const char* szName;
+        QString strCapture;   // a capture's text, or a file of the corpus
+        const char* szCorpusFile;
+        int nInView;
+        QStringList used;
+        QStringList unused;
+        QStringList absent;
+    } CASES[] = {
+        {"four systems with system ids and a second signal",
+         QStringLiteral("$GPGSV,1,1,02,05,45,090,40,12,30,180,35,1\r\n"
+                        "$GLGSV,1,1,02,70,60,270,38,71,20,000,30,1\r\n"
+                        "$GAGSV,1,1,02,12,50,045,42,30,10,300,25,7\r\n"
+                        "$GAGSV,1,1,02,12,50,045,44,30,10,300,,2\r\n"
+                        "$GBGSV,1,1,01,08,70,135,33,1\r\n"
+                        "$GNGSA,A,3,05,,,,,,,,,,,,1.5,0.9,1.2,1\r\n"
+                        "$GNGSA,A,3,70,71,,,,,,,,,,,1.5,0.9,1.2,2\r\n"
+                        "$GNGSA,A,3,12,,,,,,,,,,,,1.5,0.9,1.2,3\r\n"
+                        "$GNGSA,A,3,08,,,,,,,,,,,,1.5,0.9,1.2,4\r\n"),
+         nullptr, 7, {"5", "R70", "R71", "E12", "C8"}, {"12", "E30"}, {"1", "C1", "E7", "E2"}},
+        {"GN lists without a system id",
+         QStringLiteral("$GPGSV,1,1,03,02,45,090,40,04,30,180,35,09,10,270,20\r\n"
+                        "$GLGSV,1,1,02,66,60,270,38,67,20,000,30\r\n"
+                        "$GNGSA,A,3,02,04,,,,,,,,,,,2.0,1.0,1.7\r\n"
+                        "$GNGSA,A,3,66,,,,,,,,,,,,2.0,1.0,1.7\r\n"),
+         nullptr, 5, {"2", "4", "R66"}, {"9", "R67"}, {}},
+        {"BeiDou and QZSS by their talkers, NavIC by its id",
+         QStringLiteral("$BDGSV,1,1,01,201,45,090,40\r\n"
+                        "$GQGSV,1,1,01,193,30,180,35\r\n"
+                        "$GIGSV,1,1,01,05,20,300,30,1\r\n"
+                        "$BDGSA,A,3,201,,,,,,,,,,,,2.0,1.0,1.7\r\n"
+                        "$GNGSA,A,3,05,,,,,,,,,,,,2.0,1.0,1.7,6\r\n"),
+         nullptr, 3, {"C201", "I5"}, {"J193"}, {"201", "193", "5"}},
+        {"eighteen of one system", strManyGps, nullptr, 18, {}, {"1", "13", "18"}, {}},
+        {"ST Teseo: GPS and GLONASS", QString(), "st-teseo-liv3f.log", 23, {"11", "12", "6", "21", "R88"}, {"9"},
+         {}},
+        {"u-blox F9P: four systems, two signals each", QString(), "ublox-zed-f9p-nmea.log", 41,
+         {"13", "R81", "E12", "C22"}, {"5", "E2"}, {}},
+    };
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(c.szName);
+        QString strNmea;
+        if (c.szCorpusFile) {
+            if (!HaveCorpus())
+                continue;   // the made-up captures still run
+            strNmea = CorpusDir() + QStringLiteral("/nmea/") + QLatin1String(c.szCorpusFile);
+        } else {
+            strNmea = Write(QStringLiteral("sky.nmea"), c.strCapture.toLatin1());
+        }
+        const CRendered r = View("sky", {QStringLiteral("--nmea"), strNmea});
+        ASSERT_EQ(r.nExitCode, 0) << r.err.toStdString();
+        ASSERT_GE(r.texts.size(), 4u);
+        QStringList names;
+        for (size_t i = 4; i < r.texts.size(); ++i)
+            names << Text(r.texts[i]);
+        EXPECT_EQ(names.size(), 2 * c.nInView) << "a name beside each disc and below each bar: "
+                                               << names.join(u' ').toStdString();
+        for (const QString& strName : names)
+            EXPECT_EQ(names.count(strName), 2) << strName.toStdString() << " more than once";
+        for (const QString& strName : c.absent)
+            EXPECT_FALSE(names.contains(strName)) << strName.toStdString();
+        // The disc's centre from its name's place beside it: filled when used.
+        // Discs of a real sky overlap; there the names alone are checked.
+        for (const bool bUsed : {true, false}) {
+            for (const QString& strName : bUsed ? c.used : c.unused) {
+                EXPECT_TRUE(names.contains(strName)) << strName.toStdString();
+                if (c.szCorpusFile)
+                    continue;
+                const QJsonObject* pName = Find(r, strName);
+                if (!pName)
+                    continue;
+                const QPoint centre((*pName)[QStringLiteral("x")].toInt() - SKY_MARK_RADIUS - 1,
+                                    (*pName)[QStringLiteral("y")].toInt() + SKY_MARK_RADIUS + 2);
+                EXPECT_EQ(r.image.pixel(centre + QPoint(2, 1)), bUsed ? qRgb(0, 90, 200) : qRgb(255, 255, 255))
+                    << strName.toStdString() << (bUsed ? " used" : " not used");
+            }
+        }
+    }
+}
+
+// Seconds that round to 60.0 carry into the minutes and on into the
+// degrees, in the GPS data view's latitude and longitude.
+TEST_F(CliRender, DegreesMinutesSecondsNeverShowSixtySeconds)
+{
+    const struct
+    {
+        const char* szPosition;   // the RMC and GGA fields
+        const char* szLatitude;
+        const char* szLongitude;
+    } CASES[] = {
+        {"5106.0000,N,00506.0000,E", "  51\u00B0 6' 0.0''", "   5\u00B0 6' 0.0''"},
+        {"5259.9994,N,17959.9997,W", "  53\u00B0 0' 0.0''", " 180\u00B0 0' 0.0''"},
+        {"3352.0683,S,00415.0000,E", "  33\u00B052' 4.1''", "   4\u00B015' 0.0''"},
+        {"0000.9999,N,00059.99999,E", "   0\u00B0 1' 0.0''", "   1\u00B0 0' 0.0''"},
+        {"5205.4117,N,00507.3750,E", "  52\u00B0 5'24.7''", "   5\u00B0 7'22.5''"},
+    };
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(c.szPosition);
+        const QString strNmea = Write(QStringLiteral("dms.nmea"),
+                                      QStringLiteral("$GPRMC,123519,A,%1,12.0,159.0,081226,,,A\r\n"
+                                                     "$GPGGA,123519,%1,1,06,1.3,14.5,M,47.0,M,,\r\n")
+                                          .arg(QLatin1String(c.szPosition))
+                                          .toLatin1());
+        const CRendered r = View("data", {QStringLiteral("--nmea"), strNmea});
+        ASSERT_EQ(r.nExitCode, 0) << r.err.toStdString();
+        QStringList texts;
+        for (const QJsonObject& text : r.texts)
+            texts << Text(text);
+        EXPECT_TRUE(texts.contains(QString::fromUtf8(c.szLatitude))) << texts.join(u'|').toStdString();
+        EXPECT_TRUE(texts.contains(QString::fromUtf8(c.szLongitude))) << texts.join(u'|').toStdString();
+    }
 }
 
 }

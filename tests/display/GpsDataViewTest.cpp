@@ -45,18 +45,31 @@ TEST_F(GpsDataViewTest, LinesChainOnMeasuredHeights)
     EXPECT_EQ(Text(strLon).textColor, CLR_RED) << "longitude not decoded this tick";
 }
 
-TEST_F(GpsDataViewTest, SecondsComeFromTheSinglePrecisionMinutes)
+// Seconds that round to 60.0 carry into the minutes, and 60 minutes into
+// the degrees; the rest keep the single-precision steps they always had.
+TEST_F(GpsDataViewTest, SecondsNeverReadSixty)
 {
-    // 0.1 degrees: 6 minutes exactly in decimal, a hair less in binary.
-    m_tracker.m_fLatitude = 51.1f;
-    m_tracker.m_fLongitude = -0.5f;
-    Paint();
-    const QStringList texts = m_dc.Texts();
-    EXPECT_TRUE(texts.contains(QStringLiteral("  51\u00B0 5'60.0''")) ||
-                texts.contains(QStringLiteral("  51\u00B0 6' 0.0''")))
-        << texts.join(QLatin1Char('|')).toStdString();
-    EXPECT_NE(m_dc.FindText(QStringLiteral("W")), nullptr);
-    EXPECT_NE(m_dc.FindText(QStringLiteral("   0\u00B030' 0.0''")), nullptr);
+    const struct
+    {
+        float fDegrees;
+        const char* szShown;
+    } CASES[] = {
+        {5.1f, "   5\u00B0 6' 0.0''"},          // 0.1 degrees: a hair under 6 minutes in binary
+        {51.1f, "  51\u00B0 6' 0.0''"},
+        {-0.5f, "   0\u00B030' 0.0''"},
+        {52.99999f, "  53\u00B0 0' 0.0''"},        // 59'59.96'': carried twice
+        {52.9999f, "  52\u00B059'59.6''"},
+        {4.25f, "   4\u00B015' 0.0''"},
+        {179.999999f, " 180\u00B0 0' 0.0''"},
+        {0.0166666f, "   0\u00B0 1' 0.0''"},       // 59.99976'' rounds up
+    };
+    for (const auto& c : CASES) {
+        m_tracker.m_fLatitude = c.fDegrees;
+        m_dc.m_calls.clear();
+        Paint();
+        EXPECT_NE(m_dc.FindText(QString::fromUtf8(c.szShown)), nullptr)
+            << c.fDegrees << ": " << m_dc.Texts().join(QLatin1Char('|')).toStdString();
+    }
 }
 
 TEST_F(GpsDataViewTest, CourseSpeedAndAltitudeBlock)

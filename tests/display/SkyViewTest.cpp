@@ -1,6 +1,9 @@
 #include "display/SkyView.h"
 #include "display/ViewColours.h"
+#include "gps/NmeaDecoder.h"
 #include "tests/display/ViewTest.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -9,16 +12,20 @@ class SkyViewTest : public ViewTest
 protected:
     void Paint() { DrawSkyView(&m_dc, View()); }
 
-    // Seven satellites in view as the simulator reports them; PRN 7 and 12
-    // are used in the solution (entries 0 and 1 of the GSA list).
-    void SetSky()
+    void Feed(const QStringList& lines)
     {
-        m_tracker.m_nSatsInView = 4;
-        m_tracker.m_aSats[0] = GpsSatellite{7, 7, 90, 0, 45};
-        m_tracker.m_aSats[1] = GpsSatellite{12, 12, 0, 90, 30};
-        m_tracker.m_aSats[2] = GpsSatellite{0, 20, 45, 180, 0};
-        m_tracker.m_aSats[3] = GpsSatellite{0, 0, 10, 10, 10};     // no PRN: not drawn
-        m_tracker.m_aSats[4] = GpsSatellite{0, 99, 30, 30, 30};    // from an earlier cycle
+        for (const QString& strLine : lines)
+            ProcessSentence(m_tracker, strLine, 0);
+    }
+
+    // Three satellites in view as the simulator reports them, after a cycle
+    // that still had PRN 99; PRN 7 and 12 are used in the solution.
+    void SetSky(const char* szSnr20 = "00")
+    {
+        Feed({QStringLiteral("$GPGSV,1,1,02,99,30,030,30,07,90,000,45"),
+              QStringLiteral("$GPGSV,1,1,04,07,90,000,45,12,00,090,30,20,45,180,%1,,10,010,10").arg(
+                  QLatin1String(szSnr20)),
+              QStringLiteral("$GPGSA,A,3,07,12,,,,,,,,,,,2.5,1.3,2.1")});
     }
 };
 
@@ -73,8 +80,7 @@ TEST_F(SkyViewTest, SatellitesAtAzimuthAndElevationFilledWhenUsed)
 
 TEST_F(SkyViewTest, SignalBarsFromZeroToSixtyDecibels)
 {
-    SetSky();
-    m_tracker.m_aSats[2].nSnr = 99;   // beyond the scale: a full bar
+    SetSky("99");   // beyond the scale: a full bar
     Paint();
     std::vector<QRect> bars;
     for (const CRecordingDC::Call& call : m_dc.CallsOf(QStringLiteral("FillSolidRect"))) {
@@ -91,14 +97,22 @@ TEST_F(SkyViewTest, SignalBarsFromZeroToSixtyDecibels)
     EXPECT_EQ(Ink(QRect(0, SKY_BAR_BASE - 42, 240, 1)), 0) << "no bar above 60 dB";
 }
 
-TEST_F(SkyViewTest, TwelveSatellitesAndWildValuesStayInTheWindow)
+// Four systems of ten satellites each, with three-digit PRNs and values
+// beyond every range: forty discs, forty bars, all inside the window.
+TEST_F(SkyViewTest, FortySatellitesAndWildValuesStayInTheWindow)
 {
-    m_tracker.m_nSatsInView = 40;
-    for (int i = 0; i < GPS_SAT_COUNT; ++i)
-        m_tracker.m_aSats[i] = GpsSatellite{100 + i, 100 + i, i * 50 - 200, i * 97 - 500, i * 9 - 20};
+    constexpr int SATS_PER_SYSTEM = 10;
+    for (const char* szTalker : {"GP", "GL", "GA", "GB"}) {
+        for (int nPage = 1; nPage <= 3; ++nPage) {
+            QString strLine = QStringLiteral("$%1GSV,3,%2,10").arg(QLatin1String(szTalker)).arg(nPage);
+            for (int i = 4 * (nPage - 1); i < std::min(4 * nPage, SATS_PER_SYSTEM); ++i)
+                strLine += QStringLiteral(",%1,%2,%3,%4").arg(100 + i).arg(i * 50 - 200).arg(i * 97 - 500).arg(i * 9 - 20);
+            Feed({strLine});
+        }
+    }
     m_dc.SetTextColor(CLR_RED);
     Paint();
-    EXPECT_EQ(m_dc.CallsOf(QStringLiteral("Ellipse")).size(), 3u + GPS_SAT_COUNT);
+    EXPECT_EQ(m_dc.CallsOf(QStringLiteral("Ellipse")).size(), 3u + 4 * SATS_PER_SYSTEM);
     const QRect window(0, 0, SKY_WIDTH, SKY_HEIGHT);
     for (const CRecordingDC::Call& call : m_dc.m_calls) {
         QRect rc = call.rc;
@@ -109,10 +123,11 @@ TEST_F(SkyViewTest, TwelveSatellitesAndWildValuesStayInTheWindow)
     EXPECT_EQ(m_dc.m_textColor, CLR_RED) << "the colour is restored";
     EXPECT_EQ(m_dc.m_font, CDC::DefaultFont()) << "and the font";
 
-    m_tracker.m_nSatsInView = -3;
+    Feed({QStringLiteral("$GPGSV,1,1,00"), QStringLiteral("$GLGSV,1,1,00"), QStringLiteral("$GAGSV,1,1,00"),
+          QStringLiteral("$GBGSV,1,1,00")});
     CRecordingDC dc(SKY_WIDTH, SKY_HEIGHT);
     DrawSkyView(&dc, View());
-    EXPECT_EQ(dc.CallsOf(QStringLiteral("Ellipse")).size(), 3u);
+    EXPECT_EQ(dc.CallsOf(QStringLiteral("Ellipse")).size(), 3u) << "each system's empty cycle clears it";
 }
 
 }

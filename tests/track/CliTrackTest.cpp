@@ -281,29 +281,6 @@ TEST_F(CliTrack, UnusablePointsAreSkippedAndCounted)
     }
 }
 
-// A path is bytes the user did not necessarily choose: every message shows
-// it escaped, so no byte of it acts on the terminal.
-TEST_F(CliTrack, PathsInMessagesAreEscaped)
-{
-    const QString strPath = Path(QStringLiteral("no\nsuch\x1b[2J.gpd"));
-    const QString strShown = Path(QStringLiteral("no\\u000asuch\\u001b[2J.gpd"));
-    const QStringList RUNS[] = {
-        {QStringLiteral("info"), strPath},
-        {QStringLiteral("convert"), strPath, Path(QStringLiteral("out.kml"))},
-        {QStringLiteral("convert"), Path(QStringLiteral("in.gpd")), strPath + QStringLiteral(".txt")},
-        {QStringLiteral("decode"), strPath},
-        {QStringLiteral("record"), strPath, Path(QStringLiteral("out"))},
-        {QStringLiteral("info"), QStringLiteral("--\x1b")},
-    };
-    for (const QStringList& args : RUNS) {
-        const CliRun run = RunCli(args);
-        EXPECT_NE(run.nExit, 0) << args.join(u' ').toStdString();
-        EXPECT_FALSE(run.strErr.contains(QChar(0x1b))) << run.strErr.toStdString();
-        EXPECT_TRUE(run.strErr.contains(QStringLiteral("\\u001b"))) << run.strErr.toStdString();
-    }
-    EXPECT_TRUE(RunCli({QStringLiteral("info"), strPath}).strErr.contains(strShown));
-}
-
 // After "--" every argument is a file, even one that starts with "-".
 TEST_F(CliTrack, DoubleDashEndsTheOptions)
 {

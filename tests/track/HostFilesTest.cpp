@@ -210,21 +210,6 @@ TEST_F(HostFiles, OnlyRegularFilesAreRead)
     EXPECT_TRUE(m_points.empty());
 }
 
-// Names come from the file: escaped as decode escapes text, no byte of them
-// reaches the terminal as a control character.
-TEST_F(HostFiles, InfoEscapesControlCharactersInNames)
-{
-    const QString strName = QStringLiteral("\x1b]0;owned\x07\x1b[2J\"x\\") + QChar(0xE9);
-    const QString strIn = WriteTrack(QStringLiteral("in.gpd"), {MakePoint(52, 4, 1, 2, 10, 0, 0, strName)});
-    const CliRun info = RunCli({QStringLiteral("info"), strIn});
-    EXPECT_EQ(info.nExit, 0);
-    EXPECT_TRUE(info.strOut.contains(
-        QStringLiteral("  \\u001b]0;owned\\u0007\\u001b[2J\\\"x\\\\\\u00e9\n")))
-        << info.strOut.toStdString();
-    for (const QChar ch : info.strOut)
-        EXPECT_TRUE(ch == u'\n' || (ch >= u' ' && ch < QChar(0x7F))) << int(ch.unicode());
-}
-
 // A small RAM disk as the output folder; needs the right to mount.
 TEST_F(HostFiles, RecordOnAFullDiskTellsWhatTheFileHolds)
 {

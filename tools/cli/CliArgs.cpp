@@ -1,5 +1,6 @@
 #include "tools/cli/CliArgs.h"
 
+#include "platform/TextFormat.h"
 #include "tools/cli/CliCommands.h"
 #include "tools/cli/CliText.h"
 
@@ -27,7 +28,7 @@ std::optional<int> ParseCliArgs(int argc, char** argv, const CliSyntax& syntax,
         }
         if (!bOptions || szArg[0] != '-' || szArg[1] == '\0') {
             if (args.size() == syntax.arguments.size())
-                return usage("unexpected argument " + CliEscaped(szArg));
+                return usage("unexpected argument " + EscapedText(szArg));
             args.push_back(szArg);
             continue;
         }
@@ -39,7 +40,7 @@ std::optional<int> ParseCliArgs(int argc, char** argv, const CliSyntax& syntax,
         const auto option = std::find_if(syntax.options.begin(), syntax.options.end(),
                                          [szArg](const CliOption& o) { return !std::strcmp(o.szName, szArg); });
         if (option == syntax.options.end())
-            return usage("unknown option " + CliEscaped(szArg));
+            return usage("unknown option " + EscapedText(szArg));
         const char* szValue = nullptr;
         if (option->szValueName) {
             if (i + 1 >= argc)

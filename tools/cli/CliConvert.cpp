@@ -1,6 +1,7 @@
 #include "tools/cli/CliCommands.h"
 
 #include "gps/TrackerSettings.h"
+#include "platform/TextFormat.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliText.h"
 #include "tools/cli/CliTrackInput.h"
@@ -54,7 +55,7 @@ int CliConvert(int argc, char** argv)
     const CTrackFormat* pFormat = FindTrackFormat(strOut);
     if (!pFormat) {
         std::fprintf(stderr, "veltrip-cli convert: OUT must end in .gpd, .kml or .gpx: %s\n",
-                     CliEscaped(args[1]).c_str());
+                     EscapedText(args[1]).c_str());
         return CLI_USAGE;
     }
 

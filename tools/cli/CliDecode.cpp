@@ -118,7 +118,7 @@ constexpr size_t DECODE_NUMBER_SIZE = 32;
 void AppendText(std::string& out, const char* pText, size_t nLength)
 {
     out += '"';
-    AppendEscapedText(out, pText, nLength);
+    AppendJsonText(out, pText, nLength);
     out += '"';
 }
 
@@ -241,7 +241,7 @@ int CliDecode(int argc, char** argv)
     FILE* pFile = bStdin ? stdin : std::fopen(szFile, "rb");
     if (!pFile) {
         const QByteArray reason = SystemErrorText(errno).toLocal8Bit();
-        std::fprintf(stderr, "veltrip-cli decode: cannot open %s: %s\n", CliEscaped(szFile).c_str(),
+        std::fprintf(stderr, "veltrip-cli decode: cannot open %s: %s\n", EscapedText(szFile).c_str(),
                      reason.constData());
         return CLI_FAILED;
     }

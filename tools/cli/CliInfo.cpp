@@ -1,6 +1,7 @@
 #include "tools/cli/CliCommands.h"
 
 #include "gps/TrackerSettings.h"
+#include "platform/TextFormat.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliText.h"
 #include "tools/cli/CliTrackInput.h"
@@ -94,14 +95,9 @@ void PrintTrack(const CTrackPointList& points, const CTripStats& stats)
         nPlacemarks += point.m_strName.isEmpty() ? 0 : 1;
     std::printf("points: %zu\nplacemarks: %zu\n", points.size(), nPlacemarks);
     // A name is bytes from the file: escaped, it cannot act on the terminal.
-    std::string strLine;
     for (const CTrackPoint& point : points) {
-        if (point.m_strName.isEmpty())
-            continue;
-        const QByteArray name = point.m_strName.toLatin1();
-        strLine = "  ";
-        AppendEscapedText(strLine, name.constData(), size_t(name.size()));
-        std::printf("%s\n", strLine.c_str());
+        if (!point.m_strName.isEmpty())
+            std::printf("  %s\n", EscapedText(point.m_strName).c_str());
     }
     std::printf("segments: %zu\n", stats.m_nSegments);
     if (points.empty())

@@ -60,7 +60,7 @@ std::string LogHelp(const CTrackerSettings& stored)
                "On a terminal a status line shows the fix and the points stored.\n"
                "Exit codes: 0 done, 1 the port cannot be opened or a file could not be\n"
                "written, 2 bad arguments.\n",
-               qPrintable(stored.m_strComPort), stored.m_nBaudRate, stored.m_nUtcCorrection,
+               EscapedText(stored.m_strComPort).c_str(), stored.m_nBaudRate, stored.m_nUtcCorrection,
                stored.m_nMaxDilution)
         .toStdString();
 }
@@ -138,7 +138,7 @@ void EndRun(CTrackRecorder& recorder, const CTrackPointList& points, bool bOwnBa
     if (!recorder.m_log.IsOpen() && bOwnBase)
         report(recorder.StartLog());
     if (recorder.m_log.IsOpen()) {
-        std::printf("%zu points stored in %s.gpd\n", points.size(), CliEscaped(recorder.m_log.m_strLogBase).c_str());
+        std::printf("%zu points stored in %s.gpd\n", points.size(), EscapedText(recorder.m_log.m_strLogBase).c_str());
         report(recorder.EndLog());
     } else if (!bOwnBase) {
         std::printf("no points stored\n");

@@ -1,6 +1,7 @@
 #include "tools/cli/CliCommands.h"
 
 #include "platform/Module.h"
+#include "platform/TextFormat.h"
 
 #include <QString>
 #include <csignal>
@@ -39,7 +40,7 @@ int RunFromModule(const CliCommand& cmd, int argc, char** argv)
     const auto pfnRun = pModule ? reinterpret_cast<CliRun>(ModuleSymbol(pModule, cmd.szEntry, strError)) : nullptr;
     if (!pfnRun) {
         std::fprintf(stderr, "veltrip-cli %s: cannot load %s: %s\n", cmd.szName, CLI_GUI_MODULE,
-                     qPrintable(strError));
+                     EscapedText(strError).c_str());
         return CLI_FAILED;
     }
     return pfnRun(argc, argv);
@@ -71,7 +72,7 @@ int main(int argc, char** argv)
         if (!std::strcmp(argv[1], cmd.szName))
             return cmd.pfnRun ? cmd.pfnRun(argc - 1, argv + 1) : RunFromModule(cmd, argc - 1, argv + 1);
     }
-    std::fprintf(stderr, "veltrip-cli: unknown command '%s'\n", argv[1]);
+    std::fprintf(stderr, "veltrip-cli: unknown command '%s'\n", EscapedText(argv[1]).c_str());
     PrintUsage(stderr);
     return CLI_USAGE;
 }

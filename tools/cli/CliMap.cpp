@@ -3,6 +3,7 @@
 #include "map/CMapBitmap.h"
 #include "map/DibFile.h"
 #include "platform/InputFile.h"
+#include "platform/TextFormat.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliText.h"
 
@@ -69,7 +70,7 @@ int CliMap(int argc, char** argv)
                 map.m_height, info.nBitCount, info.nHeaderSize, info.nHeight < 0 ? ", top-down rows" : "");
     std::printf("per pixel: longitude %.9g, latitude %.9g degrees\n", map.m_lonPerPixel, map.m_latPerPixel);
     if (szPng && !map.m_bitmap.save(QFile::decodeName(szPng), "PNG")) {
-        std::fprintf(stderr, "veltrip-cli map: cannot write %s\n", CliEscaped(szPng).c_str());
+        std::fprintf(stderr, "veltrip-cli map: cannot write %s\n", EscapedText(szPng).c_str());
         return CLI_FAILED;
     }
     return CLI_OK;

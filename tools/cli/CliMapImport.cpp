@@ -2,6 +2,7 @@
 
 #include "map/MapImporter.h"
 #include "platform/DevicePaths.h"
+#include "platform/TextFormat.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliText.h"
 
@@ -98,7 +99,7 @@ void PrintSheets(const CMapImporter& import)
 {
     constexpr double DEG = MAPSHEET_SECONDS_PER_DEGREE;
     for (const CMapSheet& s : import.Sheets()) {
-        std::printf("%s  %dx%d  longitude %.9g to %.9g, latitude %.9g to %.9g\n", qPrintable(s.m_strName),
+        std::printf("%s  %dx%d  longitude %.9g to %.9g, latitude %.9g to %.9g\n", EscapedText(s.m_strName).c_str(),
                     s.m_nWidth, s.m_nHeight, double(s.m_box.m_nWest) / DEG, double(s.m_box.m_nEast) / DEG,
                     double(s.m_box.m_nSouth) / DEG, double(s.m_box.m_nNorth) / DEG);
     }
@@ -162,6 +163,6 @@ int CliMapImport(int argc, char** argv)
     if (!outcome)
         return Fail(outcome);
     if (bTerminal)
-        std::printf("%zu sheets in %s\n", import.Sheets().size(), CliEscaped(request.m_strDir).c_str());
+        std::printf("%zu sheets in %s\n", import.Sheets().size(), EscapedText(request.m_strDir).c_str());
     return CLI_OK;
 }

@@ -226,7 +226,7 @@ int CliRecord(int argc, char** argv)
     // capture that stores nothing gets its empty log here, so that the pair of
     // files always exists.
     if (!QFileInfo(QFileInfo(strBase).absolutePath()).isWritable()) {
-        std::fprintf(stderr, "veltrip-cli record: cannot create %s.gpd\n", CliEscaped(args[1]).c_str());
+        std::fprintf(stderr, "veltrip-cli record: cannot create %s.gpd\n", EscapedText(args[1]).c_str());
         replay.m_bFailed = true;
     } else {
         if (const int nErrno = Replay(hCapture, replay); nErrno != 0) {
@@ -242,9 +242,9 @@ int CliRecord(int argc, char** argv)
             const QString strLogBase = recorder.m_log.m_strLogBase;
             if (nInFile < int64_t(nStored))
                 std::printf("%zu points stored, only %lld of them in %s.gpd\n", nStored,
-                            static_cast<long long>(nInFile), CliEscaped(strLogBase).c_str());
+                            static_cast<long long>(nInFile), EscapedText(strLogBase).c_str());
             else
-                std::printf("%zu points stored in %s.gpd\n", nStored, CliEscaped(strLogBase).c_str());
+                std::printf("%zu points stored in %s.gpd\n", nStored, EscapedText(strLogBase).c_str());
             if (!CliReport("record", recorder.EndLog()))
                 replay.m_bFailed = true;
         }

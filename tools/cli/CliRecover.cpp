@@ -1,6 +1,7 @@
 #include "tools/cli/CliCommands.h"
 
 #include "platform/DevicePaths.h"
+#include "platform/TextFormat.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliText.h"
 #include "track/LogRecovery.h"
@@ -43,12 +44,12 @@ int CliRecover(int argc, char** argv)
 
     const CLogRecovery recovery = RecoverUnfinishedLogs(strFolder, bKmlSpeed);
     for (const QString& strFailure : recovery.m_failed)
-        std::fprintf(stderr, "veltrip-cli recover: %s\n", CliEscaped(strFailure).c_str());
+        std::fprintf(stderr, "veltrip-cli recover: %s\n", EscapedText(strFailure).c_str());
     for (const QString& strPath : recovery.m_written)
-        std::printf("%s\n", CliEscaped(HostPath(strPath)).c_str());
+        std::printf("%s\n", EscapedText(HostPath(strPath)).c_str());
     for (const QString& strPath : recovery.m_skipped)
         std::fprintf(stderr, "veltrip-cli recover: %s is not a GPD track file\n",
-                     CliEscaped(HostPath(strPath)).c_str());
+                     EscapedText(HostPath(strPath)).c_str());
     // Quiet unless the copies hold fewer points than the logs have records.
     if (recovery.m_nSkippedPoints)
         std::printf("skipped points: %zu\n", recovery.m_nSkippedPoints);

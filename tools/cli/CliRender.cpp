@@ -204,7 +204,7 @@ CliOption GoToOption(std::optional<CDestination>& destination)
     return {"--goto", "LAT,LON", [&destination](const char* szValue) {
                 const CCoordinatesParse parse = ParseCoordinates(QString::fromLocal8Bit(szValue));
                 if (!parse.m_point)
-                    return "--goto: " + parse.m_strProblem.toStdString();
+                    return "--goto: " + EscapedText(parse.m_strProblem);
                 destination = CDestination{CoordinatesText(*parse.m_point), *parse.m_point};
                 return std::string();
             }};
@@ -253,7 +253,7 @@ bool LoadTrack(const char* szTrack, int nUtcCorrection, CTrackPointList& points)
     const QString strTrack = QFile::decodeName(szTrack);
     if (CliShowMessage(ReadTrackFile(strTrack, nUtcCorrection, points)))
         return true;
-    std::fprintf(stderr, "veltrip-cli render: cannot use the track %s\n", CliEscaped(szTrack).c_str());
+    std::fprintf(stderr, "veltrip-cli render: cannot use the track %s\n", EscapedText(szTrack).c_str());
     return false;
 }
 
@@ -282,7 +282,7 @@ bool LoadMap(const CRenderOptions& options, CMapList& maps, const CGpsTracker& t
     if (!pMap)
         return false;
     if (!CliShowMessage(pMap->LoadMapBitmap())) {
-        std::fprintf(stderr, "veltrip-cli render: cannot use the map %s\n", CliEscaped(pMap->m_path).c_str());
+        std::fprintf(stderr, "veltrip-cli render: cannot use the map %s\n", EscapedText(pMap->m_path).c_str());
         return false;
     }
     if (options.dZoom)
@@ -364,7 +364,7 @@ int CliRender(int argc, char** argv)
     QImage image(o.size, QImage::Format_RGB32);
     const std::vector<CTextRecord> texts = PaintView(*pView, wnd, image);
     if (!image.save(QFile::decodeName(o.szPng), "PNG")) {
-        std::fprintf(stderr, "veltrip-cli render: cannot write %s\n", CliEscaped(o.szPng).c_str());
+        std::fprintf(stderr, "veltrip-cli render: cannot write %s\n", EscapedText(o.szPng).c_str());
         return CLI_FAILED;
     }
     if (o.bTexts)

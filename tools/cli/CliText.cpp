@@ -6,9 +6,8 @@
 #include <QString>
 
 #include <cstdio>
-#include <cstring>
 
-void AppendEscapedText(std::string& out, const char* pText, size_t nLength)
+void AppendJsonText(std::string& out, const char* pText, size_t nLength)
 {
     for (size_t i = 0; i < nLength; ++i) {
         const auto ch = static_cast<unsigned char>(pText[i]);
@@ -25,24 +24,9 @@ void AppendEscapedText(std::string& out, const char* pText, size_t nLength)
     }
 }
 
-std::string CliEscaped(const char* szText)
-{
-    std::string out;
-    AppendEscapedText(out, szText, std::strlen(szText));
-    return out;
-}
-
-std::string CliEscaped(const QString& strText)
-{
-    const QByteArray bytes = strText.toLocal8Bit();
-    std::string out;
-    AppendEscapedText(out, bytes.constData(), size_t(bytes.size()));
-    return out;
-}
-
 void CliCannotRead(const char* szCommand, const char* szPath, const QString& strReason)
 {
-    std::fprintf(stderr, "veltrip-cli %s: cannot read %s: %s\n", szCommand, CliEscaped(szPath).c_str(),
+    std::fprintf(stderr, "veltrip-cli %s: cannot read %s: %s\n", szCommand, EscapedText(szPath).c_str(),
                  strReason.toLocal8Bit().constData());
 }
 
@@ -56,7 +40,7 @@ std::string CliFailureText(const COutcome& outcome)
         if (!strText.contains(strReason))
             strText += QStringLiteral(": ") + strReason;
     }
-    return CliEscaped(strText);
+    return EscapedText(strText);
 }
 
 bool CliReport(const char* szCommand, const COutcome& outcome)

@@ -6,23 +6,19 @@
 class COutcome;
 class QString;
 
-// Appends bytes as the commands print text taken from files: quote and
-// backslash escaped, control bytes and the upper half of the byte range as
-// \uXXXX, so no byte of a file can act on the terminal and the output stays
-// ASCII.
-void AppendEscapedText(std::string& out, const char* pText, size_t nLength);
-
-// A path or argument escaped as above, ready for "%s": a file name is bytes
-// the user did not necessarily choose.
-std::string CliEscaped(const char* szText);
-std::string CliEscaped(const QString& strText);
+// Appends bytes, each a character of Latin-1, as the inside of a JSON
+// string: quote and backslash escaped, control bytes and the upper half of
+// the byte range as \uXXXX, as JSON writes them, so the records stay ASCII
+// and no byte of a file can act on the terminal. Plain texts go through
+// EscapedText (platform/TextFormat.h).
+void AppendJsonText(std::string& out, const char* pText, size_t nLength);
 
 // Prints "veltrip-cli COMMAND: cannot read PATH: REASON" on stderr, the path
-// escaped.
+// escaped (EscapedText).
 void CliCannotRead(const char* szCommand, const char* szPath, const QString& strReason);
 
-// The message of a failure as the tools print it: escaped (it may hold a
-// path), without the final line break a message box would not show, and
+// The message of a failure as the tools print it: escaped by EscapedText (it
+// may hold a path), without the final line break a message box would not show, and
 // followed by ": " and the system's reason where there is one that the
 // message does not already give ("Fail in file open: Permission denied").
 std::string CliFailureText(const COutcome& outcome);

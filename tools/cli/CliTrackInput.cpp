@@ -35,7 +35,7 @@ bool LoadCliTrack(const char* pszCommand, const char* pszPath, int nUtcCorrectio
         return true;
     // The tools read to the end: nothing cancels.
     if (read.Kind() == EOutcome::Incorrect)
-        std::fprintf(stderr, "veltrip-cli %s: %s is not a %s track file\n", pszCommand, CliEscaped(pszPath).c_str(),
+        std::fprintf(stderr, "veltrip-cli %s: %s is not a %s track file\n", pszCommand, EscapedText(pszPath).c_str(),
                      format.szKind);
     else
         CliCannotRead(pszCommand, pszPath, ReadFailureReason(read));

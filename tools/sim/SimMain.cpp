@@ -1,5 +1,6 @@
 // veltrip-sim: a GPS receiver on a pseudo-terminal, for running veltrip
 // without hardware. It drives a built-in route at 1 Hz, or replays a capture.
+#include "platform/TextFormat.h"
 #include "tools/sim/CPseudoTerminal.h"
 #include "tools/sim/CSimReceiver.h"
 #include "tools/sim/SimReplay.h"
@@ -35,7 +36,7 @@ void PrintUsage(FILE* out)
                  "a receiver driving a built-in route at 1 Hz, or the capture FILE paced\n"
                  "by its fix times (--rate N plays it N times faster).\n"
                  "--link PATH   symlink to the device (default %s)\n",
-                 qPrintable(DefaultSimLink()));
+                 EscapedText(DefaultSimLink()).c_str());
 }
 
 // Sleeps until the deadline, waking early when a signal asks to stop.
@@ -65,7 +66,7 @@ int RunReplay(CPseudoTerminal& pty, const QString& strFile, double dRate)
 {
     QFile file(strFile);
     if (!file.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "veltrip-sim: cannot read %s\n", qPrintable(strFile));
+        std::fprintf(stderr, "veltrip-sim: cannot read %s\n", EscapedText(strFile).c_str());
         return 1;
     }
     bool bHaveTime = false;
@@ -90,7 +91,7 @@ int RunReplay(CPseudoTerminal& pty, const QString& strFile, double dRate)
             line.chop(1);
         pty.Write(line + "\r\n");
     }
-    std::fprintf(stderr, "veltrip-sim: end of %s\n", qPrintable(strFile));
+    std::fprintf(stderr, "veltrip-sim: end of %s\n", EscapedText(strFile).c_str());
     return 0;
 }
 
@@ -119,7 +120,7 @@ int main(int argc, char** argv)
                 return 2;
             }
         } else {
-            std::fprintf(stderr, "veltrip-sim: unexpected argument '%s'\n", argv[i]);
+            std::fprintf(stderr, "veltrip-sim: unexpected argument '%s'\n", EscapedText(argv[i]).c_str());
             PrintUsage(stderr);
             return 2;
         }
@@ -134,13 +135,13 @@ int main(int argc, char** argv)
     CPseudoTerminal pty;
     QString strError;
     if (!pty.Open(strLink, strError)) {
-        std::fprintf(stderr, "veltrip-sim: %s\n", qPrintable(strError));
+        std::fprintf(stderr, "veltrip-sim: %s\n", EscapedText(strError).c_str());
         return 1;
     }
-    std::printf("%s\n", qPrintable(pty.m_strDevice));
+    std::printf("%s\n", EscapedText(pty.m_strDevice).c_str());
     std::fflush(stdout);
-    std::fprintf(stderr, "veltrip-sim: sending on %s%s%s; Ctrl+C ends\n", qPrintable(pty.m_strDevice),
-                 pty.m_strLink.isEmpty() ? "" : " via ", qPrintable(pty.m_strLink));
+    std::fprintf(stderr, "veltrip-sim: sending on %s%s%s; Ctrl+C ends\n", EscapedText(pty.m_strDevice).c_str(),
+                 pty.m_strLink.isEmpty() ? "" : " via ", EscapedText(pty.m_strLink).c_str());
 
     return strReplay.isEmpty() ? RunRoute(pty) : RunReplay(pty, strReplay, dRate);
 }
