@@ -1,6 +1,7 @@
 #include "app/CTrackerApp.h"
 #include "app/CommandLine.h"
 #include "app/ExitSignals.h"
+#include "platform/DevicePaths.h"
 #include "platform/MessageHook.h"
 
 #include <QApplication>
@@ -34,6 +35,11 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    // Without a home folder the card would be at the file system's root.
+    if (const COutcome card = CheckStorageCard(); !card) {
+        std::fprintf(stderr, "veltrip: %s\n", qPrintable(card.Message()));
+        return 1;
+    }
     InstallExitSignals();
     // Qt ends the process with exit() when the display goes away (a virtual
     // one stopped first); the log still ends with its KML copy, reported on

@@ -39,6 +39,8 @@ int CliRecover(int argc, char** argv)
     std::vector<const char*> args;
     if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
         return *nExit;
+    if (args.empty() && !CliReport("recover", CheckStorageCard()))
+        return CLI_FAILED;
     const QString strFolder = args.empty() ? GPS_FOLDER : QString::fromLocal8Bit(args[0]);
 
     const CLogRecovery recovery = RecoverUnfinishedLogs(strFolder, bKmlSpeed);
