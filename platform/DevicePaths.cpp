@@ -56,7 +56,8 @@ QString StorageCardFolder()
 COutcome CheckStorageCard()
 {
     if (StorageCardFolder().isEmpty())
-        return COutcome::Fail(QStringLiteral("No home folder for \\Storage card\\ (set HOME or VELTRIP_STORAGE_CARD)"));
+        return COutcome::Fail(QStringLiteral("No home folder for the storage card: HOME is not a folder and the password database "
+                                              "names none (set HOME or VELTRIP_STORAGE_CARD)"));
     return COutcome::Ok();
 }
 

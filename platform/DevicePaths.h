@@ -16,8 +16,8 @@ inline const QString GPS_FOLDER = QStringLiteral("\\Storage card\\GPS\\");
 // there is no home folder (see CheckStorageCard).
 QString StorageCardFolder();
 
-// Fails with "No home folder for \Storage card\ (set HOME or
-// VELTRIP_STORAGE_CARD)" when StorageCardFolder has none. The window and
+// Fails with "No home folder for the storage card: ..." when
+// StorageCardFolder has none. The window and
 // the tools that write on the card check it before they write anything, so
 // that no log or folder ends up at the file system's root.
 COutcome CheckStorageCard();
