@@ -19,6 +19,12 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // Without a home folder the card would be at the file system's root.
+    if (const COutcome card = CheckStorageCard(); !card) {
+        std::fprintf(stderr, "veltrip: %s\n", qPrintable(card.Message()));
+        return 1;
+    }
+
     QApplication app(argc, argv);
     QStringList args;
     for (int i = 1; i < argc; ++i)
@@ -35,11 +41,6 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    // Without a home folder the card would be at the file system's root.
-    if (const COutcome card = CheckStorageCard(); !card) {
-        std::fprintf(stderr, "veltrip: %s\n", qPrintable(card.Message()));
-        return 1;
-    }
     InstallExitSignals();
     // Qt ends the process with exit() when the display goes away (a virtual
     // one stopped first); the log still ends with its KML copy, reported on
