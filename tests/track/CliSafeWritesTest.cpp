@@ -79,21 +79,9 @@ CProgramRun RunProgram(const QString& strProgram, const QStringList& args, const
 const QString CLI = QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli");
 const QString WINDOW = QStringLiteral(VELTRIP_BINARY_DIR "/app/veltrip");
 
-class CliSafeWrites : public ::testing::Test
+class CliSafeWrites : public CliFolderTest
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
-
-    QString Path(const QString& strName) const { return m_dir.filePath(strName); }
-
-    QString Write(const QString& strName, const QByteArray& data) const
-    {
-        QFile file(Path(strName));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(data);
-        return file.fileName();
-    }
-
     // A GPD file of nBlocks thousand points, one a second.
     QString WriteBigGpd(const QString& strName, int nBlocks) const
     {
@@ -114,8 +102,6 @@ protected:
         return QDir(m_dir.path()).entryList({QLatin1Char('.') + strTarget + QStringLiteral(".*")},
                                             QDir::Files | QDir::Hidden);
     }
-
-    QTemporaryDir m_dir;
 };
 
 // Start-up recovery and recover write only the program's own regular files:
