@@ -1,6 +1,7 @@
 #include "app/CTrackerApp.h"
 #include "app/CommandLine.h"
 #include "app/ExitSignals.h"
+#include "platform/DevicePaths.h"
 #include "platform/MessageHook.h"
 
 #include <QApplication>
@@ -15,6 +16,12 @@ int main(int argc, char** argv)
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         std::fprintf(stderr, "veltrip: no display (DISPLAY and WAYLAND_DISPLAY are unset); "
                              "run it under a virtual one: xvfb-run -a %s\n", argv[0]);
+        return 1;
+    }
+
+    // Without a home folder the card would be at the file system's root.
+    if (const COutcome card = CheckStorageCard(); !card) {
+        std::fprintf(stderr, "veltrip: %s\n", qPrintable(card.Message()));
         return 1;
     }
 

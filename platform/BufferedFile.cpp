@@ -1,6 +1,7 @@
 #include "platform/BufferedFile.h"
 
 #include "platform/LogFile.h"
+#include "platform/TemporaryFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -34,6 +35,7 @@ int CreateBeside(const QByteArray& targetPath, QByteArray& temporaryPath)
     const QFileInfo target(QFile::decodeName(targetPath));
     const QByteArray prefix = QFile::encodeName(target.path()) + "/." + QFile::encodeName(target.fileName()) + '.'
                               + QByteArray::number(::getpid()) + '-';
+    RemoveStaleTemporaries(QFile::encodeName(target.path()));
     for (int i = 0; i < BUFFERED_TEMP_TRIES; ++i) {
         temporaryPath = prefix + QByteArray::number(s_nNext++);
         const int hFile = ::open(temporaryPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -57,12 +59,16 @@ bool SyncFolder(const QByteArray& path)
 
 }
 
-CBufferedFile::CBufferedFile(int hFile, int hTarget, QByteArray temporaryPath, QByteArray targetPath)
+CBufferedFile::CBufferedFile(int hFile, int hTarget, QByteArray temporaryPath, QByteArray targetPath,
+                             ETarget eTarget)
     : m_hFile(hFile)
     , m_hTarget(hTarget)
     , m_temporaryPath(std::move(temporaryPath))
     , m_targetPath(std::move(targetPath))
+    , m_eTarget(eTarget)
 {
+    if (!m_temporaryPath.isEmpty())
+        m_nTemporarySlot = ListTemporary(m_temporaryPath);
     m_buffer.reserve(BUFFERED_FILE_CHUNK);
 }
 
@@ -71,12 +77,13 @@ CBufferedFile::~CBufferedFile()
     Discard();
 }
 
-std::unique_ptr<CBufferedFile> CBufferedFile::Create(const QString& strHostPath)
+std::unique_ptr<CBufferedFile> CBufferedFile::Create(const QString& strHostPath, ETarget eTarget)
 {
-    // A link is followed, as writing through it would: the file it names is
-    // replaced, not the link.
+    const bool bOwn = eTarget == ETarget::Own;
+    // A chosen link is followed, as writing through it would: the file it
+    // names is replaced, not the link. An own target is never a link.
     const QString strCanonical = QFileInfo(strHostPath).canonicalFilePath();
-    const QByteArray targetPath = QFile::encodeName(strCanonical.isEmpty() ? strHostPath : strCanonical);
+    const QByteArray targetPath = QFile::encodeName(strCanonical.isEmpty() || bOwn ? strHostPath : strCanonical);
     if (IsOpenLogPath(strCanonical)) {
         errno = EBUSY;
         return nullptr;
@@ -84,7 +91,9 @@ std::unique_ptr<CBufferedFile> CBufferedFile::Create(const QString& strHostPath)
     // The target is opened without being changed: first the lock must show
     // that no log holds it. The lock is kept while writing, so two saves
     // cannot interleave either.
-    const int hTarget = ::open(targetPath.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    const int hTarget = ::open(targetPath.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | (bOwn ? O_NOFOLLOW : 0));
+    if (hTarget < 0 && bOwn && errno == ELOOP)
+        errno = EEXIST;
     if (hTarget < 0 && errno != ENOENT)
         return nullptr;
     struct stat st {};
@@ -98,9 +107,14 @@ std::unique_ptr<CBufferedFile> CBufferedFile::Create(const QString& strHostPath)
             errno = EBUSY;
             return nullptr;
         }
+        if (!S_ISREG(st.st_mode) && bOwn) {
+            ::close(hTarget);
+            errno = EEXIST;
+            return nullptr;
+        }
         if (!S_ISREG(st.st_mode)) {
             ::fcntl(hTarget, F_SETFL, ::fcntl(hTarget, F_GETFL) & ~O_NONBLOCK);
-            return std::unique_ptr<CBufferedFile>(new CBufferedFile(hTarget, -1, {}, targetPath));
+            return std::unique_ptr<CBufferedFile>(new CBufferedFile(hTarget, -1, {}, targetPath, eTarget));
         }
     }
     QByteArray temporaryPath;
@@ -113,7 +127,7 @@ std::unique_ptr<CBufferedFile> CBufferedFile::Create(const QString& strHostPath)
     // A replaced file keeps its permissions.
     if (hTarget >= 0)
         ::fchmod(hFile, st.st_mode & 07777);
-    return std::unique_ptr<CBufferedFile>(new CBufferedFile(hFile, hTarget, temporaryPath, targetPath));
+    return std::unique_ptr<CBufferedFile>(new CBufferedFile(hFile, hTarget, temporaryPath, targetPath, eTarget));
 }
 
 CBufferedFile::EWrite CBufferedFile::Write(std::string_view piece)
@@ -159,13 +173,30 @@ bool CBufferedFile::Replace()
     }
     if (::fsync(m_hFile) != 0 || ::close(std::exchange(m_hFile, -1)) != 0)
         return false;
-    if (::rename(m_temporaryPath.constData(), m_targetPath.constData()) != 0)
+    if (!TargetStillAllowed() || ::rename(m_temporaryPath.constData(), m_targetPath.constData()) != 0)
         return false;
-    m_temporaryPath.clear();
+    ForgetTemporaryPath();
     const bool bSynced = SyncFolder(m_targetPath);
     if (m_hTarget >= 0)
         CloseKeepingErrno(std::exchange(m_hTarget, -1));
     return bSynced;
+}
+
+// An own target may have become a link or something else while the file
+// was written: it is left alone then (EEXIST).
+bool CBufferedFile::TargetStillAllowed() const
+{
+    struct stat st {};
+    if (m_eTarget != ETarget::Own || ::lstat(m_targetPath.constData(), &st) != 0 || S_ISREG(st.st_mode))
+        return true;
+    errno = EEXIST;
+    return false;
+}
+
+void CBufferedFile::ForgetTemporaryPath()
+{
+    m_temporaryPath.clear();
+    ForgetTemporary(std::exchange(m_nTemporarySlot, -1));
 }
 
 // Closes what is open and removes a new file that did not take the target's
@@ -178,7 +209,7 @@ void CBufferedFile::Discard()
         const int nError = errno;
         ::unlink(m_temporaryPath.constData());
         errno = nError;
-        m_temporaryPath.clear();
+        ForgetTemporaryPath();
     }
     if (m_hTarget >= 0)
         CloseKeepingErrno(std::exchange(m_hTarget, -1));

@@ -13,10 +13,21 @@
 // target, then flushes the folder. Until then the target keeps its old
 // bytes; a failure or an unfinished file removes the new one. A target that
 // is not a regular file (a terminal, a pipe) is written in place.
+//
+// The new file is listed as a temporary (platform/TemporaryFiles) while it
+// is written, and creating one first removes those that processes which no
+// longer run left in the folder.
 class CBufferedFile
 {
 public:
     enum class EWrite { Buffered, Written, Failed };
+
+    // What a target may be.
+    enum class ETarget
+    {
+        Chosen,   // a path the user chose: a link is followed, a terminal or pipe written in place
+        Own,      // a file the program writes by itself: a regular file or none, never through a link
+    };
 
     ~CBufferedFile();
     CBufferedFile(const CBufferedFile&) = delete;
@@ -24,8 +35,9 @@ public:
 
     // Starts the file at a host path. Null on failure, and also, touching
     // nothing, when the target is a running log of this or another veltrip
-    // process; errno says why.
-    static std::unique_ptr<CBufferedFile> Create(const QString& strHostPath);
+    // process (EBUSY) or, for an own target, a link or not a regular file
+    // (EEXIST); errno says why.
+    static std::unique_ptr<CBufferedFile> Create(const QString& strHostPath, ETarget eTarget = ETarget::Chosen);
 
     // Adds a piece; when the buffer is full it goes to the file. Written and
     // Failed tell how that write went; bytes of a failed write are dropped,
@@ -37,15 +49,19 @@ public:
     EWrite Close();
 
 private:
-    CBufferedFile(int hFile, int hTarget, QByteArray temporaryPath, QByteArray targetPath);
+    CBufferedFile(int hFile, int hTarget, QByteArray temporaryPath, QByteArray targetPath, ETarget eTarget);
     EWrite Flush();
     bool Replace();
+    bool TargetStillAllowed() const;
     void Discard();
+    void ForgetTemporaryPath();
 
     int m_hFile;
     int m_hTarget;                  // the locked target, or -1
     QByteArray m_temporaryPath;     // empty when writing in place
     QByteArray m_targetPath;
+    ETarget m_eTarget;
+    int m_nTemporarySlot = -1;      // its entry in the list of temporaries
     bool m_bFailed = false;
     std::string m_buffer;
 };

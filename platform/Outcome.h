@@ -12,6 +12,7 @@ enum class EOutcome
     InUse,       // a running log holds the file
     Incorrect,   // the file is not of the kind asked for
     Cancelled,   // the user stopped it: nothing to tell
+    NoMemory,    // memory ran out: what was read is dropped, nothing else changed
 };
 
 // What an operation that opens a port or reads or writes a file reports: its

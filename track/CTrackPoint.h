@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -52,6 +53,9 @@ public:
 // The ordered track of the run: owns its points by value (a deque never moves
 // them), appends at the tail only and is iterated from the head.
 using CTrackPointList = std::deque<CTrackPoint>;
+
+// Handed one point after another of a track that is read, not held.
+using CTrackPointVisit = std::function<void(const CTrackPoint&)>;
 
 // Whether the point at nIndex begins a segment: the first point always does.
 inline bool StartsSegment(const CTrackPointList& points, size_t nIndex)

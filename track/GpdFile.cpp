@@ -193,6 +193,37 @@ bool ReadGpd(const char* pData, size_t nSize, CTrackPointList& points)
     return ReadGpd(pData, nSize, points, nSkipped);
 }
 
+namespace {
+
+// Feeds an open file to the reader from its start, piece by piece, calling
+// afterPiece (when set) after each.
+COutcome FeedGpdFile(CInputFile& file, const QString& strPath, CGpdReader& reader, const CLoadProgress& progress,
+                     const std::function<void()>& afterPiece)
+{
+    const std::unique_ptr<char[]> buffer(new char[GPD_READ_CHUNK]);
+    COutcome result;
+    uint64_t nDone = 0;
+    for (;;) {
+        const ptrdiff_t nRead = file.ReadAt(nDone, buffer.get(), GPD_READ_CHUNK);
+        if (nRead < 0)
+            result = TrackReadFailure(EOutcome::Failed, strPath, errno);
+        else if (!reader.Feed(buffer.get(), size_t(nRead)))
+            result = TrackReadFailure(EOutcome::Incorrect, strPath);
+        else if (nRead > 0 && progress && !progress(nDone + uint64_t(nRead), file.Size()))
+            result = TrackReadFailure(EOutcome::Cancelled, strPath);
+        if (nRead <= 0 || !result)
+            break;
+        nDone += uint64_t(nRead);
+        if (afterPiece)
+            afterPiece();
+    }
+    if (result && !reader.Finish())
+        result = TrackReadFailure(EOutcome::Incorrect, strPath);
+    return result;
+}
+
+}
+
 COutcome LoadGpdFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped,
                      const CLoadProgress& progress)
 {
@@ -201,26 +232,25 @@ COutcome LoadGpdFile(const QString& strPath, int nUtcCorrection, CTrackPointList
         return opened;
     const size_t nOld = points.size();
     CGpdReader reader(points, GpdNameTime(strPath), nUtcCorrection);
-    const std::unique_ptr<char[]> buffer(new char[GPD_READ_CHUNK]);
-    COutcome result;
-    uint64_t nDone = 0;
-    for (;;) {
-        const ptrdiff_t nRead = file.Read(buffer.get(), GPD_READ_CHUNK);
-        if (nRead < 0)
-            result = TrackReadFailure(EOutcome::Failed, strPath, errno);
-        else if (!reader.Feed(buffer.get(), size_t(nRead)))
-            result = TrackReadFailure(EOutcome::Incorrect, strPath);
-        else if (nRead > 0 && progress && !progress(nDone += uint64_t(nRead), file.Size()))
-            result = TrackReadFailure(EOutcome::Cancelled, strPath);
-        if (nRead <= 0 || !result)
-            break;
-    }
-    if (result && !reader.Finish())
-        result = TrackReadFailure(EOutcome::Incorrect, strPath);
+    const COutcome result = FeedGpdFile(file, strPath, reader, progress, {});
     if (!result)
         points.resize(nOld);
     else
         nSkipped += reader.Skipped();
+    return result;
+}
+
+COutcome WalkGpdFile(CInputFile& file, const QString& strPath, const CTrackPointVisit& visit, size_t& nSkipped)
+{
+    CTrackPointList piece;
+    CGpdReader reader(piece);
+    const auto handOn = [&piece, &visit] {
+        for (const CTrackPoint& point : piece)
+            visit(point);
+        piece.clear();
+    };
+    const COutcome result = FeedGpdFile(file, strPath, reader, {}, handOn);
+    nSkipped += reader.Skipped();
     return result;
 }
 

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+class CInputFile;
+
 // The GPD track file: the signature "GPD\r\n\x1A", a 32-bit record count (0
 // in a log) and one record per point up to the end of the file.
 constexpr size_t GPD_HEADER_SIZE = 10;
@@ -72,6 +74,13 @@ bool ReadGpd(const char* pData, size_t nSize, CTrackPointList& points);
 // points unchanged.
 COutcome LoadGpdFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped,
                      const CLoadProgress& progress = {});
+
+// Walks the records of a GPD file opened at a path in the program's form
+// (see OpenTrackInput) from its start, handing each usable point to the
+// visit, without dates; records left out are added to nSkipped. Only a
+// piece of the file and the record being read are held, whatever its size.
+// Fails as LoadGpdFile does, after the points before the failure.
+COutcome WalkGpdFile(CInputFile& file, const QString& strPath, const CTrackPointVisit& visit, size_t& nSkipped);
 
 // Writes points as a GPD file with its count, replacing an existing file.
 // Fails with "Error opening:" and the path, or "Error writing file".

@@ -6,6 +6,7 @@
 #include "track/XmlText.h"
 
 #include <cerrno>
+#include <optional>
 #include <string>
 
 namespace {
@@ -42,12 +43,13 @@ public:
     {
     }
 
-    COutcome Write(const QString& strPath, const CTrackPointList& points);
+    COutcome Write(const QString& strPath, const CTrackPointWalk& walk);
 
 private:
     void WriteKmlText();
     void Report(CBufferedFile::EWrite result);
     void TrackHead();
+    void Coordinate(const CTrackPoint& point);
     void Pushpin(const CTrackPoint& point);
 
     CBufferedFile& m_file;
@@ -55,6 +57,8 @@ private:
     int m_nWriteError = 0;   // errno of the first failed write
     bool m_bWriteFailed = false;
     int m_nTrack = 0;
+    std::optional<int> m_nHour;   // of the track being written; none before the first point
+    int m_nPinHour = KML_NO_HOUR;
     std::string m_piece;
 };
 
@@ -122,7 +126,28 @@ void CKmlDocument::Pushpin(const CTrackPoint& point)
     WriteKmlText();
 }
 
-COutcome CKmlDocument::Write(const QString& strPath, const CTrackPointList& points)
+// The point where the hour changes ends the old track; the next one starts
+// the new track.
+void CKmlDocument::Coordinate(const CTrackPoint& point)
+{
+    if (!m_nHour)
+        m_nHour = point.m_byHour;
+    AppendFixed(m_piece, point.m_fLongitude);
+    m_piece += ',';
+    AppendFixed(m_piece, point.m_fLatitude);
+    m_piece += ',';
+    AppendFixed(m_piece, m_bKmlAltitude ? point.m_fSpeed * KML_SPEED_HEIGHT : double(point.m_fAltitude));
+    m_piece += '\n';
+    WriteKmlText();
+    if (point.m_byHour != *m_nHour) {
+        m_piece += KML_TRACK_END;
+        WriteKmlText();
+        TrackHead();
+        m_nHour = point.m_byHour;
+    }
+}
+
+COutcome CKmlDocument::Write(const QString& strPath, const CTrackPointWalk& walk)
 {
     m_piece += KML_HEAD;
     AppendXmlText(m_piece, strPath);
@@ -132,35 +157,19 @@ COutcome CKmlDocument::Write(const QString& strPath, const CTrackPointList& poin
     WriteKmlText();
     TrackHead();
 
-    // The point where the hour changes ends the old track; the next one
-    // starts the new track.
-    int nHour = points.empty() ? 0 : points.front().m_byHour;
-    for (const CTrackPoint& point : points) {
-        AppendFixed(m_piece, point.m_fLongitude);
-        m_piece += ',';
-        AppendFixed(m_piece, point.m_fLatitude);
-        m_piece += ',';
-        AppendFixed(m_piece, m_bKmlAltitude ? point.m_fSpeed * KML_SPEED_HEIGHT
-                                            : double(point.m_fAltitude));
-        m_piece += '\n';
-        WriteKmlText();
-        if (point.m_byHour != nHour) {
-            m_piece += KML_TRACK_END;
-            WriteKmlText();
-            TrackHead();
-            nHour = point.m_byHour;
-        }
-    }
+    if (COutcome walked = walk([this](const CTrackPoint& point) { Coordinate(point); }); !walked)
+        return walked;
     m_piece += KML_TRACK_END;
     WriteKmlText();
 
-    int nPinHour = KML_NO_HOUR;
-    for (const CTrackPoint& point : points) {
-        if (point.m_strName.isEmpty() && point.m_byHour == nPinHour)
-            continue;
-        nPinHour = point.m_byHour;
+    const COutcome walked = walk([this](const CTrackPoint& point) {
+        if (point.m_strName.isEmpty() && point.m_byHour == m_nPinHour)
+            return;
+        m_nPinHour = point.m_byHour;
         Pushpin(point);
-    }
+    });
+    if (!walked)
+        return walked;
 
     m_piece += KML_END;
     WriteKmlText();
@@ -174,8 +183,19 @@ COutcome CKmlDocument::Write(const QString& strPath, const CTrackPointList& poin
 
 COutcome WriteKml(const QString& strPath, const CTrackPointList& points, bool bKmlAltitude)
 {
-    const std::unique_ptr<CBufferedFile> file = CBufferedFile::Create(HostPath(strPath));
+    const CTrackPointWalk walk = [&points](const CTrackPointVisit& visit) {
+        for (const CTrackPoint& point : points)
+            visit(point);
+        return COutcome::Ok();
+    };
+    return WriteKmlWalk(strPath, walk, bKmlAltitude, CBufferedFile::ETarget::Chosen);
+}
+
+COutcome WriteKmlWalk(const QString& strPath, const CTrackPointWalk& walk, bool bKmlAltitude,
+                      CBufferedFile::ETarget eTarget)
+{
+    const std::unique_ptr<CBufferedFile> file = CBufferedFile::Create(HostPath(strPath), eTarget);
     if (!file)
         return COutcome::Fail(QStringLiteral("Error opening:") + strPath, errno);
-    return CKmlDocument(*file, bKmlAltitude).Write(strPath, points);
+    return CKmlDocument(*file, bKmlAltitude).Write(strPath, walk);
 }

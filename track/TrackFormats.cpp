@@ -2,9 +2,11 @@
 
 #include "track/GpxExport.h"
 #include "track/KmlExport.h"
+#include "track/TrackInput.h"
 #include "track/XmlTrackReader.h"
 
 #include <algorithm>
+#include <new>
 
 namespace {
 
@@ -50,7 +52,14 @@ const CTrackFormat& TrackFormatOf(const QString& strPath)
 COutcome ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped,
                        const CLoadProgress& progress)
 {
-    return TrackFormatOf(strPath).pfnRead(strPath, nUtcCorrection, points, nSkipped, progress);
+    const size_t nOld = points.size();
+    try {
+        return TrackFormatOf(strPath).pfnRead(strPath, nUtcCorrection, points, nSkipped, progress);
+    } catch (const std::bad_alloc&) {
+        // Shrinking a deque frees blocks and allocates none.
+        points.resize(nOld);
+        return TrackNoMemory(strPath);
+    }
 }
 
 COutcome ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points,

@@ -37,7 +37,9 @@ const CTrackFormat* FindTrackFormat(const QString& strPath);
 const CTrackFormat& TrackFormatOf(const QString& strPath);
 
 // Reads a track file at a path in the program's form in its format, adding
-// the points left out to nSkipped; the window does not name them.
+// the points left out to nSkipped; the window does not name them. Memory
+// that runs out on the way is a failure too (NoMemory, see TrackNoMemory),
+// the points as they were: the one place that catches it for every reader.
 COutcome ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped,
                        const CLoadProgress& progress = {});
 COutcome ReadTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points,

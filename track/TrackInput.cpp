@@ -20,6 +20,11 @@ COutcome OpenTrackInput(CInputFile& file, const QString& strPath)
     return TrackReadFailure(EOutcome::Failed, strPath, errno);
 }
 
+COutcome TrackNoMemory(const QString& strPath)
+{
+    return COutcome::Fail(EOutcome::NoMemory, QStringLiteral("Not enough memory to read ") + strPath);
+}
+
 COutcome TrackReadFailure(EOutcome eKind, const QString& strPath, int nErrno)
 {
     switch (eKind) {

@@ -15,3 +15,7 @@ COutcome OpenTrackInput(CInputFile& file, const QString& strPath);
 // file" for one of another kind, nothing for a read the user cancelled.
 // nErrno is the reason, taken where the reading failed.
 COutcome TrackReadFailure(EOutcome eKind, const QString& strPath, int nErrno = 0);
+
+// Memory ran out while reading a track: "Not enough memory to read " and
+// the path.
+COutcome TrackNoMemory(const QString& strPath);

@@ -1,6 +1,5 @@
 #include "track/XmlPrefixes.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -28,7 +27,9 @@ bool CXmlPrefixes::Start(const char* szName, const char** pAttributes, size_t nD
         // A prefix cannot be undeclared, nor xmlns declared.
         if (!*p[1] || prefix == XML_NS_ATTRIBUTE)
             return false;
-        m_declared.emplace_back(prefix, nDepth);
+        size_t& nOpen = m_openCount.try_emplace(std::string(prefix), 0).first->second;
+        ++nOpen;
+        m_declared.emplace_back(&nOpen, nDepth);
     }
     if (!Bound(szName))
         return false;
@@ -41,8 +42,10 @@ bool CXmlPrefixes::Start(const char* szName, const char** pAttributes, size_t nD
 
 void CXmlPrefixes::End(size_t nDepth)
 {
-    while (!m_declared.empty() && m_declared.back().second >= nDepth)
+    while (!m_declared.empty() && m_declared.back().second >= nDepth) {
+        --*m_declared.back().first;
         m_declared.pop_back();
+    }
 }
 
 const char* CXmlPrefixes::Local(const char* szName)
@@ -62,7 +65,8 @@ bool CXmlPrefixes::Bound(const char* szName) const
     if (nColon == 0 || nColon + 1 == name.size() || name.find(':', nColon + 1) != std::string_view::npos)
         return false;
     const std::string_view prefix = name.substr(0, nColon);
-    return prefix == XML_RESERVED_PREFIX
-           || std::any_of(m_declared.begin(), m_declared.end(),
-                          [prefix](const auto& declared) { return declared.first == prefix; });
+    if (prefix == XML_RESERVED_PREFIX)
+        return true;
+    const auto it = m_openCount.find(prefix);
+    return it != m_openCount.end() && it->second > 0;
 }

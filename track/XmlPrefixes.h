@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -24,5 +27,16 @@ public:
 private:
     bool Bound(const char* szName) const;
 
-    std::vector<std::pair<std::string, size_t>> m_declared;   // prefix, depth of its element
+    // Looks prefixes up as string views, without making a string of each.
+    struct CPrefixHash
+    {
+        using is_transparent = void;
+        size_t operator()(std::string_view prefix) const { return std::hash<std::string_view>()(prefix); }
+    };
+
+    // A file may declare tens of thousands of prefixes and use them on every
+    // element: a name is checked in constant time, by the number of open
+    // declarations of its prefix. A prefix stays in the table once declared.
+    std::unordered_map<std::string, size_t, CPrefixHash, std::equal_to<>> m_openCount;
+    std::vector<std::pair<size_t*, size_t>> m_declared;   // its open count, depth of its element
 };

@@ -15,23 +15,7 @@
 
 namespace {
 
-class CliTrust : public ::testing::Test
-{
-protected:
-    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
-
-    QString Path(const QString& strName) const { return m_dir.filePath(strName); }
-
-    QString Write(const QString& strName, const QByteArray& data) const
-    {
-        QFile file(Path(strName));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(data);
-        return file.fileName();
-    }
-
-    QTemporaryDir m_dir;
-};
+using CliTrust = CliFolderTest;
 
 // 122 seconds standing still, each second the sentences given (%1 the time):
 // a valid fix stores two points.

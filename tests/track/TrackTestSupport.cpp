@@ -4,6 +4,7 @@
 #include "track/TrackFormats.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 
 void EmptyGpsFolder()
@@ -126,6 +127,14 @@ CliRun RunCli(const QStringList& args, int nTimeoutMs, const QStringList& enviro
     run.strOut = QString::fromLocal8Bit(process.readAllStandardOutput());
     run.strErr = QString::fromLocal8Bit(process.readAllStandardError());
     return run;
+}
+
+QString CliFolderTest::Write(const QString& strName, const QByteArray& data) const
+{
+    QFile file(Path(strName));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(data);
+    return file.fileName();
 }
 
 QByteArray Fix(const char* pszTime, const char* pszSpeed, const char* pszHdop, const char* pszCourse)

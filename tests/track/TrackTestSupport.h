@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 // Empties the storage card's GPS folder (creating it when it is missing).
@@ -80,6 +81,20 @@ struct CliRun
     QString strErr;
 };
 CliRun RunCli(const QStringList& args, int nTimeoutMs = 60000, const QStringList& environment = {});
+
+// A test of the tools with a folder of its own for the files they read and write.
+class CliFolderTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+
+    QString Path(const QString& strName) const { return m_dir.filePath(strName); }
+
+    // Writes a file in the folder; its path.
+    QString Write(const QString& strName, const QByteArray& data) const;
+
+    QTemporaryDir m_dir;
+};
 
 // One fix as a capture line pair: RMC and GGA with the same time (hhmmss).
 QByteArray Fix(const char* pszTime, const char* pszSpeed = "0.0", const char* pszHdop = "1.0",

@@ -2,6 +2,7 @@
 
 #include "gps/CGpsTracker.h"
 #include "gps/TrackerSettings.h"
+#include "platform/DevicePaths.h"
 #include "platform/TextFormat.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliRecordingOptions.h"
@@ -171,6 +172,8 @@ int CliLog(int argc, char** argv)
     CTrackPointList points;
     CTrackRecorder recorder(tracker, points, settings);
     const bool bOwnBase = !args.empty();
+    if (!bOwnBase && !CliReport("log", CheckStorageCard()))
+        return CLI_FAILED;
     if (bOwnBase)
         recorder.m_log.SetBase(QString::fromLocal8Bit(args[0]));
 

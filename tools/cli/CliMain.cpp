@@ -1,6 +1,7 @@
 #include "tools/cli/CliCommands.h"
 
 #include "platform/Module.h"
+#include "platform/TemporaryFiles.h"
 #include "platform/TextFormat.h"
 
 #include <QString>
@@ -60,6 +61,8 @@ int main(int argc, char** argv)
 {
     // A file-size limit is a failed write to report, not the end of the run.
     std::signal(SIGXFSZ, SIG_IGN);
+    // A command stopped halfway leaves no temporary beside the file it wrote.
+    RemoveTemporariesOnStopSignals();
     if (argc < 2) {
         PrintUsage(stderr);
         return CLI_USAGE;

@@ -131,6 +131,8 @@ int CliMapImport(int argc, char** argv)
     std::vector<const char*> args;
     if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
         return *nExit;
+    if (!szDir && !CliReport("map-import", CheckStorageCard()))
+        return CLI_FAILED;
     request.m_strSource = QFile::decodeName(args[0]);
     request.m_strDir = szDir ? QFile::decodeName(szDir) : HostPath(GPS_FOLDER);
     request.m_nSheetPixels = nSheet.value_or(MAPIMPORT_DEFAULT_SHEET);

@@ -23,12 +23,15 @@ const char RECOVER_HELP[] =
     "GPS folder) from its whole records, as veltrip does at start-up, and\n"
     "prints the path of each KML file written. Records that no fix can be (a\n"
     "value that is no number, a position off the globe, all values zero) are\n"
-    "left out and counted (\"skipped points: N\").\n"
+    "left out and counted (\"skipped points: N\"). A copy is written as its\n"
+    "log is read, whatever the log's size. A link, a folder or a pipe where a\n"
+    "copy would go is left alone and named.\n"
     "\n"
     "  --kml-speed  KML track height from the speed, not the altitude\n"
     "\n"
     "Exit codes: 0 done, 1 a log that could not be read or a KML copy that\n"
-    "could not be written, 2 bad arguments.\n";
+    "could not be written or was left alone, no home folder for the default\n"
+    "DIR, 2 bad arguments.\n";
 
 }
 
@@ -40,6 +43,8 @@ int CliRecover(int argc, char** argv)
     std::vector<const char*> args;
     if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
         return *nExit;
+    if (args.empty() && !CliReport("recover", CheckStorageCard()))
+        return CLI_FAILED;
     const QString strFolder = args.empty() ? GPS_FOLDER : QString::fromLocal8Bit(args[0]);
 
     const CLogRecovery recovery = RecoverUnfinishedLogs(strFolder, bKmlSpeed);

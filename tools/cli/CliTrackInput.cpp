@@ -30,11 +30,13 @@ bool LoadCliTrack(const char* pszCommand, const char* pszPath, int nUtcCorrectio
 {
     const QString strPath = QString::fromLocal8Bit(pszPath);
     const CTrackFormat& format = TrackFormatOf(strPath);
-    const COutcome read = format.pfnRead(strPath, nUtcCorrection, points, nSkipped, {});
+    const COutcome read = ReadTrackFile(strPath, nUtcCorrection, points, nSkipped);
     if (read)
         return true;
     // The tools read to the end: nothing cancels.
-    if (read.Kind() == EOutcome::Incorrect)
+    if (read.Kind() == EOutcome::NoMemory)
+        CliReport(pszCommand, read);
+    else if (read.Kind() == EOutcome::Incorrect)
         std::fprintf(stderr, "veltrip-cli %s: %s is not a %s track file\n", pszCommand, EscapedText(pszPath).c_str(),
                      format.szKind);
     else
