@@ -1,6 +1,8 @@
 // veltrip and veltrip-sim as a user runs them, on a virtual X display: a log
 // with points appears, the window paints, and SIGTERM ends the log with its
 // KML copy.
+#include "tests/common/TestSupport.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QThread>
@@ -17,7 +19,6 @@
 
 namespace {
 
-const QString BIN_DIR = QStringLiteral(VELTRIP_BINARY_DIR);
 
 // A child process that is killed if the test ends early.
 class CChild : public QProcess
@@ -95,7 +96,7 @@ TEST(EndToEndTest, RecordsOnAVirtualDisplayAndEndsTheLogOnSigterm)
 
     const QString strLink = dir.filePath("gps");
     CChild sim;
-    sim.start(BIN_DIR + "/tools/veltrip-sim", {"--link", strLink});
+    sim.start(BuildDir() + "/tools/veltrip-sim", {"--link", strLink});
     ASSERT_TRUE(sim.waitForReadyRead(5000)) << "veltrip-sim did not start";
     EXPECT_TRUE(sim.readLine().startsWith("/dev/pts/"));
 
@@ -108,7 +109,7 @@ TEST(EndToEndTest, RecordsOnAVirtualDisplayAndEndsTheLogOnSigterm)
     env.insert("VELTRIP_STORAGE_CARD", strCard);
     env.remove("DBUS_SESSION_BUS_ADDRESS");
     app.setProcessEnvironment(env);
-    app.start(BIN_DIR + "/app/veltrip", {"--port", strLink, "--baud", "9600"});
+    app.start(BuildDir() + "/app/veltrip", {"--port", strLink, "--baud", "9600"});
     ASSERT_TRUE(app.waitForStarted(5000));
 
     // The built-in route turns from the start, so a point is stored every
@@ -148,7 +149,7 @@ TEST(EndToEndTest, KilledRecordingGetsItsKmlAtTheNextStart)
     ASSERT_TRUE(QDir().mkpath(strGps));
     const QString strLink = dir.filePath("gps");
     CChild sim;
-    sim.start(BIN_DIR + "/tools/veltrip-sim", {"--link", strLink});
+    sim.start(BuildDir() + "/tools/veltrip-sim", {"--link", strLink});
     ASSERT_TRUE(sim.waitForReadyRead(5000)) << "veltrip-sim did not start";
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -160,7 +161,7 @@ TEST(EndToEndTest, KilledRecordingGetsItsKmlAtTheNextStart)
     {
         CChild app;
         app.setProcessEnvironment(env);
-        app.start(BIN_DIR + "/app/veltrip", args);
+        app.start(BuildDir() + "/app/veltrip", args);
         const bool bLogged = WaitFor(
             [&] {
                 const QFileInfoList logs = Logs(strGps, "GPSLog_*.gpd");
@@ -178,7 +179,7 @@ TEST(EndToEndTest, KilledRecordingGetsItsKmlAtTheNextStart)
 
     CChild again;
     again.setProcessEnvironment(env);
-    again.start(BIN_DIR + "/app/veltrip", args);
+    again.start(BuildDir() + "/app/veltrip", args);
     ASSERT_TRUE(WaitFor([&] { return QFile::exists(strKml); }, 10000))
         << again.readAllStandardError().toStdString();
     ::kill(pid_t(again.processId()), SIGTERM);

@@ -1,6 +1,8 @@
 // What the programs load: GDAL only when a map is made, Qt Gui only for the
 // commands that paint or make maps, and every other command working without
 // either module.
+#include "tests/common/TestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -13,8 +15,7 @@
 
 namespace {
 
-const QString BIN_DIR = QStringLiteral(VELTRIP_BINARY_DIR);
-const QString CLI = BIN_DIR + QStringLiteral("/tools/veltrip-cli");
+const QString CLI = BuildDir() + QStringLiteral("/tools/veltrip-cli");
 const QString SAMPLE = QStringLiteral(VELTRIP_SOURCE_DIR "/data/sample.nmea");
 const QString GUI_MODULE = QStringLiteral("veltrip-cli-gui.so");
 const QString MAPIMPORT_MODULE = QStringLiteral("veltrip-mapimport.so");
@@ -129,7 +130,7 @@ TEST(ModuleLinkTest, NoProgramNeedsGdalAndTheToolsNeedNoQtGui)
     };
     for (const CLinkCase& c : cases) {
         QProcess ldd;
-        ldd.start(QStringLiteral("ldd"), {BIN_DIR + '/' + c.szProgram});
+        ldd.start(QStringLiteral("ldd"), {BuildDir() + '/' + c.szProgram});
         ASSERT_TRUE(ldd.waitForFinished(RUN_TIMEOUT_MS)) << "ldd did not run";
         const QString strNeeded = QString::fromLocal8Bit(ldd.readAllStandardOutput());
         ASSERT_TRUE(strNeeded.contains(QStringLiteral("libc.so"))) << c.szProgram << ": " << strNeeded.toStdString();
@@ -166,7 +167,7 @@ TEST(ModuleMissingTest, MapImportSaysItNeedsGdalAndTheOtherCommandsWork)
         const QString strCli = dir.filePath(QStringLiteral("veltrip-cli"));
         ASSERT_TRUE(QFile::copy(CLI, strCli));
         if (c.bGuiModule) {
-            ASSERT_TRUE(QFile::copy(BIN_DIR + QStringLiteral("/tools/") + GUI_MODULE, dir.filePath(GUI_MODULE)));
+            ASSERT_TRUE(QFile::copy(BuildDir() + QStringLiteral("/tools/") + GUI_MODULE, dir.filePath(GUI_MODULE)));
         }
         if (c.szMapImport) {
             QFile module(dir.filePath(MAPIMPORT_MODULE));

@@ -7,6 +7,11 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+QString BuildDir()
+{
+    return QStringLiteral(VELTRIP_BINARY_DIR);
+}
+
 QString CorpusDir()
 {
     return QDir::cleanPath(QStringLiteral(VELTRIP_SHARED_DIR "/corpus"));

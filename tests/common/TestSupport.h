@@ -7,6 +7,9 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
+// The build folder: the programs and modules under test lie in it.
+QString BuildDir();
+
 // Folder of the shared test corpus (../shared/corpus beside the checkout).
 QString CorpusDir();
 
