@@ -117,6 +117,7 @@ std::unique_ptr<CBufferedFile> CBufferedFile::Create(const QString& strHostPath,
             return std::unique_ptr<CBufferedFile>(new CBufferedFile(hTarget, -1, {}, targetPath, eTarget));
         }
     }
+    const CStopSignalsHeld held;
     QByteArray temporaryPath;
     const int hFile = CreateBeside(targetPath, temporaryPath);
     if (hFile < 0) {

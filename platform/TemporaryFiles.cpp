@@ -77,6 +77,20 @@ void RemoveTemporariesOnStopSignals()
         sigaction(nSignal, &action, nullptr);
 }
 
+CStopSignalsHeld::CStopSignalsHeld()
+{
+    sigset_t stop;
+    sigemptyset(&stop);
+    for (int nSignal : STOP_SIGNALS)
+        sigaddset(&stop, nSignal);
+    pthread_sigmask(SIG_BLOCK, &stop, &m_previous);
+}
+
+CStopSignalsHeld::~CStopSignalsHeld()
+{
+    pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+}
+
 long TemporaryOwner(const QString& strFileName)
 {
     static const QRegularExpression TEMPORARY_NAME(QStringLiteral("^\\..+\\.([1-9][0-9]{0,9})-[0-9]+$"));

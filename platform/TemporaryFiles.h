@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include <csignal>
+
 // The new files that CBufferedFile writes beside their targets (".NAME.PID-N")
 // must not outlive the write: a stop signal removes those still listed, and
 // the next write into a folder removes those a process that no longer runs
@@ -18,6 +20,20 @@ void ForgetTemporary(int nSlot);
 // From now on SIGINT, SIGTERM and SIGHUP remove the listed temporaries and
 // then end the program as the signal would have.
 void RemoveTemporariesOnStopSignals();
+
+// Holds the stop signals back while in scope, so that a temporary is never
+// created without being listed; one that came meanwhile acts at the end.
+class CStopSignalsHeld
+{
+public:
+    CStopSignalsHeld();
+    ~CStopSignalsHeld();
+    CStopSignalsHeld(const CStopSignalsHeld&) = delete;
+    CStopSignalsHeld& operator=(const CStopSignalsHeld&) = delete;
+
+private:
+    sigset_t m_previous;
+};
 
 // The process whose temporary a file name is (".NAME.PID-N"); 0 for a name
 // of any other form.

@@ -12,6 +12,11 @@ QString BuildDir()
     return QStringLiteral(VELTRIP_BINARY_DIR);
 }
 
+QString CliProgram()
+{
+    return BuildDir() + QStringLiteral("/tools/veltrip-cli");
+}
+
 QString CorpusDir()
 {
     return QDir::cleanPath(QStringLiteral(VELTRIP_SHARED_DIR "/corpus"));

@@ -9,6 +9,8 @@
 
 // The build folder: the programs and modules under test lie in it.
 QString BuildDir();
+// veltrip-cli of this build.
+QString CliProgram();
 
 // Folder of the shared test corpus (../shared/corpus beside the checkout).
 QString CorpusDir();

@@ -76,7 +76,6 @@ CProgramRun RunProgram(const QString& strProgram, const QStringList& args, const
     return run;
 }
 
-const QString CLI = QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli");
 const QString WINDOW = QStringLiteral(VELTRIP_BINARY_DIR "/app/veltrip");
 
 class CliSafeWrites : public CliFolderTest
@@ -182,7 +181,7 @@ TEST_F(CliSafeWrites, OutOfMemoryIsAMessage)
         };
     };
     for (const auto& c : CASES) {
-        const CProgramRun run = RunProgram(CLI, c.args, {}, {}, limitSpace(TEST_READ_SPACE));
+        const CProgramRun run = RunProgram(CliProgram(), c.args, {}, {}, limitSpace(TEST_READ_SPACE));
         EXPECT_EQ(run.nExit, 1) << c.pszCommand;
         EXPECT_EQ(run.strErr, QStringLiteral("veltrip-cli ") + QLatin1String(c.pszCommand) + strMessage);
     }
@@ -193,7 +192,7 @@ TEST_F(CliSafeWrites, OutOfMemoryIsAMessage)
     QFile::rename(WriteBigGpd(QStringLiteral("big.gpd"), TEST_BIG_LOG_BLOCKS),
                   strGps + QStringLiteral("/GPSLog_2026-01-01_1200.gpd"));
     const CProgramRun recover =
-        RunProgram(CLI, {QStringLiteral("recover"), strGps}, {}, {}, limitSpace(TEST_RECOVER_SPACE));
+        RunProgram(CliProgram(), {QStringLiteral("recover"), strGps}, {}, {}, limitSpace(TEST_RECOVER_SPACE));
     EXPECT_EQ(recover.nExit, 0) << recover.strErr.toStdString();
     const QByteArray tail = ReadAll(strGps + QStringLiteral("/GPSLog_2026-01-01_1200.kml")).right(18);
     EXPECT_EQ(tail, QByteArray("</Document></kml>\n"));
@@ -208,7 +207,7 @@ TEST_F(CliSafeWrites, NoTemporaryIsLeft)
     const int SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
     for (int nSignal : SIGNALS) {
         QProcess convert;
-        convert.start(CLI, {QStringLiteral("convert"), strBig, Path(QStringLiteral("out.gpx"))});
+        convert.start(CliProgram(), {QStringLiteral("convert"), strBig, Path(QStringLiteral("out.gpx"))});
         ASSERT_TRUE(convert.waitForStarted());
         for (int i = 0; i < 6000 && Temporaries(QStringLiteral("out.gpx")).isEmpty(); ++i)
             QThread::msleep(5);
@@ -266,11 +265,11 @@ TEST_F(CliSafeWrites, NoHomeFolderNoStorageCard)
         QStringList set;
         QString strSays;
     } CASES[] = {
-        {CLI, {QStringLiteral("recover")}, {}, QStringLiteral("veltrip-cli recover")},
-        {CLI, {QStringLiteral("recover")}, {QStringLiteral("HOME=") + strFile}, QStringLiteral("veltrip-cli recover")},
-        {CLI, {QStringLiteral("log"), QStringLiteral("--seconds"), QStringLiteral("1")}, {},
+        {CliProgram(), {QStringLiteral("recover")}, {}, QStringLiteral("veltrip-cli recover")},
+        {CliProgram(), {QStringLiteral("recover")}, {QStringLiteral("HOME=") + strFile}, QStringLiteral("veltrip-cli recover")},
+        {CliProgram(), {QStringLiteral("log"), QStringLiteral("--seconds"), QStringLiteral("1")}, {},
          QStringLiteral("veltrip-cli log")},
-        {CLI, {QStringLiteral("map-import"), strFile}, {QStringLiteral("HOME=/nonexistent")},
+        {CliProgram(), {QStringLiteral("map-import"), strFile}, {QStringLiteral("HOME=/nonexistent")},
          QStringLiteral("veltrip-cli map-import")},
         {WINDOW, {}, {QStringLiteral("QT_QPA_PLATFORM=offscreen")}, QStringLiteral("veltrip")},
     };
@@ -287,7 +286,7 @@ TEST_F(CliSafeWrites, NoHomeFolderNoStorageCard)
     ASSERT_TRUE(QDir().mkpath(strGps));
     QFile::copy(Write(QStringLiteral("log.gpd"), GpdImage({MakePoint(52, 4, 0, 0, 12, 0)})),
                 strGps + QStringLiteral("/GPSLog_2026-01-01_1200.gpd"));
-    const CProgramRun home = RunProgram(CLI, {QStringLiteral("recover")}, {QStringLiteral("VELTRIP_STORAGE_CARD")},
+    const CProgramRun home = RunProgram(CliProgram(), {QStringLiteral("recover")}, {QStringLiteral("VELTRIP_STORAGE_CARD")},
                                         {QStringLiteral("HOME=") + Path(QStringLiteral("home"))});
     EXPECT_EQ(home.nExit, 0) << home.strErr.toStdString();
     EXPECT_TRUE(QFile::exists(strGps + QStringLiteral("/GPSLog_2026-01-01_1200.kml")));

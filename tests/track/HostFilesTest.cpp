@@ -29,7 +29,6 @@
 
 namespace {
 
-const QString CLI = QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli");
 
 class HostFiles : public RecorderTest
 {
@@ -137,7 +136,7 @@ TEST_F(HostFiles, ALogOfAnotherProcessIsNeverWrittenInto)
     const int hWriter = ::open(qPrintable(strFifo), O_RDWR | O_CLOEXEC);
     ASSERT_GE(hWriter, 0);
     QProcess record;
-    record.start(CLI, {QStringLiteral("record"), strFifo, Path(QStringLiteral("other"))});
+    record.start(CliProgram(), {QStringLiteral("record"), strFifo, Path(QStringLiteral("other"))});
     ASSERT_TRUE(record.waitForStarted());
     // Moving at a log start: stored at once, when the next fix ends its tick.
     const QByteArray fixes = Fix("101010", "5.0") + Fix("101011", "5.0");
@@ -241,8 +240,8 @@ TEST_F(HostFiles, RecordOnAFullDiskTellsWhatTheFileHolds)
 // Peak memory of a run over that of the same command on a tiny input.
 long ExtraPeakKiB(const QStringList& tiny, const QStringList& big)
 {
-    const CPeakRun base = RunForPeakMemory(CLI, tiny);
-    const CPeakRun run = RunForPeakMemory(CLI, big);
+    const CPeakRun base = RunForPeakMemory(CliProgram(), tiny);
+    const CPeakRun run = RunForPeakMemory(CliProgram(), big);
     EXPECT_EQ(base.nExit, 0);
     EXPECT_EQ(run.nExit, 0);
     return run.nPeakKiB - base.nPeakKiB;
