@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cpl_conv.h>
@@ -10,12 +11,17 @@
 #include <gdal_alg.h>
 #include <gdal_utils.h>
 #include <gdalwarper.h>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 namespace {
 
-constexpr int MAPIMPORT_STRIP_ROWS = 128;
+constexpr int MAPIMPORT_STRIP_ROWS = 256;
+constexpr int MAPIMPORT_CHANNELS = 3;
+constexpr uint8_t MAPIMPORT_WHITE = 255;
+// Pixels the interpolated transform may be off, gdalwarp's default.
+constexpr double MAPIMPORT_APPROX_ERROR = 0.125;
 // GDAL's block cache would otherwise grow with the machine's memory; the
 // import streams, so a modest cache is enough and keeps the peak flat.
 constexpr int64_t MAPIMPORT_GDAL_CACHE = 16 << 20;
@@ -204,10 +210,23 @@ COutcome CGdalMapSource::ResolutionAt(double dLongitude, double dLatitude, doubl
     return COutcome::Ok();
 }
 
-GDALDatasetH CGdalMapSource::WarpedSheet(const CMapSheet& sheet) const
+CSheetWarp::CSheetWarp(void* hTransform, GDALWarpOperationH hOperation)
+    : m_hTransform(hTransform), m_hOperation(hOperation)
 {
-    void* hTransform = CreateTransformer();
-    if (!hTransform)
+}
+
+CSheetWarp::~CSheetWarp()
+{
+    if (m_hOperation)
+        GDALDestroyWarpOperation(m_hOperation);
+    if (m_hTransform)
+        GDALDestroyTransformer(m_hTransform);
+}
+
+std::unique_ptr<CSheetWarp> CGdalMapSource::NewSheetWarp(const CMapSheet& sheet) const
+{
+    void* hExact = CreateTransformer();
+    if (!hExact)
         return nullptr;
     const CArcBox& b = sheet.m_box;
     double gt[6] = {double(b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE,
@@ -216,59 +235,80 @@ GDALDatasetH CGdalMapSource::WarpedSheet(const CMapSheet& sheet) const
                     double(b.m_nNorth) / MAPSHEET_SECONDS_PER_DEGREE,
                     0,
                     -double(b.m_nNorth - b.m_nSouth) / MAPSHEET_SECONDS_PER_DEGREE / sheet.m_nHeight};
-    GDALSetGenImgProjTransformerDstGeoTransform(hTransform, gt);
+    GDALSetGenImgProjTransformerDstGeoTransform(hExact, gt);
+    // Projecting every pixel exactly costs most of the time; a line at a
+    // time is interpolated instead wherever that stays within the error.
+    void* hTransform = GDALCreateApproxTransformer(GDALGenImgProjTransform, hExact, MAPIMPORT_APPROX_ERROR);
+    if (!hTransform) {
+        GDALDestroyGenImgProjTransformer(hExact);
+        return nullptr;
+    }
+    GDALApproxTransformerOwnsSubtransformer(hTransform, TRUE);
 
     GDALWarpOptions* pWarp = GDALCreateWarpOptions();
     pWarp->hSrcDS = Raster();
     pWarp->eResampleAlg = GRA_Bilinear;
     pWarp->eWorkingDataType = GDT_Byte;
-    pWarp->nBandCount = 3;
-    pWarp->panSrcBands = static_cast<int*>(CPLMalloc(3 * sizeof(int)));
-    pWarp->panDstBands = static_cast<int*>(CPLMalloc(3 * sizeof(int)));
+    pWarp->nBandCount = MAPIMPORT_CHANNELS;
+    pWarp->panSrcBands = static_cast<int*>(CPLMalloc(MAPIMPORT_CHANNELS * sizeof(int)));
+    pWarp->panDstBands = static_cast<int*>(CPLMalloc(MAPIMPORT_CHANNELS * sizeof(int)));
     int bHasNoData = FALSE;
     const double dNoData = GDALGetRasterNoDataValue(GDALGetRasterBand(Raster(), m_nBands[0]), &bHasNoData);
     if (bHasNoData)
-        pWarp->padfSrcNoDataReal = static_cast<double*>(CPLMalloc(3 * sizeof(double)));
-    for (int i = 0; i < 3; ++i) {
+        pWarp->padfSrcNoDataReal = static_cast<double*>(CPLMalloc(MAPIMPORT_CHANNELS * sizeof(double)));
+    for (int i = 0; i < MAPIMPORT_CHANNELS; ++i) {
         pWarp->panSrcBands[i] = m_nBands[i];
         pWarp->panDstBands[i] = i + 1;
         if (bHasNoData)
             pWarp->padfSrcNoDataReal[i] = dNoData;
     }
     pWarp->nSrcAlphaBand = m_nAlphaBand;
-    // Whatever the source leaves uncovered or transparent stays white.
-    pWarp->papszWarpOptions = CSLSetNameValue(pWarp->papszWarpOptions, "INIT_DEST", "255");
-    // Each block is warped on all cores; the import is bound by the warp.
+    // The import is bound by the warp kernel, which splits each strip's rows
+    // over all cores.
     pWarp->papszWarpOptions = CSLSetNameValue(pWarp->papszWarpOptions, "NUM_THREADS", "ALL_CPUS");
-    pWarp->pfnTransformer = GDALGenImgProjTransform;
+    pWarp->pfnTransformer = GDALApproxTransform;
     pWarp->pTransformerArg = hTransform;
-    // The warped VRT takes the transformer over and warps block by block as
-    // the strips are read.
-    const GDALDatasetH hWarped = GDALCreateWarpedVRT(Raster(), sheet.m_nWidth, sheet.m_nHeight, gt, pWarp);
+    // The strips are warped straight into memory: no destination dataset.
+    const GDALWarpOperationH hOperation = GDALCreateWarpOperation(pWarp);
     GDALDestroyWarpOptions(pWarp);
-    if (!hWarped)
-        GDALDestroyGenImgProjTransformer(hTransform);
-    return hWarped;
+    auto warp = std::make_unique<CSheetWarp>(hTransform, hOperation);
+    return hOperation ? std::move(warp) : nullptr;
 }
 
 COutcome CGdalMapSource::WarpSheet(const CMapSheet& sheet, const MapStripSink& fnSink) const
 {
     const CQuietGdal quiet;
-    const GDALDatasetH hWarped = WarpedSheet(sheet);
-    if (!hWarped)
+    const std::unique_ptr<CSheetWarp> warp = NewSheetWarp(sheet);
+    if (!warp)
         return NotRelated(m_strPath);
-    const int nStride = (sheet.m_nWidth * 3 + 3) & ~3;
+    const int nWidth = sheet.m_nWidth;
+    const int nStride = (nWidth * MAPIMPORT_CHANNELS + 3) & ~3;
+    // The warp gives each channel as a plane; the sink wants rows of blue,
+    // green and red.
+    std::vector<uint8_t> planes(size_t(nWidth) * MAPIMPORT_STRIP_ROWS * MAPIMPORT_CHANNELS);
     std::vector<uint8_t> strip(size_t(nStride) * MAPIMPORT_STRIP_ROWS, 0);
-    int bgr[3] = {3, 2, 1};
     COutcome outcome;
     for (int nEnd = sheet.m_nHeight; nEnd > 0 && outcome; nEnd -= MAPIMPORT_STRIP_ROWS) {
         const int nRows = std::min(nEnd, MAPIMPORT_STRIP_ROWS);
-        const CPLErr eErr = GDALDatasetRasterIO(hWarped, GF_Read, 0, nEnd - nRows, sheet.m_nWidth, nRows,
-                                                strip.data(), sheet.m_nWidth, nRows, GDT_Byte, 3, bgr, 3,
-                                                nStride, 1);
-        outcome = eErr == CE_None ? fnSink(strip.data(), nRows, nStride)
-                                  : GdalFailure(QStringLiteral("cannot read ") + m_strPath);
+        // Whatever the source leaves uncovered or transparent stays white.
+        std::fill(planes.begin(), planes.end(), MAPIMPORT_WHITE);
+        if (GDALWarpRegionToBuffer(warp->Operation(), 0, nEnd - nRows, nWidth, nRows, planes.data(), GDT_Byte, 0,
+                                   0, 0, 0)
+            != CE_None) {
+            outcome = GdalFailure(QStringLiteral("cannot read ") + m_strPath);
+            break;
+        }
+        const size_t nPlane = size_t(nWidth) * size_t(nRows);
+        for (int y = 0; y < nRows; ++y) {
+            const uint8_t* pbyRed = planes.data() + size_t(y) * nWidth;
+            uint8_t* pbyOut = strip.data() + size_t(y) * nStride;
+            for (int x = 0; x < nWidth; ++x) {
+                pbyOut[3 * x] = pbyRed[x + 2 * nPlane];
+                pbyOut[3 * x + 1] = pbyRed[x + nPlane];
+                pbyOut[3 * x + 2] = pbyRed[x];
+            }
+        }
+        outcome = fnSink(strip.data(), nRows, nStride);
     }
-    GDALClose(hWarped);
     return outcome;
 }

@@ -8,10 +8,28 @@
 #include <cstdint>
 #include <functional>
 #include <gdal.h>
+#include <gdalwarper.h>
+#include <memory>
 
 // Receives the rows of one strip of a sheet, top row first, each row
 // nStride bytes of blue, green, red triples (padding zeroed).
 using MapStripSink = std::function<COutcome(const uint8_t* pbyRows, int nRows, int nStride)>;
+
+// The transform and warp operation of one sheet.
+class CSheetWarp
+{
+public:
+    CSheetWarp(void* hTransform, GDALWarpOperationH hOperation);
+    ~CSheetWarp();
+    CSheetWarp(const CSheetWarp&) = delete;
+    CSheetWarp& operator=(const CSheetWarp&) = delete;
+
+    GDALWarpOperationH Operation() const { return m_hOperation; }
+
+private:
+    void* m_hTransform;
+    GDALWarpOperationH m_hOperation;
+};
 
 // A georeferenced raster read through GDAL (GeoTIFF, MBTiles, GeoPackage,
 // OziExplorer, BSB/KAP, images with a world file, ...), seen as RGB where
@@ -45,8 +63,8 @@ private:
     void ChooseBands();
     GDALDatasetH Raster() const { return m_hPrepared ? m_hPrepared : m_hSource; }
     void* CreateTransformer() const;
-    // A warped VRT of the source on the sheet's grid; null on failure.
-    GDALDatasetH WarpedSheet(const CMapSheet& sheet) const;
+    // The warp onto the sheet's grid; null on failure.
+    std::unique_ptr<CSheetWarp> NewSheetWarp(const CMapSheet& sheet) const;
 
     QString m_strPath;
     GDALDatasetH m_hSource = nullptr;     // as opened
