@@ -17,7 +17,11 @@
 
 namespace {
 
-constexpr int MAPIMPORT_STRIP_ROWS = 256;
+// A strip of the warp holds about this many bytes, in at least and at most
+// so many rows.
+constexpr int64_t MAPIMPORT_STRIP_BYTES = 8 << 20;
+constexpr int64_t MAPIMPORT_MIN_STRIP_ROWS = 16;
+constexpr int64_t MAPIMPORT_MAX_STRIP_ROWS = 256;
 constexpr int MAPIMPORT_CHANNELS = 3;
 constexpr uint8_t MAPIMPORT_WHITE = 255;
 // Pixels the interpolated transform may be off, gdalwarp's default.
@@ -210,41 +214,8 @@ COutcome CGdalMapSource::ResolutionAt(double dLongitude, double dLatitude, doubl
     return COutcome::Ok();
 }
 
-CSheetWarp::CSheetWarp(void* hTransform, GDALWarpOperationH hOperation)
-    : m_hTransform(hTransform), m_hOperation(hOperation)
+GDALWarpOptions* CGdalMapSource::NewWarpOptions() const
 {
-}
-
-CSheetWarp::~CSheetWarp()
-{
-    if (m_hOperation)
-        GDALDestroyWarpOperation(m_hOperation);
-    if (m_hTransform)
-        GDALDestroyTransformer(m_hTransform);
-}
-
-std::unique_ptr<CSheetWarp> CGdalMapSource::NewSheetWarp(const CMapSheet& sheet) const
-{
-    void* hExact = CreateTransformer();
-    if (!hExact)
-        return nullptr;
-    const CArcBox& b = sheet.m_box;
-    double gt[6] = {double(b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE,
-                    double(b.m_nEast - b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE / sheet.m_nWidth,
-                    0,
-                    double(b.m_nNorth) / MAPSHEET_SECONDS_PER_DEGREE,
-                    0,
-                    -double(b.m_nNorth - b.m_nSouth) / MAPSHEET_SECONDS_PER_DEGREE / sheet.m_nHeight};
-    GDALSetGenImgProjTransformerDstGeoTransform(hExact, gt);
-    // Projecting every pixel exactly costs most of the time; a line at a
-    // time is interpolated instead wherever that stays within the error.
-    void* hTransform = GDALCreateApproxTransformer(GDALGenImgProjTransform, hExact, MAPIMPORT_APPROX_ERROR);
-    if (!hTransform) {
-        GDALDestroyGenImgProjTransformer(hExact);
-        return nullptr;
-    }
-    GDALApproxTransformerOwnsSubtransformer(hTransform, TRUE);
-
     GDALWarpOptions* pWarp = GDALCreateWarpOptions();
     pWarp->hSrcDS = Raster();
     pWarp->eResampleAlg = GRA_Bilinear;
@@ -266,49 +237,55 @@ std::unique_ptr<CSheetWarp> CGdalMapSource::NewSheetWarp(const CMapSheet& sheet)
     // The import is bound by the warp kernel, which splits each strip's rows
     // over all cores.
     pWarp->papszWarpOptions = CSLSetNameValue(pWarp->papszWarpOptions, "NUM_THREADS", "ALL_CPUS");
-    pWarp->pfnTransformer = GDALApproxTransform;
-    pWarp->pTransformerArg = hTransform;
-    // The strips are warped straight into memory: no destination dataset.
-    const GDALWarpOperationH hOperation = GDALCreateWarpOperation(pWarp);
-    GDALDestroyWarpOptions(pWarp);
-    auto warp = std::make_unique<CSheetWarp>(hTransform, hOperation);
-    return hOperation ? std::move(warp) : nullptr;
+    return pWarp;
 }
 
-COutcome CGdalMapSource::WarpSheet(const CMapSheet& sheet, const MapStripSink& fnSink) const
+COutcome CGdalMapSource::Warp(const CMapSheet& window, const MapPlaneSink& fnSink) const
 {
     const CQuietGdal quiet;
-    const std::unique_ptr<CSheetWarp> warp = NewSheetWarp(sheet);
-    if (!warp)
+    void* hExact = CreateTransformer();
+    if (!hExact)
         return NotRelated(m_strPath);
-    const int nWidth = sheet.m_nWidth;
-    const int nStride = (nWidth * MAPIMPORT_CHANNELS + 3) & ~3;
-    // The warp gives each channel as a plane; the sink wants rows of blue,
-    // green and red.
-    std::vector<uint8_t> planes(size_t(nWidth) * MAPIMPORT_STRIP_ROWS * MAPIMPORT_CHANNELS);
-    std::vector<uint8_t> strip(size_t(nStride) * MAPIMPORT_STRIP_ROWS, 0);
+    const CArcBox& b = window.m_box;
+    double gt[6] = {double(b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE,
+                    double(b.m_nEast - b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE / window.m_nWidth,
+                    0,
+                    double(b.m_nNorth) / MAPSHEET_SECONDS_PER_DEGREE,
+                    0,
+                    -double(b.m_nNorth - b.m_nSouth) / MAPSHEET_SECONDS_PER_DEGREE / window.m_nHeight};
+    GDALSetGenImgProjTransformerDstGeoTransform(hExact, gt);
+    // Projecting every pixel exactly costs most of the time; the transform
+    // is interpolated along each line wherever that stays within the error.
+    const std::unique_ptr<void, void (*)(void*)> transform(
+        GDALCreateApproxTransformer(GDALGenImgProjTransform, hExact, MAPIMPORT_APPROX_ERROR), GDALDestroyTransformer);
+    if (!transform) {
+        GDALDestroyGenImgProjTransformer(hExact);
+        return NotRelated(m_strPath);
+    }
+    GDALApproxTransformerOwnsSubtransformer(transform.get(), TRUE);
+    GDALWarpOptions* pWarp = NewWarpOptions();
+    pWarp->pfnTransformer = GDALApproxTransform;
+    pWarp->pTransformerArg = transform.get();
+    // The strips are warped straight into memory: no destination dataset.
+    const std::unique_ptr<void, void (*)(GDALWarpOperationH)> operation(GDALCreateWarpOperation(pWarp),
+                                                                       GDALDestroyWarpOperation);
+    GDALDestroyWarpOptions(pWarp);
+    if (!operation)
+        return NotRelated(m_strPath);
+
+    const int nWidth = window.m_nWidth;
+    const int nStripRows = int(std::clamp<int64_t>(MAPIMPORT_STRIP_BYTES / (int64_t(nWidth) * MAPIMPORT_CHANNELS),
+                                                   MAPIMPORT_MIN_STRIP_ROWS, MAPIMPORT_MAX_STRIP_ROWS));
+    std::vector<uint8_t> planes(size_t(nWidth) * size_t(nStripRows) * MAPIMPORT_CHANNELS);
     COutcome outcome;
-    for (int nEnd = sheet.m_nHeight; nEnd > 0 && outcome; nEnd -= MAPIMPORT_STRIP_ROWS) {
-        const int nRows = std::min(nEnd, MAPIMPORT_STRIP_ROWS);
+    for (int nEnd = window.m_nHeight; nEnd > 0 && outcome; nEnd -= nStripRows) {
+        const int nRows = std::min(nEnd, nStripRows);
         // Whatever the source leaves uncovered or transparent stays white.
         std::fill(planes.begin(), planes.end(), MAPIMPORT_WHITE);
-        if (GDALWarpRegionToBuffer(warp->Operation(), 0, nEnd - nRows, nWidth, nRows, planes.data(), GDT_Byte, 0,
-                                   0, 0, 0)
-            != CE_None) {
-            outcome = GdalFailure(QStringLiteral("cannot read ") + m_strPath);
-            break;
-        }
-        const size_t nPlane = size_t(nWidth) * size_t(nRows);
-        for (int y = 0; y < nRows; ++y) {
-            const uint8_t* pbyRed = planes.data() + size_t(y) * nWidth;
-            uint8_t* pbyOut = strip.data() + size_t(y) * nStride;
-            for (int x = 0; x < nWidth; ++x) {
-                pbyOut[3 * x] = pbyRed[x + 2 * nPlane];
-                pbyOut[3 * x + 1] = pbyRed[x + nPlane];
-                pbyOut[3 * x + 2] = pbyRed[x];
-            }
-        }
-        outcome = fnSink(strip.data(), nRows, nStride);
+        const CPLErr eErr = GDALWarpRegionToBuffer(operation.get(), 0, nEnd - nRows, nWidth, nRows, planes.data(),
+                                                   GDT_Byte, 0, 0, 0, 0);
+        outcome = eErr == CE_None ? fnSink(planes.data(), nEnd - nRows, nRows)
+                                  : GdalFailure(QStringLiteral("cannot read ") + m_strPath);
     }
     return outcome;
 }
