@@ -22,6 +22,7 @@ namespace {
 constexpr int64_t MAPIMPORT_STRIP_BYTES = 8 << 20;
 constexpr int64_t MAPIMPORT_MIN_STRIP_ROWS = 16;
 constexpr int64_t MAPIMPORT_MAX_STRIP_ROWS = 256;
+constexpr int MAPIMPORT_PIECE_COLUMNS = 1024;
 constexpr int MAPIMPORT_CHANNELS = 3;
 constexpr uint8_t MAPIMPORT_WHITE = 255;
 // Pixels the interpolated transform may be off, gdalwarp's default.
@@ -277,15 +278,35 @@ COutcome CGdalMapSource::Warp(const CMapSheet& window, const MapPlaneSink& fnSin
     const int nStripRows = int(std::clamp<int64_t>(MAPIMPORT_STRIP_BYTES / (int64_t(nWidth) * MAPIMPORT_CHANNELS),
                                                    MAPIMPORT_MIN_STRIP_ROWS, MAPIMPORT_MAX_STRIP_ROWS));
     std::vector<uint8_t> planes(size_t(nWidth) * size_t(nStripRows) * MAPIMPORT_CHANNELS);
+    std::vector<uint8_t> piece(size_t(std::min(nWidth, MAPIMPORT_PIECE_COLUMNS)) * size_t(nStripRows)
+                               * MAPIMPORT_CHANNELS);
     COutcome outcome;
     for (int nEnd = window.m_nHeight; nEnd > 0 && outcome; nEnd -= nStripRows) {
         const int nRows = std::min(nEnd, nStripRows);
-        // Whatever the source leaves uncovered or transparent stays white.
-        std::fill(planes.begin(), planes.end(), MAPIMPORT_WHITE);
-        const CPLErr eErr = GDALWarpRegionToBuffer(operation.get(), 0, nEnd - nRows, nWidth, nRows, planes.data(),
-                                                   GDT_Byte, 0, 0, 0, 0);
-        outcome = eErr == CE_None ? fnSink(planes.data(), nEnd - nRows, nRows)
-                                  : GdalFailure(QStringLiteral("cannot read ") + m_strPath);
+        // A strip is warped in pieces: across a whole wide strip, a source
+        // turned against the grid spans so many more rows than the strip
+        // that GDAL takes it for shrinking and leaves its fast bilinear path.
+        for (int nLeft = 0; nLeft < nWidth && outcome; nLeft += MAPIMPORT_PIECE_COLUMNS) {
+            const int nColumns = std::min(nWidth - nLeft, MAPIMPORT_PIECE_COLUMNS);
+            // Whatever the source leaves uncovered or transparent stays white.
+            std::fill(piece.begin(), piece.end(), MAPIMPORT_WHITE);
+            if (GDALWarpRegionToBuffer(operation.get(), nLeft, nEnd - nRows, nColumns, nRows, piece.data(), GDT_Byte,
+                                       0, 0, 0, 0)
+                != CE_None) {
+                outcome = GdalFailure(QStringLiteral("cannot read ") + m_strPath);
+                break;
+            }
+            for (int c = 0; c < MAPIMPORT_CHANNELS; ++c) {
+                for (int y = 0; y < nRows; ++y) {
+                    const uint8_t* pbyFrom = piece.data() + (size_t(c) * size_t(nRows) + size_t(y)) * size_t(nColumns);
+                    std::copy(pbyFrom, pbyFrom + nColumns,
+                              planes.begin() + std::ptrdiff_t((size_t(c) * size_t(nRows) + size_t(y)) * size_t(nWidth)
+                                                              + size_t(nLeft)));
+                }
+            }
+        }
+        if (outcome)
+            outcome = fnSink(planes.data(), nEnd - nRows, nRows);
     }
     return outcome;
 }
