@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cpl_conv.h>
@@ -10,12 +11,22 @@
 #include <gdal_alg.h>
 #include <gdal_utils.h>
 #include <gdalwarper.h>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 namespace {
 
-constexpr int MAPIMPORT_STRIP_ROWS = 128;
+// A strip of the warp holds about this many bytes, in at least and at most
+// so many rows.
+constexpr int64_t MAPIMPORT_STRIP_BYTES = 8 << 20;
+constexpr int64_t MAPIMPORT_MIN_STRIP_ROWS = 16;
+constexpr int64_t MAPIMPORT_MAX_STRIP_ROWS = 256;
+constexpr int MAPIMPORT_PIECE_COLUMNS = 1024;
+constexpr int MAPIMPORT_CHANNELS = 3;
+constexpr uint8_t MAPIMPORT_WHITE = 255;
+// Pixels the interpolated transform may be off, gdalwarp's default.
+constexpr double MAPIMPORT_APPROX_ERROR = 0.125;
 // GDAL's block cache would otherwise grow with the machine's memory; the
 // import streams, so a modest cache is enough and keeps the peak flat.
 constexpr int64_t MAPIMPORT_GDAL_CACHE = 16 << 20;
@@ -204,71 +215,98 @@ COutcome CGdalMapSource::ResolutionAt(double dLongitude, double dLatitude, doubl
     return COutcome::Ok();
 }
 
-GDALDatasetH CGdalMapSource::WarpedSheet(const CMapSheet& sheet) const
+GDALWarpOptions* CGdalMapSource::NewWarpOptions() const
 {
-    void* hTransform = CreateTransformer();
-    if (!hTransform)
-        return nullptr;
-    const CArcBox& b = sheet.m_box;
-    double gt[6] = {double(b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE,
-                    double(b.m_nEast - b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE / sheet.m_nWidth,
-                    0,
-                    double(b.m_nNorth) / MAPSHEET_SECONDS_PER_DEGREE,
-                    0,
-                    -double(b.m_nNorth - b.m_nSouth) / MAPSHEET_SECONDS_PER_DEGREE / sheet.m_nHeight};
-    GDALSetGenImgProjTransformerDstGeoTransform(hTransform, gt);
-
     GDALWarpOptions* pWarp = GDALCreateWarpOptions();
     pWarp->hSrcDS = Raster();
     pWarp->eResampleAlg = GRA_Bilinear;
     pWarp->eWorkingDataType = GDT_Byte;
-    pWarp->nBandCount = 3;
-    pWarp->panSrcBands = static_cast<int*>(CPLMalloc(3 * sizeof(int)));
-    pWarp->panDstBands = static_cast<int*>(CPLMalloc(3 * sizeof(int)));
+    pWarp->nBandCount = MAPIMPORT_CHANNELS;
+    pWarp->panSrcBands = static_cast<int*>(CPLMalloc(MAPIMPORT_CHANNELS * sizeof(int)));
+    pWarp->panDstBands = static_cast<int*>(CPLMalloc(MAPIMPORT_CHANNELS * sizeof(int)));
     int bHasNoData = FALSE;
     const double dNoData = GDALGetRasterNoDataValue(GDALGetRasterBand(Raster(), m_nBands[0]), &bHasNoData);
     if (bHasNoData)
-        pWarp->padfSrcNoDataReal = static_cast<double*>(CPLMalloc(3 * sizeof(double)));
-    for (int i = 0; i < 3; ++i) {
+        pWarp->padfSrcNoDataReal = static_cast<double*>(CPLMalloc(MAPIMPORT_CHANNELS * sizeof(double)));
+    for (int i = 0; i < MAPIMPORT_CHANNELS; ++i) {
         pWarp->panSrcBands[i] = m_nBands[i];
         pWarp->panDstBands[i] = i + 1;
         if (bHasNoData)
             pWarp->padfSrcNoDataReal[i] = dNoData;
     }
     pWarp->nSrcAlphaBand = m_nAlphaBand;
-    // Whatever the source leaves uncovered or transparent stays white.
-    pWarp->papszWarpOptions = CSLSetNameValue(pWarp->papszWarpOptions, "INIT_DEST", "255");
-    // Each block is warped on all cores; the import is bound by the warp.
+    // The import is bound by the warp kernel, which splits each strip's rows
+    // over all cores.
     pWarp->papszWarpOptions = CSLSetNameValue(pWarp->papszWarpOptions, "NUM_THREADS", "ALL_CPUS");
-    pWarp->pfnTransformer = GDALGenImgProjTransform;
-    pWarp->pTransformerArg = hTransform;
-    // The warped VRT takes the transformer over and warps block by block as
-    // the strips are read.
-    const GDALDatasetH hWarped = GDALCreateWarpedVRT(Raster(), sheet.m_nWidth, sheet.m_nHeight, gt, pWarp);
-    GDALDestroyWarpOptions(pWarp);
-    if (!hWarped)
-        GDALDestroyGenImgProjTransformer(hTransform);
-    return hWarped;
+    return pWarp;
 }
 
-COutcome CGdalMapSource::WarpSheet(const CMapSheet& sheet, const MapStripSink& fnSink) const
+COutcome CGdalMapSource::Warp(const CMapSheet& window, const MapPlaneSink& fnSink) const
 {
     const CQuietGdal quiet;
-    const GDALDatasetH hWarped = WarpedSheet(sheet);
-    if (!hWarped)
+    void* hExact = CreateTransformer();
+    if (!hExact)
         return NotRelated(m_strPath);
-    const int nStride = (sheet.m_nWidth * 3 + 3) & ~3;
-    std::vector<uint8_t> strip(size_t(nStride) * MAPIMPORT_STRIP_ROWS, 0);
-    int bgr[3] = {3, 2, 1};
-    COutcome outcome;
-    for (int nEnd = sheet.m_nHeight; nEnd > 0 && outcome; nEnd -= MAPIMPORT_STRIP_ROWS) {
-        const int nRows = std::min(nEnd, MAPIMPORT_STRIP_ROWS);
-        const CPLErr eErr = GDALDatasetRasterIO(hWarped, GF_Read, 0, nEnd - nRows, sheet.m_nWidth, nRows,
-                                                strip.data(), sheet.m_nWidth, nRows, GDT_Byte, 3, bgr, 3,
-                                                nStride, 1);
-        outcome = eErr == CE_None ? fnSink(strip.data(), nRows, nStride)
-                                  : GdalFailure(QStringLiteral("cannot read ") + m_strPath);
+    const CArcBox& b = window.m_box;
+    double gt[6] = {double(b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE,
+                    double(b.m_nEast - b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE / window.m_nWidth,
+                    0,
+                    double(b.m_nNorth) / MAPSHEET_SECONDS_PER_DEGREE,
+                    0,
+                    -double(b.m_nNorth - b.m_nSouth) / MAPSHEET_SECONDS_PER_DEGREE / window.m_nHeight};
+    GDALSetGenImgProjTransformerDstGeoTransform(hExact, gt);
+    // Projecting every pixel exactly costs most of the time; the transform
+    // is interpolated along each line wherever that stays within the error.
+    const std::unique_ptr<void, void (*)(void*)> transform(
+        GDALCreateApproxTransformer(GDALGenImgProjTransform, hExact, MAPIMPORT_APPROX_ERROR), GDALDestroyTransformer);
+    if (!transform) {
+        GDALDestroyGenImgProjTransformer(hExact);
+        return NotRelated(m_strPath);
     }
-    GDALClose(hWarped);
+    GDALApproxTransformerOwnsSubtransformer(transform.get(), TRUE);
+    GDALWarpOptions* pWarp = NewWarpOptions();
+    pWarp->pfnTransformer = GDALApproxTransform;
+    pWarp->pTransformerArg = transform.get();
+    // The strips are warped straight into memory: no destination dataset.
+    const std::unique_ptr<void, void (*)(GDALWarpOperationH)> operation(GDALCreateWarpOperation(pWarp),
+                                                                       GDALDestroyWarpOperation);
+    GDALDestroyWarpOptions(pWarp);
+    if (!operation)
+        return NotRelated(m_strPath);
+
+    const int nWidth = window.m_nWidth;
+    const int nStripRows = int(std::clamp<int64_t>(MAPIMPORT_STRIP_BYTES / (int64_t(nWidth) * MAPIMPORT_CHANNELS),
+                                                   MAPIMPORT_MIN_STRIP_ROWS, MAPIMPORT_MAX_STRIP_ROWS));
+    std::vector<uint8_t> planes(size_t(nWidth) * size_t(nStripRows) * MAPIMPORT_CHANNELS);
+    std::vector<uint8_t> piece(size_t(std::min(nWidth, MAPIMPORT_PIECE_COLUMNS)) * size_t(nStripRows)
+                               * MAPIMPORT_CHANNELS);
+    COutcome outcome;
+    for (int nEnd = window.m_nHeight; nEnd > 0 && outcome; nEnd -= nStripRows) {
+        const int nRows = std::min(nEnd, nStripRows);
+        // A strip is warped in pieces: across a whole wide strip, a source
+        // turned against the grid spans so many more rows than the strip
+        // that GDAL takes it for shrinking and leaves its fast bilinear path.
+        for (int nLeft = 0; nLeft < nWidth && outcome; nLeft += MAPIMPORT_PIECE_COLUMNS) {
+            const int nColumns = std::min(nWidth - nLeft, MAPIMPORT_PIECE_COLUMNS);
+            // Whatever the source leaves uncovered or transparent stays white.
+            std::fill(piece.begin(), piece.end(), MAPIMPORT_WHITE);
+            if (GDALWarpRegionToBuffer(operation.get(), nLeft, nEnd - nRows, nColumns, nRows, piece.data(), GDT_Byte,
+                                       0, 0, 0, 0)
+                != CE_None) {
+                outcome = GdalFailure(QStringLiteral("cannot read ") + m_strPath);
+                break;
+            }
+            for (int c = 0; c < MAPIMPORT_CHANNELS; ++c) {
+                for (int y = 0; y < nRows; ++y) {
+                    const uint8_t* pbyFrom = piece.data() + (size_t(c) * size_t(nRows) + size_t(y)) * size_t(nColumns);
+                    std::copy(pbyFrom, pbyFrom + nColumns,
+                              planes.begin() + std::ptrdiff_t((size_t(c) * size_t(nRows) + size_t(y)) * size_t(nWidth)
+                                                              + size_t(nLeft)));
+                }
+            }
+        }
+        if (outcome)
+            outcome = fnSink(planes.data(), nEnd - nRows, nRows);
+    }
     return outcome;
 }

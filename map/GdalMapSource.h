@@ -8,10 +8,11 @@
 #include <cstdint>
 #include <functional>
 #include <gdal.h>
+#include <gdalwarper.h>
 
-// Receives the rows of one strip of a sheet, top row first, each row
-// nStride bytes of blue, green, red triples (padding zeroed).
-using MapStripSink = std::function<COutcome(const uint8_t* pbyRows, int nRows, int nStride)>;
+// Receives one strip of a warped window: nRows rows from row nTop, as three
+// planes of the window's width times nRows bytes, red, green and blue.
+using MapPlaneSink = std::function<COutcome(const uint8_t* pbyPlanes, int nTop, int nRows)>;
 
 // A georeferenced raster read through GDAL (GeoTIFF, MBTiles, GeoPackage,
 // OziExplorer, BSB/KAP, images with a world file, ...), seen as RGB where
@@ -35,18 +36,19 @@ public:
     // its two sides, so a grid that fine loses no detail there.
     COutcome ResolutionAt(double dLongitude, double dLatitude, double& dSeconds) const;
 
-    // Warps the source onto the sheet's grid (bilinear) and hands it to
-    // fnSink in strips, from the bottom strip upwards, so a bottom-up bitmap
-    // can be written as it comes; only a strip is held at a time.
-    COutcome WarpSheet(const CMapSheet& sheet, const MapStripSink& fnSink) const;
+    // Warps the source onto the grid of window's box and size (bilinear) and
+    // hands it to fnSink in strips, from the bottom strip upwards, so
+    // bottom-up bitmaps can be written as it comes; only a strip is held at
+    // a time.
+    COutcome Warp(const CMapSheet& window, const MapPlaneSink& fnSink) const;
 
 private:
     COutcome Prepare();
     void ChooseBands();
     GDALDatasetH Raster() const { return m_hPrepared ? m_hPrepared : m_hSource; }
     void* CreateTransformer() const;
-    // A warped VRT of the source on the sheet's grid; null on failure.
-    GDALDatasetH WarpedSheet(const CMapSheet& sheet) const;
+    // Bands, alpha, no-data and threads of the warp, without its transform.
+    GDALWarpOptions* NewWarpOptions() const;
 
     QString m_strPath;
     GDALDatasetH m_hSource = nullptr;     // as opened

@@ -16,6 +16,9 @@ namespace {
 // A name read back through the calibration must give the sheet's edges.
 constexpr double MAPIMPORT_EDGE_TOLERANCE = 1e-9;
 constexpr double MAPIMPORT_MEGABYTE = 1024.0 * 1024.0;
+// The widest band of sheet columns warped in one pass; wider maps take
+// several, and only the overlap where two bands meet is warped twice.
+constexpr int MAPIMPORT_BAND_PIXELS = 16384;
 
 bool Overlaps(const CGeoBox& a, const CGeoBox& b)
 {
@@ -97,6 +100,7 @@ COutcome CMapImport::LayOut(const CMapImportRequest& request, const CGeoBox& are
                                   .arg(request.m_nMaxSheets));
     }
     m_sheets = LayOutSheets(box, m_dResolution, request.m_nSheetPixels);
+    m_extent = GridExtent(box, m_dResolution);
     const QString strStem = QFileInfo(request.m_strSource).completeBaseName();
     for (CMapSheet& sheet : m_sheets)
         sheet.m_strName = SheetFileName(strStem, sheet);
@@ -152,45 +156,98 @@ COutcome CMapImport::CheckFreeSpace() const
     return COutcome::Ok();
 }
 
-COutcome CMapImport::WriteSheet(const CMapSheet& sheet, CBmpSheetFile& file, const QString& strPath,
-                                const std::function<bool(int nRows)>& fnRowsDone) const
+std::vector<CMapSheet> CMapImport::ColumnBands() const
 {
-    if (COutcome outcome = file.Create(strPath, sheet.m_nWidth, sheet.m_nHeight); !outcome)
-        return outcome;
-    const COutcome outcome = m_source.WarpSheet(sheet, [&](const uint8_t* pbyRows, int nRows, int nStride) {
-        if (COutcome written = file.AppendRowsUpward(pbyRows, nRows, nStride); !written)
-            return written;
-        if (!fnRowsDone(nRows))
-            return COutcome::Fail(EOutcome::Cancelled, QStringLiteral("import cancelled"));
-        return COutcome::Ok();
-    });
-    return outcome ? file.Finish() : outcome;
+    std::vector<CMapSheet> bands;
+    for (const CMapSheet& sheet : m_sheets) {
+        if (sheet.m_nRow != 0)
+            continue;
+        CMapSheet* pLast = bands.empty() ? nullptr : &bands.back();
+        if (pLast && sheet.m_nLeft + sheet.m_nWidth - pLast->m_nLeft <= MAPIMPORT_BAND_PIXELS) {
+            pLast->m_box.m_nEast = sheet.m_box.m_nEast;
+            pLast->m_nWidth = sheet.m_nLeft + sheet.m_nWidth - pLast->m_nLeft;
+            continue;
+        }
+        CMapSheet band = m_extent;
+        band.m_box.m_nWest = sheet.m_box.m_nWest;
+        band.m_box.m_nEast = sheet.m_box.m_nEast;
+        band.m_nLeft = sheet.m_nLeft;
+        band.m_nWidth = sheet.m_nWidth;
+        bands.push_back(band);
+    }
+    return bands;
+}
+
+COutcome CMapImport::CutStrip(const CMapSheet& band, const uint8_t* pbyPlanes, int nTop, int nRows,
+                              std::vector<CSheetOutput>& outputs, std::vector<uint8_t>& scratch)
+{
+    const size_t nPlane = size_t(band.m_nWidth) * size_t(nRows);
+    for (CSheetOutput& output : outputs) {
+        const CMapSheet& sheet = *output.pSheet;
+        const int nFirst = std::max(nTop, sheet.m_nTop);
+        const int nEnd = std::min(nTop + nRows, sheet.m_nTop + sheet.m_nHeight);
+        const int nLeft = sheet.m_nLeft - band.m_nLeft;
+        if (nFirst >= nEnd || nLeft < 0 || nLeft + sheet.m_nWidth > band.m_nWidth)
+            continue;
+        if (output.nRowsWritten == 0) {
+            if (COutcome outcome = output.file->Create(output.strPath, sheet.m_nWidth, sheet.m_nHeight); !outcome)
+                return outcome;
+        }
+        const int nStride = (sheet.m_nWidth * 3 + 3) & ~3;
+        scratch.resize(std::max(scratch.size(), size_t(nStride) * size_t(nEnd - nFirst)));
+        for (int y = nFirst; y < nEnd; ++y) {
+            const uint8_t* pbyRed = pbyPlanes + size_t(y - nTop) * size_t(band.m_nWidth) + size_t(nLeft);
+            uint8_t* pbyOut = scratch.data() + size_t(y - nFirst) * size_t(nStride);
+            for (int x = 0; x < sheet.m_nWidth; ++x) {
+                pbyOut[3 * x] = pbyRed[x + 2 * nPlane];
+                pbyOut[3 * x + 1] = pbyRed[x + nPlane];
+                pbyOut[3 * x + 2] = pbyRed[x];
+            }
+            std::fill(pbyOut + 3 * sheet.m_nWidth, pbyOut + nStride, 0);
+        }
+        if (COutcome outcome = output.file->AppendRowsUpward(scratch.data(), nEnd - nFirst, nStride); !outcome)
+            return outcome;
+        output.nRowsWritten += nEnd - nFirst;
+        if (output.nRowsWritten == sheet.m_nHeight) {
+            if (COutcome outcome = output.file->Finish(); !outcome)
+                return outcome;
+        }
+    }
+    return COutcome::Ok();
 }
 
 COutcome CMapImport::Write(const MapImportProgress& fnProgress)
 {
     if (COutcome outcome = CheckFreeSpace(); !outcome)
         return outcome;
-    int64_t nTotalRows = 0;
-    for (const CMapSheet& sheet : m_sheets)
-        nTotalRows += sheet.m_nHeight;
-    int64_t nRowsDone = 0;
-    const auto fnRowsDone = [&](int nRows) {
-        nRowsDone += nRows;
-        return !fnProgress || fnProgress(double(nRowsDone) / double(nTotalRows));
-    };
-
     // Every sheet is written under a temporary name first and renamed only
     // when all are complete; the files remove themselves unless committed.
     const QStringList paths = SheetPaths();
-    std::vector<std::unique_ptr<CBmpSheetFile>> files;
-    for (size_t i = 0; i < m_sheets.size(); ++i) {
-        files.push_back(std::make_unique<CBmpSheetFile>());
-        if (COutcome outcome = WriteSheet(m_sheets[i], *files.back(), paths[qsizetype(i)], fnRowsDone); !outcome)
+    std::vector<CSheetOutput> outputs;
+    for (size_t i = 0; i < m_sheets.size(); ++i)
+        outputs.push_back({&m_sheets[i], paths[qsizetype(i)], std::make_unique<CBmpSheetFile>(), 0});
+
+    // The sheets share one pixel grid: it is warped once, from the bottom
+    // up, a band of columns at a time so a strip stays small however wide
+    // the map, and each strip is cut into the sheets it holds as it comes.
+    const std::vector<CMapSheet> bands = ColumnBands();
+    const int64_t nTotalRows = int64_t(bands.size()) * m_extent.m_nHeight;
+    int64_t nRowsDone = 0;
+    std::vector<uint8_t> scratch;
+    for (const CMapSheet& band : bands) {
+        const COutcome outcome = m_source.Warp(band, [&](const uint8_t* pbyPlanes, int nTop, int nRows) {
+            if (COutcome cut = CutStrip(band, pbyPlanes, nTop, nRows, outputs, scratch); !cut)
+                return cut;
+            nRowsDone += nRows;
+            if (fnProgress && !fnProgress(double(nRowsDone) / double(nTotalRows)))
+                return COutcome::Fail(EOutcome::Cancelled, QStringLiteral("import cancelled"));
+            return COutcome::Ok();
+        });
+        if (!outcome)
             return outcome;
     }
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (COutcome outcome = files[i]->Commit(); !outcome) {
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        if (COutcome outcome = outputs[i].file->Commit(); !outcome) {
             for (size_t k = 0; k < i; ++k)
                 QFile::remove(paths[qsizetype(k)]);
             return outcome;

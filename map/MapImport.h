@@ -7,7 +7,17 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <vector>
+
+// A sheet being written: its file, and how many of its rows are in it.
+struct CSheetOutput
+{
+    const CMapSheet* pSheet = nullptr;
+    QString strPath;
+    std::unique_ptr<CBmpSheetFile> file;
+    int nRowsWritten = 0;
+};
 
 // The importer of the module (see map/MapImporter.h), through GDAL.
 class CMapImport : public CMapImporter
@@ -26,11 +36,17 @@ private:
     COutcome LayOut(const CMapImportRequest& request, const CGeoBox& area);
     COutcome CheckNames() const;
     COutcome CheckFreeSpace() const;
-    COutcome WriteSheet(const CMapSheet& sheet, CBmpSheetFile& file, const QString& strPath,
-                        const std::function<bool(int nRows)>& fnRowsDone) const;
+    // Neighbouring sheet columns, each group as one window of the grid.
+    std::vector<CMapSheet> ColumnBands() const;
+    // Hands the rows of a warped strip of band to every sheet they fall in,
+    // creating a sheet's file at its first (bottom) rows and finishing it at
+    // its last.
+    static COutcome CutStrip(const CMapSheet& band, const uint8_t* pbyPlanes, int nTop, int nRows,
+                             std::vector<CSheetOutput>& outputs, std::vector<uint8_t>& scratch);
 
     CGdalMapSource m_source;
     QString m_strDir;
     double m_dResolution = 0;
     std::vector<CMapSheet> m_sheets;
+    CMapSheet m_extent;   // the whole grid the sheets lie on
 };

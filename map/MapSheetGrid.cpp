@@ -16,42 +16,39 @@ struct CSpan
     int64_t nEnd;
 };
 
-// The longest side of a sheet and the overlap of neighbours, in seconds;
-// false when sheets of nSheetPixels cannot overlap by whole seconds.
-bool SheetSeconds(double dResolution, int nSheetPixels, int64_t& nMaxSeconds, int64_t& nOverlap)
+int64_t CellsAcross(int64_t nSeconds, const CGridCell& cell)
 {
-    nMaxSeconds = int64_t(std::floor(nSheetPixels * dResolution + MAPSHEET_SNAP_SLACK));
-    nOverlap = int64_t(std::ceil(MAPSHEET_OVERLAP_PIXELS * dResolution));
-    return nMaxSeconds > nOverlap;
+    return (nSeconds + cell.nSeconds - 1) / cell.nSeconds;
 }
 
-int64_t AxisCount(int64_t nLength, int64_t nMaxSeconds, int64_t nOverlap)
+// The longest side of a sheet and the overlap of neighbours, in cells; false
+// when sheets of nSheetPixels cannot overlap by whole cells.
+bool SheetCells(const CGridCell& cell, int nSheetPixels, int64_t& nMaxCells, int64_t& nOverlap)
 {
-    if (nLength <= nMaxSeconds)
+    nMaxCells = nSheetPixels / cell.nPixels;
+    nOverlap = (MAPSHEET_OVERLAP_PIXELS + cell.nPixels - 1) / cell.nPixels;
+    return nMaxCells > nOverlap;
+}
+
+int64_t AxisCount(int64_t nLength, int64_t nMaxCells, int64_t nOverlap)
+{
+    if (nLength <= nMaxCells)
         return 1;
-    const int64_t nStep = nMaxSeconds - nOverlap;
+    const int64_t nStep = nMaxCells - nOverlap;
     return (nLength - nOverlap + nStep - 1) / nStep;
 }
 
-// Spans of at most nMaxSeconds covering [nStart, nEnd], neighbours sharing
-// nOverlap seconds, as even as whole seconds allow.
-std::vector<CSpan> SplitAxis(int64_t nStart, int64_t nEnd, int64_t nMaxSeconds, int64_t nOverlap)
+// Spans of at most nMaxCells covering [0, nLength], neighbours sharing
+// nOverlap cells, as even as whole cells allow.
+std::vector<CSpan> SplitAxis(int64_t nLength, int64_t nMaxCells, int64_t nOverlap)
 {
-    const int64_t nLength = nEnd - nStart;
-    if (nLength <= nMaxSeconds)
-        return {{nStart, nEnd}};
-    const int64_t nCount = AxisCount(nLength, nMaxSeconds, nOverlap);
+    if (nLength <= nMaxCells)
+        return {{0, nLength}};
+    const int64_t nCount = AxisCount(nLength, nMaxCells, nOverlap);
     std::vector<CSpan> spans;
     for (int64_t i = 0; i < nCount; ++i)
-        spans.push_back({nStart + i * (nLength - nOverlap) / nCount,
-                         nStart + (i + 1) * (nLength - nOverlap) / nCount + nOverlap});
+        spans.push_back({i * (nLength - nOverlap) / nCount, (i + 1) * (nLength - nOverlap) / nCount + nOverlap});
     return spans;
-}
-
-// Pixels for a span so that none is coarser than dResolution.
-int PixelsFor(int64_t nSeconds, double dResolution)
-{
-    return int(std::ceil(double(nSeconds) / dResolution - MAPSHEET_SNAP_SLACK));
 }
 
 }
@@ -66,34 +63,71 @@ CArcBox SnapOutward(double dWest, double dSouth, double dEast, double dNorth)
     return {nWest, std::max(up(dEast), nWest + 1), nSouth, std::max(up(dNorth), nSouth + 1)};
 }
 
+CGridCell GridCell(double dResolution)
+{
+    // Finer than a second per MAPSHEET_OVERLAP_PIXELS pixels, a second takes
+    // as many pixels as the resolution asks.
+    const double dPixelsPerSecond = std::ceil(1.0 / dResolution - MAPSHEET_SNAP_SLACK);
+    if (dPixelsPerSecond > MAPSHEET_OVERLAP_PIXELS)
+        return {1, int(std::min<double>(dPixelsPerSecond, INT32_MAX))};
+    CGridCell best {1, MAPSHEET_OVERLAP_PIXELS};
+    for (int nPixels = 1; nPixels <= MAPSHEET_OVERLAP_PIXELS; ++nPixels) {
+        const int64_t nSeconds = int64_t(std::floor(dResolution * nPixels + MAPSHEET_SNAP_SLACK));
+        // The coarser pitch wins: nSeconds / nPixels > best.nSeconds / best.nPixels.
+        if (nSeconds >= 1 && nSeconds * best.nPixels > best.nSeconds * nPixels)
+            best = {nSeconds, nPixels};
+    }
+    return best;
+}
+
+CMapSheet GridExtent(const CArcBox& box, double dResolution)
+{
+    const CGridCell cell = GridCell(dResolution);
+    const int64_t nCellsAcross = CellsAcross(box.m_nEast - box.m_nWest, cell);
+    const int64_t nCellsDown = CellsAcross(box.m_nNorth - box.m_nSouth, cell);
+    CMapSheet extent;
+    extent.m_box = {box.m_nWest, box.m_nWest + nCellsAcross * cell.nSeconds, box.m_nNorth - nCellsDown * cell.nSeconds,
+                    box.m_nNorth};
+    extent.m_nWidth = int(std::min<int64_t>(nCellsAcross * cell.nPixels, INT32_MAX));
+    extent.m_nHeight = int(std::min<int64_t>(nCellsDown * cell.nPixels, INT32_MAX));
+    return extent;
+}
+
 int64_t CountSheets(const CArcBox& box, double dResolution, int nSheetPixels)
 {
-    int64_t nMaxSeconds = 0;
+    const CGridCell cell = GridCell(dResolution);
+    int64_t nMaxCells = 0;
     int64_t nOverlap = 0;
-    if (!SheetSeconds(dResolution, nSheetPixels, nMaxSeconds, nOverlap))
+    if (!SheetCells(cell, nSheetPixels, nMaxCells, nOverlap))
         return 0;
-    return AxisCount(box.m_nEast - box.m_nWest, nMaxSeconds, nOverlap)
-           * AxisCount(box.m_nNorth - box.m_nSouth, nMaxSeconds, nOverlap);
+    return AxisCount(CellsAcross(box.m_nEast - box.m_nWest, cell), nMaxCells, nOverlap)
+           * AxisCount(CellsAcross(box.m_nNorth - box.m_nSouth, cell), nMaxCells, nOverlap);
 }
 
 std::vector<CMapSheet> LayOutSheets(const CArcBox& box, double dResolution, int nSheetPixels)
 {
-    int64_t nMaxSeconds = 0;
+    const CGridCell cell = GridCell(dResolution);
+    int64_t nMaxCells = 0;
     int64_t nOverlap = 0;
-    if (!SheetSeconds(dResolution, nSheetPixels, nMaxSeconds, nOverlap))
+    if (!SheetCells(cell, nSheetPixels, nMaxCells, nOverlap))
         return {};
-    const std::vector<CSpan> columns = SplitAxis(box.m_nWest, box.m_nEast, nMaxSeconds, nOverlap);
-    const std::vector<CSpan> rows = SplitAxis(box.m_nSouth, box.m_nNorth, nMaxSeconds, nOverlap);
+    const std::vector<CSpan> columns = SplitAxis(CellsAcross(box.m_nEast - box.m_nWest, cell), nMaxCells, nOverlap);
+    const std::vector<CSpan> rows = SplitAxis(CellsAcross(box.m_nNorth - box.m_nSouth, cell), nMaxCells, nOverlap);
     std::vector<CMapSheet> sheets;
     for (size_t r = 0; r < rows.size(); ++r) {
-        const CSpan& row = rows[rows.size() - 1 - r];
+        // Rows are counted in cells from the north edge.
+        const CSpan& row = rows[r];
         for (size_t c = 0; c < columns.size(); ++c) {
             CMapSheet sheet;
             sheet.m_nRow = int(r);
             sheet.m_nCol = int(c);
-            sheet.m_box = {columns[c].nStart, columns[c].nEnd, row.nStart, row.nEnd};
-            sheet.m_nWidth = PixelsFor(columns[c].nEnd - columns[c].nStart, dResolution);
-            sheet.m_nHeight = PixelsFor(row.nEnd - row.nStart, dResolution);
+            sheet.m_box = {box.m_nWest + columns[c].nStart * cell.nSeconds,
+                           box.m_nWest + columns[c].nEnd * cell.nSeconds, box.m_nNorth - row.nEnd * cell.nSeconds,
+                           box.m_nNorth - row.nStart * cell.nSeconds};
+            sheet.m_nWidth = int((columns[c].nEnd - columns[c].nStart) * cell.nPixels);
+            sheet.m_nHeight = int((row.nEnd - row.nStart) * cell.nPixels);
+            sheet.m_nLeft = int(columns[c].nStart * cell.nPixels);
+            sheet.m_nTop = int(row.nStart * cell.nPixels);
             sheets.push_back(sheet);
         }
     }

@@ -6,7 +6,9 @@
 
 // Imported maps are cut into sheets whose edges lie on whole arc-seconds, so
 // the calibration in a sheet's file name (seconds form) describes its pixel
-// grid exactly.
+// grid exactly. All sheets of a map lie on one pixel grid, whose pitch is a
+// whole number of seconds over a whole number of pixels (a cell), so the map
+// is warped once and every pixel of an overlap is the same in both sheets.
 
 constexpr int MAPSHEET_OVERLAP_PIXELS = 64;   // neighbours share at least this many pixels
 constexpr int64_t MAPSHEET_SECONDS_PER_DEGREE = 3600;
@@ -20,6 +22,13 @@ struct CArcBox
     int64_t m_nNorth = 0;
 };
 
+// A cell of the grid: nSeconds across and down in nPixels pixels.
+struct CGridCell
+{
+    int64_t nSeconds = 1;
+    int nPixels = 1;
+};
+
 struct CMapSheet
 {
     int m_nRow = 0;      // 0 is the northernmost row
@@ -27,6 +36,8 @@ struct CMapSheet
     CArcBox m_box;
     int m_nWidth = 0;    // pixels
     int m_nHeight = 0;
+    int m_nLeft = 0;     // pixels from the west edge of the whole grid
+    int m_nTop = 0;      // pixels from its north edge
     QString m_strName;   // file name, calibration included
 };
 
@@ -34,15 +45,24 @@ struct CMapSheet
 // second across and down.
 CArcBox SnapOutward(double dWest, double dSouth, double dEast, double dNorth);
 
+// The coarsest cell whose pitch is no coarser than dResolution seconds per
+// pixel, of at most MAPSHEET_OVERLAP_PIXELS pixels where the resolution
+// allows (finer than a second per MAPSHEET_OVERLAP_PIXELS pixels, a cell is
+// one second).
+CGridCell GridCell(double dResolution);
+
+// The area the sheets cover: box widened east and south to whole cells,
+// with its size in pixels, at row 0 and column 0.
+CMapSheet GridExtent(const CArcBox& box, double dResolution);
+
 // How many sheets LayOutSheets makes, worked out without making them; 0 when
 // it would make none.
 int64_t CountSheets(const CArcBox& box, double dResolution, int nSheetPixels);
 
-// Covers box with sheets of at most nSheetPixels pixels across and down, at
-// no more than dResolution arc-seconds per pixel, neighbours overlapping by
-// at least MAPSHEET_OVERLAP_PIXELS, rows from the north, columns from the west.
-// Empty when sheets that small cannot overlap by whole seconds at that
-// resolution.
+// Covers GridExtent(box, dResolution) with sheets of at most nSheetPixels
+// pixels across and down, neighbours overlapping by at least
+// MAPSHEET_OVERLAP_PIXELS, rows from the north, columns from the west.
+// Empty when sheets that small cannot overlap by whole cells.
 std::vector<CMapSheet> LayOutSheets(const CArcBox& box, double dResolution, int nSheetPixels);
 
 // "STEM_ROW_COL_X<west>_<east>Y<south>_<north>.bmp" in the seconds form, with

@@ -13,6 +13,8 @@ PACKAGES+=(gpsbabel gpsd-clients)
 # GDAL reads the maps that map-import turns into calibrated bitmaps; the tests
 # make their GeoTIFF, MBTiles and PNG maps through its library as well.
 PACKAGES+=(libgdal-dev)
+# gdalwarp, the peer the map import benchmark runs beside map-import.
+PACKAGES+=(gdal-bin)
 
 SUDO=
 [ "$(id -u)" -eq 0 ] || SUDO=sudo

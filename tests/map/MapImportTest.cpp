@@ -184,17 +184,41 @@ TEST_F(MapImport, EveryFormatGivesSheetsWithTheSourceColours)
     }
 }
 
-TEST_F(MapImport, DryRunListsTheAreaCutToTheMapAndWidenedToWholeSeconds)
+// At 3.6 arc-seconds per pixel a cell of the grid is 18 seconds in 5 pixels,
+// so the south edge moves from -24'1" to the next whole cell, -24'18".
+TEST_F(MapImport, DryRunListsTheAreaCutToTheMapAndWidenedToWholeCells)
 {
     const CGeoGrid grid {4326, -0.6, 0.3, 0.001, 1000, 800};
     ASSERT_TRUE(WritePattern(Path("z.tif"), "GTiff", grid, EPixels::Rgb));
     const CliRun run = RunCli({QStringLiteral("map-import"), Path("z.tif"), QStringLiteral("--dry-run"),
                                QStringLiteral("--bbox"), QStringLiteral("-1,-0.40012,0.2,1")});
     ASSERT_EQ(run.nExit, 0) << run.strErr.toStdString();
-    EXPECT_EQ(run.strOut, QStringLiteral("z_0_0_X0G-36M0S_0G12M0SY0G-24M-1S_0G18M0S.bmp  800x701  "
-                                         "longitude -0.6 to 0.2, latitude -0.400277778 to 0.3\n"
-                                         "1 sheets, 1682454 bytes, 3.6 arc-seconds per pixel\n"));
+    EXPECT_EQ(run.strOut.toStdString(), "z_0_0_X0G-36M0S_0G12M0SY0G-24M-18S_0G18M0S.bmp  800x705  "
+                                        "longitude -0.6 to 0.2, latitude -0.405 to 0.3\n"
+                                        "1 sheets, 1692054 bytes, 3.6 arc-seconds per pixel\n");
     EXPECT_EQ(Entries(CardGpsPath(QString())), QStringList());
+}
+
+// Neighbours lie on one pixel grid: the pixels they share are the same.
+void ExpectSameOverlap(const CSheet& a, const CSheet& b)
+{
+    const CMapBitmap& m = *a.pMap;
+    const CMapBitmap& n = *b.pMap;
+    const double dPitchLon = (m.m_lonMax - m.m_lonMin) / a.image.width();
+    const double dPitchLat = (m.m_latMax - m.m_latMin) / a.image.height();
+    EXPECT_NEAR((n.m_lonMax - n.m_lonMin) / b.image.width(), dPitchLon, 1e-12);
+    EXPECT_NEAR((n.m_latMax - n.m_latMin) / b.image.height(), dPitchLat, 1e-12);
+    const double dLeft = (n.m_lonMin - m.m_lonMin) / dPitchLon;
+    const double dTop = (m.m_latMax - n.m_latMax) / dPitchLat;
+    EXPECT_NEAR(dLeft, std::round(dLeft), 1e-6);
+    EXPECT_NEAR(dTop, std::round(dTop), 1e-6);
+    const int nLeft = int(std::lround(dLeft));
+    const int nTop = int(std::lround(dTop));
+    int nDiffering = 0;
+    for (int y = std::max(0, nTop); y < std::min(a.image.height(), nTop + b.image.height()); ++y)
+        for (int x = std::max(0, nLeft); x < std::min(a.image.width(), nLeft + b.image.width()); ++x)
+            nDiffering += a.image.pixel(x, y) != b.image.pixel(x - nLeft, y - nTop);
+    EXPECT_EQ(nDiffering, 0);
 }
 
 TEST_F(MapImport, NeighbouringSheetsOverlapAndTheCatalogueCoversEverySeam)
@@ -211,10 +235,12 @@ TEST_F(MapImport, NeighbouringSheetsOverlapAndTheCatalogueCoversEverySeam)
             const double dPerPixelLat = (n.m_latMax - n.m_latMin) / b.image.height();
             if (m.m_latMin == n.m_latMin && m.m_lonMin < n.m_lonMin && n.m_lonMin < m.m_lonMax) {
                 EXPECT_GE((m.m_lonMax - n.m_lonMin) / dPerPixelLon, 64.0);
+                ExpectSameOverlap(a, b);
                 seamsWestEast.push_back(m.m_lonMax);
             }
             if (m.m_lonMin == n.m_lonMin && m.m_latMin > n.m_latMin && m.m_latMin < n.m_latMax) {
                 EXPECT_GE((n.m_latMax - m.m_latMin) / dPerPixelLat, 64.0);
+                ExpectSameOverlap(a, b);
                 seamsSouthNorth.push_back(m.m_latMin);
             }
         }
