@@ -66,7 +66,9 @@ QString DmsText(float fDegrees)
     }
     if (nMinutes >= DMS_MINUTES_PER_DEGREE) {
         nMinutes -= DMS_MINUTES_PER_DEGREE;
-        ++nDegrees;
+        // A value beyond int stays at the saturated degrees TruncToInt gave.
+        if (nDegrees < std::numeric_limits<int>::max())
+            ++nDegrees;
     }
     return FormatText("%4d\u00B0%2d'%4.1f''", nDegrees, nMinutes, dSeconds);
 }
