@@ -170,11 +170,13 @@ bool ScanInt(const char16_t*& p, const char16_t* pEnd, int nWidth, int32_t& nVal
     bool bNegative = false;
     if (p < pLimit && (*p == u'+' || *p == u'-'))
         bNegative = *p++ == u'-';
-    if (p == pLimit || !IsDigit(*p))
-        return false;
+    // Every satellite in view is four of these: one test per digit.
+    const char16_t* const pDigits = p;
     int32_t n = 0;
-    while (p < pLimit && IsDigit(*p))
-        n = n * 10 + (*p++ - u'0');
+    for (unsigned nDigit = 0; p < pLimit && (nDigit = unsigned(*p) - u'0') <= 9; ++p)
+        n = n * 10 + int32_t(nDigit);
+    if (p == pDigits)
+        return false;
     nValue = bNegative ? -n : n;
     return true;
 }
