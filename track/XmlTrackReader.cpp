@@ -463,10 +463,17 @@ COutcome CXmlTrackReader::Parse(Read read, uint64_t nSize, const CLoadProgress& 
     uint64_t nRead = 0;
     uint64_t nQuiet = 0;   // bytes since expat last reported anything
     for (bool bLast = false; !bLast && result && !m_bSplitReached;) {
-        void* pBuffer = XML_GetBuffer(m_parser, int(XML_READ_CHUNK));
+        // Expat reads an unfinished token again from its start with every
+        // piece: while a long one (a root declaring thousands of prefixes)
+        // goes on, each piece is as long as it is so far, so that it is read
+        // a few times, not once per 64 KiB. Up to the longest token taken,
+        // so that a longer one still fails where it did.
+        const uint64_t nRoom = XML_MAX_TOKEN - std::min(nQuiet, XML_MAX_TOKEN);
+        const auto nChunk = size_t(std::max<uint64_t>(XML_READ_CHUNK, std::min(nQuiet, nRoom)));
+        void* pBuffer = XML_GetBuffer(m_parser, int(nChunk));
         if (!pBuffer)
             throw std::bad_alloc();
-        const ptrdiff_t nPiece = read(static_cast<char*>(pBuffer), XML_READ_CHUNK);
+        const ptrdiff_t nPiece = read(static_cast<char*>(pBuffer), nChunk);
         if (nPiece < 0)
             return TrackReadFailure(EOutcome::Failed, strPath, errno);
         bLast = nPiece == 0;
