@@ -1,8 +1,7 @@
 // Prefixed names are checked against the declarations open around them,
 // however many there are and however long a prefix is.
-#include "track/XmlTrackReader.h"
+#include "tests/track/TrackTestSupport.h"
 
-#include <QBuffer>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,13 +10,9 @@ namespace {
 
 bool ReadPrefixed(const std::string& body)
 {
-    const std::string document = "<?xml version=\"1.0\"?><gpx version=\"1.1\" " + body + "</gpx>";
-    QBuffer buffer;
-    buffer.setData(document.data(), qsizetype(document.size()));
-    buffer.open(QIODevice::ReadOnly);
     CTrackPointList points;
     size_t nSkipped = 0;
-    return ReadXmlTrack(buffer, 0, points, nSkipped);
+    return ReadXmlDocument("<?xml version=\"1.0\"?><gpx version=\"1.1\" " + body + "</gpx>", points, nSkipped);
 }
 
 // Declarations of p0 to p(n-1) on the root.

@@ -7,7 +7,6 @@
 #include "track/XmlNumbers.h"
 #include "track/XmlTrackReader.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -20,14 +19,6 @@
 namespace {
 
 const char SPLIT_HEAD[] = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
-
-bool ReadWhole(const std::string& document, CTrackPointList& points, size_t& nSkipped)
-{
-    QBuffer buffer;
-    buffer.setData(document.data(), qsizetype(document.size()));
-    buffer.open(QIODevice::ReadOnly);
-    return ReadXmlTrack(buffer, 0, points, nSkipped);
-}
 
 std::string Describe(const CTrackPoint& point)
 {
@@ -123,7 +114,7 @@ TEST(XmlSplitRead, SameAsOneReading)
         file.close();
         CTrackPointList whole;
         size_t nWholeSkipped = 0;
-        const bool bWhole = ReadWhole(c.document, whole, nWholeSkipped);
+        const bool bWhole = ReadXmlDocument(c.document, whole, nWholeSkipped);
         CTrackPointList split;
         size_t nSplitSkipped = 0;
         const bool bSplit = bool(LoadXmlTrackFile(strPath, 0, split, nSplitSkipped));
