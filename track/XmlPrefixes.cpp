@@ -26,6 +26,15 @@ uint32_t PrefixHash(std::string_view prefix)
     return nHash ^ (nHash >> 16);
 }
 
+// The name's first colon, or its end. Names are short and every element's
+// and attribute's is looked at: a loop in place, not a library call.
+const char* ColonOrEnd(const char* szName)
+{
+    while (*szName && *szName != ':')
+        ++szName;
+    return szName;
+}
+
 // "xmlns:P", which declares the prefix P.
 bool IsDeclaration(const char* szAttribute)
 {
@@ -71,21 +80,20 @@ void CXmlPrefixes::End(size_t nDepth)
 
 const char* CXmlPrefixes::Local(const char* szName)
 {
-    const char* pColon = std::strchr(szName, ':');
-    return pColon ? pColon + 1 : szName;
+    const char* pColon = ColonOrEnd(szName);
+    return *pColon ? pColon + 1 : szName;
 }
 
 bool CXmlPrefixes::Bound(const char* szName) const
 {
-    const char* pColon = std::strchr(szName, ':');
-    if (!pColon)
+    const char* pColon = ColonOrEnd(szName);
+    if (!*pColon)
         return true;
-    const std::string_view name(szName);
-    const size_t nColon = size_t(pColon - szName);
     // One colon, with a prefix and a local part around it.
-    if (nColon == 0 || nColon + 1 == name.size() || name.find(':', nColon + 1) != std::string_view::npos)
+    const char* pEnd = ColonOrEnd(pColon + 1);
+    if (pColon == szName || pEnd == pColon + 1 || *pEnd)
         return false;
-    const std::string_view prefix = name.substr(0, nColon);
+    const std::string_view prefix(szName, size_t(pColon - szName));
     if (prefix == XML_RESERVED_PREFIX)
         return true;
     const CPrefix* pPrefix = Find(prefix);

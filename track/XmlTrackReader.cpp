@@ -60,7 +60,7 @@ enum class EXmlName
 
 struct XmlNameEntry
 {
-    const char* szLocal;
+    std::string_view local;
     EXmlName name;
 };
 
@@ -79,16 +79,28 @@ const XmlNameEntry XML_NAMES[] = {
 };
 
 // Only the local name counts: GPX has its namespaces, and KML's gx:Track is a
-// Track to this reader. Called for every element: the first letter sorts
-// most names out.
+// Track to this reader. Called for every element: the length and the first
+// letter sort most names out.
 EXmlName LocalName(const char* szName)
 {
-    const char* szLocal = CXmlPrefixes::Local(szName);
+    const std::string_view local(CXmlPrefixes::Local(szName));
     for (const XmlNameEntry& entry : XML_NAMES) {
-        if (*szLocal == *entry.szLocal && !std::strcmp(szLocal, entry.szLocal))
+        if (local.size() == entry.local.size() && local[0] == entry.local[0] && local == entry.local)
             return entry.name;
     }
     return EXmlName::Other;
+}
+
+// Whether an attribute has this name; in place, as it is asked of every
+// attribute of every point.
+template <size_t nLength>
+bool IsAttribute(const char* szAttribute, const char (&szName)[nLength])
+{
+    for (size_t i = 0; i < nLength; ++i) {
+        if (szAttribute[i] != szName[i])
+            return false;
+    }
+    return true;
 }
 
 // The text element being read, which may hold no elements, and what its
@@ -551,9 +563,9 @@ void CXmlTrackReader::StartGpx(EXmlName name, const char** pAttributes)
         std::string_view latitude;
         std::string_view longitude;
         for (const char** p = pAttributes; *p; p += 2) {
-            if (!std::strcmp(p[0], "lat"))
+            if (IsAttribute(p[0], "lat"))
                 latitude = p[1];
-            else if (!std::strcmp(p[0], "lon"))
+            else if (IsAttribute(p[0], "lon"))
                 longitude = p[1];
         }
         PendingPoint pending;
