@@ -415,8 +415,13 @@ public:
     bool SameContext(const std::vector<XmlTag>& around);
     // The second half is not needed: stops it, drops its work.
     void Abandon();
-    // Bytes of the file the second half has read.
-    uint64_t SecondRead() const { return m_nRead.load(std::memory_order_relaxed); }
+    // The bytes of both halves read, given the first half's: what the
+    // progress is told, never more than the file's length.
+    uint64_t BothRead(uint64_t nFirstRead)
+    {
+        m_nFirstRead = nFirstRead;
+        return std::min(m_file.Size(), nFirstRead + m_nRead.load(std::memory_order_relaxed));
+    }
     // The first half ended where the second began: waits for the second half
     // (reporting progress, which may cancel it) and appends its points; the
     // first of them begins a segment when bNewSegment says so.
@@ -435,6 +440,7 @@ private:
     std::vector<XmlTag> m_around;     // the elements around its points
     std::string m_prefix;             // what the second half reads first
     uint64_t m_nOffset = 0;           // of the second half's input, read so far
+    uint64_t m_nFirstRead = 0;        // bytes the first half has read
     std::atomic<bool> m_bStop = false;
     std::atomic<uint64_t> m_nRead = 0;
     std::thread m_thread;
@@ -955,7 +961,7 @@ COutcome CXmlSplit::Join(CTrackPointList& points, size_t& nSkipped, bool bNewSeg
 {
     const std::future<void> done = m_done.get_future();
     while (done.wait_for(XML_SPLIT_POLL) != std::future_status::ready) {
-        if (progress && !progress(m_nAt + SecondRead(), m_file.Size())) {
+        if (progress && !progress(BothRead(m_nFirstRead), m_file.Size())) {
             Abandon();
             return TrackReadFailure(EOutcome::Cancelled, m_strPath);
         }
@@ -987,7 +993,7 @@ COutcome ReadTrack(Read read, uint64_t nSize, int nUtcCorrection, CTrackPointLis
         reader.SetSplit(pSplit);
         CLoadProgress both = progress;
         if (pSplit && progress)
-            both = [&](uint64_t nRead, uint64_t nAll) { return progress(nRead + pSplit->SecondRead(), nAll); };
+            both = [&](uint64_t nRead, uint64_t nAll) { return progress(pSplit->BothRead(nRead), nAll); };
         result = reader.Parse(read, nSize, both, strPath);
         size_t nSecondSkipped = 0;
         if (result && reader.ReachedSplit())

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstring>
@@ -126,6 +127,44 @@ TEST(XmlSplitRead, SameAsOneReading)
                 ASSERT_EQ(Describe(split[i]), Describe(whole[i])) << c.pszName << ", point " << i;
             }
         }
+    }
+}
+
+// The window's progress sees both halves, never past the file's length, and
+// its Cancel stops both, leaving the list as it was.
+TEST(XmlSplitRead, ProgressAndCancel)
+{
+    const std::string document = Document("<trk><trkseg>\n", [](int i) { return Trkpt(i); }, "</trkseg></trk>\n");
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath(QStringLiteral("progress.gpx"));
+    QFile file(strPath);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(document.data(), qint64(document.size()));
+    file.close();
+    const struct
+    {
+        uint64_t nCancelAt;   // bytes read at which Cancel is pressed
+        EOutcome eOutcome;
+    } cases[] = {{UINT64_MAX, EOutcome::Ok}, {document.size() / 3, EOutcome::Cancelled},
+                 {document.size() * 9 / 10, EOutcome::Cancelled}};
+    CTrackPointList whole;
+    size_t nWholeSkipped = 0;
+    ASSERT_TRUE(ReadXmlDocument(document, whole, nWholeSkipped));
+    for (const auto& c : cases) {
+        CTrackPointList points(1);
+        size_t nSkipped = 0;
+        uint64_t nMost = 0;
+        bool bBeyond = false;
+        const auto progress = [&](uint64_t nRead, uint64_t nSize) {
+            bBeyond = bBeyond || nRead > nSize || nSize != document.size();
+            nMost = std::max(nMost, nRead);
+            return nRead < c.nCancelAt;
+        };
+        const COutcome outcome = LoadXmlTrackFile(strPath, 0, points, nSkipped, progress);
+        EXPECT_EQ(outcome.Kind(), c.eOutcome) << c.nCancelAt;
+        EXPECT_FALSE(bBeyond) << c.nCancelAt;
+        EXPECT_GT(nMost, document.size() / 4) << c.nCancelAt;
+        EXPECT_EQ(points.size(), outcome ? 1 + whole.size() : 1) << c.nCancelAt;
     }
 }
 
