@@ -13,9 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -173,50 +171,6 @@ TEST(ReceiverProbeTest, DeviceHeldByAnotherIsLeftAlone)
     close(hHolder);
 }
 
-// A gpsd stand-in on a free port: its greeting, then, once asked, NMEA
-// lines among its JSON.
-class CFakeGpsd
-{
-public:
-    explicit CFakeGpsd(bool bSendsNmea)
-    {
-        m_hListen = ListenOnLoopback(m_nPort);
-        m_thread = std::thread([this, bSendsNmea] {
-            struct pollfd pfd = {m_hListen, POLLIN, 0};
-            if (poll(&pfd, 1, 3000) != 1)
-                return;
-            const int hClient = accept4(m_hListen, nullptr, nullptr, SOCK_CLOEXEC);
-            const QByteArray greeting = "{\"class\":\"VERSION\",\"release\":\"3.22\"}\r\n";
-            send(hClient, greeting.constData(), size_t(greeting.size()), MSG_NOSIGNAL);
-            CSimReceiver receiver(52.09, 5.12);
-            for (int i = 0; i < 30 && !m_bStop; ++i) {
-                const QByteArray text = "{\"class\":\"TPV\"}\r\n"
-                                        + (bSendsNmea ? receiver.Sentences(QDateTime::currentDateTimeUtc()) : QByteArray());
-                send(hClient, text.constData(), size_t(text.size()), MSG_NOSIGNAL);
-                std::this_thread::sleep_for(100ms);
-            }
-            close(hClient);
-        });
-    }
-    ~CFakeGpsd()
-    {
-        m_bStop = true;
-        m_thread.join();
-        close(m_hListen);
-    }
-    CFakeGpsd(const CFakeGpsd&) = delete;
-    CFakeGpsd& operator=(const CFakeGpsd&) = delete;
-
-    QString PortName() const { return QStringLiteral("gpsd://127.0.0.1:%1").arg(m_nPort); }
-
-    int m_nPort = 0;
-
-private:
-    int m_hListen = -1;
-    std::atomic<bool> m_bStop = false;
-    std::thread m_thread;
-};
-
 // gpsd is asked first; one without a receiver (JSON only) gives way to the
 // devices.
 TEST(ReceiverProbeTest, GpsdComesFirst)
@@ -224,8 +178,9 @@ TEST(ReceiverProbeTest, GpsdComesFirst)
     QTemporaryDir dir;
     CProbedDevice device(dir.path(), QStringLiteral("usb-receiver"), ESends::Sentences);
     ASSERT_TRUE(device.m_bOpen);
+    const QByteArray sentences = CSimReceiver(52.09, 5.12).Sentences(QDateTime::currentDateTimeUtc());
     for (const bool bGpsdHasReceiver : {true, false}) {
-        CFakeGpsd gpsd(bGpsdHasReceiver);
+        CFakeGpsd gpsd(bGpsdHasReceiver ? sentences : QByteArray());
         ASSERT_GT(gpsd.m_nPort, 0);
         CProbePlaces places = DevicesOnly({device.m_pty.m_strLink});
         places.m_strGpsd = gpsd.PortName();
