@@ -158,6 +158,20 @@ CSetupDlg::CSetupDlg(const CTrackerSettings& settings, QWidget* pParent)
     m_comboPort.setEditable(true);
     m_comboBaud.setEditable(true);
     m_comboPort.setInsertPolicy(QComboBox::NoInsert);
+    // An entry that says more than its port (a by-id name with its device)
+    // puts only the port into the narrow field, whose end tells devices
+    // apart; the whole entry is the field's tip. Queued: the combo box
+    // writes the entry's text into the field after it has told of the change.
+    connect(
+        &m_comboPort, &QComboBox::currentIndexChanged, this,
+        [this](int nIndex) {
+            if (nIndex < 0 || nIndex >= m_comboPort.count())
+                return;
+            m_comboPort.setToolTip(m_comboPort.itemText(nIndex));
+            if (const QString strPort = EntryPort(m_comboPort, nIndex); strPort != m_comboPort.itemText(nIndex))
+                m_comboPort.setEditText(strPort);
+        },
+        Qt::QueuedConnection);
     m_comboBaud.setInsertPolicy(QComboBox::NoInsert);
 
     m_radioAltitude.setText(QStringLiteral("Altitude"));

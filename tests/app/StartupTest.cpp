@@ -174,13 +174,17 @@ TEST_F(StartupTest, FirstStartFindsTheReceiverUnderItsByIdName)
     EXPECT_EQ(LoadTrackerSettings().m_strComPort, "/nonexistent/COM4") << "used for the run only";
 
     QString strShown;
-    driver.Then([&strShown](QDialog* pDialog) {
-        strShown = qobject_cast<CSetupDlg*>(pDialog)->m_comboPort.currentText();
+    QString strTip;
+    driver.Then([&](QDialog* pDialog) {
+        const QComboBox& combo = qobject_cast<CSetupDlg*>(pDialog)->m_comboPort;
+        strShown = combo.currentText();
+        strTip = combo.toolTip();
         pDialog->accept();
     });
     CSetupDlg dlg(theApp.m_settings);
     ASSERT_EQ(theApp.RunSetupDialog(dlg), IDOK);
-    EXPECT_EQ(strShown, strLink + QStringLiteral(" \u2192 ") + receiver.m_pty.m_strDevice);
+    EXPECT_EQ(strShown, strLink);
+    EXPECT_EQ(strTip, strLink + QStringLiteral(" \u2192 ") + receiver.m_pty.m_strDevice);
     EXPECT_EQ(LoadTrackerSettings().m_strComPort, strLink);
     EXPECT_EQ(LoadTrackerSettings().m_nBaudRate, 4800);
     theApp.ExitInstance();
