@@ -1,20 +1,18 @@
 #include "app/ReceiverSearch.h"
 
 #include "app/ExitSignals.h"
+#include "app/WorkerProgress.h"
 #include "gps/CReceiverProbe.h"
 
-#include <QEventLoop>
 #include <QMutex>
 #include <QProgressDialog>
-#include <QThread>
-#include <QTimer>
 #include <atomic>
-#include <memory>
 
 namespace {
 
-// How often the window takes the probe's latest text.
+// How often the window takes the probe's latest text, and its width.
 constexpr int SEARCH_POLL_MS = 50;
+constexpr int SEARCH_WINDOW_CHARS = 60;
 
 // The probe's latest text, written on its thread and read on the window's.
 class CSearchText
@@ -44,31 +42,23 @@ bool SearchReceiverWithProgress(QWidget* pParent, QString& strPort, int& nBaudRa
     CSearchText text;
     std::atomic<bool> bCancel {false};
     COutcome outcome;
-    std::unique_ptr<QThread> pThread(QThread::create([&] {
+    const auto work = [&] {
         outcome = probe.Run([&text](const QString& strText) { text.Set(strText); }, &bCancel);
-    }));
+    };
 
     // Busy, without a share done: the probe ends at the first answer.
     QProgressDialog window(QStringLiteral("Looking for a GPS receiver..."), QStringLiteral("Cancel"), 0, 0, pParent);
     window.setWindowTitle(QStringLiteral("veltrip"));
     window.setMinimumDuration(0);
-    window.setMinimumWidth(window.fontMetrics().averageCharWidth() * 60);
+    window.setMinimumWidth(window.fontMetrics().averageCharWidth() * SEARCH_WINDOW_CHARS);
     QObject::connect(&window, &QProgressDialog::canceled, [&bCancel] { bCancel = true; });
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
+    RunWithProgress(window, SEARCH_POLL_MS, work, [&] {
         // A stop signal does not wait for the rest of the search.
         if (ExitRequested())
             bCancel = true;
         if (const QString strText = text.Get(); !strText.isEmpty())
             window.setLabelText(strText);
     });
-    QEventLoop loop;
-    QObject::connect(pThread.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    poll.start(SEARCH_POLL_MS);
-    pThread->start();
-    window.show();
-    loop.exec();
-    pThread->wait();
     if (!outcome)
         return false;
     strPort = probe.m_strPort;

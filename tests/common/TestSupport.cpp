@@ -62,6 +62,14 @@ int ListenOnLoopback(int& nPort)
     return hListen;
 }
 
+int AcceptClient(int hListen, int nWaitMs)
+{
+    struct pollfd pfd = {hListen, POLLIN, 0};
+    if (poll(&pfd, 1, nWaitMs) != 1)
+        return -1;
+    return accept4(hListen, nullptr, nullptr, SOCK_CLOEXEC);
+}
+
 CFakeGpsd::CFakeGpsd(QByteArray nmea)
     : m_nmea(std::move(nmea))
 {
@@ -85,11 +93,9 @@ void CFakeGpsd::Serve()
 {
     constexpr int FAKE_GPSD_REPORTS = 30;
     constexpr auto FAKE_GPSD_STEP = std::chrono::milliseconds(100);
+    constexpr int FAKE_GPSD_ACCEPT_MS = 50;
     while (!m_bStop) {
-        struct pollfd pfd = {m_hListen, POLLIN, 0};
-        if (poll(&pfd, 1, 50) != 1)
-            continue;
-        const int hClient = accept4(m_hListen, nullptr, nullptr, SOCK_CLOEXEC);
+        const int hClient = AcceptClient(m_hListen, FAKE_GPSD_ACCEPT_MS);
         if (hClient < 0)
             continue;
         const QByteArray greeting = "{\"class\":\"VERSION\",\"release\":\"3.22\"}\r\n";

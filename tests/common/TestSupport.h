@@ -50,6 +50,9 @@ QByteArray ReadAll(const QString& strPath);
 // A listening TCP socket on a free port of 127.0.0.1: its descriptor (-1 on
 // failure), and the port in nPort.
 int ListenOnLoopback(int& nPort);
+// The next client of a listening socket, waiting at most nWaitMs: its
+// descriptor, or -1 when none came.
+int AcceptClient(int hListen, int nWaitMs);
 
 // A gpsd stand-in on a free port of 127.0.0.1, for one client after another:
 // the greeting, then every 100 ms for 3 s a JSON report followed by the

@@ -20,7 +20,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <random>
 #include <spawn.h>
 #include <string>
@@ -362,10 +361,7 @@ private:
     void Serve()
     {
         while (!m_bStop) {
-            struct pollfd pfd = {m_hListen, POLLIN, 0};
-            if (poll(&pfd, 1, 50) != 1)
-                continue;
-            const int hClient = accept4(m_hListen, nullptr, nullptr, SOCK_CLOEXEC);
+            const int hClient = AcceptClient(m_hListen, 50);
             if (hClient < 0)
                 continue;
             ++m_nClients;
