@@ -160,12 +160,14 @@ CSetupDlg::CSetupDlg(const CTrackerSettings& settings, QWidget* pParent)
     m_comboPort.setInsertPolicy(QComboBox::NoInsert);
     // An entry that says more than its port (a by-id name with its device)
     // puts only the port into the narrow field, whose end tells devices
-    // apart; the whole entry is the field's tip. Queued: the combo box
-    // writes the entry's text into the field after it has told of the change.
+    // apart; the whole entry is the field's tip. Queued, as the combo box
+    // writes the entry's text into the field after it has told of the
+    // change; by then the entry may be gone again, or a typed text there.
     connect(
         &m_comboPort, &QComboBox::currentIndexChanged, this,
-        [this](int nIndex) {
-            if (nIndex < 0 || nIndex >= m_comboPort.count())
+        [this] {
+            const int nIndex = m_comboPort.currentIndex();
+            if (nIndex < 0 || m_comboPort.currentText() != m_comboPort.itemText(nIndex))
                 return;
             m_comboPort.setToolTip(m_comboPort.itemText(nIndex));
             if (const QString strPort = EntryPort(m_comboPort, nIndex); strPort != m_comboPort.itemText(nIndex))

@@ -83,6 +83,14 @@ TEST_F(SetupDlgTest, MachinePortsComeFirst)
     settings.m_strComPort = strLink;
     CSetupDlg dlg(settings);
     dlg.OnInitDialog();
+    // A stored port that no entry has stays in the field as it was typed.
+    settings.m_strComPort = QStringLiteral("/dev/ttyUSB7");
+    CSetupDlg typed(settings);
+    typed.OnInitDialog();
+    ProcessEvents();
+    EXPECT_EQ(typed.m_comboPort.currentText(), "/dev/ttyUSB7");
+    ASSERT_TRUE(typed.UpdateData(true));
+    EXPECT_EQ(typed.m_settings.m_strComPort, "/dev/ttyUSB7");
     qputenv("VELTRIP_PROBE_GPSD", "");
     qputenv("VELTRIP_PROBE_DEVICES", "");
     const QStringList ports = Items(dlg.m_comboPort);
@@ -90,6 +98,7 @@ TEST_F(SetupDlgTest, MachinePortsComeFirst)
                                   gpsd.PortName(), "COM1:", "COM2:", "COM3:", "COM4:", "COM5:", "COM6:", "COM7:",
                                   "COM8:"}));
     EXPECT_EQ(dlg.m_comboPort.currentIndex(), 0);
+    EXPECT_EQ(dlg.m_comboPort.currentText(), strLink) << "the port, not the entry's text";
     dlg.m_comboPort.setCurrentIndex(1);
     ASSERT_TRUE(dlg.UpdateData(true));
     EXPECT_EQ(dlg.m_settings.m_strComPort, plain.m_pty.m_strDevice);
