@@ -273,12 +273,19 @@ void CMainFrame::OnFileSave()
 void CMainFrame::OnFileOpen()
 {
     const QString strPath = PromptOpenTrack(this);
-    if (strPath.isEmpty())
-        return;
+    if (!strPath.isEmpty())
+        OpenTracks({strPath});
+}
+
+void CMainFrame::OpenTracks(const QStringList& paths)
+{
     // The progress dialog lets events through; a tick among them would put
     // its point in the middle of the file's.
     CTimerGuard guard;
-    if (OpenTrackWithProgress(this, strPath))
+    bool bRead = false;
+    for (const QString& strPath : paths)
+        bRead = OpenTrackWithProgress(this, strPath) || bRead;
+    if (bRead)
         m_wndView.SetViewType(EViewType::Track);
 }
 

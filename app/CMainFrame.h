@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
+#include <QStringList>
 #include <QToolBar>
 #include <span>
 
@@ -76,6 +77,10 @@ public:
 
     // One timer tick; ids other than the frame's timer are ignored.
     void OnTimer(int nIdEvent);
+
+    // Reads each track as File Open does, one segment each, in order; the
+    // track view shows them when any was read.
+    void OpenTracks(const QStringList& paths);
 
     // The menu outlives the soft key that shows it.
     QMenu m_menu;

@@ -196,3 +196,53 @@ TEST(EndToEndTest, KilledRecordingGetsItsKmlAtTheNextStart)
 }
 
 }
+
+namespace {
+
+// --help and --version answer before Qt looks for a display; the help names
+// every kind of port, each on a line of its own.
+TEST(EndToEndTest, HelpAndVersionNeedNoDisplay)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* szName : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(QString::fromLatin1(szName));
+    const QStringList portKinds = {"COMn:", "DEVICE", "gpsd://HOST[:PORT]", "tcp://HOST:PORT", "modem://[N]",
+                                   "unix:PATH", "auto"};
+    struct Case
+    {
+        QStringList args;
+        int nExit;
+        const char* szFirstLine;
+        bool bHelp;
+    };
+    const Case cases[] = {
+        {{"--help"}, 0, "usage: veltrip [--port PORT] [--baud N] [TRACK...]", true},
+        {{"-h"}, 0, "usage: veltrip [--port PORT] [--baud N] [TRACK...]", true},
+        {{"--port", "auto", "--help"}, 0, "usage: veltrip [--port PORT] [--baud N] [TRACK...]", true},
+        {{"--version"}, 0, "veltrip 1.0", false},
+        {{}, 1, "", false},
+    };
+    for (const Case& c : cases) {
+        QProcess app;
+        app.setProcessEnvironment(environment);
+        app.start(BuildDir() + "/app/veltrip", c.args);
+        ASSERT_TRUE(app.waitForFinished(10000));
+        const QString strArgs = c.args.join(u' ');
+        EXPECT_EQ(app.exitCode(), c.nExit) << strArgs.toStdString();
+        const QStringList lines = QString::fromUtf8(app.readAllStandardOutput()).split(u'\n');
+        EXPECT_EQ(lines.first(), QString::fromLatin1(c.szFirstLine)) << strArgs.toStdString();
+        if (c.nExit != 0) {
+            EXPECT_TRUE(app.readAllStandardError().contains("no display")) << strArgs.toStdString();
+        }
+        if (!c.bHelp)
+            continue;
+        for (const QString& strKind : portKinds) {
+            const qsizetype nLines = std::count_if(lines.begin(), lines.end(), [&strKind](const QString& strLine) {
+                return strLine.trimmed().startsWith(strKind + u' ');
+            });
+            EXPECT_EQ(nLines, 1) << strKind.toStdString();
+        }
+    }
+}
+
+}

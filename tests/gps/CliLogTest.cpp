@@ -20,7 +20,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <random>
 #include <spawn.h>
 #include <string>
@@ -261,6 +260,38 @@ TEST_F(CliLogTest, SimulatorKilledAndStartedAgainOnTheSameLink)
     EXPECT_TRUE(QFileInfo(Path("out.kml")).size() > 0);
 }
 
+// --port auto: the simulator's terminal under a by-id name is found and
+// recorded from; with nowhere to look, the run fails with the reason.
+TEST_F(CliLogTest, AutoPortFindsTheReceiverUnderItsByIdName)
+{
+    ASSERT_TRUE(QDir().mkpath(Path("by-id")));
+    const QString strLink = Path("by-id/usb-veltrip-sim-if00");
+    CChild sim;
+    StartSim(sim, strLink);
+    setenv("VELTRIP_PROBE_DEVICES", qPrintable(Path("by-id") + QStringLiteral("/*")), 1);
+    CChild log;
+    const bool bStarted = log.Start({CLI, QStringLiteral("log"), QStringLiteral("--port"), QStringLiteral("auto"),
+                                     QStringLiteral("--seconds"), QStringLiteral("6"), Path("out")},
+                                    Path("log.out"), Path("log.err"));
+    setenv("VELTRIP_PROBE_DEVICES", "", 1);
+    ASSERT_TRUE(bStarted);
+    EXPECT_EQ(log.Wait(20s), 0);
+    EXPECT_EQ(ReadAll(Path("log.err")), QByteArray());
+    const QList<QByteArray> lines = ReadAll(Path("log.out")).split('\n');
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines[0], "receiver found: " + strLink.toUtf8() + " at 4800 baud");
+    EXPECT_GE(lines[1].left(lines[1].indexOf(' ')).toInt(), 1) << lines[1].constData();
+    EXPECT_GT(QFileInfo(Path("out.gpd")).size(), 10);
+
+    CChild nowhere;
+    ASSERT_TRUE(nowhere.Start({CLI, QStringLiteral("log"), QStringLiteral("--port"), QStringLiteral("auto"), Path("none")},
+                              Path("log.out"), Path("log.err")));
+    EXPECT_EQ(nowhere.Wait(5s), 1);
+    EXPECT_EQ(ReadAll(Path("log.err")),
+              "veltrip-cli log: No GPS receiver found: no gpsd and no serial device to look at\n");
+    EXPECT_FALSE(QFileInfo::exists(Path("none.gpd")));
+}
+
 TEST_F(CliLogTest, GpsdStoppedAndStartedAgain)
 {
     const QString strGpsd = QStandardPaths::findExecutable(QStringLiteral("gpsd"), {"/usr/sbin", "/usr/local/sbin", "/sbin"});
@@ -330,10 +361,7 @@ private:
     void Serve()
     {
         while (!m_bStop) {
-            struct pollfd pfd = {m_hListen, POLLIN, 0};
-            if (poll(&pfd, 1, 50) != 1)
-                continue;
-            const int hClient = accept4(m_hListen, nullptr, nullptr, SOCK_CLOEXEC);
+            const int hClient = AcceptClient(m_hListen, 50);
             if (hClient < 0)
                 continue;
             ++m_nClients;
