@@ -8,14 +8,17 @@
 #include <QThread>
 #include <QFile>
 #include <QProcess>
+#include <QRect>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -50,28 +53,47 @@ QFileInfoList Logs(const QString& strFolder, const QString& strPattern)
     return QDir(strFolder).entryInfoList({strPattern}, QDir::Files, QDir::Name);
 }
 
-// Pixels of the X screen (an XWD dump that Xvfb keeps in a file) that are not
-// the black root window.
-int LitPixels(const QString& strScreenFile)
+// The X screen, from the XWD dump that Xvfb keeps in a file: 0xRRGGBB pixels
+// row by row (a 24-bit screen is kept in 32 bits); empty when there is none.
+struct CScreen
+{
+    int nWidth = 0;
+    int nHeight = 0;
+    std::vector<quint32> pixels;
+
+    quint32 At(int x, int y) const { return pixels[size_t(y) * size_t(nWidth) + size_t(x)]; }
+};
+
+CScreen ScreenOf(const QString& strScreenFile)
 {
     const QByteArray xwd = [&] {
         QFile file(strScreenFile);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }();
+    CScreen screen;
     if (xwd.size() < 100)
-        return 0;
+        return screen;
     auto field = [&](int n) { return qFromBigEndian<quint32>(xwd.constData() + 4 * n); };
-    const quint32 nHeader = field(0);
-    const quint32 nBitsPerPixel = field(11);
-    const quint32 nColours = field(19);
-    if (nBitsPerPixel != 32)
-        return 0;
-    int nLit = 0;
-    for (qsizetype i = qsizetype(nHeader + nColours * 12); i + 4 <= xwd.size(); i += 4) {
-        if (qFromLittleEndian<quint32>(xwd.constData() + i) & 0x00FFFFFF)
-            ++nLit;
+    const int nWidth = int(field(4));
+    const int nHeight = int(field(5));
+    const qsizetype nLine = qsizetype(field(12));
+    const qsizetype nPixels = qsizetype(field(0) + field(19) * 12);
+    if (field(11) != 32 || nLine < qsizetype(nWidth) * 4 || nPixels + nLine * nHeight > xwd.size())
+        return screen;
+    screen.nWidth = nWidth;
+    screen.nHeight = nHeight;
+    for (int y = 0; y < nHeight; ++y) {
+        for (int x = 0; x < nWidth; ++x)
+            screen.pixels.push_back(qFromLittleEndian<quint32>(xwd.constData() + nPixels + nLine * y + 4 * x) & 0x00FFFFFF);
     }
-    return nLit;
+    return screen;
+}
+
+// Pixels of the X screen that are not the black root window.
+int LitPixels(const QString& strScreenFile)
+{
+    const CScreen screen = ScreenOf(strScreenFile);
+    return int(std::count_if(screen.pixels.begin(), screen.pixels.end(), [](quint32 rgb) { return rgb != 0; }));
 }
 
 TEST(EndToEndTest, RecordsOnAVirtualDisplayAndEndsTheLogOnSigterm)
@@ -193,6 +215,81 @@ TEST(EndToEndTest, KilledRecordingGetsItsKmlAtTheNextStart)
     const QRegularExpression coordinate(QStringLiteral("^-?[0-9.]+,-?[0-9.]+,-?[0-9.]+$"),
                                         QRegularExpression::MultilineOption);
     EXPECT_EQ(QString::fromLatin1(text).count(coordinate), nRecords);
+}
+
+// View, "Zoom", "Fit window" on a phone's 720 x 1440 screen: the real window
+// on a virtual display draws the handheld's layout three times larger (720
+// is 3 x 240), centred from top to bottom with white above and below; the
+// screenshot shows ink across the width, not in a corner.
+TEST(EndToEndTest, FitWindowCentresTheLayoutOnAPhoneScreen)
+{
+    const QString strXvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    if (strXvfb.isEmpty())
+        GTEST_SKIP() << "Xvfb is not installed (Debian: apt-get install xvfb); the screenshot is skipped";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("card/GPS")));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("run")));
+    QFile::setPermissions(dir.filePath("run"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("config/Korvane productions")));
+    QFile ini(dir.filePath("config/Korvane productions/veltrip.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Settings]\nZoom=0\n");
+    ini.close();
+
+    CChild xvfb;
+    xvfb.start(strXvfb, {"-displayfd", "1", "-screen", "0", "800x1500x24", "-fbdir", dir.path(), "-nolisten", "tcp",
+                         "-br"});
+    ASSERT_TRUE(xvfb.waitForReadyRead(10000)) << "Xvfb did not start";
+    const QString strDisplay = ":" + QString::fromLatin1(xvfb.readAllStandardOutput()).trimmed();
+    const QString strLink = dir.filePath("gps");
+    CChild sim;
+    sim.start(BuildDir() + "/tools/veltrip-sim", {"--link", strLink});
+    ASSERT_TRUE(sim.waitForReadyRead(5000)) << "veltrip-sim did not start";
+
+    CChild app;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", strDisplay);
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+    env.insert("XDG_RUNTIME_DIR", dir.filePath("run"));
+    env.insert("VELTRIP_STORAGE_CARD", dir.filePath("card"));
+    env.remove("QT_SCALE_FACTOR");
+    env.remove("DBUS_SESSION_BUS_ADDRESS");
+    app.setProcessEnvironment(env);
+    app.start(BuildDir() + "/app/veltrip", {"--port", strLink, "--baud", "9600", "-geometry", "720x1440+0+0"});
+    ASSERT_TRUE(app.waitForStarted(5000));
+
+    // Ink: whatever the view draws on its white, texts in every colour and the dial.
+    constexpr int SHOT_WIDTH = 720;
+    constexpr int SHOT_SOFT_KEYS = 80;   // the soft keys' bar at the bottom, and then some
+    // (1440 - 804) / 2 rows above and below the layout, less the soft keys' share.
+    constexpr int SHOT_MARGIN = 250;
+    QRect ink;
+    bool bWhiteMargins = false;
+    const auto look = [&] {
+        const CScreen screen = ScreenOf(dir.filePath("Xvfb_screen0"));
+        if (screen.nWidth < SHOT_WIDTH || screen.nHeight < 1440)
+            return false;
+        ink = QRect();
+        bWhiteMargins = true;
+        for (int y = 0; y < 1440; ++y) {
+            for (int x = 0; x < SHOT_WIDTH; ++x) {
+                const quint32 rgb = screen.At(x, y);
+                if (y < SHOT_MARGIN || y >= 1440 - SHOT_MARGIN)
+                    bWhiteMargins = bWhiteMargins && (y >= 1440 - SHOT_SOFT_KEYS || rgb == 0xFFFFFF);
+                else if (rgb != 0xFFFFFF)
+                    ink |= QRect(x, y, 1, 1);
+            }
+        }
+        return bWhiteMargins && ink.width() > 690;
+    };
+    EXPECT_TRUE(WaitFor(look, 15000)) << "ink " << ink.x() << "," << ink.y() << " " << ink.width() << "x"
+                                      << ink.height() << "; veltrip said: " << app.readAllStandardError().toStdString();
+    EXPECT_TRUE(bWhiteMargins) << "the bands above and below the layout are not plain white";
+    EXPECT_GT(ink.height(), 600) << "the layout is not three times as tall";
+    ::kill(pid_t(app.processId()), SIGTERM);
+    EXPECT_TRUE(app.waitForFinished(10000));
 }
 
 }
