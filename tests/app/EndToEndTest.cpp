@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRect>
 #include <QRegularExpression>
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <csignal>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -96,42 +98,71 @@ int LitPixels(const QString& strScreenFile)
     return int(std::count_if(screen.pixels.begin(), screen.pixels.end(), [](quint32 rgb) { return rgb != 0; }));
 }
 
+// veltrip on a virtual X display, fed by veltrip-sim, in a folder of its own
+// (storage card, settings, runtime folder); Xvfb keeps its screen in a file.
+// The children end before the folder goes.
+class CVirtualDisplayRun
+{
+public:
+    // Starts Xvfb with a screen of strScreen ("480x400x24") and the
+    // simulator; the problem, or empty when both run.
+    std::string Start(const QString& strScreen)
+    {
+        const QString strXvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (strXvfb.isEmpty())
+            return "Xvfb is not installed (Debian: apt-get install xvfb)";
+        if (!m_dir.isValid() || !QDir().mkpath(GpsFolder()) || !QDir().mkpath(m_dir.filePath("run")))
+            return "no temporary folder";
+        QFile::setPermissions(m_dir.filePath("run"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        m_xvfb.start(strXvfb, {"-displayfd", "1", "-screen", "0", strScreen, "-fbdir", m_dir.path(), "-nolisten",
+                               "tcp", "-br"});
+        if (!m_xvfb.waitForReadyRead(10000))
+            return "Xvfb did not start";
+        m_strDisplay = ":" + QString::fromLatin1(m_xvfb.readAllStandardOutput()).trimmed();
+        m_sim.start(BuildDir() + "/tools/veltrip-sim", {"--link", Link()});
+        if (!m_sim.waitForReadyRead(5000))
+            return "veltrip-sim did not start";
+        return std::string();
+    }
+
+    // Starts veltrip on the display with the simulator as its receiver.
+    void StartApp(const QStringList& extraArgs = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", m_strDisplay);
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
+        env.insert("XDG_RUNTIME_DIR", m_dir.filePath("run"));
+        env.insert("VELTRIP_STORAGE_CARD", m_dir.filePath("card"));
+        env.remove("QT_SCALE_FACTOR");
+        env.remove("DBUS_SESSION_BUS_ADDRESS");
+        m_app.setProcessEnvironment(env);
+        m_app.start(BuildDir() + "/app/veltrip", QStringList{"--port", Link(), "--baud", "9600"} + extraArgs);
+    }
+
+    QString GpsFolder() const { return m_dir.filePath("card/GPS"); }
+    QString Link() const { return m_dir.filePath("gps"); }
+    QString ScreenFile() const { return m_dir.filePath("Xvfb_screen0"); }
+    QString SettingsFile() const { return m_dir.filePath("config/Korvane productions/veltrip.ini"); }
+
+    QTemporaryDir m_dir;
+    CChild m_xvfb;
+    CChild m_sim;
+    CChild m_app;
+    QString m_strDisplay;
+};
+
 TEST(EndToEndTest, RecordsOnAVirtualDisplayAndEndsTheLogOnSigterm)
 {
-    const QString strXvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-    if (strXvfb.isEmpty())
-        GTEST_SKIP() << "Xvfb is not installed (Debian: apt-get install xvfb); end-to-end run skipped";
-
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString strCard = dir.filePath("card");
-    const QString strGps = strCard + "/GPS";
-    ASSERT_TRUE(QDir().mkpath(strGps));
-    ASSERT_TRUE(QDir().mkpath(dir.filePath("run")));
-    QFile::setPermissions(dir.filePath("run"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-
-    CChild xvfb;
-    xvfb.start(strXvfb, {"-displayfd", "1", "-screen", "0", "480x400x24", "-fbdir", dir.path(), "-nolisten", "tcp",
-                         "-br"});
-    ASSERT_TRUE(xvfb.waitForReadyRead(10000)) << "Xvfb did not start";
-    const QString strDisplay = ":" + QString::fromLatin1(xvfb.readAllStandardOutput()).trimmed();
-
-    const QString strLink = dir.filePath("gps");
-    CChild sim;
-    sim.start(BuildDir() + "/tools/veltrip-sim", {"--link", strLink});
-    ASSERT_TRUE(sim.waitForReadyRead(5000)) << "veltrip-sim did not start";
-    EXPECT_TRUE(sim.readLine().startsWith("/dev/pts/"));
-
-    CChild app;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", strDisplay);
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-    env.insert("XDG_RUNTIME_DIR", dir.filePath("run"));
-    env.insert("VELTRIP_STORAGE_CARD", strCard);
-    env.remove("DBUS_SESSION_BUS_ADDRESS");
-    app.setProcessEnvironment(env);
-    app.start(BuildDir() + "/app/veltrip", {"--port", strLink, "--baud", "9600"});
+    CVirtualDisplayRun run;
+    const std::string strProblem = run.Start(QStringLiteral("480x400x24"));
+    if (!strProblem.empty())
+        GTEST_SKIP() << strProblem << "; end-to-end run skipped";
+    EXPECT_TRUE(run.m_sim.readLine().startsWith("/dev/pts/"));
+    const QString strGps = run.GpsFolder();
+    CChild& app = run.m_app;
+    run.StartApp();
     ASSERT_TRUE(app.waitForStarted(5000));
 
     // The built-in route turns from the start, so a point is stored every
@@ -144,7 +175,7 @@ TEST(EndToEndTest, RecordsOnAVirtualDisplayAndEndsTheLogOnSigterm)
         12000);
     ASSERT_TRUE(bLogged) << "no log with points; veltrip said: " << app.readAllStandardError().toStdString();
     EXPECT_EQ(app.state(), QProcess::Running);
-    EXPECT_GT(LitPixels(dir.filePath("Xvfb_screen0")), 20000) << "the window did not paint";
+    EXPECT_GT(LitPixels(run.ScreenFile()), 20000) << "the window did not paint";
 
     ::kill(pid_t(app.processId()), SIGTERM);
     ASSERT_TRUE(app.waitForFinished(10000));
@@ -223,41 +254,17 @@ TEST(EndToEndTest, KilledRecordingGetsItsKmlAtTheNextStart)
 // screenshot shows ink across the width, not in a corner.
 TEST(EndToEndTest, FitWindowCentresTheLayoutOnAPhoneScreen)
 {
-    const QString strXvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-    if (strXvfb.isEmpty())
-        GTEST_SKIP() << "Xvfb is not installed (Debian: apt-get install xvfb); the screenshot is skipped";
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    ASSERT_TRUE(QDir().mkpath(dir.filePath("card/GPS")));
-    ASSERT_TRUE(QDir().mkpath(dir.filePath("run")));
-    QFile::setPermissions(dir.filePath("run"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    ASSERT_TRUE(QDir().mkpath(dir.filePath("config/Korvane productions")));
-    QFile ini(dir.filePath("config/Korvane productions/veltrip.ini"));
+    CVirtualDisplayRun run;
+    const std::string strProblem = run.Start(QStringLiteral("800x1500x24"));
+    if (!strProblem.empty())
+        GTEST_SKIP() << strProblem << "; the screenshot is skipped";
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(run.SettingsFile()).path()));
+    QFile ini(run.SettingsFile());
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
     ini.write("[Settings]\nZoom=0\n");
     ini.close();
-
-    CChild xvfb;
-    xvfb.start(strXvfb, {"-displayfd", "1", "-screen", "0", "800x1500x24", "-fbdir", dir.path(), "-nolisten", "tcp",
-                         "-br"});
-    ASSERT_TRUE(xvfb.waitForReadyRead(10000)) << "Xvfb did not start";
-    const QString strDisplay = ":" + QString::fromLatin1(xvfb.readAllStandardOutput()).trimmed();
-    const QString strLink = dir.filePath("gps");
-    CChild sim;
-    sim.start(BuildDir() + "/tools/veltrip-sim", {"--link", strLink});
-    ASSERT_TRUE(sim.waitForReadyRead(5000)) << "veltrip-sim did not start";
-
-    CChild app;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", strDisplay);
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-    env.insert("XDG_RUNTIME_DIR", dir.filePath("run"));
-    env.insert("VELTRIP_STORAGE_CARD", dir.filePath("card"));
-    env.remove("QT_SCALE_FACTOR");
-    env.remove("DBUS_SESSION_BUS_ADDRESS");
-    app.setProcessEnvironment(env);
-    app.start(BuildDir() + "/app/veltrip", {"--port", strLink, "--baud", "9600", "-geometry", "720x1440+0+0"});
+    CChild& app = run.m_app;
+    run.StartApp({"-geometry", "720x1440+0+0"});
     ASSERT_TRUE(app.waitForStarted(5000));
 
     // Ink: whatever the view draws on its white, texts in every colour and the dial.
@@ -268,7 +275,7 @@ TEST(EndToEndTest, FitWindowCentresTheLayoutOnAPhoneScreen)
     QRect ink;
     bool bWhiteMargins = false;
     const auto look = [&] {
-        const CScreen screen = ScreenOf(dir.filePath("Xvfb_screen0"));
+        const CScreen screen = ScreenOf(run.ScreenFile());
         if (screen.nWidth < SHOT_WIDTH || screen.nHeight < 1440)
             return false;
         ink = QRect();

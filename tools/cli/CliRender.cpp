@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -193,31 +194,26 @@ CliOption SizeOption(QSize& size)
             }};
 }
 
-CliOption ZoomOption(std::optional<double>& dZoom)
+// The shortest text that reads back as dValue, with a decimal point.
+std::string NumberText(double dValue)
 {
-    return {"--zoom", "Z", [&dZoom](const char* szValue) {
-                // from_chars reads a decimal point whatever the locale.
-                const char* pEnd = szValue + std::strlen(szValue);
-                double d = 0;
-                const auto result = std::from_chars(szValue, pEnd, d);
-                if (result.ec != std::errc() || result.ptr != pEnd || !(d >= VIEWPORT_MIN_ZOOM)
-                    || d > RENDER_MAX_ZOOM)
-                    return std::string("--zoom takes a number from 0.5 to 100");
-                dZoom = d;
-                return std::string();
-            }};
+    char text[32];
+    const auto result = std::to_chars(std::begin(text), std::end(text), dValue);
+    return std::string(text, result.ptr);
 }
 
-CliOption ScaleOption(double& dScale)
+// A number from dMin to dMax, with a decimal point whatever the locale.
+CliOption NumberOption(const char* szName, const char* szValueName, double dMin, double dMax,
+                       std::optional<double>& dTarget)
 {
-    return {"--scale", "F", [&dScale](const char* szValue) {
+    return {szName, szValueName, [=, &dTarget](const char* szValue) {
                 const char* pEnd = szValue + std::strlen(szValue);
                 double d = 0;
                 const auto result = std::from_chars(szValue, pEnd, d);
-                if (result.ec != std::errc() || result.ptr != pEnd || !(d >= RENDER_MIN_SCALE)
-                    || d > RENDER_MAX_SCALE)
-                    return std::string("--scale takes a number from 1 to 8");
-                dScale = d;
+                if (result.ec != std::errc() || result.ptr != pEnd || !(d >= dMin) || d > dMax)
+                    return std::string(szName) + " takes a number from " + NumberText(dMin) + " to "
+                           + NumberText(dMax);
+                dTarget = d;
                 return std::string();
             }};
 }
@@ -267,7 +263,7 @@ struct CRenderOptions
     bool bKmh = false;
     bool bTexts = false;
     QSize size = QSize(ZOOM_LAYOUT_WIDTH, ZOOM_LAYOUT_HEIGHT);
-    double dScale = 1.0;
+    std::optional<double> dScale;
 };
 
 // The program's own messages name the problem; the last line says which
@@ -350,10 +346,11 @@ int CliRender(int argc, char** argv)
     CRenderOptions o;
     const CliSyntax syntax{"render", RENDER_USAGE, RenderHelp(),
                            {CliText("--nmea", "FILE", o.szNmea), CliText("--track", "FILE", o.szTrack),
-                            CliText("--map", "FILE.bmp", o.szMap), ZoomOption(o.dZoom), CliFlag("--kmh", o.bKmh),
-                            GoToOption(o.destination),
-                            SizeOption(o.size), ScaleOption(o.dScale), CliText("--png", "OUT.png", o.szPng),
-                            CliFlag("--texts", o.bTexts)},
+                            CliText("--map", "FILE.bmp", o.szMap),
+                            NumberOption("--zoom", "Z", VIEWPORT_MIN_ZOOM, RENDER_MAX_ZOOM, o.dZoom),
+                            CliFlag("--kmh", o.bKmh), GoToOption(o.destination), SizeOption(o.size),
+                            NumberOption("--scale", "F", RENDER_MIN_SCALE, RENDER_MAX_SCALE, o.dScale),
+                            CliText("--png", "OUT.png", o.szPng), CliFlag("--texts", o.bTexts)},
                            {"VIEW"}};
     std::vector<const char*> args;
     if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
@@ -363,7 +360,8 @@ int CliRender(int argc, char** argv)
         return RenderUsage(std::string("unknown view ") + args[0]);
     if (!o.szPng)
         return RenderUsage("no --png OUT.png given");
-    const QSize szPicture = (QSizeF(o.size) * o.dScale).toSize();
+    const double dScale = o.dScale.value_or(1.0);
+    const QSize szPicture = (QSizeF(o.size) * dScale).toSize();
     if (szPicture.width() > RENDER_MAX_SIDE || szPicture.height() > RENDER_MAX_SIDE)
         return RenderUsage("--size times --scale comes to more than " + std::to_string(RENDER_MAX_SIDE)
                            + " pixels a side");
@@ -384,7 +382,7 @@ int CliRender(int argc, char** argv)
     CTrackPointList points;
     CMapList maps;
     CDisplayWnd wnd({tracker, points, maps, settings, fonts});
-    wnd.SetZoom(o.dScale);
+    wnd.SetZoom(dScale);
     wnd.resize(szPicture);
     if ((o.szNmea && !FeedNmea(o.szNmea, tracker, settings.m_nUtcCorrection))
         || (o.szTrack && !LoadTrack(o.szTrack, settings.m_nUtcCorrection, points))
