@@ -141,6 +141,8 @@ void CPaintDC::Flush()
         m_painter.drawPolyline(m_polyline.translated(-1, 0));
         m_painter.drawPolyline(m_polyline.translated(0, -1));
         m_painter.setPen(GdiPen(m_pen));
+    } else if (IsScaled() && m_pen.style() == Qt::SolidLine) {
+        DrawScaledPolyline();
     } else {
         const double dShift = StrokeShift();
         m_painter.translate(dShift, dShift);
@@ -148,6 +150,26 @@ void CPaintDC::Flush()
         m_painter.translate(-dShift, -dShift);
     }
     m_polyline.clear();
+}
+
+void CPaintDC::DrawScaledPolyline()
+{
+    // A track of many thousand points in view, stroked with a smoothed pen of
+    // round ends, takes half a second at 3x; stroked on the device's pixels
+    // with plain joins it takes a sixth of that.
+    const double dShift = StrokeShift();
+    const QPolygonF device =
+        (QTransform::fromTranslate(dShift, dShift) * m_painter.transform()).map(QPolygonF(m_polyline));
+    QPen pen(m_pen.color(), std::max(1.0, std::round(std::max(1, m_pen.width()) * m_dScale)));
+    pen.setCosmetic(true);
+    pen.setCapStyle(Qt::FlatCap);
+    pen.setJoinStyle(Qt::BevelJoin);
+    m_painter.save();
+    m_painter.resetTransform();
+    m_painter.setRenderHint(QPainter::Antialiasing, false);
+    m_painter.setPen(pen);
+    m_painter.drawPolyline(device);
+    m_painter.restore();
 }
 
 QPen CPaintDC::SelectPen(const QPen& pen)

@@ -102,6 +102,8 @@ private:
     // Strokes of odd widths are centred on the middle of a layout pixel, as
     // the unscaled pen covers the pixel right of and below its coordinate.
     double StrokeShift() const;
+    // The collected polyline of a solid pen at a scale other than 1.
+    void DrawScaledPolyline();
 
     QPainter& m_painter;
     double m_dScale;
