@@ -159,7 +159,8 @@ TEST_F(FrameTest, EveryCommandOfTheTableIsInTheMenuUnderItsRule)
         {ID_VIEW_PROFILE, true, true},   {ID_APP_ABOUT, true, true},       {ID_GPS_SETUP, true, true},
         {ID_START_LOG, true, false},     {ID_END_LOG, false, true},        {ID_SET_PLACEMARK, false, true},
         {ID_LOAD_MAP, true, true},       {ID_TRIP_STATS, true, true},      {ID_IMPORT_MAP, true, true},
-        {ID_GO_TO, true, true},
+        {ID_GO_TO, true, true},          {ID_VIEW_ZOOM_100, true, true},   {ID_VIEW_ZOOM_150, true, true},
+        {ID_VIEW_ZOOM_200, true, true},  {ID_VIEW_ZOOM_300, true, true},   {ID_VIEW_ZOOM_FIT, true, true},
     };
     std::vector<std::pair<QString, int>> tableCommands;
     QString strPopup;
@@ -171,6 +172,9 @@ TEST_F(FrameTest, EveryCommandOfTheTableIsInTheMenuUnderItsRule)
         else if (row.eItem == EMenuItem::Views) {
             for (const CViewRow& view : ViewTable())
                 tableCommands.emplace_back(strPopup, view.nCommandId);
+        } else if (row.eItem == EMenuItem::Zooms) {
+            for (const CZoomRow& zoom : ZoomTable())
+                tableCommands.emplace_back(QString::fromLatin1(row.szText), zoom.nCommandId);
         }
     }
     ASSERT_EQ(tableCommands.size(), std::size(CASES));
