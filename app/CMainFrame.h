@@ -28,6 +28,7 @@ enum class EMenuItem
     Command,
     Separator,
     Views,       // every view of the views table, in its order
+    Zooms,       // a popup of that title with every choice of the zoom table
 };
 
 // When a command's item is enabled, worked out as its popup opens.
@@ -103,6 +104,10 @@ private:
     void UpdateMenuStates(QMenu* pMenu);
     // A view command: the view in the display window, or its own window.
     void ShowView(const CViewRow& view);
+    // View, "Zoom": stored, and the windows drawn at the new size.
+    void SetZoom(const CZoomRow& zoom);
+    // The client area the handheld's screen dFactor times larger.
+    void ResizeClient(double dFactor);
 
     void OnFileSave();
     void OnFileOpen();
