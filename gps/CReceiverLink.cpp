@@ -3,6 +3,7 @@
 #include "platform/PortName.h"
 #include "platform/SerialPort.h"
 #include "platform/SocketPort.h"
+#include "platform/UnixSocketPort.h"
 
 #include <algorithm>
 
@@ -21,6 +22,7 @@ struct PortKind
 
 const PortKind PORT_KINDS[] = {
     {[](const QString& strPort) { return IsNetworkPortName(strPort); }, OpenNetworkReceiver},
+    {IsUnixSocketPortName, OpenUnixSocketReceiver},
     {[](const QString&) { return true; }, OpenSerialReceiver},
 };
 
