@@ -1,5 +1,6 @@
 #include "gps/CReceiverLink.h"
 
+#include "platform/ModemPort.h"
 #include "platform/PortName.h"
 #include "platform/SerialPort.h"
 #include "platform/SocketPort.h"
@@ -22,6 +23,7 @@ struct PortKind
 
 const PortKind PORT_KINDS[] = {
     {[](const QString& strPort) { return IsNetworkPortName(strPort); }, OpenNetworkReceiver},
+    {IsModemPortName, OpenModemReceiver},
     {IsUnixSocketPortName, OpenUnixSocketReceiver},
     {[](const QString&) { return true; }, OpenSerialReceiver},
 };
