@@ -705,6 +705,28 @@ TEST_F(ModemLogTest, ModemStoresTheCapturesPointsAndGivesTheSourceBack)
     }
 }
 
+TEST_F(ModemLogTest, ModemManagerStoppedAndStartedAgain)
+{
+    const QString strModems = QStringLiteral("\"modems\": [{\"index\": 0, \"capabilities\": 7}]");
+    StartModemManager(strModems);
+    CChild log;
+    StartLog(log, {QStringLiteral("--port"), QStringLiteral("modem://"), QStringLiteral("--seconds"), QStringLiteral("30"),
+                   QStringLiteral("--max-dilution"), QStringLiteral("500"), Path("out")});
+    ASSERT_TRUE(m_terminal.WaitForStatus("fix ", SteadyClock::now() + 8s)) << m_terminal.m_text;
+
+    m_modemManager.Kill();   // gone without giving the source back
+    ASSERT_TRUE(m_terminal.WaitForStatus("no fix", SteadyClock::now() + 3s)) << m_terminal.m_text;
+    std::this_thread::sleep_for(2s);
+    StartModemManager(strModems);
+    // Found again by the quiet reopen, and asked for its GPS anew.
+    EXPECT_TRUE(m_terminal.WaitForStatus("fix ", SteadyClock::now() + 8s)) << m_terminal.m_text;
+    log.Signal(SIGTERM);
+    EXPECT_EQ(log.Wait(5s), 0);
+    EXPECT_EQ(ReadAll(Path("log.err")), QByteArray());
+    EXPECT_EQ(SetupCalls(), (QStringList{"4 True", "0 False"}));
+    EXPECT_GT(QFileInfo(Path("out.gpd")).size(), 10 + 27);
+}
+
 TEST_F(ModemLogTest, ModemFailuresSayWhy)
 {
     struct Case
