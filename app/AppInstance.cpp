@@ -127,6 +127,9 @@ bool CTrackerApp::OpenFoundReceiver()
 int CTrackerApp::ExitInstance()
 {
     ReportOutcome(m_recorder.EndLog());
+    // Closed while the application object lives: a modem port gives the
+    // modem's GPS source back through D-Bus.
+    m_tracker.ClosePort();
     delete m_pMainWnd;
     m_pMainWnd = nullptr;
     SetMessageHook(std::move(g_previousHook));

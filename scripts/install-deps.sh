@@ -18,6 +18,9 @@ PACKAGES+=(libgdal-dev)
 PACKAGES+=(xdg-utils libfile-mimeinfo-perl shared-mime-info)
 # gdalwarp, the peer the map import benchmark runs beside map-import.
 PACKAGES+=(gdal-bin)
+# The modem port talks to ModemManager through Qt D-Bus; its tests run a
+# ModemManager stand-in (python3-dbusmock) on a private bus (dbus-daemon).
+PACKAGES+=(dbus python3-dbusmock)
 
 SUDO=
 [ "$(id -u)" -eq 0 ] || SUDO=sudo

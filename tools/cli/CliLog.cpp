@@ -10,12 +10,15 @@
 #include "tools/cli/CliText.h"
 #include "track/CTrackRecorder.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <chrono>
 #include <climits>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -55,6 +58,10 @@ std::string LogHelp(const CTrackerSettings& stored)
                "                          COMn: or DEVICE     a serial port by name or path\n"
                "                          gpsd://HOST[:PORT]  the NMEA stream of a gpsd\n"
                "                          tcp://HOST:PORT     an NMEA stream over TCP\n"
+               "                          modem://[N]         the GPS of ModemManager's modem N\n"
+               "                                              (default: the first with one)\n"
+               "                          unix:PATH           an NMEA stream on a Unix socket\n"
+               "                                              (as gnss-share serves)\n"
                "                          auto                the first receiver that answers\n"
                "  --baud N              baud rate of a serial port (default %d)\n"
                "  --seconds S           stop after S seconds (default: run until stopped)\n"
@@ -150,6 +157,9 @@ void RunTicks(CTrackRecorder& recorder, const CGpsTracker& tracker, const CTrack
     const Clock::time_point end = nSeconds ? start + std::chrono::seconds(*nSeconds) : Clock::time_point::max();
     Clock::time_point next = start;
     while (!g_bLogStop && next < end) {
+        // What the window's message loop does between ticks: a modem port's
+        // updates come as D-Bus messages.
+        QCoreApplication::processEvents();
         const CTickResult tick = recorder.RunReceiverTick();
         report(tick.m_report);
         if (bStatus)
@@ -179,6 +189,17 @@ void EndRun(CTrackRecorder& recorder, const CTrackPointList& points, bool bOwnBa
     }
 }
 
+// The application object that D-Bus needs for a modem port, with the
+// program's own locale kept (it would adopt the user's).
+std::unique_ptr<QCoreApplication> NewEventApplication(char** argv)
+{
+    static int g_nQtArgc = 1;
+    const std::string strLocale = std::setlocale(LC_ALL, nullptr);
+    auto app = std::make_unique<QCoreApplication>(g_nQtArgc, argv);
+    std::setlocale(LC_ALL, strLocale.c_str());
+    return app;
+}
+
 }
 
 int CliLog(int argc, char** argv)
@@ -201,6 +222,7 @@ int CliLog(int argc, char** argv)
     if (nBaud)
         settings.m_nBaudRate = *nBaud;
     recording.Apply(settings);
+    const std::unique_ptr<QCoreApplication> app = NewEventApplication(argv);
     CGpsTracker tracker;
     CTrackPointList points;
     CTrackRecorder recorder(tracker, points, settings);
