@@ -24,6 +24,9 @@ const QLatin1StringView MODEM_SCHEME("modem://");
 
 // MM_MODEM_LOCATION_SOURCE_GPS_NMEA: the source whose Location entry is NMEA text.
 constexpr uint32_t MM_SOURCE_GPS_NMEA = 4;
+// The GPS refresh rate in seconds the tick wants; 0 is ModemManager's "no limit".
+constexpr uint32_t MODEM_REFRESH_SECONDS = 1;
+constexpr uint32_t MM_REFRESH_UNLIMITED = 0;
 
 // A user who is waiting may wait a while for ModemManager; a quiet reopen
 // during a tick only briefly. The enabling talks to the modem and may take
@@ -139,9 +142,13 @@ CModemPort::CModemPort(const QDBusConnection& bus, const QString& strOwner, cons
 
 CModemPort::~CModemPort()
 {
-    // Only what this port changed is undone: the NMEA source as it was, the
-    // other sources as they are now.
-    if (!m_bChanged || m_bLost || !m_bus.isConnected())
+    // Only what this port changed is undone: the refresh rate and the NMEA
+    // source as they were, the other sources as they are now.
+    if (m_bLost || !m_bus.isConnected())
+        return;
+    if (m_nRefreshBefore)
+        SetRefreshRate(*m_nRefreshBefore, MODEM_CLOSE_WAIT_MS);
+    if (!m_bChanged)
         return;
     QDBusMessage call = QDBusMessage::createMethodCall(m_strOwner, m_strPath, MM_LOCATION_IFACE, QStringLiteral("Setup"));
     call << ((m_nEnabled & ~MM_SOURCE_GPS_NMEA) | (m_nEnabledBefore & MM_SOURCE_GPS_NMEA)) << m_bSignalsBefore;
@@ -187,6 +194,11 @@ std::unique_ptr<CModemPort> CModemPort::Open(const QString& strPort, bool bQuiet
     const QVariantMap location = objects.value(QDBusObjectPath(*strPath)).value(MM_LOCATION_IFACE);
     port->m_nEnabled = port->m_nEnabledBefore = location.value(QStringLiteral("Enabled")).toUInt();
     port->m_bSignalsBefore = location.value(QStringLiteral("SignalsLocation")).toBool();
+    const uint32_t nRefresh = location.value(QStringLiteral("GpsRefreshRate")).toUInt();
+    if (nRefresh != MODEM_REFRESH_SECONDS && nRefresh != MM_REFRESH_UNLIMITED) {
+        port->SetRefreshRate(MODEM_REFRESH_SECONDS, 0);
+        port->m_nRefreshBefore = nRefresh;
+    }
     if (!(port->m_nEnabled & MM_SOURCE_GPS_NMEA) || !port->m_bSignalsBefore)
         port->Enable(port->m_nEnabled | MM_SOURCE_GPS_NMEA, true);
 
@@ -220,6 +232,19 @@ void CModemPort::Enable(uint32_t nEnabled, bool bSignals)
     m_setup = m_bus.asyncCall(call, MODEM_SETUP_TIMEOUT_MS);
     m_bChanged = true;
     m_nEnabled = nEnabled;
+}
+
+// With nWaitMs 0 the call is sent without waiting for its answer: a modem
+// that refuses keeps its rate, and its updates still come, only slower.
+void CModemPort::SetRefreshRate(uint32_t nSeconds, int nWaitMs)
+{
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(m_strOwner, m_strPath, MM_LOCATION_IFACE, QStringLiteral("SetGpsRefreshRate"));
+    call << nSeconds;
+    if (nWaitMs > 0)
+        m_bus.call(call, QDBus::Block, nWaitMs);
+    else
+        m_bus.asyncCall(call, MODEM_SETUP_TIMEOUT_MS);
 }
 
 int CModemPort::BytesWaiting()

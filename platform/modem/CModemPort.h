@@ -15,7 +15,9 @@
 #include <optional>
 
 // The GPS of a modem through ModemManager's Location interface: the port
-// enables the GPS NMEA source with location signals, queues the NMEA text of
+// enables the GPS NMEA source with location signals, asks for an update a
+// second (the tick's pace; ModemManager's own default is far slower), queues
+// the NMEA text of
 // every update of the Location property as the receiver's bytes, and gives
 // the modem back as it found it when it closes. Updates arrive through the
 // thread's event loop (the window's, or the one `log` runs between ticks);
@@ -44,6 +46,7 @@ private:
     CModemPort(const QDBusConnection& bus, const QString& strOwner, const QString& strPath);
     bool Watch();
     void Enable(uint32_t nEnabled, bool bSignals);
+    void SetRefreshRate(uint32_t nSeconds, int nWaitMs);
     void Queue(const QString& strNmea);
 
     QDBusConnection m_bus;
@@ -53,6 +56,7 @@ private:
     uint32_t m_nEnabledBefore = 0;    // and before the port enabled its own
     bool m_bSignalsBefore = false;
     bool m_bChanged = false;          // Setup was called: undone at close
+    std::optional<uint32_t> m_nRefreshBefore;   // the refresh rate the port changed, in seconds
     std::optional<QDBusPendingCall> m_setup;   // the enabling while under way
     bool m_bLost = false;
     QByteArray m_queue;

@@ -663,14 +663,16 @@ protected:
             << ReadAll(Path("mm.err")).constData();
     }
 
-    // The calls of Setup the stand-in got, one "sources signals" each.
-    QStringList SetupCalls()
+    // The calls of a method the stand-in got, their arguments one string each
+    // (Setup: "sources signals").
+    QStringList Calls(const QByteArray& method)
     {
         QStringList calls;
+        const QByteArray key = ' ' + method + ' ';
         for (const QByteArray& line : ReadAll(Path("mm.log")).split('\n')) {
-            const qsizetype nAt = line.indexOf(" Setup ");
+            const qsizetype nAt = line.indexOf(key);
             if (nAt >= 0)
-                calls.append(QString::fromLatin1(line.mid(nAt + 7)));
+                calls.append(QString::fromLatin1(line.mid(nAt + key.size())));
         }
         return calls;
     }
@@ -687,6 +689,7 @@ TEST_F(ModemLogTest, ModemStoresTheCapturesPointsAndGivesTheSourceBack)
     const QByteArray recorded = RecordedLog();
     ASSERT_GT(recorded.size(), 10 + 27 * 2);
     // Modem 0 has no GPS: the first with one is modem 1, its other source kept.
+    // Its GPS sends a fix every 30 s until asked for one a second.
     StartModemManager(QStringLiteral("\"modems\": [{\"index\": 0, \"capabilities\": 1},"
                                      " {\"index\": 1, \"capabilities\": 5, \"enabled\": 1}]"));
     for (const QString& strPort : {QStringLiteral("modem://"), QStringLiteral("modem://1")}) {
@@ -695,7 +698,8 @@ TEST_F(ModemLogTest, ModemStoresTheCapturesPointsAndGivesTheSourceBack)
         EXPECT_EQ(RunLog(strPort, PHONE_SECONDS, strErr), 0) << strErr.toStdString();
         EXPECT_EQ(strErr, QString());
         EXPECT_EQ(ReadAll(Path("out.gpd")), recorded);
-        EXPECT_EQ(SetupCalls(), (QStringList{"5 True", "1 False"}));
+        EXPECT_EQ(Calls("Setup"), (QStringList{"5 True", "1 False"}));
+        EXPECT_EQ(Calls("SetGpsRefreshRate"), (QStringList{"1", "30"}));
         QFile::remove(Path("out.gpd"));
         QFile::remove(Path("out.kml"));
         // The stand-in sends its capture once; the next run gets it anew.
@@ -723,7 +727,8 @@ TEST_F(ModemLogTest, ModemManagerStoppedAndStartedAgain)
     log.Signal(SIGTERM);
     EXPECT_EQ(log.Wait(5s), 0);
     EXPECT_EQ(ReadAll(Path("log.err")), QByteArray());
-    EXPECT_EQ(SetupCalls(), (QStringList{"4 True", "0 False"}));
+    EXPECT_EQ(Calls("Setup"), (QStringList{"4 True", "0 False"}));
+    EXPECT_EQ(Calls("SetGpsRefreshRate"), (QStringList{"1", "30"}));
     EXPECT_GT(QFileInfo(Path("out.gpd")).size(), 10 + 27);
 }
 

@@ -2,10 +2,12 @@
 object with its object manager and, below it, modems with the Location
 interface. Once a client enables the GPS NMEA source with location signals,
 the modem sends the NMEA capture given in the parameters as Location updates,
-one fix (the lines up to an RMC) a second, as the modem's GPS would.
+one fix (the lines up to an RMC) per GPS refresh interval (GpsRefreshRate
+seconds, 30 until a client sets another), as the modem's GPS would.
 
 Parameters (JSON):
-  modems    list of {"index": N, "capabilities": BITS, "enabled": BITS}
+  modems    list of {"index": N, "capabilities": BITS, "enabled": BITS,
+            "refresh": SECONDS}
   capture   path of the NMEA capture the modems send
   deny      true: Setup fails as it does for a user without the right
   first_ms  delay of the first update after the source is enabled
@@ -24,7 +26,7 @@ IS_OBJECT_MANAGER = True
 MODEM_IFACE = 'org.freedesktop.ModemManager1.Modem'
 LOCATION_IFACE = 'org.freedesktop.ModemManager1.Modem.Location'
 SOURCE_GPS_NMEA = 4
-UPDATE_MS = 1000
+DEFAULT_REFRESH_S = 30
 
 
 def read_fixes(path):
@@ -58,16 +60,15 @@ def send_next(modem):
     # text without a line end.
     text = '\r\n'.join(modem.fixes[modem.next_fix])
     modem.next_fix += 1
+    GLib.timeout_add(max(1, modem.props[LOCATION_IFACE]['GpsRefreshRate']) * 1000, send_next, modem)
     location = dbus.Dictionary({dbus.UInt32(SOURCE_GPS_NMEA): dbus.String(text, variant_level=1)},
                                signature='uv')
     change(modem, {'Location': dbus.Dictionary(location, signature='uv', variant_level=1)})
-    return True
-
-
-def start_feed(modem):
-    if send_next(modem):
-        GLib.timeout_add(UPDATE_MS, send_next, modem)
     return False
+
+
+def set_refresh_rate(modem, rate):
+    change(modem, {'GpsRefreshRate': dbus.UInt32(rate, variant_level=1)})
 
 
 def setup(modem, sources, signals):
@@ -82,7 +83,7 @@ def setup(modem, sources, signals):
                    'SignalsLocation': dbus.Boolean(signals, variant_level=1)})
     feeding = bool(sources & SOURCE_GPS_NMEA) and bool(signals)
     if feeding and not modem.feeding:
-        GLib.timeout_add(modem.first_ms, start_feed, modem)
+        GLib.timeout_add(modem.first_ms, send_next, modem)
     modem.feeding = feeding
 
 
@@ -103,7 +104,7 @@ def load(mock, parameters):
             'Enabled': dbus.UInt32(spec.get('enabled', 0), variant_level=1),
             'SignalsLocation': dbus.Boolean(False, variant_level=1),
             'Location': dbus.Dictionary({}, signature='uv', variant_level=1),
-            'GpsRefreshRate': dbus.UInt32(30, variant_level=1),
+            'GpsRefreshRate': dbus.UInt32(spec.get('refresh', DEFAULT_REFRESH_S), variant_level=1),
         })
         modem.fixes = fixes
         modem.next_fix = 0
@@ -111,6 +112,8 @@ def load(mock, parameters):
         modem.deny = bool(parameters.get('deny', False))
         modem.first_ms = int(parameters.get('first_ms', 500))
         modem.AddMethod(LOCATION_IFACE, 'Setup', 'ub', '', lambda self, sources, signals: setup(self, sources, signals))
+        modem.AddMethod(LOCATION_IFACE, 'SetGpsRefreshRate', 'u', '',
+                        lambda self, rate: set_refresh_rate(self, rate))
         modem.AddMethod(LOCATION_IFACE, 'GetLocation', '', 'a{uv}',
                         lambda self: self.props[LOCATION_IFACE]['Location'])
         mock.object_manager_emit_added(path)
