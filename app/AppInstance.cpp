@@ -6,7 +6,9 @@
 #include "app/CTrackerApp.h"
 #include "app/CommandLine.h"
 #include "app/ExitSignals.h"
+#include "app/ReceiverSearch.h"
 #include "app/Resource.h"
+#include "gps/CReceiverProbe.h"
 #include "map/MapCatalogue.h"
 #include "platform/DevicePaths.h"
 #include "platform/MessageHook.h"
@@ -76,10 +78,19 @@ bool CTrackerApp::InitInstance()
         ShowMessage(strFailure);
 
     CSetupDlg dlg(m_settings);
-    while (!ReportOutcome(m_tracker.OpenPort(m_settings.m_strComPort, m_settings.m_nBaudRate))) {
+    COutcome opened = m_tracker.OpenPort(m_settings.m_strComPort, m_settings.m_nBaudRate);
+    // The handheld's "COM4:" names no device on most machines: a stored port
+    // (or "auto") that does not open makes way for a receiver that answers
+    // here, before the open's messages. A port given for the run is taken
+    // at its word.
+    const bool bSearch = !m_bOneRunPort || m_settings.m_strComPort == PROBE_AUTO_PORT;
+    if (!opened && bSearch && OpenFoundReceiver())
+        opened = COutcome::Ok();
+    while (!ReportOutcome(opened)) {
         ShowMessage(QString::fromLatin1(MSG_GPS_NOT_FOUND));
         if (ExitRequested() || RunSetupDialog(dlg) == IDCANCEL || ExitRequested())
             return false;
+        opened = m_tracker.OpenPort(m_settings.m_strComPort, m_settings.m_nBaudRate);
     }
 
     if (!pFrame->Create())
@@ -89,12 +100,36 @@ bool CTrackerApp::InitInstance()
     pFrame->show();
     pFrame->activateWindow();
     pFrame->update();
+    if (!options.m_trackPaths.isEmpty())
+        pFrame->OpenTracks(options.m_trackPaths);
+    return true;
+}
+
+bool CTrackerApp::OpenFoundReceiver()
+{
+    QString strPort;
+    int nBaudRate = 0;
+    if (ExitRequested() || !SearchReceiverWithProgress(nullptr, strPort, nBaudRate))
+        return false;
+    if (nBaudRate <= 0)
+        nBaudRate = m_settings.m_nBaudRate;
+    if (!m_tracker.OpenPort(strPort, nBaudRate))
+        return false;
+    // For this run; GPS Setup shows it, and its OK stores it.
+    m_bOneRunPort = true;
+    m_bOneRunBaud = true;
+    m_bFoundPort = true;
+    m_settings.m_strComPort = strPort;
+    m_settings.m_nBaudRate = nBaudRate;
     return true;
 }
 
 int CTrackerApp::ExitInstance()
 {
     ReportOutcome(m_recorder.EndLog());
+    // Closed while the application object lives: a modem port gives the
+    // modem's GPS source back through D-Bus.
+    m_tracker.ClosePort();
     delete m_pMainWnd;
     m_pMainWnd = nullptr;
     SetMessageHook(std::move(g_previousHook));
@@ -113,9 +148,10 @@ int CTrackerApp::RunSetupDialog(CSetupDlg& dlg)
         return IDCANCEL;
     m_settings = dlg.m_settings;
     // A port or rate given for this run only is stored once the user
-    // changes its field.
-    m_bOneRunPort = m_bOneRunPort && !dlg.m_bPortChanged;
-    m_bOneRunBaud = m_bOneRunBaud && !dlg.m_bBaudChanged;
+    // changes its field; one found at start, once the user confirms it.
+    m_bOneRunPort = m_bOneRunPort && !dlg.m_bPortChanged && !m_bFoundPort;
+    m_bOneRunBaud = m_bOneRunBaud && !dlg.m_bBaudChanged && !m_bFoundPort;
+    m_bFoundPort = false;
     SaveSettings();
     return IDOK;
 }

@@ -21,17 +21,19 @@
 
 #include <QTimerEvent>
 #include <QToolButton>
+#include <cmath>
 #include <exception>
 
 bool g_bTimerBusy = false;
 
 namespace {
 
-// A command of the menu: its row, and for a view command the view.
+// A command of the menu: its row, and for a view or zoom command its choice.
 struct CMenuCommand
 {
     const CMenuRow* pRow = nullptr;
     const CViewRow* pView = nullptr;
+    const CZoomRow* pZoom = nullptr;
 };
 
 CMenuCommand FindCommand(int nId)
@@ -42,6 +44,10 @@ CMenuCommand FindCommand(int nId)
         if (row.eItem == EMenuItem::Views) {
             if (const CViewRow* pView = FindViewByCommand(nId))
                 return {&row, pView};
+        }
+        if (row.eItem == EMenuItem::Zooms) {
+            if (const CZoomRow* pZoom = FindZoomByCommand(nId))
+                return {&row, nullptr, pZoom};
         }
     }
     return {};
@@ -108,7 +114,9 @@ bool CMainFrame::Create()
     addToolBar(Qt::BottomToolBarArea, &m_wndCommandBar);
 
     m_wndView.setFocusPolicy(Qt::StrongFocus);
-    resize(FRAME_CLIENT_WIDTH, FRAME_CLIENT_HEIGHT + m_wndCommandBar.sizeHint().height());
+    // "Fit window" starts at the handheld's size, for the user to enlarge.
+    const double dZoom = m_wndView.Zoom();
+    ResizeClient(dZoom == ZOOM_FIT_WINDOW ? 1.0 : dZoom);
 
     m_nTimer = startTimer(TIMER_INTERVAL_MS);
     return m_nTimer != 0;
@@ -123,6 +131,8 @@ std::span<const CMenuRow> CMainFrame::MenuTable()
         {EMenuItem::Command, "Quit", ID_APP_EXIT, &CMainFrame::OnAppExit},
         {EMenuItem::Popup, "View"},
         {EMenuItem::Views},
+        {EMenuItem::Separator},
+        {EMenuItem::Zooms, "Zoom"},
         {EMenuItem::Popup, "Tools"},
         {EMenuItem::Command, "About", ID_APP_ABOUT, &CMainFrame::OnAppAbout},
         {EMenuItem::Command, "GPS Setup", ID_GPS_SETUP, &CMainFrame::OnGpsSetup},
@@ -154,6 +164,13 @@ void CMainFrame::AddMenuRow(QMenu*& pPopup, const CMenuRow& row)
         for (const CViewRow& view : ViewTable())
             AddCommand(pPopup, view.szMenuText, view.nCommandId);
         break;
+    case EMenuItem::Zooms: {
+        QMenu* pZooms = pPopup->addMenu(QString::fromLatin1(row.szText));
+        connect(pZooms, &QMenu::aboutToShow, this, [this, pZooms] { UpdateMenuStates(pZooms); });
+        for (const CZoomRow& zoom : ZoomTable())
+            AddCommand(pZooms, zoom.szMenuText, zoom.nCommandId);
+        break;
+    }
     }
 }
 
@@ -179,6 +196,8 @@ bool CMainFrame::OnCommand(int nId)
     try {
         if (command.pView)
             ShowView(*command.pView);
+        else if (command.pZoom)
+            SetZoom(*command.pZoom);
         else
             (this->*command.pRow->pfnRun)();
     } catch (const std::exception& e) {
@@ -197,6 +216,10 @@ CCmdUI CMainFrame::UpdateCommand(int nId) const
     if (command.pView && command.pView->bMenuCheck) {
         ui.m_bCheckable = true;
         ui.m_bChecked = m_wndView.ViewType() == command.pView->eView;
+    }
+    if (command.pZoom) {
+        ui.m_bCheckable = true;
+        ui.m_bChecked = ZoomFromSetting(theApp.m_settings.m_nZoom).nCommandId == nId;
     }
     return ui;
 }
@@ -263,6 +286,23 @@ void CMainFrame::ShowView(const CViewRow& view)
         m_wndView.SetViewType(view.eView);
 }
 
+void CMainFrame::SetZoom(const CZoomRow& zoom)
+{
+    theApp.m_settings.m_nZoom = zoom.nSetting;
+    theApp.SaveSettings();
+    m_wndView.SetZoom(zoom.dFactor);
+    // A maximised or full-screen window, as on a phone, keeps its size.
+    if (zoom.dFactor != ZOOM_FIT_WINDOW && !isMaximized() && !isFullScreen())
+        ResizeClient(zoom.dFactor);
+    ZoomViewWindows(this);
+}
+
+void CMainFrame::ResizeClient(double dFactor)
+{
+    resize(int(std::lround(FRAME_CLIENT_WIDTH * dFactor)),
+           int(std::lround(FRAME_CLIENT_HEIGHT * dFactor)) + m_wndCommandBar.sizeHint().height());
+}
+
 void CMainFrame::OnFileSave()
 {
     const QString strPath = PromptSaveTrack(this);
@@ -273,12 +313,19 @@ void CMainFrame::OnFileSave()
 void CMainFrame::OnFileOpen()
 {
     const QString strPath = PromptOpenTrack(this);
-    if (strPath.isEmpty())
-        return;
+    if (!strPath.isEmpty())
+        OpenTracks({strPath});
+}
+
+void CMainFrame::OpenTracks(const QStringList& paths)
+{
     // The progress dialog lets events through; a tick among them would put
     // its point in the middle of the file's.
     CTimerGuard guard;
-    if (OpenTrackWithProgress(this, strPath))
+    bool bRead = false;
+    for (const QString& strPath : paths)
+        bRead = OpenTrackWithProgress(this, strPath) || bRead;
+    if (bRead)
         m_wndView.SetViewType(EViewType::Track);
 }
 

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
+#include <QStringList>
 #include <QToolBar>
 #include <span>
 
@@ -27,6 +28,7 @@ enum class EMenuItem
     Command,
     Separator,
     Views,       // every view of the views table, in its order
+    Zooms,       // a popup of that title with every choice of the zoom table
 };
 
 // When a command's item is enabled, worked out as its popup opens.
@@ -77,6 +79,10 @@ public:
     // One timer tick; ids other than the frame's timer are ignored.
     void OnTimer(int nIdEvent);
 
+    // Reads each track as File Open does, one segment each, in order; the
+    // track view shows them when any was read.
+    void OpenTracks(const QStringList& paths);
+
     // The menu outlives the soft key that shows it.
     QMenu m_menu;
     CDisplayWnd m_wndView;
@@ -98,6 +104,10 @@ private:
     void UpdateMenuStates(QMenu* pMenu);
     // A view command: the view in the display window, or its own window.
     void ShowView(const CViewRow& view);
+    // View, "Zoom": stored, and the windows drawn at the new size.
+    void SetZoom(const CZoomRow& zoom);
+    // The client area the handheld's screen dFactor times larger.
+    void ResizeClient(double dFactor);
 
     void OnFileSave();
     void OnFileOpen();

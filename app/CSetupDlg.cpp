@@ -2,10 +2,10 @@
 
 #include "app/DialogUnits.h"
 #include "app/Resource.h"
+#include "gps/CReceiverProbe.h"
 #include "platform/MessageHook.h"
 #include "platform/SocketPort.h"
 
-#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QAbstractItemView>
@@ -34,24 +34,40 @@ const SetupLabel SETUP_LABELS[] = {
     {"/10", {115, 100, 16, 8}, false},
 };
 
-// Serial devices present on this machine and a local gpsd, offered after the
-// COM names.
-QStringList SerialDevicesPresent()
+// This machine's ports, offered before the handheld's COM names: the serial
+// devices there are (a by-id name shown with the device it leads to), then
+// a gpsd that answers, which shares whatever receivers it has; the probe
+// costs nothing when none listens and a moment when one does.
+void AddMachinePorts(QComboBox& combo)
 {
-    QStringList devices;
-    const QDir byId(QStringLiteral("/dev/serial/by-id"));
-    for (const QString& name : byId.entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name))
-        devices << byId.filePath(name);
-    const QDir dev(QStringLiteral("/dev"));
-    for (const QString& name : dev.entryList({QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*")},
-                                             QDir::System | QDir::Files, QDir::Name))
-        devices << dev.filePath(name);
-    // A gpsd on this machine shares whatever receivers it has; the probe
-    // costs nothing when none listens and a moment when one does.
+    const CProbePlaces places = CProbePlaces::FromEnvironment();
+    for (const CDevicePresent& device : DevicesPresent(places)) {
+        const QString strText = device.m_strName == device.m_strTarget
+                                    ? device.m_strName
+                                    : QStringLiteral("%1 \u2192 %2").arg(device.m_strName, device.m_strTarget);
+        combo.addItem(strText, device.m_strName);
+    }
     constexpr int SETUP_GPSD_PROBE_MS = 300;
-    if (CSocketPort::GpsdAnswers({NetworkPortKind::Gpsd, "localhost", GPSD_DEFAULT_PORT}, SETUP_GPSD_PROBE_MS))
-        devices << QStringLiteral("gpsd://localhost");
-    return devices;
+    const std::optional<NetworkPort> gpsd = ParseNetworkPort(places.m_strGpsd);
+    if (gpsd && CSocketPort::GpsdAnswers(*gpsd, SETUP_GPSD_PROBE_MS))
+        combo.addItem(places.m_strGpsd, places.m_strGpsd);
+}
+
+// The port an entry stands for: its own text, or the name it carries when
+// its text says more.
+QString EntryPort(const QComboBox& combo, int nIndex)
+{
+    const QVariant port = combo.itemData(nIndex);
+    return port.isValid() ? port.toString() : combo.itemText(nIndex);
+}
+
+// Out of the control: the port of the entry shown, or the text typed.
+QString CurrentPort(const QComboBox& combo)
+{
+    const int nIndex = combo.currentIndex();
+    if (nIndex >= 0 && combo.itemText(nIndex) == combo.currentText())
+        return EntryPort(combo, nIndex);
+    return combo.currentText();
 }
 
 // Into the control: the entry that equals the text, else the first that
@@ -60,13 +76,13 @@ QStringList SerialDevicesPresent()
 void SelectString(QComboBox& combo, const QString& strText)
 {
     for (int i = 0; i < combo.count(); ++i) {
-        if (combo.itemText(i).compare(strText, Qt::CaseInsensitive) == 0) {
+        if (EntryPort(combo, i).compare(strText, Qt::CaseInsensitive) == 0) {
             combo.setCurrentIndex(i);
             return;
         }
     }
     for (int i = 0; i < combo.count(); ++i) {
-        if (combo.itemText(i).startsWith(strText, Qt::CaseInsensitive)) {
+        if (EntryPort(combo, i).startsWith(strText, Qt::CaseInsensitive)) {
             combo.setCurrentIndex(i);
             return;
         }
@@ -142,6 +158,22 @@ CSetupDlg::CSetupDlg(const CTrackerSettings& settings, QWidget* pParent)
     m_comboPort.setEditable(true);
     m_comboBaud.setEditable(true);
     m_comboPort.setInsertPolicy(QComboBox::NoInsert);
+    // An entry that says more than its port (a by-id name with its device)
+    // puts only the port into the narrow field, whose end tells devices
+    // apart; the whole entry is the field's tip. Queued, as the combo box
+    // writes the entry's text into the field after it has told of the
+    // change; by then the entry may be gone again, or a typed text there.
+    connect(
+        &m_comboPort, &QComboBox::currentIndexChanged, this,
+        [this] {
+            const int nIndex = m_comboPort.currentIndex();
+            if (nIndex < 0 || m_comboPort.currentText() != m_comboPort.itemText(nIndex))
+                return;
+            m_comboPort.setToolTip(m_comboPort.itemText(nIndex));
+            if (const QString strPort = EntryPort(m_comboPort, nIndex); strPort != m_comboPort.itemText(nIndex))
+                m_comboPort.setEditText(strPort);
+        },
+        Qt::QueuedConnection);
     m_comboBaud.setInsertPolicy(QComboBox::NoInsert);
 
     m_radioAltitude.setText(QStringLiteral("Altitude"));
@@ -182,9 +214,9 @@ void CSetupDlg::OnInitDialog()
     m_comboPort.clear();
     m_comboBaud.clear();
     UpdateData(false);
+    AddMachinePorts(m_comboPort);
     for (const char* szPort : SETUP_PORTS)
         m_comboPort.addItem(QString::fromLatin1(szPort));
-    m_comboPort.addItems(SerialDevicesPresent());
     // The field is narrow; the list opens wide enough for device paths.
     m_comboPort.view()->setMinimumWidth(m_comboPort.view()->sizeHintForColumn(0) + m_comboPort.height());
     for (const char* szBaud : SETUP_BAUDS)
@@ -205,7 +237,7 @@ bool CSetupDlg::UpdateData(bool bSaveAndValidate)
 
         SelectString(m_comboPort, m_strPort);
         SelectString(m_comboBaud, m_strBaud);
-        m_strShownPort = m_comboPort.currentText();
+        m_strShownPort = CurrentPort(m_comboPort);
         m_strShownBaud = m_comboBaud.currentText();
         CheckRadio(m_groupKml, m_nKmlAltitude);
         CheckRadio(m_groupKmh, m_nKmh);
@@ -214,9 +246,9 @@ bool CSetupDlg::UpdateData(bool bSaveAndValidate)
         return true;
     }
 
-    m_bPortChanged = m_comboPort.currentText() != m_strShownPort;
+    m_bPortChanged = CurrentPort(m_comboPort) != m_strShownPort;
     m_bBaudChanged = m_comboBaud.currentText() != m_strShownBaud;
-    m_strPort = m_comboPort.currentText();
+    m_strPort = CurrentPort(m_comboPort);
     m_strBaud = m_comboBaud.currentText();
     // A group with no button checked (a stored value outside the choices)
     // keeps its value.

@@ -34,6 +34,9 @@ public:
     // Runs the GPS setup dialog: OK makes its settings the run's and stores
     // them. IDOK or IDCANCEL.
     int RunSetupDialog(CSetupDlg& dlg);
+    // Start-up's search for a receiver on this machine; true when one
+    // answered and its port is open, for this run.
+    bool OpenFoundReceiver();
 
     // What the display window and the view windows show.
     CDisplaySources DisplaySources();
@@ -49,6 +52,8 @@ public:
     // saving the settings keeps the stored ones until the user changes them.
     bool m_bOneRunPort = false;
     bool m_bOneRunBaud = false;
+    // The port was found at start: the next OK of GPS Setup stores it.
+    bool m_bFoundPort = false;
 
     QWidget* m_pMainWnd = nullptr;
 };

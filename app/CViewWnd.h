@@ -20,6 +20,11 @@ public:
 
     EViewType View() const { return m_eView; }
 
+    // The display window's zoom: a fixed factor sizes the window to the
+    // handheld's screen that many times larger; "Fit window" lets the user
+    // size it and fits the view into it.
+    void ApplyZoom();
+
 protected:
     void paintEvent(QPaintEvent* pEvent) override;
 
@@ -29,12 +34,11 @@ private:
     CTrackProfile m_profile;   // kept up to date at each paint, so a tick measures only new points
 };
 
-// The window size of every view window, as the handheld's screen.
-constexpr int VIEWWND_WIDTH = 240;
-constexpr int VIEWWND_HEIGHT = 268;
-
 // Opens the frame's window of a view, or brings it to the front when it is open.
 CViewWnd* ShowViewWindow(QWidget* pFrame, const CDisplayWnd& display, EViewType eView);
 
 // The timer tick: repaints the frame's view windows that are showing.
 void RepaintViewWindows(QWidget* pFrame);
+
+// View, "Zoom": every view window of the frame takes the new zoom.
+void ZoomViewWindows(QWidget* pFrame);

@@ -1,18 +1,16 @@
 #include "app/MapImportCommand.h"
 
 #include "app/FileDialogs.h"
+#include "app/WorkerProgress.h"
 #include "map/MapCatalogue.h"
 #include "map/MapImporter.h"
 #include "platform/DevicePaths.h"
 #include "platform/MessageHook.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QProgressDialog>
-#include <QThread>
-#include <QTimer>
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -48,7 +46,7 @@ COutcome ImportWithProgress(QWidget* pParent, const CMapImportRequest& request, 
     const std::unique_ptr<CMapImporter> pImport = NewMapImporter(outcome);
     if (!pImport)
         return outcome;
-    std::unique_ptr<QThread> pThread(QThread::create([&] {
+    const auto work = [&] {
         outcome = pImport->Plan(request);
         if (outcome) {
             outcome = pImport->Write([&](double dDone) {
@@ -56,7 +54,7 @@ COutcome ImportWithProgress(QWidget* pParent, const CMapImportRequest& request, 
                 return !bCancel;
             });
         }
-    }));
+    };
 
     QProgressDialog dialog(QStringLiteral("Importing %1").arg(QFileInfo(request.m_strSource).fileName()),
                            QStringLiteral("Cancel"), 0, IMPORT_PROGRESS_STEPS, pParent);
@@ -65,15 +63,7 @@ COutcome ImportWithProgress(QWidget* pParent, const CMapImportRequest& request, 
     dialog.setAutoReset(false);
     dialog.setAutoClose(false);
     QObject::connect(&dialog, &QProgressDialog::canceled, [&] { bCancel = true; });
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] { dialog.setValue(nProgress); });
-    QEventLoop loop;
-    QObject::connect(pThread.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    poll.start(IMPORT_POLL_MS);
-    pThread->start();
-    dialog.show();
-    loop.exec();
-    pThread->wait();
+    RunWithProgress(dialog, IMPORT_POLL_MS, work, [&] { dialog.setValue(nProgress); });
     if (outcome)
         sheetPaths = pImport->SheetPaths();
     return outcome;

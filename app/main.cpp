@@ -11,6 +11,20 @@
 
 int main(int argc, char** argv)
 {
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    // The help and the version need no display: they are answered before Qt
+    // looks for one.
+    CStartupOptions& options = StartupOptions();
+    if (AsksForHelpOrVersion(args, options)) {
+        if (options.m_bHelp)
+            std::printf("%s\n%s", VELTRIP_USAGE, VELTRIP_HELP);
+        else
+            std::printf("veltrip %s\n", VELTRIP_VERSION);
+        return 0;
+    }
+
     // Without a display Qt would abort; say how to run it instead.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -25,20 +39,15 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // Qt takes its own options (-platform, -style, ...) out of argv.
     QApplication app(argc, argv);
-    QStringList args;
+    args.clear();
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
     QString strError;
-    CStartupOptions& options = StartupOptions();
     if (!ParseCommandLine(args, options, strError)) {
         std::fprintf(stderr, "veltrip: %s\n%s\n", qPrintable(strError), VELTRIP_USAGE);
         return 2;
-    }
-    if (options.m_bHelp) {
-        std::printf("%s\n\n--port PATH  serial device of the receiver for this run (settings unchanged)\n"
-                    "--baud N     its baud rate for this run\n", VELTRIP_USAGE);
-        return 0;
     }
 
     InstallExitSignals();

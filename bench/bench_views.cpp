@@ -71,25 +71,37 @@ void MakeTrack(size_t nPoints, double dSpan)
     }
 }
 
+// The window's layout, View, "Zoom" times larger, in a picture of that size.
+QImage ZoomedPicture(CDisplayWnd& wnd, double dZoom)
+{
+    wnd.SetZoom(dZoom);
+    const QSize size(int(std::lround(BENCH_WIDTH * dZoom)), int(std::lround(BENCH_HEIGHT * dZoom)));
+    wnd.resize(size);
+    return QImage(size, QImage::Format_RGB32);
+}
+
 void PaintOnce(const CDisplayWnd& wnd, QImage& image, ViewPainter pfnView)
 {
     QPainter painter(&image);
-    CPaintDC dc(painter);
+    CPaintDC dc(painter, wnd.Placement().dScale);
     pfnView(&dc, wnd.ViewContext(wnd.GetClientRect()));
 }
 
+// The second argument is View, "Zoom" in tenths.
 void BM_TrackView(benchmark::State& state)
 {
     MakeTrack(size_t(state.range(0)), 0.2);
     CDisplayWnd wnd(Run().Sources());
-    wnd.resize(BENCH_WIDTH, BENCH_HEIGHT);
-    QImage image(BENCH_WIDTH, BENCH_HEIGHT, QImage::Format_RGB32);
+    QImage image = ZoomedPicture(wnd, double(state.range(1)) / 10);
     for (auto _ : state)
         PaintOnce(wnd, image, DrawTrackView);
     state.SetItemsProcessed(int64_t(state.iterations()) * state.range(0));
     Run().m_points.clear();
 }
-BENCHMARK(BM_TrackView)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrackView)
+    ->ArgsProduct({{1000000}, {10, 20, 30}})
+    ->ArgNames({"points", "zoom10"})
+    ->Unit(benchmark::kMillisecond);
 
 // The profile window's paint at a tick: the samples are kept, so only the
 // columns are gathered and drawn.
@@ -129,7 +141,7 @@ BENCHMARK(BM_ProfileSamples)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 // An 8000 x 8000 map of 0.2 degrees square in the bitmap depths the loader
 // produces; the track wanders over the whole map and the view is centred on
-// the last fix.
+// the last fix. The third argument is View, "Zoom" in tenths.
 void BM_MapView(benchmark::State& state)
 {
     const double dZoom = double(state.range(0)) / 10;
@@ -166,7 +178,7 @@ void BM_MapView(benchmark::State& state)
         MakeTrack(100000, 0.2);
 
     CDisplayWnd wnd(run.Sources());
-    wnd.resize(BENCH_WIDTH, BENCH_HEIGHT);
+    QImage image = ZoomedPicture(wnd, double(state.range(2)) / 10);
     wnd.m_pMap = s_pMap.get();
     s_pMap->m_zoom = dZoom;
     s_pMap->ComputeViewExtent(MapDrawingArea(wnd.GetClientRect()));
@@ -181,14 +193,13 @@ void BM_MapView(benchmark::State& state)
         nInside += rcArea.adjusted(0, 0, 1, 1).contains(
             s_pMap->ProjectToScreen(point.m_fLongitude, point.m_fLatitude));
 
-    QImage image(BENCH_WIDTH, BENCH_HEIGHT, QImage::Format_RGB32);
     for (auto _ : state)
         PaintOnce(wnd, image, DrawMapView);
     state.counters["inside"] = double(nInside);
 }
 BENCHMARK(BM_MapView)
-    ->ArgsProduct({{10, 30}, {QImage::Format_BGR888, QImage::Format_Indexed8, QImage::Format_RGB32}})
-    ->ArgNames({"zoom10", "format"})
+    ->ArgsProduct({{10, 30}, {QImage::Format_BGR888, QImage::Format_Indexed8, QImage::Format_RGB32}, {10, 30}})
+    ->ArgNames({"zoom10", "format", "viewzoom10"})
     ->Unit(benchmark::kMillisecond);
 
 }

@@ -24,6 +24,7 @@ CDisplayWnd::CDisplayWnd(const CDisplaySources& sources, QWidget* pParent)
     , m_penHeading(PEN_HEADING)
     , m_eViewType(EViewType(sources.m_settings.m_nViewType))
     , m_sources(sources)
+    , m_dZoom(ZoomFromSetting(sources.m_settings.m_nZoom).dFactor)
 {
     // Paints that do not erase draw over the previous picture; touch reaches
     // the stylus handlers as the left button Qt synthesises from it.
@@ -82,8 +83,28 @@ void CDisplayWnd::paintEvent(QPaintEvent*)
         Erase(painter);
         m_bErase = false;
     }
-    CPaintDC dc(painter);
+    const CLayoutPlacement placement = Placement();
+    PrepareLayoutPainter(painter, placement, size(), CLR_WINDOW);
+    CPaintDC dc(painter, placement.dScale);
     Paint(&dc);
+}
+
+CLayoutPlacement CDisplayWnd::Placement() const
+{
+    return PlaceLayout(m_dZoom, size(), QSize(ZOOM_LAYOUT_WIDTH, ZOOM_LAYOUT_HEIGHT));
+}
+
+void CDisplayWnd::SetZoom(double dZoom)
+{
+    m_dZoom = dZoom;
+    FitMapToClient();
+    Invalidate(true);
+}
+
+void CDisplayWnd::FitMapToClient()
+{
+    if (m_pMap)
+        m_pMap->ComputeViewExtent(MapDrawingArea(GetClientRect()));
 }
 
 void CDisplayWnd::Erase(QPainter& painter) const
@@ -158,15 +179,17 @@ void CDisplayWnd::OnLButtonUp(int x, int y)
 
 void CDisplayWnd::resizeEvent(QResizeEvent* pEvent)
 {
-    // The window is redrawn completely after every size change.
+    // The window is redrawn completely after every size change, a map's view
+    // as large as the new drawing area.
     m_bErase = true;
+    FitMapToClient();
     QWidget::resizeEvent(pEvent);
 }
 
 void CDisplayWnd::mousePressEvent(QMouseEvent* pEvent)
 {
     if (pEvent->button() == Qt::LeftButton) {
-        const QPoint pt = pEvent->position().toPoint();
+        const QPoint pt = LayoutPoint(*pEvent);
         OnLButtonDown(pt.x(), pt.y());
     }
     QWidget::mousePressEvent(pEvent);
@@ -176,7 +199,7 @@ void CDisplayWnd::mouseMoveEvent(QMouseEvent* pEvent)
 {
     // Without tracking, Qt only reports moves while a button is held.
     if (pEvent->buttons() & Qt::LeftButton) {
-        const QPoint pt = pEvent->position().toPoint();
+        const QPoint pt = LayoutPoint(*pEvent);
         OnMouseMove(pt.x(), pt.y());
     }
     QWidget::mouseMoveEvent(pEvent);
@@ -185,8 +208,13 @@ void CDisplayWnd::mouseMoveEvent(QMouseEvent* pEvent)
 void CDisplayWnd::mouseReleaseEvent(QMouseEvent* pEvent)
 {
     if (pEvent->button() == Qt::LeftButton) {
-        const QPoint pt = pEvent->position().toPoint();
+        const QPoint pt = LayoutPoint(*pEvent);
         OnLButtonUp(pt.x(), pt.y());
     }
     QWidget::mouseReleaseEvent(pEvent);
+}
+
+QPoint CDisplayWnd::LayoutPoint(const QMouseEvent& event) const
+{
+    return Placement().ToLayout(event.position().toPoint());
 }

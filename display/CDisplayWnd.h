@@ -1,5 +1,6 @@
 #pragma once
 
+#include "display/ViewZoom.h"
 #include "display/Views.h"
 #include "platform/Outcome.h"
 
@@ -35,8 +36,16 @@ public:
     explicit CDisplayWnd(const CDisplaySources& sources, QWidget* pParent = nullptr);
     ~CDisplayWnd() override;
 
-    // Client rectangle with left and top 0, as the painters expect it.
-    QRect GetClientRect() const { return QRect(0, 0, width(), height()); }
+    // Client rectangle with left and top 0, as the painters expect it: in
+    // the layout's pixels, which the zoom makes larger than the window's.
+    QRect GetClientRect() const { return Placement().rcLayout; }
+
+    // View, "Zoom": the factor, or ZOOM_FIT_WINDOW; the picture is drawn
+    // anew, and a current map's view sized for the new client rectangle.
+    double Zoom() const { return m_dZoom; }
+    void SetZoom(double dZoom);
+    // Where the layout lies in the window at the current zoom and size.
+    CLayoutPlacement Placement() const;
 
     // Draws the whole window (date line, view, status line) into pDC.
     void Paint(CDC* pDC);
@@ -65,7 +74,7 @@ public:
     // The wait cursor while a map loads, and back to the arrow.
     static void SetWaitCursor(bool bWait);
 
-    // Stylus: pen down, pen move and pen up at a client point.
+    // Stylus: pen down, pen move and pen up at a client point (layout pixels).
     void OnLButtonDown(int x, int y);
     void OnMouseMove(int x, int y);
     void OnLButtonUp(int x, int y);
@@ -90,5 +99,10 @@ protected:
     void resizeEvent(QResizeEvent* pEvent) override;
 
 private:
+    // A map's view covers the drawing area of the client rectangle.
+    void FitMapToClient();
+    QPoint LayoutPoint(const QMouseEvent& event) const;
+
     CDisplaySources m_sources;
+    double m_dZoom;
 };

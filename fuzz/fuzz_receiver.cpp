@@ -1,13 +1,17 @@
 #include "platform/GpsdStream.h"
+#include "platform/ModemPort.h"
 #include "platform/PortName.h"
+#include "platform/UnixSocketPort.h"
+
+#include <QString>
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-// The receiver side's own parsers: the input's first line as a port name,
-// and the whole input as gpsd's stream, cut into reads at every 0x01 byte.
+// The receiver side's own parsers: the input's first line as a port name
+// (of one kind at most), and the whole input as gpsd's stream, cut into reads at every 0x01 byte.
 // Whatever the filter keeps is a subsequence of its input, made of whole
 // lines that start with "$" or "!".
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
@@ -18,6 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         if (port->nPort == 0 || port->strHost.empty() || !IsNetworkPortName(name))
             __builtin_trap();
     }
+    const QString strName = QString::fromUtf8(name.data(), qsizetype(name.size()));
+    if (int(IsNetworkPortName(strName)) + int(IsModemPortName(strName)) + int(IsUnixSocketPortName(strName)) > 1)
+        __builtin_trap();
 
     CGpsdLineFilter filter;
     std::string kept;

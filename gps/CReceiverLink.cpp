@@ -1,8 +1,10 @@
 #include "gps/CReceiverLink.h"
 
+#include "platform/ModemPort.h"
 #include "platform/PortName.h"
 #include "platform/SerialPort.h"
 #include "platform/SocketPort.h"
+#include "platform/UnixSocketPort.h"
 
 #include <algorithm>
 
@@ -21,6 +23,8 @@ struct PortKind
 
 const PortKind PORT_KINDS[] = {
     {[](const QString& strPort) { return IsNetworkPortName(strPort); }, OpenNetworkReceiver},
+    {IsModemPortName, OpenModemReceiver},
+    {IsUnixSocketPortName, OpenUnixSocketReceiver},
     {[](const QString&) { return true; }, OpenSerialReceiver},
 };
 

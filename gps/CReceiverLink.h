@@ -16,7 +16,7 @@ constexpr size_t GPS_TICK_BYTES = 256 * 1024;
 constexpr int GPS_REOPEN_TICKS = 3;
 
 // The link to the receiver: the open port of any kind (serial device, gpsd,
-// TCP stream) and, once a port has opened, its quiet reopening when it goes
+// TCP stream, a modem's GPS, a Unix socket) and, once a port has opened, its quiet reopening when it goes
 // away.
 class CReceiverLink
 {

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstring>
 #include <iterator>
+#include <optional>
 #include <type_traits>
 
 namespace {
@@ -506,15 +507,16 @@ int XorOf(const char16_t* p, const char16_t* pEnd)
     return nSum;
 }
 
-}
-
-bool HasWrongChecksum(QStringView line)
+// Whether the "*hh" suffix of a line (less a trailing CR) matches the XOR of
+// the characters between its first character and the "*"; nothing when the
+// line has no such suffix.
+std::optional<bool> ChecksumMatches(QStringView line)
 {
     if (!line.isEmpty() && line.back() == u'\r')
         line.chop(1);
     const qsizetype nStar = line.size() - 3;
     if (nStar < 1 || line[nStar] != u'*')
-        return false;
+        return std::nullopt;
     int nStated = 0;
     for (const QChar ch : line.sliced(nStar + 1)) {
         const char16_t c = ch.unicode();
@@ -523,10 +525,24 @@ bool HasWrongChecksum(QStringView line)
                            : (c >= u'a' && c <= u'f') ? c - u'a' + 10
                                                       : -1;
         if (nDigit < 0)
-            return false;
+            return std::nullopt;
         nStated = nStated * 16 + nDigit;
     }
-    return XorOf(line.utf16() + 1, line.utf16() + nStar) != nStated;
+    return XorOf(line.utf16() + 1, line.utf16() + nStar) == nStated;
+}
+
+}
+
+bool HasWrongChecksum(QStringView line)
+{
+    const std::optional<bool> bMatches = ChecksumMatches(line);
+    return bMatches && !*bMatches;
+}
+
+bool HasRightChecksum(QStringView line)
+{
+    const std::optional<bool> bMatches = ChecksumMatches(line);
+    return bMatches && *bMatches;
 }
 
 const NmeaSentenceKind* RecogniseSentence(QStringView line)

@@ -26,6 +26,9 @@ const NmeaSentenceKind* RecogniseSentence(QStringView line);
 // its first character and that "*". A dropped or garbled byte would shift
 // the fields and store a wrong position. Lines without the suffix pass.
 bool HasWrongChecksum(QStringView line);
+// True only when the line carries that suffix and it matches: a receiver
+// found by listening has to prove itself.
+bool HasRightChecksum(QStringView line);
 
 // Decodes one complete line into the tracker record, field by field with the
 // codes of its kind, ORing the bits earned into m_nUpdateFlags; times are

@@ -67,6 +67,7 @@ const Setting SETTINGS_TABLE[] = {
     {QStringLiteral("GoToLongitude"), DoubleValue{&CTrackerSettings::m_dGoToLongitude, SETTINGS_LONGITUDE_MAX},
      SettingWrite::Always},
     {QStringLiteral("GoToName"), TextValue{&CTrackerSettings::m_strGoToName}, SettingWrite::Always},
+    {QStringLiteral("Zoom"), IntValue{&CTrackerSettings::m_nZoom, INT32_MIN, INT32_MAX}, SettingWrite::Always},
 };
 
 // An INI file gives every number back as text; anything that is not a whole

@@ -32,6 +32,8 @@ struct CTrackerSettings
     int32_t m_bKmh = 0;
     int32_t m_nUtcCorrection = 1;
     int32_t m_nMaxDilution = 50;   // tenths
+    // View, "Zoom": percent of the handheld's size, 0 to fit the window.
+    int32_t m_nZoom = 100;
     // Tools, "Go to…": the place the views lead to, kept until "Stop".
     int32_t m_bGoTo = 0;
     double m_dGoToLatitude = 0;
@@ -44,7 +46,8 @@ struct CTrackerSettings
 
 // Reads the settings stored in veltrip.ini; a value that is missing, not a
 // whole number or outside what the setup dialog allows keeps its default.
-// "ViewType" is checked where the views are known (ViewFromSetting).
+// "ViewType" and "Zoom" are checked where the views are known
+// (ViewFromSetting, ZoomFromSetting).
 CTrackerSettings LoadTrackerSettings();
 
 // Stores every value but "ViewType"; the port and the baud rate only unless

@@ -24,8 +24,10 @@ section() { plain "$1" | awk -v name="$2" '
 # The long options a help text names, --help itself left out: every page
 # explains --help once for all.
 options() { grep -oE -- '--[a-z][a-z0-9-]*' | grep -vx -- '--help' | sort -u; }
-# Whether TEXT (stdin) names OPTION as a whole option, not as a prefix.
-names() { grep -qE -- "(^|[^a-z0-9-])$1([^a-z0-9-]|\$)"; }
+# Whether TEXT (stdin) names OPTION as a whole option, not as a prefix. It
+# reads all of its input: grep -q would stop at the first match, and the
+# writer's SIGPIPE would fail the pipeline under pipefail.
+names() { grep -E -- "(^|[^a-z0-9-])$1([^a-z0-9-]|\$)" >/dev/null; }
 
 # The --help text of a program or command; the failure when it has none.
 help_of() {

@@ -86,7 +86,7 @@ COutcome CMapImport::ChooseResolution(const CMapImportRequest& request, const CG
 
 COutcome CMapImport::LayOut(const CMapImportRequest& request, const CGeoBox& area)
 {
-    const CArcBox box = SnapOutward(area.m_dWest, area.m_dSouth, area.m_dEast, area.m_dNorth);
+    const CArcBox box = SnapOutward(area);
     const int64_t nCount = CountSheets(box, m_dResolution, request.m_nSheetPixels);
     if (nCount == 0) {
         return COutcome::Fail(QStringLiteral("sheets of %1 pixels at %2 arc-seconds per pixel are too small to "

@@ -25,15 +25,6 @@ constexpr char MAPIMPORT_MODULE[] = "veltrip-mapimport.so";
 // caller's to delete.
 constexpr char MAPIMPORT_FACTORY[] = "VeltripNewMapImporter";
 
-// An area in decimal degrees, WGS 84 longitude and latitude.
-struct CGeoBox
-{
-    double m_dWest = 0;
-    double m_dSouth = 0;
-    double m_dEast = 0;
-    double m_dNorth = 0;
-};
-
 // What to import and where to.
 struct CMapImportRequest
 {

@@ -53,14 +53,15 @@ std::vector<CSpan> SplitAxis(int64_t nLength, int64_t nMaxCells, int64_t nOverla
 
 }
 
-CArcBox SnapOutward(double dWest, double dSouth, double dEast, double dNorth)
+CArcBox SnapOutward(const CGeoBox& area)
 {
-    const auto down = [](double d) { return int64_t(std::floor(d * 3600.0 + MAPSHEET_SNAP_SLACK)); };
-    const auto up = [](double d) { return int64_t(std::ceil(d * 3600.0 - MAPSHEET_SNAP_SLACK)); };
+    constexpr double dPerDegree = MAPSHEET_SECONDS_PER_DEGREE;
+    const auto down = [](double d) { return int64_t(std::floor(d * dPerDegree + MAPSHEET_SNAP_SLACK)); };
+    const auto up = [](double d) { return int64_t(std::ceil(d * dPerDegree - MAPSHEET_SNAP_SLACK)); };
     // At least one second across and down, so no sheet is empty.
-    const int64_t nWest = down(dWest);
-    const int64_t nSouth = down(dSouth);
-    return {nWest, std::max(up(dEast), nWest + 1), nSouth, std::max(up(dNorth), nSouth + 1)};
+    const int64_t nWest = down(area.m_dWest);
+    const int64_t nSouth = down(area.m_dSouth);
+    return {nWest, std::max(up(area.m_dEast), nWest + 1), nSouth, std::max(up(area.m_dNorth), nSouth + 1)};
 }
 
 CGridCell GridCell(double dResolution)
@@ -137,7 +138,7 @@ std::vector<CMapSheet> LayOutSheets(const CArcBox& box, double dResolution, int 
 QString CalibrationValue(int64_t nSeconds)
 {
     const int64_t nAbs = std::llabs(nSeconds);
-    const int64_t nDegrees = nAbs / 3600;
+    const int64_t nDegrees = nAbs / MAPSHEET_SECONDS_PER_DEGREE;
     const int64_t nMinutes = nAbs / 60 % 60;
     const int64_t nRest = nAbs % 60;
     if (nSeconds < 0 && nDegrees == 0)

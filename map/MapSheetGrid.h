@@ -13,6 +13,15 @@
 constexpr int MAPSHEET_OVERLAP_PIXELS = 64;   // neighbours share at least this many pixels
 constexpr int64_t MAPSHEET_SECONDS_PER_DEGREE = 3600;
 
+// An area in decimal degrees, WGS 84 longitude and latitude.
+struct CGeoBox
+{
+    double m_dWest = 0;
+    double m_dSouth = 0;
+    double m_dEast = 0;
+    double m_dNorth = 0;
+};
+
 // An area in whole arc-seconds, west < east and south < north.
 struct CArcBox
 {
@@ -41,9 +50,9 @@ struct CMapSheet
     QString m_strName;   // file name, calibration included
 };
 
-// The smallest whole-second box that holds the area in degrees, at least a
-// second across and down.
-CArcBox SnapOutward(double dWest, double dSouth, double dEast, double dNorth);
+// The smallest whole-second box that holds the area, at least a second
+// across and down.
+CArcBox SnapOutward(const CGeoBox& area);
 
 // The coarsest cell whose pitch is no coarser than dResolution seconds per
 // pixel, of at most MAPSHEET_OVERLAP_PIXELS pixels where the resolution

@@ -30,7 +30,8 @@ const SerialRate SERIAL_RATES[] = {
     {4000000, B4000000},
 };
 
-// B0 would mean "hang up", so a rate without a constant yields 0 here.
+}
+
 speed_t StandardRateCode(int nBaudRate)
 {
     for (const SerialRate& rate : SERIAL_RATES) {
@@ -38,8 +39,6 @@ speed_t StandardRateCode(int nBaudRate)
             return rate.nCode;
     }
     return B0;
-}
-
 }
 
 CSerialPort::CSerialPort(int fd)

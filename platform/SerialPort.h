@@ -39,6 +39,10 @@ private:
     struct termios m_settings = {};
 };
 
+// The termios code of a standard rate; B0 (which would mean "hang up") for a
+// rate without one.
+speed_t StandardRateCode(int nBaudRate);
+
 // The serial kind of receiver port: the device the name stands for, set to
 // the baud rate (a PortOpener).
 std::unique_ptr<CReceiverPort> OpenSerialReceiver(const QString& strPort, int nBaudRate, bool bQuiet,

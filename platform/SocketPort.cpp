@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <cstring>
 #include <map>
 #include <netdb.h>
@@ -12,6 +13,7 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 #include <vector>
 
@@ -108,10 +110,44 @@ std::unique_ptr<CSocketPort> CSocketPort::Connect(const NetworkPort& address, in
     std::unique_ptr<CSocketPort> result;
     for (size_t i = 0; i < addresses.size() && !result; ++i) {
         const SocketAddress& one = addresses[i];
-        const int hSocket = socket(one.nFamily, one.nType | SOCK_NONBLOCK | SOCK_CLOEXEC, one.nProtocol);
-        if (hSocket < 0)
-            continue;
-        std::unique_ptr<CSocketPort> port(new CSocketPort(hSocket, address.nKind == NetworkPortKind::Gpsd));
+        int nState = -1;
+        std::unique_ptr<CSocketPort> port =
+            StartConnect(one.nFamily, one.nType, one.nProtocol, reinterpret_cast<const struct sockaddr*>(&one.address),
+                         one.nLength, address.nKind == NetworkPortKind::Gpsd, RemainingMs(deadline), nState);
+        const bool bLast = i + 1 == addresses.size();
+        if (port && (nState > 0 || (nState == 0 && !bMustConnect && bLast)))
+            result = std::move(port);
+    }
+    return result;
+}
+
+std::unique_ptr<CSocketPort> CSocketPort::ConnectLocal(const std::string& strPath, int nWaitMs, bool bMustConnect)
+{
+    struct sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    if (strPath.empty() || strPath.size() >= sizeof address.sun_path || strPath.find('\0') != std::string::npos) {
+        errno = ENAMETOOLONG;
+        return nullptr;
+    }
+    std::memcpy(address.sun_path, strPath.data(), strPath.size());
+    int nState = -1;
+    std::unique_ptr<CSocketPort> port =
+        StartConnect(AF_UNIX, SOCK_STREAM, 0, reinterpret_cast<const struct sockaddr*>(&address),
+                     socklen_t(offsetof(struct sockaddr_un, sun_path) + strPath.size() + 1), false, nWaitMs, nState);
+    if (port && (nState > 0 || (nState == 0 && !bMustConnect)))
+        return port;
+    return nullptr;
+}
+
+std::unique_ptr<CSocketPort> CSocketPort::StartConnect(int nFamily, int nType, int nProtocol,
+                                                       const struct sockaddr* pAddress, socklen_t nLength,
+                                                       bool bGpsd, int nWaitMs, int& nState)
+{
+    const int hSocket = socket(nFamily, nType | SOCK_NONBLOCK | SOCK_CLOEXEC, nProtocol);
+    if (hSocket < 0)
+        return nullptr;
+    std::unique_ptr<CSocketPort> port(new CSocketPort(hSocket, bGpsd));
+    if (nFamily != AF_UNIX) {
         // A phone that leaves the network closes nothing; keep-alive probes
         // find the dead peer within half a minute so that the port is
         // reopened like one that was closed.
@@ -121,15 +157,15 @@ std::unique_ptr<CSocketPort> CSocketPort::Connect(const NetworkPort& address, in
         setsockopt(hSocket, IPPROTO_TCP, TCP_KEEPINTVL, &SOCKET_KEEPALIVE_INTERVAL_S,
                    sizeof SOCKET_KEEPALIVE_INTERVAL_S);
         setsockopt(hSocket, IPPROTO_TCP, TCP_KEEPCNT, &SOCKET_KEEPALIVE_PROBES, sizeof SOCKET_KEEPALIVE_PROBES);
-        if (connect(hSocket, reinterpret_cast<const struct sockaddr*>(&one.address), one.nLength) != 0
-            && errno != EINPROGRESS)
-            continue;
-        const int nState = port->FinishConnect(RemainingMs(deadline));
-        const bool bLast = i + 1 == addresses.size();
-        if (nState > 0 || (nState == 0 && !bMustConnect && bLast))
-            result = std::move(port);
     }
-    return result;
+    if (connect(hSocket, pAddress, nLength) != 0 && errno != EINPROGRESS) {
+        const int nError = errno;
+        port.reset();
+        errno = nError;
+        return nullptr;
+    }
+    nState = port->FinishConnect(nWaitMs);
+    return port;
 }
 
 bool CSocketPort::GpsdAnswers(const NetworkPort& address, int nWaitMs)

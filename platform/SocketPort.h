@@ -5,10 +5,13 @@
 #include "platform/ReceiverPort.h"
 
 #include <memory>
+#include <string>
+#include <sys/socket.h>
 
-// A receiver on the network: a plain NMEA byte stream over TCP, or gpsd's
-// NMEA stream. The connection is made without blocking the caller beyond the
-// wait it names; one still under way completes during later queries.
+// A receiver on a stream socket: a plain NMEA byte stream over TCP or a Unix
+// socket, or gpsd's NMEA stream. The connection is made without blocking the
+// caller beyond the wait it names; one still under way completes during
+// later queries.
 class CSocketPort : public CReceiverPort
 {
 public:
@@ -22,6 +25,10 @@ public:
     // so a silent resolver cannot hold the caller.
     static std::unique_ptr<CSocketPort> Connect(const NetworkPort& address, int nWaitMs, bool bMustConnect);
 
+    // Connects to the Unix stream socket at the path, as Connect does; null
+    // with errno set on failure.
+    static std::unique_ptr<CSocketPort> ConnectLocal(const std::string& strPath, int nWaitMs, bool bMustConnect);
+
     // Whether a gpsd answers at the address (its greeting within nWaitMs);
     // at most about nWaitMs in all.
     static bool GpsdAnswers(const NetworkPort& address, int nWaitMs);
@@ -31,6 +38,11 @@ public:
 
 private:
     CSocketPort(int hSocket, bool bGpsd);
+    // A socket of the address's kind with its connection started: null when
+    // that fails at once, else the port with FinishConnect's state in nState.
+    static std::unique_ptr<CSocketPort> StartConnect(int nFamily, int nType, int nProtocol,
+                                                     const struct sockaddr* pAddress, socklen_t nLength,
+                                                     bool bGpsd, int nWaitMs, int& nState);
     // Finishes a connection under way, waiting at most nWaitMs: 1 connected,
     // 0 still under way, -1 failed.
     int FinishConnect(int nWaitMs);

@@ -2,6 +2,8 @@
 # Builds the Debian package and checks it as a distribution would and as a
 # user installing it would see it:
 #   - desktop-file-validate and appstreamcli validate report no error or warning;
+#   - the desktop entry opens GPX, KML and GPD tracks, whose types xdg-mime
+#     finds with the package's MIME file (packaging/check-desktop-files.sh);
 #   - lintian reports no error;
 #   - the icon is in the hicolor theme in every size, and the manual pages
 #     render without a warning;
@@ -36,6 +38,9 @@ metainfo=$(ls "$root"/usr/share/metainfo/*.metainfo.xml)
 out=$(desktop-file-validate "$desktop" 2>&1) || true
 [ -n "$out" ] && echo "$out"
 if grep -qiE 'error|warning' <<<"$out"; then fail "desktop-file-validate"; fi
+mimexml=$root/usr/share/mime/packages/veltrip.xml
+[ -f "$mimexml" ] || fail "no MIME type file for GPD tracks"
+bash packaging/check-desktop-files.sh "$desktop" "$mimexml" || fail "desktop entry and MIME types"
 out=$(appstreamcli validate --no-net "$metainfo" 2>&1) || fail "appstreamcli validate"
 echo "$out"
 if grep -qE '^ *[EW]:' <<<"$out"; then fail "appstreamcli validate: errors or warnings"; fi

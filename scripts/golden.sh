@@ -280,6 +280,19 @@ wrote $d/map-uncalibrated.png
 run $R/render/data-size render data --nmea in/sample.nmea --size 320x200 --png $d/data-size.png --texts; wrote $d/data-size.png
 run $R/render/sky-size render sky --nmea in/sample.nmea --size 160x300 --png $d/sky-size.png --texts; wrote $d/sky-size.png
 run $R/render/compass-no-texts render compass --nmea in/sample.nmea --png $d/compass-no-texts.png; wrote $d/compass-no-texts.png
+# View, "Zoom": every view twice as large, the map's zoom at one and a half
+for view in data compass track status map sky profile; do
+    maparg=()
+    [ $view = map ] && maparg=(--map $map)
+    run $R/render/$view-scale2 render $view --nmea in/sample.nmea --track $gpd "${maparg[@]}" --scale 2 \
+        --png $d/$view-scale2.png --texts
+    wrote $d/$view-scale2.png
+done
+run $R/render/map-zoom-scale1.5 render map --nmea in/sample.nmea --track $gpd --map $map --zoom 0.5 --scale 1.5 \
+    --png $d/map-zoom-scale1.5.png --texts
+wrote $d/map-zoom-scale1.5.png
+run $R/render/bad-scale render data --scale 0.5 --png $d/x.png
+run $R/render/too-large-scale render data --size 4000x100 --scale 2 --png $d/x.png
 run $R/render/unknown-view render radar --png $d/x.png
 run $R/render/no-png render data
 run $R/render/map-no-map render map --png $d/x.png

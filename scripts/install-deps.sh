@@ -13,8 +13,14 @@ PACKAGES+=(gpsbabel gpsd-clients)
 # GDAL reads the maps that map-import turns into calibrated bitmaps; the tests
 # make their GeoTIFF, MBTiles and PNG maps through its library as well.
 PACKAGES+=(libgdal-dev)
+# The desktop entry and the GPD MIME type are checked as a desktop reads them:
+# xdg-mime (its generic lookup runs mimetype) over shared-mime-info's database.
+PACKAGES+=(xdg-utils libfile-mimeinfo-perl shared-mime-info)
 # gdalwarp, the peer the map import benchmark runs beside map-import.
 PACKAGES+=(gdal-bin)
+# The modem port talks to ModemManager through Qt D-Bus; its tests run a
+# ModemManager stand-in (python3-dbusmock) on a private bus (dbus-daemon).
+PACKAGES+=(dbus python3-dbusmock)
 
 SUDO=
 [ "$(id -u)" -eq 0 ] || SUDO=sudo

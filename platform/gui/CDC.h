@@ -61,10 +61,18 @@ int TruncToInt(double dValue);
 // LineTo calls are collected and drawn as one polyline when anything else
 // happens, at Flush or at destruction, so long tracks paint quickly; destroy
 // the context (or Flush) before ending the painter.
+//
+// With a scale other than 1 the views keep drawing in their layout's pixels
+// while the picture is dScale times larger on the painter's device (View,
+// "Zoom"): lines at the scaled width, smoothed, covering the pixels a pen of
+// that width covers at 1; texts in fonts of the scaled size, so their glyphs
+// are drawn at the device's resolution rather than enlarged; bitmaps copied
+// from their own pixels onto the scaled rectangle. The painter's transform
+// at construction places the layout's top-left corner.
 class CPaintDC : public CDC
 {
 public:
-    explicit CPaintDC(QPainter& painter);
+    explicit CPaintDC(QPainter& painter, double dScale = 1.0);
     ~CPaintDC() override;
     CPaintDC(const CPaintDC&) = delete;
     CPaintDC& operator=(const CPaintDC&) = delete;
@@ -83,10 +91,25 @@ public:
     QSize GetTextExtent(const QString& strText) override;
     void StretchBlt(const QRect& dstRect, const QImage& image, const QRect& srcRect) override;
 
+    // Where a text drawn at layout point (x, y) lands on the device, and its
+    // measured size there: the layout's figures times the scale, but taken
+    // from the font that draws it.
+    QPoint DevicePoint(int x, int y) const;
+    QSize DeviceTextExtent(const QString& strText) const;
+
 private:
+    bool IsScaled() const { return m_dScale != 1.0; }
+    // Strokes of odd widths are centred on the middle of a layout pixel, as
+    // the unscaled pen covers the pixel right of and below its coordinate.
+    double StrokeShift() const;
+    // The collected polyline of a solid pen at a scale other than 1.
+    void DrawScaledPolyline();
+
     QPainter& m_painter;
+    double m_dScale;
     QPen m_pen;
     QFont m_font;
+    QFont m_deviceFont;   // m_font at the scaled size
     QColor m_textColor = Qt::black;
     QColor m_bkColor = Qt::white;
     QPoint m_pos;

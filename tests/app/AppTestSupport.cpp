@@ -17,6 +17,7 @@ void ResetApp()
     theApp.m_settings = CTrackerSettings{};
     theApp.m_bOneRunPort = false;
     theApp.m_bOneRunBaud = false;
+    theApp.m_bFoundPort = false;
     theApp.m_trackPoints.clear();
     theApp.m_mapList.clear();
     CGpsTracker& tracker = theApp.m_tracker;

@@ -185,3 +185,72 @@ TEST_F(DisplayWndTest, TouchIsTheStylusToo)
 }
 
 }
+
+namespace {
+
+// The stylus at 2x and in "Fit window" at a phone's 720 x 1440: window points
+// are taken back to the layout's, so the map view's bands (zoom out above
+// y 25, zoom in above 50, below them a tap leaves the map) lie where they
+// lie at 1x, scaled and shifted with the picture.
+TEST_F(DisplayWndTest, StylusBandsAreTheLayoutsAtEveryZoom)
+{
+    enum class EHit { ZoomOut, ZoomIn, LeaveMap };
+    const struct {
+        double dZoom;
+        QSize window;
+        int yWindow;
+        EHit eHit;
+    } CASES[] = {
+        {2.0, QSize(480, 536), 0, EHit::ZoomOut},
+        {2.0, QSize(480, 536), 2 * 24 + 1, EHit::ZoomOut},
+        {2.0, QSize(480, 536), 2 * 25, EHit::ZoomIn},
+        {2.0, QSize(480, 536), 2 * 49 + 1, EHit::ZoomIn},
+        {2.0, QSize(480, 536), 2 * 50, EHit::LeaveMap},
+        // 3x, the 804 pixels of the layout centred in 1440: 318 above.
+        {ZOOM_FIT_WINDOW, QSize(720, 1440), 318 + 3 * 24 + 2, EHit::ZoomOut},
+        {ZOOM_FIT_WINDOW, QSize(720, 1440), 318 + 3 * 25, EHit::ZoomIn},
+        {ZOOM_FIT_WINDOW, QSize(720, 1440), 318 + 3 * 50, EHit::LeaveMap},
+        {1.5, QSize(360, 402), 37, EHit::ZoomOut},
+        {1.5, QSize(360, 402), 38, EHit::ZoomIn},
+    };
+    CMapBitmap map;
+    m_wnd.show();
+    for (const auto& c : CASES) {
+        m_wnd.SetZoom(c.dZoom);
+        m_wnd.resize(c.window);
+        ProcessEvents();
+        EXPECT_EQ(m_wnd.GetClientRect(), QRect(0, 0, 240, 268)) << c.yWindow;
+        map.m_zoom = 1.0;
+        m_wnd.m_pMap = &map;
+        m_wnd.m_eViewType = EViewType::Map;
+        QTest::mouseClick(&m_wnd, Qt::LeftButton, {}, QPoint(c.window.width() / 2, c.yWindow));
+        const EHit eHit = m_wnd.ViewType() != EViewType::Map ? EHit::LeaveMap
+                          : map.m_zoom > 1.0                  ? EHit::ZoomOut
+                                                              : EHit::ZoomIn;
+        EXPECT_EQ(eHit, c.eHit) << "zoom " << c.dZoom << ", y " << c.yWindow;
+        EXPECT_EQ(m_wnd.m_drag.m_bStylusDown, 0);
+    }
+    m_wnd.m_pMap = nullptr;
+}
+
+// A drag pans the map by the layout's pixels: at 2x, 60 window pixels are 30.
+TEST_F(DisplayWndTest, DragAtDoubleSizePansByLayoutPixels)
+{
+    CMapBitmap map;
+    m_wnd.m_pMap = &map;
+    m_wnd.m_eViewType = EViewType::Map;
+    m_wnd.SetZoom(2.0);
+    m_wnd.resize(480, 536);
+    m_wnd.show();
+    ProcessEvents();
+    QTest::mousePress(&m_wnd, Qt::LeftButton, {}, QPoint(200, 300));
+    EXPECT_EQ(m_wnd.m_drag.m_downX, 100);
+    EXPECT_EQ(m_wnd.m_drag.m_downY, 150);
+    QTest::mouseRelease(&m_wnd, Qt::LeftButton, {}, QPoint(260, 240));
+    EXPECT_EQ(map.m_panX, -30);
+    EXPECT_EQ(map.m_panY, 30);
+    EXPECT_EQ(m_wnd.ViewType(), EViewType::Map);
+    m_wnd.m_pMap = nullptr;
+}
+
+}

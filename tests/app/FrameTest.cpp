@@ -31,12 +31,12 @@ namespace {
 class FrameTest : public CFrameTestBase
 {
 protected:
-    // The action of a command in the menu tree.
+    // The action of a command in the menu tree, a popup's popups included.
     QAction* Action(int nId)
     {
-        for (QAction* pPopup : m_frame.m_menu.actions()) {
-            for (QAction* pAction : pPopup->menu()->actions()) {
-                if (pAction->data().toInt() == nId)
+        for (QMenu* pMenu : Popups()) {
+            for (QAction* pAction : pMenu->actions()) {
+                if (!pAction->menu() && pAction->data().toInt() == nId)
                     return pAction;
             }
         }
@@ -46,8 +46,21 @@ protected:
     // Opens every popup, as the user would, so the states are worked out.
     void OpenMenus()
     {
-        for (QAction* pPopup : m_frame.m_menu.actions())
-            emit pPopup->menu()->aboutToShow();
+        for (QMenu* pMenu : Popups())
+            emit pMenu->aboutToShow();
+    }
+
+    std::vector<QMenu*> Popups()
+    {
+        std::vector<QMenu*> popups;
+        for (QAction* pPopup : m_frame.m_menu.actions()) {
+            popups.push_back(pPopup->menu());
+            for (QAction* pAction : pPopup->menu()->actions()) {
+                if (pAction->menu())
+                    popups.push_back(pAction->menu());
+            }
+        }
+        return popups;
     }
 };
 
@@ -56,6 +69,12 @@ TEST_F(FrameTest, MenuTreeAndSoftKeys)
     QStringList tree;
     for (QAction* pPopup : m_frame.m_menu.actions()) {
         for (QAction* pAction : pPopup->menu()->actions()) {
+            if (pAction->menu()) {
+                for (QAction* pChoice : pAction->menu()->actions())
+                    tree << QStringLiteral("%1|%2|%3|%4").arg(pPopup->text(), pAction->text(), pChoice->text())
+                                .arg(pChoice->data().toInt());
+                continue;
+            }
             tree << (pAction->isSeparator() ? pPopup->text() + QStringLiteral("|-")
                                             : QStringLiteral("%1|%2|%3").arg(pPopup->text(), pAction->text())
                                                   .arg(pAction->data().toInt()));
@@ -65,7 +84,9 @@ TEST_F(FrameTest, MenuTreeAndSoftKeys)
         "File|Save|57603",       "File|Open|57601",          "File|Quit|57665",
         "View|GPS data|32789",   "View|GPS Status|32795",    "View|Kompass|32794",
         "View|Track|32793",      "View|Map|32792",           "View|Satellites|32820",
-        "View|Profile|32823",
+        "View|Profile|32823",    "View|-",                   "View|Zoom|1×|32830",
+        "View|Zoom|1.5×|32831",  "View|Zoom|2×|32832",       "View|Zoom|3×|32833",
+        "View|Zoom|Fit window|32834",
         "Tools|About|57664",     "Tools|GPS Setup|32784",    "Tools|Start Log|32785",
         "Tools|End log|32786",   "Tools|-",                  "Tools|Set placemark|32788",
         "Tools|Load map|32796",  "Tools|Trip statistics|32821", "Tools|Import map…|32822",
@@ -138,7 +159,8 @@ TEST_F(FrameTest, EveryCommandOfTheTableIsInTheMenuUnderItsRule)
         {ID_VIEW_PROFILE, true, true},   {ID_APP_ABOUT, true, true},       {ID_GPS_SETUP, true, true},
         {ID_START_LOG, true, false},     {ID_END_LOG, false, true},        {ID_SET_PLACEMARK, false, true},
         {ID_LOAD_MAP, true, true},       {ID_TRIP_STATS, true, true},      {ID_IMPORT_MAP, true, true},
-        {ID_GO_TO, true, true},
+        {ID_GO_TO, true, true},          {ID_VIEW_ZOOM_100, true, true},   {ID_VIEW_ZOOM_150, true, true},
+        {ID_VIEW_ZOOM_200, true, true},  {ID_VIEW_ZOOM_300, true, true},   {ID_VIEW_ZOOM_FIT, true, true},
     };
     std::vector<std::pair<QString, int>> tableCommands;
     QString strPopup;
@@ -150,6 +172,9 @@ TEST_F(FrameTest, EveryCommandOfTheTableIsInTheMenuUnderItsRule)
         else if (row.eItem == EMenuItem::Views) {
             for (const CViewRow& view : ViewTable())
                 tableCommands.emplace_back(strPopup, view.nCommandId);
+        } else if (row.eItem == EMenuItem::Zooms) {
+            for (const CZoomRow& zoom : ZoomTable())
+                tableCommands.emplace_back(QString::fromLatin1(row.szText), zoom.nCommandId);
         }
     }
     ASSERT_EQ(tableCommands.size(), std::size(CASES));
@@ -199,6 +224,39 @@ TEST_F(FrameTest, ViewCommandsSelectTheViewAndErase)
         EXPECT_EQ(m_frame.m_wndView.ViewType(), EViewType(nView));
         EXPECT_TRUE(m_frame.m_wndView.m_bErase);
     }
+}
+
+// View, "Zoom": the choice is checked and stored, the frame's client area
+// and an open view window take the handheld's size times the factor; "Fit
+// window" leaves the sizes to the user.
+TEST_F(FrameTest, ZoomChoicesAreStoredAndSizeTheWindows)
+{
+    const struct {
+        int nId;
+        int32_t nSetting;
+        QSize clientSize;   // empty: as it was
+    } CASES[] = {
+        {ID_VIEW_ZOOM_200, 200, QSize(480, 536)}, {ID_VIEW_ZOOM_150, 150, QSize(360, 402)},
+        {ID_VIEW_ZOOM_FIT, 0, QSize()},           {ID_VIEW_ZOOM_300, 300, QSize(720, 804)},
+        {ID_VIEW_ZOOM_100, 100, QSize(240, 268)},
+    };
+    m_frame.show();
+    CViewWnd* pSky = ShowViewWindow(&m_frame, m_frame.m_wndView, EViewType::Sky);
+    ProcessEvents();
+    for (const auto& c : CASES) {
+        const QSize before = m_frame.m_wndView.size();
+        const QSize skyBefore = pSky->size();
+        Action(c.nId)->trigger();
+        ProcessEvents();
+        EXPECT_EQ(theApp.m_settings.m_nZoom, c.nSetting);
+        EXPECT_EQ(LoadTrackerSettings().m_nZoom, c.nSetting) << "stored at once";
+        OpenMenus();
+        for (const CZoomRow& row : ZoomTable())
+            EXPECT_EQ(Action(row.nCommandId)->isChecked(), row.nCommandId == c.nId) << c.nId;
+        EXPECT_EQ(m_frame.m_wndView.size(), c.clientSize.isEmpty() ? before : c.clientSize) << c.nId;
+        EXPECT_EQ(pSky->size(), c.clientSize.isEmpty() ? skyBefore : c.clientSize) << c.nId;
+    }
+    pSky->close();
 }
 
 TEST_F(FrameTest, ViewMapWithoutMapAsksForOne)

@@ -7,7 +7,9 @@
 #include "tests/app/AppTestSupport.h"
 #include "tests/common/TestSupport.h"
 
+#include <QFile>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <functional>
 
 namespace {
@@ -50,9 +52,8 @@ TEST_F(SetupDlgTest, OpensWithTheStoredChoicesSelected)
     dlg.OnInitDialog();
     const QStringList ports = Items(dlg.m_comboPort);
     ASSERT_GE(ports.size(), 8);
-    EXPECT_EQ(ports.mid(0, 8), (QStringList{"COM1:", "COM2:", "COM3:", "COM4:", "COM5:", "COM6:", "COM7:", "COM8:"}));
-    for (const QString& strDevice : ports.mid(8))
-        EXPECT_TRUE(strDevice.startsWith("/dev/") || strDevice == "gpsd://localhost") << strDevice.toStdString();
+    // The tests' machine has no ports of its own (see TestMain).
+    EXPECT_EQ(ports, (QStringList{"COM1:", "COM2:", "COM3:", "COM4:", "COM5:", "COM6:", "COM7:", "COM8:"}));
     EXPECT_EQ(Items(dlg.m_comboBaud), (QStringList{"1200", "2400", "9600", "14400", "57600"}));
     EXPECT_EQ(dlg.m_comboPort.currentIndex(), 3);
     EXPECT_EQ(dlg.m_comboBaud.currentIndex(), 2);
@@ -61,6 +62,51 @@ TEST_F(SetupDlgTest, OpensWithTheStoredChoicesSelected)
     EXPECT_EQ(dlg.m_editUtc.text(), "1");
     EXPECT_EQ(dlg.m_editDilution.text(), "50");
     EXPECT_EQ(dlg.windowTitle(), "Dialog");
+}
+
+// This machine's ports come first: its devices (a by-id name with the device
+// it leads to), a gpsd that answers, then the handheld's names. An entry
+// stands for its port: selecting it gives the by-id name, and a stored
+// by-id name selects it.
+TEST_F(SetupDlgTest, MachinePortsComeFirst)
+{
+    QTemporaryDir byId;
+    CTestReceiver receiver;
+    const QString strLink = byId.filePath(QStringLiteral("usb-Prolific_USB-Serial-if00-port0"));
+    ASSERT_TRUE(QFile::link(receiver.m_pty.m_strDevice, strLink));
+    CTestReceiver plain;
+    CFakeGpsd gpsd({});
+    qputenv("VELTRIP_PROBE_GPSD", QFile::encodeName(gpsd.PortName()));
+    qputenv("VELTRIP_PROBE_DEVICES", QFile::encodeName(byId.path() + QStringLiteral("/*:") + receiver.m_pty.m_strDevice
+                                                       + u':' + plain.m_pty.m_strDevice));
+    CTrackerSettings settings;
+    settings.m_strComPort = strLink;
+    CSetupDlg dlg(settings);
+    dlg.OnInitDialog();
+    // A stored port that no entry has stays in the field as it was typed.
+    settings.m_strComPort = QStringLiteral("/dev/ttyUSB7");
+    CSetupDlg typed(settings);
+    typed.OnInitDialog();
+    ProcessEvents();
+    EXPECT_EQ(typed.m_comboPort.currentText(), "/dev/ttyUSB7");
+    ASSERT_TRUE(typed.UpdateData(true));
+    EXPECT_EQ(typed.m_settings.m_strComPort, "/dev/ttyUSB7");
+    qputenv("VELTRIP_PROBE_GPSD", "");
+    qputenv("VELTRIP_PROBE_DEVICES", "");
+    const QStringList ports = Items(dlg.m_comboPort);
+    EXPECT_EQ(ports, (QStringList{strLink + QStringLiteral(" \u2192 ") + receiver.m_pty.m_strDevice, plain.m_pty.m_strDevice,
+                                  gpsd.PortName(), "COM1:", "COM2:", "COM3:", "COM4:", "COM5:", "COM6:", "COM7:",
+                                  "COM8:"}));
+    EXPECT_EQ(dlg.m_comboPort.currentIndex(), 0);
+    EXPECT_EQ(dlg.m_comboPort.currentText(), strLink) << "the port, not the entry's text";
+    dlg.m_comboPort.setCurrentIndex(1);
+    ASSERT_TRUE(dlg.UpdateData(true));
+    EXPECT_EQ(dlg.m_settings.m_strComPort, plain.m_pty.m_strDevice);
+    EXPECT_TRUE(dlg.m_bPortChanged);
+    dlg.m_comboPort.setCurrentIndex(0);
+    ASSERT_TRUE(dlg.UpdateData(true));
+    EXPECT_EQ(dlg.m_settings.m_strComPort, strLink);
+    EXPECT_FALSE(dlg.m_bPortChanged);
 }
 
 TEST_F(SetupDlgTest, ListEntriesAreFoundWhateverTheCase)

@@ -24,6 +24,10 @@ int main(int argc, char** argv)
     setenv("XDG_CONFIG_HOME", qPrintable(home.filePath(QStringLiteral("config"))), 1);
     setenv("VELTRIP_STORAGE_CARD", qPrintable(home.filePath(QStringLiteral("Storage card"))), 1);
     QDir().mkpath(home.filePath(QStringLiteral("Storage card/GPS")));
+    // Nor the machine's receivers: a search for one at start looks only
+    // where a test points it.
+    setenv("VELTRIP_PROBE_GPSD", "", 0);
+    setenv("VELTRIP_PROBE_DEVICES", "", 0);
 
     TestApp app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

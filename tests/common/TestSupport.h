@@ -7,6 +7,9 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 // The build folder: the programs and modules under test lie in it.
 QString BuildDir();
 // veltrip-cli of this build.
@@ -47,3 +50,31 @@ QByteArray ReadAll(const QString& strPath);
 // A listening TCP socket on a free port of 127.0.0.1: its descriptor (-1 on
 // failure), and the port in nPort.
 int ListenOnLoopback(int& nPort);
+// The next client of a listening socket, waiting at most nWaitMs: its
+// descriptor, or -1 when none came.
+int AcceptClient(int hListen, int nWaitMs);
+
+// A gpsd stand-in on a free port of 127.0.0.1, for one client after another:
+// the greeting, then every 100 ms for 3 s a JSON report followed by the
+// NMEA text given (none: a gpsd without a receiver).
+class CFakeGpsd
+{
+public:
+    explicit CFakeGpsd(QByteArray nmea);
+    ~CFakeGpsd();
+    CFakeGpsd(const CFakeGpsd&) = delete;
+    CFakeGpsd& operator=(const CFakeGpsd&) = delete;
+
+    // gpsd://127.0.0.1:PORT
+    QString PortName() const;
+
+    int m_nPort = 0;
+
+private:
+    void Serve();
+
+    QByteArray m_nmea;
+    int m_hListen = -1;
+    std::atomic<bool> m_bStop = false;
+    std::thread m_thread;
+};

@@ -373,6 +373,85 @@ TEST_F(CliRender, TextsFitTheHandheldWindow)
 }
 
 
+// --scale F paints the same layout F times larger: a picture of F times the
+// size, every text where the unscaled one stands times F (one aligned by its
+// width within three layout pixels, as each size's hinting rounds the glyphs'
+// advances its own way), and none past an edge the unscaled one keeps within,
+// under a comma locale too.
+TEST_F(CliRender, ScaledViewsKeepTheirLayout)
+{
+    const QString strNmea = Write(QStringLiteral("fix.nmea"), NMEA_NORTH_EAST);
+    const QString strTrack = Track(40);
+    const QString strMap = Map();
+    const QStringList GERMAN{QStringLiteral("LC_ALL=de_DE.UTF-8")};
+    const struct
+    {
+        const char* szView;
+        const char* szScale;
+        QStringList extra;
+        QSize picture;
+        QStringList env;
+    } CASES[] = {
+        {"data", "2", {}, QSize(480, 536), {}},
+        {"data", "1.5", {}, QSize(360, 402), {}},
+        {"data", "3", {}, QSize(720, 804), GERMAN},
+        {"data", "2", {QStringLiteral("--size"), QStringLiteral("320x200")}, QSize(640, 400), {}},
+        {"status", "2", {}, QSize(480, 536), GERMAN},
+        {"compass", "2", {QStringLiteral("--kmh")}, QSize(480, 536), {}},
+        {"track", "2", {}, QSize(480, 536), {}},
+        {"map", "2", {QStringLiteral("--map"), strMap}, QSize(480, 536), {}},
+        {"sky", "2", {}, QSize(480, 536), {}},
+        {"profile", "2", {}, QSize(480, 536), {}},
+        {"profile", "1.5", {}, QSize(360, 402), GERMAN},
+    };
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(std::string(c.szView) + " at " + c.szScale + " " + c.env.join(u' ').toStdString());
+        const QStringList args = QStringList{QStringLiteral("--nmea"), strNmea, QStringLiteral("--track"), strTrack}
+                                 + c.extra;
+        const CRendered plain = View(c.szView, args, c.env);
+        const CRendered scaled = View(c.szView, args + QStringList{QStringLiteral("--scale"), QString::fromLatin1(c.szScale)},
+                                      c.env);
+        ASSERT_EQ(scaled.nExitCode, 0) << scaled.err.toStdString();
+        EXPECT_EQ(scaled.image.size(), c.picture);
+        ASSERT_EQ(scaled.texts.size(), plain.texts.size());
+        const double dScale = QString::fromLatin1(c.szScale).toDouble();
+        constexpr int RENDER_LAYOUT_SLACK = 3;
+        const int nSlack = int(std::ceil(RENDER_LAYOUT_SLACK * dScale));
+        for (size_t i = 0; i < scaled.texts.size(); ++i) {
+            const QJsonObject& one = plain.texts[i];
+            const QJsonObject& big = scaled.texts[i];
+            const auto value = [](const QJsonObject& text, const char* szName) {
+                return text[QString::fromLatin1(szName)].toInt();
+            };
+            SCOPED_TRACE(Text(big).toStdString());
+            EXPECT_EQ(Text(big), Text(one));
+            EXPECT_NEAR(value(big, "x"), value(one, "x") * dScale, nSlack);
+            EXPECT_NEAR(value(big, "y"), value(one, "y") * dScale, nSlack);
+            EXPECT_LE(value(big, "height"), value(one, "height") * dScale);
+            EXPECT_GE(value(big, "x"), 0);
+            if (value(one, "x") + value(one, "inkWidth") <= plain.image.width()) {
+                EXPECT_LE(value(big, "x") + value(big, "inkWidth"), c.picture.width());
+            }
+            if (value(one, "y") + value(one, "height") <= plain.image.height()) {
+                EXPECT_LE(value(big, "y") + value(big, "height"), c.picture.height());
+            }
+        }
+    }
+}
+
+TEST_F(CliRender, ScaleOutsideItsRangeIsRefused)
+{
+    for (const char* szScale : {"0.5", "0", "8.5", "2,0", "two", ""}) {
+        const CRendered r = View("data", {QStringLiteral("--scale"), QString::fromLatin1(szScale)});
+        EXPECT_EQ(r.nExitCode, 2) << szScale;
+        EXPECT_TRUE(r.err.contains(QStringLiteral("--scale"))) << r.err.toStdString();
+    }
+    const CRendered tooLarge = View("data", {QStringLiteral("--size"), QStringLiteral("4000x100"),
+                                             QStringLiteral("--scale"), QStringLiteral("2")});
+    EXPECT_EQ(tooLarge.nExitCode, 2);
+    EXPECT_TRUE(tooLarge.err.contains(QStringLiteral("4096"))) << tooLarge.err.toStdString();
+}
+
 // The Satellites window's sky plot of the receiver's GSV and GSA sentences:
 // twelve in view, six of them used.
 TEST_F(CliRender, SkyPlotOfTheSatellitesInView)

@@ -7,36 +7,90 @@
 #include <climits>
 #include <cmath>
 #include <functional>
+#include <string>
 
 namespace {
 
 constexpr QRgb WHITE = qRgb(255, 255, 255);
 
-// Paints on a white 40 x 40 image through CPaintDC and returns the image.
-QImage Paint(const std::function<void(CDC&)>& fnPaint, int nSize = 40)
+// Paints on a white 40 x 40 image (times dScale) through CPaintDC drawing
+// dScale times larger, and returns the image.
+QImage Paint(const std::function<void(CDC&)>& fnPaint, int nSize = 40, double dScale = 1.0)
 {
-    QImage image(nSize, nSize, QImage::Format_RGB32);
+    const int nSide = int(std::lround(nSize * dScale));
+    QImage image(nSide, nSide, QImage::Format_RGB32);
     image.fill(WHITE);
     QPainter painter(&image);
     {
-        CPaintDC dc(painter);
+        CPaintDC dc(painter, dScale);
         fnPaint(dc);
     }
     painter.end();
     return image;
 }
 
-// Smallest rectangle holding every pixel that is not white.
-QRect InkBox(const QImage& image)
+// Smallest rectangle holding every pixel that is not white; with nDarkest
+// only those darker than that in every channel (the core of a smoothed edge).
+QRect InkBox(const QImage& image, int nDarkest = 256)
 {
     QRect box;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
-            if (image.pixel(x, y) != WHITE)
+            const QRgb rgb = image.pixel(x, y);
+            if (rgb != WHITE && qRed(rgb) < nDarkest && qGreen(rgb) < nDarkest && qBlue(rgb) < nDarkest)
                 box |= QRect(x, y, 1, 1);
         }
     }
     return box;
+}
+
+// Drawn larger, every figure covers the pixels it covers unscaled, times the
+// scale: lines as thick as their pen times it, smoothed only at the edges.
+TEST(DeviceContextTest, ScaledFiguresCoverTheirUnscaledPixelsTimesTheScale)
+{
+    const struct
+    {
+        const char* szFigure;
+        std::function<void(CDC&)> fnPaint;
+    } FIGURES[] = {
+        {"ellipse", [](CDC& dc) { dc.Ellipse(10, 10, 20, 20); }},
+        {"thick ellipse", [](CDC& dc) {
+             dc.SelectPen(QPen(Qt::black, 4));
+             dc.Ellipse(10, 10, 30, 30);
+         }},
+        {"rectangle", [](CDC& dc) { dc.FillSolidRect(QRect(5, 7, 11, 13), Qt::black); }},
+        {"thin line down", [](CDC& dc) {
+             dc.MoveTo(10, 10);
+             dc.LineTo(10, 30);
+             dc.MoveTo(0, 0);
+         }},
+        {"two-pixel line across", [](CDC& dc) {
+             dc.SelectPen(QPen(Qt::black, 2));
+             dc.MoveTo(10, 20);
+             dc.LineTo(30, 20);
+         }},
+    };
+    constexpr int DC_MID_GREY = 128;
+    for (const auto& figure : FIGURES) {
+        const QRect one = InkBox(Paint(figure.fnPaint));
+        for (const double dScale : {2.0, 3.0}) {
+            SCOPED_TRACE(std::string(figure.szFigure) + " at " + std::to_string(dScale));
+            const QRect big = InkBox(Paint(figure.fnPaint, 40, dScale), DC_MID_GREY);
+            const int nScale = int(dScale);
+            // Across a line its pen's width exactly; along it round caps and
+            // the left-out end point may differ by a layout pixel.
+            const bool bAcross = figure.szFigure == std::string("two-pixel line across");
+            const bool bDown = figure.szFigure == std::string("thin line down");
+            if (!bDown) {
+                EXPECT_EQ(big.top(), one.top() * nScale);
+                EXPECT_EQ(big.height(), one.height() * nScale);
+            }
+            if (!bAcross) {
+                EXPECT_EQ(big.left(), one.left() * nScale);
+                EXPECT_EQ(big.width(), one.width() * nScale);
+            }
+        }
+    }
 }
 
 TEST(DeviceContextTest, EllipseStaysInsideItsBox)

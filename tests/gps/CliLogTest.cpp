@@ -19,12 +19,13 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <netinet/in.h>
-#include <poll.h>
 #include <random>
 #include <spawn.h>
 #include <string>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -261,6 +262,38 @@ TEST_F(CliLogTest, SimulatorKilledAndStartedAgainOnTheSameLink)
     EXPECT_TRUE(QFileInfo(Path("out.kml")).size() > 0);
 }
 
+// --port auto: the simulator's terminal under a by-id name is found and
+// recorded from; with nowhere to look, the run fails with the reason.
+TEST_F(CliLogTest, AutoPortFindsTheReceiverUnderItsByIdName)
+{
+    ASSERT_TRUE(QDir().mkpath(Path("by-id")));
+    const QString strLink = Path("by-id/usb-veltrip-sim-if00");
+    CChild sim;
+    StartSim(sim, strLink);
+    setenv("VELTRIP_PROBE_DEVICES", qPrintable(Path("by-id") + QStringLiteral("/*")), 1);
+    CChild log;
+    const bool bStarted = log.Start({CLI, QStringLiteral("log"), QStringLiteral("--port"), QStringLiteral("auto"),
+                                     QStringLiteral("--seconds"), QStringLiteral("6"), Path("out")},
+                                    Path("log.out"), Path("log.err"));
+    setenv("VELTRIP_PROBE_DEVICES", "", 1);
+    ASSERT_TRUE(bStarted);
+    EXPECT_EQ(log.Wait(20s), 0);
+    EXPECT_EQ(ReadAll(Path("log.err")), QByteArray());
+    const QList<QByteArray> lines = ReadAll(Path("log.out")).split('\n');
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines[0], "receiver found: " + strLink.toUtf8() + " at 4800 baud");
+    EXPECT_GE(lines[1].left(lines[1].indexOf(' ')).toInt(), 1) << lines[1].constData();
+    EXPECT_GT(QFileInfo(Path("out.gpd")).size(), 10);
+
+    CChild nowhere;
+    ASSERT_TRUE(nowhere.Start({CLI, QStringLiteral("log"), QStringLiteral("--port"), QStringLiteral("auto"), Path("none")},
+                              Path("log.out"), Path("log.err")));
+    EXPECT_EQ(nowhere.Wait(5s), 1);
+    EXPECT_EQ(ReadAll(Path("log.err")),
+              "veltrip-cli log: No GPS receiver found: no gpsd and no serial device to look at\n");
+    EXPECT_FALSE(QFileInfo::exists(Path("none.gpd")));
+}
+
 TEST_F(CliLogTest, GpsdStoppedAndStartedAgain)
 {
     const QString strGpsd = QStandardPaths::findExecutable(QStringLiteral("gpsd"), {"/usr/sbin", "/usr/local/sbin", "/sbin"});
@@ -303,69 +336,77 @@ TEST_F(CliLogTest, GpsdStoppedAndStartedAgain)
     EXPECT_TRUE(QFileInfo(Path("out.kml")).exists());
 }
 
-// Serves a capture to each client in turn, some lines every 50 ms, and then
-// closes the connection.
-class CCaptureServer
+// Serves each client of a listening socket in turn, on a thread of its own,
+// and then closes the connection (the peer goes away; log connects again).
+class CStreamServer
 {
 public:
-    explicit CCaptureServer(QByteArray capture)
-        : m_capture(std::move(capture))
+    // What a client gets: its socket and its number, from 1; the server's
+    // end is asked for by bStop.
+    using ServeClient = std::function<void(int hClient, int nClient, const std::atomic<bool>& bStop)>;
+
+    CStreamServer(int hListen, ServeClient serve)
+        : m_hListen(hListen)
+        , m_serve(std::move(serve))
+        , m_thread([this] { Serve(); })
     {
-        m_hListen = ListenOnLoopback(m_nPort);
-        m_thread = std::thread([this] { Serve(); });
     }
-    ~CCaptureServer()
+    ~CStreamServer()
     {
         m_bStop = true;
         m_thread.join();
         close(m_hListen);
     }
-    CCaptureServer(const CCaptureServer&) = delete;
-    CCaptureServer& operator=(const CCaptureServer&) = delete;
+    CStreamServer(const CStreamServer&) = delete;
+    CStreamServer& operator=(const CStreamServer&) = delete;
 
-    int m_nPort = 0;
     std::atomic<int> m_nClients = 0;
 
 private:
     void Serve()
     {
-        while (!m_bStop) {
-            struct pollfd pfd = {m_hListen, POLLIN, 0};
-            if (poll(&pfd, 1, 50) != 1)
-                continue;
-            const int hClient = accept4(m_hListen, nullptr, nullptr, SOCK_CLOEXEC);
+        while (!m_bStop && m_hListen >= 0) {
+            const int hClient = AcceptClient(m_hListen, 50);
             if (hClient < 0)
                 continue;
-            ++m_nClients;
-            const QList<QByteArray> lines = m_capture.split('\n');
-            for (qsizetype i = 0; i < lines.size() && !m_bStop; i += CAPTURE_LINES_PER_SEND) {
-                QByteArray chunk;
-                for (qsizetype j = i; j < std::min(i + CAPTURE_LINES_PER_SEND, lines.size()); ++j)
-                    chunk += lines[j] + '\n';
-                if (send(hClient, chunk.constData(), size_t(chunk.size()), MSG_NOSIGNAL) < 0)
-                    break;
-                std::this_thread::sleep_for(50ms);
-            }
-            close(hClient);   // the peer goes away; log connects again
+            m_serve(hClient, ++m_nClients, m_bStop);
+            close(hClient);
         }
     }
 
-    static constexpr qsizetype CAPTURE_LINES_PER_SEND = 20;
-    QByteArray m_capture;
-    int m_hListen = -1;
+    int m_hListen;
+    ServeClient m_serve;
     std::atomic<bool> m_bStop = false;
     std::thread m_thread;
 };
+
+// A capture to each client, some lines every 50 ms.
+CStreamServer::ServeClient SendCapture(QByteArray capture)
+{
+    return [capture = std::move(capture)](int hClient, int, const std::atomic<bool>& bStop) {
+        constexpr qsizetype CAPTURE_LINES_PER_SEND = 20;
+        const QList<QByteArray> lines = capture.split('\n');
+        for (qsizetype i = 0; i < lines.size() && !bStop; i += CAPTURE_LINES_PER_SEND) {
+            QByteArray chunk;
+            for (qsizetype j = i; j < std::min(i + CAPTURE_LINES_PER_SEND, lines.size()); ++j)
+                chunk += lines[j] + '\n';
+            if (send(hClient, chunk.constData(), size_t(chunk.size()), MSG_NOSIGNAL) < 0)
+                break;
+            std::this_thread::sleep_for(50ms);
+        }
+    };
+}
 
 TEST_F(CliLogTest, TcpStreamOfACapture)
 {
     VELTRIP_REQUIRE_CORPUS();
     // A receiver on the move, so that its turns store points.
-    CCaptureServer server(ReadAll(CorpusDir() + QStringLiteral("/nmea/quectel-eg25-g.log")));
-    ASSERT_GT(server.m_nPort, 0);
+    int nPort = 0;
+    CStreamServer server(ListenOnLoopback(nPort), SendCapture(ReadAll(CorpusDir() + QStringLiteral("/nmea/quectel-eg25-g.log"))));
+    ASSERT_GT(nPort, 0);
     CChild log;
     ASSERT_TRUE(log.Start({CLI, QStringLiteral("log"), QStringLiteral("--port"),
-                           QStringLiteral("tcp://127.0.0.1:%1").arg(server.m_nPort), QStringLiteral("--seconds"),
+                           QStringLiteral("tcp://127.0.0.1:%1").arg(nPort), QStringLiteral("--seconds"),
                            QStringLiteral("9"), QStringLiteral("--max-dilution"), QStringLiteral("500"), Path("out")},
                           Path("log.out"), Path("log.err")));
     EXPECT_EQ(log.Wait(15s), 0);
@@ -429,6 +470,10 @@ TEST_F(CliLogTest, ArgumentsExitCodesAndTheStoredSettings)
         {{"--port"}, 2, "--port needs P"},
         {{"--port", "/dev/veltrip-none", "--seconds", "1"}, 1, "Kan /dev/veltrip-none niet openen"},
         {{"--port", "tcp://127.0.0.1", "--seconds", "1"}, 1, "Kan tcp://127.0.0.1 niet openen"},
+        {{"--port", "unix:/nonexistent/veltrip.sock", "--seconds", "1"},
+         1,
+         "Kan unix:/nonexistent/veltrip.sock niet openen: No such file or directory"},
+        {{"--port", "modem://first", "--seconds", "1"}, 1, "a modem port is modem:// or modem://N"},
     };
     for (const Case& c : CASES) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -455,6 +500,284 @@ TEST_F(CliLogTest, ArgumentsExitCodesAndTheStoredSettings)
     const QDir gpsFolder(QString::fromLocal8Bit(qgetenv("VELTRIP_STORAGE_CARD")) + QStringLiteral("/GPS"));
     EXPECT_EQ(gpsFolder.entryList({QStringLiteral("GPSLog_*.gpd")}).size(), 1);
     EXPECT_EQ(gpsFolder.entryList({QStringLiteral("GPSLog_*.kml")}).size(), 1);
+}
+
+// A phone's receiver: a capture sent one fix a second, half a second after
+// the port asked for it, so that each fix falls into a tick of its own as
+// in `record`.
+
+constexpr int PHONE_FIXES_FROM = 300;   // lines of the capture: a receiver on the move
+constexpr int PHONE_FIXES_TO = 520;
+const QString PHONE_SECONDS = QStringLiteral("14");   // the 12 fixes and the ticks around them
+
+// The capture's part and its fixes (the lines up to an RMC each).
+QByteArray PhoneCapture()
+{
+    const QList<QByteArray> lines = ReadAll(CorpusDir() + QStringLiteral("/nmea/quectel-eg25-g.log")).split('\n');
+    QByteArray capture;
+    for (int i = PHONE_FIXES_FROM - 1; i < std::min<int>(PHONE_FIXES_TO, int(lines.size())); ++i)
+        capture += lines[i] + '\n';
+    return capture;
+}
+
+QList<QByteArray> PhoneFixes(const QByteArray& capture)
+{
+    QList<QByteArray> fixes(1);
+    for (const QByteArray& line : capture.split('\n')) {
+        if (!line.startsWith('$'))
+            continue;
+        fixes.last() += line + '\n';
+        if (line.mid(3, 3) == "RMC")
+            fixes.append(QByteArray());
+    }
+    return fixes;
+}
+
+// A listening Unix socket at the path; -1 on failure.
+int ListenOnUnixSocket(const QString& strPath)
+{
+    struct sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(strPath);
+    if (size_t(path.size()) >= sizeof address.sun_path)
+        return -1;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    const int hListen = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (bind(hListen, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(hListen, 4) != 0) {
+        close(hListen);
+        return -1;
+    }
+    return hListen;
+}
+
+// gnss-share's side: the first client is closed at once (a server
+// restarting), the next gets the fixes, one a second.
+CStreamServer::ServeClient SendFixesAfterARestart(QList<QByteArray> fixes)
+{
+    return [fixes = std::move(fixes)](int hClient, int nClient, const std::atomic<bool>& bStop) {
+        if (nClient == 1)
+            return;
+        std::this_thread::sleep_for(500ms);
+        for (qsizetype i = 0; i < fixes.size() && !bStop; ++i) {
+            if (send(hClient, fixes[i].constData(), size_t(fixes[i].size()), MSG_NOSIGNAL) < 0)
+                break;
+            std::this_thread::sleep_for(1s);
+        }
+    };
+}
+
+// The capture's part in a file, and runs of log and record on it.
+class PhoneLogTest : public CliLogTest
+{
+protected:
+    void SetUp() override
+    {
+        CliLogTest::SetUp();
+        VELTRIP_REQUIRE_CORPUS();
+        QFile capture(Path("capture.nmea"));
+        ASSERT_TRUE(capture.open(QIODevice::WriteOnly));
+        capture.write(PhoneCapture());
+    }
+
+    // Runs log on the port; the exit code, standard error in strErr.
+    int RunLog(const QString& strPort, const QString& strSeconds, QString& strErr)
+    {
+        CChild log;
+        if (!log.Start({CLI, QStringLiteral("log"), QStringLiteral("--port"), strPort, QStringLiteral("--seconds"), strSeconds,
+                        QStringLiteral("--max-dilution"), QStringLiteral("500"), QStringLiteral("--utc"), QStringLiteral("0"),
+                        Path("out")},
+                       Path("log.out"), Path("log.err")))
+            return -1;
+        const int nExit = log.Wait(30s);
+        strErr = QString::fromLocal8Bit(ReadAll(Path("log.err")));
+        return nExit;
+    }
+
+    // The log that `record` makes of the same capture.
+    QByteArray RecordedLog()
+    {
+        CChild record;
+        if (!record.Start({CLI, QStringLiteral("record"), QStringLiteral("--max-dilution"), QStringLiteral("500"),
+                           QStringLiteral("--utc"), QStringLiteral("0"), Path("capture.nmea"), Path("recorded")},
+                          Path("record.out"), Path("record.err"))
+            || record.Wait(30s) != 0)
+            return QByteArray();
+        return ReadAll(Path("recorded.gpd"));
+    }
+};
+
+// A private bus standing in for the system bus, and on it, when asked for,
+// the ModemManager stand-in (python3-dbusmock with the template beside this
+// file), which logs the calls it gets.
+class ModemLogTest : public PhoneLogTest
+{
+protected:
+    void SetUp() override
+    {
+        PhoneLogTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        const QString strDaemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+        CChild check;
+        if (strDaemon.isEmpty() || !check.Start({PYTHON, QStringLiteral("-c"), QStringLiteral("import dbusmock")},
+                                                 Path("check.out"), Path("check.err"))
+            || check.Wait(30s) != 0)
+            GTEST_SKIP() << "dbus-daemon or python3-dbusmock is not installed (scripts/install-deps.sh installs them)";
+        QFile config(Path("bus.conf"));
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+        config.write(QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                                    " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                                    "<busconfig><type>system</type><listen>unix:path=%1</listen>"
+                                    "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                                    "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
+                         .arg(Path("bus"))
+                         .toUtf8());
+        config.close();
+        ASSERT_TRUE(m_bus.Start({strDaemon, QStringLiteral("--nofork"), QStringLiteral("--config-file"), Path("bus.conf")},
+                                Path("bus.out"), Path("bus.err")));
+        ASSERT_TRUE(WaitFor([&] { return QFileInfo(Path("bus")).exists(); }, 10s)) << ReadAll(Path("bus.err")).constData();
+        m_bHadBus = qEnvironmentVariableIsSet("DBUS_SYSTEM_BUS_ADDRESS");
+        m_oldBus = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", QByteArray("unix:path=") + QFile::encodeName(Path("bus")));
+    }
+
+    void TearDown() override
+    {
+        m_modemManager.Kill();
+        m_bus.Kill();
+        if (m_bHadBus)
+            qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_oldBus);
+        else
+            qunsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    }
+
+    void StartModemManager(const QString& strParameters)
+    {
+        QFile::remove(Path("mm.log"));
+        const QString strJson = QStringLiteral("{\"capture\": \"%1\", %2}").arg(Path("capture.nmea"), strParameters);
+        ASSERT_TRUE(m_modemManager.Start({PYTHON, QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
+                                          QStringLiteral(VELTRIP_SOURCE_DIR "/tests/gps/modemmanager_stand_in.py"),
+                                          QStringLiteral("-l"), Path("mm.log"), QStringLiteral("-p"), strJson},
+                                         Path("mm.out"), Path("mm.err")));
+        ASSERT_TRUE(WaitFor([&] { return ReadAll(Path("mm.log")).contains(" ready\n"); }, 20s))
+            << ReadAll(Path("mm.err")).constData();
+    }
+
+    // The calls of a method the stand-in got, their arguments one string each
+    // (Setup: "sources signals").
+    QStringList Calls(const QByteArray& method)
+    {
+        QStringList calls;
+        const QByteArray key = ' ' + method + ' ';
+        for (const QByteArray& line : ReadAll(Path("mm.log")).split('\n')) {
+            const qsizetype nAt = line.indexOf(key);
+            if (nAt >= 0)
+                calls.append(QString::fromLatin1(line.mid(nAt + key.size())));
+        }
+        return calls;
+    }
+
+    static inline const QString PYTHON = QStringLiteral("/usr/bin/python3");
+    CChild m_bus;
+    CChild m_modemManager;
+    bool m_bHadBus = false;
+    QByteArray m_oldBus;
+};
+
+TEST_F(ModemLogTest, ModemStoresTheCapturesPointsAndGivesTheSourceBack)
+{
+    const QByteArray recorded = RecordedLog();
+    ASSERT_GT(recorded.size(), 10 + 27 * 2);
+    // Modem 0 has no GPS: the first with one is modem 1, its other source kept.
+    // Its GPS sends a fix every 30 s until asked for one a second.
+    StartModemManager(QStringLiteral("\"modems\": [{\"index\": 0, \"capabilities\": 1},"
+                                     " {\"index\": 1, \"capabilities\": 5, \"enabled\": 1}]"));
+    for (const QString& strPort : {QStringLiteral("modem://"), QStringLiteral("modem://1")}) {
+        SCOPED_TRACE(strPort.toStdString());
+        QString strErr;
+        EXPECT_EQ(RunLog(strPort, PHONE_SECONDS, strErr), 0) << strErr.toStdString();
+        EXPECT_EQ(strErr, QString());
+        EXPECT_EQ(ReadAll(Path("out.gpd")), recorded);
+        EXPECT_EQ(Calls("Setup"), (QStringList{"5 True", "1 False"}));
+        EXPECT_EQ(Calls("SetGpsRefreshRate"), (QStringList{"1", "30"}));
+        QFile::remove(Path("out.gpd"));
+        QFile::remove(Path("out.kml"));
+        // The stand-in sends its capture once; the next run gets it anew.
+        m_modemManager.Kill();
+        StartModemManager(QStringLiteral("\"modems\": [{\"index\": 0, \"capabilities\": 1},"
+                                         " {\"index\": 1, \"capabilities\": 5, \"enabled\": 1}]"));
+    }
+}
+
+TEST_F(ModemLogTest, ModemManagerStoppedAndStartedAgain)
+{
+    const QString strModems = QStringLiteral("\"modems\": [{\"index\": 0, \"capabilities\": 7}]");
+    StartModemManager(strModems);
+    CChild log;
+    StartLog(log, {QStringLiteral("--port"), QStringLiteral("modem://"), QStringLiteral("--seconds"), QStringLiteral("30"),
+                   QStringLiteral("--max-dilution"), QStringLiteral("500"), Path("out")});
+    ASSERT_TRUE(m_terminal.WaitForStatus("fix ", SteadyClock::now() + 8s)) << m_terminal.m_text;
+
+    m_modemManager.Kill();   // gone without giving the source back
+    ASSERT_TRUE(m_terminal.WaitForStatus("no fix", SteadyClock::now() + 3s)) << m_terminal.m_text;
+    std::this_thread::sleep_for(2s);
+    StartModemManager(strModems);
+    // Found again by the quiet reopen, and asked for its GPS anew.
+    EXPECT_TRUE(m_terminal.WaitForStatus("fix ", SteadyClock::now() + 8s)) << m_terminal.m_text;
+    log.Signal(SIGTERM);
+    EXPECT_EQ(log.Wait(5s), 0);
+    EXPECT_EQ(ReadAll(Path("log.err")), QByteArray());
+    EXPECT_EQ(Calls("Setup"), (QStringList{"4 True", "0 False"}));
+    EXPECT_EQ(Calls("SetGpsRefreshRate"), (QStringList{"1", "30"}));
+    EXPECT_GT(QFileInfo(Path("out.gpd")).size(), 10 + 27);
+}
+
+TEST_F(ModemLogTest, ModemFailuresSayWhy)
+{
+    struct Case
+    {
+        const char* szModems;   // null: no ModemManager on the bus
+        const char* szPort;
+        const char* szError;
+    };
+    const Case CASES[] = {
+        {nullptr, "modem://", "Kan modem:// niet openen: ModemManager is not running"},
+        {"\"modems\": []", "modem://", "Kan modem:// niet openen: no modem with a GPS"},
+        {"\"modems\": [{\"index\": 0, \"capabilities\": 1}]", "modem://0", "modem 0 has no GPS"},
+        {"\"modems\": [{\"index\": 0, \"capabilities\": 5}]", "modem://7", "there is no modem 7"},
+        {"\"modems\": [{\"index\": 0, \"capabilities\": 5}], \"deny\": true", "modem://0",
+         "Kan modem://0 niet openen: access denied"},
+    };
+    for (const Case& c : CASES) {
+        SCOPED_TRACE(c.szPort);
+        if (c.szModems)
+            StartModemManager(QString::fromLatin1(c.szModems));
+        QString strErr;
+        EXPECT_EQ(RunLog(QString::fromLatin1(c.szPort), QStringLiteral("1"), strErr), 1);
+        EXPECT_TRUE(strErr.contains(QLatin1StringView(c.szError))) << strErr.toStdString();
+        m_modemManager.Kill();
+    }
+    // No system bus at all.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", QByteArray("unix:path=") + QFile::encodeName(Path("no-bus")));
+    QString strErr;
+    EXPECT_EQ(RunLog(QStringLiteral("modem://"), QStringLiteral("1"), strErr), 1);
+    EXPECT_TRUE(strErr.contains(QLatin1StringView("Kan modem:// niet openen: no D-Bus system bus"))) << strErr.toStdString();
+}
+
+TEST_F(PhoneLogTest, UnixSocketStoresTheCapturesPointsAfterAQuietReopen)
+{
+    const QByteArray recorded = RecordedLog();
+    ASSERT_GT(recorded.size(), 10 + 27 * 2);
+    const QString strSocket = Path("gnss.sock");
+    const int hListen = ListenOnUnixSocket(strSocket);
+    ASSERT_GE(hListen, 0);
+    CStreamServer server(hListen, SendFixesAfterARestart(PhoneFixes(ReadAll(Path("capture.nmea")))));
+    QString strErr;
+    // The server's restart costs the reopen's three ticks.
+    EXPECT_EQ(RunLog(QStringLiteral("unix:") + strSocket, QStringLiteral("17"), strErr), 0) << strErr.toStdString();
+    EXPECT_EQ(strErr, QString());
+    EXPECT_EQ(server.m_nClients.load(), 2);
+    EXPECT_EQ(ReadAll(Path("out.gpd")), recorded);
 }
 
 }

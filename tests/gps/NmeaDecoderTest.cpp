@@ -356,25 +356,28 @@ TEST(NmeaChecksum, WrongSuffixOnly)
     {
         const char* szLine;
         bool bWrong;
+        bool bRight;   // a suffix that matches
     };
     const Case CASES[] = {
-        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E", false},
-        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E\r", false},
-        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1e", false},   // lower-case digits
-        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1F", true},
-        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1F\r", true},
-        {"$GPGSA,A,1,,,,,,,,,,,,,,,", false},   // no suffix: decoded as before
-        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1", false},   // not two digits
-        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1G", false},
-        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E\r\r", false},   // only one CR comes off
-        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E ", false},
-        {"$*00", false},   // nothing between: XOR 0
-        {"*00", false},
-        {"$A*00", true},
-        {"", false},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E", false, true},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E\r", false, true},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1e", false, true},   // lower-case digits
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1F", true, false},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1F\r", true, false},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,", false, false},   // no suffix: decoded as before, proves nothing
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1", false, false},   // not two digits
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1G", false, false},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E\r\r", false, false},   // only one CR comes off
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E ", false, false},
+        {"$*00", false, true},   // nothing between: XOR 0
+        {"*00", false, false},
+        {"$A*00", true, false},
+        {"", false, false},
     };
-    for (const Case& c : CASES)
+    for (const Case& c : CASES) {
         EXPECT_EQ(HasWrongChecksum(QString::fromLatin1(c.szLine)), c.bWrong) << c.szLine;
+        EXPECT_EQ(HasRightChecksum(QString::fromLatin1(c.szLine)), c.bRight) << c.szLine;
+    }
 }
 
 }

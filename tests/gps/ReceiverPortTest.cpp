@@ -2,9 +2,11 @@
 // bound, in process: the test plays the receiver, the server and the user.
 #include "gps/CGpsTracker.h"
 #include "platform/GpsdStream.h"
+#include "platform/ModemPort.h"
 #include "platform/PortName.h"
 #include "platform/ReceiverPort.h"
 #include "platform/SocketPort.h"
+#include "platform/UnixSocketPort.h"
 #include "tests/common/TestSupport.h"
 
 #include <QDir>
@@ -82,6 +84,33 @@ TEST(PortName, NetworkForms)
         EXPECT_EQ(port->nKind, c.nKind);
         EXPECT_EQ(port->strHost, c.szHost);
         EXPECT_EQ(port->nPort, c.nPort);
+    }
+}
+
+TEST(PortName, PhoneForms)
+{
+    struct Case
+    {
+        const char* szName;
+        bool bModem;
+        bool bUnix;
+    };
+    const Case CASES[] = {
+        {"modem://", true, false},
+        {"MODEM://2", true, false},
+        {"modem://first", true, false},   // the modem port says what is wrong with it
+        {"unix:/var/run/gnss-share.sock", false, true},
+        {"UNIX:gnss.sock", false, true},
+        {"modem:/", false, false},
+        {"unixsocket", false, false},
+        {"gpsd://localhost", false, false},
+        {"/dev/ttyUSB0", false, false},
+    };
+    for (const Case& c : CASES) {
+        SCOPED_TRACE(c.szName);
+        EXPECT_EQ(IsModemPortName(QString::fromLatin1(c.szName)), c.bModem);
+        EXPECT_EQ(IsUnixSocketPortName(QString::fromLatin1(c.szName)), c.bUnix);
+        EXPECT_FALSE(c.bModem && IsNetworkPortName(QString::fromLatin1(c.szName)));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "tools/cli/CliCommands.h"
 
 #include "gps/CGpsTracker.h"
+#include "gps/CReceiverProbe.h"
 #include "gps/TrackerSettings.h"
 #include "platform/DevicePaths.h"
 #include "platform/TextFormat.h"
@@ -9,12 +10,15 @@
 #include "tools/cli/CliText.h"
 #include "track/CTrackRecorder.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <chrono>
 #include <climits>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -50,8 +54,15 @@ std::string LogHelp(const CTrackerSettings& stored)
                "was stored), or without OUTBASE the dated log the program would start\n"
                "on the storage card. A receiver that goes away is reopened by itself.\n"
                "\n"
-               "  --port P              COMn:, a device path, tcp://HOST:PORT or\n"
-               "                        gpsd://HOST[:PORT] (default %s)\n"
+               "  --port P              the receiver's port (default %s), one of:\n"
+               "                          COMn: or DEVICE     a serial port by name or path\n"
+               "                          gpsd://HOST[:PORT]  the NMEA stream of a gpsd\n"
+               "                          tcp://HOST:PORT     an NMEA stream over TCP\n"
+               "                          modem://[N]         the GPS of ModemManager's modem N\n"
+               "                                              (default: the first with one)\n"
+               "                          unix:PATH           an NMEA stream on a Unix socket\n"
+               "                                              (as gnss-share serves)\n"
+               "                          auto                the first receiver that answers\n"
                "  --baud N              baud rate of a serial port (default %d)\n"
                "  --seconds S           stop after S seconds (default: run until stopped)\n"
                "  --utc H               hours added to the receiver's UTC time (default %d)\n"
@@ -85,6 +96,9 @@ void PrintStatus(const CGpsTracker& tracker, size_t nPoints, bool bFix)
     std::fflush(stdout);
 }
 
+// Width of the status line, which a progress text covers.
+constexpr int LOG_STATUS_WIDTH = 72;
+
 // A failure of the run: said below the status line, not into it, and
 // remembered for the exit code.
 class CLogReport
@@ -107,6 +121,32 @@ private:
     bool m_bStatus;
 };
 
+// --port auto: the port of the first receiver that answers, with where the
+// search looks on the status line.
+bool FindReceiver(CTrackerSettings& settings, bool bStatus, CLogReport& report)
+{
+    CReceiverProbe probe(CProbePlaces::FromEnvironment());
+    const auto progress = [bStatus](const QString& strText) {
+        if (!bStatus)
+            return;
+        std::printf("\r%-*s", LOG_STATUS_WIDTH, EscapedText(strText).c_str());
+        std::fflush(stdout);
+    };
+    const COutcome outcome = probe.Run(progress);
+    if (bStatus)
+        std::printf("\r%-*s\r", LOG_STATUS_WIDTH, "");
+    if (!report(outcome))
+        return false;
+    settings.m_strComPort = probe.m_strPort;
+    if (probe.m_nBaudRate > 0)
+        settings.m_nBaudRate = probe.m_nBaudRate;
+    std::printf("receiver found: %s", EscapedText(probe.m_strPort).c_str());
+    if (probe.m_nBaudRate > 0)
+        std::printf(" at %d baud", probe.m_nBaudRate);
+    std::printf("\n");
+    return true;
+}
+
 // The one-second ticks, until the time is up or a stop signal came.
 void RunTicks(CTrackRecorder& recorder, const CGpsTracker& tracker, const CTrackPointList& points,
               std::optional<int> nSeconds, bool bStatus, CLogReport& report)
@@ -117,6 +157,9 @@ void RunTicks(CTrackRecorder& recorder, const CGpsTracker& tracker, const CTrack
     const Clock::time_point end = nSeconds ? start + std::chrono::seconds(*nSeconds) : Clock::time_point::max();
     Clock::time_point next = start;
     while (!g_bLogStop && next < end) {
+        // What the window's message loop does between ticks: a modem port's
+        // updates come as D-Bus messages.
+        QCoreApplication::processEvents();
         const CTickResult tick = recorder.RunReceiverTick();
         report(tick.m_report);
         if (bStatus)
@@ -146,6 +189,17 @@ void EndRun(CTrackRecorder& recorder, const CTrackPointList& points, bool bOwnBa
     }
 }
 
+// The application object that D-Bus needs for a modem port, with the
+// program's own locale kept (it would adopt the user's).
+std::unique_ptr<QCoreApplication> NewEventApplication(char** argv)
+{
+    static int g_nQtArgc = 1;
+    const std::string strLocale = std::setlocale(LC_ALL, nullptr);
+    auto app = std::make_unique<QCoreApplication>(g_nQtArgc, argv);
+    std::setlocale(LC_ALL, strLocale.c_str());
+    return app;
+}
+
 }
 
 int CliLog(int argc, char** argv)
@@ -168,6 +222,7 @@ int CliLog(int argc, char** argv)
     if (nBaud)
         settings.m_nBaudRate = *nBaud;
     recording.Apply(settings);
+    const std::unique_ptr<QCoreApplication> app = NewEventApplication(argv);
     CGpsTracker tracker;
     CTrackPointList points;
     CTrackRecorder recorder(tracker, points, settings);
@@ -179,6 +234,8 @@ int CliLog(int argc, char** argv)
 
     const bool bStatus = isatty(STDOUT_FILENO) != 0;
     CLogReport report(bStatus);
+    if (settings.m_strComPort == PROBE_AUTO_PORT && !FindReceiver(settings, bStatus, report))
+        return CLI_FAILED;
     if (!report(tracker.OpenPort(settings.m_strComPort, settings.m_nBaudRate)))
         return CLI_FAILED;
     RunTicks(recorder, tracker, points, nSeconds, bStatus, report);

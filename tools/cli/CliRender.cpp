@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,11 +35,14 @@ namespace {
 
 constexpr int RENDER_MAX_SIDE = 4096;
 constexpr double RENDER_MAX_ZOOM = 100.0;
+constexpr double RENDER_MIN_SCALE = 1.0;
+constexpr double RENDER_MAX_SCALE = 8.0;
 constexpr size_t RENDER_NMEA_CHUNK = 64 * 1024;
 
 const char RENDER_USAGE[] =
     "usage: veltrip-cli render VIEW [--nmea FILE] [--track FILE] [--map FILE.bmp] [--zoom Z]\n"
-    "                          [--kmh] [--goto LAT,LON] [--size WxH] --png OUT.png [--texts]\n";
+    "                          [--kmh] [--goto LAT,LON] [--size WxH] [--scale F] --png OUT.png\n"
+    "                          [--texts]\n";
 
 std::string RenderHelp()
 {
@@ -74,11 +78,16 @@ std::string RenderHelp()
            "  --goto LAT,LON    the destination of Tools, \"Go to...\", in any form the\n"
            "                    dialog takes (\"52.0907,5.1214\", \"N 52 05.443 E 5 07.284\")\n"
            "  --size WxH        the client size in pixels, default 240x268\n"
+           "  --scale F         the view drawn F times larger (1 to 8), as View, \"Zoom\"\n"
+           "                    draws it: the PNG is F times the size (480x536 at 2),\n"
+           "                    texts in fonts of the scaled size, the map from its\n"
+           "                    own pixels\n"
            "  --png OUT.png     the picture to write\n"
            "  --texts           then print one JSON object a line for every text\n"
            "                    drawn, in drawing order: text, x, y (top-left corner),\n"
            "                    width, height (measured), inkWidth (the width without\n"
-           "                    trailing spaces) and color (\"#rrggbb\")\n"
+           "                    trailing spaces) and color (\"#rrggbb\"); positions and\n"
+           "                    sizes in the PNG's pixels\n"
            "  --help            show this text\n"
            "\n"
            "exit codes: 0 done, 1 an input cannot be read or the PNG not written,\n"
@@ -94,11 +103,12 @@ struct CTextRecord
     QColor color;
 };
 
-// Passes everything on to the painting context and notes each text drawn.
+// Passes everything on to the painting context and notes each text drawn,
+// where it lands in the picture.
 class CTextLogDC : public CDC
 {
 public:
-    explicit CTextLogDC(CDC& dc)
+    explicit CTextLogDC(CPaintDC& dc)
         : m_dc(dc)
     {
     }
@@ -126,15 +136,15 @@ public:
         qsizetype nInk = strText.size();
         while (nInk > 0 && strText[nInk - 1] == u' ')
             --nInk;
-        m_texts.push_back({strText, QPoint(x, y), m_dc.GetTextExtent(strText),
-                           m_dc.GetTextExtent(strText.left(nInk)).width(), m_color});
+        m_texts.push_back({strText, m_dc.DevicePoint(x, y), m_dc.DeviceTextExtent(strText),
+                           m_dc.DeviceTextExtent(strText.left(nInk)).width(), m_color});
         m_dc.TextOut(x, y, strText);
     }
 
     std::vector<CTextRecord> m_texts;
 
 private:
-    CDC& m_dc;
+    CPaintDC& m_dc;
     QColor m_color = Qt::black;   // a fresh context's text colour
 };
 
@@ -184,17 +194,26 @@ CliOption SizeOption(QSize& size)
             }};
 }
 
-CliOption ZoomOption(std::optional<double>& dZoom)
+// The shortest text that reads back as dValue, with a decimal point.
+std::string NumberText(double dValue)
 {
-    return {"--zoom", "Z", [&dZoom](const char* szValue) {
-                // from_chars reads a decimal point whatever the locale.
+    char text[32];
+    const auto result = std::to_chars(std::begin(text), std::end(text), dValue);
+    return std::string(text, result.ptr);
+}
+
+// A number from dMin to dMax, with a decimal point whatever the locale.
+CliOption NumberOption(const char* szName, const char* szValueName, double dMin, double dMax,
+                       std::optional<double>& dTarget)
+{
+    return {szName, szValueName, [=, &dTarget](const char* szValue) {
                 const char* pEnd = szValue + std::strlen(szValue);
                 double d = 0;
                 const auto result = std::from_chars(szValue, pEnd, d);
-                if (result.ec != std::errc() || result.ptr != pEnd || !(d >= VIEWPORT_MIN_ZOOM)
-                    || d > RENDER_MAX_ZOOM)
-                    return std::string("--zoom takes a number from 0.5 to 100");
-                dZoom = d;
+                if (result.ec != std::errc() || result.ptr != pEnd || !(d >= dMin) || d > dMax)
+                    return std::string(szName) + " takes a number from " + NumberText(dMin) + " to "
+                           + NumberText(dMax);
+                dTarget = d;
                 return std::string();
             }};
 }
@@ -243,7 +262,8 @@ struct CRenderOptions
     std::optional<CDestination> destination;
     bool bKmh = false;
     bool bTexts = false;
-    QSize size = QSize(240, 268);
+    QSize size = QSize(ZOOM_LAYOUT_WIDTH, ZOOM_LAYOUT_HEIGHT);
+    std::optional<double> dScale;
 };
 
 // The program's own messages name the problem; the last line says which
@@ -303,7 +323,7 @@ std::vector<CTextRecord> PaintView(const CViewRow& view, CDisplayWnd& wnd, QImag
     const bool bOwnWindow = view.ePlace == EViewPlace::OwnWindow;
     if (!bOwnWindow)
         wnd.Erase(painter);
-    CPaintDC dc(painter);
+    CPaintDC dc(painter, wnd.Placement().dScale);
     CTextLogDC log(dc);
     if (bOwnWindow)
         view.pfnPaint(&log, wnd.ViewContext(wnd.GetClientRect()));
@@ -326,9 +346,11 @@ int CliRender(int argc, char** argv)
     CRenderOptions o;
     const CliSyntax syntax{"render", RENDER_USAGE, RenderHelp(),
                            {CliText("--nmea", "FILE", o.szNmea), CliText("--track", "FILE", o.szTrack),
-                            CliText("--map", "FILE.bmp", o.szMap), ZoomOption(o.dZoom), CliFlag("--kmh", o.bKmh),
-                            GoToOption(o.destination),
-                            SizeOption(o.size), CliText("--png", "OUT.png", o.szPng), CliFlag("--texts", o.bTexts)},
+                            CliText("--map", "FILE.bmp", o.szMap),
+                            NumberOption("--zoom", "Z", VIEWPORT_MIN_ZOOM, RENDER_MAX_ZOOM, o.dZoom),
+                            CliFlag("--kmh", o.bKmh), GoToOption(o.destination), SizeOption(o.size),
+                            NumberOption("--scale", "F", RENDER_MIN_SCALE, RENDER_MAX_SCALE, o.dScale),
+                            CliText("--png", "OUT.png", o.szPng), CliFlag("--texts", o.bTexts)},
                            {"VIEW"}};
     std::vector<const char*> args;
     if (const std::optional<int> nExit = ParseCliArgs(argc, argv, syntax, args))
@@ -338,6 +360,11 @@ int CliRender(int argc, char** argv)
         return RenderUsage(std::string("unknown view ") + args[0]);
     if (!o.szPng)
         return RenderUsage("no --png OUT.png given");
+    const double dScale = o.dScale.value_or(1.0);
+    const QSize szPicture = (QSizeF(o.size) * dScale).toSize();
+    if (szPicture.width() > RENDER_MAX_SIDE || szPicture.height() > RENDER_MAX_SIDE)
+        return RenderUsage("--size times --scale comes to more than " + std::to_string(RENDER_MAX_SIDE)
+                           + " pixels a side");
 
     // Painting needs fonts and widgets but no screen.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -355,13 +382,14 @@ int CliRender(int argc, char** argv)
     CTrackPointList points;
     CMapList maps;
     CDisplayWnd wnd({tracker, points, maps, settings, fonts});
-    wnd.resize(o.size);
+    wnd.SetZoom(dScale);
+    wnd.resize(szPicture);
     if ((o.szNmea && !FeedNmea(o.szNmea, tracker, settings.m_nUtcCorrection))
         || (o.szTrack && !LoadTrack(o.szTrack, settings.m_nUtcCorrection, points))
         || ((o.szMap || pView->bNeedsMap) && !LoadMap(o, maps, tracker, wnd)))
         return CLI_FAILED;
 
-    QImage image(o.size, QImage::Format_RGB32);
+    QImage image(szPicture, QImage::Format_RGB32);
     const std::vector<CTextRecord> texts = PaintView(*pView, wnd, image);
     if (!image.save(QFile::decodeName(o.szPng), "PNG")) {
         std::fprintf(stderr, "veltrip-cli render: cannot write %s\n", EscapedText(o.szPng).c_str());

@@ -81,6 +81,16 @@ bool CPseudoTerminal::Write(const QByteArray& data)
     return true;
 }
 
+QByteArray CPseudoTerminal::ReadSent()
+{
+    QByteArray sent;
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = ::read(m_nMaster, buffer, sizeof buffer)) > 0)
+        sent.append(buffer, n);
+    return sent;
+}
+
 QString DefaultSimLink()
 {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");

@@ -23,6 +23,10 @@ public:
     // reader gets the current fix when it comes back.
     bool Write(const QByteArray& data);
 
+    // What was written to the device since the last call: commands a real
+    // receiver would take, which a program that only listens never sends.
+    QByteArray ReadSent();
+
     QString m_strDevice;
     QString m_strLink;
 

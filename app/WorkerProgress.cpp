@@ -1,0 +1,22 @@
+#include "app/WorkerProgress.h"
+
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <QThread>
+#include <QTimer>
+#include <memory>
+
+void RunWithProgress(QProgressDialog& dialog, int nPollMs, const std::function<void()>& work,
+                     const std::function<void()>& onPoll)
+{
+    const std::unique_ptr<QThread> pThread(QThread::create(work));
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, onPoll);
+    QEventLoop loop;
+    QObject::connect(pThread.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    poll.start(nPollMs);
+    pThread->start();
+    dialog.show();
+    loop.exec();
+    pThread->wait();
+}
