@@ -3,6 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+namespace {
+
+constexpr int32_t GPS_WIDEN_BLOCK = 16;
+static_assert(GPS_LINE_SIZE % GPS_WIDEN_BLOCK == 0);
+
+}
+
 void CSentenceAssembler::Feed(const char* pData, size_t nLength, const std::function<void(QStringView line)>& onLine)
 {
     const char* p = pData;
@@ -34,10 +41,15 @@ void CSentenceAssembler::Feed(const char* pData, size_t nLength, const std::func
             continue;
         const int32_t nText = m_nLineLen - 1;
         m_szLine[nText] = '\0';
-        // NMEA is ASCII; each byte becomes the character of the same code.
+        // NMEA is ASCII; each byte becomes the character of the same code. In
+        // whole blocks, which the compiler widens many bytes at a time: the
+        // buffer holds whole blocks, and the characters past the line's end
+        // are not handed on.
         char16_t wide[GPS_LINE_SIZE];
-        for (int32_t j = 0; j < nText; ++j)
-            wide[j] = static_cast<unsigned char>(m_szLine[j]);
+        for (int32_t nBlock = 0; nBlock < nText; nBlock += GPS_WIDEN_BLOCK) {
+            for (int32_t j = nBlock; j < nBlock + GPS_WIDEN_BLOCK; ++j)
+                wide[j] = static_cast<unsigned char>(m_szLine[j]);
+        }
         m_nLineLen = 0;
         onLine(QStringView(wide, nText));
     }

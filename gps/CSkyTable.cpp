@@ -32,11 +32,13 @@ constexpr int SKY_PAGE_HEADER_FIELDS = 3;   // messages, message number, satelli
 constexpr int SKY_MAX_SIGNAL_BIT = 31;
 constexpr qsizetype SKY_SYSTEM_ID_DIGITS = 2;
 
+// The system of a talker of two characters.
 const SkySystemRow* TalkerSystem(QStringView talker)
 {
     for (const SkySystemRow& row : SKY_SYSTEMS) {
         for (const char16_t* szTalker : row.aszTalkers) {
-            if (szTalker[0] && talker == QStringView(szTalker))
+            // Every line asks: two characters compared in place.
+            if (szTalker[0] && std::equal(szTalker, szTalker + SKY_TALKER_LENGTH, talker.utf16()))
                 return &row;
         }
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <iterator>
 #include <optional>
 #include <type_traits>
@@ -99,14 +100,33 @@ constexpr NmeaSentenceKind NMEA_SENTENCES[] = {
 constexpr size_t NMEA_KIND_COUNT = std::size(NMEA_SENTENCES);
 constexpr qsizetype NMEA_CODE_LENGTH = 3;
 
-// The characters a code can start with, so that recognition skips every
-// other character at one look.
-constexpr auto NMEA_CODE_STARTS = [] {
-    std::array<bool, 128> abStarts{};
-    for (const NmeaSentenceKind& kind : NMEA_SENTENCES)
-        abStarts[kind.szCode[0]] = true;
-    return abStarts;
+// Recognition looks at the last character of a window of three: a code may
+// be there when a code ends with it, and the window moves on as far as no
+// code can start in between (Horspool's rule), three places for a character
+// in no code, so that the digits and commas of a line are mostly skipped.
+struct NmeaCodeStep
+{
+    bool bEnds;
+    uint8_t nShift;
+};
+
+constexpr size_t NMEA_CODE_CHARS = 128;   // codes are ASCII
+constexpr NmeaCodeStep NMEA_NO_CODE_STEP = {false, NMEA_CODE_LENGTH};
+
+constexpr auto NMEA_CODE_STEPS = [] {
+    std::array<NmeaCodeStep, NMEA_CODE_CHARS> aSteps{};
+    aSteps.fill(NMEA_NO_CODE_STEP);
+    for (const NmeaSentenceKind& kind : NMEA_SENTENCES) {
+        aSteps[kind.szCode[NMEA_CODE_LENGTH - 1]].bEnds = true;
+        for (qsizetype j = 0; j + 1 < NMEA_CODE_LENGTH; ++j) {
+            uint8_t& nShift = aSteps[kind.szCode[j]].nShift;
+            nShift = std::min(nShift, uint8_t(NMEA_CODE_LENGTH - 1 - j));
+        }
+    }
+    return aSteps;
 }();
+static_assert(std::all_of(NMEA_CODE_STEPS.begin(), NMEA_CODE_STEPS.end(),
+                          [](const NmeaCodeStep& step) { return step.nShift > 0; }));
 
 bool IsCodeAt(const NmeaSentenceKind& kind, const char16_t* p)
 {
@@ -151,11 +171,13 @@ bool ScanInt(const char16_t*& p, const char16_t* pEnd, int nWidth, int32_t& nVal
     bool bNegative = false;
     if (p < pLimit && (*p == u'+' || *p == u'-'))
         bNegative = *p++ == u'-';
-    if (p == pLimit || !IsDigit(*p))
-        return false;
+    // Every satellite in view is four of these: one test per digit.
+    const char16_t* const pDigits = p;
     int32_t n = 0;
-    while (p < pLimit && IsDigit(*p))
-        n = n * 10 + (*p++ - u'0');
+    for (unsigned nDigit = 0; p < pLimit && (nDigit = unsigned(*p) - u'0') <= 9; ++p)
+        n = n * 10 + int32_t(nDigit);
+    if (p == pDigits)
+        return false;
     nValue = bNegative ? -n : n;
     return true;
 }
@@ -467,9 +489,23 @@ constexpr auto NMEA_DECODERS = [] {
     return apfnDecoders;
 }();
 
+// The exclusive or of the characters, four at a time in one 64-bit word:
+// every line is summed, and a character at a time would cost more than
+// recognising the line.
+int XorOf(const char16_t* p, const char16_t* pEnd)
+{
+    constexpr size_t NMEA_WORD_CHARS = sizeof(uint64_t) / sizeof(char16_t);
+    uint64_t nWords = 0;
+    for (; size_t(pEnd - p) >= NMEA_WORD_CHARS; p += NMEA_WORD_CHARS) {
+        uint64_t nWord = 0;
+        std::memcpy(&nWord, p, sizeof nWord);
+        nWords ^= nWord;
+    }
+    auto nSum = char16_t(nWords ^ (nWords >> 16) ^ (nWords >> 32) ^ (nWords >> 48));
+    for (; p < pEnd; ++p)
+        nSum ^= *p;
+    return nSum;
 }
-
-namespace {
 
 // Whether the "*hh" suffix of a line (less a trailing CR) matches the XOR of
 // the characters between its first character and the "*"; nothing when the
@@ -492,10 +528,7 @@ std::optional<bool> ChecksumMatches(QStringView line)
             return std::nullopt;
         nStated = nStated * 16 + nDigit;
     }
-    int nSum = 0;
-    for (const QChar ch : line.sliced(1, nStar - 1))
-        nSum ^= ch.unicode();
-    return nSum == nStated;
+    return XorOf(line.utf16() + 1, line.utf16() + nStar) == nStated;
 }
 
 }
@@ -523,13 +556,14 @@ const NmeaSentenceKind* RecogniseSentence(QStringView line)
     size_t nBest = NMEA_KIND_COUNT;
     const char16_t* p = line.utf16();
     const qsizetype n = line.size();
-    for (qsizetype i = 1; i + NMEA_CODE_LENGTH <= n && nBest > 0; ++i) {
-        if (p[i] >= NMEA_CODE_STARTS.size() || !NMEA_CODE_STARTS[p[i]])
-            continue;
-        for (size_t k = 0; k < nBest; ++k) {
+    for (qsizetype i = 1; i + NMEA_CODE_LENGTH <= n && nBest > 0;) {
+        const char16_t chLast = p[i + NMEA_CODE_LENGTH - 1];
+        const NmeaCodeStep step = chLast < NMEA_CODE_CHARS ? NMEA_CODE_STEPS[chLast] : NMEA_NO_CODE_STEP;
+        for (size_t k = 0; step.bEnds && k < nBest; ++k) {
             if (IsCodeAt(NMEA_SENTENCES[k], p + i))
                 nBest = k;
         }
+        i += step.nShift;
     }
     return nBest < NMEA_KIND_COUNT ? &NMEA_SENTENCES[nBest] : nullptr;
 }
@@ -544,14 +578,15 @@ void ProcessSentence(CGpsTracker& tracker, QStringView line, int nUtcCorrection)
 
     tracker.m_sky.BeginLine(line);
     const std::span<const int> codes = pKind->fieldCodes;
-    const qsizetype nLength = line.size();
-    qsizetype nComma = line.indexOf(u',');
+    // The fields are found by a plain scan: a line is short, and a library
+    // search per field would cost more than the field's decoding.
+    const char16_t* const pEnd = line.utf16() + line.size();
+    const char16_t* pComma = std::find(line.utf16(), pEnd, u',');
     size_t k = 0;
-    for (; nComma >= 0 && k < codes.size(); ++k) {
-        const qsizetype nStart = nComma + 1;
-        nComma = line.indexOf(u',', nStart);
-        const qsizetype nEnd = nComma < 0 ? nLength : nComma;
-        tracker.m_nUpdateFlags |= DecodeField(tracker, line.sliced(nStart, nEnd - nStart), codes[k], nUtcCorrection);
+    for (; pComma != pEnd && k < codes.size(); ++k) {
+        const char16_t* const pStart = pComma + 1;
+        pComma = std::find(pStart, pEnd, u',');
+        tracker.m_nUpdateFlags |= DecodeField(tracker, QStringView(pStart, pComma), codes[k], nUtcCorrection);
     }
     tracker.m_sky.EndLine(int(k));
 }

@@ -62,6 +62,18 @@ int64_t PairSeconds(const CTrackPoint& a, const CTrackPoint& b)
     return ((DaySeconds(b) - DaySeconds(a)) % TRIP_DAY_SECONDS + TRIP_DAY_SECONDS) % TRIP_DAY_SECONDS;
 }
 
+namespace {
+
+// The speed over a pair of points of a segment, for a point without one.
+float PairSpeedKnots(double dMeters, int64_t nSeconds)
+{
+    if (nSeconds <= 0)
+        return NAN;
+    return float(dMeters / double(nSeconds) * TRIP_KMH_PER_MPS / UNIT_KMH_PER_KNOT);
+}
+
+}
+
 float PointSpeedKnots(const CTrackPointList& points, size_t nIndex)
 {
     const CTrackPoint& point = points[nIndex];
@@ -69,11 +81,8 @@ float PointSpeedKnots(const CTrackPointList& points, size_t nIndex)
         return point.m_fSpeed;
     if (StartsSegment(points, nIndex))
         return NAN;
-    const int64_t nSeconds = PairSeconds(points[nIndex - 1], point);
-    if (nSeconds <= 0)
-        return NAN;
-    return float(GreatCircleMeters(points[nIndex - 1], point) / double(nSeconds) * TRIP_KMH_PER_MPS
-                 / UNIT_KMH_PER_KNOT);
+    const CTrackPoint& previous = points[nIndex - 1];
+    return PairSpeedKnots(GreatCircleMeters(previous, point), PairSeconds(previous, point));
 }
 
 CTripStats TripStatistics(const CTrackPointList& points)
@@ -81,24 +90,27 @@ CTripStats TripStatistics(const CTrackPointList& points)
     CTripStats stats;
     stats.m_nPoints = points.size();
     float fMaxSpeed = 0;
-    for (size_t i = 0; i < points.size(); ++i) {
-        const CTrackPoint& point = points[i];
-        const bool bSegmentStart = StartsSegment(points, i);
+    // Each pair's distance and time once, for its length and the speed of a
+    // point without one (as PointSpeedKnots has it).
+    const CTrackPoint* pPrevious = nullptr;
+    for (const CTrackPoint& point : points) {
+        const bool bSegmentStart = !pPrevious || point.m_bSegmentStart;
         stats.m_nSegments += bSegmentStart ? 1 : 0;
         stats.m_nPlacemarks += point.m_strName.isEmpty() ? 0 : 1;
         if (bSegmentStart)
             stats.m_climbs.StartSegment();
         stats.m_climbs.Add(point.m_fAltitude);
+        const double dMeters = bSegmentStart ? NAN : GreatCircleMeters(*pPrevious, point);
+        const int64_t nSeconds = bSegmentStart ? 0 : PairSeconds(*pPrevious, point);
+        pPrevious = &point;
         // A file may hold anything: values that are no numbers add nothing.
-        const float fSpeed = PointSpeedKnots(points, i);
+        const float fSpeed = !point.m_bNoSpeed ? point.m_fSpeed
+                             : bSegmentStart   ? NAN
+                                               : PairSpeedKnots(dMeters, nSeconds);
         if (std::isfinite(fSpeed))
             fMaxSpeed = std::max(fMaxSpeed, fSpeed);
-        if (bSegmentStart)
+        if (bSegmentStart || !std::isfinite(dMeters))
             continue;
-        const double dMeters = GreatCircleMeters(points[i - 1], point);
-        if (!std::isfinite(dMeters))
-            continue;
-        const int64_t nSeconds = PairSeconds(points[i - 1], point);
         stats.m_dDistanceMeters += dMeters;
         if (nSeconds >= TRIP_MIN_PAIR_SECONDS && nSeconds <= TRIP_MAX_PAIR_SECONDS
             && dMeters / double(nSeconds) >= TRIP_MIN_MOVING_MPS) {

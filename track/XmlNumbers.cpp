@@ -3,6 +3,7 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -53,6 +54,48 @@ size_t SkipDigits(std::string_view text, size_t pos)
     return pos;
 }
 
+// Powers of ten a double holds exactly.
+constexpr double XML_EXACT_POWERS[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr uint64_t XML_EXACT_MANTISSA = uint64_t{1} << 53;
+constexpr size_t XML_MAX_FAST_DIGITS = 19;   // fewer than a uint64_t overflows at
+
+// Appends the digits from p on to nDigits (wrapping past a uint64_t's, which
+// the caller refuses by their count); returns the end of the digits.
+const char* AddDigits(const char* p, const char* pEnd, uint64_t& nDigits)
+{
+    uint64_t n = nDigits;
+    for (; p < pEnd && IsDigit(*p); ++p)
+        n = n * 10 + uint64_t(*p - '0');
+    nDigits = n;
+    return p;
+}
+
+// A plain decimal ("52.000061", "-0.5") of few digits, as tracks write them
+// three times a point: its digits as one integer divided by a power of ten,
+// both exact in a double, so the one rounding of the division gives the
+// nearest double, as from_chars does. Nothing for any other text.
+std::optional<double> PlainDecimal(std::string_view text)
+{
+    const bool bNegative = text.starts_with('-');
+    const char* p = text.data() + (bNegative ? 1 : 0);
+    const char* const pEnd = text.data() + text.size();
+    uint64_t nDigits = 0;
+    const char* const pWhole = p;
+    p = AddDigits(p, pEnd, nDigits);
+    const auto nWhole = size_t(p - pWhole);
+    const bool bPoint = p < pEnd && *p == '.';
+    p += bPoint ? 1 : 0;
+    const char* const pFraction = p;
+    p = AddDigits(p, pEnd, nDigits);
+    const auto nFraction = size_t(p - pFraction);
+    if (p != pEnd || nWhole + nFraction == 0 || nWhole + nFraction > XML_MAX_FAST_DIGITS
+        || nDigits > XML_EXACT_MANTISSA || nFraction >= std::size(XML_EXACT_POWERS))
+        return std::nullopt;
+    const double dValue = double(nDigits) / XML_EXACT_POWERS[nFraction];
+    return bNegative ? -dValue : dValue;
+}
+
 }
 
 std::optional<double> XmlNumber(std::string_view text)
@@ -61,6 +104,8 @@ std::optional<double> XmlNumber(std::string_view text)
     // from_chars takes no plus sign, and a second sign after one is no number.
     if (text.starts_with('+') && text.size() > 1 && text[1] != '-' && text[1] != '+')
         text.remove_prefix(1);
+    if (const std::optional<double> dPlain = PlainDecimal(text))
+        return dPlain;
     double dValue = 0;
     const std::from_chars_result result = std::from_chars(text.data(), text.data() + text.size(), dValue);
     if (result.ptr != text.data() + text.size())

@@ -1,5 +1,6 @@
 #include "track/XmlPrefixes.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -7,6 +8,32 @@ namespace {
 constexpr std::string_view XML_NS_ATTRIBUTE = "xmlns";
 constexpr std::string_view XML_NS_DECLARATION = "xmlns:";
 constexpr std::string_view XML_RESERVED_PREFIX = "xml";   // always bound
+
+constexpr size_t XML_FIRST_SLOTS = 16;   // a power of two
+
+// FNV-1a, as prefixes are a few letters, then mixed (MurmurHash3's
+// finaliser) so that prefixes that differ in their last letters ("p1",
+// "p2", ...) spread over the table's slots.
+uint32_t PrefixHash(std::string_view prefix)
+{
+    uint32_t nHash = 2166136261u;
+    for (const char ch : prefix)
+        nHash = (nHash ^ uint8_t(ch)) * 16777619u;
+    nHash ^= nHash >> 16;
+    nHash *= 0x85ebca6bu;
+    nHash ^= nHash >> 13;
+    nHash *= 0xc2b2ae35u;
+    return nHash ^ (nHash >> 16);
+}
+
+// The name's first colon, or its end. Names are short and every element's
+// and attribute's is looked at: a loop in place, not a library call.
+const char* ColonOrEnd(const char* szName)
+{
+    while (*szName && *szName != ':')
+        ++szName;
+    return szName;
+}
 
 // "xmlns:P", which declares the prefix P.
 bool IsDeclaration(const char* szAttribute)
@@ -27,9 +54,12 @@ bool CXmlPrefixes::Start(const char* szName, const char** pAttributes, size_t nD
         // A prefix cannot be undeclared, nor xmlns declared.
         if (!*p[1] || prefix == XML_NS_ATTRIBUTE)
             return false;
-        size_t& nOpen = m_openCount.try_emplace(std::string(prefix), 0).first->second;
-        ++nOpen;
-        m_declared.emplace_back(&nOpen, nDepth);
+        // An empty prefix is never looked up: a name with one is refused.
+        if (prefix.empty())
+            continue;
+        CPrefix& declared = Add(prefix);
+        ++declared.nOpen;
+        m_declared.emplace_back(uint32_t(&declared - m_prefixes.data()), nDepth);
     }
     if (!Bound(szName))
         return false;
@@ -43,30 +73,91 @@ bool CXmlPrefixes::Start(const char* szName, const char** pAttributes, size_t nD
 void CXmlPrefixes::End(size_t nDepth)
 {
     while (!m_declared.empty() && m_declared.back().second >= nDepth) {
-        --*m_declared.back().first;
+        --m_prefixes[m_declared.back().first].nOpen;
         m_declared.pop_back();
     }
 }
 
 const char* CXmlPrefixes::Local(const char* szName)
 {
-    const char* pColon = std::strchr(szName, ':');
-    return pColon ? pColon + 1 : szName;
+    const char* pColon = ColonOrEnd(szName);
+    return *pColon ? pColon + 1 : szName;
 }
 
 bool CXmlPrefixes::Bound(const char* szName) const
 {
-    const char* pColon = std::strchr(szName, ':');
-    if (!pColon)
+    const char* pColon = ColonOrEnd(szName);
+    if (!*pColon)
         return true;
-    const std::string_view name(szName);
-    const size_t nColon = size_t(pColon - szName);
     // One colon, with a prefix and a local part around it.
-    if (nColon == 0 || nColon + 1 == name.size() || name.find(':', nColon + 1) != std::string_view::npos)
+    const char* pEnd = ColonOrEnd(pColon + 1);
+    if (pColon == szName || pEnd == pColon + 1 || *pEnd)
         return false;
-    const std::string_view prefix = name.substr(0, nColon);
+    const std::string_view prefix(szName, size_t(pColon - szName));
     if (prefix == XML_RESERVED_PREFIX)
         return true;
-    const auto it = m_openCount.find(prefix);
-    return it != m_openCount.end() && it->second > 0;
+    const CPrefix* pPrefix = Find(prefix);
+    return pPrefix && pPrefix->nOpen > 0;
+}
+
+bool CXmlPrefixes::SlotHolds(const CSlot& slot, std::string_view prefix, uint32_t nHash) const
+{
+    if (slot.nHash != nHash || slot.nLength != prefix.size())
+        return false;
+    const char* pText = prefix.size() <= sizeof slot.szShort ? slot.szShort
+                                                              : m_strLong.data() + m_prefixes[slot.nPrefix].nLongAt;
+    return std::equal(prefix.begin(), prefix.end(), pText);
+}
+
+// The slot holding the prefix, or the empty one where it would go.
+size_t CXmlPrefixes::FindSlot(std::string_view prefix, uint32_t nHash) const
+{
+    const size_t nMask = m_slots.size() - 1;
+    size_t i = nHash & nMask;
+    while (m_slots[i].nLength != 0 && !SlotHolds(m_slots[i], prefix, nHash))
+        i = (i + 1) & nMask;
+    return i;
+}
+
+const CXmlPrefixes::CPrefix* CXmlPrefixes::Find(std::string_view prefix) const
+{
+    if (m_slots.empty())
+        return nullptr;
+    const CSlot& slot = m_slots[FindSlot(prefix, PrefixHash(prefix))];
+    return slot.nLength != 0 ? &m_prefixes[slot.nPrefix] : nullptr;
+}
+
+CXmlPrefixes::CPrefix& CXmlPrefixes::Add(std::string_view prefix)
+{
+    // At most half the slots are taken, so that a search ends soon.
+    if (2 * (m_prefixes.size() + 1) > m_slots.size())
+        Grow();
+    const uint32_t nHash = PrefixHash(prefix);
+    const size_t i = FindSlot(prefix, nHash);
+    CSlot& slot = m_slots[i];
+    if (slot.nLength != 0)
+        return m_prefixes[slot.nPrefix];
+    slot.nHash = nHash;
+    slot.nLength = uint32_t(prefix.size());
+    slot.nPrefix = uint32_t(m_prefixes.size());
+    CPrefix& added = m_prefixes.emplace_back(CPrefix{m_strLong.size(), 0});
+    if (prefix.size() <= sizeof slot.szShort)
+        std::copy(prefix.begin(), prefix.end(), slot.szShort);
+    else
+        m_strLong.append(prefix);
+    return added;
+}
+
+void CXmlPrefixes::Grow()
+{
+    std::vector<CSlot> old = std::exchange(m_slots, std::vector<CSlot>(std::max(XML_FIRST_SLOTS, 2 * m_slots.size())));
+    const size_t nMask = m_slots.size() - 1;
+    for (const CSlot& slot : old) {
+        if (slot.nLength == 0)
+            continue;
+        size_t i = slot.nHash & nMask;
+        while (m_slots[i].nLength != 0)
+            i = (i + 1) & nMask;
+        m_slots[i] = slot;
+    }
 }

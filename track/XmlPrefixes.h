@@ -1,10 +1,9 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -25,18 +24,34 @@ public:
     static const char* Local(const char* szName);
 
 private:
-    bool Bound(const char* szName) const;
-
-    // Looks prefixes up as string views, without making a string of each.
-    struct CPrefixHash
-    {
-        using is_transparent = void;
-        size_t operator()(std::string_view prefix) const { return std::hash<std::string_view>()(prefix); }
-    };
-
     // A file may declare tens of thousands of prefixes and use them on every
     // element: a name is checked in constant time, by the number of open
-    // declarations of its prefix. A prefix stays in the table once declared.
-    std::unordered_map<std::string, size_t, CPrefixHash, std::equal_to<>> m_openCount;
-    std::vector<std::pair<size_t*, size_t>> m_declared;   // its open count, depth of its element
+    // declarations of its prefix. The table is open addressing over slots
+    // that hold a short prefix themselves, so that a look-up reads one place
+    // of memory, not a chain of nodes. A prefix stays once declared.
+    struct CSlot
+    {
+        uint32_t nHash = 0;
+        uint32_t nLength = 0;     // 0: an empty slot
+        uint32_t nPrefix = 0;     // index in m_prefixes
+        char szShort[20] = {};    // a prefix of up to 20 bytes, else in m_strLong
+    };
+    struct CPrefix
+    {
+        size_t nLongAt;   // where a long prefix is in m_strLong
+        size_t nOpen;     // open declarations
+    };
+
+    bool Bound(const char* szName) const;
+    // A prefix seen before, or none; Add makes one for a prefix not seen yet.
+    const CPrefix* Find(std::string_view prefix) const;
+    CPrefix& Add(std::string_view prefix);
+    size_t FindSlot(std::string_view prefix, uint32_t nHash) const;
+    bool SlotHolds(const CSlot& slot, std::string_view prefix, uint32_t nHash) const;
+    void Grow();
+
+    std::vector<CSlot> m_slots;
+    std::vector<CPrefix> m_prefixes;
+    std::string m_strLong;
+    std::vector<std::pair<uint32_t, size_t>> m_declared;   // its prefix, depth of its element
 };

@@ -11,13 +11,20 @@
 #include <expat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cfloat>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <exception>
+#include <future>
 #include <new>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -35,6 +42,14 @@ constexpr uint64_t XML_MAX_TOKEN = 1 << 20;
 constexpr size_t XML_READ_CHUNK = 64 * 1024;
 constexpr int64_t XML_DAY_SECONDS = 24 * 3600;
 constexpr double XML_KNOTS_PER_MPS = 3600.0 / 1852.0;
+// The second half of a split reading starts on a point within this many
+// bytes after the middle; its prefix (the file's start up to the root's
+// start tag and the start tags around the points) is at most this long.
+constexpr size_t XML_SPLIT_SEARCH = 1 << 20;
+constexpr size_t XML_SPLIT_MAX_PREFIX = 4 << 20;
+// How often the first half's reader, waiting for the second, reports the
+// progress and may be cancelled.
+constexpr std::chrono::milliseconds XML_SPLIT_POLL{100};
 
 enum class EXmlName
 {
@@ -45,7 +60,7 @@ enum class EXmlName
 
 struct XmlNameEntry
 {
-    const char* szLocal;
+    std::string_view local;
     EXmlName name;
 };
 
@@ -64,16 +79,28 @@ const XmlNameEntry XML_NAMES[] = {
 };
 
 // Only the local name counts: GPX has its namespaces, and KML's gx:Track is a
-// Track to this reader. Called for every element: the first letter sorts
-// most names out.
+// Track to this reader. Called for every element: the length and the first
+// letter sort most names out.
 EXmlName LocalName(const char* szName)
 {
-    const char* szLocal = CXmlPrefixes::Local(szName);
+    const std::string_view local(CXmlPrefixes::Local(szName));
     for (const XmlNameEntry& entry : XML_NAMES) {
-        if (*szLocal == *entry.szLocal && !std::strcmp(szLocal, entry.szLocal))
+        if (local.size() == entry.local.size() && local[0] == entry.local[0] && local == entry.local)
             return entry.name;
     }
     return EXmlName::Other;
+}
+
+// Whether an attribute has this name; in place, as it is asked of every
+// attribute of every point.
+template <size_t nLength>
+bool IsAttribute(const char* szAttribute, const char (&szName)[nLength])
+{
+    for (size_t i = 0; i < nLength; ++i) {
+        if (szAttribute[i] != szName[i])
+            return false;
+    }
+    return true;
 }
 
 // The text element being read, which may hold no elements, and what its
@@ -220,6 +247,16 @@ int XMLCALL UnknownEncoding(void*, const XML_Char* szName, XML_Encoding* pInfo)
     return XML_STATUS_OK;
 }
 
+class CXmlSplit;
+
+// An open element's start tag: where it is in the reader's input, and its
+// length.
+struct XmlTag
+{
+    uint64_t nOffset;
+    uint64_t nLength;
+};
+
 class CXmlTrackReader
 {
 public:
@@ -237,6 +274,20 @@ public:
     // Points left out for a value no track can hold.
     size_t Skipped() const { return m_nSkipped; }
 
+    // Reading in two halves (CXmlSplit): the first half's reader starts the
+    // second at its first track or route point and stops where the second
+    // half began; the second half's reader reads nPrefix bytes of context
+    // before its half.
+    void SetSplit(CXmlSplit* pSplit)
+    {
+        m_pSplit = pSplit;
+        m_bTags = pSplit != nullptr;
+    }
+    void SetPrefix(uint64_t nPrefix) { m_nPrefix = nPrefix; }
+    bool ReachedSplit() const { return m_bSplitReached; }
+    // The next point begins a segment.
+    bool NewSegmentDue() const { return m_bNewSegment; }
+
 private:
     // Expat's callbacks: each notes that expat reported something and hands
     // it on, unless the reading has failed.
@@ -245,7 +296,7 @@ private:
     {
         auto* pReader = static_cast<CXmlTrackReader*>(pUser);
         pReader->m_bEvent = true;
-        if (!pReader->m_bFailed)
+        if (!pReader->m_bFailed && !pReader->m_bSplitReached)
             (pReader->*pfnHandle)(args...);
     }
 
@@ -257,6 +308,7 @@ private:
     void Entity(const char*, int, const char*, int, const char*, const char*, const char*, const char*) { Fail(); }
 
     void Fail();
+    bool AtSplit(uint64_t nAt);
     void Start(const char* szName, const char** pAttributes);
     void End(const char* szName);
     void Text(const char* pText, int nLength);
@@ -284,7 +336,13 @@ private:
     bool m_bFailed = false;
     bool m_bEvent = false;          // expat reported something in this piece
     std::vector<EXmlName> m_stack;  // the open elements
+    std::vector<XmlTag> m_tags;     // and their start tags, when m_bTags
+    bool m_bTags = false;
     CXmlPrefixes m_prefixes;
+
+    CXmlSplit* m_pSplit = nullptr;
+    bool m_bSplitReached = false;
+    uint64_t m_nPrefix = 0;
 
     // The text element being read: its text so far (bounded), or for
     // coordinates the tuple being read.
@@ -323,12 +381,84 @@ private:
     size_t m_nSkipped = 0;
 };
 
+// A large GPX file read in two halves at once, one on each core. At its
+// first track or route point the first half's reader knows the elements
+// around the points: the second half's reader then starts on a start tag of
+// such a point after the middle of the file, reading first, as its context,
+// the file up to the end of the root's start tag (with the declaration and
+// any DTD) and the start tags of those elements. The first half's reader
+// stops at that start tag when the start tags of the elements around it
+// there are the same; otherwise (another context, the place inside a
+// comment) the second half's work is dropped and the first half reads on to
+// the end. Either way points, segments and outcome are those of one reading
+// from start to end.
+class CXmlSplit
+{
+public:
+    CXmlSplit(CInputFile& file, int nUtcCorrection, const QString& strPath)
+        : m_file(file)
+        , m_nUtcCorrection(nUtcCorrection)
+        , m_strPath(strPath)
+    {
+    }
+    ~CXmlSplit() { Abandon(); }
+    CXmlSplit(const CXmlSplit&) = delete;
+    CXmlSplit& operator=(const CXmlSplit&) = delete;
+
+    // The first point was started at with these elements around it: starts
+    // the second half, if the file has a point of that name where it may.
+    void Begin(const std::vector<XmlTag>& around, const char* szPointName);
+    bool Started() const { return m_thread.joinable(); }
+    uint64_t At() const { return m_nAt; }
+    // Whether elements open around a start tag at the second half's first
+    // byte have the start tags of the second half's context.
+    bool SameContext(const std::vector<XmlTag>& around);
+    // The second half is not needed: stops it, drops its work.
+    void Abandon();
+    // The bytes of both halves read, given the first half's: what the
+    // progress is told, never more than the file's length.
+    uint64_t BothRead(uint64_t nFirstRead)
+    {
+        m_nFirstRead = nFirstRead;
+        return std::min(m_file.Size(), nFirstRead + m_nRead.load(std::memory_order_relaxed));
+    }
+    // The first half ended where the second began: waits for the second half
+    // (reporting progress, which may cancel it) and appends its points; the
+    // first of them begins a segment when bNewSegment says so.
+    COutcome Join(CTrackPointList& points, size_t& nSkipped, bool bNewSegment, const CLoadProgress& progress);
+
+private:
+    bool ReadTags(const std::vector<XmlTag>& tags, std::string& strOut);
+    ptrdiff_t ReadSecond(char* pBuffer, size_t nMax);
+    void RunSecond();
+
+    CInputFile& m_file;
+    int m_nUtcCorrection;
+    QString m_strPath;
+    bool m_bTried = false;
+    uint64_t m_nAt = 0;               // where the second half begins
+    std::vector<XmlTag> m_around;     // the elements around its points
+    std::string m_prefix;             // what the second half reads first
+    uint64_t m_nOffset = 0;           // of the second half's input, read so far
+    uint64_t m_nFirstRead = 0;        // bytes the first half has read
+    std::atomic<bool> m_bStop = false;
+    std::atomic<uint64_t> m_nRead = 0;
+    std::thread m_thread;
+    std::promise<void> m_done;
+    // The second half's result.
+    CTrackPointList m_points;
+    size_t m_nSkipped = 0;
+    COutcome m_outcome;
+    std::exception_ptr m_error;
+};
+
 CXmlTrackReader::CXmlTrackReader(CTrackPointList& points, int nUtcCorrection)
     : m_parser(XML_ParserCreate(nullptr))
     , m_points(points)
     , m_nUtcSeconds(nUtcCorrection * 3600)
 {
     m_stack.reserve(XML_MAX_DEPTH);
+    m_tags.reserve(XML_MAX_DEPTH);
     m_strText.reserve(XML_MAX_TEXT);
     if (!m_parser)
         throw std::bad_alloc();
@@ -350,17 +480,25 @@ COutcome CXmlTrackReader::Parse(Read read, uint64_t nSize, const CLoadProgress& 
     COutcome result;
     uint64_t nRead = 0;
     uint64_t nQuiet = 0;   // bytes since expat last reported anything
-    for (bool bLast = false; !bLast && result;) {
-        void* pBuffer = XML_GetBuffer(m_parser, int(XML_READ_CHUNK));
+    for (bool bLast = false; !bLast && result && !m_bSplitReached;) {
+        // Expat reads an unfinished token again from its start with every
+        // piece: while a long one (a root declaring thousands of prefixes)
+        // goes on, each piece is as long as it is so far, so that it is read
+        // a few times, not once per 64 KiB. Up to the longest token taken,
+        // so that a longer one still fails where it did.
+        const uint64_t nRoom = XML_MAX_TOKEN - std::min(nQuiet, XML_MAX_TOKEN);
+        const auto nChunk = size_t(std::max<uint64_t>(XML_READ_CHUNK, std::min(nQuiet, nRoom)));
+        void* pBuffer = XML_GetBuffer(m_parser, int(nChunk));
         if (!pBuffer)
             throw std::bad_alloc();
-        const ptrdiff_t nPiece = read(static_cast<char*>(pBuffer), XML_READ_CHUNK);
+        const ptrdiff_t nPiece = read(static_cast<char*>(pBuffer), nChunk);
         if (nPiece < 0)
             return TrackReadFailure(EOutcome::Failed, strPath, errno);
         bLast = nPiece == 0;
         nRead += uint64_t(nPiece);
         m_bEvent = false;
-        const bool bParsed = XML_ParseBuffer(m_parser, int(nPiece), bLast) == XML_STATUS_OK && !m_bFailed;
+        const bool bParsed
+            = (XML_ParseBuffer(m_parser, int(nPiece), bLast) == XML_STATUS_OK || m_bSplitReached) && !m_bFailed;
         nQuiet = m_bEvent ? 0 : nQuiet + uint64_t(nPiece);
         if (!bParsed || nQuiet > XML_MAX_TOKEN)
             result = TrackReadFailure(EOutcome::Incorrect, strPath);
@@ -376,8 +514,33 @@ void CXmlTrackReader::Fail()
     XML_StopParser(m_parser, XML_FALSE);
 }
 
+// A start tag at or past the second half's first byte: this half ends when
+// it is that byte, outside any point or value, in the second half's
+// context; anywhere else the reading goes on alone.
+bool CXmlTrackReader::AtSplit(uint64_t nAt)
+{
+    if (!m_pSplit->Started() || nAt < m_pSplit->At())
+        return false;
+    if (nAt == m_pSplit->At() && m_leaf == ELeaf::None && !m_gpxPoint && !m_bKml && m_pSplit->SameContext(m_tags)) {
+        m_bSplitReached = true;
+        XML_StopParser(m_parser, XML_FALSE);
+        return true;
+    }
+    m_pSplit->Abandon();
+    m_pSplit = nullptr;
+    return false;
+}
+
 void CXmlTrackReader::Start(const char* szName, const char** pAttributes)
 {
+    // Where the tag is: only a split reading asks.
+    const uint64_t nAt = m_bTags || m_nPrefix > 0 ? uint64_t(XML_GetCurrentByteIndex(m_parser)) : 0;
+    if (m_pSplit && AtSplit(nAt))
+        return;
+    // The second half begins: whether its first point begins a segment is
+    // the first half's to say.
+    if (m_nPrefix > 0 && nAt == m_nPrefix)
+        m_bNewSegment = false;
     m_nTextRun = 0;
     // A value is text only.
     if (m_leaf != ELeaf::None || m_stack.size() >= XML_MAX_DEPTH
@@ -393,7 +556,11 @@ void CXmlTrackReader::Start(const char* szName, const char** pAttributes)
         StartKml(name);
     else
         StartGpx(name, pAttributes);
+    if (m_pSplit && !m_bFailed && (name == EXmlName::Trkpt || name == EXmlName::Rtept))
+        m_pSplit->Begin(m_tags, szName);
     m_stack.push_back(name);
+    if (m_bTags)
+        m_tags.push_back({nAt, uint64_t(XML_GetCurrentByteCount(m_parser))});
 }
 
 void CXmlTrackReader::StartGpx(EXmlName name, const char** pAttributes)
@@ -402,9 +569,9 @@ void CXmlTrackReader::StartGpx(EXmlName name, const char** pAttributes)
         std::string_view latitude;
         std::string_view longitude;
         for (const char** p = pAttributes; *p; p += 2) {
-            if (!std::strcmp(p[0], "lat"))
+            if (IsAttribute(p[0], "lat"))
                 latitude = p[1];
-            else if (!std::strcmp(p[0], "lon"))
+            else if (IsAttribute(p[0], "lon"))
                 longitude = p[1];
         }
         PendingPoint pending;
@@ -585,6 +752,8 @@ void CXmlTrackReader::End(const char*)
         return;
     const EXmlName name = m_stack.back();
     m_stack.pop_back();
+    if (m_bTags)
+        m_tags.pop_back();
     m_prefixes.End(m_stack.size());
     if (!m_bKml) {
         if (m_gpxPoint && m_stack.size() + 1 == m_nGpxPointDepth) {
@@ -675,17 +844,162 @@ void CXmlTrackReader::SetTime(CTrackPoint& point, std::optional<int64_t> nUtcTim
     point.m_bySecond = uint8_t(nSeconds % 60);
 }
 
+void CXmlSplit::Begin(const std::vector<XmlTag>& around, const char* szPointName)
+{
+    if (std::exchange(m_bTried, true) || around.empty())
+        return;
+    const uint64_t nMiddle = m_file.Size() / 2;
+    if (around.back().nOffset + around.back().nLength >= nMiddle)
+        return;
+    // "<trkpt" followed by what may end a name.
+    const std::string tag = std::string("<") + szPointName;
+    std::string window(XML_SPLIT_SEARCH, '\0');
+    const ptrdiff_t nWindow = m_file.ReadAt(nMiddle, window.data(), window.size());
+    if (nWindow <= 0)
+        return;
+    window.resize(size_t(nWindow));
+    size_t nFound = 0;
+    for (size_t nFrom = 0;; nFrom = nFound + 1) {
+        nFound = window.find(tag, nFrom);
+        if (nFound == std::string::npos || nFound + tag.size() >= window.size())
+            return;
+        if (std::string_view(" \t\r\n/>").find(window[nFound + tag.size()]) != std::string_view::npos)
+            break;
+    }
+    // The file up to the end of the root's start tag, then the start tags
+    // of the other elements around.
+    const XmlTag& root = around.front();
+    if (root.nOffset + root.nLength > XML_SPLIT_MAX_PREFIX)
+        return;
+    std::vector<XmlTag> context = around;
+    context.front() = {0, root.nOffset + root.nLength};
+    if (!ReadTags(context, m_prefix) || m_prefix.size() > XML_SPLIT_MAX_PREFIX)
+        return;
+    m_nAt = nMiddle + nFound;
+    m_around = around;
+    try {
+        m_thread = std::thread([this] { RunSecond(); });
+    } catch (const std::system_error&) {
+        // No thread: one reading does it all.
+    }
+}
+
+bool CXmlSplit::ReadTags(const std::vector<XmlTag>& tags, std::string& strOut)
+{
+    strOut.clear();
+    for (const XmlTag& tag : tags) {
+        const size_t nOld = strOut.size();
+        strOut.resize(nOld + tag.nLength);
+        if (m_file.ReadAt(tag.nOffset, strOut.data() + nOld, tag.nLength) != ptrdiff_t(tag.nLength))
+            return false;
+    }
+    return true;
+}
+
+bool CXmlSplit::SameContext(const std::vector<XmlTag>& around)
+{
+    if (around.size() != m_around.size())
+        return false;
+    for (size_t i = 0; i < around.size(); ++i) {
+        if (around[i].nOffset == m_around[i].nOffset && around[i].nLength == m_around[i].nLength)
+            continue;
+        std::string here;
+        std::string there;
+        if (around[i].nLength != m_around[i].nLength || !ReadTags({around[i]}, here)
+            || !ReadTags({m_around[i]}, there) || here != there)
+            return false;
+    }
+    return true;
+}
+
+// The prefix, then the file from the second half's first byte; an error
+// once the second half is stopped.
+ptrdiff_t CXmlSplit::ReadSecond(char* pBuffer, size_t nMax)
+{
+    if (m_bStop.load(std::memory_order_relaxed)) {
+        errno = ECANCELED;
+        return -1;
+    }
+    if (m_nOffset < m_prefix.size()) {
+        const size_t nCopy = std::min(nMax, size_t(m_prefix.size() - m_nOffset));
+        std::memcpy(pBuffer, m_prefix.data() + m_nOffset, nCopy);
+        m_nOffset += nCopy;
+        return ptrdiff_t(nCopy);
+    }
+    const ptrdiff_t nRead = m_file.ReadAt(m_nAt + (m_nOffset - m_prefix.size()), pBuffer, nMax);
+    if (nRead > 0) {
+        m_nOffset += uint64_t(nRead);
+        m_nRead.fetch_add(uint64_t(nRead), std::memory_order_relaxed);
+    }
+    return nRead;
+}
+
+void CXmlSplit::RunSecond()
+{
+    try {
+        CXmlTrackReader reader(m_points, m_nUtcCorrection);
+        reader.SetPrefix(m_prefix.size());
+        const auto read = [this](char* pBuffer, size_t nMax) { return ReadSecond(pBuffer, nMax); };
+        m_outcome = reader.Parse(read, 0, {}, m_strPath);
+        m_nSkipped = reader.Skipped();
+    } catch (...) {
+        m_error = std::current_exception();
+    }
+    m_done.set_value();
+}
+
+void CXmlSplit::Abandon()
+{
+    m_bStop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+    m_points.clear();
+    m_nRead = 0;
+}
+
+COutcome CXmlSplit::Join(CTrackPointList& points, size_t& nSkipped, bool bNewSegment, const CLoadProgress& progress)
+{
+    const std::future<void> done = m_done.get_future();
+    while (done.wait_for(XML_SPLIT_POLL) != std::future_status::ready) {
+        if (progress && !progress(BothRead(m_nFirstRead), m_file.Size())) {
+            Abandon();
+            return TrackReadFailure(EOutcome::Cancelled, m_strPath);
+        }
+    }
+    m_thread.join();
+    if (m_error)
+        std::rethrow_exception(m_error);
+    if (!m_outcome)
+        return m_outcome;
+    if (!m_points.empty())
+        m_points.front().m_bSegmentStart = m_points.front().m_bSegmentStart || bNewSegment;
+    // Point by point, so that the two lists together hold no more than one.
+    while (!m_points.empty()) {
+        points.push_back(std::move(m_points.front()));
+        m_points.pop_front();
+    }
+    nSkipped += m_nSkipped;
+    return m_outcome;
+}
+
 template <typename Read>
 COutcome ReadTrack(Read read, uint64_t nSize, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped,
-                   const CLoadProgress& progress, const QString& strPath)
+                   const CLoadProgress& progress, const QString& strPath, CXmlSplit* pSplit = nullptr)
 {
     const size_t nOld = points.size();
     COutcome result;
     {
         CXmlTrackReader reader(points, nUtcCorrection);
-        result = reader.Parse(read, nSize, progress, strPath);
+        reader.SetSplit(pSplit);
+        CLoadProgress both = progress;
+        if (pSplit && progress)
+            both = [&](uint64_t nRead, uint64_t nAll) { return progress(pSplit->BothRead(nRead), nAll); };
+        result = reader.Parse(read, nSize, both, strPath);
+        size_t nSecondSkipped = 0;
+        if (result && reader.ReachedSplit())
+            result = pSplit->Join(points, nSecondSkipped, reader.NewSegmentDue(), progress);
         if (result)
-            nSkipped += reader.Skipped();
+            nSkipped += reader.Skipped() + nSecondSkipped;
     }
     if (!result)
         points.resize(nOld);
@@ -707,5 +1021,9 @@ COutcome LoadXmlTrackFile(const QString& strPath, int nUtcCorrection, CTrackPoin
     if (COutcome opened = OpenTrackInput(file, strPath); !opened)
         return opened;
     const auto read = [&file](char* pBuffer, size_t nMax) { return file.Read(pBuffer, nMax); };
-    return ReadTrack(read, file.Size(), nUtcCorrection, points, nSkipped, progress, strPath);
+    std::optional<CXmlSplit> split;
+    if (file.Size() >= XML_SPLIT_MIN_BYTES && std::thread::hardware_concurrency() >= 2)
+        split.emplace(file, nUtcCorrection, strPath);
+    return ReadTrack(read, file.Size(), nUtcCorrection, points, nSkipped, progress, strPath,
+                     split ? &*split : nullptr);
 }

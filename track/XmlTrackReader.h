@@ -5,6 +5,9 @@
 #include "track/LoadProgress.h"
 
 #include <QString>
+#include <cstdint>
+
+constexpr uint64_t XML_SPLIT_MIN_BYTES = 8 << 20;
 
 class QIODevice;
 
@@ -32,6 +35,7 @@ bool ReadXmlTrack(QIODevice& device, int nUtcCorrection, CTrackPointList& points
 
 // Reads a GPX or KML file at a path in the program's form; only a regular
 // file that no running log holds is read. A failure (see TrackReadFailure)
-// leaves points unchanged.
+// leaves points unchanged. A GPX file of XML_SPLIT_MIN_BYTES or more is read
+// in two halves at once where it can be, with the same result.
 COutcome LoadXmlTrackFile(const QString& strPath, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped,
                           const CLoadProgress& progress = {});

@@ -2,7 +2,9 @@
 
 #include "platform/DevicePaths.h"
 #include "track/TrackFormats.h"
+#include "track/XmlTrackReader.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -148,4 +150,12 @@ QByteArray Fix(const char* pszTime, const char* pszSpeed, const char* pszHdop, c
 QString Time(int nSeconds)
 {
     return QString::asprintf("%02d%02d%02d", nSeconds / 3600 % 24, nSeconds / 60 % 60, nSeconds % 60);
+}
+
+bool ReadXmlDocument(const std::string& document, CTrackPointList& points, size_t& nSkipped)
+{
+    QBuffer buffer;
+    buffer.setData(document.data(), qsizetype(document.size()));
+    buffer.open(QIODevice::ReadOnly);
+    return ReadXmlTrack(buffer, 0, points, nSkipped);
 }

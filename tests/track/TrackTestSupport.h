@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <string>
+
 // Empties the storage card's GPS folder (creating it when it is missing).
 void EmptyGpsFolder();
 
@@ -102,3 +104,6 @@ QByteArray Fix(const char* pszTime, const char* pszSpeed = "0.0", const char* ps
 
 // hhmmss of a second of the day.
 QString Time(int nSeconds);
+
+// A GPX or KML document read from memory, in one piece as a device gives it.
+bool ReadXmlDocument(const std::string& document, CTrackPointList& points, size_t& nSkipped);

@@ -71,33 +71,38 @@ void PrintTime(const char* pszLabel, const CTrackPoint& point)
 
 // The box around the points on the globe; a GPD file may hold others (its
 // floats are copied as they are), and none at all prints no box.
-void PrintBox(const CTrackPointList& points)
+struct CBox
 {
-    std::optional<float> fSouth, fNorth, fWest, fEast;
-    for (const CTrackPoint& point : points) {
+    void Add(const CTrackPoint& point)
+    {
         if (!IsOnGlobe(point.m_fLatitude, point.m_fLongitude))
-            continue;
+            return;
         fSouth = std::min(fSouth.value_or(point.m_fLatitude), point.m_fLatitude);
         fNorth = std::max(fNorth.value_or(point.m_fLatitude), point.m_fLatitude);
         fWest = std::min(fWest.value_or(point.m_fLongitude), point.m_fLongitude);
         fEast = std::max(fEast.value_or(point.m_fLongitude), point.m_fLongitude);
     }
-    if (fSouth)
-        std::printf("latitude: %f .. %f\nlongitude: %f .. %f\n", double(*fSouth), double(*fNorth),
-                    double(*fWest), double(*fEast));
-}
+    void Print() const
+    {
+        if (fSouth)
+            std::printf("latitude: %f .. %f\nlongitude: %f .. %f\n", double(*fSouth), double(*fNorth),
+                        double(*fWest), double(*fEast));
+    }
 
-// The report of a track read whole, line by line.
+    std::optional<float> fSouth, fNorth, fWest, fEast;
+};
+
+// The report of a track read whole, line by line; the names and the box in
+// one pass over a track of any length.
 void PrintTrack(const CTrackPointList& points, const CTripStats& stats)
 {
-    size_t nPlacemarks = 0;
-    for (const CTrackPoint& point : points)
-        nPlacemarks += point.m_strName.isEmpty() ? 0 : 1;
-    std::printf("points: %zu\nplacemarks: %zu\n", points.size(), nPlacemarks);
-    // A name is bytes from the file: escaped, it cannot act on the terminal.
+    std::printf("points: %zu\nplacemarks: %zu\n", points.size(), stats.m_nPlacemarks);
+    CBox box;
     for (const CTrackPoint& point : points) {
+        // A name is bytes from the file: escaped, it cannot act on the terminal.
         if (!point.m_strName.isEmpty())
             std::printf("  %s\n", EscapedText(point.m_strName).c_str());
+        box.Add(point);
     }
     std::printf("segments: %zu\n", stats.m_nSegments);
     if (points.empty())
@@ -105,7 +110,7 @@ void PrintTrack(const CTrackPointList& points, const CTripStats& stats)
 
     PrintTime("first time:", points.front());
     PrintTime("last time: ", points.back());
-    PrintBox(points);
+    box.Print();
     std::printf("length: %.3f km\n", stats.m_dDistanceMeters / 1000);
     std::printf("max speed: %.2f knots = %.2f km/h\n", stats.m_dMaxSpeedKmh / UNIT_KMH_PER_KNOT,
                 stats.m_dMaxSpeedKmh);

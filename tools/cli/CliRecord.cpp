@@ -80,10 +80,10 @@ std::optional<int> SentenceTime(std::string_view sentence)
 
 // Runs a capture tick by tick as it is read: a tick ends before a line whose
 // fix time differs from the one already seen in it. Bytes go to the assembly
-// as they come, since only a line feed completes a sentence; all that is held
-// of a line is the start of its last sentence, which decides the line's tick
-// before its line feed goes in. So memory stays flat whatever the capture's
-// size. Failures of the recording are printed as they come.
+// with each piece read, since only a line feed completes a sentence; all that
+// is held of a line is the start of its last sentence, which decides the
+// line's tick before its line feed goes in. So memory stays flat whatever the
+// capture's size. Failures of the recording are printed as they come.
 class CReplay
 {
 public:
@@ -95,26 +95,33 @@ public:
         m_tracker.BeginTick();
     }
 
+    // The bytes go to the assembly in runs that end where a tick must end
+    // before a line's line feed: most lines share their tick with the next.
     void Feed(const char* pData, size_t nLength)
     {
-        std::string_view rest(pData, nLength);
-        while (!rest.empty()) {
-            const size_t nFeed = rest.find('\n');
-            const std::string_view part = rest.substr(0, nFeed);
-            Collect(part);
-            m_tracker.AssembleBytes(part.data(), part.size(), m_nUtcCorrection);
-            if (nFeed == std::string_view::npos)
-                return;
-            EndLine();
-            m_tracker.AssembleBytes("\n", 1, m_nUtcCorrection);
-            rest.remove_prefix(nFeed + 1);
+        const char* const pEnd = pData + nLength;
+        const char* pPending = pData;   // not yet handed to the assembly
+        for (const char* p = pData; p < pEnd;) {
+            const auto* pFeed = static_cast<const char*>(std::memchr(p, '\n', size_t(pEnd - p)));
+            Collect(std::string_view(p, size_t((pFeed ? pFeed : pEnd) - p)));
+            if (!pFeed)
+                break;
+            if (const std::optional<int> nGap = EndLine()) {
+                m_tracker.AssembleBytes(pPending, size_t(pFeed - pPending), m_nUtcCorrection);
+                pPending = pFeed;
+                RunEmptyTicks(*nGap);
+            }
+            p = pFeed + 1;
         }
+        m_tracker.AssembleBytes(pPending, size_t(pEnd - pPending), m_nUtcCorrection);
     }
 
     void Finish()
     {
-        if (m_bInLine)
-            EndLine();
+        if (m_bInLine) {
+            if (const std::optional<int> nGap = EndLine())
+                RunEmptyTicks(*nGap);
+        }
         CheckRecordPoint();
     }
 
@@ -124,28 +131,29 @@ private:
     void Collect(std::string_view part)
     {
         m_bInLine = m_bInLine || !part.empty();
-        const size_t nDollar = part.rfind('$');
-        if (nDollar != std::string_view::npos) {
+        if (const auto* pDollar = static_cast<const char*>(memrchr(part.data(), '$', part.size()))) {
             m_bSentence = true;
             m_sentence.clear();
-            part.remove_prefix(nDollar + 1);
+            part.remove_prefix(size_t(pDollar - part.data()) + 1);
         }
         if (m_bSentence)
             m_sentence.append(part.substr(0, RECORD_SENTENCE_HEAD - std::min(m_sentence.size(), RECORD_SENTENCE_HEAD)));
     }
 
-    void EndLine()
+    // The line ends: the seconds from the tick's fix time to the line's when
+    // the line begins a new tick.
+    std::optional<int> EndLine()
     {
         const std::optional<int> nTime = m_bSentence ? SentenceTime(m_sentence) : std::nullopt;
-        if (nTime && m_nTickTime && *nTime != *m_nTickTime) {
-            RunEmptyTicks(((*nTime - *m_nTickTime) % RECORD_DAY_SECONDS + RECORD_DAY_SECONDS)
-                          % RECORD_DAY_SECONDS);
-        }
+        std::optional<int> nGap;
+        if (nTime && m_nTickTime && *nTime != *m_nTickTime)
+            nGap = ((*nTime - *m_nTickTime) % RECORD_DAY_SECONDS + RECORD_DAY_SECONDS) % RECORD_DAY_SECONDS;
         if (nTime)
             m_nTickTime = nTime;
         m_bInLine = false;
         m_bSentence = false;
         m_sentence.clear();
+        return nGap;
     }
 
     // Ends the tick, runs the empty ticks of a gap and begins the next one.
