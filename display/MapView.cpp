@@ -86,7 +86,9 @@ void DrawMapView(CDC* pDC, const CViewContext& view)
     // was, with the previous heading line and arrowhead: erase that first.
     if (!pMap->m_hDib->rect().contains(rcSource))
         pDC->FillSolidRect(QRect(0, 0, W, B), CLR_WINDOW);
-    pDC->StretchBlt(QRect(0, 0, W, B), *pMap->m_hDib, rcSource);
+    // Zoomed out, every pixel counts in the picture, so lines and letters
+    // stay whole; zoomed in, no blocks.
+    pDC->StretchBltSmooth(QRect(0, 0, W, B), *pMap->m_hDib, rcSource, pMap->m_halvings);
 
     const float fCourse = pTracker->m_fCourse;
     DrawCompassNeedle(pDC, MAP_NEEDLE_X, MAP_NEEDLE_Y, MAP_NEEDLE_RADIUS, fCourse);
