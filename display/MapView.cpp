@@ -2,6 +2,7 @@
 
 #include "display/CompassNeedle.h"
 #include "display/DestinationMarks.h"
+#include "display/MapScaleBar.h"
 #include "display/ViewColours.h"
 #include "display/Views.h"
 #include "gps/CGpsTracker.h"
@@ -131,4 +132,5 @@ void DrawMapView(CDC* pDC, const CViewContext& view)
         const CGeoPoint& place = destination->m_point;
         DrawWayToDestination(pDC, pos, pMap->ProjectToScreen(place.m_dLongitude, place.m_dLatitude), rcArea);
     }
+    DrawMapScaleBar(pDC, *pMap, rcArea);
 }

@@ -951,4 +951,45 @@ TEST_F(CliRender, MapIsDrawnSmoothly)
     EXPECT_GE(nBlended, 2);
 }
 
+
+// The scale bar at the bottom left: a round distance along the parallel
+// through the view's middle, at most a third of the width, its length
+// measured on the bar's line in the picture.
+TEST_F(CliRender, ScaleBarShowsARoundDistance)
+{
+    const struct
+    {
+        int nLatitude;          // the sheet spans 0.5 degrees from here, 600 pixels
+        const char* szZoom;
+        int nScale;
+        const char* szText;
+        int nPixels;            // in the layout's pixels
+    } CASES[] = {
+        {0, "1", 1, "5 km", 53},   {52, "1", 1, "2 km", 35},   {70, "1", 1, "2 km", 64},
+        {52, "4", 1, "10 km", 43}, {52, "0.5", 1, "2 km", 70}, {52, "1", 2, "2 km", 35},
+        {70, "20", 1, "50 km", 73},
+    };
+    QImage sheet(600, 600, QImage::Format_RGB888);
+    sheet.fill(QColor(230, 220, 200));
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(std::string(c.szText) + " at " + std::to_string(c.nLatitude) + ", zoom " + c.szZoom);
+        const QString strMap = Path(QStringLiteral("X5G0M_5G30MY%1G0M_%1G30M.bmp").arg(c.nLatitude));
+        ASSERT_TRUE(sheet.save(strMap, "BMP"));
+        const CRendered r = View("map", {QStringLiteral("--map"), strMap, QStringLiteral("--zoom"),
+                                         QString::fromLatin1(c.szZoom), QStringLiteral("--scale"),
+                                         QString::number(c.nScale)});
+        ASSERT_EQ(r.nExitCode, 0) << r.err.toStdString();
+        const QJsonObject* pText = Find(r, QString::fromLatin1(c.szText));
+        ASSERT_TRUE(pText);
+        EXPECT_EQ(Text(*pText), QString::fromLatin1(c.szText));
+        EXPECT_EQ((*pText)[QStringLiteral("x")].toInt(), 6 * c.nScale);
+        // The bar's line 5 pixels above the drawing area's bottom, from x 6.
+        const int y = (RENDER_H - 14 - 1 - 5) * c.nScale;
+        int x = 6 * c.nScale;
+        while (x < r.image.width() && qGray(r.image.pixel(x, y)) < 128)
+            ++x;
+        EXPECT_NEAR(double(x - 6 * c.nScale - 1) / c.nScale, c.nPixels, 1.0);
+        EXPECT_LE(c.nPixels, RENDER_W / 3);
+    }
+}
 }
