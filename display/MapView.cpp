@@ -2,6 +2,7 @@
 
 #include "display/CompassNeedle.h"
 #include "display/DestinationMarks.h"
+#include "display/MapScaleBar.h"
 #include "display/ViewColours.h"
 #include "display/Views.h"
 #include "gps/CGpsTracker.h"
@@ -86,7 +87,9 @@ void DrawMapView(CDC* pDC, const CViewContext& view)
     // was, with the previous heading line and arrowhead: erase that first.
     if (!pMap->m_hDib->rect().contains(rcSource))
         pDC->FillSolidRect(QRect(0, 0, W, B), CLR_WINDOW);
-    pDC->StretchBlt(QRect(0, 0, W, B), *pMap->m_hDib, rcSource);
+    // Zoomed out, every pixel counts in the picture, so lines and letters
+    // stay whole; zoomed in, no blocks.
+    pDC->StretchBltSmooth(QRect(0, 0, W, B), *pMap->m_hDib, rcSource, pMap->m_halvings);
 
     const float fCourse = pTracker->m_fCourse;
     DrawCompassNeedle(pDC, MAP_NEEDLE_X, MAP_NEEDLE_Y, MAP_NEEDLE_RADIUS, fCourse);
@@ -129,4 +132,5 @@ void DrawMapView(CDC* pDC, const CViewContext& view)
         const CGeoPoint& place = destination->m_point;
         DrawWayToDestination(pDC, pos, pMap->ProjectToScreen(place.m_dLongitude, place.m_dLatitude), rcArea);
     }
+    DrawMapScaleBar(pDC, *pMap, rcArea);
 }

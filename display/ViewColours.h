@@ -18,6 +18,8 @@ constexpr QColor CLR_WINDOW(255, 255, 255);
 // position's arrowhead, and the heading line.
 inline const QPen PEN_TRACK(CLR_RED, 2);
 inline const QPen PEN_HEADING(CLR_BLACK, 1);
+// The map view's scale bar.
+inline const QPen PEN_SCALE_BAR(CLR_BLACK, 2);
 
 // Tools, "Go to…": the hollow needle of the compass, and on the map and
 // track views the dashed line to the destination and its mark.

@@ -107,6 +107,7 @@ COutcome CMapBitmap::LoadMapBitmap(CDibInfo* pInfo)
     // Give the earlier pixels back first: a map can take hundreds of megabytes.
     m_hDib = nullptr;
     m_bitmap = QImage();
+    m_halvings = CImageHalvings();
     QImage dib;
     COutcome loaded = CreateDibFromFile(&dib, HostPath(m_path), pInfo);
     if (loaded) {

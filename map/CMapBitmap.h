@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Outcome.h"
+#include "platform/gui/ImageHalvings.h"
 
 #include <QImage>
 #include <QPoint>
@@ -66,6 +67,9 @@ public:
     double m_lonPerPixel = 0;
     double m_latPerPixel = 0;
     double m_zoom = 1.0;                // bitmap pixels per screen pixel ("Zm")
+    // Halvings of m_bitmap, made when a zoomed-out paint first needs them;
+    // a cache of the picture, so a const map may fill it.
+    mutable CImageHalvings m_halvings;
 };
 
 using CMapList = std::deque<std::unique_ptr<CMapBitmap>>;

@@ -1,6 +1,7 @@
 #include "platform/gui/CDC.h"
 
 #include "platform/gui/DeviceFont.h"
+#include "platform/gui/ImageHalvings.h"
 
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -274,15 +275,69 @@ void CPaintDC::StretchBlt(const QRect& dstRect, const QImage& image, const QRect
     Flush();
     if (image.isNull() || dstRect.isEmpty() || srcRect.isEmpty())
         return;
+    DrawVisiblePart(dstRect, image, QRectF(srcRect));
+}
+
+void CPaintDC::StretchBltSmooth(const QRect& dstRect, const QImage& image, const QRect& srcRect,
+                                CImageHalvings& halvings)
+{
+    Flush();
+    if (image.isNull() || dstRect.isEmpty() || srcRect.isEmpty())
+        return;
+    // Source pixels per device pixel, in the axis that shrinks less.
+    const double dReduction = std::min(srcRect.width() / (dstRect.width() * m_dScale),
+                                       srcRect.height() / (dstRect.height() * m_dScale));
+    if (dReduction == 1.0) {
+        DrawVisiblePart(dstRect, image, QRectF(srcRect));
+        return;
+    }
+    if (dReduction < 1.0) {
+        m_painter.save();
+        m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        DrawVisiblePart(dstRect, image, QRectF(srcRect));
+        m_painter.restore();
+        return;
+    }
+    // From the halving two to four times as large as the picture, each device
+    // pixel the average of the pixels it covers: a box that straddles pixels
+    // of the halving takes in a little of its neighbours, and that little is
+    // less the more pixels the box spans.
+    constexpr double DC_LEVEL_SLACK = 1e-9;
+    constexpr int DC_LEVEL_SPAN = 1;   // halvings fewer than the picture allows
+    const int nLevel = std::max(0, int(std::floor(std::log2(dReduction) + DC_LEVEL_SLACK)) - DC_LEVEL_SPAN);
+    const QImage& level = halvings.Level(image, nLevel);
+    const QRectF device = m_painter.transform().mapRect(QRectF(dstRect));
+    const QRectF visible = QRectF(srcRect).intersected(QRectF(image.rect()));
+    const QRectF deviceVisible = m_painter.transform().mapRect(QRectF(
+        dstRect.x() + (visible.x() - srcRect.x()) * dstRect.width() / srcRect.width(),
+        dstRect.y() + (visible.y() - srcRect.y()) * dstRect.height() / srcRect.height(),
+        visible.width() * dstRect.width() / srcRect.width(), visible.height() * dstRect.height() / srcRect.height()));
+    const QRect pixels(QPoint(int(std::lround(deviceVisible.left())), int(std::lround(deviceVisible.top()))),
+                       QPoint(int(std::lround(deviceVisible.right())) - 1, int(std::lround(deviceVisible.bottom())) - 1));
+    if (pixels.isEmpty())
+        return;
+    // Level pixels per device pixel, and the level point at device (0, 0).
+    const QSizeF step(srcRect.width() / device.width() * level.width() / image.width(),
+                      srcRect.height() / device.height() * level.height() / image.height());
+    const QPointF origin(srcRect.x() * double(level.width()) / image.width() - device.x() * step.width(),
+                         srcRect.y() * double(level.height()) / image.height() - device.y() * step.height());
+    m_painter.save();
+    m_painter.resetTransform();
+    m_painter.drawImage(pixels.topLeft(), AverageOverAreas(level, origin, step, pixels));
+    m_painter.restore();
+}
+
+void CPaintDC::DrawVisiblePart(const QRect& dstRect, const QImage& image, const QRectF& srcRect)
+{
     // Only the part of srcRect that lies on the image is copied, onto the
     // matching part of dstRect; the rest of dstRect keeps what it shows.
-    const QRect visible = srcRect.intersected(image.rect());
+    const QRectF visible = srcRect.intersected(QRectF(image.rect()));
     if (visible.isEmpty())
         return;
-    const double dScaleX = double(dstRect.width()) / srcRect.width();
-    const double dScaleY = double(dstRect.height()) / srcRect.height();
+    const double dScaleX = dstRect.width() / srcRect.width();
+    const double dScaleY = dstRect.height() / srcRect.height();
     const QRectF target(dstRect.x() + (visible.x() - srcRect.x()) * dScaleX,
                         dstRect.y() + (visible.y() - srcRect.y()) * dScaleY,
                         visible.width() * dScaleX, visible.height() * dScaleY);
-    m_painter.drawImage(target, image, QRectF(visible));
+    m_painter.drawImage(target, image, visible);
 }

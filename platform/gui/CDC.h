@@ -9,6 +9,7 @@
 #include <QSize>
 #include <QString>
 
+class CImageHalvings;
 class QPainter;
 
 // DrawText flags, as the views use them.
@@ -48,6 +49,12 @@ public:
     // unchanged (nearest neighbour). Parts of srcRect outside the image are
     // left as they were on the surface.
     virtual void StretchBlt(const QRect& dstRect, const QImage& image, const QRect& srcRect) = 0;
+    // The same copy drawn smoothly: where the device shows srcRect smaller
+    // than its pixels, averaged over their areas (from the nearest of
+    // halvings at least that large, then bilinear); where larger, bilinear;
+    // at exactly its size, unchanged.
+    virtual void StretchBltSmooth(const QRect& dstRect, const QImage& image, const QRect& srcRect,
+                                  CImageHalvings& halvings) = 0;
 
     // Default look of a fresh context, shared by every implementation.
     static QFont DefaultFont();
@@ -90,6 +97,8 @@ public:
     void TextOut(int x, int y, const QString& strText) override;
     QSize GetTextExtent(const QString& strText) override;
     void StretchBlt(const QRect& dstRect, const QImage& image, const QRect& srcRect) override;
+    void StretchBltSmooth(const QRect& dstRect, const QImage& image, const QRect& srcRect,
+                          CImageHalvings& halvings) override;
 
     // Where a text drawn at layout point (x, y) lands on the device, and its
     // measured size there: the layout's figures times the scale, but taken
@@ -104,6 +113,9 @@ private:
     double StrokeShift() const;
     // The collected polyline of a solid pen at a scale other than 1.
     void DrawScaledPolyline();
+    // Copies the part of srcRect that lies on image onto the matching part
+    // of dstRect.
+    void DrawVisiblePart(const QRect& dstRect, const QImage& image, const QRectF& srcRect);
 
     QPainter& m_painter;
     double m_dScale;

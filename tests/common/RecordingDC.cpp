@@ -106,6 +106,16 @@ void CRecordingDC::StretchBlt(const QRect& dstRect, const QImage& image, const Q
     m_dc.StretchBlt(dstRect, image, srcRect);
 }
 
+void CRecordingDC::StretchBltSmooth(const QRect& dstRect, const QImage& image, const QRect& srcRect,
+                                    CImageHalvings& halvings)
+{
+    Call call = Make(QStringLiteral("StretchBlt"), dstRect);
+    call.srcRect = srcRect;
+    call.bSmooth = true;
+    m_calls.push_back(call);
+    m_dc.StretchBltSmooth(dstRect, image, srcRect, halvings);
+}
+
 QStringList CRecordingDC::Texts() const
 {
     QStringList texts;

@@ -21,6 +21,7 @@ public:
         QPen pen;           // the pen in effect
         QFont font;         // the font in effect
         QRect srcRect;      // StretchBlt only
+        bool bSmooth = false;   // StretchBlt: drawn by StretchBltSmooth
     };
 
     CRecordingDC(int nWidth, int nHeight);
@@ -37,6 +38,8 @@ public:
     void TextOut(int x, int y, const QString& strText) override;
     QSize GetTextExtent(const QString& strText) override;
     void StretchBlt(const QRect& dstRect, const QImage& image, const QRect& srcRect) override;
+    void StretchBltSmooth(const QRect& dstRect, const QImage& image, const QRect& srcRect,
+                          CImageHalvings& halvings) override;
 
     // The texts drawn, in order, and the first call whose text equals strText.
     QStringList Texts() const;

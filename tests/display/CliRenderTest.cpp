@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -870,4 +871,125 @@ TEST_F(CliRender, GoToRefusesCoordinatesItCannotRead)
     EXPECT_TRUE(far.err.contains(QStringLiteral("Latitude lies between 90 S and 90 N"))) << far.err.toStdString();
 }
 
+}
+
+namespace {
+
+// A sheet of thin dark lines and letters on paper, 4 x 240 by 4 x 254 pixels:
+// what point sampling breaks up when it is shown smaller.
+QImage FineSheet()
+{
+    QImage sheet(960, 1016, QImage::Format_RGB888);
+    sheet.fill(QColor(245, 240, 225));
+    QPainter painter(&sheet);
+    painter.setPen(QPen(QColor(30, 30, 30), 1));
+    for (int i = 0; i < 1016; i += 5) {
+        painter.drawLine(0, i, 959, i + 400);
+        painter.drawLine(i, 0, i, 1015);
+    }
+    QFont font = painter.font();
+    font.setPixelSize(14);
+    painter.setFont(font);
+    for (int y = 40; y < 1016; y += 60)
+        painter.drawText(10, y, QStringLiteral("5.12E 52.08N Utrecht 5.12E 52.08N"));
+    painter.end();
+    return sheet;
+}
+
+// Mean absolute difference per channel between the picture and the sheet
+// shrunk nFactor times with a box filter, over rc of the picture.
+double MeanBoxDifference(const QImage& picture, const QImage& sheet, int nFactor, const QRect& rc)
+{
+    double dSum = 0;
+    for (int y = rc.top(); y <= rc.bottom(); ++y) {
+        for (int x = rc.left(); x <= rc.right(); ++x) {
+            int nChannels[3] = {0, 0, 0};
+            for (int dy = 0; dy < nFactor; ++dy) {
+                for (int dx = 0; dx < nFactor; ++dx) {
+                    const QRgb rgb = sheet.pixel(x * nFactor + dx, y * nFactor + dy);
+                    nChannels[0] += qRed(rgb);
+                    nChannels[1] += qGreen(rgb);
+                    nChannels[2] += qBlue(rgb);
+                }
+            }
+            const QRgb shown = picture.pixel(x, y);
+            const double dArea = nFactor * nFactor;
+            dSum += std::abs(nChannels[0] / dArea - qRed(shown)) + std::abs(nChannels[1] / dArea - qGreen(shown))
+                    + std::abs(nChannels[2] / dArea - qBlue(shown));
+        }
+    }
+    return dSum / (3.0 * rc.width() * rc.height());
+}
+
+
+// Zoomed out, the map is the sheet shrunk with every pixel counted: within 8
+// levels of a box filter, where copying every 4th pixel misses lines whole.
+// Zoomed in, edges are blended, not blocks.
+TEST_F(CliRender, MapIsDrawnSmoothly)
+{
+    const QImage sheet = FineSheet();
+    const QString strMap = Path(QString::fromLatin1(MAP_NAME));
+    ASSERT_TRUE(sheet.save(strMap, "BMP"));
+    // Below the needle, above the scale bar: only the map is drawn there.
+    const QRect rcMapOnly(0, 50, RENDER_W, 160);
+    for (int nFactor : {2, 3, 4}) {
+        SCOPED_TRACE(nFactor);
+        const CRendered r = View("map", {QStringLiteral("--map"), strMap, QStringLiteral("--zoom"),
+                                         QString::number(nFactor)});
+        ASSERT_EQ(r.nExitCode, 0) << r.err.toStdString();
+        EXPECT_LE(MeanBoxDifference(r.image, sheet, nFactor, rcMapOnly), 8.0);
+    }
+
+    const CRendered in = View("map", {QStringLiteral("--map"), strMap, QStringLiteral("--zoom"), QStringLiteral("0.5")});
+    ASSERT_EQ(in.nExitCode, 0) << in.err.toStdString();
+    // Column 10 of the sheet is a line: shown 2 times larger, its edges in
+    // between paper and ink.
+    const auto between = [](QRgb rgb) { return qRed(rgb) > 40 && qRed(rgb) < 235; };
+    int nBlended = 0;
+    for (int x = 16; x < 26; ++x)
+        nBlended += between(in.image.pixel(x, 100));
+    EXPECT_GE(nBlended, 2);
+}
+
+
+// The scale bar at the bottom left: a round distance along the parallel
+// through the view's middle, at most a third of the width, its length
+// measured on the bar's line in the picture.
+TEST_F(CliRender, ScaleBarShowsARoundDistance)
+{
+    const struct
+    {
+        int nLatitude;          // the sheet spans 0.5 degrees from here, 600 pixels
+        const char* szZoom;
+        int nScale;
+        const char* szText;
+        int nPixels;            // in the layout's pixels
+    } CASES[] = {
+        {0, "1", 1, "5 km", 53},   {52, "1", 1, "2 km", 35},   {70, "1", 1, "2 km", 64},
+        {52, "4", 1, "10 km", 43}, {52, "0.5", 1, "2 km", 70}, {52, "1", 2, "2 km", 35},
+        {70, "20", 1, "50 km", 73},
+    };
+    QImage sheet(600, 600, QImage::Format_RGB888);
+    sheet.fill(QColor(230, 220, 200));
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(std::string(c.szText) + " at " + std::to_string(c.nLatitude) + ", zoom " + c.szZoom);
+        const QString strMap = Path(QStringLiteral("X5G0M_5G30MY%1G0M_%1G30M.bmp").arg(c.nLatitude));
+        ASSERT_TRUE(sheet.save(strMap, "BMP"));
+        const CRendered r = View("map", {QStringLiteral("--map"), strMap, QStringLiteral("--zoom"),
+                                         QString::fromLatin1(c.szZoom), QStringLiteral("--scale"),
+                                         QString::number(c.nScale)});
+        ASSERT_EQ(r.nExitCode, 0) << r.err.toStdString();
+        const QJsonObject* pText = Find(r, QString::fromLatin1(c.szText));
+        ASSERT_TRUE(pText);
+        EXPECT_EQ(Text(*pText), QString::fromLatin1(c.szText));
+        EXPECT_EQ((*pText)[QStringLiteral("x")].toInt(), 6 * c.nScale);
+        // The bar's line 5 pixels above the drawing area's bottom, from x 6.
+        const int y = (RENDER_H - 14 - 1 - 5) * c.nScale;
+        int x = 6 * c.nScale;
+        while (x < r.image.width() && qGray(r.image.pixel(x, y)) < 128)
+            ++x;
+        EXPECT_NEAR(double(x - 6 * c.nScale - 1) / c.nScale, c.nPixels, 1.0);
+        EXPECT_LE(c.nPixels, RENDER_W / 3);
+    }
+}
 }

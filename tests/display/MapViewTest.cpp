@@ -175,7 +175,8 @@ TEST_F(MapViewTest, WindowOffTheBitmapIsErasedOnEveryPaint)
     // Near the map's west edge the view starts 100 screen pixels west of
     // it; what an earlier paint left there must go.
     m_map.m_panX = -100;
-    const QRect rcOff(0, 60, 90, 180);
+    // Above the scale bar at the bottom left.
+    const QRect rcOff(0, 60, 90, 150);
     m_dc.FillSolidRect(QRect(0, 0, VIEW_WIDTH, VIEW_HEIGHT), QColor(255, 0, 0));
     Paint();
     EXPECT_EQ(Ink(rcOff), 0);
@@ -200,8 +201,8 @@ TEST_F(MapViewTest, PaintsMapPositionAndTrack)
     const QImage& image = m_dc.Image();
     EXPECT_EQ(image.pixel(200, 200), MAP_TEST_COLOUR);
     EXPECT_EQ(image.pixel(239, 253), MAP_TEST_COLOUR);
-    EXPECT_EQ(Ink(QRect(0, 60, 20, 190)), 0) << "no map left of the bitmap's edge";
-    EXPECT_EQ(image.pixel(20, 240), MAP_TEST_COLOUR);
+    EXPECT_EQ(Ink(QRect(0, 60, 20, 150)), 0) << "no map left of the bitmap's edge";
+    EXPECT_EQ(image.pixel(20, 200), MAP_TEST_COLOUR);
     EXPECT_GT(Count(QRect(70, 50, 160, 130), qRgb(255, 0, 0)), 100) << "track";
     EXPECT_GT(Count(QRect(130, 130, 40, 40), qRgb(255, 0, 0)), 20) << "arrowhead";
     EXPECT_GT(Count(QRect(0, 0, 50, 50), qRgb(0, 0, 0)), 100) << "needle";

@@ -130,6 +130,11 @@ public:
     {
         m_dc.StretchBlt(dstRect, image, srcRect);
     }
+    void StretchBltSmooth(const QRect& dstRect, const QImage& image, const QRect& srcRect,
+                          CImageHalvings& halvings) override
+    {
+        m_dc.StretchBltSmooth(dstRect, image, srcRect, halvings);
+    }
 
     void TextOut(int x, int y, const QString& strText) override
     {
