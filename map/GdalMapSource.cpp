@@ -1,5 +1,8 @@
 #include "map/GdalMapSource.h"
 
+#include "map/MapImportSandbox.h"
+#include "platform/InputFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -37,6 +40,7 @@ void RegisterGdal()
     std::call_once(once, [] {
         GDALAllRegister();
         GDALSetCacheMax64(MAPIMPORT_GDAL_CACHE);
+        ConfineGdal();
     });
 }
 
@@ -103,6 +107,15 @@ COutcome CGdalMapSource::Open(const QString& strPath)
 {
     const CQuietGdal quiet;
     m_strPath = strPath;
+    if (IsNetworkPath(strPath))
+        return COutcome::Fail(strPath + QStringLiteral(" is not a file on this computer: maps are imported from "
+                                                       "files only"));
+    // Opened here first, without blocking, so a FIFO or a device is refused
+    // before GDAL would wait on it.
+    CInputFile probe;
+    if (probe.Open(strPath) != CInputFile::EOpen::Ok)
+        return COutcome::Fail(strPath + QStringLiteral(": ") + probe.Reason());
+    probe.Close();
     const QByteArray path = QFile::encodeName(strPath);
     m_hSource = GDALOpenEx(path.constData(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, nullptr,
                            nullptr, nullptr);

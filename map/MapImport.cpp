@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 #include <algorithm>
+#include <functional>
+#include <sys/stat.h>
 #include <cerrno>
 #include <cmath>
 #include <memory>
@@ -19,6 +21,8 @@ constexpr double MAPIMPORT_MEGABYTE = 1024.0 * 1024.0;
 // The widest band of sheet columns warped in one pass; wider maps take
 // several, and only the overlap where two bands meet is warped twice.
 constexpr int MAPIMPORT_BAND_PIXELS = 16384;
+// What the warp leaves where the source gives nothing: white.
+constexpr uint8_t MAPIMPORT_BLANK = 255;
 
 bool Overlaps(const CGeoBox& a, const CGeoBox& b)
 {
@@ -36,6 +40,11 @@ bool NearlyEqual(double dRead, int64_t nSeconds)
     return std::abs(dRead - double(nSeconds) / MAPSHEET_SECONDS_PER_DEGREE) <= MAPIMPORT_EDGE_TOLERANCE;
 }
 
+COutcome Cancelled()
+{
+    return COutcome::Fail(EOutcome::Cancelled, QStringLiteral("import cancelled"));
+}
+
 QString Megabytes(int64_t nBytes)
 {
     return QString::number(double(nBytes) / MAPIMPORT_MEGABYTE, 'f', 1) + QStringLiteral(" MB");
@@ -43,19 +52,27 @@ QString Megabytes(int64_t nBytes)
 
 }
 
-COutcome CMapImport::Plan(const CMapImportRequest& request)
+COutcome CMapImport::Plan(const CMapImportRequest& request, const MapImportProgress& fnProgress)
 {
     m_strDir = request.m_strDir;
+    m_strSource = request.m_strSource;
     m_sheets.clear();
+    m_written.clear();
     CGeoBox area;
-    COutcome outcome = m_source.Open(request.m_strSource);
-    if (outcome)
-        outcome = ChooseArea(request, area);
-    if (outcome)
-        outcome = ChooseResolution(request, area);
-    if (outcome)
-        outcome = LayOut(request, area);
-    return outcome ? CheckNames() : outcome;
+    const std::function<COutcome()> STEPS[] = {
+        [&] { return m_source.Open(request.m_strSource); },
+        [&] { return ChooseArea(request, area); },
+        [&] { return ChooseResolution(request, area); },
+        [&] { return LayOut(request, area); },
+        [&] { return CheckNames(); },
+    };
+    for (const auto& fnStep : STEPS) {
+        if (fnProgress && !fnProgress(0))
+            return Cancelled();
+        if (COutcome outcome = fnStep(); !outcome)
+            return outcome;
+    }
+    return COutcome::Ok();
 }
 
 COutcome CMapImport::ChooseArea(const CMapImportRequest& request, CGeoBox& area) const
@@ -134,12 +151,31 @@ int64_t CMapImport::TotalBytes() const
     return nTotal;
 }
 
-QStringList CMapImport::SheetPaths() const
+QStringList CMapImport::AllPaths() const
 {
     QStringList paths;
     for (const CMapSheet& sheet : m_sheets)
         paths << QDir(m_strDir).filePath(sheet.m_strName);
     return paths;
+}
+
+QStringList CMapImport::SheetPaths() const
+{
+    return m_written;
+}
+
+COutcome CMapImport::CheckTargets(const QStringList& paths)
+{
+    for (const QString& strPath : paths) {
+        struct stat st {};
+        if (::lstat(QFile::encodeName(strPath).constData(), &st) == 0 && !S_ISREG(st.st_mode)
+            && !S_ISLNK(st.st_mode)) {
+            return COutcome::Fail(QStringLiteral("cannot write %1: something that is not a file has its name")
+                                      .arg(strPath),
+                                  EEXIST);
+        }
+    }
+    return COutcome::Ok();
 }
 
 COutcome CMapImport::CheckFreeSpace() const
@@ -189,7 +225,8 @@ COutcome CMapImport::CutStrip(const CMapSheet& band, const uint8_t* pbyPlanes, i
         const int nLeft = sheet.m_nLeft - band.m_nLeft;
         if (nFirst >= nEnd || nLeft < 0 || nLeft + sheet.m_nWidth > band.m_nWidth)
             continue;
-        if (output.nRowsWritten == 0) {
+        if (output.nRowsWritten == 0 && !output.file) {
+            output.file = std::make_unique<CBmpSheetFile>();
             if (COutcome outcome = output.file->Create(output.strPath, sheet.m_nWidth, sheet.m_nHeight); !outcome)
                 return outcome;
         }
@@ -204,6 +241,9 @@ COutcome CMapImport::CutStrip(const CMapSheet& band, const uint8_t* pbyPlanes, i
                 pbyOut[3 * x + 2] = pbyRed[x];
             }
             std::fill(pbyOut + 3 * sheet.m_nWidth, pbyOut + nStride, 0);
+            output.bInk = output.bInk || std::any_of(pbyOut, pbyOut + 3 * sheet.m_nWidth, [](uint8_t by) {
+                              return by != MAPIMPORT_BLANK;
+                          });
         }
         if (COutcome outcome = output.file->AppendRowsUpward(scratch.data(), nEnd - nFirst, nStride); !outcome)
             return outcome;
@@ -218,14 +258,17 @@ COutcome CMapImport::CutStrip(const CMapSheet& band, const uint8_t* pbyPlanes, i
 
 COutcome CMapImport::Write(const MapImportProgress& fnProgress)
 {
+    m_written.clear();
     if (COutcome outcome = CheckFreeSpace(); !outcome)
+        return outcome;
+    const QStringList paths = AllPaths();
+    if (COutcome outcome = CheckTargets(paths); !outcome)
         return outcome;
     // Every sheet is written under a temporary name first and renamed only
     // when all are complete; the files remove themselves unless committed.
-    const QStringList paths = SheetPaths();
     std::vector<CSheetOutput> outputs;
     for (size_t i = 0; i < m_sheets.size(); ++i)
-        outputs.push_back({&m_sheets[i], paths[qsizetype(i)], std::make_unique<CBmpSheetFile>(), 0});
+        outputs.push_back({&m_sheets[i], paths[qsizetype(i)], nullptr, 0, false});
 
     // The sheets share one pixel grid: it is warped once, from the bottom
     // up, a band of columns at a time so a strip stays small however wide
@@ -235,23 +278,32 @@ COutcome CMapImport::Write(const MapImportProgress& fnProgress)
     int64_t nRowsDone = 0;
     std::vector<uint8_t> scratch;
     for (const CMapSheet& band : bands) {
+        if (fnProgress && !fnProgress(double(nRowsDone) / double(nTotalRows)))
+            return Cancelled();
         const COutcome outcome = m_source.Warp(band, [&](const uint8_t* pbyPlanes, int nTop, int nRows) {
             if (COutcome cut = CutStrip(band, pbyPlanes, nTop, nRows, outputs, scratch); !cut)
                 return cut;
             nRowsDone += nRows;
             if (fnProgress && !fnProgress(double(nRowsDone) / double(nTotalRows)))
-                return COutcome::Fail(EOutcome::Cancelled, QStringLiteral("import cancelled"));
+                return Cancelled();
             return COutcome::Ok();
         });
         if (!outcome)
             return outcome;
     }
-    for (size_t i = 0; i < outputs.size(); ++i) {
-        if (COutcome outcome = outputs[i].file->Commit(); !outcome) {
-            for (size_t k = 0; k < i; ++k)
-                QFile::remove(paths[qsizetype(k)]);
-            return outcome;
-        }
+    // A sheet with nothing of the map on it is not worth its space.
+    std::vector<CBmpSheetFile*> files;
+    for (CSheetOutput& output : outputs) {
+        if (output.bInk)
+            files.push_back(output.file.get());
+        else if (output.file)
+            output.file->Discard();
     }
+    if (files.empty())
+        return COutcome::Fail(QStringLiteral("No readable map in ") + m_strSource);
+    if (COutcome outcome = CommitSheets(files); !outcome)
+        return outcome;
+    for (const CBmpSheetFile* pFile : files)
+        m_written << pFile->Path();
     return COutcome::Ok();
 }

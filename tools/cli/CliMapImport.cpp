@@ -141,7 +141,7 @@ int CliMapImport(int argc, char** argv)
     COutcome planned;
     const std::unique_ptr<CMapImporter> pImport = NewMapImporter(planned);
     if (planned)
-        planned = pImport->Plan(request);
+        planned = pImport->Plan(request, {});
     if (!planned)
         return Fail(planned);
     CMapImporter& import = *pImport;
@@ -165,6 +165,7 @@ int CliMapImport(int argc, char** argv)
     if (!outcome)
         return Fail(outcome);
     if (bTerminal)
-        std::printf("%zu sheets in %s\n", import.Sheets().size(), EscapedText(request.m_strDir).c_str());
+        std::printf("%lld sheets in %s\n", static_cast<long long>(import.SheetPaths().size()),
+                    EscapedText(request.m_strDir).c_str());
     return CLI_OK;
 }

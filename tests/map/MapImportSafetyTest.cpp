@@ -1,0 +1,215 @@
+// veltrip-cli map-import on inputs that used to hang it, reach the network,
+// break or lose sheets: each ends with its message and exit code, and a
+// failure leaves the folder of sheets as it was, old sheets and all.
+#include "tests/common/TestSupport.h"
+#include "tests/map/GeoRasters.h"
+#include "tests/map/MapTestSupport.h"
+#include "tests/track/TrackTestSupport.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QTemporaryDir>
+#include <gdal.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// A folder's entries, hidden ones included, with a digest of each file's
+// bytes or the target of each link.
+QMap<QString, QByteArray> FolderState(const QString& strDir)
+{
+    QMap<QString, QByteArray> state;
+    const QFileInfoList entries = QDir(strDir).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                                             | QDir::NoDotAndDotDot);
+    for (const QFileInfo& entry : entries) {
+        if (entry.isSymLink())
+            state[entry.fileName()] = "-> " + entry.symLinkTarget().toUtf8();
+        else if (entry.isDir())
+            state[entry.fileName()] = "folder";
+        else
+            state[entry.fileName()] =
+                QCryptographicHash::hash(ReadAll(entry.filePath()), QCryptographicHash::Sha1).toHex();
+    }
+    return state;
+}
+
+QStringList FolderNames(const QMap<QString, QByteArray>& state)
+{
+    return state.keys();
+}
+
+// Runs a statement on the SQLite database of an MBTiles file, which GDAL's
+// SQLite driver opens under another name only.
+bool ChangeTiles(const QString& strPath, const char* szSql)
+{
+    const QString strDb = strPath + QStringLiteral(".sqlite");
+    if (!QFile::rename(strPath, strDb))
+        return false;
+    const char* const drivers[] = {"SQLite", nullptr};
+    GDALDatasetH hDb = GDALOpenEx(QFile::encodeName(strDb).constData(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, drivers,
+                                  nullptr, nullptr);
+    if (hDb) {
+        GDALDatasetReleaseResultSet(hDb, GDALDatasetExecuteSQL(hDb, szSql, nullptr, nullptr));
+        GDALClose(hDb);
+    }
+    return QFile::rename(strDb, strPath) && hDb;
+}
+
+// Web Mercator pixels of 100 m around 4.5 E, 52.6 N.
+const CGeoGrid SAFETY_MERCATOR {3857, 500935.0, 6904000.0, 100.0, 400, 420};
+
+// 600 x 400 pixels of 0.001 degrees from 4.5 E, 52.6 N: six sheets of 256.
+const CGeoGrid SAFETY_GRID {4326, 4.5, 52.6, 0.001, 600, 400};
+
+class MapImportSafety : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(QDir().mkpath(Out()));
+        ASSERT_TRUE(WritePattern(Path("chart.tif"), "GTiff", SAFETY_GRID, EPixels::Rgb));
+    }
+
+    QString Path(const QString& strName) const { return m_dir.filePath(strName); }
+    QString Out() const { return Path(QStringLiteral("out")); }
+
+    CliRun Import(const QStringList& args) const
+    {
+        return RunCli(QStringList {QStringLiteral("map-import")} + args + QStringList {QStringLiteral("--dir"), Out()},
+                      30000);
+    }
+
+    // The sheets of chart.tif in the folder, as an earlier import left them.
+    QStringList ImportChart(const QStringList& extraArgs = {}) const
+    {
+        const CliRun run = Import(QStringList {Path("chart.tif"), QStringLiteral("--sheet"), QStringLiteral("256")}
+                                  + extraArgs);
+        EXPECT_EQ(run.nExit, 0) << run.strErr.toStdString();
+        return QDir(Out()).entryList({QStringLiteral("*.bmp")}, QDir::Files);
+    }
+
+    QString Fifo(const char* szName) const
+    {
+        const QString strPath = Path(QString::fromLatin1(szName));
+        EXPECT_EQ(::mkfifo(QFile::encodeName(strPath).constData(), 0600), 0);
+        return strPath;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(MapImportSafety, BadSourcesEndWithTheirMessageAndLeaveTheFolderAsItWas)
+{
+    int nPort = 0;
+    const int hListen = ListenOnLoopback(nPort);
+    ASSERT_GE(hListen, 0);
+    const QString strUrl = QStringLiteral("http://127.0.0.1:%1/x.tif").arg(nPort);
+    ImportChart();   // old sheets that must stay
+    const struct
+    {
+        const char* szName;
+        std::function<QStringList()> fnArgs;
+        const char* szMessage;
+    } CASES[] = {
+        {"a FIFO", [&] { return QStringList {Fifo("f.tif")}; }, "f.tif: not a regular file"},
+        {"a folder", [&] { return QStringList {Out()}; }, "out: not a regular file"},
+        {"a .map naming a FIFO",
+         [&] {
+             Fifo("image.png");
+             WriteOziMap(Path("fifo.map"), QStringLiteral("image.png"), SAFETY_GRID);
+             return QStringList {Path("fifo.map")};
+         },
+         "image.png is not a regular file"},
+        {"a network path", [&] { return QStringList {QStringLiteral("/vsicurl/") + strUrl}; },
+         "is not a file on this computer"},
+        {"a network path inside another",
+         [&] { return QStringList {QStringLiteral("/vsizip//vsicurl/") + strUrl + QStringLiteral(".zip/x.tif")}; },
+         "is not a file on this computer"},
+        {"a URL", [&] { return QStringList {strUrl}; }, "is not a file on this computer"},
+        {"a .map naming a network file",
+         [&] {
+             WriteOziMap(Path("net.map"), QStringLiteral("/vsicurl/") + strUrl, SAFETY_GRID);
+             return QStringList {Path("net.map")};
+         },
+         // Not reached, it is looked for beside the .map instead.
+         "x.tif: No such file or directory"},
+        {"a VRT whose pixels are on the network",
+         [&] {
+             GDALDatasetH hTiff = GDALOpen(QFile::encodeName(Path("chart.tif")).constData(), GA_ReadOnly);
+             GDALClose(GDALCreateCopy(GDALGetDriverByName("VRT"), QFile::encodeName(Path("net.vrt")).constData(),
+                                      hTiff, FALSE, nullptr, nullptr, nullptr));
+             GDALClose(hTiff);
+             QByteArray vrt = ReadAll(Path("net.vrt"));
+             vrt.replace("relativeToVRT=\"1\">chart.tif<", "relativeToVRT=\"0\">/vsicurl/" + strUrl.toUtf8() + '<');
+             EXPECT_TRUE(vrt.contains("/vsicurl/"));
+             WriteFile(Path("net.vrt"), vrt);
+             return QStringList {Path("net.vrt")};
+         },
+         "is not a file on this computer"},
+        {"an MBTiles of garbage",
+         [&] {
+             WritePattern(Path("junk.mbtiles"), "MBTILES", SAFETY_MERCATOR, EPixels::Rgb);
+             EXPECT_TRUE(ChangeTiles(Path("junk.mbtiles"), "UPDATE tiles SET tile_data = randomblob(2000)"));
+             return QStringList {Path("junk.mbtiles")};
+         },
+         "No readable map in "},
+    };
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(c.szName);
+        const QMap<QString, QByteArray> before = FolderState(Out());
+        const CliRun run = Import(c.fnArgs());
+        EXPECT_EQ(run.nExit, 1) << run.strErr.toStdString();
+        EXPECT_TRUE(run.strErr.startsWith(QStringLiteral("veltrip-cli map-import: "))) << run.strErr.toStdString();
+        EXPECT_TRUE(run.strErr.contains(QString::fromLatin1(c.szMessage))) << run.strErr.toStdString();
+        EXPECT_EQ(FolderState(Out()), before) << FolderNames(FolderState(Out())).join(u' ').toStdString();
+    }
+    const int hClient = AcceptClient(hListen, 0);
+    EXPECT_LT(hClient, 0) << "the import reached the network";
+    if (hClient >= 0)
+        ::close(hClient);
+    ::close(hListen);
+}
+
+// Old sheets of the same names: one name taken by a folder fails the import
+// before anything is written; a link planted where a temporary used to go is
+// not written through.
+TEST_F(MapImportSafety, SheetsAreReplacedWholeOrNotAtAll)
+{
+    const QStringList sheets = ImportChart({QStringLiteral("--resolution"), QStringLiteral("3.6")});
+    ASSERT_EQ(sheets.size(), 6);
+    // A folder in place of the fourth sheet.
+    ASSERT_TRUE(QFile::remove(QDir(Out()).filePath(sheets[3])));
+    ASSERT_TRUE(QDir(Out()).mkdir(sheets[3]));
+    const QMap<QString, QByteArray> before = FolderState(Out());
+    const CliRun taken = Import({Path("chart.tif"), QStringLiteral("--sheet"), QStringLiteral("256"),
+                                 QStringLiteral("--resolution"), QStringLiteral("3.6")});
+    EXPECT_EQ(taken.nExit, 1);
+    EXPECT_TRUE(taken.strErr.contains(QStringLiteral("something that is not a file has its name")))
+        << taken.strErr.toStdString();
+    EXPECT_EQ(FolderState(Out()), before);
+
+    ASSERT_TRUE(QDir(QDir(Out()).filePath(sheets[3])).removeRecursively());
+    const QString strVictim = Path("victim.txt");
+    ASSERT_TRUE(WriteFile(strVictim, "keep me\n"));
+    for (const QString& strSheet : sheets) {
+        const QString strLink = QDir(Out()).filePath(u'.' + strSheet + QStringLiteral(".part"));
+        ASSERT_EQ(::symlink(QFile::encodeName(strVictim).constData(), QFile::encodeName(strLink).constData()), 0);
+    }
+    const CliRun run = Import({Path("chart.tif"), QStringLiteral("--sheet"), QStringLiteral("256")});
+    EXPECT_EQ(run.nExit, 0) << run.strErr.toStdString();
+    EXPECT_EQ(ReadAll(strVictim), QByteArray("keep me\n"));
+    // The new sheets and the planted links, nothing else.
+    const QStringList after = FolderNames(FolderState(Out()));
+    EXPECT_EQ(after.size(), 2 * sheets.size()) << after.join(u' ').toStdString();
+    EXPECT_EQ(after.filter(QStringLiteral(".bmp.part")).size(), sheets.size());
+}
+
+}
