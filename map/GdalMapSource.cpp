@@ -33,6 +33,11 @@ constexpr double MAPIMPORT_APPROX_ERROR = 0.125;
 // GDAL's block cache would otherwise grow with the machine's memory; the
 // import streams, so a modest cache is enough and keeps the peak flat.
 constexpr int64_t MAPIMPORT_GDAL_CACHE = 16 << 20;
+// A source block larger than this is refused rather than read.
+constexpr int64_t MAPIMPORT_MAX_BLOCK_BYTES = int64_t(256) << 20;
+// The source is read reduced when its pixels are at least this many times
+// finer than the sheets'.
+constexpr double MAPIMPORT_REDUCE_FROM = 2;
 
 void RegisterGdal()
 {
@@ -97,6 +102,8 @@ CGdalMapSource::CGdalMapSource()
 
 CGdalMapSource::~CGdalMapSource()
 {
+    if (m_hReduced)
+        GDALClose(m_hReduced);
     if (m_hPrepared)
         GDALClose(m_hPrepared);
     if (m_hSource)
@@ -121,6 +128,8 @@ COutcome CGdalMapSource::Open(const QString& strPath)
                            nullptr, nullptr);
     if (!m_hSource || GDALGetRasterCount(m_hSource) == 0)
         return GdalFailure(strPath + QStringLiteral(" is no raster image that GDAL can read"));
+    if (COutcome outcome = CheckBlocks(); !outcome)
+        return outcome;
     if (COutcome outcome = Prepare(); !outcome)
         return outcome;
     if (!HasGeoreference(Raster())) {
@@ -158,6 +167,46 @@ COutcome CGdalMapSource::Prepare()
     m_hPrepared = GDALTranslate("", m_hSource, pOptions, nullptr);
     GDALTranslateOptionsFree(pOptions);
     if (!m_hPrepared)
+        return GdalFailure(QStringLiteral("cannot read ") + m_strPath);
+    return COutcome::Ok();
+}
+
+COutcome CGdalMapSource::CheckBlocks() const
+{
+    const GDALRasterBandH hBand = GDALGetRasterBand(m_hSource, 1);
+    int nBlockWidth = 0;
+    int nBlockHeight = 0;
+    GDALGetBlockSize(hBand, &nBlockWidth, &nBlockHeight);
+    const int64_t nBytes = int64_t(nBlockWidth) * nBlockHeight * GDALGetRasterCount(m_hSource)
+                           * GDALGetDataTypeSizeBytes(GDALGetRasterDataType(hBand));
+    if (nBytes <= MAPIMPORT_MAX_BLOCK_BYTES)
+        return COutcome::Ok();
+    return COutcome::Fail(QStringLiteral("%1 keeps its pixels in blocks of %2 x %3, more than the %4 MiB an import "
+                                         "holds at once")
+                              .arg(m_strPath)
+                              .arg(nBlockWidth)
+                              .arg(nBlockHeight)
+                              .arg(MAPIMPORT_MAX_BLOCK_BYTES >> 20));
+}
+
+COutcome CGdalMapSource::ReduceTo(double dLongitude, double dLatitude, double dSeconds)
+{
+    double dOwn = 0;
+    if (COutcome outcome = ResolutionAt(dLongitude, dLatitude, dOwn); !outcome)
+        return outcome;
+    const double dFactor = std::floor(dSeconds / dOwn);
+    if (!(dFactor >= MAPIMPORT_REDUCE_FROM) || m_hReduced)
+        return COutcome::Ok();
+    const CQuietGdal quiet;
+    const QByteArray width = QByteArray::number(std::max(1.0, std::floor(GDALGetRasterXSize(Raster()) / dFactor)), 'f', 0);
+    const QByteArray height = QByteArray::number(std::max(1.0, std::floor(GDALGetRasterYSize(Raster()) / dFactor)), 'f', 0);
+    // Averaged, so that fine lines fade rather than break up.
+    const char* const args[] = {"-of", "VRT", "-outsize", width.constData(), height.constData(), "-r", "average",
+                                nullptr};
+    GDALTranslateOptions* pOptions = GDALTranslateOptionsNew(const_cast<char**>(args), nullptr);
+    m_hReduced = GDALTranslate("", Raster(), pOptions, nullptr);
+    GDALTranslateOptionsFree(pOptions);
+    if (!m_hReduced)
         return GdalFailure(QStringLiteral("cannot read ") + m_strPath);
     return COutcome::Ok();
 }

@@ -36,6 +36,11 @@ public:
     // its two sides, so a grid that fine loses no detail there.
     COutcome ResolutionAt(double dLongitude, double dLatitude, double& dSeconds) const;
 
+    // Reads the source from now on through a copy of about dSeconds per
+    // pixel at a position where it is much finer (its overviews where it has
+    // them), so that what a warp holds follows the sheets, not the source.
+    COutcome ReduceTo(double dLongitude, double dLatitude, double dSeconds);
+
     // Warps the source onto the grid of window's box and size (bilinear) and
     // hands it to fnSink in strips, from the bottom strip upwards, so
     // bottom-up bitmaps can be written as it comes; only a strip is held at
@@ -44,8 +49,10 @@ public:
 
 private:
     COutcome Prepare();
+    // Fails when a block of the source alone would take too much memory.
+    COutcome CheckBlocks() const;
     void ChooseBands();
-    GDALDatasetH Raster() const { return m_hPrepared ? m_hPrepared : m_hSource; }
+    GDALDatasetH Raster() const { return m_hReduced ? m_hReduced : m_hPrepared ? m_hPrepared : m_hSource; }
     void* CreateTransformer() const;
     // Bands, alpha, no-data and threads of the warp, without its transform.
     GDALWarpOptions* NewWarpOptions() const;
@@ -53,6 +60,7 @@ private:
     QString m_strPath;
     GDALDatasetH m_hSource = nullptr;     // as opened
     GDALDatasetH m_hPrepared = nullptr;   // a VRT with the palette expanded or the .prj applied, or null
+    GDALDatasetH m_hReduced = nullptr;    // a VRT of the prepared raster at a coarser resolution, or null
     int m_nBands[3] = {1, 1, 1};    // red, green and blue source bands
     int m_nAlphaBand = 0;           // 0: none
 };

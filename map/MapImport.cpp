@@ -98,7 +98,7 @@ COutcome CMapImport::ChooseResolution(const CMapImportRequest& request, const CG
     }
     if (!std::isfinite(m_dResolution) || m_dResolution <= 0)
         return COutcome::Fail(QStringLiteral("cannot find the resolution of ") + request.m_strSource);
-    return COutcome::Ok();
+    return m_source.ReduceTo((area.m_dWest + area.m_dEast) / 2, (area.m_dSouth + area.m_dNorth) / 2, m_dResolution);
 }
 
 COutcome CMapImport::LayOut(const CMapImportRequest& request, const CGeoBox& area)

@@ -62,6 +62,46 @@ bool ChangeTiles(const QString& strPath, const char* szSql)
     return QFile::rename(strDb, strPath) && hDb;
 }
 
+uint32_t Crc32(const QByteArray& data)
+{
+    uint32_t nCrc = 0xFFFFFFFFu;
+    for (const char ch : data) {
+        nCrc ^= uint8_t(ch);
+        for (int i = 0; i < 8; ++i)
+            nCrc = (nCrc >> 1) ^ (0xEDB88320u & (0u - (nCrc & 1u)));
+    }
+    return ~nCrc;
+}
+
+QByteArray PngChunk(const char* szType, const QByteArray& data)
+{
+    QByteArray chunk;
+    const auto put32 = [&chunk](uint32_t n) {
+        for (int nShift = 24; nShift >= 0; nShift -= 8)
+            chunk.append(char(n >> nShift));
+    };
+    put32(uint32_t(data.size()));
+    const QByteArray typed = QByteArray(szType) + data;
+    chunk += typed;
+    put32(Crc32(typed));
+    return chunk;
+}
+
+// A PNG of a few bytes whose header declares nSide x nSide RGB pixels.
+QByteArray PngBomb(uint32_t nSide)
+{
+    QByteArray header;
+    for (int i = 0; i < 2; ++i) {
+        for (int nShift = 24; nShift >= 0; nShift -= 8)
+            header.append(char(nSide >> nShift));
+    }
+    header.append("\x08\x02\x00\x00\x00", 5);   // 8 bits, RGB, no interlace
+    // qCompress puts the length before the zlib stream.
+    const QByteArray pixels = qCompress(QByteArray(4096, '\0')).mid(4);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + PngChunk("IHDR", header) + PngChunk("IDAT", pixels)
+           + PngChunk("IEND", {});
+}
+
 // Web Mercator pixels of 100 m around 4.5 E, 52.6 N.
 const CGeoGrid SAFETY_MERCATOR {3857, 500935.0, 6904000.0, 100.0, 400, 420};
 
@@ -176,6 +216,73 @@ TEST_F(MapImportSafety, BadSourcesEndWithTheirMessageAndLeaveTheFolderAsItWas)
     if (hClient >= 0)
         ::close(hClient);
     ::close(hListen);
+}
+
+// A GeoTIFF of a few hundred KB that declares 40000 x 40000 pixels, none
+// of them stored.
+bool WriteDeclaredSize(const QString& strPath)
+{
+    const char* const options[] = {"COMPRESS=DEFLATE", "SPARSE_OK=TRUE", nullptr};
+    GDALDatasetH hTiff = GDALCreate(GDALGetDriverByName("GTiff"), QFile::encodeName(strPath).constData(), 40000,
+                                    40000, 3, GDT_Byte, const_cast<char**>(options));
+    if (!hTiff)
+        return false;
+    double gt[6] = {4, 1.0 / 40000, 0, 53, 0, -1.0 / 40000};
+    GDALSetGeoTransform(hTiff, gt);
+    GDALSetProjection(hTiff, "EPSG:4326");
+    GDALClose(hTiff);
+    return true;
+}
+
+constexpr long SAFETY_PEAK_KIB = 256 * 1024;
+constexpr uint32_t SAFETY_BOMB_SIDE = 9000;
+
+// Sources whose declared size is far beyond their bytes: the import's
+// memory follows the sheets it writes, not what a source claims.
+TEST_F(MapImportSafety, MemoryFollowsTheSheetsNotTheDeclaredSize)
+{
+    const auto Bomb = [&](const char* szName, uint32_t nSide) {
+        const QString strPath = Path(QString::fromLatin1(szName));
+        WritePattern(strPath, "MBTILES", SAFETY_MERCATOR, EPixels::Rgb);
+        const QByteArray sql = "UPDATE tiles SET tile_data = X'" + PngBomb(nSide).toHex() + '\'';
+        EXPECT_TRUE(ChangeTiles(strPath, sql.constData()));
+        return strPath;
+    };
+    const struct
+    {
+        const char* szName;
+        std::function<QStringList()> fnArgs;
+        int nExit;
+        const char* szMessage;   // null: none
+    } CASES[] = {
+        {"a GeoTIFF declaring 40000 x 40000 pixels",
+         [&] {
+             EXPECT_TRUE(WriteDeclaredSize(Path("declared.tif")));
+             return QStringList {Path("declared.tif"), QStringLiteral("--resolution"), QStringLiteral("36")};
+         },
+         0, nullptr},
+        {"an MBTiles whose PNG tile declares 9000 x 9000 pixels",
+         [&] { return QStringList {Bomb("bomb.mbtiles", SAFETY_BOMB_SIDE)}; }, 1, "keeps its pixels in blocks of 9000 x 9000"},
+        {"an MBTiles whose PNG tile declares 100000 x 100000 pixels",
+         [&] { return QStringList {Bomb("huge.mbtiles", 100000)}; }, 1, "is no raster image that GDAL can read"},
+    };
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(c.szName);
+        QDir(Out()).removeRecursively();
+        const QStringList args = QStringList {QStringLiteral("map-import")} + c.fnArgs()
+                                 + QStringList {QStringLiteral("--dir"), Out()};
+        const CPeakRun peak = RunForPeakMemory(CliProgram(), args);
+        EXPECT_EQ(peak.nExit, c.nExit);
+        if (HeapFiguresAreThePrograms()) {
+            EXPECT_LT(peak.nPeakKiB, SAFETY_PEAK_KIB);
+        }
+        if (c.szMessage) {
+            const CliRun run = RunCli(args, 60000);
+            EXPECT_TRUE(run.strErr.contains(QString::fromLatin1(c.szMessage))) << run.strErr.toStdString();
+        }
+        const int nSheets = int(QDir(Out()).entryList({QStringLiteral("*.bmp")}, QDir::Files).size());
+        EXPECT_EQ(nSheets, c.nExit == 0 ? 1 : 0);
+    }
 }
 
 // Old sheets of the same names: one name taken by a folder fails the import
