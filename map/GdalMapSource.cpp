@@ -33,6 +33,14 @@ constexpr double MAPIMPORT_APPROX_ERROR = 0.125;
 // GDAL's block cache would otherwise grow with the machine's memory; the
 // import streams, so a modest cache is enough and keeps the peak flat.
 constexpr int64_t MAPIMPORT_GDAL_CACHE = 16 << 20;
+// Degrees in a turn, and how many sample points along each side of the
+// source find where it lies when that may cross the antimeridian.
+constexpr double MAPIMPORT_TURN = 360;
+constexpr double MAPIMPORT_HALF_TURN = 180;
+constexpr int MAPIMPORT_FOOTPRINT_SAMPLES = 64;
+// A source spanning more longitude than this covers the world: its
+// footprint is taken as GDAL finds it.
+constexpr double MAPIMPORT_WORLD_SPAN = 270;
 // A source block larger than this is refused rather than read.
 constexpr int64_t MAPIMPORT_MAX_BLOCK_BYTES = int64_t(256) << 20;
 // The source is read reduced when its pixels are at least this many times
@@ -73,6 +81,74 @@ COutcome GdalFailure(const QString& strWhat)
 COutcome NotRelated(const QString& strPath)
 {
     return GdalFailure(QStringLiteral("cannot relate ") + strPath + QStringLiteral(" to WGS 84"));
+}
+
+// The source pixel under a position (the transformer's destination is
+// longitude and latitude). A source may use longitudes beyond +-180: the
+// position a turn east or west of it is tried as well, and the one inside
+// the raster is taken; dShift says by how much.
+bool PixelAt(void* hTransform, GDALDatasetH hRaster, double dLongitude, double dLatitude, double& x, double& y,
+             double& dShift)
+{
+    bool bFound = false;
+    for (const double dTry : {0.0, MAPIMPORT_TURN, -MAPIMPORT_TURN}) {
+        const double dLon = std::remainder(dLongitude, MAPIMPORT_TURN) + dTry;
+        double px = dLon;
+        double py = dLatitude;
+        double pz = 0;
+        int nOk = 0;
+        if (!GDALGenImgProjTransform(hTransform, TRUE, 1, &px, &py, &pz, &nOk) || !nOk)
+            continue;
+        const bool bInside = px >= 0 && py >= 0 && px <= GDALGetRasterXSize(hRaster) && py <= GDALGetRasterYSize(hRaster);
+        if (!bFound || bInside) {
+            x = px;
+            y = py;
+            dShift = dLon - dLongitude;
+            bFound = true;
+        }
+        if (bInside)
+            return true;
+    }
+    return bFound;
+}
+
+// The shortest span of longitudes holding sample points over the whole
+// source, west within -180..180 and east beyond 180 where it crosses the
+// antimeridian; false when no point could be placed.
+bool SampledSpan(void* hTransform, GDALDatasetH hRaster, CGeoBox& span)
+{
+    std::vector<double> longitudes;
+    span.m_dSouth = MAPIMPORT_HALF_TURN;
+    span.m_dNorth = -MAPIMPORT_HALF_TURN;
+    for (int i = 0; i <= MAPIMPORT_FOOTPRINT_SAMPLES; ++i) {
+        for (int j = 0; j <= MAPIMPORT_FOOTPRINT_SAMPLES; ++j) {
+            double x = GDALGetRasterXSize(hRaster) * double(i) / MAPIMPORT_FOOTPRINT_SAMPLES;
+            double y = GDALGetRasterYSize(hRaster) * double(j) / MAPIMPORT_FOOTPRINT_SAMPLES;
+            double z = 0;
+            int nOk = 0;
+            if (!GDALGenImgProjTransform(hTransform, FALSE, 1, &x, &y, &z, &nOk) || !nOk || !std::isfinite(x))
+                continue;
+            longitudes.push_back(std::remainder(x, MAPIMPORT_TURN));
+            span.m_dSouth = std::min(span.m_dSouth, y);
+            span.m_dNorth = std::max(span.m_dNorth, y);
+        }
+    }
+    if (longitudes.empty())
+        return false;
+    std::sort(longitudes.begin(), longitudes.end());
+    // The span leaves out the widest gap between neighbours, the one
+    // across the antimeridian included.
+    double dGap = longitudes.front() + MAPIMPORT_TURN - longitudes.back();
+    size_t nAfterGap = 0;
+    for (size_t i = 1; i < longitudes.size(); ++i) {
+        if (longitudes[i] - longitudes[i - 1] > dGap) {
+            dGap = longitudes[i] - longitudes[i - 1];
+            nAfterGap = i;
+        }
+    }
+    span.m_dWest = longitudes[nAfterGap];
+    span.m_dEast = nAfterGap == 0 ? longitudes.back() : longitudes[nAfterGap - 1] + MAPIMPORT_TURN;
+    return true;
 }
 
 bool HasGeoTransform(GDALDatasetH hDataset)
@@ -232,7 +308,7 @@ void* CGdalMapSource::CreateTransformer() const
     return GDALCreateGenImgProjTransformer2(Raster(), nullptr, const_cast<char**>(options));
 }
 
-COutcome CGdalMapSource::Footprint(CGeoBox& box) const
+COutcome CGdalMapSource::Footprint(std::vector<CGeoBox>& parts) const
 {
     const CQuietGdal quiet;
     void* hTransform = CreateTransformer();
@@ -244,10 +320,24 @@ COutcome CGdalMapSource::Footprint(CGeoBox& box) const
     int nLines = 0;
     const CPLErr eErr = GDALSuggestedWarpOutput2(Raster(), GDALGenImgProjTransform, hTransform, gt, &nPixels,
                                                  &nLines, extent, 0);
+    CGeoBox box {extent[0], extent[1], extent[2], extent[3]};
+    // GDAL widens a footprint across the antimeridian to the whole world,
+    // or leaves it beyond 180.
+    const bool bMayCross = box.m_dWest < -MAPIMPORT_HALF_TURN || box.m_dEast > MAPIMPORT_HALF_TURN
+                           || box.m_dEast - box.m_dWest > MAPIMPORT_HALF_TURN;
+    CGeoBox span;
+    if (eErr == CE_None && bMayCross && SampledSpan(hTransform, Raster(), span)
+        && span.m_dEast - span.m_dWest <= MAPIMPORT_WORLD_SPAN)
+        box = span;
     GDALDestroyGenImgProjTransformer(hTransform);
     if (eErr != CE_None)
         return GdalFailure(QStringLiteral("cannot find the extent of ") + m_strPath);
-    box = {extent[0], extent[1], extent[2], extent[3]};
+    if (box.m_dEast > MAPIMPORT_HALF_TURN) {
+        parts = {{box.m_dWest, box.m_dSouth, MAPIMPORT_HALF_TURN, box.m_dNorth},
+                 {-MAPIMPORT_HALF_TURN, box.m_dSouth, box.m_dEast - MAPIMPORT_TURN, box.m_dNorth}};
+    } else {
+        parts = {box};
+    }
     return COutcome::Ok();
 }
 
@@ -258,11 +348,12 @@ COutcome CGdalMapSource::ResolutionAt(double dLongitude, double dLatitude, doubl
     if (!hTransform)
         return NotRelated(m_strPath);
     // The source pixel under the position, and its neighbours across and down.
-    double x[3] = {dLongitude};
-    double y[3] = {dLatitude};
+    double x[3] = {};
+    double y[3] = {};
     double z[3] = {};
     int ok[3] = {};
-    bool bOk = GDALGenImgProjTransform(hTransform, TRUE, 1, x, y, z, ok) && ok[0];
+    double dShift = 0;
+    bool bOk = PixelAt(hTransform, Raster(), dLongitude, dLatitude, x[0], y[0], dShift);
     x[1] = x[0] + 1;
     y[1] = y[0];
     x[2] = x[0];
@@ -310,7 +401,13 @@ COutcome CGdalMapSource::Warp(const CMapSheet& window, const MapPlaneSink& fnSin
     if (!hExact)
         return NotRelated(m_strPath);
     const CArcBox& b = window.m_box;
-    double gt[6] = {double(b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE,
+    // The window's longitudes as the source has them.
+    double dCentreX = 0;
+    double dCentreY = 0;
+    double dShift = 0;
+    PixelAt(hExact, Raster(), double(b.m_nWest + b.m_nEast) / 2 / MAPSHEET_SECONDS_PER_DEGREE,
+            double(b.m_nSouth + b.m_nNorth) / 2 / MAPSHEET_SECONDS_PER_DEGREE, dCentreX, dCentreY, dShift);
+    double gt[6] = {double(b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE + dShift,
                     double(b.m_nEast - b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE / window.m_nWidth,
                     0,
                     double(b.m_nNorth) / MAPSHEET_SECONDS_PER_DEGREE,

@@ -7,6 +7,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <vector>
 #include <gdal.h>
 #include <gdalwarper.h>
 
@@ -29,8 +30,9 @@ public:
     // Fails when GDAL cannot read strPath as a raster, or it has no georeference.
     COutcome Open(const QString& strPath);
 
-    // The source's footprint in longitude and latitude.
-    COutcome Footprint(CGeoBox& box) const;
+    // The source's footprint in longitude and latitude, within -180..180:
+    // one box, or two where it crosses the antimeridian, west of it first.
+    COutcome Footprint(std::vector<CGeoBox>& parts) const;
 
     // Arc-seconds that one source pixel spans at a position, the smaller of
     // its two sides, so a grid that fine loses no detail there.

@@ -23,6 +23,7 @@ constexpr double MAPIMPORT_MEGABYTE = 1024.0 * 1024.0;
 constexpr int MAPIMPORT_BAND_PIXELS = 16384;
 // What the warp leaves where the source gives nothing: white.
 constexpr uint8_t MAPIMPORT_BLANK = 255;
+constexpr double MAPIMPORT_TURN = 360;
 
 bool Overlaps(const CGeoBox& a, const CGeoBox& b)
 {
@@ -57,8 +58,9 @@ COutcome CMapImport::Plan(const CMapImportRequest& request, const MapImportProgr
     m_strDir = request.m_strDir;
     m_strSource = request.m_strSource;
     m_sheets.clear();
+    m_extents.clear();
     m_written.clear();
-    CGeoBox area;
+    std::vector<CGeoBox> area;
     const std::function<COutcome()> STEPS[] = {
         [&] { return m_source.Open(request.m_strSource); },
         [&] { return ChooseArea(request, area); },
@@ -75,52 +77,85 @@ COutcome CMapImport::Plan(const CMapImportRequest& request, const MapImportProgr
     return COutcome::Ok();
 }
 
-COutcome CMapImport::ChooseArea(const CMapImportRequest& request, CGeoBox& area) const
+COutcome CMapImport::ChooseArea(const CMapImportRequest& request, std::vector<CGeoBox>& parts) const
 {
-    if (COutcome outcome = m_source.Footprint(area); !outcome)
+    if (COutcome outcome = m_source.Footprint(parts); !outcome)
         return outcome;
     if (!request.m_area)
         return COutcome::Ok();
-    if (!Overlaps(area, *request.m_area))
+    std::vector<CGeoBox> wanted;
+    for (const CGeoBox& part : parts) {
+        if (Overlaps(part, *request.m_area))
+            wanted.push_back(Intersection(part, *request.m_area));
+    }
+    if (wanted.empty())
         return COutcome::Fail(QStringLiteral("the area lies outside the map ") + request.m_strSource);
-    area = Intersection(area, *request.m_area);
+    parts = wanted;
     return COutcome::Ok();
 }
 
-COutcome CMapImport::ChooseResolution(const CMapImportRequest& request, const CGeoBox& area)
+COutcome CMapImport::ChooseResolution(const CMapImportRequest& request, const std::vector<CGeoBox>& parts)
 {
+    // The centre of the area; of one across the antimeridian, east of 180.
+    const double dEast = parts.back().m_dEast + (parts.size() > 1 ? MAPIMPORT_TURN : 0);
+    const double dLongitude = (parts.front().m_dWest + dEast) / 2;
+    const double dLatitude = (parts.front().m_dSouth + parts.front().m_dNorth) / 2;
     m_dResolution = request.m_dResolution;
     if (m_dResolution <= 0) {
-        const COutcome outcome = m_source.ResolutionAt((area.m_dWest + area.m_dEast) / 2,
-                                                       (area.m_dSouth + area.m_dNorth) / 2, m_dResolution);
-        if (!outcome)
+        if (COutcome outcome = m_source.ResolutionAt(dLongitude, dLatitude, m_dResolution); !outcome)
             return outcome;
     }
     if (!std::isfinite(m_dResolution) || m_dResolution <= 0)
         return COutcome::Fail(QStringLiteral("cannot find the resolution of ") + request.m_strSource);
-    return m_source.ReduceTo((area.m_dWest + area.m_dEast) / 2, (area.m_dSouth + area.m_dNorth) / 2, m_dResolution);
+    return m_source.ReduceTo(dLongitude, dLatitude, m_dResolution);
 }
 
-COutcome CMapImport::LayOut(const CMapImportRequest& request, const CGeoBox& area)
+COutcome CMapImport::LayOut(const CMapImportRequest& request, const std::vector<CGeoBox>& parts)
 {
-    const CArcBox box = SnapOutward(area);
-    const int64_t nCount = CountSheets(box, m_dResolution, request.m_nSheetPixels);
-    if (nCount == 0) {
-        return COutcome::Fail(QStringLiteral("sheets of %1 pixels at %2 arc-seconds per pixel are too small to "
-                                             "overlap by whole arc-seconds")
-                                  .arg(request.m_nSheetPixels)
-                                  .arg(m_dResolution, 0, 'g', 6));
+    std::vector<CArcBox> boxes;
+    int64_t nCount = 0;
+    for (const CGeoBox& part : parts) {
+        boxes.push_back(SnapOutward(part));
+        // The grid widens a box east to whole cells; one that ends at the
+        // antimeridian is widened west instead, so no name passes 180.
+        if (parts.size() > 1 && boxes.size() == 1) {
+            const CGridCell cell = GridCell(m_dResolution);
+            CArcBox& box = boxes.back();
+            const int64_t nCells = (box.m_nEast - box.m_nWest + cell.nSeconds - 1) / cell.nSeconds;
+            box.m_nWest = box.m_nEast - nCells * cell.nSeconds;
+        }
+        const int64_t nPart = CountSheets(boxes.back(), m_dResolution, request.m_nSheetPixels);
+        if (nPart == 0) {
+            return COutcome::Fail(QStringLiteral("sheets of %1 pixels at %2 arc-seconds per pixel are too small to "
+                                                 "overlap by whole arc-seconds")
+                                      .arg(request.m_nSheetPixels)
+                                      .arg(m_dResolution, 0, 'g', 6));
+        }
+        nCount += nPart;
     }
     if (nCount > request.m_nMaxSheets) {
         return COutcome::Fail(QStringLiteral("the map would take %1 sheets, more than the %2 allowed")
                                   .arg(nCount)
                                   .arg(request.m_nMaxSheets));
     }
-    m_sheets = LayOutSheets(box, m_dResolution, request.m_nSheetPixels);
-    m_extent = GridExtent(box, m_dResolution);
+    // Each part has a grid of its own; the columns of the part east of the
+    // antimeridian are counted on from those west of it.
     const QString strStem = QFileInfo(request.m_strSource).completeBaseName();
-    for (CMapSheet& sheet : m_sheets)
-        sheet.m_strName = SheetFileName(strStem, sheet);
+    int nColumns = 0;
+    for (size_t nPart = 0; nPart < boxes.size(); ++nPart) {
+        CMapSheet extent = GridExtent(boxes[nPart], m_dResolution);
+        extent.m_nPart = int(nPart);
+        m_extents.push_back(extent);
+        int nPartColumns = 0;
+        for (CMapSheet& sheet : LayOutSheets(boxes[nPart], m_dResolution, request.m_nSheetPixels)) {
+            sheet.m_nPart = int(nPart);
+            nPartColumns = std::max(nPartColumns, sheet.m_nCol + 1);
+            sheet.m_nCol += nColumns;
+            sheet.m_strName = SheetFileName(strStem, sheet);
+            m_sheets.push_back(sheet);
+        }
+        nColumns += nPartColumns;
+    }
     return COutcome::Ok();
 }
 
@@ -199,12 +234,13 @@ std::vector<CMapSheet> CMapImport::ColumnBands() const
         if (sheet.m_nRow != 0)
             continue;
         CMapSheet* pLast = bands.empty() ? nullptr : &bands.back();
-        if (pLast && sheet.m_nLeft + sheet.m_nWidth - pLast->m_nLeft <= MAPIMPORT_BAND_PIXELS) {
+        if (pLast && pLast->m_nPart == sheet.m_nPart
+            && sheet.m_nLeft + sheet.m_nWidth - pLast->m_nLeft <= MAPIMPORT_BAND_PIXELS) {
             pLast->m_box.m_nEast = sheet.m_box.m_nEast;
             pLast->m_nWidth = sheet.m_nLeft + sheet.m_nWidth - pLast->m_nLeft;
             continue;
         }
-        CMapSheet band = m_extent;
+        CMapSheet band = m_extents[size_t(sheet.m_nPart)];
         band.m_box.m_nWest = sheet.m_box.m_nWest;
         band.m_box.m_nEast = sheet.m_box.m_nEast;
         band.m_nLeft = sheet.m_nLeft;
@@ -220,6 +256,8 @@ COutcome CMapImport::CutStrip(const CMapSheet& band, const uint8_t* pbyPlanes, i
     const size_t nPlane = size_t(band.m_nWidth) * size_t(nRows);
     for (CSheetOutput& output : outputs) {
         const CMapSheet& sheet = *output.pSheet;
+        if (sheet.m_nPart != band.m_nPart)
+            continue;
         const int nFirst = std::max(nTop, sheet.m_nTop);
         const int nEnd = std::min(nTop + nRows, sheet.m_nTop + sheet.m_nHeight);
         const int nLeft = sheet.m_nLeft - band.m_nLeft;
@@ -274,7 +312,9 @@ COutcome CMapImport::Write(const MapImportProgress& fnProgress)
     // up, a band of columns at a time so a strip stays small however wide
     // the map, and each strip is cut into the sheets it holds as it comes.
     const std::vector<CMapSheet> bands = ColumnBands();
-    const int64_t nTotalRows = int64_t(bands.size()) * m_extent.m_nHeight;
+    int64_t nTotalRows = 0;
+    for (const CMapSheet& band : bands)
+        nTotalRows += band.m_nHeight;
     int64_t nRowsDone = 0;
     std::vector<uint8_t> scratch;
     for (const CMapSheet& band : bands) {

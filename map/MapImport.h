@@ -32,9 +32,10 @@ public:
     QStringList SheetPaths() const override;
 
 private:
-    COutcome ChooseArea(const CMapImportRequest& request, CGeoBox& area) const;
-    COutcome ChooseResolution(const CMapImportRequest& request, const CGeoBox& area);
-    COutcome LayOut(const CMapImportRequest& request, const CGeoBox& area);
+    // The parts of the area: two where it crosses the antimeridian.
+    COutcome ChooseArea(const CMapImportRequest& request, std::vector<CGeoBox>& parts) const;
+    COutcome ChooseResolution(const CMapImportRequest& request, const std::vector<CGeoBox>& parts);
+    COutcome LayOut(const CMapImportRequest& request, const std::vector<CGeoBox>& parts);
     COutcome CheckNames() const;
     COutcome CheckFreeSpace() const;
     // No folder or other non-file stands where a sheet goes.
@@ -54,5 +55,5 @@ private:
     QStringList m_written;
     double m_dResolution = 0;
     std::vector<CMapSheet> m_sheets;
-    CMapSheet m_extent;   // the whole grid the sheets lie on
+    std::vector<CMapSheet> m_extents;   // the whole grid of each part of the area
 };

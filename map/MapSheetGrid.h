@@ -47,6 +47,7 @@ struct CMapSheet
     int m_nHeight = 0;
     int m_nLeft = 0;     // pixels from the west edge of the whole grid
     int m_nTop = 0;      // pixels from its north edge
+    int m_nPart = 0;     // the grid it lies on: 1 east of the antimeridian where an area crosses it
     QString m_strName;   // file name, calibration included
 };
 

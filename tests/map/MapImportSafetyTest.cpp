@@ -1,6 +1,7 @@
 // veltrip-cli map-import on inputs that used to hang it, reach the network,
 // break or lose sheets: each ends with its message and exit code, and a
 // failure leaves the folder of sheets as it was, old sheets and all.
+#include "map/CMapBitmap.h"
 #include "tests/common/TestSupport.h"
 #include "tests/map/GeoRasters.h"
 #include "tests/map/MapTestSupport.h"
@@ -10,12 +11,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QMap>
 #include <QTemporaryDir>
 #include <gdal.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
+#include <memory>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -317,6 +322,85 @@ TEST_F(MapImportSafety, SheetsAreReplacedWholeOrNotAtAll)
     const QStringList after = FolderNames(FolderState(Out()));
     EXPECT_EQ(after.size(), 2 * sheets.size()) << after.join(u' ').toStdString();
     EXPECT_EQ(after.filter(QStringLiteral(".bmp.part")).size(), sheets.size());
+}
+
+// A sheet in the folder: its calibration and pixels.
+struct CImportedSheet
+{
+    std::unique_ptr<CMapBitmap> pMap;
+    QImage image;
+};
+
+std::vector<CImportedSheet> ImportedSheets(const QString& strDir)
+{
+    std::vector<CImportedSheet> sheets;
+    for (const QString& strName : QDir(strDir).entryList({QStringLiteral("*.bmp")}, QDir::Files)) {
+        auto pMap = std::make_unique<CMapBitmap>();
+        pMap->m_path = QDir(strDir).filePath(strName);
+        EXPECT_TRUE(pMap->ParseCalibration()) << strName.toStdString();
+        const QImage image(pMap->m_path);
+        sheets.push_back({std::move(pMap), image});
+    }
+    return sheets;
+}
+
+// A block centre of the source, on either side of the antimeridian, shows
+// its colour in the sheet that holds it.
+void ExpectColourAt(const std::vector<CImportedSheet>& sheets, const CGeoGrid& grid, int x, int y)
+{
+    double dLongitude = 0;
+    double dLatitude = 0;
+    GridPosition(grid, x, y, dLongitude, dLatitude);
+    dLongitude = std::remainder(dLongitude, 360.0);
+    for (const CImportedSheet& s : sheets) {
+        const CMapBitmap& m = *s.pMap;
+        if (!(m.m_lonMin < dLongitude && dLongitude < m.m_lonMax && m.m_latMin < dLatitude && dLatitude < m.m_latMax))
+            continue;
+        const QRgb rgb = s.image.pixel(int((dLongitude - m.m_lonMin) / (m.m_lonMax - m.m_lonMin) * s.image.width()),
+                                       int((m.m_latMax - dLatitude) / (m.m_latMax - m.m_latMin) * s.image.height()));
+        EXPECT_EQ(rgb, BlockColour(x, y)) << "at " << dLongitude;
+        return;
+    }
+    ADD_FAILURE() << "no sheet at longitude " << dLongitude;
+}
+
+// A map across +-180 degrees becomes sheets on both sides, named within
+// -180..180, none wider than the map or all white.
+TEST_F(MapImportSafety, AMapAcrossTheAntimeridianHasSheetsOnBothSides)
+{
+    const CGeoGrid DEGREES {4326, 175, -40, 0.01, 1000, 400};          // 175 to 185 E
+    const CGeoGrid UTM {32760, 600000, 5600000, 400, 600, 300};       // zone 60 S, about 178.2 E to 181 E
+    const struct
+    {
+        const char* szName;
+        CGeoGrid grid;
+        double dWidth;   // degrees of longitude the map spans, about
+    } CASES[] = {
+        {"degrees beyond 180", DEGREES, 10},
+        {"UTM zone 60", UTM, 3},
+    };
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(c.szName);
+        QDir(Out()).removeRecursively();
+        ASSERT_TRUE(WritePattern(Path("across.tif"), "GTiff", c.grid, EPixels::Rgb));
+        const CliRun run = Import({Path("across.tif")});
+        ASSERT_EQ(run.nExit, 0) << run.strErr.toStdString();
+        const std::vector<CImportedSheet> sheets = ImportedSheets(Out());
+        ASSERT_EQ(sheets.size(), 2u);
+        double dWidth = 0;
+        for (const CImportedSheet& s : sheets) {
+            const CMapBitmap& m = *s.pMap;
+            EXPECT_GE(m.m_lonMin, -180);
+            EXPECT_LE(m.m_lonMax, 180);
+            EXPECT_TRUE(m.m_lonMin == -180 || m.m_lonMax == 180) << m.m_lonMin << " " << m.m_lonMax;
+            dWidth += m.m_lonMax - m.m_lonMin;
+        }
+        EXPECT_LT(dWidth, c.dWidth * 1.1);
+        if (c.grid.nEpsg == 4326) {
+            ExpectColourAt(sheets, c.grid, 16, 16);
+            ExpectColourAt(sheets, c.grid, c.grid.nWidth - 16, c.grid.nHeight - 16);
+        }
+    }
 }
 
 }
