@@ -362,8 +362,10 @@ COutcome CGdalMapSource::ResolutionAt(double dLongitude, double dLatitude, doubl
     GDALDestroyGenImgProjTransformer(hTransform);
     if (!bOk)
         return GdalFailure(QStringLiteral("cannot find the resolution of ") + m_strPath);
-    const double dAcross = std::hypot(x[1] - x[0], y[1] - y[0]);
-    const double dDown = std::hypot(x[2] - x[0], y[2] - y[0]);
+    // A degree of longitude is cos(latitude) degrees of latitude long.
+    const double dCos = std::cos(dLatitude * M_PI / MAPIMPORT_HALF_TURN);
+    const double dAcross = std::hypot((x[1] - x[0]) * dCos, y[1] - y[0]);
+    const double dDown = std::hypot((x[2] - x[0]) * dCos, y[2] - y[0]);
     dSeconds = std::min(dAcross, dDown) * MAPSHEET_SECONDS_PER_DEGREE;
     return COutcome::Ok();
 }

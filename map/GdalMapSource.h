@@ -34,8 +34,9 @@ public:
     // one box, or two where it crosses the antimeridian, west of it first.
     COutcome Footprint(std::vector<CGeoBox>& parts) const;
 
-    // Arc-seconds that one source pixel spans at a position, the smaller of
-    // its two sides, so a grid that fine loses no detail there.
+    // Arc-seconds of latitude that one source pixel spans on the ground at a
+    // position, the smaller of its two sides, so pixels square on the ground
+    // and that fine lose no detail there.
     COutcome ResolutionAt(double dLongitude, double dLatitude, double& dSeconds) const;
 
     // Reads the source from now on through a copy of about dSeconds per

@@ -24,6 +24,10 @@ constexpr int MAPIMPORT_BAND_PIXELS = 16384;
 // What the warp leaves where the source gives nothing: white.
 constexpr uint8_t MAPIMPORT_BLANK = 255;
 constexpr double MAPIMPORT_TURN = 360;
+// Near a pole the longitude step stops growing: about 0.3 degrees from it.
+constexpr double MAPIMPORT_MIN_COSINE = 0.005;
+// Digits a resolution of our own choosing keeps: its last is 0.05 % of it.
+constexpr int MAPIMPORT_RESOLUTION_DIGITS = 4;
 
 bool Overlaps(const CGeoBox& a, const CGeoBox& b)
 {
@@ -39,6 +43,15 @@ CGeoBox Intersection(const CGeoBox& a, const CGeoBox& b)
 bool NearlyEqual(double dRead, int64_t nSeconds)
 {
     return std::abs(dRead - double(nSeconds) / MAPSHEET_SECONDS_PER_DEGREE) <= MAPIMPORT_EDGE_TOLERANCE;
+}
+
+// A resolution to MAPIMPORT_RESOLUTION_DIGITS significant digits.
+double RoundedResolution(double dSeconds)
+{
+    if (!(dSeconds > 0) || !std::isfinite(dSeconds))
+        return dSeconds;
+    const double dScale = std::pow(10.0, MAPIMPORT_RESOLUTION_DIGITS - 1 - std::floor(std::log10(dSeconds)));
+    return std::round(dSeconds * dScale) / dScale;
 }
 
 COutcome Cancelled()
@@ -100,14 +113,26 @@ COutcome CMapImport::ChooseResolution(const CMapImportRequest& request, const st
     const double dEast = parts.back().m_dEast + (parts.size() > 1 ? MAPIMPORT_TURN : 0);
     const double dLongitude = (parts.front().m_dWest + dEast) / 2;
     const double dLatitude = (parts.front().m_dSouth + parts.front().m_dNorth) / 2;
-    m_dResolution = request.m_dResolution;
-    if (m_dResolution <= 0) {
-        if (COutcome outcome = m_source.ResolutionAt(dLongitude, dLatitude, m_dResolution); !outcome)
+    const double dCos = std::cos(dLatitude * M_PI / (MAPIMPORT_TURN / 2));
+    m_resolution = request.m_resolution;
+    if (m_resolution.m_dLatitude <= 0) {
+        if (COutcome outcome = m_source.ResolutionAt(dLongitude, dLatitude, m_resolution.m_dLatitude); !outcome)
             return outcome;
+        m_resolution.m_dLatitude = RoundedResolution(m_resolution.m_dLatitude);
     }
-    if (!std::isfinite(m_dResolution) || m_dResolution <= 0)
-        return COutcome::Fail(QStringLiteral("cannot find the resolution of ") + request.m_strSource);
-    return m_source.ReduceTo(dLongitude, dLatitude, m_dResolution);
+    if (m_resolution.m_dLongitude <= 0) {
+        m_resolution.m_dLongitude = m_resolution.m_dLatitude / std::max(dCos, MAPIMPORT_MIN_COSINE);
+        // Without the noise of the cosine, a map of whole seconds keeps its
+        // grid.
+        m_resolution.m_dLongitude = RoundedResolution(m_resolution.m_dLongitude);
+    }
+    for (const double d : {m_resolution.m_dLatitude, m_resolution.m_dLongitude}) {
+        if (!std::isfinite(d) || d <= 0)
+            return COutcome::Fail(QStringLiteral("cannot find the resolution of ") + request.m_strSource);
+    }
+    // The finer of the two on the ground.
+    const double dGround = std::min(m_resolution.m_dLatitude, m_resolution.m_dLongitude * dCos);
+    return m_source.ReduceTo(dLongitude, dLatitude, dGround);
 }
 
 COutcome CMapImport::LayOut(const CMapImportRequest& request, const std::vector<CGeoBox>& parts)
@@ -119,17 +144,18 @@ COutcome CMapImport::LayOut(const CMapImportRequest& request, const std::vector<
         // The grid widens a box east to whole cells; one that ends at the
         // antimeridian is widened west instead, so no name passes 180.
         if (parts.size() > 1 && boxes.size() == 1) {
-            const CGridCell cell = GridCell(m_dResolution);
+            const CGridCell cell = GridCell(m_resolution.m_dLongitude);
             CArcBox& box = boxes.back();
             const int64_t nCells = (box.m_nEast - box.m_nWest + cell.nSeconds - 1) / cell.nSeconds;
             box.m_nWest = box.m_nEast - nCells * cell.nSeconds;
         }
-        const int64_t nPart = CountSheets(boxes.back(), m_dResolution, request.m_nSheetPixels);
+        const int64_t nPart = CountSheets(boxes.back(), m_resolution, request.m_nSheetPixels);
         if (nPart == 0) {
-            return COutcome::Fail(QStringLiteral("sheets of %1 pixels at %2 arc-seconds per pixel are too small to "
-                                                 "overlap by whole arc-seconds")
+            return COutcome::Fail(QStringLiteral("sheets of %1 pixels at %2 by %3 arc-seconds per pixel are too small "
+                                                 "to overlap by whole arc-seconds")
                                       .arg(request.m_nSheetPixels)
-                                      .arg(m_dResolution, 0, 'g', 6));
+                                      .arg(m_resolution.m_dLatitude, 0, 'g', 6)
+                                      .arg(m_resolution.m_dLongitude, 0, 'g', 6));
         }
         nCount += nPart;
     }
@@ -143,11 +169,11 @@ COutcome CMapImport::LayOut(const CMapImportRequest& request, const std::vector<
     const QString strStem = QFileInfo(request.m_strSource).completeBaseName();
     int nColumns = 0;
     for (size_t nPart = 0; nPart < boxes.size(); ++nPart) {
-        CMapSheet extent = GridExtent(boxes[nPart], m_dResolution);
+        CMapSheet extent = GridExtent(boxes[nPart], m_resolution);
         extent.m_nPart = int(nPart);
         m_extents.push_back(extent);
         int nPartColumns = 0;
-        for (CMapSheet& sheet : LayOutSheets(boxes[nPart], m_dResolution, request.m_nSheetPixels)) {
+        for (CMapSheet& sheet : LayOutSheets(boxes[nPart], m_resolution, request.m_nSheetPixels)) {
             sheet.m_nPart = int(nPart);
             nPartColumns = std::max(nPartColumns, sheet.m_nCol + 1);
             sheet.m_nCol += nColumns;

@@ -27,7 +27,7 @@ public:
     COutcome Plan(const CMapImportRequest& request, const MapImportProgress& fnProgress) override;
     const std::vector<CMapSheet>& Sheets() const override { return m_sheets; }
     int64_t TotalBytes() const override;
-    double Resolution() const override { return m_dResolution; }
+    CResolution Resolution() const override { return m_resolution; }
     COutcome Write(const MapImportProgress& fnProgress) override;
     QStringList SheetPaths() const override;
 
@@ -53,7 +53,7 @@ private:
     QString m_strDir;
     QString m_strSource;
     QStringList m_written;
-    double m_dResolution = 0;
+    CResolution m_resolution;
     std::vector<CMapSheet> m_sheets;
     std::vector<CMapSheet> m_extents;   // the whole grid of each part of the area
 };

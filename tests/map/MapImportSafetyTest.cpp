@@ -1,7 +1,6 @@
 // veltrip-cli map-import on inputs that used to hang it, reach the network,
 // break or lose sheets: each ends with its message and exit code, and a
 // failure leaves the folder of sheets as it was, old sheets and all.
-#include "map/CMapBitmap.h"
 #include "tests/common/TestSupport.h"
 #include "tests/map/GeoRasters.h"
 #include "tests/map/MapTestSupport.h"
@@ -13,6 +12,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QMap>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gdal.h>
 #include <gtest/gtest.h>
@@ -133,10 +133,10 @@ protected:
     }
 
     // The sheets of chart.tif in the folder, as an earlier import left them.
-    QStringList ImportChart(const QStringList& extraArgs = {}) const
+    QStringList ImportChart() const
     {
-        const CliRun run = Import(QStringList {Path("chart.tif"), QStringLiteral("--sheet"), QStringLiteral("256")}
-                                  + extraArgs);
+        const CliRun run = Import({Path("chart.tif"), QStringLiteral("--sheet"), QStringLiteral("256"),
+                                   QStringLiteral("--resolution"), QStringLiteral("3.6,3.6")});
         EXPECT_EQ(run.nExit, 0) << run.strErr.toStdString();
         return QDir(Out()).entryList({QStringLiteral("*.bmp")}, QDir::Files);
     }
@@ -295,14 +295,14 @@ TEST_F(MapImportSafety, MemoryFollowsTheSheetsNotTheDeclaredSize)
 // not written through.
 TEST_F(MapImportSafety, SheetsAreReplacedWholeOrNotAtAll)
 {
-    const QStringList sheets = ImportChart({QStringLiteral("--resolution"), QStringLiteral("3.6")});
+    const QStringList sheets = ImportChart();
     ASSERT_EQ(sheets.size(), 6);
     // A folder in place of the fourth sheet.
     ASSERT_TRUE(QFile::remove(QDir(Out()).filePath(sheets[3])));
     ASSERT_TRUE(QDir(Out()).mkdir(sheets[3]));
     const QMap<QString, QByteArray> before = FolderState(Out());
     const CliRun taken = Import({Path("chart.tif"), QStringLiteral("--sheet"), QStringLiteral("256"),
-                                 QStringLiteral("--resolution"), QStringLiteral("3.6")});
+                                 QStringLiteral("--resolution"), QStringLiteral("3.6,3.6")});
     EXPECT_EQ(taken.nExit, 1);
     EXPECT_TRUE(taken.strErr.contains(QStringLiteral("something that is not a file has its name")))
         << taken.strErr.toStdString();
@@ -315,7 +315,8 @@ TEST_F(MapImportSafety, SheetsAreReplacedWholeOrNotAtAll)
         const QString strLink = QDir(Out()).filePath(u'.' + strSheet + QStringLiteral(".part"));
         ASSERT_EQ(::symlink(QFile::encodeName(strVictim).constData(), QFile::encodeName(strLink).constData()), 0);
     }
-    const CliRun run = Import({Path("chart.tif"), QStringLiteral("--sheet"), QStringLiteral("256")});
+    const CliRun run = Import({Path("chart.tif"), QStringLiteral("--sheet"), QStringLiteral("256"),
+                               QStringLiteral("--resolution"), QStringLiteral("3.6,3.6")});
     EXPECT_EQ(run.nExit, 0) << run.strErr.toStdString();
     EXPECT_EQ(ReadAll(strVictim), QByteArray("keep me\n"));
     // The new sheets and the planted links, nothing else.
@@ -324,35 +325,15 @@ TEST_F(MapImportSafety, SheetsAreReplacedWholeOrNotAtAll)
     EXPECT_EQ(after.filter(QStringLiteral(".bmp.part")).size(), sheets.size());
 }
 
-// A sheet in the folder: its calibration and pixels.
-struct CImportedSheet
-{
-    std::unique_ptr<CMapBitmap> pMap;
-    QImage image;
-};
-
-std::vector<CImportedSheet> ImportedSheets(const QString& strDir)
-{
-    std::vector<CImportedSheet> sheets;
-    for (const QString& strName : QDir(strDir).entryList({QStringLiteral("*.bmp")}, QDir::Files)) {
-        auto pMap = std::make_unique<CMapBitmap>();
-        pMap->m_path = QDir(strDir).filePath(strName);
-        EXPECT_TRUE(pMap->ParseCalibration()) << strName.toStdString();
-        const QImage image(pMap->m_path);
-        sheets.push_back({std::move(pMap), image});
-    }
-    return sheets;
-}
-
 // A block centre of the source, on either side of the antimeridian, shows
 // its colour in the sheet that holds it.
-void ExpectColourAt(const std::vector<CImportedSheet>& sheets, const CGeoGrid& grid, int x, int y)
+void ExpectColourAt(const std::vector<CSheet>& sheets, const CGeoGrid& grid, int x, int y)
 {
     double dLongitude = 0;
     double dLatitude = 0;
     GridPosition(grid, x, y, dLongitude, dLatitude);
     dLongitude = std::remainder(dLongitude, 360.0);
-    for (const CImportedSheet& s : sheets) {
+    for (const CSheet& s : sheets) {
         const CMapBitmap& m = *s.pMap;
         if (!(m.m_lonMin < dLongitude && dLongitude < m.m_lonMax && m.m_latMin < dLatitude && dLatitude < m.m_latMax))
             continue;
@@ -385,21 +366,75 @@ TEST_F(MapImportSafety, AMapAcrossTheAntimeridianHasSheetsOnBothSides)
         ASSERT_TRUE(WritePattern(Path("across.tif"), "GTiff", c.grid, EPixels::Rgb));
         const CliRun run = Import({Path("across.tif")});
         ASSERT_EQ(run.nExit, 0) << run.strErr.toStdString();
-        const std::vector<CImportedSheet> sheets = ImportedSheets(Out());
+        const std::vector<CSheet> sheets = ReadSheets(Out());
         ASSERT_EQ(sheets.size(), 2u);
         double dWidth = 0;
-        for (const CImportedSheet& s : sheets) {
+        for (const CSheet& s : sheets) {
             const CMapBitmap& m = *s.pMap;
             EXPECT_GE(m.m_lonMin, -180);
             EXPECT_LE(m.m_lonMax, 180);
             EXPECT_TRUE(m.m_lonMin == -180 || m.m_lonMax == 180) << m.m_lonMin << " " << m.m_lonMax;
             dWidth += m.m_lonMax - m.m_lonMin;
         }
-        EXPECT_LT(dWidth, c.dWidth * 1.1);
+        EXPECT_LT(dWidth, c.dWidth * 1.2);
         if (c.grid.nEpsg == 4326) {
-            ExpectColourAt(sheets, c.grid, 16, 16);
-            ExpectColourAt(sheets, c.grid, c.grid.nWidth - 16, c.grid.nHeight - 16);
+            // Block centres at the west and east ends.
+            ExpectColourAt(sheets, c.grid, GEORASTER_BLOCK / 2, GEORASTER_BLOCK / 2);
+            ExpectColourAt(sheets, c.grid, 30 * GEORASTER_BLOCK + GEORASTER_BLOCK / 2, 11 * GEORASTER_BLOCK + GEORASTER_BLOCK / 2);
         }
+    }
+}
+
+// The pitch of the first sheet a dry run lists, in arc-seconds per pixel.
+bool DryRunPitch(const QString& strOut, double& dLatitude, double& dLongitude, double& dCentre)
+{
+    static const QRegularExpression LINE(QStringLiteral(
+        "  (\\d+)x(\\d+)  longitude (\\S+) to (\\S+), latitude (\\S+) to (\\S+)\n"));
+    const QRegularExpressionMatch m = LINE.match(strOut);
+    if (!m.hasMatch())
+        return false;
+    dLongitude = (m.captured(4).toDouble() - m.captured(3).toDouble()) * 3600 / m.captured(1).toDouble();
+    dLatitude = (m.captured(6).toDouble() - m.captured(5).toDouble()) * 3600 / m.captured(2).toDouble();
+    dCentre = (m.captured(6).toDouble() + m.captured(5).toDouble()) / 2;
+    return true;
+}
+
+// By default, and with one value to --resolution, pixels are square on the
+// ground at the centre of the map: the longitude step is the latitude step
+// divided by the cosine of the latitude. Two values set both steps.
+TEST_F(MapImportSafety, PixelsAreSquareOnTheGround)
+{
+    constexpr double TOLERANCE = 0.01;   // of a step: whole-second cells round it
+    const struct
+    {
+        const char* szName;
+        double dTop;                // the map: 0.5 x 0.5 degrees of 0.001 degree pixels
+        QStringList args;
+        double dLatitudeStep;       // 0: as the map's pixels are wide on the ground
+        double dLongitudeStep;      // 0: square on the ground
+    } CASES[] = {
+        {"at the equator", 0.25, {}, 0, 0},
+        {"at 52 N", 52.25, {}, 0, 0},
+        {"at 70 N", 70.25, {}, 0, 0},
+        {"at 52 N, latitude step given", 52.25, {QStringLiteral("--resolution"), QStringLiteral("6")}, 6, 0},
+        {"at 70 N, both steps given", 70.25, {QStringLiteral("--resolution"), QStringLiteral("6,9")}, 6, 9},
+    };
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(c.szName);
+        const CGeoGrid grid {4326, 10, c.dTop, 0.001, 500, 500};
+        ASSERT_TRUE(WritePattern(Path("square.tif"), "GTiff", grid, EPixels::Rgb));
+        const CliRun run = Import(QStringList {Path("square.tif"), QStringLiteral("--dry-run")} + c.args);
+        ASSERT_EQ(run.nExit, 0) << run.strErr.toStdString();
+        double dLatitude = 0;
+        double dLongitude = 0;
+        double dCentre = 0;
+        ASSERT_TRUE(DryRunPitch(run.strOut, dLatitude, dLongitude, dCentre)) << run.strOut.toStdString();
+        const double dCos = std::cos(dCentre * M_PI / 180);
+        const double dWantLatitude = c.dLatitudeStep > 0 ? c.dLatitudeStep : 3.6 * dCos;
+        const double dWantLongitude = c.dLongitudeStep > 0 ? c.dLongitudeStep : dWantLatitude / dCos;
+        EXPECT_NEAR(dLatitude, dWantLatitude, dWantLatitude * TOLERANCE);
+        EXPECT_NEAR(dLongitude, dWantLongitude, dWantLongitude * TOLERANCE);
+        EXPECT_LE(dLatitude, dWantLatitude * (1 + 1e-9));   // never coarser than asked
     }
 }
 
