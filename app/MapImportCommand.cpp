@@ -1,5 +1,6 @@
 #include "app/MapImportCommand.h"
 
+#include "app/ExitSignals.h"
 #include "app/FileDialogs.h"
 #include "app/WorkerProgress.h"
 #include "map/MapCatalogue.h"
@@ -46,14 +47,14 @@ COutcome ImportWithProgress(QWidget* pParent, const CMapImportRequest& request, 
     const std::unique_ptr<CMapImporter> pImport = NewMapImporter(outcome);
     if (!pImport)
         return outcome;
+    const MapImportProgress fnProgress = [&](double dDone) {
+        nProgress = int(dDone * IMPORT_PROGRESS_STEPS);
+        return !bCancel;
+    };
     const auto work = [&] {
-        outcome = pImport->Plan(request);
-        if (outcome) {
-            outcome = pImport->Write([&](double dDone) {
-                nProgress = int(dDone * IMPORT_PROGRESS_STEPS);
-                return !bCancel;
-            });
-        }
+        outcome = pImport->Plan(request, fnProgress);
+        if (outcome)
+            outcome = pImport->Write(fnProgress);
     };
 
     QProgressDialog dialog(QStringLiteral("Importing %1").arg(QFileInfo(request.m_strSource).fileName()),
@@ -63,7 +64,13 @@ COutcome ImportWithProgress(QWidget* pParent, const CMapImportRequest& request, 
     dialog.setAutoReset(false);
     dialog.setAutoClose(false);
     QObject::connect(&dialog, &QProgressDialog::canceled, [&] { bCancel = true; });
-    RunWithProgress(dialog, IMPORT_POLL_MS, work, [&] { dialog.setValue(nProgress); });
+    // A stop signal closes the dialog and ends the event loops: the import
+    // is cancelled with them, so shut-down soon ends the log with its KML copy.
+    RunWithProgress(dialog, IMPORT_POLL_MS, work, [&] {
+        dialog.setValue(nProgress);
+        if (ExitRequested())
+            bCancel = true;
+    });
     if (outcome)
         sheetPaths = pImport->SheetPaths();
     return outcome;

@@ -1,28 +1,26 @@
 #include "map/BmpSheetFile.h"
 
+#include "platform/TemporaryFiles.h"
+
+#include <QFileInfo>
 #include <QtEndian>
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
 constexpr int BMPSHEET_FILE_HEADER = 14;
 constexpr int BMPSHEET_INFO_HEADER = 40;
 constexpr int BMPSHEET_BITS = 24;
-// Hidden, and without the .bmp extension the catalogue looks for.
-const QString BMPSHEET_TEMP_SUFFIX = QStringLiteral(".part");
+constexpr int BMPSHEET_ASIDE_TRIES = 100;
 
 int RowStride(int nWidth)
 {
     return (nWidth * 3 + 3) & ~3;
-}
-
-QString TemporaryPath(const QString& strPath)
-{
-    const qsizetype nSlash = strPath.lastIndexOf(u'/') + 1;
-    return strPath.left(nSlash) + u'.' + strPath.mid(nSlash) + BMPSHEET_TEMP_SUFFIX;
 }
 
 template <typename T>
@@ -30,6 +28,29 @@ void Put(uint8_t*& pby, T value)
 {
     qToLittleEndian(value, pby);
     pby += sizeof(T);
+}
+
+bool Exists(const QByteArray& path)
+{
+    struct stat st {};
+    return ::lstat(path.constData(), &st) == 0;
+}
+
+// A hidden name for an old sheet while the new ones move in, of a form the
+// removal of stale temporaries leaves alone: after a crash the old sheet is
+// still there to be found.
+QByteArray AsideName(const QByteArray& target)
+{
+    static int g_nNext = 0;
+    const QFileInfo info(QFile::decodeName(target));
+    const QByteArray prefix = QFile::encodeName(info.path()) + "/." + QFile::encodeName(info.fileName()) + ".old-"
+                              + QByteArray::number(::getpid()) + '-';
+    for (int i = 0; i < BMPSHEET_ASIDE_TRIES; ++i) {
+        QByteArray aside = prefix + QByteArray::number(g_nNext++);
+        if (!Exists(aside))
+            return aside;
+    }
+    return {};
 }
 
 }
@@ -41,10 +62,17 @@ int64_t BmpFileSize(int nWidth, int nHeight)
 
 CBmpSheetFile::~CBmpSheetFile()
 {
-    if (!m_bCommitted && !m_strPath.isEmpty()) {
-        m_file.close();
-        QFile::remove(TemporaryPath(m_strPath));
-    }
+    Discard();
+}
+
+void CBmpSheetFile::Discard()
+{
+    m_file.close();
+    if (m_temporaryPath.isEmpty())
+        return;
+    ::unlink(m_temporaryPath.constData());
+    m_temporaryPath.clear();
+    ForgetTemporary(std::exchange(m_nTemporarySlot, -1));
 }
 
 COutcome CBmpSheetFile::WriteFailure()
@@ -56,10 +84,20 @@ COutcome CBmpSheetFile::WriteFailure()
 COutcome CBmpSheetFile::Create(const QString& strPath, int nWidth, int nHeight)
 {
     m_strPath = strPath;
-    m_file.setFileName(TemporaryPath(strPath));
     errno = 0;
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return WriteFailure();
+    {
+        const CStopSignalsHeld held;
+        const int hFile = CreateTemporaryBeside(QFile::encodeName(strPath), m_temporaryPath);
+        if (hFile < 0) {
+            m_temporaryPath.clear();
+            return WriteFailure();
+        }
+        m_nTemporarySlot = ListTemporary(m_temporaryPath);
+        if (!m_file.open(hFile, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+            ::close(hFile);
+            return WriteFailure();
+        }
+    }
     const uint32_t nPixelBytes = uint32_t(RowStride(nWidth)) * uint32_t(nHeight);
     std::array<uint8_t, BMPSHEET_FILE_HEADER + BMPSHEET_INFO_HEADER> header {};
     uint8_t* pby = header.data();
@@ -101,13 +139,50 @@ COutcome CBmpSheetFile::Finish()
     return COutcome::Ok();
 }
 
-COutcome CBmpSheetFile::Commit()
+COutcome CBmpSheetFile::MoveIn(QByteArray& aside)
 {
+    const QByteArray target = QFile::encodeName(m_strPath);
+    aside.clear();
     errno = 0;
-    if (std::rename(QFile::encodeName(TemporaryPath(m_strPath)).constData(),
-                    QFile::encodeName(m_strPath).constData())
-        != 0)
-        return COutcome::Fail(QStringLiteral("cannot write ") + m_strPath, errno);
-    m_bCommitted = true;
+    if (Exists(target)) {
+        aside = AsideName(target);
+        if (aside.isEmpty() || std::rename(target.constData(), aside.constData()) != 0) {
+            aside.clear();
+            return WriteFailure();
+        }
+    }
+    if (std::rename(m_temporaryPath.constData(), target.constData()) != 0) {
+        const COutcome failure = WriteFailure();
+        if (!aside.isEmpty())
+            std::rename(aside.constData(), target.constData());
+        aside.clear();
+        return failure;
+    }
+    m_temporaryPath.clear();
+    ForgetTemporary(std::exchange(m_nTemporarySlot, -1));
+    return COutcome::Ok();
+}
+
+COutcome CommitSheets(const std::vector<CBmpSheetFile*>& files)
+{
+    // A stop signal now would leave some sheets new and some old.
+    const CStopSignalsHeld held;
+    std::vector<std::pair<QByteArray, QByteArray>> moved;   // target, aside
+    for (CBmpSheetFile* pFile : files) {
+        QByteArray aside;
+        if (COutcome outcome = pFile->MoveIn(aside); !outcome) {
+            for (auto it = moved.rbegin(); it != moved.rend(); ++it) {
+                ::unlink(it->first.constData());
+                if (!it->second.isEmpty())
+                    std::rename(it->second.constData(), it->first.constData());
+            }
+            return outcome;
+        }
+        moved.push_back({QFile::encodeName(pFile->Path()), aside});
+    }
+    for (const auto& [target, aside] : moved) {
+        if (!aside.isEmpty())
+            ::unlink(aside.constData());
+    }
     return COutcome::Ok();
 }

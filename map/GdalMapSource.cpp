@@ -1,5 +1,8 @@
 #include "map/GdalMapSource.h"
 
+#include "map/MapImportSandbox.h"
+#include "platform/InputFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -30,6 +33,19 @@ constexpr double MAPIMPORT_APPROX_ERROR = 0.125;
 // GDAL's block cache would otherwise grow with the machine's memory; the
 // import streams, so a modest cache is enough and keeps the peak flat.
 constexpr int64_t MAPIMPORT_GDAL_CACHE = 16 << 20;
+// Degrees in a turn, and how many sample points along each side of the
+// source find where it lies when that may cross the antimeridian.
+constexpr double MAPIMPORT_TURN = 360;
+constexpr double MAPIMPORT_HALF_TURN = 180;
+constexpr int MAPIMPORT_FOOTPRINT_SAMPLES = 64;
+// A source spanning more longitude than this covers the world: its
+// footprint is taken as GDAL finds it.
+constexpr double MAPIMPORT_WORLD_SPAN = 270;
+// A source block larger than this is refused rather than read.
+constexpr int64_t MAPIMPORT_MAX_BLOCK_BYTES = int64_t(256) << 20;
+// The source is read reduced when its pixels are at least this many times
+// finer than the sheets'.
+constexpr double MAPIMPORT_REDUCE_FROM = 2;
 
 void RegisterGdal()
 {
@@ -37,6 +53,7 @@ void RegisterGdal()
     std::call_once(once, [] {
         GDALAllRegister();
         GDALSetCacheMax64(MAPIMPORT_GDAL_CACHE);
+        ConfineGdal();
     });
 }
 
@@ -66,6 +83,74 @@ COutcome NotRelated(const QString& strPath)
     return GdalFailure(QStringLiteral("cannot relate ") + strPath + QStringLiteral(" to WGS 84"));
 }
 
+// The source pixel under a position (the transformer's destination is
+// longitude and latitude). A source may use longitudes beyond +-180: the
+// position a turn east or west of it is tried as well, and the one inside
+// the raster is taken; dShift says by how much.
+bool PixelAt(void* hTransform, GDALDatasetH hRaster, double dLongitude, double dLatitude, double& x, double& y,
+             double& dShift)
+{
+    bool bFound = false;
+    for (const double dTry : {0.0, MAPIMPORT_TURN, -MAPIMPORT_TURN}) {
+        const double dLon = std::remainder(dLongitude, MAPIMPORT_TURN) + dTry;
+        double px = dLon;
+        double py = dLatitude;
+        double pz = 0;
+        int nOk = 0;
+        if (!GDALGenImgProjTransform(hTransform, TRUE, 1, &px, &py, &pz, &nOk) || !nOk)
+            continue;
+        const bool bInside = px >= 0 && py >= 0 && px <= GDALGetRasterXSize(hRaster) && py <= GDALGetRasterYSize(hRaster);
+        if (!bFound || bInside) {
+            x = px;
+            y = py;
+            dShift = dLon - dLongitude;
+            bFound = true;
+        }
+        if (bInside)
+            return true;
+    }
+    return bFound;
+}
+
+// The shortest span of longitudes holding sample points over the whole
+// source, west within -180..180 and east beyond 180 where it crosses the
+// antimeridian; false when no point could be placed.
+bool SampledSpan(void* hTransform, GDALDatasetH hRaster, CGeoBox& span)
+{
+    std::vector<double> longitudes;
+    span.m_dSouth = MAPIMPORT_HALF_TURN;
+    span.m_dNorth = -MAPIMPORT_HALF_TURN;
+    for (int i = 0; i <= MAPIMPORT_FOOTPRINT_SAMPLES; ++i) {
+        for (int j = 0; j <= MAPIMPORT_FOOTPRINT_SAMPLES; ++j) {
+            double x = GDALGetRasterXSize(hRaster) * double(i) / MAPIMPORT_FOOTPRINT_SAMPLES;
+            double y = GDALGetRasterYSize(hRaster) * double(j) / MAPIMPORT_FOOTPRINT_SAMPLES;
+            double z = 0;
+            int nOk = 0;
+            if (!GDALGenImgProjTransform(hTransform, FALSE, 1, &x, &y, &z, &nOk) || !nOk || !std::isfinite(x))
+                continue;
+            longitudes.push_back(std::remainder(x, MAPIMPORT_TURN));
+            span.m_dSouth = std::min(span.m_dSouth, y);
+            span.m_dNorth = std::max(span.m_dNorth, y);
+        }
+    }
+    if (longitudes.empty())
+        return false;
+    std::sort(longitudes.begin(), longitudes.end());
+    // The span leaves out the widest gap between neighbours, the one
+    // across the antimeridian included.
+    double dGap = longitudes.front() + MAPIMPORT_TURN - longitudes.back();
+    size_t nAfterGap = 0;
+    for (size_t i = 1; i < longitudes.size(); ++i) {
+        if (longitudes[i] - longitudes[i - 1] > dGap) {
+            dGap = longitudes[i] - longitudes[i - 1];
+            nAfterGap = i;
+        }
+    }
+    span.m_dWest = longitudes[nAfterGap];
+    span.m_dEast = nAfterGap == 0 ? longitudes.back() : longitudes[nAfterGap - 1] + MAPIMPORT_TURN;
+    return true;
+}
+
 bool HasGeoTransform(GDALDatasetH hDataset)
 {
     double gt[6];
@@ -93,6 +178,8 @@ CGdalMapSource::CGdalMapSource()
 
 CGdalMapSource::~CGdalMapSource()
 {
+    if (m_hReduced)
+        GDALClose(m_hReduced);
     if (m_hPrepared)
         GDALClose(m_hPrepared);
     if (m_hSource)
@@ -103,11 +190,22 @@ COutcome CGdalMapSource::Open(const QString& strPath)
 {
     const CQuietGdal quiet;
     m_strPath = strPath;
+    if (IsNetworkPath(strPath))
+        return COutcome::Fail(strPath + QStringLiteral(" is not a file on this computer: maps are imported from "
+                                                       "files only"));
+    // Opened here first, without blocking, so a FIFO or a device is refused
+    // before GDAL would wait on it.
+    CInputFile probe;
+    if (probe.Open(strPath) != CInputFile::EOpen::Ok)
+        return COutcome::Fail(strPath + QStringLiteral(": ") + probe.Reason());
+    probe.Close();
     const QByteArray path = QFile::encodeName(strPath);
     m_hSource = GDALOpenEx(path.constData(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, nullptr,
                            nullptr, nullptr);
     if (!m_hSource || GDALGetRasterCount(m_hSource) == 0)
         return GdalFailure(strPath + QStringLiteral(" is no raster image that GDAL can read"));
+    if (COutcome outcome = CheckBlocks(); !outcome)
+        return outcome;
     if (COutcome outcome = Prepare(); !outcome)
         return outcome;
     if (!HasGeoreference(Raster())) {
@@ -149,6 +247,46 @@ COutcome CGdalMapSource::Prepare()
     return COutcome::Ok();
 }
 
+COutcome CGdalMapSource::CheckBlocks() const
+{
+    const GDALRasterBandH hBand = GDALGetRasterBand(m_hSource, 1);
+    int nBlockWidth = 0;
+    int nBlockHeight = 0;
+    GDALGetBlockSize(hBand, &nBlockWidth, &nBlockHeight);
+    const int64_t nBytes = int64_t(nBlockWidth) * nBlockHeight * GDALGetRasterCount(m_hSource)
+                           * GDALGetDataTypeSizeBytes(GDALGetRasterDataType(hBand));
+    if (nBytes <= MAPIMPORT_MAX_BLOCK_BYTES)
+        return COutcome::Ok();
+    return COutcome::Fail(QStringLiteral("%1 keeps its pixels in blocks of %2 x %3, more than the %4 MiB an import "
+                                         "holds at once")
+                              .arg(m_strPath)
+                              .arg(nBlockWidth)
+                              .arg(nBlockHeight)
+                              .arg(MAPIMPORT_MAX_BLOCK_BYTES >> 20));
+}
+
+COutcome CGdalMapSource::ReduceTo(double dLongitude, double dLatitude, double dSeconds)
+{
+    double dOwn = 0;
+    if (COutcome outcome = ResolutionAt(dLongitude, dLatitude, dOwn); !outcome)
+        return outcome;
+    const double dFactor = std::floor(dSeconds / dOwn);
+    if (!(dFactor >= MAPIMPORT_REDUCE_FROM) || m_hReduced)
+        return COutcome::Ok();
+    const CQuietGdal quiet;
+    const QByteArray width = QByteArray::number(std::max(1.0, std::floor(GDALGetRasterXSize(Raster()) / dFactor)), 'f', 0);
+    const QByteArray height = QByteArray::number(std::max(1.0, std::floor(GDALGetRasterYSize(Raster()) / dFactor)), 'f', 0);
+    // Averaged, so that fine lines fade rather than break up.
+    const char* const args[] = {"-of", "VRT", "-outsize", width.constData(), height.constData(), "-r", "average",
+                                nullptr};
+    GDALTranslateOptions* pOptions = GDALTranslateOptionsNew(const_cast<char**>(args), nullptr);
+    m_hReduced = GDALTranslate("", Raster(), pOptions, nullptr);
+    GDALTranslateOptionsFree(pOptions);
+    if (!m_hReduced)
+        return GdalFailure(QStringLiteral("cannot read ") + m_strPath);
+    return COutcome::Ok();
+}
+
 void CGdalMapSource::ChooseBands()
 {
     const GDALDatasetH hRaster = Raster();
@@ -170,7 +308,7 @@ void* CGdalMapSource::CreateTransformer() const
     return GDALCreateGenImgProjTransformer2(Raster(), nullptr, const_cast<char**>(options));
 }
 
-COutcome CGdalMapSource::Footprint(CGeoBox& box) const
+COutcome CGdalMapSource::Footprint(std::vector<CGeoBox>& parts) const
 {
     const CQuietGdal quiet;
     void* hTransform = CreateTransformer();
@@ -182,10 +320,24 @@ COutcome CGdalMapSource::Footprint(CGeoBox& box) const
     int nLines = 0;
     const CPLErr eErr = GDALSuggestedWarpOutput2(Raster(), GDALGenImgProjTransform, hTransform, gt, &nPixels,
                                                  &nLines, extent, 0);
+    CGeoBox box {extent[0], extent[1], extent[2], extent[3]};
+    // GDAL widens a footprint across the antimeridian to the whole world,
+    // or leaves it beyond 180.
+    const bool bMayCross = box.m_dWest < -MAPIMPORT_HALF_TURN || box.m_dEast > MAPIMPORT_HALF_TURN
+                           || box.m_dEast - box.m_dWest > MAPIMPORT_HALF_TURN;
+    CGeoBox span;
+    if (eErr == CE_None && bMayCross && SampledSpan(hTransform, Raster(), span)
+        && span.m_dEast - span.m_dWest <= MAPIMPORT_WORLD_SPAN)
+        box = span;
     GDALDestroyGenImgProjTransformer(hTransform);
     if (eErr != CE_None)
         return GdalFailure(QStringLiteral("cannot find the extent of ") + m_strPath);
-    box = {extent[0], extent[1], extent[2], extent[3]};
+    if (box.m_dEast > MAPIMPORT_HALF_TURN) {
+        parts = {{box.m_dWest, box.m_dSouth, MAPIMPORT_HALF_TURN, box.m_dNorth},
+                 {-MAPIMPORT_HALF_TURN, box.m_dSouth, box.m_dEast - MAPIMPORT_TURN, box.m_dNorth}};
+    } else {
+        parts = {box};
+    }
     return COutcome::Ok();
 }
 
@@ -196,11 +348,12 @@ COutcome CGdalMapSource::ResolutionAt(double dLongitude, double dLatitude, doubl
     if (!hTransform)
         return NotRelated(m_strPath);
     // The source pixel under the position, and its neighbours across and down.
-    double x[3] = {dLongitude};
-    double y[3] = {dLatitude};
+    double x[3] = {};
+    double y[3] = {};
     double z[3] = {};
     int ok[3] = {};
-    bool bOk = GDALGenImgProjTransform(hTransform, TRUE, 1, x, y, z, ok) && ok[0];
+    double dShift = 0;
+    bool bOk = PixelAt(hTransform, Raster(), dLongitude, dLatitude, x[0], y[0], dShift);
     x[1] = x[0] + 1;
     y[1] = y[0];
     x[2] = x[0];
@@ -209,8 +362,10 @@ COutcome CGdalMapSource::ResolutionAt(double dLongitude, double dLatitude, doubl
     GDALDestroyGenImgProjTransformer(hTransform);
     if (!bOk)
         return GdalFailure(QStringLiteral("cannot find the resolution of ") + m_strPath);
-    const double dAcross = std::hypot(x[1] - x[0], y[1] - y[0]);
-    const double dDown = std::hypot(x[2] - x[0], y[2] - y[0]);
+    // A degree of longitude is cos(latitude) degrees of latitude long.
+    const double dCos = std::cos(dLatitude * M_PI / MAPIMPORT_HALF_TURN);
+    const double dAcross = std::hypot((x[1] - x[0]) * dCos, y[1] - y[0]);
+    const double dDown = std::hypot((x[2] - x[0]) * dCos, y[2] - y[0]);
     dSeconds = std::min(dAcross, dDown) * MAPSHEET_SECONDS_PER_DEGREE;
     return COutcome::Ok();
 }
@@ -248,7 +403,13 @@ COutcome CGdalMapSource::Warp(const CMapSheet& window, const MapPlaneSink& fnSin
     if (!hExact)
         return NotRelated(m_strPath);
     const CArcBox& b = window.m_box;
-    double gt[6] = {double(b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE,
+    // The window's longitudes as the source has them.
+    double dCentreX = 0;
+    double dCentreY = 0;
+    double dShift = 0;
+    PixelAt(hExact, Raster(), double(b.m_nWest + b.m_nEast) / 2 / MAPSHEET_SECONDS_PER_DEGREE,
+            double(b.m_nSouth + b.m_nNorth) / 2 / MAPSHEET_SECONDS_PER_DEGREE, dCentreX, dCentreY, dShift);
+    double gt[6] = {double(b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE + dShift,
                     double(b.m_nEast - b.m_nWest) / MAPSHEET_SECONDS_PER_DEGREE / window.m_nWidth,
                     0,
                     double(b.m_nNorth) / MAPSHEET_SECONDS_PER_DEGREE,

@@ -31,7 +31,10 @@ struct CMapImportRequest
     QString m_strSource;                // any raster GDAL opens with a georeference
     QString m_strDir;                   // host folder of the sheets
     std::optional<CGeoBox> m_area;      // cut to the source's footprint; default all of it
-    double m_dResolution = 0;           // arc-seconds per pixel; 0: the source's own at the centre
+    // Arc-seconds per pixel down; 0: the source's own at the centre of the
+    // area. Across: 0 follows from down, so pixels are square on the ground
+    // at the centre of the area.
+    CResolution m_resolution;
     int m_nSheetPixels = MAPIMPORT_DEFAULT_SHEET;
     int m_nMaxSheets = MAPIMPORT_DEFAULT_MAX_SHEETS;
 };
@@ -48,16 +51,20 @@ class CMapImporter
 public:
     virtual ~CMapImporter() = default;
 
-    // Opens the source and lays out the sheets; writes nothing.
-    virtual COutcome Plan(const CMapImportRequest& request) = 0;
+    // Opens the source and lays out the sheets; writes nothing. fnProgress
+    // (always given 0) is asked between the steps whether to go on.
+    virtual COutcome Plan(const CMapImportRequest& request, const MapImportProgress& fnProgress) = 0;
 
     virtual const std::vector<CMapSheet>& Sheets() const = 0;
     virtual int64_t TotalBytes() const = 0;
     // Arc-seconds per pixel the sheets were laid out for.
-    virtual double Resolution() const = 0;
+    virtual CResolution Resolution() const = 0;
 
-    // Writes every sheet, whole or not at all: after a failure or a cancel no
-    // sheet of this import is left in the folder. Checks the free space first.
+    // Writes every sheet, whole or not at all: after a failure or a cancel
+    // the folder is as it was, old sheets of the same names included, with
+    // no temporary left. Checks the free space first. A sheet all white (no
+    // source pixel, or none that could be read) is not written; when no
+    // sheet is left, "No readable map in SOURCE".
     virtual COutcome Write(const MapImportProgress& fnProgress) = 0;
 
     // Host paths of the sheets written.

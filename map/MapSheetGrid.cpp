@@ -21,13 +21,25 @@ int64_t CellsAcross(int64_t nSeconds, const CGridCell& cell)
     return (nSeconds + cell.nSeconds - 1) / cell.nSeconds;
 }
 
-// The longest side of a sheet and the overlap of neighbours, in cells; false
-// when sheets of nSheetPixels cannot overlap by whole cells.
-bool SheetCells(const CGridCell& cell, int nSheetPixels, int64_t& nMaxCells, int64_t& nOverlap)
+// One axis of the sheets: its cell, the longest side of a sheet and the
+// overlap of neighbours in cells; bFits false when sheets of nSheetPixels
+// cannot overlap by whole cells.
+struct CSheetAxis
 {
-    nMaxCells = nSheetPixels / cell.nPixels;
-    nOverlap = (MAPSHEET_OVERLAP_PIXELS + cell.nPixels - 1) / cell.nPixels;
-    return nMaxCells > nOverlap;
+    CGridCell cell;
+    int64_t nMaxCells = 0;
+    int64_t nOverlap = 0;
+    bool bFits = false;
+};
+
+CSheetAxis SheetAxis(double dResolution, int nSheetPixels)
+{
+    CSheetAxis axis;
+    axis.cell = GridCell(dResolution);
+    axis.nMaxCells = nSheetPixels / axis.cell.nPixels;
+    axis.nOverlap = (MAPSHEET_OVERLAP_PIXELS + axis.cell.nPixels - 1) / axis.cell.nPixels;
+    axis.bFits = axis.nMaxCells > axis.nOverlap;
+    return axis;
 }
 
 int64_t AxisCount(int64_t nLength, int64_t nMaxCells, int64_t nOverlap)
@@ -81,39 +93,40 @@ CGridCell GridCell(double dResolution)
     return best;
 }
 
-CMapSheet GridExtent(const CArcBox& box, double dResolution)
+CMapSheet GridExtent(const CArcBox& box, const CResolution& resolution)
 {
-    const CGridCell cell = GridCell(dResolution);
-    const int64_t nCellsAcross = CellsAcross(box.m_nEast - box.m_nWest, cell);
-    const int64_t nCellsDown = CellsAcross(box.m_nNorth - box.m_nSouth, cell);
+    const CGridCell across = GridCell(resolution.m_dLongitude);
+    const CGridCell down = GridCell(resolution.m_dLatitude);
+    const int64_t nCellsAcross = CellsAcross(box.m_nEast - box.m_nWest, across);
+    const int64_t nCellsDown = CellsAcross(box.m_nNorth - box.m_nSouth, down);
     CMapSheet extent;
-    extent.m_box = {box.m_nWest, box.m_nWest + nCellsAcross * cell.nSeconds, box.m_nNorth - nCellsDown * cell.nSeconds,
-                    box.m_nNorth};
-    extent.m_nWidth = int(std::min<int64_t>(nCellsAcross * cell.nPixels, INT32_MAX));
-    extent.m_nHeight = int(std::min<int64_t>(nCellsDown * cell.nPixels, INT32_MAX));
+    extent.m_box = {box.m_nWest, box.m_nWest + nCellsAcross * across.nSeconds,
+                    box.m_nNorth - nCellsDown * down.nSeconds, box.m_nNorth};
+    extent.m_nWidth = int(std::min<int64_t>(nCellsAcross * across.nPixels, INT32_MAX));
+    extent.m_nHeight = int(std::min<int64_t>(nCellsDown * down.nPixels, INT32_MAX));
     return extent;
 }
 
-int64_t CountSheets(const CArcBox& box, double dResolution, int nSheetPixels)
+int64_t CountSheets(const CArcBox& box, const CResolution& resolution, int nSheetPixels)
 {
-    const CGridCell cell = GridCell(dResolution);
-    int64_t nMaxCells = 0;
-    int64_t nOverlap = 0;
-    if (!SheetCells(cell, nSheetPixels, nMaxCells, nOverlap))
+    const CSheetAxis across = SheetAxis(resolution.m_dLongitude, nSheetPixels);
+    const CSheetAxis down = SheetAxis(resolution.m_dLatitude, nSheetPixels);
+    if (!across.bFits || !down.bFits)
         return 0;
-    return AxisCount(CellsAcross(box.m_nEast - box.m_nWest, cell), nMaxCells, nOverlap)
-           * AxisCount(CellsAcross(box.m_nNorth - box.m_nSouth, cell), nMaxCells, nOverlap);
+    return AxisCount(CellsAcross(box.m_nEast - box.m_nWest, across.cell), across.nMaxCells, across.nOverlap)
+           * AxisCount(CellsAcross(box.m_nNorth - box.m_nSouth, down.cell), down.nMaxCells, down.nOverlap);
 }
 
-std::vector<CMapSheet> LayOutSheets(const CArcBox& box, double dResolution, int nSheetPixels)
+std::vector<CMapSheet> LayOutSheets(const CArcBox& box, const CResolution& resolution, int nSheetPixels)
 {
-    const CGridCell cell = GridCell(dResolution);
-    int64_t nMaxCells = 0;
-    int64_t nOverlap = 0;
-    if (!SheetCells(cell, nSheetPixels, nMaxCells, nOverlap))
+    const CSheetAxis across = SheetAxis(resolution.m_dLongitude, nSheetPixels);
+    const CSheetAxis down = SheetAxis(resolution.m_dLatitude, nSheetPixels);
+    if (!across.bFits || !down.bFits)
         return {};
-    const std::vector<CSpan> columns = SplitAxis(CellsAcross(box.m_nEast - box.m_nWest, cell), nMaxCells, nOverlap);
-    const std::vector<CSpan> rows = SplitAxis(CellsAcross(box.m_nNorth - box.m_nSouth, cell), nMaxCells, nOverlap);
+    const std::vector<CSpan> columns =
+        SplitAxis(CellsAcross(box.m_nEast - box.m_nWest, across.cell), across.nMaxCells, across.nOverlap);
+    const std::vector<CSpan> rows =
+        SplitAxis(CellsAcross(box.m_nNorth - box.m_nSouth, down.cell), down.nMaxCells, down.nOverlap);
     std::vector<CMapSheet> sheets;
     for (size_t r = 0; r < rows.size(); ++r) {
         // Rows are counted in cells from the north edge.
@@ -122,13 +135,13 @@ std::vector<CMapSheet> LayOutSheets(const CArcBox& box, double dResolution, int 
             CMapSheet sheet;
             sheet.m_nRow = int(r);
             sheet.m_nCol = int(c);
-            sheet.m_box = {box.m_nWest + columns[c].nStart * cell.nSeconds,
-                           box.m_nWest + columns[c].nEnd * cell.nSeconds, box.m_nNorth - row.nEnd * cell.nSeconds,
-                           box.m_nNorth - row.nStart * cell.nSeconds};
-            sheet.m_nWidth = int((columns[c].nEnd - columns[c].nStart) * cell.nPixels);
-            sheet.m_nHeight = int((row.nEnd - row.nStart) * cell.nPixels);
-            sheet.m_nLeft = int(columns[c].nStart * cell.nPixels);
-            sheet.m_nTop = int(row.nStart * cell.nPixels);
+            sheet.m_box = {box.m_nWest + columns[c].nStart * across.cell.nSeconds,
+                           box.m_nWest + columns[c].nEnd * across.cell.nSeconds,
+                           box.m_nNorth - row.nEnd * down.cell.nSeconds, box.m_nNorth - row.nStart * down.cell.nSeconds};
+            sheet.m_nWidth = int((columns[c].nEnd - columns[c].nStart) * across.cell.nPixels);
+            sheet.m_nHeight = int((row.nEnd - row.nStart) * down.cell.nPixels);
+            sheet.m_nLeft = int(columns[c].nStart * across.cell.nPixels);
+            sheet.m_nTop = int(row.nStart * down.cell.nPixels);
             sheets.push_back(sheet);
         }
     }

@@ -6,9 +6,11 @@
 
 // Imported maps are cut into sheets whose edges lie on whole arc-seconds, so
 // the calibration in a sheet's file name (seconds form) describes its pixel
-// grid exactly. All sheets of a map lie on one pixel grid, whose pitch is a
-// whole number of seconds over a whole number of pixels (a cell), so the map
-// is warped once and every pixel of an overlap is the same in both sheets.
+// grid exactly. All sheets of a map lie on one pixel grid, whose pitch on
+// each axis is a whole number of seconds over a whole number of pixels (a
+// cell), so the map is warped once and every pixel of an overlap is the
+// same in both sheets. The two axes have pitches of their own: the
+// calibration keeps them apart, so pixels can be square on the ground.
 
 constexpr int MAPSHEET_OVERLAP_PIXELS = 64;   // neighbours share at least this many pixels
 constexpr int64_t MAPSHEET_SECONDS_PER_DEGREE = 3600;
@@ -31,7 +33,14 @@ struct CArcBox
     int64_t m_nNorth = 0;
 };
 
-// A cell of the grid: nSeconds across and down in nPixels pixels.
+// Arc-seconds per pixel down (latitude) and across (longitude).
+struct CResolution
+{
+    double m_dLatitude = 0;
+    double m_dLongitude = 0;
+};
+
+// A cell of the grid along one axis: nSeconds in nPixels pixels.
 struct CGridCell
 {
     int64_t nSeconds = 1;
@@ -47,6 +56,7 @@ struct CMapSheet
     int m_nHeight = 0;
     int m_nLeft = 0;     // pixels from the west edge of the whole grid
     int m_nTop = 0;      // pixels from its north edge
+    int m_nPart = 0;     // the grid it lies on: 1 east of the antimeridian where an area crosses it
     QString m_strName;   // file name, calibration included
 };
 
@@ -62,17 +72,17 @@ CGridCell GridCell(double dResolution);
 
 // The area the sheets cover: box widened east and south to whole cells,
 // with its size in pixels, at row 0 and column 0.
-CMapSheet GridExtent(const CArcBox& box, double dResolution);
+CMapSheet GridExtent(const CArcBox& box, const CResolution& resolution);
 
 // How many sheets LayOutSheets makes, worked out without making them; 0 when
 // it would make none.
-int64_t CountSheets(const CArcBox& box, double dResolution, int nSheetPixels);
+int64_t CountSheets(const CArcBox& box, const CResolution& resolution, int nSheetPixels);
 
-// Covers GridExtent(box, dResolution) with sheets of at most nSheetPixels
+// Covers GridExtent(box, resolution) with sheets of at most nSheetPixels
 // pixels across and down, neighbours overlapping by at least
 // MAPSHEET_OVERLAP_PIXELS, rows from the north, columns from the west.
 // Empty when sheets that small cannot overlap by whole cells.
-std::vector<CMapSheet> LayOutSheets(const CArcBox& box, double dResolution, int nSheetPixels);
+std::vector<CMapSheet> LayOutSheets(const CArcBox& box, const CResolution& resolution, int nSheetPixels);
 
 // "STEM_ROW_COL_X<west>_<east>Y<south>_<north>.bmp" in the seconds form, with
 // every upper-case X of the stem lowered so the calibration starts where it

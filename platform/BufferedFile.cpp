@@ -17,7 +17,6 @@
 namespace {
 
 constexpr size_t BUFFERED_FILE_CHUNK = 256 * 1024;
-constexpr int BUFFERED_TEMP_TRIES = 100;
 
 // Closes a descriptor without changing errno.
 void CloseKeepingErrno(int hFile)
@@ -25,24 +24,6 @@ void CloseKeepingErrno(int hFile)
     const int nError = errno;
     ::close(hFile);
     errno = nError;
-}
-
-// A new file beside the target, ".NAME.PID-N", created exclusively with the
-// mode a plain create would give; -1 with errno on failure.
-int CreateBeside(const QByteArray& targetPath, QByteArray& temporaryPath)
-{
-    static std::atomic<int> s_nNext{0};
-    const QFileInfo target(QFile::decodeName(targetPath));
-    const QByteArray prefix = QFile::encodeName(target.path()) + "/." + QFile::encodeName(target.fileName()) + '.'
-                              + QByteArray::number(::getpid()) + '-';
-    RemoveStaleTemporaries(QFile::encodeName(target.path()));
-    for (int i = 0; i < BUFFERED_TEMP_TRIES; ++i) {
-        temporaryPath = prefix + QByteArray::number(s_nNext++);
-        const int hFile = ::open(temporaryPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (hFile >= 0 || errno != EEXIST)
-            return hFile;
-    }
-    return -1;
 }
 
 // Flushes the folder that holds a path, so that a rename in it is on disk.
@@ -119,7 +100,7 @@ std::unique_ptr<CBufferedFile> CBufferedFile::Create(const QString& strHostPath,
     }
     const CStopSignalsHeld held;
     QByteArray temporaryPath;
-    const int hFile = CreateBeside(targetPath, temporaryPath);
+    const int hFile = CreateTemporaryBeside(targetPath, temporaryPath);
     if (hFile < 0) {
         if (hTarget >= 0)
             CloseKeepingErrno(hTarget);

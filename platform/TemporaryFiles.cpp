@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <atomic>
@@ -9,11 +10,13 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int TEMP_SLOTS = 64;
+constexpr int TEMP_CREATE_TRIES = 100;
 
 enum class ESlot : int { Free, Filling, Listed };
 
@@ -111,4 +114,20 @@ void RemoveStaleTemporaries(const QByteArray& folder)
             continue;
         ::unlink(QFile::encodeName(dir.filePath(strName)).constData());
     }
+}
+
+int CreateTemporaryBeside(const QByteArray& targetPath, QByteArray& temporaryPath)
+{
+    static std::atomic<int> s_nNext{0};
+    const QFileInfo target(QFile::decodeName(targetPath));
+    const QByteArray prefix = QFile::encodeName(target.path()) + "/." + QFile::encodeName(target.fileName()) + '.'
+                              + QByteArray::number(::getpid()) + '-';
+    RemoveStaleTemporaries(QFile::encodeName(target.path()));
+    for (int i = 0; i < TEMP_CREATE_TRIES; ++i) {
+        temporaryPath = prefix + QByteArray::number(s_nNext++);
+        const int hFile = ::open(temporaryPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (hFile >= 0 || errno != EEXIST)
+            return hFile;
+    }
+    return -1;
 }

@@ -42,3 +42,9 @@ long TemporaryOwner(const QString& strFileName);
 // Removes the regular files named as temporaries in a folder whose process
 // no longer runs.
 void RemoveStaleTemporaries(const QByteArray& folder);
+
+// A new file beside a target, ".NAME.PID-N", created exclusively (never
+// through a link) with the mode a plain create would give, after the stale
+// temporaries of its folder are removed; -1 with errno on failure. The
+// caller lists it, with the stop signals held.
+int CreateTemporaryBeside(const QByteArray& targetPath, QByteArray& temporaryPath);

@@ -61,8 +61,10 @@ TEST_F(MapImportCommand, SheetsJoinTheCatalogueAtOnce)
     ImportMapCommand(nullptr, theApp.m_mapList);
     EXPECT_TRUE(capture.m_messages.isEmpty()) << capture.m_messages.join(u'|').toStdString();
     const QStringList sheets = GpsFolderEntries();
-    ASSERT_EQ(sheets.size(), 1);   // 3000 x 3000 pixels fit one sheet
-    ASSERT_EQ(theApp.m_mapList.size(), 1u);
+    // 3000 x 3000 pixels of square degrees: 4922 rows square on the ground,
+    // two sheets of at most 4096.
+    ASSERT_EQ(sheets.size(), 2);
+    ASSERT_EQ(theApp.m_mapList.size(), 2u);
     for (const auto& pMap : theApp.m_mapList) {
         EXPECT_TRUE(pMap->m_path.startsWith(QStringLiteral("\\Storage card\\GPS\\harbour_")));
         EXPECT_GT(pMap->m_lonMax, pMap->m_lonMin);

@@ -21,27 +21,6 @@
 
 namespace {
 
-
-// A sheet as the program reads it: calibration from the name, and the pixels.
-struct CSheet
-{
-    std::unique_ptr<CMapBitmap> pMap;
-    QImage image;
-};
-
-std::vector<CSheet> ReadSheets(const QString& strDir)
-{
-    std::vector<CSheet> sheets;
-    for (const QString& strName : QDir(strDir).entryList({QStringLiteral("*.bmp")}, QDir::Files)) {
-        CSheet sheet {std::make_unique<CMapBitmap>(), QImage(QDir(strDir).filePath(strName))};
-        sheet.pMap->m_path = QDir(strDir).filePath(strName);
-        EXPECT_TRUE(sheet.pMap->ParseCalibration()) << strName.toStdString();
-        EXPECT_FALSE(sheet.image.isNull()) << strName.toStdString();
-        sheets.push_back(std::move(sheet));
-    }
-    return sheets;
-}
-
 // The pixel that the linear mapping of a sheet holding the position gives.
 bool SheetColour(const std::vector<CSheet>& sheets, double dLongitude, double dLatitude, QRgb& rgb)
 {
@@ -113,12 +92,14 @@ protected:
         }
     }
 
-    // The 3 x 2 sheets of GRID_DEGREES in the storage card's GPS folder.
+    // The 3 x 2 sheets of GRID_DEGREES in the storage card's GPS folder, at
+    // its own square degrees.
     std::vector<CSheet> ImportIntoCard() const
     {
         EXPECT_TRUE(WritePattern(Path(QStringLiteral("chart.tif")), "GTiff", GRID_DEGREES, EPixels::Rgb));
         const CliRun run = RunCli({QStringLiteral("map-import"), Path(QStringLiteral("chart.tif")),
-                              QStringLiteral("--sheet"), QStringLiteral("256")});
+                                   QStringLiteral("--sheet"), QStringLiteral("256"), QStringLiteral("--resolution"),
+                                   QStringLiteral("3.6,3.6")});
         EXPECT_EQ(run.nExit, 0) << run.strErr.toStdString();
         return ReadSheets(CardGpsPath(QString()));
     }
@@ -195,7 +176,7 @@ TEST_F(MapImport, DryRunListsTheAreaCutToTheMapAndWidenedToWholeCells)
     ASSERT_EQ(run.nExit, 0) << run.strErr.toStdString();
     EXPECT_EQ(run.strOut.toStdString(), "z_0_0_X0G-36M0S_0G12M0SY0G-24M-18S_0G18M0S.bmp  800x705  "
                                         "longitude -0.6 to 0.2, latitude -0.405 to 0.3\n"
-                                        "1 sheets, 1692054 bytes, 3.6 arc-seconds per pixel\n");
+                                        "1 sheets, 1692054 bytes, 3.6 by 3.6 arc-seconds per pixel (latitude by longitude)\n");
     EXPECT_EQ(Entries(CardGpsPath(QString())), QStringList());
 }
 
@@ -299,7 +280,7 @@ TEST_F(MapImport, BadInputsFailWithAMessageAndLeaveNothingBehind)
         {"a PNG without georeference", {strPng}, "has no georeference"},
         {"a truncated GeoTIFF", {write("cut.tif", tiff.left(tiff.size() / 2))}, "cannot read"},
         {"a folder that cannot be made", {strTiff, "--dir", write("file", "x") + "/maps"}, "cannot create the folder"},
-        {"more sheets than allowed", {strTiff, "--sheet", "256", "--max-sheets", "5"},
+        {"more sheets than allowed", {strTiff, "--sheet", "256", "--resolution", "3.6,3.6", "--max-sheets", "5"},
          "the map would take 6 sheets, more than the 5 allowed"},
     };
     for (const auto& c : CASES) {
@@ -343,6 +324,9 @@ TEST_F(MapImport, BadArgumentsExitTwo)
         {QStringLiteral("map-import"), QStringLiteral("a.tif"), QStringLiteral("--sheet"), QStringLiteral("100")},
         {QStringLiteral("map-import"), QStringLiteral("a.tif"), QStringLiteral("--bbox"), QStringLiteral("1,2,3")},
         {QStringLiteral("map-import"), QStringLiteral("a.tif"), QStringLiteral("--resolution"), QStringLiteral("0")},
+        {QStringLiteral("map-import"), QStringLiteral("a.tif"), QStringLiteral("--resolution"), QStringLiteral("6,0")},
+        {QStringLiteral("map-import"), QStringLiteral("a.tif"), QStringLiteral("--resolution"), QStringLiteral("6,")},
+        {QStringLiteral("map-import"), QStringLiteral("a.tif"), QStringLiteral("--resolution"), QStringLiteral("6,9,1")},
     };
     for (const QStringList& args : CASES) {
         SCOPED_TRACE(args.join(u' ').toStdString());

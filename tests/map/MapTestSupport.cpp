@@ -2,7 +2,9 @@
 
 #include "platform/DevicePaths.h"
 
+#include <QDir>
 #include <QFile>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -73,4 +75,17 @@ bool WriteFile(const QString& strPath, const QByteArray& data)
 QString CardGpsPath(const QString& strName)
 {
     return HostPath(QStringLiteral("\\Storage card\\GPS\\") + strName);
+}
+
+std::vector<CSheet> ReadSheets(const QString& strDir)
+{
+    std::vector<CSheet> sheets;
+    for (const QString& strName : QDir(strDir).entryList({QStringLiteral("*.bmp")}, QDir::Files)) {
+        CSheet sheet {std::make_unique<CMapBitmap>(), QImage(QDir(strDir).filePath(strName))};
+        sheet.pMap->m_path = QDir(strDir).filePath(strName);
+        EXPECT_TRUE(sheet.pMap->ParseCalibration()) << strName.toStdString();
+        EXPECT_FALSE(sheet.image.isNull()) << strName.toStdString();
+        sheets.push_back(std::move(sheet));
+    }
+    return sheets;
 }

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "map/CMapBitmap.h"
+
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 // A BMP file built field by field, so tests can shape each header value.
 struct CBmpLayout
@@ -27,3 +32,13 @@ bool WriteFile(const QString& strPath, const QByteArray& data);
 
 // Host path of a file in the storage card's GPS folder.
 QString CardGpsPath(const QString& strName);
+
+// A sheet as the program reads it: calibration from the name, and the pixels.
+struct CSheet
+{
+    std::unique_ptr<CMapBitmap> pMap;
+    QImage image;
+};
+
+// The .bmp sheets of a folder; a test fails where one does not read.
+std::vector<CSheet> ReadSheets(const QString& strDir);

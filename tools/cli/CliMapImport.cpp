@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QStringList>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -21,7 +22,7 @@ namespace {
 constexpr double MAPIMPORT_MAX_RESOLUTION = 3600.0;   // one degree per pixel
 
 const char IMPORT_USAGE[] =
-    "usage: veltrip-cli map-import SOURCE [--dir DIR] [--bbox LON1,LAT1,LON2,LAT2] [--resolution SECONDS]\n"
+    "usage: veltrip-cli map-import SOURCE [--dir DIR] [--bbox LON1,LAT1,LON2,LAT2] [--resolution LAT[,LON]]\n"
     "                              [--sheet PIXELS] [--max-sheets N] [--dry-run]\n";
 
 const char IMPORT_HELP[] =
@@ -40,8 +41,10 @@ const char IMPORT_HELP[] =
     "                               veltrip finds maps\n"
     "  --bbox LON1,LAT1,LON2,LAT2   only this area (degrees, west and south\n"
     "                               negative), cut to the map's footprint\n"
-    "  --resolution SECONDS         arc-seconds per pixel (up to 3600); by default\n"
-    "                               the map's own at the centre of the area\n"
+    "  --resolution LAT[,LON]       arc-seconds per pixel down and across (up to\n"
+    "                               3600); by default the map's own at the centre\n"
+    "                               of the area; without LON, pixels square on the\n"
+    "                               ground there\n"
     "  --sheet PIXELS               largest sheet side, 256 to 8192 (default 4096)\n"
     "  --max-sheets N               refuse to make more sheets (default 64)\n"
     "  --dry-run                    print the sheets (name, pixels, edges) and\n"
@@ -83,14 +86,21 @@ CliOption BboxOption(std::optional<CGeoBox>& area)
             }};
 }
 
-CliOption ResolutionOption(double& dResolution)
+CliOption ResolutionOption(CResolution& resolution)
 {
-    return {"--resolution", "SECONDS", [&dResolution](const char* szValue) {
-                double d = 0;
-                if (!ParseNumber(szValue, szValue + std::strlen(szValue), d) || !(d > 0)
-                    || d > MAPIMPORT_MAX_RESOLUTION)
-                    return std::string("--resolution takes arc-seconds per pixel, more than 0 and up to 3600");
-                dResolution = d;
+    return {"--resolution", "LAT[,LON]", [&resolution](const char* szValue) {
+                const char* pEnd = szValue + std::strlen(szValue);
+                const char* pComma = std::strchr(szValue, ',');
+                double d[2] = {};
+                const bool bOk = ParseNumber(szValue, pComma ? pComma : pEnd, d[0])
+                                 && (!pComma || ParseNumber(pComma + 1, pEnd, d[1]))
+                                 && std::all_of(d, d + (pComma ? 2 : 1), [](double dValue) {
+                                        return dValue > 0 && dValue <= MAPIMPORT_MAX_RESOLUTION;
+                                    });
+                if (!bOk)
+                    return std::string("--resolution takes arc-seconds per pixel down, and across after a comma, "
+                                       "each more than 0 and up to 3600");
+                resolution = {d[0], d[1]};
                 return std::string();
             }};
 }
@@ -103,8 +113,9 @@ void PrintSheets(const CMapImporter& import)
                     s.m_nWidth, s.m_nHeight, double(s.m_box.m_nWest) / DEG, double(s.m_box.m_nEast) / DEG,
                     double(s.m_box.m_nSouth) / DEG, double(s.m_box.m_nNorth) / DEG);
     }
-    std::printf("%zu sheets, %lld bytes, %.6g arc-seconds per pixel\n", import.Sheets().size(),
-                static_cast<long long>(import.TotalBytes()), import.Resolution());
+    std::printf("%zu sheets, %lld bytes, %.6g by %.6g arc-seconds per pixel (latitude by longitude)\n",
+                import.Sheets().size(), static_cast<long long>(import.TotalBytes()), import.Resolution().m_dLatitude,
+                import.Resolution().m_dLongitude);
 }
 
 int Fail(const COutcome& outcome)
@@ -124,7 +135,7 @@ int CliMapImport(int argc, char** argv)
     bool bDryRun = false;
     const CliSyntax syntax{"map-import", IMPORT_USAGE, IMPORT_HELP,
                            {CliText("--dir", "DIR", szDir), BboxOption(request.m_area),
-                            ResolutionOption(request.m_dResolution),
+                            ResolutionOption(request.m_resolution),
                             CliInt("--sheet", "PIXELS", MAPIMPORT_MIN_SHEET, MAPIMPORT_MAX_SHEET, nSheet),
                             CliInt("--max-sheets", "N", 1, 1000000, nMaxSheets), CliFlag("--dry-run", bDryRun)},
                            {"SOURCE"}};
@@ -141,7 +152,7 @@ int CliMapImport(int argc, char** argv)
     COutcome planned;
     const std::unique_ptr<CMapImporter> pImport = NewMapImporter(planned);
     if (planned)
-        planned = pImport->Plan(request);
+        planned = pImport->Plan(request, {});
     if (!planned)
         return Fail(planned);
     CMapImporter& import = *pImport;
@@ -165,6 +176,7 @@ int CliMapImport(int argc, char** argv)
     if (!outcome)
         return Fail(outcome);
     if (bTerminal)
-        std::printf("%zu sheets in %s\n", import.Sheets().size(), EscapedText(request.m_strDir).c_str());
+        std::printf("%lld sheets in %s\n", static_cast<long long>(import.SheetPaths().size()),
+                    EscapedText(request.m_strDir).c_str());
     return CLI_OK;
 }
