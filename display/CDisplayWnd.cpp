@@ -8,7 +8,11 @@
 #include "platform/gui/CDC.h"
 
 #include <QApplication>
+#include <QGestureEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPinchGesture>
+#include <QWheelEvent>
 #include <QPainter>
 
 namespace {
@@ -30,6 +34,9 @@ CDisplayWnd::CDisplayWnd(const CDisplaySources& sources, QWidget* pParent)
     // the stylus handlers as the left button Qt synthesises from it.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAutoFillBackground(false);
+    // The keys and a two-finger pinch zoom the map view.
+    setFocusPolicy(Qt::StrongFocus);
+    grabGesture(Qt::PinchGesture);
 }
 
 CDisplayWnd::~CDisplayWnd() = default;
@@ -212,6 +219,59 @@ void CDisplayWnd::mouseReleaseEvent(QMouseEvent* pEvent)
         OnLButtonUp(pt.x(), pt.y());
     }
     QWidget::mouseReleaseEvent(pEvent);
+}
+
+bool CDisplayWnd::StepZoom(int nSteps)
+{
+    if (ViewType() != EViewType::Map || !m_pMap)
+        return false;
+    if (nSteps != 0) {
+        StepMapZoom(*m_pMap, nSteps, MapDrawingArea(GetClientRect()));
+        Invalidate(true);
+    }
+    return true;
+}
+
+void CDisplayWnd::wheelEvent(QWheelEvent* pEvent)
+{
+    // One notch is 120 eighths of a degree; a turn the other way starts anew.
+    constexpr int WHEEL_STEP = 120;
+    const int nDelta = pEvent->angleDelta().y();
+    if (!StepZoom(0)) {
+        QWidget::wheelEvent(pEvent);
+        return;
+    }
+    if ((nDelta > 0) != (m_nWheelEighths > 0))
+        m_nWheelEighths = 0;
+    m_nWheelEighths += nDelta;
+    const int nSteps = m_nWheelEighths / WHEEL_STEP;
+    m_nWheelEighths -= nSteps * WHEEL_STEP;
+    StepZoom(nSteps);
+}
+
+void CDisplayWnd::keyPressEvent(QKeyEvent* pEvent)
+{
+    const int nKey = pEvent->key();
+    const int nSteps = nKey == Qt::Key_Plus || nKey == Qt::Key_Equal ? 1 : nKey == Qt::Key_Minus ? -1 : 0;
+    if (nSteps == 0 || !StepZoom(nSteps))
+        QWidget::keyPressEvent(pEvent);
+}
+
+bool CDisplayWnd::event(QEvent* pEvent)
+{
+    if (pEvent->type() != QEvent::Gesture)
+        return QWidget::event(pEvent);
+    auto* pPinch = static_cast<QPinchGesture*>(static_cast<QGestureEvent*>(pEvent)->gesture(Qt::PinchGesture));
+    if (!pPinch)
+        return QWidget::event(pEvent);
+    // Each factor of the square root of 2 the fingers spread is a step in.
+    m_dPinchScale *= pPinch->scaleFactor();
+    const int nSteps = int(std::trunc(std::log(m_dPinchScale) / std::log(VIEWPORT_ZOOM_FACTOR)));
+    m_dPinchScale /= std::pow(VIEWPORT_ZOOM_FACTOR, nSteps);
+    if (pPinch->state() == Qt::GestureFinished || pPinch->state() == Qt::GestureCanceled)
+        m_dPinchScale = 1.0;
+    StepZoom(nSteps);
+    return true;
 }
 
 QPoint CDisplayWnd::LayoutPoint(const QMouseEvent& event) const

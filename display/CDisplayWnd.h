@@ -97,12 +97,21 @@ protected:
     void mouseMoveEvent(QMouseEvent* pEvent) override;
     void mouseReleaseEvent(QMouseEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
+    // In the map view: the wheel, + and - and a pinch zoom the map.
+    void wheelEvent(QWheelEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    bool event(QEvent* pEvent) override;
 
 private:
     // A map's view covers the drawing area of the client rectangle.
     void FitMapToClient();
     QPoint LayoutPoint(const QMouseEvent& event) const;
+    // Zooms the map view's map by nSteps steps (positive: in); false outside
+    // the map view or without a map.
+    bool StepZoom(int nSteps);
 
     CDisplaySources m_sources;
     double m_dZoom;
+    int m_nWheelEighths = 0;        // a wheel's turn not yet a whole step (touchpads send small ones)
+    double m_dPinchScale = 1.0;     // a pinch's scale not yet a whole step
 };

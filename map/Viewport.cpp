@@ -3,6 +3,7 @@
 #include "gps/CGpsTracker.h"
 #include "map/MapCatalogue.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -114,4 +115,15 @@ EPenUp StylusPenUp(CStylusDrag& drag, CMapBitmap* pMap, bool bMapView, const QRe
         pMap->m_zoom += VIEWPORT_ZOOM_STEP;
     pMap->ComputeViewExtent(rcArea);
     return EPenUp::Stay;
+}
+
+void StepMapZoom(CMapBitmap& map, int nSteps, const QRect& rcArea)
+{
+    // Half a pixel more, so CentreOnPosition's truncation rounds: steps in
+    // and out again keep the centre instead of drifting a pixel each.
+    const double dLongitude = map.m_lonMin + (map.m_panX + 0.5) * map.m_lonPerPixel + map.m_viewSpanLon * 0.5;
+    const double dLatitude = map.m_latMax - (map.m_panY + 0.5) * map.m_latPerPixel - map.m_viewSpanLat * 0.5;
+    map.m_zoom = std::clamp(map.m_zoom * std::pow(VIEWPORT_ZOOM_FACTOR, -nSteps), VIEWPORT_MIN_ZOOM, VIEWPORT_MAX_ZOOM);
+    map.ComputeViewExtent(rcArea);
+    CentreOnPosition(map, dLongitude, dLatitude);
 }

@@ -19,6 +19,8 @@ constexpr int32_t VIEWPORT_ZOOM_OUT_BELOW = 25;  // pen-up with y < 25 zooms out
 constexpr int32_t VIEWPORT_ZOOM_IN_BELOW = 50;   // 25 <= y < 50 zooms in; below, pan or tap
 constexpr double VIEWPORT_ZOOM_STEP = 0.1;
 constexpr double VIEWPORT_MIN_ZOOM = 0.5;
+constexpr double VIEWPORT_MAX_ZOOM = 100;
+constexpr double VIEWPORT_ZOOM_FACTOR = 1.4142135623730951;   // one wheel or key step: the square root of 2
 
 // The drawing area of a client rectangle: the rectangle less the status strip
 // at the bottom (left and top 0). Every view-size computation uses it.
@@ -83,3 +85,9 @@ enum class EPenUp
 //   - Map view, 25 <= y < 50: zoom in by 0.1, not below 0.5; y < 25: zoom out
 //     by 0.1, no limit. Both resize the view for rcArea (the drawing area).
 EPenUp StylusPenUp(CStylusDrag& drag, CMapBitmap* pMap, bool bMapView, const QRect& rcArea, int32_t x, int32_t y);
+
+// The wheel, the + and - keys and a pinch: nSteps steps of
+// VIEWPORT_ZOOM_FACTOR (positive zooms in, negative out), the zoom kept
+// within VIEWPORT_MIN_ZOOM and VIEWPORT_MAX_ZOOM, the view resized for rcArea
+// and kept centred where it was: on the position while the view follows it.
+void StepMapZoom(CMapBitmap& map, int nSteps, const QRect& rcArea);

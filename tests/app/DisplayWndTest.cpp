@@ -2,12 +2,16 @@
 // line, and the stylus.
 #include "app/CTrackerApp.h"
 #include "display/CDisplayWnd.h"
+#include "map/Viewport.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/common/RecordingDC.h"
 
 #include <QFontMetrics>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace {
 
@@ -250,6 +254,71 @@ TEST_F(DisplayWndTest, DragAtDoubleSizePansByLayoutPixels)
     EXPECT_EQ(map.m_panX, -30);
     EXPECT_EQ(map.m_panY, 30);
     EXPECT_EQ(m_wnd.ViewType(), EViewType::Map);
+    m_wnd.m_pMap = nullptr;
+}
+
+}
+
+namespace {
+
+// The wheel and the + and - keys zoom the map view in steps of the square
+// root of 2, within the map view's limits, keeping the view's centre; outside
+// the map view they do nothing.
+TEST_F(DisplayWndTest, WheelAndKeysZoomTheMapAroundItsCentre)
+{
+    enum class EInput { WheelUp, WheelDown, HalfWheelUp, Plus, Equal, Minus };
+    const struct {
+        std::vector<EInput> inputs;
+        double dStartZoom;
+        double dZoom;
+    } CASES[] = {
+        {{EInput::WheelUp}, 2.0, 2.0 / VIEWPORT_ZOOM_FACTOR},
+        {{EInput::WheelDown}, 2.0, 2.0 * VIEWPORT_ZOOM_FACTOR},
+        {{EInput::HalfWheelUp}, 2.0, 2.0},
+        {{EInput::HalfWheelUp, EInput::HalfWheelUp}, 2.0, 2.0 / VIEWPORT_ZOOM_FACTOR},
+        {{EInput::Plus, EInput::Plus}, 4.0, 2.0},
+        {{EInput::Equal}, 1.0, 1.0 / VIEWPORT_ZOOM_FACTOR},
+        {{EInput::Minus, EInput::Minus}, 1.0, 2.0},
+        {{EInput::Plus, EInput::Plus, EInput::Plus}, 1.0, VIEWPORT_MIN_ZOOM},
+        {{EInput::WheelDown}, 90.0, VIEWPORT_MAX_ZOOM},
+    };
+    CMapBitmap map;
+    map.m_lonMin = 5.0;
+    map.m_latMax = 53.0;
+    map.m_lonPerPixel = map.m_latPerPixel = 0.001;
+    m_wnd.m_pMap = &map;
+    m_wnd.show();
+    ProcessEvents();
+    const QRect rcArea = MapDrawingArea(m_wnd.GetClientRect());
+    const QPointF centre(m_wnd.width() / 2.0, m_wnd.height() / 2.0);
+    for (const bool bMapView : {true, false}) {
+        m_wnd.m_eViewType = bMapView ? EViewType::Map : EViewType::Compass;
+        for (const auto& c : CASES) {
+            map.m_zoom = c.dStartZoom;
+            map.ComputeViewExtent(rcArea);
+            CentreOnPosition(map, 5.5, 52.5);
+            for (const EInput eInput : c.inputs) {
+                const auto wheel = [&](int nDelta) {
+                    QWheelEvent event(centre, m_wnd.mapToGlobal(centre), {}, QPoint(0, nDelta), Qt::NoButton, {},
+                                      Qt::NoScrollPhase, false);
+                    QApplication::sendEvent(&m_wnd, &event);
+                };
+                switch (eInput) {
+                case EInput::WheelUp: wheel(120); break;
+                case EInput::WheelDown: wheel(-120); break;
+                case EInput::HalfWheelUp: wheel(60); break;
+                case EInput::Plus: QTest::keyClick(&m_wnd, Qt::Key_Plus); break;
+                case EInput::Equal: QTest::keyClick(&m_wnd, Qt::Key_Equal); break;
+                case EInput::Minus: QTest::keyClick(&m_wnd, Qt::Key_Minus); break;
+                }
+            }
+            SCOPED_TRACE(testing::Message() << "map view " << bMapView << ", from " << c.dStartZoom);
+            EXPECT_NEAR(map.m_zoom, bMapView ? c.dZoom : c.dStartZoom, 1e-9);
+            // The centre stays where it was, to the whole bitmap pixels a pan holds.
+            EXPECT_NEAR(map.m_lonMin + map.m_panX * map.m_lonPerPixel + map.m_viewSpanLon / 2, 5.5, 0.002);
+            EXPECT_NEAR(map.m_latMax - map.m_panY * map.m_latPerPixel - map.m_viewSpanLat / 2, 52.5, 0.002);
+        }
+    }
     m_wnd.m_pMap = nullptr;
 }
 
