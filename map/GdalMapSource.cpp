@@ -33,10 +33,10 @@ constexpr double MAPIMPORT_APPROX_ERROR = 0.125;
 // GDAL's block cache would otherwise grow with the machine's memory; the
 // import streams, so a modest cache is enough and keeps the peak flat.
 constexpr int64_t MAPIMPORT_GDAL_CACHE = 16 << 20;
-// Degrees in a turn, and how many sample points along each side of the
-// source find where it lies when that may cross the antimeridian.
-constexpr double MAPIMPORT_TURN = 360;
-constexpr double MAPIMPORT_HALF_TURN = 180;
+
+// The antimeridian, and how many sample points along each side of the
+// source find where it lies when that may cross it.
+constexpr double MAPIMPORT_HALF_TURN = MAPSHEET_TURN_DEGREES / 2;
 constexpr int MAPIMPORT_FOOTPRINT_SAMPLES = 64;
 // A source spanning more longitude than this covers the world: its
 // footprint is taken as GDAL finds it.
@@ -91,8 +91,8 @@ bool PixelAt(void* hTransform, GDALDatasetH hRaster, double dLongitude, double d
              double& dShift)
 {
     bool bFound = false;
-    for (const double dTry : {0.0, MAPIMPORT_TURN, -MAPIMPORT_TURN}) {
-        const double dLon = std::remainder(dLongitude, MAPIMPORT_TURN) + dTry;
+    for (const double dTry : {0.0, MAPSHEET_TURN_DEGREES, -MAPSHEET_TURN_DEGREES}) {
+        const double dLon = std::remainder(dLongitude, MAPSHEET_TURN_DEGREES) + dTry;
         double px = dLon;
         double py = dLatitude;
         double pz = 0;
@@ -128,7 +128,7 @@ bool SampledSpan(void* hTransform, GDALDatasetH hRaster, CGeoBox& span)
             int nOk = 0;
             if (!GDALGenImgProjTransform(hTransform, FALSE, 1, &x, &y, &z, &nOk) || !nOk || !std::isfinite(x))
                 continue;
-            longitudes.push_back(std::remainder(x, MAPIMPORT_TURN));
+            longitudes.push_back(std::remainder(x, MAPSHEET_TURN_DEGREES));
             span.m_dSouth = std::min(span.m_dSouth, y);
             span.m_dNorth = std::max(span.m_dNorth, y);
         }
@@ -138,7 +138,7 @@ bool SampledSpan(void* hTransform, GDALDatasetH hRaster, CGeoBox& span)
     std::sort(longitudes.begin(), longitudes.end());
     // The span leaves out the widest gap between neighbours, the one
     // across the antimeridian included.
-    double dGap = longitudes.front() + MAPIMPORT_TURN - longitudes.back();
+    double dGap = longitudes.front() + MAPSHEET_TURN_DEGREES - longitudes.back();
     size_t nAfterGap = 0;
     for (size_t i = 1; i < longitudes.size(); ++i) {
         if (longitudes[i] - longitudes[i - 1] > dGap) {
@@ -147,7 +147,7 @@ bool SampledSpan(void* hTransform, GDALDatasetH hRaster, CGeoBox& span)
         }
     }
     span.m_dWest = longitudes[nAfterGap];
-    span.m_dEast = nAfterGap == 0 ? longitudes.back() : longitudes[nAfterGap - 1] + MAPIMPORT_TURN;
+    span.m_dEast = nAfterGap == 0 ? longitudes.back() : longitudes[nAfterGap - 1] + MAPSHEET_TURN_DEGREES;
     return true;
 }
 
@@ -334,7 +334,7 @@ COutcome CGdalMapSource::Footprint(std::vector<CGeoBox>& parts) const
         return GdalFailure(QStringLiteral("cannot find the extent of ") + m_strPath);
     if (box.m_dEast > MAPIMPORT_HALF_TURN) {
         parts = {{box.m_dWest, box.m_dSouth, MAPIMPORT_HALF_TURN, box.m_dNorth},
-                 {-MAPIMPORT_HALF_TURN, box.m_dSouth, box.m_dEast - MAPIMPORT_TURN, box.m_dNorth}};
+                 {-MAPIMPORT_HALF_TURN, box.m_dSouth, box.m_dEast - MAPSHEET_TURN_DEGREES, box.m_dNorth}};
     } else {
         parts = {box};
     }
