@@ -156,9 +156,11 @@ CBenchExtent Extent(const std::vector<CBenchSheet>& sheets)
         extent.dNorth = std::max(extent.dNorth, s.dNorth);
     }
     const CBenchSheet& first = sheets.front();
-    const double dPitch = (first.dEast - first.dWest) / first.nWidth;
-    extent.nWidth = int(std::lround((extent.dEast - extent.dWest) / dPitch));
-    extent.nHeight = int(std::lround((extent.dNorth - extent.dSouth) / dPitch));
+    // Each axis has a pitch of its own.
+    const double dPitchAcross = (first.dEast - first.dWest) / first.nWidth;
+    const double dPitchDown = (first.dNorth - first.dSouth) / first.nHeight;
+    extent.nWidth = int(std::lround((extent.dEast - extent.dWest) / dPitchAcross));
+    extent.nHeight = int(std::lround((extent.dNorth - extent.dSouth) / dPitchDown));
     return extent;
 }
 
@@ -195,9 +197,8 @@ bool MeanDifference(const std::vector<CBenchSheet>& sheets, const CBenchExtent& 
     bool bOk = true;
     for (const CBenchSheet& s : sheets) {
         GDALDatasetH hSheet = GDALOpen(QFile::encodeName(s.strPath).constData(), GA_ReadOnly);
-        const double dPitch = (s.dEast - s.dWest) / s.nWidth;
-        const int nLeft = int(std::lround((s.dWest - e.dWest) / dPitch));
-        const int nTop = int(std::lround((e.dNorth - s.dNorth) / dPitch));
+        const int nLeft = int(std::lround((s.dWest - e.dWest) / ((s.dEast - s.dWest) / s.nWidth)));
+        const int nTop = int(std::lround((e.dNorth - s.dNorth) / ((s.dNorth - s.dSouth) / s.nHeight)));
         std::vector<uint8_t> ours(size_t(s.nWidth) * 3);
         std::vector<uint8_t> theirs(size_t(s.nWidth) * 3);
         for (int y = 0; y < s.nHeight && hSheet && bOk; ++y) {

@@ -33,8 +33,10 @@ constexpr double MAPIMPORT_APPROX_ERROR = 0.125;
 // GDAL's block cache would otherwise grow with the machine's memory; the
 // import streams, so a modest cache is enough and keeps the peak flat.
 constexpr int64_t MAPIMPORT_GDAL_CACHE = 16 << 20;
-// How many sample points along each side of the source find where it lies
-// when that may cross the antimeridian.
+
+// The antimeridian, and how many sample points along each side of the
+// source find where it lies when that may cross it.
+constexpr double MAPIMPORT_HALF_TURN = MAPSHEET_TURN_DEGREES / 2;
 constexpr int MAPIMPORT_FOOTPRINT_SAMPLES = 64;
 // A source spanning more longitude than this covers the world: its
 // footprint is taken as GDAL finds it.
@@ -89,8 +91,8 @@ bool PixelAt(void* hTransform, GDALDatasetH hRaster, double dLongitude, double d
              double& dShift)
 {
     bool bFound = false;
-    for (const double dTry : {0.0, MAPSHEET_TURN, -MAPSHEET_TURN}) {
-        const double dLon = std::remainder(dLongitude, MAPSHEET_TURN) + dTry;
+    for (const double dTry : {0.0, MAPSHEET_TURN_DEGREES, -MAPSHEET_TURN_DEGREES}) {
+        const double dLon = std::remainder(dLongitude, MAPSHEET_TURN_DEGREES) + dTry;
         double px = dLon;
         double py = dLatitude;
         double pz = 0;
@@ -116,8 +118,8 @@ bool PixelAt(void* hTransform, GDALDatasetH hRaster, double dLongitude, double d
 bool SampledSpan(void* hTransform, GDALDatasetH hRaster, CGeoBox& span)
 {
     std::vector<double> longitudes;
-    span.m_dSouth = MAPSHEET_HALF_TURN;
-    span.m_dNorth = -MAPSHEET_HALF_TURN;
+    span.m_dSouth = MAPIMPORT_HALF_TURN;
+    span.m_dNorth = -MAPIMPORT_HALF_TURN;
     for (int i = 0; i <= MAPIMPORT_FOOTPRINT_SAMPLES; ++i) {
         for (int j = 0; j <= MAPIMPORT_FOOTPRINT_SAMPLES; ++j) {
             double x = GDALGetRasterXSize(hRaster) * double(i) / MAPIMPORT_FOOTPRINT_SAMPLES;
@@ -126,7 +128,7 @@ bool SampledSpan(void* hTransform, GDALDatasetH hRaster, CGeoBox& span)
             int nOk = 0;
             if (!GDALGenImgProjTransform(hTransform, FALSE, 1, &x, &y, &z, &nOk) || !nOk || !std::isfinite(x))
                 continue;
-            longitudes.push_back(std::remainder(x, MAPSHEET_TURN));
+            longitudes.push_back(std::remainder(x, MAPSHEET_TURN_DEGREES));
             span.m_dSouth = std::min(span.m_dSouth, y);
             span.m_dNorth = std::max(span.m_dNorth, y);
         }
@@ -136,7 +138,7 @@ bool SampledSpan(void* hTransform, GDALDatasetH hRaster, CGeoBox& span)
     std::sort(longitudes.begin(), longitudes.end());
     // The span leaves out the widest gap between neighbours, the one
     // across the antimeridian included.
-    double dGap = longitudes.front() + MAPSHEET_TURN - longitudes.back();
+    double dGap = longitudes.front() + MAPSHEET_TURN_DEGREES - longitudes.back();
     size_t nAfterGap = 0;
     for (size_t i = 1; i < longitudes.size(); ++i) {
         if (longitudes[i] - longitudes[i - 1] > dGap) {
@@ -145,7 +147,7 @@ bool SampledSpan(void* hTransform, GDALDatasetH hRaster, CGeoBox& span)
         }
     }
     span.m_dWest = longitudes[nAfterGap];
-    span.m_dEast = nAfterGap == 0 ? longitudes.back() : longitudes[nAfterGap - 1] + MAPSHEET_TURN;
+    span.m_dEast = nAfterGap == 0 ? longitudes.back() : longitudes[nAfterGap - 1] + MAPSHEET_TURN_DEGREES;
     return true;
 }
 
@@ -321,8 +323,8 @@ COutcome CGdalMapSource::Footprint(std::vector<CGeoBox>& parts) const
     CGeoBox box {extent[0], extent[1], extent[2], extent[3]};
     // GDAL widens a footprint across the antimeridian to the whole world,
     // or leaves it beyond 180.
-    const bool bMayCross = box.m_dWest < -MAPSHEET_HALF_TURN || box.m_dEast > MAPSHEET_HALF_TURN
-                           || box.m_dEast - box.m_dWest > MAPSHEET_HALF_TURN;
+    const bool bMayCross = box.m_dWest < -MAPIMPORT_HALF_TURN || box.m_dEast > MAPIMPORT_HALF_TURN
+                           || box.m_dEast - box.m_dWest > MAPIMPORT_HALF_TURN;
     CGeoBox span;
     if (eErr == CE_None && bMayCross && SampledSpan(hTransform, Raster(), span)
         && span.m_dEast - span.m_dWest <= MAPIMPORT_WORLD_SPAN)
@@ -330,9 +332,9 @@ COutcome CGdalMapSource::Footprint(std::vector<CGeoBox>& parts) const
     GDALDestroyGenImgProjTransformer(hTransform);
     if (eErr != CE_None)
         return GdalFailure(QStringLiteral("cannot find the extent of ") + m_strPath);
-    if (box.m_dEast > MAPSHEET_HALF_TURN) {
-        parts = {{box.m_dWest, box.m_dSouth, MAPSHEET_HALF_TURN, box.m_dNorth},
-                 {-MAPSHEET_HALF_TURN, box.m_dSouth, box.m_dEast - MAPSHEET_TURN, box.m_dNorth}};
+    if (box.m_dEast > MAPIMPORT_HALF_TURN) {
+        parts = {{box.m_dWest, box.m_dSouth, MAPIMPORT_HALF_TURN, box.m_dNorth},
+                 {-MAPIMPORT_HALF_TURN, box.m_dSouth, box.m_dEast - MAPSHEET_TURN_DEGREES, box.m_dNorth}};
     } else {
         parts = {box};
     }
@@ -361,7 +363,7 @@ COutcome CGdalMapSource::ResolutionAt(double dLongitude, double dLatitude, doubl
     if (!bOk)
         return GdalFailure(QStringLiteral("cannot find the resolution of ") + m_strPath);
     // A degree of longitude is cos(latitude) degrees of latitude long.
-    const double dCos = std::cos(dLatitude * M_PI / MAPSHEET_HALF_TURN);
+    const double dCos = std::cos(dLatitude * M_PI / MAPIMPORT_HALF_TURN);
     const double dAcross = std::hypot((x[1] - x[0]) * dCos, y[1] - y[0]);
     const double dDown = std::hypot((x[2] - x[0]) * dCos, y[2] - y[0]);
     dSeconds = std::min(dAcross, dDown) * MAPSHEET_SECONDS_PER_DEGREE;

@@ -109,10 +109,10 @@ COutcome CMapImport::ChooseArea(const CMapImportRequest& request, std::vector<CG
 COutcome CMapImport::ChooseResolution(const CMapImportRequest& request, const std::vector<CGeoBox>& parts)
 {
     // The centre of the area; of one across the antimeridian, east of 180.
-    const double dEast = parts.back().m_dEast + (parts.size() > 1 ? MAPSHEET_TURN : 0);
+    const double dEast = parts.back().m_dEast + (parts.size() > 1 ? MAPSHEET_TURN_DEGREES : 0);
     const double dLongitude = (parts.front().m_dWest + dEast) / 2;
     const double dLatitude = (parts.front().m_dSouth + parts.front().m_dNorth) / 2;
-    const double dCos = std::cos(dLatitude * M_PI / (MAPSHEET_TURN / 2));
+    const double dCos = std::cos(dLatitude * M_PI / (MAPSHEET_TURN_DEGREES / 2));
     m_resolution = request.m_resolution;
     if (m_resolution.m_dLatitude <= 0) {
         if (COutcome outcome = m_source.ResolutionAt(dLongitude, dLatitude, m_resolution.m_dLatitude); !outcome)

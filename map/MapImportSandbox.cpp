@@ -16,7 +16,7 @@ namespace {
 // Local, yet it would wait for input that may never come.
 constexpr char SANDBOX_STDIN[] = "/vsistdin/";
 
-const char* const SANDBOX_URL_SCHEMES[] = {"http://", "https://", "ftp://", "ftps://", "file://"};
+const char* const SANDBOX_URL_SCHEMES[] = {"http://", "https://", "ftp://", "ftps://"};
 
 // Stands in for a virtual file system the import must not use, and keeps it.
 class CRefusingHandler : public VSIFilesystemHandler

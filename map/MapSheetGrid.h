@@ -14,8 +14,7 @@
 
 constexpr int MAPSHEET_OVERLAP_PIXELS = 64;   // neighbours share at least this many pixels
 constexpr int64_t MAPSHEET_SECONDS_PER_DEGREE = 3600;
-constexpr double MAPSHEET_TURN = 360;        // degrees of longitude in a turn
-constexpr double MAPSHEET_HALF_TURN = 180;
+constexpr double MAPSHEET_TURN_DEGREES = 360;   // longitudes a turn apart are one
 
 // An area in decimal degrees, WGS 84 longitude and latitude.
 struct CGeoBox

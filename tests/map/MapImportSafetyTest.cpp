@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -241,6 +242,7 @@ bool WriteDeclaredSize(const QString& strPath)
 
 constexpr long SAFETY_PEAK_KIB = 256 * 1024;
 constexpr uint32_t SAFETY_BOMB_SIDE = 9000;
+constexpr uint32_t SAFETY_HUGE_SIDE = 100000;
 
 // Sources whose declared size is far beyond their bytes: the import's
 // memory follows the sheets it writes, not what a source claims.
@@ -269,11 +271,15 @@ TEST_F(MapImportSafety, MemoryFollowsTheSheetsNotTheDeclaredSize)
         {"an MBTiles whose PNG tile declares 9000 x 9000 pixels",
          [&] { return QStringList {Bomb("bomb.mbtiles", SAFETY_BOMB_SIDE)}; }, 1, "keeps its pixels in blocks of 9000 x 9000"},
         {"an MBTiles whose PNG tile declares 100000 x 100000 pixels",
-         [&] { return QStringList {Bomb("huge.mbtiles", 100000)}; }, 1, "is no raster image that GDAL can read"},
+         [&] { return QStringList {Bomb("huge.mbtiles", SAFETY_HUGE_SIDE)}; }, 1,
+         "is no raster image that GDAL can read"},
     };
     for (const auto& c : CASES) {
         SCOPED_TRACE(c.szName);
         QDir(Out()).removeRecursively();
+        // GDAL's failed allocation of 160 GB ends a sanitized program.
+        if (!HeapFiguresAreThePrograms() && std::strstr(c.szName, "100000"))
+            continue;
         const QStringList args = QStringList {QStringLiteral("map-import")} + c.fnArgs()
                                  + QStringList {QStringLiteral("--dir"), Out()};
         const CPeakRun peak = RunForPeakMemory(CliProgram(), args);
