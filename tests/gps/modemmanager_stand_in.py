@@ -90,8 +90,8 @@ def setup(modem, sources, signals):
 def load(mock, parameters):
     mock.AddMethods(MAIN_IFACE, [('ScanDevices', '', '', '')])
     fixes = read_fixes(parameters['capture']) if parameters.get('capture') else []
-    for spec in parameters.get('modems', []):
-        path = f'{MAIN_OBJ}/Modem/{spec["index"]}'
+    for modem_entry in parameters.get('modems', []):
+        path = f'{MAIN_OBJ}/Modem/{modem_entry["index"]}'
         mock.AddObject(path, MODEM_IFACE, {
             'Manufacturer': dbus.String('veltrip test', variant_level=1),
             'Model': dbus.String('stand-in', variant_level=1),
@@ -99,12 +99,12 @@ def load(mock, parameters):
         }, [])
         modem = objects[path]
         modem.AddProperties(LOCATION_IFACE, {
-            'Capabilities': dbus.UInt32(spec.get('capabilities', 0), variant_level=1),
+            'Capabilities': dbus.UInt32(modem_entry.get('capabilities', 0), variant_level=1),
             'SupportedAssistanceData': dbus.UInt32(0, variant_level=1),
-            'Enabled': dbus.UInt32(spec.get('enabled', 0), variant_level=1),
+            'Enabled': dbus.UInt32(modem_entry.get('enabled', 0), variant_level=1),
             'SignalsLocation': dbus.Boolean(False, variant_level=1),
             'Location': dbus.Dictionary({}, signature='uv', variant_level=1),
-            'GpsRefreshRate': dbus.UInt32(spec.get('refresh', DEFAULT_REFRESH_S), variant_level=1),
+            'GpsRefreshRate': dbus.UInt32(modem_entry.get('refresh', DEFAULT_REFRESH_S), variant_level=1),
         })
         modem.fixes = fixes
         modem.next_fix = 0
