@@ -1,0 +1,69 @@
+#include "map/OnlineMaps.h"
+
+#include "platform/Module.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+namespace {
+
+using OnlineMapsFactory = COnlineMaps* (*)();
+
+// OpenStreetMap's tile policy allows viewing on demand only, never an area
+// fetched ahead.
+const CTileSource TILE_SOURCES[] = {
+    {QStringLiteral("OpenStreetMap"), QStringLiteral("https://tile.openstreetmap.org/{z}/{x}/{y}.png"),
+     QStringLiteral("\u00a9 OpenStreetMap contributors"), 0, 19, false},
+};
+
+OnlineMapsFactory LoadFactory(QString& strError)
+{
+    void* pModule = OpenModule(ONLINE_MODULE, strError);
+    return pModule ? reinterpret_cast<OnlineMapsFactory>(ModuleSymbol(pModule, ONLINE_FACTORY, strError)) : nullptr;
+}
+
+QString CacheFolder(const char* szName)
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/veltrip/")
+           + QLatin1String(szName);
+}
+
+}
+
+std::vector<CTileSource> TileSources(const std::vector<CTileSource>& extra)
+{
+    std::vector<CTileSource> sources(std::begin(TILE_SOURCES), std::end(TILE_SOURCES));
+    sources.insert(sources.end(), extra.begin(), extra.end());
+    return sources;
+}
+
+const CTileSource* FindTileSource(const std::vector<CTileSource>& sources, const QString& strName)
+{
+    for (const CTileSource& source : sources)
+        if (source.m_strName.compare(strName, Qt::CaseInsensitive) == 0)
+            return &source;
+    return nullptr;
+}
+
+QString OnlineSheetFolder()
+{
+    return CacheFolder("sheets");
+}
+
+QString OnlineTileFolder()
+{
+    return CacheFolder("tiles");
+}
+
+std::unique_ptr<COnlineMaps> NewOnlineMaps(COutcome& outcome)
+{
+    // Loaded once, whichever thread asks first.
+    static QString g_strError;
+    static const OnlineMapsFactory g_pfnNew = LoadFactory(g_strError);
+    if (!g_pfnNew) {
+        outcome = COutcome::Fail(QStringLiteral("Online maps need Qt Network (Debian: libqt6network6): ") + g_strError);
+        return nullptr;
+    }
+    outcome = COutcome::Ok();
+    return std::unique_ptr<COnlineMaps>(g_pfnNew());
+}
