@@ -402,7 +402,8 @@ void CMainFrame::OnTripStats()
 
 void CMainFrame::OnImportMap()
 {
-    ImportMapCommand(this, theApp.m_mapList);
+    // A sheet shown while it was imported again shows its new pixels.
+    ReportOutcome(m_wndView.ReloadMapIfAmong(ImportMapCommand(this, theApp.m_mapList)));
 }
 
 void CMainFrame::OnGoTo()

@@ -78,12 +78,12 @@ COutcome ImportWithProgress(QWidget* pParent, const CMapImportRequest& request, 
 
 }
 
-void ImportMapCommand(QWidget* pParent, CMapList& mapList)
+QStringList ImportMapCommand(QWidget* pParent, CMapList& mapList)
 {
     CMapImportRequest request;
     request.m_strSource = PromptImportMap(pParent);
     if (request.m_strSource.isEmpty())
-        return;
+        return {};
     request.m_strDir = HostPath(GPS_FOLDER);
     QStringList sheetPaths;
     const COutcome outcome = ImportWithProgress(pParent, request, sheetPaths);
@@ -94,4 +94,5 @@ void ImportMapCommand(QWidget* pParent, CMapList& mapList)
                                           + QString::fromLocal8Bit(std::strerror(outcome.Errno()))
                                     : outcome.Message());
     }
+    return sheetPaths;
 }

@@ -4,16 +4,19 @@
 #include "gps/CGpsTracker.h"
 #include "gps/TrackerSettings.h"
 #include "map/Viewport.h"
+#include "platform/DevicePaths.h"
 #include "platform/TextFormat.h"
 #include "platform/gui/CDC.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QGestureEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPinchGesture>
-#include <QWheelEvent>
 #include <QPainter>
+#include <QWheelEvent>
+#include <algorithm>
 
 namespace {
 
@@ -127,6 +130,27 @@ COutcome CDisplayWnd::FollowPosition()
     if (result.bSwitched)
         Invalidate(true);
     return result.loaded;
+}
+
+COutcome CDisplayWnd::ReloadMapIfAmong(const QStringList& hostPaths)
+{
+    if (!m_pMap)
+        return COutcome::Ok();
+    const QString strCurrent = QDir::cleanPath(HostPath(m_pMap->m_path));
+    if (std::none_of(hostPaths.begin(), hostPaths.end(),
+                     [&](const QString& strPath) { return QDir::cleanPath(strPath) == strCurrent; }))
+        return COutcome::Ok();
+    const double dZoom = m_pMap->m_zoom;
+    const QPoint ptPan(m_pMap->m_panX, m_pMap->m_panY);
+    SetWaitCursor(true);
+    const COutcome loaded = m_pMap->LoadMapBitmap();
+    SetWaitCursor(false);
+    m_pMap->m_zoom = dZoom;
+    m_pMap->m_panX = ptPan.x();
+    m_pMap->m_panY = ptPan.y();
+    FitMapToClient();
+    Invalidate(true);
+    return loaded;
 }
 
 EViewType CDisplayWnd::ViewType() const

@@ -5,6 +5,7 @@
 #include "platform/Outcome.h"
 
 #include <QPen>
+#include <QStringList>
 #include <QWidget>
 #include <cstdint>
 
@@ -60,6 +61,10 @@ public:
     // Timer tick with a valid position: the map view follows it; a map that
     // becomes current and cannot be loaded is reported.
     COutcome FollowPosition();
+
+    // Map files were written anew (host paths): a current map among them is
+    // read again at once, keeping its zoom, so the view shows the new pixels.
+    COutcome ReloadMapIfAmong(const QStringList& hostPaths);
 
     // The view the window shows, the GPS data view for a number that names
     // none of its views; a new one is painted after erasing.

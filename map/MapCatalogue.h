@@ -28,5 +28,6 @@ CMapBitmap* AddChosenMap(CMapList& mapList, const QString& strPath, COutcome& ca
 // Adds records for sheets just written to the storage card's GPS folder (host
 // paths) to the catalogue, as the next start would find them. A sheet the
 // catalogue already holds (the same map imported again) keeps its record;
-// its pixels are read again when it is next loaded.
+// its pixels are read again when it is next loaded (the window reloads the
+// map it shows at once).
 void AddSheetsToCatalogue(CMapList& mapList, const QStringList& sheetPaths);
