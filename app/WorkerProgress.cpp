@@ -18,5 +18,9 @@ void RunWithProgress(QProgressDialog& dialog, int nPollMs, const std::function<v
     pThread->start();
     dialog.show();
     loop.exec();
+    // The loop ended before the work: the program is ending, and nobody
+    // waits for the rest of the work.
+    if (!pThread->isFinished())
+        emit dialog.canceled();
     pThread->wait();
 }
