@@ -13,14 +13,20 @@ void RunWithProgress(QProgressDialog& dialog, int nPollMs, const std::function<v
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, onPoll);
     QEventLoop loop;
-    QObject::connect(pThread.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    // Set on the window's thread once the work has ended; the thread itself
+    // may still be winding down then.
+    bool bDone = false;
+    QObject::connect(pThread.get(), &QThread::finished, &loop, [&] {
+        bDone = true;
+        loop.quit();
+    });
     poll.start(nPollMs);
     pThread->start();
     dialog.show();
     loop.exec();
     // The loop ended before the work: the program is ending, and nobody
     // waits for the rest of the work.
-    if (!pThread->isFinished())
+    if (!bDone)
         emit dialog.canceled();
     pThread->wait();
 }
