@@ -13,6 +13,7 @@ class CDC;
 class CGpsTracker;
 class CMapBitmap;
 class QPainter;
+class QTouchEvent;
 struct CTrackerSettings;
 
 // What the display window shows: the run's fix, track and map catalogue, the
@@ -114,9 +115,23 @@ private:
     // Zooms the map view's map by nSteps steps (positive: in); false outside
     // the map view or without a map.
     bool StepZoom(int nSteps);
+    // One finger: the stylus; two: a pinch, whose every factor of the zoom
+    // step the fingers spread (close) zooms a step in (out).
+    void OnTouch(const QTouchEvent& event);
+    // The whole steps of a pinch's scale (a logarithm), taken from it.
+    static int TakePinchSteps(double& dLogScale);
+
+    // A two-finger pinch under way.
+    struct CPinch
+    {
+        bool m_bActive = false;
+        double m_dStartDistance = 0;   // between the fingers when the second came down
+        int m_nSteps = 0;              // steps zoomed so far
+    };
 
     CDisplaySources m_sources;
     double m_dZoom;
     int m_nWheelEighths = 0;        // a wheel's turn not yet a whole step (touchpads send small ones)
-    double m_dPinchScale = 1.0;     // a pinch's scale not yet a whole step
+    CPinch m_pinch;
+    double m_dGestureLogScale = 0;  // a touchpad pinch's scale (a logarithm) not yet a whole step
 };
