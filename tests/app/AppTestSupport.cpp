@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QEvent>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -80,6 +81,16 @@ void PressOk(QDialog* pDialog)
 void PressCancel(QDialog* pDialog)
 {
     pDialog->reject();
+}
+
+CModalDriver::Handler ChooseFile(const QString& strPath)
+{
+    return [strPath](QDialog* pDialog) {
+        auto* pFiles = qobject_cast<QFileDialog*>(pDialog);
+        ASSERT_NE(pFiles, nullptr);
+        pFiles->selectFile(strPath);
+        pDialog->accept();
+    };
 }
 
 CPaintCounter::CPaintCounter(QWidget* pWidget)

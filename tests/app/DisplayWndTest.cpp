@@ -31,6 +31,18 @@ protected:
         return dc.FindText(strText);
     }
 
+    // A map of a thousandth of a degree per pixel from 5° E and 53° N as
+    // the current map, the window shown.
+    void ShowMap(CMapBitmap& map)
+    {
+        map.m_lonMin = 5.0;
+        map.m_latMax = 53.0;
+        map.m_lonPerPixel = map.m_latPerPixel = 0.001;
+        m_wnd.m_pMap = &map;
+        m_wnd.show();
+        ProcessEvents();
+    }
+
     const CViewFonts m_fonts = CreateViewFonts();
     CDisplayWnd m_wnd{theApp.DisplaySources()};
 };
@@ -283,12 +295,7 @@ TEST_F(DisplayWndTest, WheelAndKeysZoomTheMapAroundItsCentre)
         {{EInput::WheelDown}, 90.0, VIEWPORT_MAX_ZOOM},
     };
     CMapBitmap map;
-    map.m_lonMin = 5.0;
-    map.m_latMax = 53.0;
-    map.m_lonPerPixel = map.m_latPerPixel = 0.001;
-    m_wnd.m_pMap = &map;
-    m_wnd.show();
-    ProcessEvents();
+    ShowMap(map);
     const QRect rcArea = MapDrawingArea(m_wnd.GetClientRect());
     const QPointF centre(m_wnd.width() / 2.0, m_wnd.height() / 2.0);
     for (const bool bMapView : {true, false}) {
@@ -347,12 +354,7 @@ TEST_F(DisplayWndTest, OneFingerIsTheStylusTwoFingersPinch)
     static QPointingDevice* g_pScreen = QTest::createTouchDevice(QInputDevice::DeviceType::TouchScreen);
     QPointingDevice* pScreen = g_pScreen;
     CMapBitmap map;
-    map.m_lonMin = 5.0;
-    map.m_latMax = 53.0;
-    map.m_lonPerPixel = map.m_latPerPixel = 0.001;
-    m_wnd.m_pMap = &map;
-    m_wnd.show();
-    ProcessEvents();
+    ShowMap(map);
     const QRect rcArea = MapDrawingArea(m_wnd.GetClientRect());
     const QPoint centre(m_wnd.width() / 2, m_wnd.height() / 2);
     const auto finger = [&](int nSide, double dSpread) {

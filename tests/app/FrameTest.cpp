@@ -416,20 +416,12 @@ TEST_F(FrameTest, FileSaveAndOpenFollowTheChosenName)
     theApp.m_trackPoints[0].m_fLatitude = 52.1f;
     theApp.m_trackPoints[1].m_fLatitude = 52.2f;
     QTemporaryDir dir;
-    auto choose = [](const QString& strPath) {
-        return [strPath](QDialog* pDialog) {
-            auto* pFiles = qobject_cast<QFileDialog*>(pDialog);
-            ASSERT_NE(pFiles, nullptr);
-            pFiles->selectFile(strPath);
-            pDialog->accept();
-        };
-    };
     CMessageCapture capture;
     CModalDriver driver;
-    driver.Then(choose(dir.filePath("a.gpx")));
-    driver.Then(choose(dir.filePath("a.kml")));
-    driver.Then(choose(dir.filePath("plain")));
-    driver.Then(choose(dir.filePath("plain.gpd")));
+    driver.Then(ChooseFile(dir.filePath("a.gpx")));
+    driver.Then(ChooseFile(dir.filePath("a.kml")));
+    driver.Then(ChooseFile(dir.filePath("plain")));
+    driver.Then(ChooseFile(dir.filePath("plain.gpd")));
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(m_frame.OnCommand(ID_FILE_SAVE));
     EXPECT_TRUE(ReadAll(dir.filePath("a.gpx")).contains("<gpx"));

@@ -16,7 +16,6 @@
 #include <QFile>
 #include <QTimer>
 #include <QElapsedTimer>
-#include <QFileDialog>
 #include <QProgressDialog>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -68,13 +67,7 @@ protected:
     qint64 ImportAndStop(const std::function<void()>& stop)
     {
         CModalDriver driver;
-        driver.Then([this](QDialog* pDialog) {
-            auto* pFiles = qobject_cast<QFileDialog*>(pDialog);
-            EXPECT_NE(pFiles, nullptr);
-            if (pFiles)
-                pFiles->selectFile(m_strSource);
-            pDialog->accept();
-        });
+        driver.Then(ChooseFile(m_strSource));
         QElapsedTimer timer;
         driver.Then([&](QDialog* pDialog) {
             EXPECT_NE(qobject_cast<QProgressDialog*>(pDialog), nullptr);
@@ -154,12 +147,7 @@ TEST(ImportSignalTest, TermCancelsARunningImport)
     const QString strSource = dir.filePath(QStringLiteral("harbour.tif"));
     ASSERT_TRUE(WritePattern(strSource, "GTiff", GRID_SLOW, EPixels::Rgb));
     CModalDriver driver;
-    driver.Then([&](QDialog* pDialog) {
-        auto* pFiles = qobject_cast<QFileDialog*>(pDialog);
-        ASSERT_NE(pFiles, nullptr);
-        pFiles->selectFile(strSource);
-        pDialog->accept();
-    });
+    driver.Then(ChooseFile(strSource));
     QElapsedTimer timer;
     driver.Then([&](QDialog* pDialog) {
         EXPECT_NE(qobject_cast<QProgressDialog*>(pDialog), nullptr);

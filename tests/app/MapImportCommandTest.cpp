@@ -10,7 +10,6 @@
 #include "tests/map/GeoRasters.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -47,12 +46,7 @@ protected:
             GpsFolder().remove(strName);
         m_strSource = m_dir.filePath(QStringLiteral("harbour.tif"));
         ASSERT_TRUE(WritePattern(m_strSource, "GTiff", GRID_LARGE, EPixels::Rgb));
-        m_driver.Then([this](QDialog* pDialog) {
-            auto* pFiles = qobject_cast<QFileDialog*>(pDialog);
-            ASSERT_NE(pFiles, nullptr);
-            pFiles->selectFile(m_strSource);
-            pDialog->accept();
-        });
+        m_driver.Then(ChooseFile(m_strSource));
     }
     void TearDown() override { ResetApp(); }
 
@@ -120,12 +114,7 @@ protected:
     {
         ASSERT_TRUE(WritePattern(m_strSource, "GTiff", GRID_SMALL, ePixels));
         CModalDriver driver;
-        driver.Then([this](QDialog* pDialog) {
-            auto* pFiles = qobject_cast<QFileDialog*>(pDialog);
-            ASSERT_NE(pFiles, nullptr);
-            pFiles->selectFile(m_strSource);
-            pDialog->accept();
-        });
+        driver.Then(ChooseFile(m_strSource));
         driver.Then([](QDialog* pDialog) { EXPECT_NE(qobject_cast<QProgressDialog*>(pDialog), nullptr); });
         CMessageCapture capture;
         EXPECT_TRUE(m_frame.OnCommand(ID_IMPORT_MAP));
