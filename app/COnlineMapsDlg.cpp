@@ -18,7 +18,7 @@ const OnlineLabel ONLINE_LABELS[] = {
     {"Source", {7, 25, 40, 8}},
     {"Tile zoom", {7, 61, 40, 8}},
     {"Cache", {7, 77, 40, 8}},
-    {"Only each tile's address and the name veltrip go to the source.", {7, 92, 155, 18}},
+    {"Sent to the source: each tile's address and veltrip's name and version, nothing else.", {7, 92, 155, 18}},
 };
 
 const QRect ONLINE_ON_RC {7, 7, 155, 10};
