@@ -88,12 +88,14 @@ CMapBitmap* COnlineSheets::MakeSheet(QWidget* pParent, const COnlineSettings& se
     dialog.setAutoReset(false);
     dialog.setAutoClose(false);
     QObject::connect(&dialog, &QProgressDialog::canceled, [&] { bCancel = true; });
+    m_bMaking = true;
     RunWithProgress(dialog, ONLINE_POLL_MS, [&] { outcome = pMaker->MakeSheet(request, fnProgress, strPath); },
                     [&] {
                         dialog.setValue(nProgress);
                         if (ExitRequested())
                             bCancel = true;
                     });
+    m_bMaking = false;
     if (!outcome)
         return nullptr;
     AddSheetsToCatalogue(m_mapList, {strPath});
@@ -115,7 +117,7 @@ bool COnlineSheets::HeldWell(double dLatitude, double dLongitude) const
 void COnlineSheets::LookAhead(const COnlineSettings& settings, const CMapBitmap* pCurrent,
                               const CGpsTracker& tracker)
 {
-    if (!settings.m_bOn || m_pAhead || !pCurrent || !IsOnlineSheet(*pCurrent) || !tracker.HasPosition())
+    if (!settings.m_bOn || m_pAhead || m_bMaking || !pCurrent || !IsOnlineSheet(*pCurrent) || !tracker.HasPosition())
         return;
     if (m_sinceFailure.isValid() && m_sinceFailure.elapsed() < ONLINE_AHEAD_RETRY_MS)
         return;

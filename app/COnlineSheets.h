@@ -66,6 +66,9 @@ private:
     std::shared_ptr<COnlineMaps> m_pMaker;
     // The background request while it runs, what it wrote, how it went.
     QThread* m_pAhead = nullptr;
+    // Load map's sheet is being made: the ticks of its progress dialog ask
+    // for none besides.
+    bool m_bMaking = false;
     std::atomic<bool> m_bStop {false};
     QString m_strAheadPath;
     COutcome m_aheadOutcome;
