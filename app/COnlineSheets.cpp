@@ -1,6 +1,5 @@
 #include "app/COnlineSheets.h"
 
-#include "app/ExitSignals.h"
 #include "app/WorkerProgress.h"
 #include "gps/CGpsTracker.h"
 #include "map/MapCatalogue.h"
@@ -8,13 +7,10 @@
 #include "platform/DevicePaths.h"
 
 #include <QFileInfo>
-#include <QProgressDialog>
 #include <QThread>
 
 namespace {
 
-constexpr int ONLINE_PROGRESS_STEPS = 1000;
-constexpr int ONLINE_POLL_MS = 100;
 // A source that failed is asked again for the next sheet only after this.
 constexpr qint64 ONLINE_AHEAD_RETRY_MS = 30000;
 
@@ -74,27 +70,12 @@ CMapBitmap* COnlineSheets::MakeSheet(QWidget* pParent, const COnlineSettings& se
     if (!pMaker)
         return nullptr;
     const COnlineSheetRequest request = settings.Request(dLatitude, dLongitude);
-    std::atomic<int> nProgress {0};
-    std::atomic<bool> bCancel {false};
     QString strPath;
-    const MapImportProgress fnProgress = [&](double dDone) {
-        nProgress = int(dDone * ONLINE_PROGRESS_STEPS);
-        return !bCancel;
-    };
-    QProgressDialog dialog(QStringLiteral("Making a map from %1").arg(request.m_source.m_strName),
-                           QStringLiteral("Cancel"), 0, ONLINE_PROGRESS_STEPS, pParent);
-    dialog.setWindowModality(Qt::WindowModal);
-    dialog.setMinimumDuration(0);
-    dialog.setAutoReset(false);
-    dialog.setAutoClose(false);
-    QObject::connect(&dialog, &QProgressDialog::canceled, [&] { bCancel = true; });
     m_bMaking = true;
-    RunWithProgress(dialog, ONLINE_POLL_MS, [&] { outcome = pMaker->MakeSheet(request, fnProgress, strPath); },
-                    [&] {
-                        dialog.setValue(nProgress);
-                        if (ExitRequested())
-                            bCancel = true;
-                    });
+    RunCancellableWork(pParent, QStringLiteral("Making a map from %1").arg(request.m_source.m_strName),
+                       [&](const WorkerProgress& fnProgress) {
+                           outcome = pMaker->MakeSheet(request, fnProgress, strPath);
+                       });
     m_bMaking = false;
     if (!outcome)
         return nullptr;
