@@ -4,6 +4,7 @@
 // cannot be reached shows in the map view's corner, never in a box.
 #include "app/COnlineMapsDlg.h"
 #include "app/CTrackerApp.h"
+#include "app/CommandLine.h"
 #include "app/Resource.h"
 #include "map/MapCatalogue.h"
 #include "platform/TextFormat.h"
@@ -224,18 +225,42 @@ TEST_F(OnlineMapsWindow, OfflineShowsInTheCornerAndNoMessageBox)
     EXPECT_TRUE(MapViewTexts().contains(QStringLiteral("offline")));
 }
 
-TEST_F(OnlineMapsWindow, CachedSheetsJoinTheCatalogueAtStart)
+// Sheets made earlier are in the catalogue from the start, with online maps
+// off too, and Load map takes one as any catalogued map.
+TEST(OnlineMapsStart, CachedSheetsJoinTheCatalogue)
 {
-    const QString strPath = WriteOnlineSheet(START_LAT, START_LON, 1);
-    ASSERT_FALSE(strPath.isEmpty());
-    AddSheetsToCatalogue(theApp.m_mapList, CachedOnlineSheets());
+    ResetApp();
+    StartupOptions() = CStartupOptions();
+    QDir(OnlineSheetFolder()).removeRecursively();
+    ASSERT_FALSE(WriteOnlineSheet(START_LAT, START_LON, 1).isEmpty());
+    int nMakers = 0;
+    OnlineMapsFactory fnPrevious = SetOnlineMapsFactory([&nMakers](COutcome& outcome) {
+        ++nMakers;
+        outcome = COutcome::Fail(QStringLiteral("not expected"));
+        return std::unique_ptr<COnlineMaps>();
+    });
+    CTestReceiver receiver;
+    StartupOptions().m_strPort = receiver.m_pty.m_strDevice;
+    ASSERT_TRUE(theApp.InitInstance());
+    EXPECT_FALSE(theApp.m_online.m_bOn);
     ASSERT_EQ(theApp.m_mapList.size(), 1u);
-    // Load map takes it as any catalogued map: nothing asked of the source.
-    TickAt(START_LAT, START_LON);
-    EXPECT_TRUE(m_frame.OnCommand(ID_LOAD_MAP));
-    EXPECT_EQ(m_frame.m_wndView.m_pMap, theApp.m_mapList.front().get());
-    EXPECT_NE(m_frame.m_wndView.m_pMap->m_hDib, nullptr);
-    EXPECT_EQ(g_fake.nRequests, 0);
+    EXPECT_TRUE(IsOnlineSheet(*theApp.m_mapList.front()));
+
+    auto* pFrame = qobject_cast<CMainFrame*>(theApp.m_pMainWnd);
+    ASSERT_NE(pFrame, nullptr);
+    CGpsTracker& tracker = theApp.m_tracker;
+    tracker.m_fLatitude = float(START_LAT);
+    tracker.m_fLongitude = float(START_LON);
+    tracker.m_nUpdateFlags = UPD_LATITUDE | UPD_LONGITUDE;
+    EXPECT_TRUE(pFrame->OnCommand(ID_LOAD_MAP));
+    EXPECT_EQ(pFrame->m_wndView.m_pMap, theApp.m_mapList.front().get());
+    EXPECT_NE(pFrame->m_wndView.m_pMap->m_hDib, nullptr);
+    EXPECT_EQ(nMakers, 0);
+    EXPECT_EQ(theApp.ExitInstance(), 0);
+    SetOnlineMapsFactory(std::move(fnPrevious));
+    StartupOptions() = CStartupOptions();
+    ResetApp();
+    QDir(OnlineSheetFolder()).removeRecursively();
 }
 
 // Off: Load map asks for a file as ever, and neither the maker nor the
