@@ -2,6 +2,7 @@
 
 #include "gps/CSentenceAssembler.h"
 #include "gps/NmeaDecoder.h"
+#include "platform/EnvironmentTime.h"
 #include "platform/PortName.h"
 #include "platform/ProbeDevice.h"
 #include "platform/SocketPort.h"
@@ -147,15 +148,6 @@ QStringList DevicePatterns()
     for (const char* szPattern : PROBE_DEFAULT_DEVICES)
         patterns << QString::fromLatin1(szPattern);
     return patterns;
-}
-
-// A time in milliseconds from the environment; nDefault when unset or no
-// whole number from 1.
-int MillisecondsFromEnvironment(const char* szName, int nDefault)
-{
-    bool bOk = false;
-    const int nMs = qEnvironmentVariableIntValue(szName, &bOk);
-    return bOk && nMs > 0 ? nMs : nDefault;
 }
 
 }
