@@ -2,6 +2,7 @@
 
 #include "gps/CSentenceAssembler.h"
 #include "gps/NmeaDecoder.h"
+#include "platform/EnvironmentTime.h"
 #include "platform/PortName.h"
 #include "platform/ProbeDevice.h"
 #include "platform/SocketPort.h"
@@ -109,7 +110,7 @@ bool NetworkSourceTalks(const QString& strPort, SteadyClock::time_point deadline
 // The rate a serial device talks at, trying each in turn; 0 when it does not.
 // A device silent at one rate is silent at every rate (a wrong rate still
 // gives bytes, garbled), so its other rates are skipped.
-int SerialDeviceRate(const QString& strName, SteadyClock::time_point deadline,
+int SerialDeviceRate(const QString& strName, SteadyClock::time_point deadline, int nListenMs,
                      const CReceiverProbe::Progress& onProgress, const std::atomic<bool>* pbCancel)
 {
     const std::unique_ptr<CProbeDevice> device = CProbeDevice::Open(strName);
@@ -124,7 +125,7 @@ int SerialDeviceRate(const QString& strName, SteadyClock::time_point deadline,
         if (onProgress)
             onProgress(QStringLiteral("Looking for a GPS receiver: %1 at %2 baud").arg(strName).arg(nRate));
         const EHeard heard =
-            Listen(read, std::min(deadline, SteadyClock::now() + std::chrono::milliseconds(PROBE_LISTEN_MS)), pbCancel);
+            Listen(read, std::min(deadline, SteadyClock::now() + std::chrono::milliseconds(nListenMs)), pbCancel);
         if (heard == EHeard::Sentence)
             return nRate;
         if (heard != EHeard::Noise)
@@ -157,6 +158,8 @@ CProbePlaces CProbePlaces::FromEnvironment()
     places.m_strGpsd = qEnvironmentVariableIsSet("VELTRIP_PROBE_GPSD") ? qEnvironmentVariable("VELTRIP_PROBE_GPSD")
                                                                      : QString::fromLatin1(PROBE_DEFAULT_GPSD);
     places.m_devicePatterns = DevicePatterns();
+    places.m_nListenMs = MillisecondsFromEnvironment("VELTRIP_PROBE_LISTEN_MS", PROBE_LISTEN_MS);
+    places.m_nTotalMs = MillisecondsFromEnvironment("VELTRIP_PROBE_TOTAL_MS", PROBE_TOTAL_MS);
     return places;
 }
 
@@ -190,9 +193,9 @@ COutcome CReceiverProbe::Run(const Progress& onProgress, const std::atomic<bool>
 {
     m_strPort.clear();
     m_nBaudRate = 0;
-    const SteadyClock::time_point deadline = SteadyClock::now() + std::chrono::milliseconds(PROBE_TOTAL_MS);
-    const auto listenEnd = [deadline] {
-        return std::min(deadline, SteadyClock::now() + std::chrono::milliseconds(PROBE_LISTEN_MS));
+    const SteadyClock::time_point deadline = SteadyClock::now() + std::chrono::milliseconds(m_places.m_nTotalMs);
+    const auto listenEnd = [this, deadline] {
+        return std::min(deadline, SteadyClock::now() + std::chrono::milliseconds(m_places.m_nListenMs));
     };
     QStringList looked;
     if (!m_places.m_strGpsd.isEmpty()) {
@@ -208,7 +211,7 @@ COutcome CReceiverProbe::Run(const Progress& onProgress, const std::atomic<bool>
         if (IsCancelled(pbCancel) || RemainingMs(deadline) <= 0)
             break;
         looked << device.m_strName;
-        if (const int nRate = SerialDeviceRate(device.m_strName, deadline, onProgress, pbCancel)) {
+        if (const int nRate = SerialDeviceRate(device.m_strName, deadline, m_places.m_nListenMs, onProgress, pbCancel)) {
             m_strPort = device.m_strName;
             m_nBaudRate = nRate;
             return COutcome::Ok();

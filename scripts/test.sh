@@ -31,6 +31,11 @@ stage() {
     STAGES+=("$(printf '%-36s %s' "$name" "$(seconds_since "$begin")")")
 }
 
+# Seconds each fuzz target runs: its seeds first, then new inputs. A smoke
+# run that every target still starts from its seeds; VELTRIP_FUZZ_SECONDS
+# gives a longer one.
+FUZZ_SECONDS=${VELTRIP_FUZZ_SECONDS:-5}
+
 # fuzz_one TARGET: a short run from the target's seeds; prints its last lines.
 fuzz_one() {
     local target=$1 name seeds work status=0
@@ -38,7 +43,7 @@ fuzz_one() {
     seeds="fuzz/seeds/${name#fuzz_}"
     work=$(mktemp -d)
     [ -d "$seeds" ] && cp -r "$seeds"/. "$work"/
-    "$target" -max_total_time=15 -max_len=65536 -print_final_stats=0 "$work" >"$work/.log" 2>&1 || status=$?
+    "$target" -max_total_time="$FUZZ_SECONDS" -max_len=65536 -print_final_stats=0 "$work" >"$work/.log" 2>&1 || status=$?
     echo "-- $name"
     tail -n 2 "$work/.log"
     rm -rf "$work"

@@ -40,6 +40,11 @@ using SteadyClock = std::chrono::steady_clock;
 const QString CLI = QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-cli");
 const QString SIM = QStringLiteral(VELTRIP_BINARY_DIR "/tools/veltrip-sim");
 
+// The second of the sources that the tests play, and of log's ticks
+// (VELTRIP_LOG_TICK_MS), where a test plays them five times faster: the
+// same ticks, each with the same lines.
+constexpr std::chrono::milliseconds FAST_SECOND = 200ms;
+
 // A child process; killed and reaped if it is still running at the end.
 class CChild
 {
@@ -380,7 +385,7 @@ private:
     std::thread m_thread;
 };
 
-// A capture to each client, some lines every 50 ms.
+// A capture to each client, some lines every twentieth of a fast second.
 CStreamServer::ServeClient SendCapture(QByteArray capture)
 {
     return [capture = std::move(capture)](int hClient, int, const std::atomic<bool>& bStop) {
@@ -392,7 +397,7 @@ CStreamServer::ServeClient SendCapture(QByteArray capture)
                 chunk += lines[j] + '\n';
             if (send(hClient, chunk.constData(), size_t(chunk.size()), MSG_NOSIGNAL) < 0)
                 break;
-            std::this_thread::sleep_for(50ms);
+            std::this_thread::sleep_for(FAST_SECOND / 20);
         }
     };
 }
@@ -405,10 +410,13 @@ TEST_F(CliLogTest, TcpStreamOfACapture)
     CStreamServer server(ListenOnLoopback(nPort), SendCapture(ReadAll(CorpusDir() + QStringLiteral("/nmea/quectel-eg25-g.log"))));
     ASSERT_GT(nPort, 0);
     CChild log;
-    ASSERT_TRUE(log.Start({CLI, QStringLiteral("log"), QStringLiteral("--port"),
-                           QStringLiteral("tcp://127.0.0.1:%1").arg(nPort), QStringLiteral("--seconds"),
-                           QStringLiteral("9"), QStringLiteral("--max-dilution"), QStringLiteral("500"), Path("out")},
-                          Path("log.out"), Path("log.err")));
+    qputenv("VELTRIP_LOG_TICK_MS", QByteArray::number(qint64(FAST_SECOND.count())));
+    const bool bStarted = log.Start({CLI, QStringLiteral("log"), QStringLiteral("--port"),
+                                     QStringLiteral("tcp://127.0.0.1:%1").arg(nPort), QStringLiteral("--seconds"),
+                                     QStringLiteral("9"), QStringLiteral("--max-dilution"), QStringLiteral("500"), Path("out")},
+                                    Path("log.out"), Path("log.err"));
+    qunsetenv("VELTRIP_LOG_TICK_MS");
+    ASSERT_TRUE(bStarted);
     EXPECT_EQ(log.Wait(15s), 0);
     const QByteArray out = ReadAll(Path("log.out"));
     EXPECT_EQ(ReadAll(Path("log.err")), QByteArray());
@@ -418,40 +426,60 @@ TEST_F(CliLogTest, TcpStreamOfACapture)
     EXPECT_GT(QFileInfo(Path("out.gpd")).size(), 10 + 27 * 2);
 }
 
+// A terminal flooded with noise: log still keeps its ticks, a second each
+// unless VELTRIP_LOG_TICK_MS gives their length, and --seconds counts them.
 TEST_F(CliLogTest, FloodedTerminalEndsCleanly)
 {
-    const int hMaster = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    ASSERT_GE(hMaster, 0);
-    ASSERT_EQ(grantpt(hMaster), 0);
-    ASSERT_EQ(unlockpt(hMaster), 0);
-    const QString strDevice = QString::fromLocal8Bit(ptsname(hMaster));
-    std::atomic<bool> bStop = false;
-    std::thread flood([&] {
-        std::mt19937 random(3);
-        std::string block(64 * 1024, '\0');
-        while (!bStop) {
-            for (char& ch : block)
-                ch = static_cast<char>(random());
-            if (write(hMaster, block.data(), block.size()) < 0)
-                std::this_thread::sleep_for(1ms);
-        }
-    });
-    CChild log;
-    const auto start = SteadyClock::now();
-    StartLog(log, {QStringLiteral("--port"), strDevice, QStringLiteral("--seconds"), QStringLiteral("3")});
-    const int nExit = log.Wait(10s);
-    const auto elapsed = SteadyClock::now() - start;
-    bStop = true;
-    flood.join();
-    close(hMaster);
-    EXPECT_EQ(nExit, 0);
-    EXPECT_LT(elapsed, 5s);
-    m_terminal.Pump();
-    // One status line per tick: 3 ticks, each done long before the next.
-    size_t nStatus = 0;
-    for (size_t n = m_terminal.m_text.find(" sats "); n != std::string::npos; n = m_terminal.m_text.find(" sats ", n + 1))
-        ++nStatus;
-    EXPECT_EQ(nStatus, 3u) << m_terminal.m_text;
+    const struct
+    {
+        const char* szTickMs;   // null: unset
+        std::chrono::milliseconds minElapsed;
+        std::chrono::milliseconds maxElapsed;
+    } CASES[] = {
+        {nullptr, 3s, 5s},
+        {"100", 300ms, 2s},
+    };
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(c.szTickMs ? c.szTickMs : "unset");
+        const int hMaster = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(hMaster, 0);
+        ASSERT_EQ(grantpt(hMaster), 0);
+        ASSERT_EQ(unlockpt(hMaster), 0);
+        const QString strDevice = QString::fromLocal8Bit(ptsname(hMaster));
+        std::atomic<bool> bStop = false;
+        std::thread flood([&] {
+            std::mt19937 random(3);
+            std::string block(64 * 1024, '\0');
+            while (!bStop) {
+                for (char& ch : block)
+                    ch = static_cast<char>(random());
+                if (write(hMaster, block.data(), block.size()) < 0)
+                    std::this_thread::sleep_for(1ms);
+            }
+        });
+        if (c.szTickMs)
+            qputenv("VELTRIP_LOG_TICK_MS", c.szTickMs);
+        CChild log;
+        const auto start = SteadyClock::now();
+        const size_t nTextBefore = m_terminal.m_text.size();
+        StartLog(log, {QStringLiteral("--port"), strDevice, QStringLiteral("--seconds"), QStringLiteral("3")});
+        qunsetenv("VELTRIP_LOG_TICK_MS");
+        const int nExit = log.Wait(10s);
+        const auto elapsed = SteadyClock::now() - start;
+        bStop = true;
+        flood.join();
+        close(hMaster);
+        EXPECT_EQ(nExit, 0);
+        EXPECT_GE(elapsed, c.minElapsed);
+        EXPECT_LT(elapsed, c.maxElapsed);
+        m_terminal.Pump();
+        // One status line per tick: 3 ticks, each done long before the next.
+        size_t nStatus = 0;
+        for (size_t n = m_terminal.m_text.find(" sats ", nTextBefore); n != std::string::npos;
+             n = m_terminal.m_text.find(" sats ", n + 1))
+            ++nStatus;
+        EXPECT_EQ(nStatus, 3u) << m_terminal.m_text;
+    }
 }
 
 TEST_F(CliLogTest, ArgumentsExitCodesAndTheStoredSettings)
@@ -504,7 +532,7 @@ TEST_F(CliLogTest, ArgumentsExitCodesAndTheStoredSettings)
 
 // A phone's receiver: a capture sent one fix a second, half a second after
 // the port asked for it, so that each fix falls into a tick of its own as
-// in `record`.
+// in `record`; at the fast pace.
 
 constexpr int PHONE_FIXES_FROM = 300;   // lines of the capture: a receiver on the move
 constexpr int PHONE_FIXES_TO = 520;
@@ -557,11 +585,11 @@ CStreamServer::ServeClient SendFixesAfterARestart(QList<QByteArray> fixes)
     return [fixes = std::move(fixes)](int hClient, int nClient, const std::atomic<bool>& bStop) {
         if (nClient == 1)
             return;
-        std::this_thread::sleep_for(500ms);
+        std::this_thread::sleep_for(FAST_SECOND / 2);
         for (qsizetype i = 0; i < fixes.size() && !bStop; ++i) {
             if (send(hClient, fixes[i].constData(), size_t(fixes[i].size()), MSG_NOSIGNAL) < 0)
                 break;
-            std::this_thread::sleep_for(1s);
+            std::this_thread::sleep_for(FAST_SECOND);
         }
     };
 }
@@ -574,10 +602,13 @@ protected:
     {
         CliLogTest::SetUp();
         VELTRIP_REQUIRE_CORPUS();
+        qputenv("VELTRIP_LOG_TICK_MS", QByteArray::number(qint64(FAST_SECOND.count())));
         QFile capture(Path("capture.nmea"));
         ASSERT_TRUE(capture.open(QIODevice::WriteOnly));
         capture.write(PhoneCapture());
     }
+
+    void TearDown() override { qunsetenv("VELTRIP_LOG_TICK_MS"); }
 
     // Runs log on the port; the exit code, standard error in strErr.
     int RunLog(const QString& strPort, const QString& strSeconds, QString& strErr)
@@ -645,6 +676,7 @@ protected:
     {
         m_modemManager.Kill();
         m_bus.Kill();
+        PhoneLogTest::TearDown();
         if (m_bHadBus)
             qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_oldBus);
         else
@@ -654,7 +686,10 @@ protected:
     void StartModemManager(const QString& strParameters)
     {
         QFile::remove(Path("mm.log"));
-        const QString strJson = QStringLiteral("{\"capture\": \"%1\", %2}").arg(Path("capture.nmea"), strParameters);
+        const QString strJson = QStringLiteral("{\"capture\": \"%1\", \"second_ms\": %2, %3}")
+                                    .arg(Path("capture.nmea"))
+                                    .arg(FAST_SECOND.count())
+                                    .arg(strParameters);
         ASSERT_TRUE(m_modemManager.Start({PYTHON, QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
                                           QStringLiteral(VELTRIP_SOURCE_DIR "/tests/gps/modemmanager_stand_in.py"),
                                           QStringLiteral("-l"), Path("mm.log"), QStringLiteral("-p"), strJson},
@@ -714,13 +749,14 @@ TEST_F(ModemLogTest, ModemManagerStoppedAndStartedAgain)
     const QString strModems = QStringLiteral("\"modems\": [{\"index\": 0, \"capabilities\": 7}]");
     StartModemManager(strModems);
     CChild log;
-    StartLog(log, {QStringLiteral("--port"), QStringLiteral("modem://"), QStringLiteral("--seconds"), QStringLiteral("30"),
+    // Ended by the signal: the seconds only bound a run that hangs.
+    StartLog(log, {QStringLiteral("--port"), QStringLiteral("modem://"), QStringLiteral("--seconds"), QStringLiteral("150"),
                    QStringLiteral("--max-dilution"), QStringLiteral("500"), Path("out")});
     ASSERT_TRUE(m_terminal.WaitForStatus("fix ", SteadyClock::now() + 8s)) << m_terminal.m_text;
 
     m_modemManager.Kill();   // gone without giving the source back
     ASSERT_TRUE(m_terminal.WaitForStatus("no fix", SteadyClock::now() + 3s)) << m_terminal.m_text;
-    std::this_thread::sleep_for(2s);
+    std::this_thread::sleep_for(2 * FAST_SECOND);
     StartModemManager(strModems);
     // Found again by the quiet reopen, and asked for its GPS anew.
     EXPECT_TRUE(m_terminal.WaitForStatus("fix ", SteadyClock::now() + 8s)) << m_terminal.m_text;

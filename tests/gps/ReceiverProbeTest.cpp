@@ -16,6 +16,7 @@
 #include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -72,10 +73,17 @@ private:
     std::thread m_thread;
 };
 
+// The search's times shortened five-fold: the devices under test send every
+// 100 ms, so every limit still shows, sooner.
+constexpr int TEST_LISTEN_MS = PROBE_LISTEN_MS / 5;
+constexpr int TEST_TOTAL_MS = PROBE_TOTAL_MS / 5;
+
 CProbePlaces DevicesOnly(const QStringList& patterns)
 {
     CProbePlaces places;
     places.m_devicePatterns = patterns;
+    places.m_nListenMs = TEST_LISTEN_MS;
+    places.m_nTotalMs = TEST_TOTAL_MS;
     return places;
 }
 
@@ -106,7 +114,7 @@ TEST(ReceiverProbeTest, DevicesAreListedOnceByTheirById)
 // Each device is listened to at 4800 baud first; a pseudo-terminal takes any
 // rate, so a talking one is found at once. A device that only sends noise is
 // tried at every rate, one that sends nothing only once, and all of it stops
-// after PROBE_TOTAL_MS.
+// after the whole search's time.
 TEST(ReceiverProbeTest, FirstDeviceThatDeliversASentenceWins)
 {
     struct Case
@@ -118,11 +126,11 @@ TEST(ReceiverProbeTest, FirstDeviceThatDeliversASentenceWins)
         double dMaxSeconds;
     };
     const Case cases[] = {
-        {"one talking", {ESends::Sentences}, 0, 0, 1.5},
-        {"silent, then talking", {ESends::Nothing, ESends::Sentences}, 1, 1.9, 3.5},
-        {"silent", {ESends::Nothing}, -1, 1.9, 3},
+        {"one talking", {ESends::Sentences}, 0, 0, 1},
+        {"silent, then talking", {ESends::Nothing, ESends::Sentences}, 1, 0.35, 1.4},
+        {"silent", {ESends::Nothing}, -1, 0.35, 1.1},
         {"noise at every rate, then the time is up", {ESends::WrongChecksums, ESends::WrongChecksums, ESends::Sentences},
-         -1, 9.9, 11},
+         -1, 1.95, 3},
     };
     for (const Case& c : cases) {
         QTemporaryDir dir;
@@ -228,6 +236,40 @@ TEST(ReceiverProbeTest, PlacesFromTheEnvironment)
     const CProbePlaces none = CProbePlaces::FromEnvironment();
     EXPECT_TRUE(none.m_strGpsd.isEmpty());
     EXPECT_TRUE(none.m_devicePatterns.isEmpty());
+}
+
+// The search's times: the defaults unless a whole number from 1 is given.
+TEST(ReceiverProbeTest, TimesFromTheEnvironment)
+{
+    const struct
+    {
+        const char* szListen;   // null: unset
+        const char* szTotal;
+        int nListenMs;
+        int nTotalMs;
+    } CASES[] = {
+        {nullptr, nullptr, 2000, 10000},
+        {"300", "1500", 300, 1500},
+        {"0", "-5", 2000, 10000},
+        {"fast", "", 2000, 10000},
+    };
+    const QByteArray listen = qgetenv("VELTRIP_PROBE_LISTEN_MS");
+    const QByteArray total = qgetenv("VELTRIP_PROBE_TOTAL_MS");
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(c.szListen ? c.szListen : "unset");
+        for (const auto& [szName, szValue] : {std::pair{"VELTRIP_PROBE_LISTEN_MS", c.szListen},
+                                               std::pair{"VELTRIP_PROBE_TOTAL_MS", c.szTotal}}) {
+            if (szValue)
+                qputenv(szName, szValue);
+            else
+                qunsetenv(szName);
+        }
+        const CProbePlaces places = CProbePlaces::FromEnvironment();
+        EXPECT_EQ(places.m_nListenMs, c.nListenMs);
+        EXPECT_EQ(places.m_nTotalMs, c.nTotalMs);
+    }
+    qputenv("VELTRIP_PROBE_LISTEN_MS", listen);
+    qputenv("VELTRIP_PROBE_TOTAL_MS", total);
 }
 
 }

@@ -10,7 +10,10 @@ Parameters (JSON):
             "refresh": SECONDS}
   capture   path of the NMEA capture the modems send
   deny      true: Setup fails as it does for a user without the right
-  first_ms  delay of the first update after the source is enabled
+  second_ms how long one of the modem's seconds lasts, in milliseconds (default
+            1000): tests play the modem at a faster pace
+  first_ms  delay of the first update after the source is enabled (default
+            half a second_ms)
 '''
 
 import dbus
@@ -60,7 +63,7 @@ def send_next(modem):
     # text without a line end.
     text = '\r\n'.join(modem.fixes[modem.next_fix])
     modem.next_fix += 1
-    GLib.timeout_add(max(1, modem.props[LOCATION_IFACE]['GpsRefreshRate']) * 1000, send_next, modem)
+    GLib.timeout_add(max(1, modem.props[LOCATION_IFACE]['GpsRefreshRate']) * modem.second_ms, send_next, modem)
     location = dbus.Dictionary({dbus.UInt32(SOURCE_GPS_NMEA): dbus.String(text, variant_level=1)},
                                signature='uv')
     change(modem, {'Location': dbus.Dictionary(location, signature='uv', variant_level=1)})
@@ -110,7 +113,8 @@ def load(mock, parameters):
         modem.next_fix = 0
         modem.feeding = False
         modem.deny = bool(parameters.get('deny', False))
-        modem.first_ms = int(parameters.get('first_ms', 500))
+        modem.second_ms = int(parameters.get('second_ms', 1000))
+        modem.first_ms = int(parameters.get('first_ms', modem.second_ms // 2))
         modem.AddMethod(LOCATION_IFACE, 'Setup', 'ub', '', lambda self, sources, signals: setup(self, sources, signals))
         modem.AddMethod(LOCATION_IFACE, 'SetGpsRefreshRate', 'u', '',
                         lambda self, rate: set_refresh_rate(self, rate))

@@ -4,6 +4,7 @@
 #include "gps/CReceiverProbe.h"
 #include "gps/TrackerSettings.h"
 #include "platform/DevicePaths.h"
+#include "platform/EnvironmentTime.h"
 #include "platform/TextFormat.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliRecordingOptions.h"
@@ -27,7 +28,7 @@
 
 namespace {
 
-constexpr auto LOG_TICK = std::chrono::milliseconds(1000);
+constexpr int LOG_TICK_MS = 1000;
 // How soon a stop signal ends the wait between ticks.
 constexpr auto LOG_SIGNAL_STEP = std::chrono::milliseconds(50);
 
@@ -147,14 +148,23 @@ bool FindReceiver(CTrackerSettings& settings, bool bStatus, CLogReport& report)
     return true;
 }
 
-// The one-second ticks, until the time is up or a stop signal came.
+// A tick lasts a second; $VELTRIP_LOG_TICK_MS, a whole number from 1, makes
+// it, and with it each second that --seconds counts, that many milliseconds:
+// tests play a source at a faster pace with the same ticks.
+std::chrono::milliseconds LogTick()
+{
+    return std::chrono::milliseconds(MillisecondsFromEnvironment("VELTRIP_LOG_TICK_MS", LOG_TICK_MS));
+}
+
+// The ticks, until the time is up or a stop signal came.
 void RunTicks(CTrackRecorder& recorder, const CGpsTracker& tracker, const CTrackPointList& points,
               std::optional<int> nSeconds, bool bStatus, CLogReport& report)
 {
     CatchStopSignals();
     using Clock = std::chrono::steady_clock;
+    const std::chrono::milliseconds tickLength = LogTick();
     const Clock::time_point start = Clock::now();
-    const Clock::time_point end = nSeconds ? start + std::chrono::seconds(*nSeconds) : Clock::time_point::max();
+    const Clock::time_point end = nSeconds ? start + tickLength * *nSeconds : Clock::time_point::max();
     Clock::time_point next = start;
     while (!g_bLogStop && next < end) {
         // What the window's message loop does between ticks: a modem port's
@@ -164,7 +174,7 @@ void RunTicks(CTrackRecorder& recorder, const CGpsTracker& tracker, const CTrack
         report(tick.m_report);
         if (bStatus)
             PrintStatus(tracker, points.size(), tick.m_bPosition);
-        next += LOG_TICK;
+        next += tickLength;
         // A tick that ran late is not made up for, as a window timer would not.
         if (next < Clock::now())
             next = Clock::now();
