@@ -3,45 +3,66 @@
 #include "track/XmlNumbers.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
 
 namespace {
 
 // The names as the reader's tables know them: a point's name is handed on
 // as one of these.
-const char* const PLAIN_POINT_NAMES[] = {"trkpt", "rtept", "wpt"};
-const char* const PLAIN_ATTRIBUTES[] = {"lat", "lon"};
+const std::string_view PLAIN_POINT_NAMES[] = {"trkpt", "rtept", "wpt"};
+constexpr std::string_view PLAIN_NAMESPACE_ATTRIBUTE = "xmlns";
 // End tags of points, less their common "pt>".
 constexpr std::string_view PLAIN_POINT_END = "pt>";
 const std::string_view PLAIN_POINT_END_STARTS[] = {"</trk", "</rte", "</w"};
 
-constexpr char PLAIN_FIRST_PRINTABLE = 0x20;
-constexpr char PLAIN_LAST_PRINTABLE = 0x7e;
+constexpr unsigned char PLAIN_FIRST_PRINTABLE = 0x20;
+constexpr unsigned char PLAIN_LAST_PRINTABLE = 0x7e;
 
-bool IsNameStart(char ch)
+// What a byte may be, looked up once per byte.
+enum EPlainClass : uint8_t
 {
-    return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || ch == '_';
+    PLAIN_NAME_START = 1,
+    PLAIN_NAME = 2,
+    // Printable ASCII but markup: the same characters in every
+    // ASCII-compatible encoding, and no "]]>". Without '\r', which a parser
+    // turns into '\n'.
+    PLAIN_LEAF_TEXT = 4,
+    // Printable ASCII but markup: tabs and line ends would become spaces.
+    PLAIN_VALUE = 8,
+};
+
+constexpr std::array<uint8_t, 256> PlainClasses()
+{
+    std::array<uint8_t, 256> classes{};
+    for (unsigned ch = PLAIN_FIRST_PRINTABLE; ch <= PLAIN_LAST_PRINTABLE; ++ch) {
+        const bool bLetter = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || ch == '_';
+        const bool bName = bLetter || (ch >= '0' && ch <= '9') || ch == '-' || ch == '.';
+        const bool bMarkup = ch == '<' || ch == '&';
+        classes[ch] = uint8_t((bLetter ? PLAIN_NAME_START : 0) | (bName ? PLAIN_NAME : 0)
+                              | (bMarkup || ch == '>' ? 0 : PLAIN_LEAF_TEXT) | (bMarkup ? 0 : PLAIN_VALUE));
+    }
+    classes['\t'] = classes['\n'] = PLAIN_LEAF_TEXT;
+    return classes;
 }
 
-bool IsNameChar(char ch)
+constexpr std::array<uint8_t, 256> PLAIN_CLASSES = PlainClasses();
+
+bool IsPlain(char ch, EPlainClass eClass)
 {
-    return IsNameStart(ch) || (ch >= '0' && ch <= '9') || ch == '-' || ch == '.';
+    return (PLAIN_CLASSES[uint8_t(ch)] & eClass) != 0;
 }
 
-// Printable ASCII but markup: the same characters in every ASCII-compatible
-// encoding, and no "]]>". Without '\r', which a parser turns into '\n'.
-bool IsLeafText(char ch)
+// The known name that name is, or an empty one.
+template <size_t nNames>
+std::string_view Known(const std::string_view (&names)[nNames], std::string_view name)
 {
-    return (ch >= PLAIN_FIRST_PRINTABLE && ch <= PLAIN_LAST_PRINTABLE && ch != '<' && ch != '&' && ch != '>')
-           || ch == '\t' || ch == '\n';
-}
-
-const char* Known(const char* const* pNames, size_t nNames, const char* szName)
-{
-    const char* const* pEnd = pNames + nNames;
-    const char* const* pFound
-        = std::find_if(pNames, pEnd, [szName](const char* szKnown) { return !std::strcmp(szKnown, szName); });
-    return pFound != pEnd ? *pFound : nullptr;
+    for (const std::string_view known : names) {
+        if (name == known)
+            return known;
+    }
+    return {};
 }
 
 // Reads forward through the input; running off its end is noted, so that
@@ -56,6 +77,7 @@ public:
     }
 
     size_t Pos() const { return m_pos; }
+    std::string_view Since(size_t nStart) const { return m_text.substr(nStart, m_pos - nStart); }
     bool Ended() const { return m_bEnded; }
 
     char Peek() { return PeekAt(0); }
@@ -75,39 +97,40 @@ public:
     }
     bool Skip(std::string_view word)
     {
+        if (m_text.size() - m_pos >= word.size()) {
+            if (m_text.compare(m_pos, word.size(), word) != 0)
+                return false;
+            m_pos += word.size();
+            return true;
+        }
         return std::all_of(word.begin(), word.end(), [this](char ch) { return Skip(ch); });
     }
-    size_t Spaces()
-    {
-        const size_t nStart = m_pos;
-        while (IsXmlSpace(Peek()))
-            ++m_pos;
-        return m_pos - nStart;
-    }
+    size_t Spaces() { return While(IsXmlSpace).size(); }
+    // The bytes from here that accept takes; a pointer of its own, as this
+    // runs over every byte of the values.
     template <typename Accept>
     std::string_view While(Accept accept)
     {
-        const size_t nStart = m_pos;
-        while (accept(Peek()))
-            ++m_pos;
-        return m_text.substr(nStart, m_pos - nStart);
+        const char* const pStart = m_text.data() + m_pos;
+        const char* const pEnd = m_text.data() + m_text.size();
+        const char* p = pStart;
+        while (p < pEnd && accept(*p))
+            ++p;
+        m_bEnded = m_bEnded || p == pEnd;
+        m_pos += size_t(p - pStart);
+        return {pStart, size_t(p - pStart)};
     }
-    // A name of ASCII letters, digits and "_-.", copied with its end.
-    bool Name(char (&szName)[XML_PLAIN_MAX_NAME + 1])
+    // A name of ASCII letters, digits and "_-.", or none.
+    std::string_view Name()
     {
-        if (!IsNameStart(Peek()))
-            return false;
-        const std::string_view name = While(IsNameChar);
-        if (name.size() > XML_PLAIN_MAX_NAME)
-            return false;
-        std::copy(name.begin(), name.end(), szName);
-        szName[name.size()] = '\0';
-        return true;
+        if (!IsPlain(Peek(), PLAIN_NAME_START))
+            return {};
+        return While([](char ch) { return IsPlain(ch, PLAIN_NAME); });
     }
     // "</NAME>", with white space allowed before the '>'.
-    bool EndTag(const char* szName)
+    bool EndTag(std::string_view name)
     {
-        if (!Skip('<') || !Skip('/') || !Skip(std::string_view(szName)))
+        if (!Skip('<') || !Skip('/') || !Skip(name))
             return false;
         Spaces();
         return Skip('>');
@@ -119,15 +142,29 @@ private:
     bool m_bEnded = false;
 };
 
-// lat="..." or lon='...', each at most once.
+// NAME or PREFIX:NAME, as a parser without namespaces takes it whole.
+std::string_view AttributeName(CPlainCursor& cursor)
+{
+    const size_t nStart = cursor.Pos();
+    const std::string_view first = cursor.Name();
+    if (first.empty() || cursor.Peek() != ':')
+        return first;
+    cursor.Skip(':');
+    const std::string_view local = cursor.Name();
+    return local.empty() ? std::string_view() : cursor.Since(nStart);
+}
+
+// NAME="..." or NAME='...', each name once; not a namespace declaration,
+// which the parser's rules for its value would decide.
 bool ReadAttribute(CPlainCursor& cursor, XmlPlainPoint& point, size_t nIndex)
 {
-    char szName[XML_PLAIN_MAX_NAME + 1];
-    if (!cursor.Name(szName))
+    const std::string_view name = AttributeName(cursor);
+    if (name.empty() || name.size() > XML_PLAIN_MAX_NAME || name.starts_with(PLAIN_NAMESPACE_ATTRIBUTE))
         return false;
-    const char* szKnown = Known(PLAIN_ATTRIBUTES, std::size(PLAIN_ATTRIBUTES), szName);
-    if (!szKnown || (nIndex == 1 && point.pAttributes[0] == szKnown))
-        return false;
+    for (size_t i = 0; i < nIndex; ++i) {
+        if (name == point.szNames[i])
+            return false;
+    }
     cursor.Spaces();
     if (!cursor.Skip('='))
         return false;
@@ -135,30 +172,31 @@ bool ReadAttribute(CPlainCursor& cursor, XmlPlainPoint& point, size_t nIndex)
     const char cQuote = cursor.Peek();
     if ((cQuote != '"' && cQuote != '\'') || !cursor.Skip(cQuote))
         return false;
-    // Tabs and line ends would become spaces: left to the parser.
-    const std::string_view value = cursor.While([cQuote](char ch) {
-        return ch >= PLAIN_FIRST_PRINTABLE && ch <= PLAIN_LAST_PRINTABLE && ch != '<' && ch != '&' && ch != cQuote;
-    });
+    const std::string_view value
+        = cursor.While([cQuote](char ch) { return ch != cQuote && IsPlain(ch, PLAIN_VALUE); });
     if (!cursor.Skip(cQuote) || value.size() > XML_PLAIN_MAX_VALUE)
         return false;
+    char* szName = point.szNames[nIndex];
+    std::memcpy(szName, name.data(), name.size());
+    szName[name.size()] = '\0';
     char* szValue = point.szValues[nIndex];
-    std::copy(value.begin(), value.end(), szValue);
+    std::memcpy(szValue, value.data(), value.size());
     szValue[value.size()] = '\0';
-    point.pAttributes[2 * nIndex] = szKnown;
+    point.pAttributes[2 * nIndex] = szName;
     point.pAttributes[2 * nIndex + 1] = szValue;
     return true;
 }
 
 bool ReadStartTag(CPlainCursor& cursor, XmlPlainPoint& point, bool& bEmpty)
 {
-    char szName[XML_PLAIN_MAX_NAME + 1];
     cursor.Spaces();
     point.nAt = cursor.Pos();
-    if (!cursor.Skip('<') || !cursor.Name(szName))
+    if (!cursor.Skip('<'))
         return false;
-    point.szName = Known(PLAIN_POINT_NAMES, std::size(PLAIN_POINT_NAMES), szName);
-    if (!point.szName)
+    const std::string_view name = Known(PLAIN_POINT_NAMES, cursor.Name());
+    if (name.empty())
         return false;
+    point.szName = name.data();
     size_t nAttributes = 0;
     for (;; ++nAttributes) {
         const size_t nSpace = cursor.Spaces();
@@ -180,11 +218,16 @@ bool ReadStartTag(CPlainCursor& cursor, XmlPlainPoint& point, bool& bEmpty)
 bool ReadLeaf(CPlainCursor& cursor, XmlPlainLeaf& leaf)
 {
     leaf.nOffset = cursor.Pos();
-    if (!cursor.Skip('<') || !cursor.Name(leaf.szName) || !cursor.Skip('>'))
+    if (!cursor.Skip('<'))
         return false;
+    const std::string_view name = cursor.Name();
+    if (name.empty() || name.size() > XML_PLAIN_MAX_NAME || !cursor.Skip('>'))
+        return false;
+    std::memcpy(leaf.szName, name.data(), name.size());
+    leaf.szName[name.size()] = '\0';
     leaf.nStartTag = cursor.Pos() - leaf.nOffset;
-    leaf.text = cursor.While(IsLeafText);
-    return cursor.EndTag(leaf.szName);
+    leaf.text = cursor.While([](char ch) { return IsPlain(ch, PLAIN_LEAF_TEXT); });
+    return cursor.EndTag(name);
 }
 
 bool ReadPoint(CPlainCursor& cursor, XmlPlainPoint& point)
@@ -193,10 +236,11 @@ bool ReadPoint(CPlainCursor& cursor, XmlPlainPoint& point)
     point.nLeaves = 0;
     if (!ReadStartTag(cursor, point, bEmpty))
         return false;
+    const std::string_view name(point.szName);
     for (bool bEnd = bEmpty; !bEnd;) {
         cursor.Spaces();
         if (cursor.PeekAt(1) == '/') {
-            if (!cursor.EndTag(point.szName))
+            if (!cursor.EndTag(name))
                 return false;
             bEnd = true;
         } else if (point.nLeaves == XML_PLAIN_MAX_LEAVES || !ReadLeaf(cursor, point.leaves[point.nLeaves++])) {

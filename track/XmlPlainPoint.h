@@ -8,11 +8,13 @@
 // This reads one such point from the bytes of a document, without the
 // general machinery of an XML parser, and only where what it reads is
 // certainly well-formed XML that means exactly what it says in any
-// ASCII-compatible encoding without a DTD: names without prefixes,
-// printable ASCII values without references, no comments, CDATA or
-// character references. Anything else is left to the parser.
+// ASCII-compatible encoding without a DTD: element names without prefixes,
+// attribute names with one at most (their prefixes are the reader's to
+// check; no namespace declarations), printable ASCII values without
+// references, no comments or CDATA. Anything else is left to the parser.
 
 constexpr size_t XML_PLAIN_MAX_LEAVES = 8;
+constexpr size_t XML_PLAIN_MAX_ATTRIBUTES = 6;
 constexpr size_t XML_PLAIN_MAX_NAME = 32;
 constexpr size_t XML_PLAIN_MAX_VALUE = 64;
 // A point longer than this is left to the parser; a piece of input this long
@@ -34,8 +36,9 @@ struct XmlPlainPoint
     size_t nAt;                              // its '<', after any white space
     size_t nStartTag;                        // the start tag's length
     // Its attributes in the file's order, as name, value, ..., null.
-    const char* pAttributes[5];
-    char szValues[2][XML_PLAIN_MAX_VALUE + 1];
+    const char* pAttributes[2 * XML_PLAIN_MAX_ATTRIBUTES + 1];
+    char szNames[XML_PLAIN_MAX_ATTRIBUTES][XML_PLAIN_MAX_NAME + 1];
+    char szValues[XML_PLAIN_MAX_ATTRIBUTES][XML_PLAIN_MAX_VALUE + 1];
     XmlPlainLeaf leaves[XML_PLAIN_MAX_LEAVES];
     size_t nLeaves;
     size_t nLength;                          // the bytes read, to its end tag's '>'

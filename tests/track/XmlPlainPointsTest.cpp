@@ -120,6 +120,13 @@ TEST(XmlPlainPoints, AnyPointReadsAsTheParserReadsIt)
         {"<trkpt lat=\"1\" lon=\"2\"><extensions><hr>1</hr></extensions></trkpt>", true},
         {"<trkpt lat=\"1\" lon=\"2\"><x:hr xmlns:x=\"u\">1</x:hr></trkpt>", true},
         {"<trkpt lat=\"1\" lon=\"2\"><x:hr>1</x:hr></trkpt>", false},
+        {"<trkpt lat=\"1\" x:a=\"1\" lon=\"2\"/>", false},
+        {"<trkpt lat=\"1\" lon=\"2\" a:b:c=\"1\" xmlns:a=\"u\"/>", false},
+        {"<trkpt lat=\"1\" lon=\"2\" xmlns:x=\"u\" x:a=\"1\" b=\"2\"/>", true},
+        {"<trkpt lat=\"1\" lon=\"2\" xmlns:x=\"\"/>", false},
+        {"<trkpt lat=\"1\" lon=\"2\" b=\"1\" c=\"2\" d=\"3\" e=\"4\" f=\"5\"/>", true},
+        {"<trkpt lat=\"1\" lon=\"2\" b=\"1\" b=\"2\"/>", false},
+        {"<trkpt lat=\"1\" lon=\"2\" xml:lang=\"nl\"/>", true},
         {"<wpt lat=\"1\" lon=\"2\"><name>Caf\xc3\xa9 &amp; bar</name></wpt><wpt lat=\"1\" lon=\"2\"><name> Lock "
          "</name></wpt>",
          true},
