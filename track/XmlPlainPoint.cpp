@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -13,8 +14,12 @@ namespace {
 // as one of these.
 const std::string_view PLAIN_POINT_NAMES[] = {"trkpt", "rtept", "wpt"};
 constexpr std::string_view PLAIN_NAMESPACE_ATTRIBUTE = "xmlns";
+constexpr std::string_view PLAIN_UTF8_BOM = "\xef\xbb\xbf";
+constexpr std::string_view PLAIN_DECLARATION_START = "<?xml ";
+constexpr std::string_view PLAIN_DECLARATION_END = "?>";
 // End tags of points, less their common "pt>".
 constexpr std::string_view PLAIN_POINT_END = "pt>";
+constexpr std::string_view PLAIN_EMPTY_END = "/>";
 const std::string_view PLAIN_POINT_END_STARTS[] = {"</trk", "</rte", "</w"};
 
 constexpr unsigned char PLAIN_FIRST_PRINTABLE = 0x20;
@@ -77,6 +82,13 @@ public:
     }
 
     size_t Pos() const { return m_pos; }
+    // Whether ch is still to come; when not, the input has ended too soon.
+    bool Holds(char ch)
+    {
+        const bool bHolds = m_text.find(ch, m_pos) != std::string_view::npos;
+        m_bEnded = m_bEnded || !bHolds;
+        return bHolds;
+    }
     std::string_view Since(size_t nStart) const { return m_text.substr(nStart, m_pos - nStart); }
     bool Ended() const { return m_bEnded; }
 
@@ -154,6 +166,20 @@ std::string_view AttributeName(CPlainCursor& cursor)
     return local.empty() ? std::string_view() : cursor.Since(nStart);
 }
 
+// ="..." or = '...' after an attribute's name.
+bool ReadValue(CPlainCursor& cursor, std::string_view& value)
+{
+    cursor.Spaces();
+    if (!cursor.Skip('='))
+        return false;
+    cursor.Spaces();
+    const char cQuote = cursor.Peek();
+    if ((cQuote != '"' && cQuote != '\'') || !cursor.Skip(cQuote))
+        return false;
+    value = cursor.While([cQuote](char ch) { return ch != cQuote && IsPlain(ch, PLAIN_VALUE); });
+    return cursor.Skip(cQuote);
+}
+
 // NAME="..." or NAME='...', each name once; not a namespace declaration,
 // which the parser's rules for its value would decide.
 bool ReadAttribute(CPlainCursor& cursor, XmlPlainPoint& point, size_t nIndex)
@@ -165,16 +191,8 @@ bool ReadAttribute(CPlainCursor& cursor, XmlPlainPoint& point, size_t nIndex)
         if (name == point.szNames[i])
             return false;
     }
-    cursor.Spaces();
-    if (!cursor.Skip('='))
-        return false;
-    cursor.Spaces();
-    const char cQuote = cursor.Peek();
-    if ((cQuote != '"' && cQuote != '\'') || !cursor.Skip(cQuote))
-        return false;
-    const std::string_view value
-        = cursor.While([cQuote](char ch) { return ch != cQuote && IsPlain(ch, PLAIN_VALUE); });
-    if (!cursor.Skip(cQuote) || value.size() > XML_PLAIN_MAX_VALUE)
+    std::string_view value;
+    if (!ReadValue(cursor, value) || value.size() > XML_PLAIN_MAX_VALUE)
         return false;
     char* szName = point.szNames[nIndex];
     std::memcpy(szName, name.data(), name.size());
@@ -257,17 +275,92 @@ EXmlPlain ReadPlainPoint(std::string_view input, XmlPlainPoint& point)
 {
     CPlainCursor cursor(input.substr(0, XML_PLAIN_MAX_POINT));
     if (ReadPoint(cursor, point))
-        return EXmlPlain::Point;
+        return EXmlPlain::Read;
     return cursor.Ended() && input.size() < XML_PLAIN_MAX_POINT ? EXmlPlain::Incomplete : EXmlPlain::NotPlain;
 }
 
 size_t AfterPointEnd(std::string_view text)
 {
-    for (size_t n = text.find(PLAIN_POINT_END); n != std::string_view::npos; n = text.find(PLAIN_POINT_END, n + 1)) {
+    for (size_t n = text.find('>'); n != std::string_view::npos; n = text.find('>', n + 1)) {
+        const std::string_view before = text.substr(0, n + 1);
+        if (before.ends_with(PLAIN_EMPTY_END))
+            return n + 1;
+        if (!before.ends_with(PLAIN_POINT_END))
+            continue;
         for (const std::string_view start : PLAIN_POINT_END_STARTS) {
-            if (n >= start.size() && text.substr(n - start.size(), start.size()) == start)
-                return n + PLAIN_POINT_END.size();
+            if (before.substr(0, before.size() - PLAIN_POINT_END.size()).ends_with(start))
+                return n + 1;
         }
     }
     return std::string_view::npos;
+}
+
+// Each name once, as the parser would insist: the names sorted by their
+// hashes, so that only names of one hash are compared.
+bool NamesDiffer(const std::vector<std::pair<std::string_view, std::string_view>>& attributes)
+{
+    std::vector<std::pair<size_t, size_t>> hashes;   // hash, index
+    hashes.reserve(attributes.size());
+    for (size_t i = 0; i < attributes.size(); ++i)
+        hashes.emplace_back(std::hash<std::string_view>()(attributes[i].first), i);
+    std::sort(hashes.begin(), hashes.end());
+    for (size_t i = 1; i < hashes.size(); ++i) {
+        for (size_t j = i; j-- > 0 && hashes[j].first == hashes[i].first;) {
+            if (attributes[hashes[j].second].first == attributes[hashes[i].second].first)
+                return false;
+        }
+    }
+    return true;
+}
+
+// The declaration, if any: "<?xml " to "?>", white space after it.
+bool SkipPlainProlog(CPlainCursor& cursor)
+{
+    cursor.Skip(PLAIN_UTF8_BOM);
+    if (cursor.Skip(PLAIN_DECLARATION_START)) {
+        while (!cursor.Skip(PLAIN_DECLARATION_END)) {
+            if (cursor.Ended() || cursor.Pos() > XML_PLAIN_MAX_DECLARATION)
+                return false;
+            cursor.While([](char ch) { return ch != '?'; });
+            if (cursor.Peek() == '?' && cursor.PeekAt(1) != '>')
+                cursor.Skip('?');
+        }
+    }
+    cursor.Spaces();
+    return true;
+}
+
+bool ReadRoot(CPlainCursor& cursor, XmlPlainRoot& root)
+{
+    root.attributes.clear();
+    if (!SkipPlainProlog(cursor))
+        return false;
+    root.nAt = cursor.Pos();
+    // A long root comes in pieces: until its tag can have ended, it has not.
+    if (!cursor.Skip('<') || !cursor.Holds('>'))
+        return false;
+    root.name = AttributeName(cursor);
+    if (root.name.empty())
+        return false;
+    for (;;) {
+        const size_t nSpace = cursor.Spaces();
+        if (cursor.Skip('>'))
+            break;
+        std::pair<std::string_view, std::string_view> attribute;
+        attribute.first = AttributeName(cursor);
+        if (nSpace == 0 || attribute.first.empty() || !ReadValue(cursor, attribute.second))
+            return false;
+        root.attributes.push_back(attribute);
+    }
+    root.nLength = cursor.Pos() - root.nAt;
+    return NamesDiffer(root.attributes);
+}
+
+EXmlPlain ReadPlainRoot(std::string_view input, size_t nMaxTag, XmlPlainRoot& root)
+{
+    const size_t nMax = nMaxTag + XML_PLAIN_MAX_DECLARATION;
+    CPlainCursor cursor(input.substr(0, nMax));
+    if (ReadRoot(cursor, root))
+        return EXmlPlain::Read;
+    return cursor.Ended() && input.size() < nMax ? EXmlPlain::Incomplete : EXmlPlain::NotPlain;
 }

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // Most of a track file is points written the same simple way, such as
 // <trkpt lat="52.1" lon="4.3"><ele>1.5</ele><time>...</time></trkpt>.
@@ -46,7 +48,7 @@ struct XmlPlainPoint
 
 enum class EXmlPlain
 {
-    Point,        // a point, read
+    Read,         // what was asked for, read
     NotPlain,     // not a point this reads, or none at all
     Incomplete,   // more input would tell
 };
@@ -56,6 +58,24 @@ enum class EXmlPlain
 EXmlPlain ReadPlainPoint(std::string_view input, XmlPlainPoint& point);
 
 // The offset just after the first end tag of a point in text (</trkpt>,
-// </rtept> or </wpt>), or npos: where a parser's input may be cut so that
-// what follows can be read as plain points.
+// </rtept> or </wpt>) or the first "/>", or npos: where a parser's input
+// may be cut so that what follows can be read as plain points.
 size_t AfterPointEnd(std::string_view text);
+
+// The root's start tag, where the document begins with it, after at most a
+// byte order mark, an XML declaration and white space: any attributes of
+// plain values, each name once (namespace declarations among them). The
+// parser is then handed the declaration and "<NAME>" alone, so that it does
+// not store attributes of which a root may declare tens of thousands.
+constexpr size_t XML_PLAIN_MAX_DECLARATION = 1024;
+
+struct XmlPlainRoot
+{
+    size_t nAt;   // the '<' of the start tag
+    size_t nLength;
+    std::string_view name;
+    std::vector<std::pair<std::string_view, std::string_view>> attributes;   // in the input
+};
+
+// As ReadPlainPoint, for a start tag of at most nMaxTag bytes.
+EXmlPlain ReadPlainRoot(std::string_view input, size_t nMaxTag, XmlPlainRoot& root);

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <cfloat>
 #include <cmath>
 #include <new>
@@ -299,9 +300,9 @@ private:
 
     // Plain points go to the handlers without the parser; where it can be
     // said that the parser reads them just so: the parser has read up to the
-    // end tag of an element, which leaves it in the content of an element
-    // around, of a document in an encoding that agrees with ASCII and
-    // without a DTD, which could add attributes.
+    // end of a tag, which leaves it in the content of an element, of a
+    // document in an encoding that agrees with ASCII and without a DTD,
+    // which could add attributes.
     static void XMLCALL Declaration(void* pUser, const char*, const char* szEncoding, int);
     static void XMLCALL Doctype(void* pUser, const char*, const char*, const char*, int);
     void CheckFirstBytes(std::string_view input);
@@ -311,6 +312,7 @@ private:
                && !m_stack.empty() && m_leaf == ELeaf::None && !m_gpxPoint;
     }
     EXmlPlain ReadPlainPoints(std::string_view input, size_t& nUsed);
+    EXmlPlain ReadPlainRootTag(std::string_view input, size_t& nUsed);
     void HandPlainPoint(const XmlPlainPoint& point, uint64_t nAt);
     bool Handling() const { return !m_bFailed && !m_bSplitReached; }
     // The parser hands over the whole input a piece after another, or up to
@@ -353,8 +355,10 @@ private:
     // handed on without it: the parser's offsets are m_nPlain bytes behind.
     uint64_t m_nParsed = 0;
     uint64_t m_nPlain = 0;
-    uint64_t m_nParserTagEnd = UINT64_MAX;   // of the end tag the parser reported last
+    uint64_t m_nParserTagEnd = UINT64_MAX;   // of the tag the parser reported last
     bool m_bPlainAllowed = true;
+    bool m_bRootDue = true;        // the root's start tag may still be read plain
+    bool m_bRootGiven = false;     // the parser's start of the root is the plain one's
     std::vector<EXmlName> m_stack;  // the open elements
     std::vector<XmlTag> m_tags;     // and their start tags, when m_bTags
     bool m_bTags = false;
@@ -463,6 +467,17 @@ COutcome CXmlTrackReader::Parse(Read read, uint64_t nSize, const CLoadProgress& 
         }
         bMoreNeeded = false;
         std::string_view rest(input.data() + nPos, nEnd - nPos);
+        if (m_bRootDue) {
+            size_t nUsed = 0;
+            const EXmlPlain root = ReadPlainRootTag(rest, nUsed);
+            bMoreNeeded = root == EXmlPlain::Incomplete && !bAtEnd;
+            // A long root is read whole at once, not again per piece.
+            nQuiet = bMoreNeeded ? nEnd : 0;
+            m_bRootDue = bMoreNeeded;
+            nPos += nUsed;
+            if (bMoreNeeded || nUsed > 0)
+                continue;
+        }
         if (PlainPointsDue()) {
             size_t nUsed = 0;
             bMoreNeeded = ReadPlainPoints(rest, nUsed) == EXmlPlain::Incomplete && !bAtEnd;
@@ -522,6 +537,46 @@ void CXmlTrackReader::CheckFirstBytes(std::string_view input)
     }
 }
 
+// The root's start tag at the start of the document: the parser gets the
+// declaration before it and the tag without its attributes, the handlers
+// the tag as it is.
+EXmlPlain CXmlTrackReader::ReadPlainRootTag(std::string_view input, size_t& nUsed)
+{
+    nUsed = 0;
+    XmlPlainRoot root;
+    const EXmlPlain read = ReadPlainRoot(input, XML_MAX_TOKEN, root);
+    if (read != EXmlPlain::Read || !m_bPlainAllowed)
+        return read;
+    // The declaration decides the encoding.
+    nUsed = root.nAt;
+    if (!ParsePiece(input.substr(0, root.nAt), false)) {
+        Fail();
+        return EXmlPlain::NotPlain;
+    }
+    if (!m_bPlainAllowed)
+        return EXmlPlain::NotPlain;
+    std::string strAttributes;
+    for (const auto& [name, value] : root.attributes) {
+        strAttributes.append(name).push_back('\0');
+        strAttributes.append(value).push_back('\0');
+    }
+    std::vector<const char*> attributes;
+    attributes.reserve(2 * root.attributes.size() + 1);
+    for (size_t nAt = 0; nAt < strAttributes.size(); nAt += std::strlen(strAttributes.data() + nAt) + 1)
+        attributes.push_back(strAttributes.data() + nAt);
+    attributes.push_back(nullptr);
+    const std::string strName(root.name);
+    m_bEvent = true;
+    Start(strName.c_str(), attributes.data(), {root.nAt, root.nLength});
+    const std::string strBare = '<' + strName + '>';
+    m_bRootGiven = true;
+    if (Handling() && !ParsePiece(strBare, false))
+        Fail();
+    m_nPlain += root.nLength - strBare.size();
+    nUsed = root.nAt + root.nLength;
+    return EXmlPlain::Read;
+}
+
 // Hands on points as long as they are plain; nUsed is the bytes they took.
 EXmlPlain CXmlTrackReader::ReadPlainPoints(std::string_view input, size_t& nUsed)
 {
@@ -529,7 +584,7 @@ EXmlPlain CXmlTrackReader::ReadPlainPoints(std::string_view input, size_t& nUsed
     XmlPlainPoint point;
     for (;;) {
         const EXmlPlain read = ReadPlainPoint(input.substr(nUsed), point);
-        if (read != EXmlPlain::Point)
+        if (read != EXmlPlain::Read)
             return read;
         HandPlainPoint(point, m_nParsed + m_nPlain);
         if (!Handling())
@@ -594,7 +649,10 @@ void CXmlTrackReader::ParserStart(const char* szName, const char** pAttributes)
     XmlTag tag{0, 0};
     if (m_bTags || m_nPrefix > 0)
         tag = {m_nPlain + uint64_t(XML_GetCurrentByteIndex(m_parser)), uint64_t(XML_GetCurrentByteCount(m_parser))};
-    Start(szName, pAttributes, tag);
+    if (!std::exchange(m_bRootGiven, false))
+        Start(szName, pAttributes, tag);
+    if (m_bPlainAllowed)
+        m_nParserTagEnd = uint64_t(XML_GetCurrentByteIndex(m_parser)) + uint64_t(XML_GetCurrentByteCount(m_parser));
 }
 
 void CXmlTrackReader::ParserEnd(const char*)

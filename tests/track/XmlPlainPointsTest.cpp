@@ -71,10 +71,11 @@ CPlainResult PlainRead(const QByteArray& document)
 }
 
 // The document read as it is and with a DTD.
-void ExpectAsParsed(const std::string& body, const std::string& tail, const char* szCase, bool bRead)
+void ExpectAsParsed(const std::string& body, const std::string& tail, const char* szCase, bool bRead,
+                    const std::string& prolog = PLAIN_DECLARATION, const std::string& root = PLAIN_ROOT)
 {
-    const std::string plain = PLAIN_DECLARATION + std::string(PLAIN_ROOT) + body + tail;
-    const std::string parsed = PLAIN_DECLARATION + std::string(PLAIN_DOCTYPE) + PLAIN_ROOT + body + tail;
+    const std::string plain = prolog + root + body + tail;
+    const std::string parsed = prolog + PLAIN_DOCTYPE + root + body + tail;
     const CPlainResult fast = PlainRead(QByteArray::fromStdString(plain));
     const CPlainResult slow = PlainRead(QByteArray::fromStdString(parsed));
     EXPECT_EQ(fast.bRead, bRead) << szCase;
@@ -139,6 +140,44 @@ TEST(XmlPlainPoints, AnyPointReadsAsTheParserReadsIt)
         ExpectAsParsed(PlainBody(c.szPoint), PLAIN_TAIL, c.szPoint, c.bRead);
     // White space between points beyond what is read as a point.
     ExpectAsParsed(PlainBody(std::string(10000, ' ')), PLAIN_TAIL, "a run of white space", true);
+}
+
+// The root's start tag is read plain too, however many prefixes it declares.
+TEST(XmlPlainPoints, AnyRootReadsAsTheParserReadsIt)
+{
+    std::string declarations;
+    for (int i = 0; i < 10000; ++i)
+        declarations += " xmlns:p" + std::to_string(i) + "=\"u" + std::to_string(i) + '"';
+    const std::string prefixed = "<trkpt lat=\"1\" lon=\"2\" p17:a=\"1\" p9999:b=\"2\"/>";
+    const std::string decl = PLAIN_DECLARATION;
+    const struct
+    {
+        const char* szCase;
+        std::string prolog;
+        std::string root;
+        std::string middle;
+        bool bRead;
+    } CASES[] = {
+        {"many prefixes", decl, "<gpx" + declarations + "><trk><trkseg>", prefixed, true},
+        {"many prefixes, one undeclared", decl, "<gpx" + declarations + "><trk><trkseg>",
+         "<trkpt lat=\"1\" lon=\"2\" q:a=\"1\"/>", false},
+        {"no declaration", "", "<gpx xmlns:p17=\"u\" xmlns:p9999='v'><trk><trkseg>", prefixed, true},
+        {"a byte order mark", "\xef\xbb\xbf" + decl + "\n", "<gpx><trk><trkseg>", "", true},
+        {"a prefixed root", decl, "<g:gpx xmlns:g=\"u\"><trk><trkseg>", "", false},
+        {"a root of another name", decl, "<foo><trk><trkseg>", "", false},
+        {"an attribute twice", decl, "<gpx a=\"1\" b=\"2\" a=\"3\"><trk><trkseg>", "", false},
+        {"a prefix undeclared", decl, "<gpx xmlns:p=\"\"><trk><trkseg>", "", false},
+        {"a reference", decl, "<gpx creator=\"a&amp;b\"><trk><trkseg>", "", true},
+        {"a tab and a '>'", decl, "<gpx creator=\"a\tb\" version='1>0'><trk><trkseg>", "", true},
+        {"another encoding", "<?xml version=\"1.0\" encoding=\"windows-1252\"?>", "<gpx><trk><trkseg>", "", true},
+        {"a comment first", decl + "<!-- c -->", "<gpx><trk><trkseg>", "", true},
+        {"a processing instruction first", decl + "<?xml-stylesheet href=\"a\"?>", "<gpx><trk><trkseg>", "", true},
+        {"a bad declaration", "<?xml version=\"1.0\" encoding=\"UTF-8\" x?>", "<gpx><trk><trkseg>", "", false},
+        {"an empty root", decl, "<gpx/>", "", false},
+    };
+    for (const auto& c : CASES)
+        ExpectAsParsed(PlainBody(c.middle), PLAIN_TAIL, c.szCase, c.bRead, c.prolog, c.root);
+    ExpectAsParsed({}, {}, "the root's start tag alone", false, decl, "<gpx" + declarations + ">");
 }
 
 // A file that ends early is no track however its last point was read.
