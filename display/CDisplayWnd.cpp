@@ -4,16 +4,21 @@
 #include "gps/CGpsTracker.h"
 #include "gps/TrackerSettings.h"
 #include "map/Viewport.h"
+#include "platform/DevicePaths.h"
 #include "platform/TextFormat.h"
 #include "platform/gui/CDC.h"
 
 #include <QApplication>
-#include <QGestureEvent>
+#include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPinchGesture>
-#include <QWheelEvent>
+#include <QLineF>
+#include <QNativeGestureEvent>
 #include <QPainter>
+#include <QTouchEvent>
+#include <cmath>
+#include <QWheelEvent>
+#include <algorithm>
 
 namespace {
 
@@ -30,13 +35,15 @@ CDisplayWnd::CDisplayWnd(const CDisplaySources& sources, QWidget* pParent)
     , m_sources(sources)
     , m_dZoom(ZoomFromSetting(sources.m_settings.m_nZoom).dFactor)
 {
-    // Paints that do not erase draw over the previous picture; touch reaches
-    // the stylus handlers as the left button Qt synthesises from it.
+    // Paints that do not erase draw over the previous picture. Touch comes
+    // here rather than as the mouse Qt would make of its first finger, which
+    // would pan during a pinch: one finger is the stylus, a second makes a
+    // pinch.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_AcceptTouchEvents);
     setAutoFillBackground(false);
-    // The keys and a two-finger pinch zoom the map view.
+    // The keys zoom the map view.
     setFocusPolicy(Qt::StrongFocus);
-    grabGesture(Qt::PinchGesture);
 }
 
 CDisplayWnd::~CDisplayWnd() = default;
@@ -129,6 +136,27 @@ COutcome CDisplayWnd::FollowPosition()
     return result.loaded;
 }
 
+COutcome CDisplayWnd::ReloadMapIfAmong(const QStringList& hostPaths)
+{
+    if (!m_pMap)
+        return COutcome::Ok();
+    const QString strCurrent = QDir::cleanPath(HostPath(m_pMap->m_path));
+    if (std::none_of(hostPaths.begin(), hostPaths.end(),
+                     [&](const QString& strPath) { return QDir::cleanPath(strPath) == strCurrent; }))
+        return COutcome::Ok();
+    const double dZoom = m_pMap->m_zoom;
+    const QPoint ptPan(m_pMap->m_panX, m_pMap->m_panY);
+    SetWaitCursor(true);
+    const COutcome loaded = m_pMap->LoadMapBitmap();
+    SetWaitCursor(false);
+    m_pMap->m_zoom = dZoom;
+    m_pMap->m_panX = ptPan.x();
+    m_pMap->m_panY = ptPan.y();
+    FitMapToClient();
+    Invalidate(true);
+    return loaded;
+}
+
 EViewType CDisplayWnd::ViewType() const
 {
     return ViewFromSetting(int32_t(m_eViewType));
@@ -152,6 +180,7 @@ CViewContext CDisplayWnd::ViewContext(const QRect& rcClient) const
     view.m_drag = m_drag;
     view.m_penTrack = m_penTrack;
     view.m_penHeading = m_penHeading;
+    view.m_strMapState = m_strMapState;
     return view;
 }
 
@@ -259,19 +288,77 @@ void CDisplayWnd::keyPressEvent(QKeyEvent* pEvent)
 
 bool CDisplayWnd::event(QEvent* pEvent)
 {
-    if (pEvent->type() != QEvent::Gesture)
-        return QWidget::event(pEvent);
-    auto* pPinch = static_cast<QPinchGesture*>(static_cast<QGestureEvent*>(pEvent)->gesture(Qt::PinchGesture));
-    if (!pPinch)
-        return QWidget::event(pEvent);
-    // Each factor of the square root of 2 the fingers spread is a step in.
-    m_dPinchScale *= pPinch->scaleFactor();
-    const int nSteps = int(std::trunc(std::log(m_dPinchScale) / std::log(VIEWPORT_ZOOM_FACTOR)));
-    m_dPinchScale /= std::pow(VIEWPORT_ZOOM_FACTOR, nSteps);
-    if (pPinch->state() == Qt::GestureFinished || pPinch->state() == Qt::GestureCanceled)
-        m_dPinchScale = 1.0;
-    StepZoom(nSteps);
-    return true;
+    switch (pEvent->type()) {
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TouchCancel:
+        OnTouch(*static_cast<QTouchEvent*>(pEvent));
+        pEvent->accept();
+        return true;
+    case QEvent::NativeGesture: {
+        // A touchpad's pinch comes as changes of scale, each a fraction.
+        const auto* pGesture = static_cast<QNativeGestureEvent*>(pEvent);
+        if (pGesture->gestureType() != Qt::ZoomNativeGesture)
+            break;
+        if (pGesture->value() > -1.0)
+            m_dGestureLogScale += std::log1p(pGesture->value());
+        StepZoom(TakePinchSteps(m_dGestureLogScale));
+        return true;
+    }
+    default:
+        break;
+    }
+    return QWidget::event(pEvent);
+}
+
+int CDisplayWnd::TakePinchSteps(double& dLogScale)
+{
+    // A scale of exactly 2 is two steps, whatever the rounding of the logs.
+    constexpr double PINCH_STEP_SLACK = 1e-9;
+    static const double LOG_ZOOM_STEP = std::log(VIEWPORT_ZOOM_FACTOR);
+    const double dSteps = dLogScale / LOG_ZOOM_STEP;
+    const int nSteps = int(std::trunc(dSteps + std::copysign(PINCH_STEP_SLACK, dSteps)));
+    dLogScale -= nSteps * LOG_ZOOM_STEP;
+    return nSteps;
+}
+
+void CDisplayWnd::OnTouch(const QTouchEvent& event)
+{
+    const QList<QEventPoint>& points = event.points();
+    if (event.type() == QEvent::TouchCancel || points.isEmpty()) {
+        m_drag = CStylusDrag();
+        m_pinch = CPinch();
+        return;
+    }
+    if (points.size() >= 2) {
+        const double dDistance = QLineF(points[0].position(), points[1].position()).length();
+        if (!m_pinch.m_bActive) {
+            // The first finger's drag is dropped: a pinch neither pans nor taps.
+            m_drag = CStylusDrag();
+            m_pinch.m_bActive = true;
+            m_pinch.m_dStartDistance = dDistance;
+        } else if (m_pinch.m_dStartDistance > 0 && dDistance > 0) {
+            // Steps counted from the start, so a pinch back undoes them.
+            double dLogScale = std::log(dDistance / m_pinch.m_dStartDistance);
+            const int nSteps = TakePinchSteps(dLogScale);
+            StepZoom(nSteps - m_pinch.m_nSteps);
+            m_pinch.m_nSteps = nSteps;
+        }
+    }
+    if (m_pinch.m_bActive) {
+        if (event.type() == QEvent::TouchEnd)
+            m_pinch = CPinch();
+        return;
+    }
+    // One finger is the stylus.
+    const QPoint pt = Placement().ToLayout(points[0].position().toPoint());
+    if (event.type() == QEvent::TouchBegin)
+        OnLButtonDown(pt.x(), pt.y());
+    else if (event.type() == QEvent::TouchUpdate)
+        OnMouseMove(pt.x(), pt.y());
+    else
+        OnLButtonUp(pt.x(), pt.y());
 }
 
 QPoint CDisplayWnd::LayoutPoint(const QMouseEvent& event) const

@@ -5,6 +5,7 @@
 #include "platform/Outcome.h"
 
 #include <QPen>
+#include <QStringList>
 #include <QWidget>
 #include <cstdint>
 
@@ -12,6 +13,7 @@ class CDC;
 class CGpsTracker;
 class CMapBitmap;
 class QPainter;
+class QTouchEvent;
 struct CTrackerSettings;
 
 // What the display window shows: the run's fix, track and map catalogue, the
@@ -61,6 +63,10 @@ public:
     // becomes current and cannot be loaded is reported.
     COutcome FollowPosition();
 
+    // Map files were written anew (host paths): a current map among them is
+    // read again at once, keeping its zoom, so the view shows the new pixels.
+    COutcome ReloadMapIfAmong(const QStringList& hostPaths);
+
     // The view the window shows, the GPS data view for a number that names
     // none of its views; a new one is painted after erasing.
     EViewType ViewType() const;
@@ -83,6 +89,9 @@ public:
     QPen m_penHeading;
     CStylusDrag m_drag;
     CMapBitmap* m_pMap = nullptr;
+    // Why the current online sheet's source cannot be used just now, for the
+    // map view's corner; the frame sets it each tick.
+    QString m_strMapState;
     // The view type, at first as the "ViewType" setting stores it: a paint
     // puts a number that names no view of this window, or the map view
     // without a map, back to GPS data.
@@ -109,9 +118,23 @@ private:
     // Zooms the map view's map by nSteps steps (positive: in); false outside
     // the map view or without a map.
     bool StepZoom(int nSteps);
+    // One finger: the stylus; two: a pinch, whose every factor of the zoom
+    // step the fingers spread (close) zooms a step in (out).
+    void OnTouch(const QTouchEvent& event);
+    // The whole steps of a pinch's scale (a logarithm), taken from it.
+    static int TakePinchSteps(double& dLogScale);
+
+    // A two-finger pinch under way.
+    struct CPinch
+    {
+        bool m_bActive = false;
+        double m_dStartDistance = 0;   // between the fingers when the second came down
+        int m_nSteps = 0;              // steps zoomed so far
+    };
 
     CDisplaySources m_sources;
     double m_dZoom;
     int m_nWheelEighths = 0;        // a wheel's turn not yet a whole step (touchpads send small ones)
-    double m_dPinchScale = 1.0;     // a pinch's scale not yet a whole step
+    CPinch m_pinch;
+    double m_dGestureLogScale = 0;  // a touchpad pinch's scale (a logarithm) not yet a whole step
 };

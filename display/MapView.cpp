@@ -3,6 +3,7 @@
 #include "display/CompassNeedle.h"
 #include "display/DestinationMarks.h"
 #include "display/MapScaleBar.h"
+#include "display/MapStateText.h"
 #include "display/ViewColours.h"
 #include "display/Views.h"
 #include "gps/CGpsTracker.h"
@@ -133,4 +134,5 @@ void DrawMapView(CDC* pDC, const CViewContext& view)
         DrawWayToDestination(pDC, pos, pMap->ProjectToScreen(place.m_dLongitude, place.m_dLatitude), rcArea);
     }
     DrawMapScaleBar(pDC, *pMap, rcArea);
+    DrawMapStateText(pDC, view.m_strMapState, rcArea);
 }

@@ -1,11 +1,26 @@
 #include "map/MapCatalogue.h"
 
 #include "gps/CGpsTracker.h"
+#include "map/OnlineMaps.h"
 #include "platform/DevicePaths.h"
 #include "platform/Outcome.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
+
+namespace {
+
+// The name a record keeps: the card's name for a file on the card, the whole
+// host path for any other (an online sheet in the cache), so that it loads.
+QString CatalogueName(const QString& strPath)
+{
+    const QString strDeviceName = DeviceName(strPath);
+    return QFileInfo(HostPath(strDeviceName)) == QFileInfo(strPath) ? strDeviceName
+                                                                     : QFileInfo(strPath).absoluteFilePath();
+}
+
+}
 
 void BuildMapCatalogue(CMapList& mapList)
 {
@@ -53,7 +68,7 @@ CMapBitmap* AddChosenMap(CMapList& mapList, const QString& strPath, COutcome& ca
 void AddSheetsToCatalogue(CMapList& mapList, const QStringList& sheetPaths)
 {
     for (const QString& strPath : sheetPaths) {
-        const QString strDeviceName = DeviceName(strPath);
+        const QString strDeviceName = CatalogueName(strPath);
         const auto it = std::find_if(mapList.begin(), mapList.end(),
                                      [&](const auto& pMap) { return pMap->m_path == strDeviceName; });
         if (it != mapList.end())
@@ -63,4 +78,19 @@ void AddSheetsToCatalogue(CMapList& mapList, const QStringList& sheetPaths)
         if (pMap->ParseCalibration())
             mapList.push_back(std::move(pMap));
     }
+}
+
+QStringList CachedOnlineSheets()
+{
+    const QDir folder(OnlineSheetFolder());
+    QStringList paths;
+    for (const QString& strName : folder.entryList({QStringLiteral("*.bmp")}, QDir::Files, QDir::Name))
+        paths.append(folder.filePath(strName));
+    return paths;
+}
+
+bool IsOnlineSheet(const CMapBitmap& map)
+{
+    const QString strFolder = QDir::cleanPath(OnlineSheetFolder()) + QLatin1Char('/');
+    return QFileInfo(HostPath(map.m_path)).absoluteFilePath().startsWith(strFolder);
 }

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QEvent>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -15,6 +16,7 @@ void ResetApp()
     theApp.m_recorder.EndLog();
     theApp.m_tracker.ClosePort();
     theApp.m_settings = CTrackerSettings{};
+    theApp.m_online = COnlineSettings{};
     theApp.m_bOneRunPort = false;
     theApp.m_bOneRunBaud = false;
     theApp.m_bFoundPort = false;
@@ -80,6 +82,16 @@ void PressOk(QDialog* pDialog)
 void PressCancel(QDialog* pDialog)
 {
     pDialog->reject();
+}
+
+CModalDriver::Handler ChooseFile(const QString& strPath)
+{
+    return [strPath](QDialog* pDialog) {
+        auto* pFiles = qobject_cast<QFileDialog*>(pDialog);
+        ASSERT_NE(pFiles, nullptr);
+        pFiles->selectFile(strPath);
+        pDialog->accept();
+    };
 }
 
 CPaintCounter::CPaintCounter(QWidget* pWidget)

@@ -71,6 +71,8 @@ private:
 // Handlers for the common cases.
 void PressOk(QDialog* pDialog);
 void PressCancel(QDialog* pDialog);
+// A file dialog that chooses strPath.
+CModalDriver::Handler ChooseFile(const QString& strPath);
 
 // Counts the paint events a widget receives.
 class CPaintCounter : public QObject

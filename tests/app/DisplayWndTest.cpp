@@ -31,6 +31,18 @@ protected:
         return dc.FindText(strText);
     }
 
+    // A map of a thousandth of a degree per pixel from 5° E and 53° N as
+    // the current map, the window shown.
+    void ShowMap(CMapBitmap& map)
+    {
+        map.m_lonMin = 5.0;
+        map.m_latMax = 53.0;
+        map.m_lonPerPixel = map.m_latPerPixel = 0.001;
+        m_wnd.m_pMap = &map;
+        m_wnd.show();
+        ProcessEvents();
+    }
+
     const CViewFonts m_fonts = CreateViewFonts();
     CDisplayWnd m_wnd{theApp.DisplaySources()};
 };
@@ -283,12 +295,7 @@ TEST_F(DisplayWndTest, WheelAndKeysZoomTheMapAroundItsCentre)
         {{EInput::WheelDown}, 90.0, VIEWPORT_MAX_ZOOM},
     };
     CMapBitmap map;
-    map.m_lonMin = 5.0;
-    map.m_latMax = 53.0;
-    map.m_lonPerPixel = map.m_latPerPixel = 0.001;
-    m_wnd.m_pMap = &map;
-    m_wnd.show();
-    ProcessEvents();
+    ShowMap(map);
     const QRect rcArea = MapDrawingArea(m_wnd.GetClientRect());
     const QPointF centre(m_wnd.width() / 2.0, m_wnd.height() / 2.0);
     for (const bool bMapView : {true, false}) {
@@ -319,6 +326,85 @@ TEST_F(DisplayWndTest, WheelAndKeysZoomTheMapAroundItsCentre)
             EXPECT_NEAR(map.m_latMax - map.m_panY * map.m_latPerPixel - map.m_viewSpanLat / 2, 52.5, 0.002);
         }
     }
+    m_wnd.m_pMap = nullptr;
+}
+
+}
+
+namespace {
+
+// Touch: one finger is the stylus; two fingers zoom the map view a step of
+// the square root of 2 for each such factor they spread, counted from where
+// the second came down, and neither pan nor tap.
+TEST_F(DisplayWndTest, OneFingerIsTheStylusTwoFingersPinch)
+{
+    constexpr double START_DISTANCE = 60;
+    const struct {
+        const char* szName;
+        std::vector<double> spreads;   // the fingers' distance at each move, as a factor; none: one finger
+        double dZoom;
+        bool bMapView;
+    } CASES[] = {
+        {"spread to twice", {1.5, 2.0}, 1.0, true},
+        {"closed to half", {0.5}, 4.0, true},
+        {"less than a step", {1.3}, 2.0, true},
+        {"spread and back", {2.0, 1.0}, 2.0, true},
+        {"one finger taps", {}, 2.0, false},
+    };
+    static QPointingDevice* g_pScreen = QTest::createTouchDevice(QInputDevice::DeviceType::TouchScreen);
+    QPointingDevice* pScreen = g_pScreen;
+    CMapBitmap map;
+    ShowMap(map);
+    const QRect rcArea = MapDrawingArea(m_wnd.GetClientRect());
+    const QPoint centre(m_wnd.width() / 2, m_wnd.height() / 2);
+    const auto finger = [&](int nSide, double dSpread) {
+        return centre + QPoint(int(nSide * START_DISTANCE * dSpread / 2), 0);
+    };
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(c.szName);
+        m_wnd.m_eViewType = EViewType::Map;
+        map.m_zoom = 2.0;
+        map.ComputeViewExtent(rcArea);
+        CentreOnPosition(map, 5.5, 52.5);
+        QTest::touchEvent(&m_wnd, pScreen).press(0, finger(-1, 1.0));
+        if (!c.spreads.empty()) {
+            QTest::touchEvent(&m_wnd, pScreen).move(0, finger(-1, 1.0)).press(1, finger(1, 1.0));
+            for (const double dSpread : c.spreads)
+                QTest::touchEvent(&m_wnd, pScreen).move(0, finger(-1, dSpread)).move(1, finger(1, dSpread));
+            const double dLast = c.spreads.back();
+            QTest::touchEvent(&m_wnd, pScreen).release(0, finger(-1, dLast)).release(1, finger(1, dLast));
+        } else {
+            QTest::touchEvent(&m_wnd, pScreen).release(0, finger(-1, 1.0));
+        }
+        ProcessEvents();
+        EXPECT_NEAR(map.m_zoom, c.dZoom, 1e-9);
+        EXPECT_EQ(m_wnd.ViewType() == EViewType::Map, c.bMapView);
+        EXPECT_EQ(m_wnd.m_drag.m_bStylusDown, 0);
+        // No pan: the centre stays, to the whole bitmap pixels a pan holds.
+        EXPECT_NEAR(map.m_lonMin + map.m_panX * map.m_lonPerPixel + map.m_viewSpanLon / 2, 5.5, 0.002);
+        EXPECT_NEAR(map.m_latMax - map.m_panY * map.m_latPerPixel - map.m_viewSpanLat / 2, 52.5, 0.002);
+    }
+    m_wnd.m_pMap = nullptr;
+}
+
+// One finger's drag pans as the stylus does.
+TEST_F(DisplayWndTest, OneFingerDragPans)
+{
+    static QPointingDevice* g_pFinger = QTest::createTouchDevice(QInputDevice::DeviceType::TouchScreen);
+    QPointingDevice* pScreen = g_pFinger;
+    CMapBitmap map;
+    m_wnd.m_pMap = &map;
+    m_wnd.m_eViewType = EViewType::Map;
+    m_wnd.show();
+    ProcessEvents();
+    QTest::touchEvent(&m_wnd, pScreen).press(0, QPoint(100, 150));
+    QTest::touchEvent(&m_wnd, pScreen).move(0, QPoint(120, 140));
+    EXPECT_EQ(m_wnd.m_drag.m_dragX, 20);
+    QTest::touchEvent(&m_wnd, pScreen).release(0, QPoint(130, 120));
+    ProcessEvents();
+    EXPECT_EQ(map.m_panX, -30);
+    EXPECT_EQ(map.m_panY, 30);
+    EXPECT_EQ(m_wnd.ViewType(), EViewType::Map);
     m_wnd.m_pMap = nullptr;
 }
 

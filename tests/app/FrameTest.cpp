@@ -90,7 +90,7 @@ TEST_F(FrameTest, MenuTreeAndSoftKeys)
         "Tools|About|57664",     "Tools|GPS Setup|32784",    "Tools|Start Log|32785",
         "Tools|End log|32786",   "Tools|-",                  "Tools|Set placemark|32788",
         "Tools|Load map|32796",  "Tools|Trip statistics|32821", "Tools|Import map…|32822",
-        "Tools|Go to…|32824",
+        "Tools|Go to…|32824",    "Tools|Online maps…|32825",
     };
     EXPECT_EQ(tree, expected);
 
@@ -159,7 +159,7 @@ TEST_F(FrameTest, EveryCommandOfTheTableIsInTheMenuUnderItsRule)
         {ID_VIEW_PROFILE, true, true},   {ID_APP_ABOUT, true, true},       {ID_GPS_SETUP, true, true},
         {ID_START_LOG, true, false},     {ID_END_LOG, false, true},        {ID_SET_PLACEMARK, false, true},
         {ID_LOAD_MAP, true, true},       {ID_TRIP_STATS, true, true},      {ID_IMPORT_MAP, true, true},
-        {ID_GO_TO, true, true},          {ID_VIEW_ZOOM_100, true, true},   {ID_VIEW_ZOOM_150, true, true},
+        {ID_GO_TO, true, true},          {ID_ONLINE_MAPS, true, true},     {ID_VIEW_ZOOM_100, true, true},   {ID_VIEW_ZOOM_150, true, true},
         {ID_VIEW_ZOOM_200, true, true},  {ID_VIEW_ZOOM_300, true, true},   {ID_VIEW_ZOOM_FIT, true, true},
     };
     std::vector<std::pair<QString, int>> tableCommands;
@@ -416,20 +416,12 @@ TEST_F(FrameTest, FileSaveAndOpenFollowTheChosenName)
     theApp.m_trackPoints[0].m_fLatitude = 52.1f;
     theApp.m_trackPoints[1].m_fLatitude = 52.2f;
     QTemporaryDir dir;
-    auto choose = [](const QString& strPath) {
-        return [strPath](QDialog* pDialog) {
-            auto* pFiles = qobject_cast<QFileDialog*>(pDialog);
-            ASSERT_NE(pFiles, nullptr);
-            pFiles->selectFile(strPath);
-            pDialog->accept();
-        };
-    };
     CMessageCapture capture;
     CModalDriver driver;
-    driver.Then(choose(dir.filePath("a.gpx")));
-    driver.Then(choose(dir.filePath("a.kml")));
-    driver.Then(choose(dir.filePath("plain")));
-    driver.Then(choose(dir.filePath("plain.gpd")));
+    driver.Then(ChooseFile(dir.filePath("a.gpx")));
+    driver.Then(ChooseFile(dir.filePath("a.kml")));
+    driver.Then(ChooseFile(dir.filePath("plain")));
+    driver.Then(ChooseFile(dir.filePath("plain.gpd")));
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(m_frame.OnCommand(ID_FILE_SAVE));
     EXPECT_TRUE(ReadAll(dir.filePath("a.gpx")).contains("<gpx"));
