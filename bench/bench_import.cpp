@@ -10,12 +10,15 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <map>
+#include <thread>
 
 namespace {
 
 constexpr int BENCH_POINTS = 200000;
 constexpr int BENCH_BIG_POINTS = 1000000;
+constexpr int BENCH_BUSY_THREADS = 2;
 
 // One point a second, a placemark every 1000 points.
 const CTrackPointList& Track(int nPoints = BENCH_POINTS)
@@ -111,6 +114,50 @@ void BM_GpsBabelGpx1M(benchmark::State& state)
     ReadWithGpsBabel(state, QStringLiteral("gpx"));
 }
 BENCHMARK(BM_GpsBabelGpx1M)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(5);
+
+// Both cores kept busy the whole time by two threads that only spin, as
+// other programs would: whole processes side by side again, so that a
+// reader that needs a free core shows it.
+class CBusyCores
+{
+public:
+    CBusyCores()
+    {
+        for (std::thread& thread : m_threads)
+            thread = std::thread([this] {
+                for (uint64_t nSpins = 0; !m_bStop.load(std::memory_order_relaxed); ++nSpins)
+                    benchmark::DoNotOptimize(nSpins);
+            });
+    }
+    ~CBusyCores()
+    {
+        m_bStop = true;
+        for (std::thread& thread : m_threads)
+            thread.join();
+    }
+    CBusyCores(const CBusyCores&) = delete;
+    CBusyCores& operator=(const CBusyCores&) = delete;
+
+private:
+    std::atomic<bool> m_bStop = false;
+    std::thread m_threads[BENCH_BUSY_THREADS];
+};
+
+void BM_InfoGpx1MBothCoresBusy(benchmark::State& state)
+{
+    const QString strPath = BigFile(QStringLiteral("gpx"));
+    const CBusyCores busy;
+    BenchRunEach(state, BenchCli(), {QStringLiteral("info"), strPath});
+}
+BENCHMARK(BM_InfoGpx1MBothCoresBusy)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(5);
+
+void BM_GpsBabelGpx1MBothCoresBusy(benchmark::State& state)
+{
+    BigFile(QStringLiteral("gpx"));
+    const CBusyCores busy;
+    ReadWithGpsBabel(state, QStringLiteral("gpx"));
+}
+BENCHMARK(BM_GpsBabelGpx1MBothCoresBusy)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(5);
 
 void BM_GpsBabelKml1M(benchmark::State& state)
 {

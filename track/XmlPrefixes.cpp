@@ -57,9 +57,9 @@ bool CXmlPrefixes::Start(const char* szName, const char** pAttributes, size_t nD
         // An empty prefix is never looked up: a name with one is refused.
         if (prefix.empty())
             continue;
-        CPrefix& declared = Add(prefix);
-        ++declared.nOpen;
-        m_declared.emplace_back(uint32_t(&declared - m_prefixes.data()), nDepth);
+        const uint32_t nPrefix = Add(prefix);
+        ++m_slots[m_prefixes[nPrefix].nSlot].nOpen;
+        m_declared.emplace_back(nPrefix, nDepth);
     }
     if (!Bound(szName))
         return false;
@@ -73,7 +73,7 @@ bool CXmlPrefixes::Start(const char* szName, const char** pAttributes, size_t nD
 void CXmlPrefixes::End(size_t nDepth)
 {
     while (!m_declared.empty() && m_declared.back().second >= nDepth) {
-        --m_prefixes[m_declared.back().first].nOpen;
+        --m_slots[m_prefixes[m_declared.back().first].nSlot].nOpen;
         m_declared.pop_back();
     }
 }
@@ -96,8 +96,8 @@ bool CXmlPrefixes::Bound(const char* szName) const
     const std::string_view prefix(szName, size_t(pColon - szName));
     if (prefix == XML_RESERVED_PREFIX)
         return true;
-    const CPrefix* pPrefix = Find(prefix);
-    return pPrefix && pPrefix->nOpen > 0;
+    const CSlot* pSlot = Find(prefix);
+    return pSlot && pSlot->nOpen > 0;
 }
 
 bool CXmlPrefixes::SlotHolds(const CSlot& slot, std::string_view prefix, uint32_t nHash) const
@@ -119,15 +119,15 @@ size_t CXmlPrefixes::FindSlot(std::string_view prefix, uint32_t nHash) const
     return i;
 }
 
-const CXmlPrefixes::CPrefix* CXmlPrefixes::Find(std::string_view prefix) const
+const CXmlPrefixes::CSlot* CXmlPrefixes::Find(std::string_view prefix) const
 {
     if (m_slots.empty())
         return nullptr;
     const CSlot& slot = m_slots[FindSlot(prefix, PrefixHash(prefix))];
-    return slot.nLength != 0 ? &m_prefixes[slot.nPrefix] : nullptr;
+    return slot.nLength != 0 ? &slot : nullptr;
 }
 
-CXmlPrefixes::CPrefix& CXmlPrefixes::Add(std::string_view prefix)
+uint32_t CXmlPrefixes::Add(std::string_view prefix)
 {
     // At most half the slots are taken, so that a search ends soon.
     if (2 * (m_prefixes.size() + 1) > m_slots.size())
@@ -136,16 +136,16 @@ CXmlPrefixes::CPrefix& CXmlPrefixes::Add(std::string_view prefix)
     const size_t i = FindSlot(prefix, nHash);
     CSlot& slot = m_slots[i];
     if (slot.nLength != 0)
-        return m_prefixes[slot.nPrefix];
+        return slot.nPrefix;
     slot.nHash = nHash;
     slot.nLength = uint32_t(prefix.size());
     slot.nPrefix = uint32_t(m_prefixes.size());
-    CPrefix& added = m_prefixes.emplace_back(CPrefix{m_strLong.size(), 0});
+    m_prefixes.push_back(CPrefix{m_strLong.size(), i});
     if (prefix.size() <= sizeof slot.szShort)
         std::copy(prefix.begin(), prefix.end(), slot.szShort);
     else
         m_strLong.append(prefix);
-    return added;
+    return slot.nPrefix;
 }
 
 void CXmlPrefixes::Grow()
@@ -159,5 +159,6 @@ void CXmlPrefixes::Grow()
         while (m_slots[i].nLength != 0)
             i = (i + 1) & nMask;
         m_slots[i] = slot;
+        m_prefixes[slot.nPrefix].nSlot = i;
     }
 }

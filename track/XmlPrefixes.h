@@ -34,18 +34,22 @@ private:
         uint32_t nHash = 0;
         uint32_t nLength = 0;     // 0: an empty slot
         uint32_t nPrefix = 0;     // index in m_prefixes
-        char szShort[20] = {};    // a prefix of up to 20 bytes, else in m_strLong
+        // Open declarations, here so that a look-up of a declared prefix
+        // reads this one place of memory however large the table is.
+        uint32_t nOpen = 0;
+        char szShort[16] = {};    // a prefix of up to 16 bytes, else in m_strLong
     };
     struct CPrefix
     {
         size_t nLongAt;   // where a long prefix is in m_strLong
-        size_t nOpen;     // open declarations
+        size_t nSlot;     // its slot in m_slots
     };
 
     bool Bound(const char* szName) const;
-    // A prefix seen before, or none; Add makes one for a prefix not seen yet.
-    const CPrefix* Find(std::string_view prefix) const;
-    CPrefix& Add(std::string_view prefix);
+    // The slot of a prefix seen before, or none; Add makes one for a prefix
+    // not seen yet and gives its index in m_prefixes.
+    const CSlot* Find(std::string_view prefix) const;
+    uint32_t Add(std::string_view prefix);
     size_t FindSlot(std::string_view prefix, uint32_t nHash) const;
     bool SlotHolds(const CSlot& slot, std::string_view prefix, uint32_t nHash) const;
     void Grow();

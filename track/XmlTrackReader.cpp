@@ -3,7 +3,9 @@
 #include "platform/InputFile.h"
 #include "track/TrackInput.h"
 #include "track/XmlNumbers.h"
+#include "track/XmlPlainPoint.h"
 #include "track/XmlPrefixes.h"
+#include "track/XmlSplit.h"
 
 #include <QIODevice>
 #include <QStringDecoder>
@@ -11,19 +13,14 @@
 #include <expat.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <cfloat>
-#include <chrono>
-#include <cmath>
 #include <cstring>
-#include <exception>
-#include <future>
+#include <cfloat>
+#include <cmath>
 #include <new>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -42,14 +39,6 @@ constexpr uint64_t XML_MAX_TOKEN = 1 << 20;
 constexpr size_t XML_READ_CHUNK = 64 * 1024;
 constexpr int64_t XML_DAY_SECONDS = 24 * 3600;
 constexpr double XML_KNOTS_PER_MPS = 3600.0 / 1852.0;
-// The second half of a split reading starts on a point within this many
-// bytes after the middle; its prefix (the file's start up to the root's
-// start tag and the start tags around the points) is at most this long.
-constexpr size_t XML_SPLIT_SEARCH = 1 << 20;
-constexpr size_t XML_SPLIT_MAX_PREFIX = 4 << 20;
-// How often the first half's reader, waiting for the second, reports the
-// progress and may be cancelled.
-constexpr std::chrono::milliseconds XML_SPLIT_POLL{100};
 
 enum class EXmlName
 {
@@ -247,15 +236,17 @@ int XMLCALL UnknownEncoding(void*, const XML_Char* szName, XML_Encoding* pInfo)
     return XML_STATUS_OK;
 }
 
-class CXmlSplit;
+// Expat's own encodings that agree with ASCII; an unknown one might not.
+const std::string_view XML_ASCII_ENCODINGS[] = {"UTF-8", "US-ASCII", "ISO-8859-1"};
 
-// An open element's start tag: where it is in the reader's input, and its
-// length.
-struct XmlTag
+bool IsAsciiEncoding(std::string_view encoding)
 {
-    uint64_t nOffset;
-    uint64_t nLength;
-};
+    const auto upper = [](char ch) { return ch >= 'a' && ch <= 'z' ? char(ch - 'a' + 'A') : ch; };
+    return std::any_of(std::begin(XML_ASCII_ENCODINGS), std::end(XML_ASCII_ENCODINGS), [&](std::string_view ascii) {
+        return std::equal(ascii.begin(), ascii.end(), encoding.begin(), encoding.end(),
+                          [&](char chAscii, char ch) { return chAscii == upper(ch); });
+    });
+}
 
 class CXmlTrackReader
 {
@@ -307,10 +298,34 @@ private:
     // Neither format has entities; they are the classic way to blow up a parser.
     void Entity(const char*, int, const char*, int, const char*, const char*, const char*, const char*) { Fail(); }
 
+    // Plain points go to the handlers without the parser; where it can be
+    // said that the parser reads them just so: the parser has read up to the
+    // end of a tag, which leaves it in the content of an element, of a
+    // document in an encoding that agrees with ASCII and without a DTD,
+    // which could add attributes.
+    static void XMLCALL Declaration(void* pUser, const char*, const char* szEncoding, int);
+    static void XMLCALL Doctype(void* pUser, const char*, const char*, const char*, int);
+    void CheckFirstBytes(std::string_view input);
+    bool PlainPointsDue() const
+    {
+        return m_bPlainAllowed && !m_bKml && !m_bFailed && !m_bSplitReached && m_nParserTagEnd == m_nParsed
+               && !m_stack.empty() && m_leaf == ELeaf::None && !m_gpxPoint;
+    }
+    EXmlPlain ReadPlainPoints(std::string_view input, size_t& nUsed);
+    EXmlPlain ReadPlainRootTag(std::string_view input, size_t& nUsed);
+    void HandPlainPoint(const XmlPlainPoint& point, uint64_t nAt);
+    bool Handling() const { return !m_bFailed && !m_bSplitReached; }
+    // The parser hands over the whole input a piece after another, or up to
+    // the end of a point where plain points may follow.
+    bool ParsePiece(std::string_view piece, bool bLast);
+
     void Fail();
+    void StopParser();
     bool AtSplit(uint64_t nAt);
-    void Start(const char* szName, const char** pAttributes);
-    void End(const char* szName);
+    void ParserStart(const char* szName, const char** pAttributes);
+    void ParserEnd(const char* szName);
+    void Start(const char* szName, const char** pAttributes, XmlTag tag);
+    void End();
     void Text(const char* pText, int nLength);
     void StartGpx(EXmlName name, const char** pAttributes);
     void StartKml(EXmlName name);
@@ -335,6 +350,15 @@ private:
     bool m_bKml = false;
     bool m_bFailed = false;
     bool m_bEvent = false;          // expat reported something in this piece
+    bool m_bInParser = false;
+    // The reader's input is what the parser was given and the plain points
+    // handed on without it: the parser's offsets are m_nPlain bytes behind.
+    uint64_t m_nParsed = 0;
+    uint64_t m_nPlain = 0;
+    uint64_t m_nParserTagEnd = UINT64_MAX;   // of the tag the parser reported last
+    bool m_bPlainAllowed = true;
+    bool m_bRootDue = true;        // the root's start tag may still be read plain
+    bool m_bRootGiven = false;     // the parser's start of the root is the plain one's
     std::vector<EXmlName> m_stack;  // the open elements
     std::vector<XmlTag> m_tags;     // and their start tags, when m_bTags
     bool m_bTags = false;
@@ -381,77 +405,6 @@ private:
     size_t m_nSkipped = 0;
 };
 
-// A large GPX file read in two halves at once, one on each core. At its
-// first track or route point the first half's reader knows the elements
-// around the points: the second half's reader then starts on a start tag of
-// such a point after the middle of the file, reading first, as its context,
-// the file up to the end of the root's start tag (with the declaration and
-// any DTD) and the start tags of those elements. The first half's reader
-// stops at that start tag when the start tags of the elements around it
-// there are the same; otherwise (another context, the place inside a
-// comment) the second half's work is dropped and the first half reads on to
-// the end. Either way points, segments and outcome are those of one reading
-// from start to end.
-class CXmlSplit
-{
-public:
-    CXmlSplit(CInputFile& file, int nUtcCorrection, const QString& strPath)
-        : m_file(file)
-        , m_nUtcCorrection(nUtcCorrection)
-        , m_strPath(strPath)
-    {
-    }
-    ~CXmlSplit() { Abandon(); }
-    CXmlSplit(const CXmlSplit&) = delete;
-    CXmlSplit& operator=(const CXmlSplit&) = delete;
-
-    // The first point was started at with these elements around it: starts
-    // the second half, if the file has a point of that name where it may.
-    void Begin(const std::vector<XmlTag>& around, const char* szPointName);
-    bool Started() const { return m_thread.joinable(); }
-    uint64_t At() const { return m_nAt; }
-    // Whether elements open around a start tag at the second half's first
-    // byte have the start tags of the second half's context.
-    bool SameContext(const std::vector<XmlTag>& around);
-    // The second half is not needed: stops it, drops its work.
-    void Abandon();
-    // The bytes of both halves read, given the first half's: what the
-    // progress is told, never more than the file's length.
-    uint64_t BothRead(uint64_t nFirstRead)
-    {
-        m_nFirstRead = nFirstRead;
-        return std::min(m_file.Size(), nFirstRead + m_nRead.load(std::memory_order_relaxed));
-    }
-    // The first half ended where the second began: waits for the second half
-    // (reporting progress, which may cancel it) and appends its points; the
-    // first of them begins a segment when bNewSegment says so.
-    COutcome Join(CTrackPointList& points, size_t& nSkipped, bool bNewSegment, const CLoadProgress& progress);
-
-private:
-    bool ReadTags(const std::vector<XmlTag>& tags, std::string& strOut);
-    ptrdiff_t ReadSecond(char* pBuffer, size_t nMax);
-    void RunSecond();
-
-    CInputFile& m_file;
-    int m_nUtcCorrection;
-    QString m_strPath;
-    bool m_bTried = false;
-    uint64_t m_nAt = 0;               // where the second half begins
-    std::vector<XmlTag> m_around;     // the elements around its points
-    std::string m_prefix;             // what the second half reads first
-    uint64_t m_nOffset = 0;           // of the second half's input, read so far
-    uint64_t m_nFirstRead = 0;        // bytes the first half has read
-    std::atomic<bool> m_bStop = false;
-    std::atomic<uint64_t> m_nRead = 0;
-    std::thread m_thread;
-    std::promise<void> m_done;
-    // The second half's result.
-    CTrackPointList m_points;
-    size_t m_nSkipped = 0;
-    COutcome m_outcome;
-    std::exception_ptr m_error;
-};
-
 CXmlTrackReader::CXmlTrackReader(CTrackPointList& points, int nUtcCorrection)
     : m_parser(XML_ParserCreate(nullptr))
     , m_points(points)
@@ -463,8 +416,8 @@ CXmlTrackReader::CXmlTrackReader(CTrackPointList& points, int nUtcCorrection)
     if (!m_parser)
         throw std::bad_alloc();
     XML_SetUserData(m_parser, this);
-    XML_SetElementHandler(m_parser, Forward<&CXmlTrackReader::Start, const char*, const char**>,
-                          Forward<&CXmlTrackReader::End, const char*>);
+    XML_SetElementHandler(m_parser, Forward<&CXmlTrackReader::ParserStart, const char*, const char**>,
+                          Forward<&CXmlTrackReader::ParserEnd, const char*>);
     XML_SetCharacterDataHandler(m_parser, Forward<&CXmlTrackReader::Text, const char*, int>);
     XML_SetCommentHandler(m_parser, Forward<&CXmlTrackReader::Ignore<const char*>, const char*>);
     XML_SetProcessingInstructionHandler(
@@ -472,46 +425,205 @@ CXmlTrackReader::CXmlTrackReader(CTrackPointList& points, int nUtcCorrection)
     XML_SetEntityDeclHandler(m_parser, Forward<&CXmlTrackReader::Entity, const char*, int, const char*, int,
                                                const char*, const char*, const char*, const char*>);
     XML_SetUnknownEncodingHandler(m_parser, UnknownEncoding, nullptr);
+    // Not forwarded: these report nothing the bound on a DTD's length counts.
+    XML_SetXmlDeclHandler(m_parser, Declaration);
+    XML_SetStartDoctypeDeclHandler(m_parser, Doctype);
 }
 
 template <typename Read>
 COutcome CXmlTrackReader::Parse(Read read, uint64_t nSize, const CLoadProgress& progress, const QString& strPath)
 {
-    COutcome result;
+    std::vector<char> input;
+    size_t nPos = 0;
+    size_t nEnd = 0;
+    bool bAtEnd = false;
+    bool bMoreNeeded = false;   // a plain point may go on past the input read
     uint64_t nRead = 0;
-    uint64_t nQuiet = 0;   // bytes since expat last reported anything
-    for (bool bLast = false; !bLast && result && !m_bSplitReached;) {
-        // Expat reads an unfinished token again from its start with every
-        // piece: while a long one (a root declaring thousands of prefixes)
-        // goes on, each piece is as long as it is so far, so that it is read
-        // a few times, not once per 64 KiB. Up to the longest token taken,
-        // so that a longer one still fails where it did.
-        const uint64_t nRoom = XML_MAX_TOKEN - std::min(nQuiet, XML_MAX_TOKEN);
-        const auto nChunk = size_t(std::max<uint64_t>(XML_READ_CHUNK, std::min(nQuiet, nRoom)));
-        void* pBuffer = XML_GetBuffer(m_parser, int(nChunk));
-        if (!pBuffer)
-            throw std::bad_alloc();
-        const ptrdiff_t nPiece = read(static_cast<char*>(pBuffer), nChunk);
-        if (nPiece < 0)
-            return TrackReadFailure(EOutcome::Failed, strPath, errno);
-        bLast = nPiece == 0;
-        nRead += uint64_t(nPiece);
+    uint64_t nQuiet = 0;        // bytes since expat last reported anything
+    while (!m_bFailed && !m_bSplitReached) {
+        if ((nPos == nEnd || bMoreNeeded) && !bAtEnd) {
+            // Expat reads an unfinished token again from its start with
+            // every piece: while a long one (a root declaring thousands of
+            // prefixes) goes on, each piece is as long as it is so far, so
+            // that it is read a few times, not once per 64 KiB. Up to the
+            // longest token taken, so that a longer one still fails where it
+            // did.
+            const uint64_t nRoom = XML_MAX_TOKEN - std::min(nQuiet, XML_MAX_TOKEN);
+            const auto nChunk = size_t(std::max<uint64_t>(XML_READ_CHUNK, std::min(nQuiet, nRoom)));
+            std::copy(input.begin() + ptrdiff_t(nPos), input.begin() + ptrdiff_t(nEnd), input.begin());
+            nEnd -= nPos;
+            nPos = 0;
+            input.resize(nEnd + nChunk);
+            const ptrdiff_t nPiece = read(input.data() + nEnd, nChunk);
+            if (nPiece < 0)
+                return TrackReadFailure(EOutcome::Failed, strPath, errno);
+            if (nRead == 0)
+                CheckFirstBytes(std::string_view(input.data(), size_t(nPiece)));
+            bAtEnd = nPiece == 0;
+            nEnd += size_t(nPiece);
+            nRead += uint64_t(nPiece);
+            if (progress && !progress(nRead, nSize))
+                return TrackReadFailure(EOutcome::Cancelled, strPath);
+        }
+        bMoreNeeded = false;
+        std::string_view rest(input.data() + nPos, nEnd - nPos);
+        if (m_bRootDue) {
+            size_t nUsed = 0;
+            const EXmlPlain root = ReadPlainRootTag(rest, nUsed);
+            bMoreNeeded = root == EXmlPlain::Incomplete && !bAtEnd;
+            // A long root is read whole at once, not again per piece.
+            nQuiet = bMoreNeeded ? nEnd : 0;
+            m_bRootDue = bMoreNeeded;
+            nPos += nUsed;
+            if (bMoreNeeded || nUsed > 0)
+                continue;
+        }
+        if (PlainPointsDue()) {
+            size_t nUsed = 0;
+            bMoreNeeded = ReadPlainPoints(rest, nUsed) == EXmlPlain::Incomplete && !bAtEnd;
+            nPos += nUsed;
+            rest.remove_prefix(nUsed);
+            if (bMoreNeeded || !Handling())
+                continue;
+        }
+        // Cut at a point's end only where expat is not inside a token, which
+        // it would read again from its start with each piece.
+        const bool bCut = m_bPlainAllowed && !m_bKml && nQuiet == 0;
+        const size_t nCut = bCut ? std::min(AfterPointEnd(rest), rest.size()) : rest.size();
+        const bool bLast = bAtEnd && nCut == rest.size();
         m_bEvent = false;
-        const bool bParsed
-            = (XML_ParseBuffer(m_parser, int(nPiece), bLast) == XML_STATUS_OK || m_bSplitReached) && !m_bFailed;
-        nQuiet = m_bEvent ? 0 : nQuiet + uint64_t(nPiece);
+        const bool bParsed = ParsePiece(rest.substr(0, nCut), bLast);
+        nPos += nCut;
+        nQuiet = m_bEvent ? 0 : nQuiet + nCut;
         if (!bParsed || nQuiet > XML_MAX_TOKEN)
-            result = TrackReadFailure(EOutcome::Incorrect, strPath);
-        else if (progress && !progress(nRead, nSize))
-            result = TrackReadFailure(EOutcome::Cancelled, strPath);
+            return TrackReadFailure(EOutcome::Incorrect, strPath);
+        if (bLast)
+            break;
     }
-    return result;
+    return m_bFailed ? TrackReadFailure(EOutcome::Incorrect, strPath) : COutcome();
+}
+
+bool CXmlTrackReader::ParsePiece(std::string_view piece, bool bLast)
+{
+    m_bInParser = true;
+    const XML_Status status = XML_Parse(m_parser, piece.data(), int(piece.size()), bLast);
+    m_bInParser = false;
+    m_nParsed += piece.size();
+    if (status != XML_STATUS_OK && XML_GetErrorCode(m_parser) == XML_ERROR_NO_MEMORY)
+        throw std::bad_alloc();
+    return (status == XML_STATUS_OK || m_bSplitReached) && !m_bFailed;
+}
+
+void CXmlTrackReader::Declaration(void* pUser, const char*, const char* szEncoding, int)
+{
+    auto* pReader = static_cast<CXmlTrackReader*>(pUser);
+    if (szEncoding && !IsAsciiEncoding(szEncoding))
+        pReader->m_bPlainAllowed = false;
+}
+
+void CXmlTrackReader::Doctype(void* pUser, const char*, const char*, const char*, int)
+{
+    static_cast<CXmlTrackReader*>(pUser)->m_bPlainAllowed = false;
+}
+
+// UTF-16 (and UTF-32) show in the first two bytes: a byte order mark, or a
+// zero byte beside the '<'.
+void CXmlTrackReader::CheckFirstBytes(std::string_view input)
+{
+    for (size_t i = 0; i < std::min<size_t>(input.size(), 2); ++i) {
+        const auto byByte = uint8_t(input[i]);
+        if (byByte == 0 || byByte == 0xfe || byByte == 0xff)
+            m_bPlainAllowed = false;
+    }
+}
+
+// The root's start tag at the start of the document: the parser gets the
+// declaration before it and the tag without its attributes, the handlers
+// the tag as it is.
+EXmlPlain CXmlTrackReader::ReadPlainRootTag(std::string_view input, size_t& nUsed)
+{
+    nUsed = 0;
+    XmlPlainRoot root;
+    const EXmlPlain read = ReadPlainRoot(input, XML_MAX_TOKEN, root);
+    if (read != EXmlPlain::Read || !m_bPlainAllowed)
+        return read;
+    // The declaration decides the encoding.
+    nUsed = root.nAt;
+    if (!ParsePiece(input.substr(0, root.nAt), false)) {
+        Fail();
+        return EXmlPlain::NotPlain;
+    }
+    if (!m_bPlainAllowed)
+        return EXmlPlain::NotPlain;
+    std::string strAttributes;
+    for (const auto& [name, value] : root.attributes) {
+        strAttributes.append(name).push_back('\0');
+        strAttributes.append(value).push_back('\0');
+    }
+    std::vector<const char*> attributes;
+    attributes.reserve(2 * root.attributes.size() + 1);
+    for (size_t nAt = 0; nAt < strAttributes.size(); nAt += std::strlen(strAttributes.data() + nAt) + 1)
+        attributes.push_back(strAttributes.data() + nAt);
+    attributes.push_back(nullptr);
+    const std::string strName(root.name);
+    m_bEvent = true;
+    Start(strName.c_str(), attributes.data(), {root.nAt, root.nLength});
+    const std::string strBare = '<' + strName + '>';
+    m_bRootGiven = true;
+    if (Handling() && !ParsePiece(strBare, false))
+        Fail();
+    m_nPlain += root.nLength - strBare.size();
+    nUsed = root.nAt + root.nLength;
+    return EXmlPlain::Read;
+}
+
+// Hands on points as long as they are plain; nUsed is the bytes they took.
+EXmlPlain CXmlTrackReader::ReadPlainPoints(std::string_view input, size_t& nUsed)
+{
+    nUsed = 0;
+    XmlPlainPoint point;
+    for (;;) {
+        const EXmlPlain read = ReadPlainPoint(input.substr(nUsed), point);
+        if (read != EXmlPlain::Read)
+            return read;
+        HandPlainPoint(point, m_nParsed + m_nPlain);
+        if (!Handling())
+            return EXmlPlain::NotPlain;
+        nUsed += point.nLength;
+        m_nPlain += point.nLength;
+    }
+}
+
+// The handlers' calls for a plain point at nAt of the reader's input, as
+// expat would make them; the white space between elements is no text to
+// them.
+void CXmlTrackReader::HandPlainPoint(const XmlPlainPoint& point, uint64_t nAt)
+{
+    m_bEvent = true;
+    Start(point.szName, const_cast<const char**>(point.pAttributes), {nAt + point.nAt, point.nStartTag});
+    const char* noAttributes[] = {nullptr};
+    for (size_t i = 0; i < point.nLeaves && Handling(); ++i) {
+        const XmlPlainLeaf& leaf = point.leaves[i];
+        Start(leaf.szName, noAttributes, {nAt + leaf.nOffset, leaf.nStartTag});
+        if (!leaf.text.empty() && Handling())
+            Text(leaf.text.data(), int(leaf.text.size()));
+        if (Handling())
+            End();
+    }
+    if (Handling())
+        End();
 }
 
 void CXmlTrackReader::Fail()
 {
     m_bFailed = true;
-    XML_StopParser(m_parser, XML_FALSE);
+    StopParser();
+}
+
+void CXmlTrackReader::StopParser()
+{
+    if (m_bInParser)
+        XML_StopParser(m_parser, XML_FALSE);
 }
 
 // A start tag at or past the second half's first byte: this half ends when
@@ -523,7 +635,7 @@ bool CXmlTrackReader::AtSplit(uint64_t nAt)
         return false;
     if (nAt == m_pSplit->At() && m_leaf == ELeaf::None && !m_gpxPoint && !m_bKml && m_pSplit->SameContext(m_tags)) {
         m_bSplitReached = true;
-        XML_StopParser(m_parser, XML_FALSE);
+        StopParser();
         return true;
     }
     m_pSplit->Abandon();
@@ -531,10 +643,28 @@ bool CXmlTrackReader::AtSplit(uint64_t nAt)
     return false;
 }
 
-void CXmlTrackReader::Start(const char* szName, const char** pAttributes)
+void CXmlTrackReader::ParserStart(const char* szName, const char** pAttributes)
 {
     // Where the tag is: only a split reading asks.
-    const uint64_t nAt = m_bTags || m_nPrefix > 0 ? uint64_t(XML_GetCurrentByteIndex(m_parser)) : 0;
+    XmlTag tag{0, 0};
+    if (m_bTags || m_nPrefix > 0)
+        tag = {m_nPlain + uint64_t(XML_GetCurrentByteIndex(m_parser)), uint64_t(XML_GetCurrentByteCount(m_parser))};
+    if (!std::exchange(m_bRootGiven, false))
+        Start(szName, pAttributes, tag);
+    if (m_bPlainAllowed)
+        m_nParserTagEnd = uint64_t(XML_GetCurrentByteIndex(m_parser)) + uint64_t(XML_GetCurrentByteCount(m_parser));
+}
+
+void CXmlTrackReader::ParserEnd(const char*)
+{
+    if (m_bPlainAllowed)
+        m_nParserTagEnd = uint64_t(XML_GetCurrentByteIndex(m_parser)) + uint64_t(XML_GetCurrentByteCount(m_parser));
+    End();
+}
+
+void CXmlTrackReader::Start(const char* szName, const char** pAttributes, XmlTag tag)
+{
+    const uint64_t nAt = tag.nOffset;
     if (m_pSplit && AtSplit(nAt))
         return;
     // The second half begins: whether its first point begins a segment is
@@ -560,7 +690,7 @@ void CXmlTrackReader::Start(const char* szName, const char** pAttributes)
         m_pSplit->Begin(m_tags, szName);
     m_stack.push_back(name);
     if (m_bTags)
-        m_tags.push_back({nAt, uint64_t(XML_GetCurrentByteCount(m_parser))});
+        m_tags.push_back(tag);
 }
 
 void CXmlTrackReader::StartGpx(EXmlName name, const char** pAttributes)
@@ -743,7 +873,7 @@ void CXmlTrackReader::EndLeaf()
     }
 }
 
-void CXmlTrackReader::End(const char*)
+void CXmlTrackReader::End()
 {
     m_nTextRun = 0;
     if (m_leaf != ELeaf::None)
@@ -844,144 +974,6 @@ void CXmlTrackReader::SetTime(CTrackPoint& point, std::optional<int64_t> nUtcTim
     point.m_bySecond = uint8_t(nSeconds % 60);
 }
 
-void CXmlSplit::Begin(const std::vector<XmlTag>& around, const char* szPointName)
-{
-    if (std::exchange(m_bTried, true) || around.empty())
-        return;
-    const uint64_t nMiddle = m_file.Size() / 2;
-    if (around.back().nOffset + around.back().nLength >= nMiddle)
-        return;
-    // "<trkpt" followed by what may end a name.
-    const std::string tag = std::string("<") + szPointName;
-    std::string window(XML_SPLIT_SEARCH, '\0');
-    const ptrdiff_t nWindow = m_file.ReadAt(nMiddle, window.data(), window.size());
-    if (nWindow <= 0)
-        return;
-    window.resize(size_t(nWindow));
-    size_t nFound = 0;
-    for (size_t nFrom = 0;; nFrom = nFound + 1) {
-        nFound = window.find(tag, nFrom);
-        if (nFound == std::string::npos || nFound + tag.size() >= window.size())
-            return;
-        if (std::string_view(" \t\r\n/>").find(window[nFound + tag.size()]) != std::string_view::npos)
-            break;
-    }
-    // The file up to the end of the root's start tag, then the start tags
-    // of the other elements around.
-    const XmlTag& root = around.front();
-    if (root.nOffset + root.nLength > XML_SPLIT_MAX_PREFIX)
-        return;
-    std::vector<XmlTag> context = around;
-    context.front() = {0, root.nOffset + root.nLength};
-    if (!ReadTags(context, m_prefix) || m_prefix.size() > XML_SPLIT_MAX_PREFIX)
-        return;
-    m_nAt = nMiddle + nFound;
-    m_around = around;
-    try {
-        m_thread = std::thread([this] { RunSecond(); });
-    } catch (const std::system_error&) {
-        // No thread: one reading does it all.
-    }
-}
-
-bool CXmlSplit::ReadTags(const std::vector<XmlTag>& tags, std::string& strOut)
-{
-    strOut.clear();
-    for (const XmlTag& tag : tags) {
-        const size_t nOld = strOut.size();
-        strOut.resize(nOld + tag.nLength);
-        if (m_file.ReadAt(tag.nOffset, strOut.data() + nOld, tag.nLength) != ptrdiff_t(tag.nLength))
-            return false;
-    }
-    return true;
-}
-
-bool CXmlSplit::SameContext(const std::vector<XmlTag>& around)
-{
-    if (around.size() != m_around.size())
-        return false;
-    for (size_t i = 0; i < around.size(); ++i) {
-        if (around[i].nOffset == m_around[i].nOffset && around[i].nLength == m_around[i].nLength)
-            continue;
-        std::string here;
-        std::string there;
-        if (around[i].nLength != m_around[i].nLength || !ReadTags({around[i]}, here)
-            || !ReadTags({m_around[i]}, there) || here != there)
-            return false;
-    }
-    return true;
-}
-
-// The prefix, then the file from the second half's first byte; an error
-// once the second half is stopped.
-ptrdiff_t CXmlSplit::ReadSecond(char* pBuffer, size_t nMax)
-{
-    if (m_bStop.load(std::memory_order_relaxed)) {
-        errno = ECANCELED;
-        return -1;
-    }
-    if (m_nOffset < m_prefix.size()) {
-        const size_t nCopy = std::min(nMax, size_t(m_prefix.size() - m_nOffset));
-        std::memcpy(pBuffer, m_prefix.data() + m_nOffset, nCopy);
-        m_nOffset += nCopy;
-        return ptrdiff_t(nCopy);
-    }
-    const ptrdiff_t nRead = m_file.ReadAt(m_nAt + (m_nOffset - m_prefix.size()), pBuffer, nMax);
-    if (nRead > 0) {
-        m_nOffset += uint64_t(nRead);
-        m_nRead.fetch_add(uint64_t(nRead), std::memory_order_relaxed);
-    }
-    return nRead;
-}
-
-void CXmlSplit::RunSecond()
-{
-    try {
-        CXmlTrackReader reader(m_points, m_nUtcCorrection);
-        reader.SetPrefix(m_prefix.size());
-        const auto read = [this](char* pBuffer, size_t nMax) { return ReadSecond(pBuffer, nMax); };
-        m_outcome = reader.Parse(read, 0, {}, m_strPath);
-        m_nSkipped = reader.Skipped();
-    } catch (...) {
-        m_error = std::current_exception();
-    }
-    m_done.set_value();
-}
-
-void CXmlSplit::Abandon()
-{
-    m_bStop = true;
-    if (m_thread.joinable())
-        m_thread.join();
-    m_points.clear();
-    m_nRead = 0;
-}
-
-COutcome CXmlSplit::Join(CTrackPointList& points, size_t& nSkipped, bool bNewSegment, const CLoadProgress& progress)
-{
-    const std::future<void> done = m_done.get_future();
-    while (done.wait_for(XML_SPLIT_POLL) != std::future_status::ready) {
-        if (progress && !progress(BothRead(m_nFirstRead), m_file.Size())) {
-            Abandon();
-            return TrackReadFailure(EOutcome::Cancelled, m_strPath);
-        }
-    }
-    m_thread.join();
-    if (m_error)
-        std::rethrow_exception(m_error);
-    if (!m_outcome)
-        return m_outcome;
-    if (!m_points.empty())
-        m_points.front().m_bSegmentStart = m_points.front().m_bSegmentStart || bNewSegment;
-    // Point by point, so that the two lists together hold no more than one.
-    while (!m_points.empty()) {
-        points.push_back(std::move(m_points.front()));
-        m_points.pop_front();
-    }
-    nSkipped += m_nSkipped;
-    return m_outcome;
-}
-
 template <typename Read>
 COutcome ReadTrack(Read read, uint64_t nSize, int nUtcCorrection, CTrackPointList& points, size_t& nSkipped,
                    const CLoadProgress& progress, const QString& strPath, CXmlSplit* pSplit = nullptr)
@@ -1023,7 +1015,15 @@ COutcome LoadXmlTrackFile(const QString& strPath, int nUtcCorrection, CTrackPoin
     const auto read = [&file](char* pBuffer, size_t nMax) { return file.Read(pBuffer, nMax); };
     std::optional<CXmlSplit> split;
     if (file.Size() >= XML_SPLIT_MIN_BYTES && std::thread::hardware_concurrency() >= 2)
-        split.emplace(file, nUtcCorrection, strPath);
+        split.emplace(file, strPath, [nUtcCorrection, &strPath](CXmlSplit& half, uint64_t nPrefix,
+                                                                CTrackPointList& halfPoints, size_t& nHalfSkipped) {
+            CXmlTrackReader reader(halfPoints, nUtcCorrection);
+            reader.SetPrefix(nPrefix);
+            const auto read = [&half](char* pBuffer, size_t nMax) { return half.ReadSecond(pBuffer, nMax); };
+            const COutcome outcome = reader.Parse(read, 0, {}, strPath);
+            nHalfSkipped = reader.Skipped();
+            return outcome;
+        });
     return ReadTrack(read, file.Size(), nUtcCorrection, points, nSkipped, progress, strPath,
                      split ? &*split : nullptr);
 }
