@@ -2,6 +2,7 @@
 
 #include "display/CompassNeedle.h"
 #include "display/DestinationMarks.h"
+#include "display/MapAttribution.h"
 #include "display/MapScaleBar.h"
 #include "display/ViewColours.h"
 #include "display/Views.h"
@@ -133,4 +134,5 @@ void DrawMapView(CDC* pDC, const CViewContext& view)
         DrawWayToDestination(pDC, pos, pMap->ProjectToScreen(place.m_dLongitude, place.m_dLatitude), rcArea);
     }
     DrawMapScaleBar(pDC, *pMap, rcArea);
+    DrawMapAttribution(pDC, *pMap, rcArea);
 }

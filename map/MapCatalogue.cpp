@@ -1,26 +1,53 @@
 #include "map/MapCatalogue.h"
 
 #include "gps/CGpsTracker.h"
+#include "map/OnlineMaps.h"
 #include "platform/DevicePaths.h"
 #include "platform/Outcome.h"
 
 #include <QDir>
 #include <algorithm>
 
-void BuildMapCatalogue(CMapList& mapList)
+namespace {
+
+// A record for the map at strPath (a device or host path), or null when its
+// name carries no calibration.
+std::unique_ptr<CMapBitmap> CalibratedMap(const QString& strPath)
 {
-    mapList.clear();
+    auto pMap = std::make_unique<CMapBitmap>();
+    pMap->m_path = strPath;
+    if (!pMap->ParseCalibration())
+        return nullptr;
+    pMap->m_strAttribution = SheetAttribution(HostPath(strPath));
+    return pMap;
+}
+
+// Records for the maps of a folder, strPrefix before each file name.
+void AddFolder(CMapList& mapList, const QString& strHostFolder, const QString& strPrefix)
+{
     // The card's file system returns entries in no defined order on the host;
     // name order keeps the tie rule of FindMapForPosition repeatable.
-    const QDir folder(HostPath(GPS_FOLDER));
+    const QDir folder(strHostFolder);
     const QStringList names = folder.entryList({QStringLiteral("*.bmp")},
                                                QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
     for (const QString& strName : names) {
-        auto pMap = std::make_unique<CMapBitmap>();
-        pMap->m_path = GPS_FOLDER + strName;
-        if (pMap->ParseCalibration())
+        if (std::unique_ptr<CMapBitmap> pMap = CalibratedMap(strPrefix + strName))
             mapList.push_back(std::move(pMap));
     }
+}
+
+}
+
+void BuildMapCatalogue(CMapList& mapList)
+{
+    mapList.clear();
+    AddFolder(mapList, HostPath(GPS_FOLDER), GPS_FOLDER);
+}
+
+void BuildMapCatalogue(CMapList& mapList, const QString& strHostFolder)
+{
+    mapList.clear();
+    AddFolder(mapList, strHostFolder, strHostFolder + u'/');
 }
 
 CMapBitmap* FindMapForPosition(const CMapList& mapList, const CGpsTracker& tracker)
@@ -45,6 +72,7 @@ CMapBitmap* AddChosenMap(CMapList& mapList, const QString& strPath, COutcome& ca
     CMapBitmap* pMap = mapList.back().get();
     pMap->m_path = strPath;
     calibration = pMap->ParseCalibration() ? COutcome::Ok() : COutcome::Fail(QStringLiteral("Weet niet waar dat is!"));
+    pMap->m_strAttribution = SheetAttribution(HostPath(strPath));
     pMap->m_panX = 0;
     pMap->m_panY = 0;
     return pMap;
@@ -53,14 +81,15 @@ CMapBitmap* AddChosenMap(CMapList& mapList, const QString& strPath, COutcome& ca
 void AddSheetsToCatalogue(CMapList& mapList, const QStringList& sheetPaths)
 {
     for (const QString& strPath : sheetPaths) {
-        const QString strDeviceName = DeviceName(strPath);
+        // A sheet outside the storage card (one made from tiles, in the
+        // cache) keeps its host path: its file name alone would not find it.
+        const QString strCardName = DeviceName(strPath);
+        const QString strDeviceName = strCardName.startsWith(u'\\') ? strCardName : strPath;
         const auto it = std::find_if(mapList.begin(), mapList.end(),
                                      [&](const auto& pMap) { return pMap->m_path == strDeviceName; });
         if (it != mapList.end())
             continue;
-        auto pMap = std::make_unique<CMapBitmap>();
-        pMap->m_path = strDeviceName;
-        if (pMap->ParseCalibration())
+        if (std::unique_ptr<CMapBitmap> pMap = CalibratedMap(strDeviceName))
             mapList.push_back(std::move(pMap));
     }
 }
