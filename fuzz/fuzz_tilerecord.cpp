@@ -3,6 +3,8 @@
 // less than a week or more than a year.
 #include "map/TileCacheRecord.h"
 
+#include <QList>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 // The module itself, as the window uses it: one maker for several sheets.
@@ -157,6 +159,17 @@ TEST_F(OnlineMaker, DamagedTileIsFetchedAgain)
     const QStringList parts = tiles.front().split(u'/');
     EXPECT_EQ(requests.back()[QStringLiteral("path")].toString(),
               QStringLiteral("/%1/%2/%3.png").arg(parts[parts.size() - 3], parts[parts.size() - 2], parts.back()));
+}
+
+TEST_F(OnlineMaker, WorksOnAThreadOfItsOwn)
+{
+    // As the window makes sheets: on a worker thread, its event loop its own.
+    QString strPath;
+    COutcome outcome;
+    std::thread worker([&] { outcome = Make(Request(-20.0, -50.0), strPath); });
+    worker.join();
+    EXPECT_TRUE(outcome) << outcome.Message().toStdString();
+    EXPECT_TRUE(QFileInfo::exists(strPath));
 }
 
 }
