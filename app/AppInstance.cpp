@@ -71,6 +71,10 @@ bool CTrackerApp::InitInstance()
     // A fresh account has no GPS folder on the card, and logs go there.
     QDir().mkpath(HostPath(GPS_FOLDER));
     BuildMapCatalogue(m_mapList);
+    // Sheets made online earlier are the user's maps as much as those on the
+    // card, and they work offline: the catalogue holds them, whether online
+    // maps are on or not (reading them opens no connection).
+    AddSheetsToCatalogue(m_mapList, CachedOnlineSheets());
     // Logs cut short by a crash or power loss get the KML copy their end
     // would have written; no log of this run is open yet.
     const CLogRecovery recovery = RecoverUnfinishedLogs(GPS_FOLDER, m_settings.m_bKmlAltitude != 0);

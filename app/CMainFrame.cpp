@@ -2,6 +2,7 @@
 
 #include "app/AppIcon.h"
 #include "app/CGoToDlg.h"
+#include "app/COnlineMapsDlg.h"
 #include "app/CPlacemarkDlg.h"
 #include "app/CSetupDlg.h"
 #include "app/CTrackerApp.h"
@@ -79,6 +80,7 @@ void ReportError(const std::exception& e)
 
 CMainFrame::CMainFrame()
     : m_wndView(theApp.DisplaySources())
+    , m_online(theApp.m_mapList)
 {
 }
 
@@ -144,6 +146,7 @@ std::span<const CMenuRow> CMainFrame::MenuTable()
         {EMenuItem::Command, "Trip statistics", ID_TRIP_STATS, &CMainFrame::OnTripStats},
         {EMenuItem::Command, "Import map…", ID_IMPORT_MAP, &CMainFrame::OnImportMap},
         {EMenuItem::Command, "Go to…", ID_GO_TO, &CMainFrame::OnGoTo},
+        {EMenuItem::Command, "Online maps…", ID_ONLINE_MAPS, &CMainFrame::OnOnlineMaps},
     };
     return MENU_TABLE;
 }
@@ -264,6 +267,9 @@ void CMainFrame::RunTick()
     if (tick.m_bPosition) {
         CheckArrival();
         ReportOutcome(m_wndView.FollowPosition());
+        if (m_wndView.ViewType() == EViewType::Map)
+            m_online.LookAhead(theApp.m_online, m_wndView.m_pMap, theApp.m_tracker);
+        UpdateMapState();
         m_wndView.Invalidate(m_wndView.ViewType() == EViewType::Track);
     } else if (m_wndView.ViewType() == EViewType::GpsData) {
         m_wndView.Invalidate(false);
@@ -376,7 +382,11 @@ void CMainFrame::OnSetPlacemark()
 void CMainFrame::OnLoadMap()
 {
     CMapBitmap* pMap = FindMapForPosition(theApp.m_mapList, theApp.m_tracker);
-    if (!pMap) {
+    if (!pMap && theApp.m_online.m_bOn && theApp.m_tracker.HasPosition()) {
+        pMap = MakeOnlineSheet();
+        if (!pMap)
+            return;
+    } else if (!pMap) {
         const QString strPath = PromptOpenMap(this);
         if (strPath.isEmpty())
             return;
@@ -392,7 +402,30 @@ void CMainFrame::OnLoadMap()
     CDisplayWnd::SetWaitCursor(false);
     ReportOutcome(loaded);
     pMap->ComputeViewExtent(MapDrawingArea(m_wndView.GetClientRect()));
+    UpdateMapState();
     m_wndView.SetViewType(EViewType::Map);
+}
+
+CMapBitmap* CMainFrame::MakeOnlineSheet()
+{
+    const CGpsTracker& tracker = theApp.m_tracker;
+    COutcome outcome;
+    CMapBitmap* pMap = m_online.MakeSheet(this, theApp.m_online, tracker.m_fLatitude, tracker.m_fLongitude, outcome);
+    if (pMap)
+        return pMap;
+    // A source that cannot be reached says so in the map view's corner,
+    // over the online sheet shown; with no map to show it on, in a box.
+    UpdateMapState();
+    if (m_wndView.m_pMap && !m_wndView.m_strMapState.isEmpty())
+        m_wndView.SetViewType(EViewType::Map);
+    else
+        ReportOutcome(outcome);
+    return nullptr;
+}
+
+void CMainFrame::UpdateMapState()
+{
+    m_wndView.m_strMapState = m_online.State(theApp.m_online, m_wndView.m_pMap);
 }
 
 void CMainFrame::OnTripStats()
@@ -413,6 +446,17 @@ void CMainFrame::OnGoTo()
     theApp.m_settings = dlg.m_settings;
     theApp.SaveSettings();
     m_arrival.Reset();
+    m_wndView.Invalidate(true);
+}
+
+void CMainFrame::OnOnlineMaps()
+{
+    COnlineMapsDlg dlg(theApp.m_online, this);
+    if (dlg.DoModal() != IDOK)
+        return;
+    theApp.m_online = dlg.m_settings;
+    SaveOnlineSettings(theApp.m_online);
+    UpdateMapState();
     m_wndView.Invalidate(true);
 }
 

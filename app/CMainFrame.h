@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/COnlineSheets.h"
 #include "display/CDisplayWnd.h"
 #include "track/Destination.h"
 
@@ -91,6 +92,8 @@ public:
     // Tools, "Go to…": when the next arrival is due, and its note while shown.
     CArrivalWatch m_arrival;
     QPointer<QMessageBox> m_pArrivalNote;
+    // Load map's online sheets and the next one asked for while driving.
+    COnlineSheets m_online;
 
 protected:
     void timerEvent(QTimerEvent* pEvent) override;
@@ -121,6 +124,13 @@ private:
     void OnTripStats();
     void OnImportMap();
     void OnGoTo();
+    void OnOnlineMaps();
+    // Load map with online maps on and no catalogued map for the position:
+    // the sheet around it, or null (reported, or shown in the map view's
+    // corner when the source cannot be reached).
+    CMapBitmap* MakeOnlineSheet();
+    // The map view's corner text for the current map.
+    void UpdateMapState();
     // A tick with a position: the arrival note once near the destination.
     void CheckArrival();
 };

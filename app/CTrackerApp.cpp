@@ -5,6 +5,7 @@ CTrackerApp theApp;
 void CTrackerApp::LoadSettings()
 {
     m_settings = LoadTrackerSettings();
+    m_online = LoadOnlineSettings();
 }
 
 void CTrackerApp::SaveSettings() const

@@ -5,6 +5,7 @@
 #include "gps/CGpsTracker.h"
 #include "gps/TrackerSettings.h"
 #include "map/CMapBitmap.h"
+#include "map/OnlineSettings.h"
 #include "track/CTrackPoint.h"
 #include "track/CTrackRecorder.h"
 
@@ -42,6 +43,8 @@ public:
     CDisplaySources DisplaySources();
 
     CTrackerSettings m_settings;
+    // Tools, "Online maps…", stored by its OK.
+    COnlineSettings m_online;
     CViewFonts m_fonts;
     CGpsTracker m_tracker;
     CTrackPointList m_trackPoints;

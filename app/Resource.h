@@ -19,6 +19,7 @@ constexpr int ID_LOAD_MAP = 32796;
 constexpr int ID_TRIP_STATS = 32821;
 constexpr int ID_IMPORT_MAP = 32822;
 constexpr int ID_GO_TO = 32824;
+constexpr int ID_ONLINE_MAPS = 32825;
 
 // Results of a modal dialog.
 constexpr int IDOK = 1;

@@ -152,6 +152,7 @@ CViewContext CDisplayWnd::ViewContext(const QRect& rcClient) const
     view.m_drag = m_drag;
     view.m_penTrack = m_penTrack;
     view.m_penHeading = m_penHeading;
+    view.m_strMapState = m_strMapState;
     return view;
 }
 

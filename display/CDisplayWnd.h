@@ -83,6 +83,9 @@ public:
     QPen m_penHeading;
     CStylusDrag m_drag;
     CMapBitmap* m_pMap = nullptr;
+    // Why the current online sheet's source cannot be used just now, for the
+    // map view's corner; the frame sets it each tick.
+    QString m_strMapState;
     // The view type, at first as the "ViewType" setting stores it: a paint
     // puts a number that names no view of this window, or the map view
     // without a map, back to GPS data.

@@ -4,6 +4,7 @@
 #include "display/DestinationMarks.h"
 #include "display/MapAttribution.h"
 #include "display/MapScaleBar.h"
+#include "display/MapStateText.h"
 #include "display/ViewColours.h"
 #include "display/Views.h"
 #include "gps/CGpsTracker.h"
@@ -135,4 +136,5 @@ void DrawMapView(CDC* pDC, const CViewContext& view)
     }
     DrawMapScaleBar(pDC, *pMap, rcArea);
     DrawMapAttribution(pDC, *pMap, rcArea);
+    DrawMapStateText(pDC, view.m_strMapState, rcArea);
 }

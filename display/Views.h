@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QPen>
 #include <QRect>
+#include <QString>
 #include <cstdint>
 #include <span>
 
@@ -66,6 +67,9 @@ struct CViewContext
     CTrackProfile* m_pProfile = nullptr;
     QPen m_penTrack = PEN_TRACK;
     QPen m_penHeading = PEN_HEADING;
+    // The map view's online sheets cannot be renewed: why ("offline"), for
+    // its corner; empty otherwise.
+    QString m_strMapState;
 };
 
 // A painter draws one view into the device context, restoring the font and

@@ -118,9 +118,16 @@ bool IsWritten(SettingWrite eWrite, bool bKeepStoredPort, bool bKeepStoredBaud)
 
 }
 
+std::unique_ptr<QSettings> OpenSettingsFile()
+{
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, SETTINGS_ORGANISATION,
+                                       SETTINGS_APPLICATION);
+}
+
 CTrackerSettings LoadTrackerSettings()
 {
-    QSettings stored(QSettings::IniFormat, QSettings::UserScope, SETTINGS_ORGANISATION, SETTINGS_APPLICATION);
+    const std::unique_ptr<QSettings> pStored = OpenSettingsFile();
+    QSettings& stored = *pStored;
     stored.beginGroup(SETTINGS_SECTION);
     CTrackerSettings settings;
     for (const Setting& setting : SETTINGS_TABLE) {
@@ -132,7 +139,8 @@ CTrackerSettings LoadTrackerSettings()
 
 void SaveTrackerSettings(const CTrackerSettings& settings, bool bKeepStoredPort, bool bKeepStoredBaud)
 {
-    QSettings stored(QSettings::IniFormat, QSettings::UserScope, SETTINGS_ORGANISATION, SETTINGS_APPLICATION);
+    const std::unique_ptr<QSettings> pStored = OpenSettingsFile();
+    QSettings& stored = *pStored;
     stored.beginGroup(SETTINGS_SECTION);
     for (const Setting& setting : SETTINGS_TABLE) {
         if (!IsWritten(setting.eWrite, bKeepStoredPort, bKeepStoredBaud))

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QSettings>
 #include <QString>
 #include <cstdint>
+#include <memory>
 
 // Ranges the GPS Setup dialog allows, checked wherever a value comes in.
 constexpr int SETTINGS_UTC_MIN = -12;
@@ -53,3 +55,7 @@ CTrackerSettings LoadTrackerSettings();
 // Stores every value but "ViewType"; the port and the baud rate only unless
 // they were given for this run alone.
 void SaveTrackerSettings(const CTrackerSettings& settings, bool bKeepStoredPort, bool bKeepStoredBaud);
+
+// veltrip.ini, where every stored setting lives, each part in a section of
+// its own.
+std::unique_ptr<QSettings> OpenSettingsFile();

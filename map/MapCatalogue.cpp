@@ -6,9 +6,19 @@
 #include "platform/Outcome.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 
 namespace {
+
+// The name a record keeps: the card's name for a file on the card, the whole
+// host path for any other (an online sheet in the cache), so that it loads.
+QString CatalogueName(const QString& strPath)
+{
+    const QString strDeviceName = DeviceName(strPath);
+    return QFileInfo(HostPath(strDeviceName)) == QFileInfo(strPath) ? strDeviceName
+                                                                     : QFileInfo(strPath).absoluteFilePath();
+}
 
 // A record for the map at strPath (a device or host path), or null when its
 // name carries no calibration.
@@ -81,10 +91,7 @@ CMapBitmap* AddChosenMap(CMapList& mapList, const QString& strPath, COutcome& ca
 void AddSheetsToCatalogue(CMapList& mapList, const QStringList& sheetPaths)
 {
     for (const QString& strPath : sheetPaths) {
-        // A sheet outside the storage card (one made from tiles, in the
-        // cache) keeps its host path: its file name alone would not find it.
-        const QString strCardName = DeviceName(strPath);
-        const QString strDeviceName = strCardName.startsWith(u'\\') ? strCardName : strPath;
+        const QString strDeviceName = CatalogueName(strPath);
         const auto it = std::find_if(mapList.begin(), mapList.end(),
                                      [&](const auto& pMap) { return pMap->m_path == strDeviceName; });
         if (it != mapList.end())
@@ -92,4 +99,19 @@ void AddSheetsToCatalogue(CMapList& mapList, const QStringList& sheetPaths)
         if (std::unique_ptr<CMapBitmap> pMap = CalibratedMap(strDeviceName))
             mapList.push_back(std::move(pMap));
     }
+}
+
+QStringList CachedOnlineSheets()
+{
+    const QDir folder(OnlineSheetFolder());
+    QStringList paths;
+    for (const QString& strName : folder.entryList({QStringLiteral("*.bmp")}, QDir::Files, QDir::Name))
+        paths.append(folder.filePath(strName));
+    return paths;
+}
+
+bool IsOnlineSheet(const CMapBitmap& map)
+{
+    const QString strFolder = QDir::cleanPath(OnlineSheetFolder()) + QLatin1Char('/');
+    return QFileInfo(HostPath(map.m_path)).absoluteFilePath().startsWith(strFolder);
 }

@@ -29,8 +29,16 @@ CMapBitmap* FindMapForPosition(const CMapList& mapList, const CGpsTracker& track
 // pan (0, 0).
 CMapBitmap* AddChosenMap(CMapList& mapList, const QString& strPath, COutcome& calibration);
 
-// Adds records for sheets just written to the storage card's GPS folder (host
-// paths) to the catalogue, as the next start would find them. A sheet the
+// Adds records for sheets just written (host paths: in the storage card's GPS
+// folder, or online sheets in their cache) to the catalogue, as the next
+// start would find them. A sheet the
 // catalogue already holds (the same map imported again) keeps its record;
 // its pixels are read again when it is next loaded.
 void AddSheetsToCatalogue(CMapList& mapList, const QStringList& sheetPaths);
+
+// The online sheets already made (host paths in OnlineSheetFolder(), name
+// order): they work without a network, so the catalogue holds them too.
+QStringList CachedOnlineSheets();
+
+// True for a map whose file lies in OnlineSheetFolder().
+bool IsOnlineSheet(const CMapBitmap& map);

@@ -127,3 +127,11 @@ void StepMapZoom(CMapBitmap& map, int nSteps, const QRect& rcArea)
     map.ComputeViewExtent(rcArea);
     CentreOnPosition(map, dLongitude, dLatitude);
 }
+
+bool NearMapEdge(const CMapBitmap& map, double dLongitude, double dLatitude)
+{
+    const double dMarginLon = (map.m_lonMax - map.m_lonMin) * VIEWPORT_NEAR_EDGE;
+    const double dMarginLat = (map.m_latMax - map.m_latMin) * VIEWPORT_NEAR_EDGE;
+    return !(dLongitude > map.m_lonMin + dMarginLon && dLongitude < map.m_lonMax - dMarginLon
+             && dLatitude > map.m_latMin + dMarginLat && dLatitude < map.m_latMax - dMarginLat);
+}

@@ -91,3 +91,8 @@ EPenUp StylusPenUp(CStylusDrag& drag, CMapBitmap* pMap, bool bMapView, const QRe
 // within VIEWPORT_MIN_ZOOM and VIEWPORT_MAX_ZOOM, the view resized for rcArea
 // and kept centred where it was: on the position while the view follows it.
 void StepMapZoom(CMapBitmap& map, int nSteps, const QRect& rcArea);
+
+// Where the next sheet around the position is wanted: within a quarter of
+// the map's span of one of its edges, or off it.
+constexpr double VIEWPORT_NEAR_EDGE = 0.25;
+bool NearMapEdge(const CMapBitmap& map, double dLongitude, double dLatitude);

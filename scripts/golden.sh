@@ -287,6 +287,8 @@ run $R/render/track-walk render track --track in/walk.gpx --png $d/track-walk.pn
 run $R/render/track-walk-kml render track --track in/walk.kml --png $d/track-walk-kml.png --texts; wrote $d/track-walk-kml.png
 run $R/render/map-zoom render map --nmea in/sample.nmea --track $gpd --map $map --zoom 0.5 --png $d/map-zoom.png --texts
 wrote $d/map-zoom.png
+run $R/render/map-offline render map --nmea in/sample.nmea --map $map --map-state offline --png $d/map-offline.png --texts
+wrote $d/map-offline.png
 run $R/render/map-uncalibrated render map --nmea in/sample.nmea --map in/pattern.bmp --zoom 3 --png $d/map-uncalibrated.png --texts
 wrote $d/map-uncalibrated.png
 run $R/render/data-size render data --nmea in/sample.nmea --size 320x200 --png $d/data-size.png --texts; wrote $d/data-size.png

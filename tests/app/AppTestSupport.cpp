@@ -15,6 +15,7 @@ void ResetApp()
     theApp.m_recorder.EndLog();
     theApp.m_tracker.ClosePort();
     theApp.m_settings = CTrackerSettings{};
+    theApp.m_online = COnlineSettings{};
     theApp.m_bOneRunPort = false;
     theApp.m_bOneRunBaud = false;
     theApp.m_bFoundPort = false;

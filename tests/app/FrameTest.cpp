@@ -90,7 +90,7 @@ TEST_F(FrameTest, MenuTreeAndSoftKeys)
         "Tools|About|57664",     "Tools|GPS Setup|32784",    "Tools|Start Log|32785",
         "Tools|End log|32786",   "Tools|-",                  "Tools|Set placemark|32788",
         "Tools|Load map|32796",  "Tools|Trip statistics|32821", "Tools|Import map…|32822",
-        "Tools|Go to…|32824",
+        "Tools|Go to…|32824",    "Tools|Online maps…|32825",
     };
     EXPECT_EQ(tree, expected);
 
@@ -159,7 +159,7 @@ TEST_F(FrameTest, EveryCommandOfTheTableIsInTheMenuUnderItsRule)
         {ID_VIEW_PROFILE, true, true},   {ID_APP_ABOUT, true, true},       {ID_GPS_SETUP, true, true},
         {ID_START_LOG, true, false},     {ID_END_LOG, false, true},        {ID_SET_PLACEMARK, false, true},
         {ID_LOAD_MAP, true, true},       {ID_TRIP_STATS, true, true},      {ID_IMPORT_MAP, true, true},
-        {ID_GO_TO, true, true},          {ID_VIEW_ZOOM_100, true, true},   {ID_VIEW_ZOOM_150, true, true},
+        {ID_GO_TO, true, true},          {ID_ONLINE_MAPS, true, true},     {ID_VIEW_ZOOM_100, true, true},   {ID_VIEW_ZOOM_150, true, true},
         {ID_VIEW_ZOOM_200, true, true},  {ID_VIEW_ZOOM_300, true, true},   {ID_VIEW_ZOOM_FIT, true, true},
     };
     std::vector<std::pair<QString, int>> tableCommands;

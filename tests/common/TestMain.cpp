@@ -22,6 +22,7 @@ int main(int argc, char** argv)
     if (!home.isValid())
         return 1;
     setenv("XDG_CONFIG_HOME", qPrintable(home.filePath(QStringLiteral("config"))), 1);
+    setenv("XDG_CACHE_HOME", qPrintable(home.filePath(QStringLiteral("cache"))), 1);
     setenv("VELTRIP_STORAGE_CARD", qPrintable(home.filePath(QStringLiteral("Storage card"))), 1);
     QDir().mkpath(home.filePath(QStringLiteral("Storage card/GPS")));
     // Nor the machine's receivers: a search for one at start looks only

@@ -42,8 +42,8 @@ constexpr size_t RENDER_NMEA_CHUNK = 64 * 1024;
 
 const char RENDER_USAGE[] =
     "usage: veltrip-cli render VIEW [--nmea FILE] [--track FILE] [--map FILE.bmp | --dir DIR] [--zoom Z]\n"
-    "                          [--kmh] [--goto LAT,LON] [--size WxH] [--scale F] --png OUT.png\n"
-    "                          [--texts]\n";
+    "                          [--kmh] [--goto LAT,LON] [--map-state TEXT] [--size WxH] [--scale F]\n"
+    "                          --png OUT.png [--texts]\n";
 
 std::string RenderHelp()
 {
@@ -80,6 +80,9 @@ std::string RenderHelp()
            "  --kmh             the compass and the profile show km/h (the \"Kmh\" setting)\n"
            "  --goto LAT,LON    the destination of Tools, \"Go to...\", in any form the\n"
            "                    dialog takes (\"52.0907,5.1214\", \"N 52 05.443 E 5 07.284\")\n"
+           "  --map-state TEXT  the online source's state in the map view's top right\n"
+           "                    corner (\"offline\"), as the window shows it over an\n"
+           "                    online sheet while the source cannot be used\n"
            "  --size WxH        the client size in pixels, default 240x268\n"
            "  --scale F         the view drawn F times larger (1 to 8), as View, \"Zoom\"\n"
            "                    draws it: the PNG is F times the size (480x536 at 2),\n"
@@ -267,6 +270,7 @@ struct CRenderOptions
     const char* szMap = nullptr;
     const char* szDir = nullptr;
     const char* szPng = nullptr;
+    const char* szMapState = nullptr;
     std::optional<double> dZoom;
     std::optional<CDestination> destination;
     bool bKmh = false;
@@ -362,7 +366,8 @@ int CliRender(int argc, char** argv)
                            {CliText("--nmea", "FILE", o.szNmea), CliText("--track", "FILE", o.szTrack),
                             CliText("--map", "FILE.bmp", o.szMap), CliText("--dir", "DIR", o.szDir),
                             NumberOption("--zoom", "Z", VIEWPORT_MIN_ZOOM, RENDER_MAX_ZOOM, o.dZoom),
-                            CliFlag("--kmh", o.bKmh), GoToOption(o.destination), SizeOption(o.size),
+                            CliFlag("--kmh", o.bKmh), GoToOption(o.destination),
+                            CliText("--map-state", "TEXT", o.szMapState), SizeOption(o.size),
                             NumberOption("--scale", "F", RENDER_MIN_SCALE, RENDER_MAX_SCALE, o.dScale),
                             CliText("--png", "OUT.png", o.szPng), CliFlag("--texts", o.bTexts)},
                            {"VIEW"}};
@@ -400,6 +405,8 @@ int CliRender(int argc, char** argv)
     CDisplayWnd wnd({tracker, points, maps, settings, fonts});
     wnd.SetZoom(dScale);
     wnd.resize(szPicture);
+    if (o.szMapState)
+        wnd.m_strMapState = QString::fromLocal8Bit(o.szMapState);
     if ((o.szNmea && !FeedNmea(o.szNmea, tracker, settings.m_nUtcCorrection))
         || (o.szTrack && !LoadTrack(o.szTrack, settings.m_nUtcCorrection, points))
         || ((o.szMap || o.szDir || pView->bNeedsMap) && !LoadMap(o, maps, tracker, wnd)))
