@@ -1,6 +1,7 @@
 #include "tools/cli/CliCommands.h"
 
 #include "map/OnlineMaps.h"
+#include "map/OnlineSettings.h"
 #include "platform/TextFormat.h"
 #include "tools/cli/CliArgs.h"
 #include "tools/cli/CliText.h"
@@ -42,7 +43,8 @@ std::string OnlineHelp()
            "\n"
            "options:\n"
            "  --at LAT,LON                 the position, in degrees (south and west negative)\n"
-           "  --source NAME                a built-in tile source (default OpenStreetMap):\n"
+           "  --source NAME                a tile source, built in or of the settings'\n"
+           "                               [OnlineSources] (default OpenStreetMap):\n"
            + strSources
            + "  --url TEMPLATE               a tile server of your own instead, with {z}, {x},\n"
              "                               {y} and optionally {s} (a, b or c)\n"
@@ -147,7 +149,8 @@ int CliMapOnline(int argc, char** argv)
     if (szUrl) {
         request.m_source = UrlSource(szUrl, szAttribution);
     } else {
-        const std::vector<CTileSource> sources = TileSources();
+        // The built-in sources and the user's own rows of the settings.
+        const std::vector<CTileSource> sources = LoadOnlineSettings().Sources();
         const CTileSource* pSource = szSource ? FindTileSource(sources, QString::fromUtf8(szSource)) : &sources.front();
         if (!pSource)
             return OnlineUsage(std::string("no tile source named ") + EscapedText(szSource));
