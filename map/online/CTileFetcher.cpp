@@ -123,7 +123,7 @@ void CTileFetcher::Run(const std::vector<CTileQuery>& queries,
                     // Dropped quietly: their answers are of no use any more.
                     for (QNetworkReply* pOther : std::exchange(pending, {})) {
                         pOther->disconnect(&loop);
-                        if (!pOther->isFinished())
+                        if (!pOther->isFinished() && pOther->error() == QNetworkReply::NoError)
                             pOther->abort();
                         pOther->deleteLater();
                     }
