@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <functional>
 
 // Whole processes side by side: veltrip-cli and the peer doing the same job
 // (gpsdecode, GPSBabel). Each iteration is one run, timed by the wall clock;
@@ -30,15 +31,17 @@ inline QString BenchPeer(benchmark::State& state, const char* szName)
     return strPath;
 }
 
-inline void BenchRunEach(benchmark::State& state, const QString& strProgram, const QStringList& args,
-                         const QString& strInput = {})
+// Runs strProgram once an iteration with the arguments fnArgs gives for it
+// (a run that needs folders of its own).
+inline void BenchRunEachWith(benchmark::State& state, const QString& strProgram,
+                             const std::function<QStringList()>& fnArgs, const QString& strInput = {})
 {
     if (strProgram.isEmpty())
         return;
     double dCpu = 0;
     long nPeakKiB = 0;
     for (auto _ : state) {
-        const CPeakRun run = RunForPeakMemory(strProgram, args, strInput);
+        const CPeakRun run = RunForPeakMemory(strProgram, fnArgs(), strInput);
         if (run.nExit != 0)
             state.SkipWithError("the run failed");
         state.SetIterationTime(run.dWallSeconds);
@@ -47,4 +50,10 @@ inline void BenchRunEach(benchmark::State& state, const QString& strProgram, con
     }
     state.counters["cpu_s"] = benchmark::Counter(dCpu, benchmark::Counter::kAvgIterations);
     state.counters["peak_MiB"] = double(nPeakKiB) / BENCH_RUN_KIB_PER_MIB;
+}
+
+inline void BenchRunEach(benchmark::State& state, const QString& strProgram, const QStringList& args,
+                         const QString& strInput = {})
+{
+    BenchRunEachWith(state, strProgram, [&args] { return args; }, strInput);
 }

@@ -2,6 +2,7 @@
 
 #include "display/CompassNeedle.h"
 #include "display/DestinationMarks.h"
+#include "display/MapAttribution.h"
 #include "display/MapScaleBar.h"
 #include "display/MapStateText.h"
 #include "display/ViewColours.h"
@@ -134,5 +135,6 @@ void DrawMapView(CDC* pDC, const CViewContext& view)
         DrawWayToDestination(pDC, pos, pMap->ProjectToScreen(place.m_dLongitude, place.m_dLatitude), rcArea);
     }
     DrawMapScaleBar(pDC, *pMap, rcArea);
+    DrawMapAttribution(pDC, *pMap, rcArea);
     DrawMapStateText(pDC, view.m_strMapState, rcArea);
 }

@@ -67,6 +67,9 @@ public:
     double m_lonPerPixel = 0;
     double m_latPerPixel = 0;
     double m_zoom = 1.0;                // bitmap pixels per screen pixel ("Zm")
+    // Whose tiles a sheet made from a tile server's shows, as the map view
+    // credits them; empty for other maps. Read where the record is made.
+    QString m_strAttribution;
     // Halvings of m_bitmap, made when a zoomed-out paint first needs them;
     // a cache of the picture, so a const map may fill it.
     mutable CImageHalvings m_halvings;

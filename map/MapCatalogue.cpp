@@ -20,22 +20,44 @@ QString CatalogueName(const QString& strPath)
                                                                      : QFileInfo(strPath).absoluteFilePath();
 }
 
+// A record for the map at strPath (a device or host path), or null when its
+// name carries no calibration.
+std::unique_ptr<CMapBitmap> CalibratedMap(const QString& strPath)
+{
+    auto pMap = std::make_unique<CMapBitmap>();
+    pMap->m_path = strPath;
+    if (!pMap->ParseCalibration())
+        return nullptr;
+    pMap->m_strAttribution = SheetAttribution(HostPath(strPath));
+    return pMap;
+}
+
+// Records for the maps of a folder, strPrefix before each file name.
+void AddFolder(CMapList& mapList, const QString& strHostFolder, const QString& strPrefix)
+{
+    // The card's file system returns entries in no defined order on the host;
+    // name order keeps the tie rule of FindMapForPosition repeatable.
+    const QDir folder(strHostFolder);
+    const QStringList names = folder.entryList({QStringLiteral("*.bmp")},
+                                               QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    for (const QString& strName : names) {
+        if (std::unique_ptr<CMapBitmap> pMap = CalibratedMap(strPrefix + strName))
+            mapList.push_back(std::move(pMap));
+    }
+}
+
 }
 
 void BuildMapCatalogue(CMapList& mapList)
 {
     mapList.clear();
-    // The card's file system returns entries in no defined order on the host;
-    // name order keeps the tie rule of FindMapForPosition repeatable.
-    const QDir folder(HostPath(GPS_FOLDER));
-    const QStringList names = folder.entryList({QStringLiteral("*.bmp")},
-                                               QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
-    for (const QString& strName : names) {
-        auto pMap = std::make_unique<CMapBitmap>();
-        pMap->m_path = GPS_FOLDER + strName;
-        if (pMap->ParseCalibration())
-            mapList.push_back(std::move(pMap));
-    }
+    AddFolder(mapList, HostPath(GPS_FOLDER), GPS_FOLDER);
+}
+
+void BuildMapCatalogue(CMapList& mapList, const QString& strHostFolder)
+{
+    mapList.clear();
+    AddFolder(mapList, strHostFolder, strHostFolder + u'/');
 }
 
 CMapBitmap* FindMapForPosition(const CMapList& mapList, const CGpsTracker& tracker)
@@ -60,6 +82,7 @@ CMapBitmap* AddChosenMap(CMapList& mapList, const QString& strPath, COutcome& ca
     CMapBitmap* pMap = mapList.back().get();
     pMap->m_path = strPath;
     calibration = pMap->ParseCalibration() ? COutcome::Ok() : COutcome::Fail(QStringLiteral("Weet niet waar dat is!"));
+    pMap->m_strAttribution = SheetAttribution(HostPath(strPath));
     pMap->m_panX = 0;
     pMap->m_panY = 0;
     return pMap;
@@ -73,9 +96,7 @@ void AddSheetsToCatalogue(CMapList& mapList, const QStringList& sheetPaths)
                                      [&](const auto& pMap) { return pMap->m_path == strDeviceName; });
         if (it != mapList.end())
             continue;
-        auto pMap = std::make_unique<CMapBitmap>();
-        pMap->m_path = strDeviceName;
-        if (pMap->ParseCalibration())
+        if (std::unique_ptr<CMapBitmap> pMap = CalibratedMap(strDeviceName))
             mapList.push_back(std::move(pMap));
     }
 }

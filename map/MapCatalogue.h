@@ -10,8 +10,12 @@ class COutcome;
 
 // Fills mapList (emptied first) with one record per calibrated *.bmp file in
 // "\Storage card\GPS\", names matched without regard to case, directories and
-// names without calibration skipped, in name order. Loads no bitmap.
+// names without calibration skipped, in name order, each with the
+// attribution kept beside a sheet made from tiles. Loads no bitmap.
 void BuildMapCatalogue(CMapList& mapList);
+
+// The same for the *.bmp files of a host folder (records with host paths).
+void BuildMapCatalogue(CMapList& mapList, const QString& strHostFolder);
 
 // The catalogue map for the tracker's position: of the maps that hold it
 // strictly inside their edges, the one with the narrowest longitude span,

@@ -3,11 +3,15 @@
 #include "platform/Module.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
+#include <QUrl>
 
 namespace {
 
 using OnlineMapsFactory = COnlineMaps* (*)();
+
+constexpr qint64 ONLINE_MAX_ATTRIBUTION_BYTES = 512;
 
 // OpenStreetMap's tile policy allows viewing on demand only, never an area
 // fetched ahead.
@@ -45,6 +49,19 @@ const CTileSource* FindTileSource(const std::vector<CTileSource>& sources, const
     return nullptr;
 }
 
+bool IsTileUrlTemplate(const QString& strTemplate)
+{
+    for (const char* szField : {"{z}", "{x}", "{y}"})
+        if (!strTemplate.contains(QLatin1String(szField)))
+            return false;
+    QString strSample = strTemplate;
+    for (const char* szField : {"{z}", "{x}", "{y}", "{s}"})
+        strSample.replace(QLatin1String(szField), QStringLiteral("0"));
+    const QUrl url(strSample, QUrl::StrictMode);
+    return url.isValid() && (url.scheme() == QStringLiteral("https") || url.scheme() == QStringLiteral("http"))
+           && !url.host().isEmpty();
+}
+
 QString OnlineSheetFolder()
 {
     return CacheFolder("sheets");
@@ -53,6 +70,23 @@ QString OnlineSheetFolder()
 QString OnlineTileFolder()
 {
     return CacheFolder("tiles");
+}
+
+QString SheetAttributionPath(const QString& strSheetHostPath)
+{
+    QString strPath = strSheetHostPath;
+    if (strPath.endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive))
+        strPath.chop(4);
+    return strPath + QStringLiteral(".attribution");
+}
+
+QString SheetAttribution(const QString& strSheetHostPath)
+{
+    QFile file(SheetAttributionPath(strSheetHostPath));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    // Its first line, and no more than a line of the map view holds.
+    return QString::fromUtf8(file.read(ONLINE_MAX_ATTRIBUTION_BYTES).split('\n').value(0)).trimmed();
 }
 
 std::unique_ptr<COnlineMaps> NewOnlineMaps(COutcome& outcome)

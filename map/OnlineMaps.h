@@ -17,6 +17,9 @@
 constexpr int ONLINE_DEFAULT_ZOOM = 16;
 constexpr int ONLINE_DEFAULT_SHEET = 1024;                 // pixels across and down
 constexpr int64_t ONLINE_DEFAULT_CACHE_BYTES = 500LL << 20;
+constexpr int ONLINE_MIN_SHEET = 256;
+constexpr int ONLINE_MAX_SHEET = 4096;
+constexpr int ONLINE_MAX_ZOOM = 22;                         // no source has finer tiles
 
 constexpr char ONLINE_MODULE[] = "veltrip-online.so";
 // extern "C" COnlineMaps* VeltripNewOnlineMaps(): a new maker, the caller's
@@ -69,12 +72,22 @@ public:
 // The built-in sources (OpenStreetMap's standard layer) followed by extra.
 std::vector<CTileSource> TileSources(const std::vector<CTileSource>& extra = {});
 
+// Whether a template is an http or https address of a host with {z}, {x}
+// and {y}, as a tile source's must be.
+bool IsTileUrlTemplate(const QString& strTemplate);
+
 // The row named strName (case-insensitive), or null.
 const CTileSource* FindTileSource(const std::vector<CTileSource>& sources, const QString& strName);
 
 // $XDG_CACHE_HOME/veltrip/sheets and $XDG_CACHE_HOME/veltrip/tiles.
 QString OnlineSheetFolder();
 QString OnlineTileFolder();
+
+// The attribution of a sheet made from a source's tiles lies beside it, in
+// a file of the sheet's name ending in ".attribution" instead of ".bmp"
+// (UTF-8, one line); other maps have none, and an empty text.
+QString SheetAttributionPath(const QString& strSheetHostPath);
+QString SheetAttribution(const QString& strSheetHostPath);
 
 // A new maker from the module, loaded on the first call. Null, with the
 // reason in outcome, when the module or Qt Network cannot be loaded.

@@ -33,9 +33,7 @@ bool ReadInt(const QSettings& stored, const QString& strKey, int nMin, int nMax,
 
 bool UsableSource(const CTileSource& source)
 {
-    const QString& url = source.m_strUrl;
-    return !source.m_strName.trimmed().isEmpty() && url.contains(QStringLiteral("{x}"))
-           && url.contains(QStringLiteral("{y}")) && url.contains(QStringLiteral("{z}"))
+    return !source.m_strName.trimmed().isEmpty() && IsTileUrlTemplate(source.m_strUrl)
            && source.m_nMinZoom <= source.m_nMaxZoom;
 }
 

@@ -8,7 +8,7 @@
 
 // Tile zooms the dialog offers; a source narrows them to its own range.
 constexpr int ONLINE_ZOOM_MIN = 0;
-constexpr int ONLINE_ZOOM_MAX = 22;
+constexpr int ONLINE_ZOOM_MAX = ONLINE_MAX_ZOOM;
 // The tile cache's limit, in MB.
 constexpr int ONLINE_CACHE_MB_MIN = 10;
 constexpr int ONLINE_CACHE_MB_MAX = 1000000;
@@ -36,7 +36,8 @@ struct COnlineSettings
 };
 
 // A value missing or out of range keeps its default; a source row without
-// a name, with a template that lacks {x}, {y} or {z}, or with a zoom range
+// a name, with a template that is no http or https address with {x}, {y}
+// and {z}, or with a zoom range
 // outside ONLINE_ZOOM_MIN to ONLINE_ZOOM_MAX is left out.
 COnlineSettings LoadOnlineSettings();
 void SaveOnlineSettings(const COnlineSettings& settings);

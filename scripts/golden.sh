@@ -256,6 +256,18 @@ run $R/map/missing map in/missing.bmp
 run $R/map/folder map in
 run $R/map/no-png-folder map in/pattern.bmp --png $d/no/such/folder/x.png
 
+# map-online: its help and what it refuses before any request (no network
+# here; the tile server of the tests covers the rest).
+run $R/map-online/help map-online --help
+run $R/map-online/no-position map-online
+run $R/map-online/bad-position map-online --at 52.1,181
+run $R/map-online/two-sources map-online --at 52.1,5.1 --source OpenStreetMap --url 'http://127.0.0.1:9/{z}/{x}/{y}.png'
+run $R/map-online/unknown-source map-online --at 52.1,5.1 --source Nowhere
+run $R/map-online/bad-zoom map-online --at 52.1,5.1 --zoom 23
+run $R/map-online/bad-size map-online --at 52.1,5.1 --size 100
+run $R/map-online/not-http map-online --at 52.1,5.1 --url 'ftp://127.0.0.1/{z}/{x}/{y}.png' --dir $d/online --cache $d/online
+run $R/map-online/no-y map-online --at 52.1,5.1 --url 'http://127.0.0.1:9/{z}/{x}.png' --dir $d/online --cache $d/online
+
 # render: every view, from the start state and fed with the capture and its
 # track, in knots and km/h
 d=out/$R/render

@@ -1,6 +1,6 @@
-// What the programs load: GDAL only when a map is made, Qt Gui only for the
-// commands that paint or make maps, and every other command working without
-// either module.
+// What the programs load: GDAL only when a map is imported, Qt Network only
+// when a sheet is made from tiles, Qt Gui only for the commands that paint or
+// make maps, and every other command working without these modules.
 #include "tests/common/TestSupport.h"
 
 #include <QDir>
@@ -21,8 +21,13 @@ const QString GUI_MODULE = QStringLiteral("veltrip-cli-gui.so");
 const QString MAPIMPORT_MODULE = QStringLiteral("veltrip-mapimport.so");
 const QString GDAL_LIBRARY = QStringLiteral("libgdal.so");
 const QString GUI_LIBRARY = QStringLiteral("libQt6Gui.so");
+const QString NETWORK_LIBRARY = QStringLiteral("libQt6Network.so");
 constexpr int RUN_TIMEOUT_MS = 60000;
 constexpr char NEEDS_GDAL[] = "veltrip-cli map-import: Map import needs GDAL (Debian: libgdal32)\n";
+constexpr char NEEDS_NETWORK[] = "veltrip-cli map-online: Online maps need Qt Network (Debian: libqt6network6): ";
+// A sheet from a port nobody listens on: the module is loaded, the run fails.
+const QStringList ONLINE_ARGS = {"map-online", "--at", "52,5", "--url", "http://127.0.0.1:1/{z}/{x}/{y}.png",
+                                 "--dir", "online", "--cache", "online"};
 
 struct CRun
 {
@@ -91,6 +96,7 @@ struct CLoadCase
     QStringList args;
     bool bGui;    // loads Qt Gui
     bool bGdal;   // loads GDAL
+    bool bNetwork = false;
 };
 
 TEST_F(ModuleLoadingTest, OnlyTheCommandsThatPaintOrMakeMapsLoadQtGuiAndOnlyMapImportLoadsGdal)
@@ -106,12 +112,15 @@ TEST_F(ModuleLoadingTest, OnlyTheCommandsThatPaintOrMakeMapsLoadQtGuiAndOnlyMapI
         {"render", {"render", "data", "--png", "data.png"}, true, false},
         {"map", {"map", "--help"}, true, false},
         {"map-import", {"map-import", SAMPLE, "--dry-run"}, true, true},
+        {"map-online help", {"map-online", "--help"}, true, false},
+        {"map-online", ONLINE_ARGS, true, false, true},
     };
     for (const CLoadCase& c : cases) {
         const QStringList objects = LoadedObjects(c.args, m_dir.path());
         ASSERT_FALSE(objects.isEmpty()) << c.szName << ": the loader listed nothing";
         EXPECT_EQ(Names(objects, GUI_LIBRARY), c.bGui) << c.szName;
         EXPECT_EQ(Names(objects, GDAL_LIBRARY), c.bGdal) << c.szName;
+        EXPECT_EQ(Names(objects, NETWORK_LIBRARY), c.bNetwork) << c.szName;
     }
 }
 
@@ -121,7 +130,7 @@ struct CLinkCase
     bool bGui;
 };
 
-TEST(ModuleLinkTest, NoProgramNeedsGdalAndTheToolsNeedNoQtGui)
+TEST(ModuleLinkTest, NoProgramNeedsGdalOrQtNetworkAndTheToolsNeedNoQtGui)
 {
     const CLinkCase cases[] = {
         {"tools/veltrip-cli", false},
@@ -135,6 +144,7 @@ TEST(ModuleLinkTest, NoProgramNeedsGdalAndTheToolsNeedNoQtGui)
         const QString strNeeded = QString::fromLocal8Bit(ldd.readAllStandardOutput());
         ASSERT_TRUE(strNeeded.contains(QStringLiteral("libc.so"))) << c.szProgram << ": " << strNeeded.toStdString();
         EXPECT_FALSE(strNeeded.contains(GDAL_LIBRARY)) << c.szProgram;
+        EXPECT_FALSE(strNeeded.contains(NETWORK_LIBRARY)) << c.szProgram;
         EXPECT_EQ(strNeeded.contains(GUI_LIBRARY), c.bGui) << c.szProgram;
     }
 }
@@ -160,6 +170,7 @@ TEST(ModuleMissingTest, MapImportSaysItNeedsGdalAndTheOtherCommandsWork)
         {"decode without any module", false, nullptr, {"decode", SAMPLE}, 0, ""},
         {"record without any module", false, nullptr, {"record", SAMPLE, "t"}, 0, ""},
         {"map import help without GDAL", true, nullptr, {"map-import", "--help"}, 0, ""},
+        {"no online maps module", true, nullptr, ONLINE_ARGS, 1, NEEDS_NETWORK},
     };
     for (const CMissingCase& c : cases) {
         QTemporaryDir dir;

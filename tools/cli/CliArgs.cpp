@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -85,4 +87,11 @@ CliOption CliInt(const char* szName, const char* szValueName, int nMin, int nMax
                 nTarget = static_cast<int>(nValue);
                 return std::string();
             }};
+}
+
+bool CliParseNumber(const char* pBegin, const char* pEnd, double& d)
+{
+    // from_chars reads a decimal point whatever the locale.
+    const auto result = std::from_chars(pBegin, pEnd, d);
+    return result.ec == std::errc() && result.ptr == pEnd && std::isfinite(d);
 }

@@ -34,6 +34,10 @@ struct CliSyntax
 std::optional<int> ParseCliArgs(int argc, char** argv, const CliSyntax& syntax,
                                 std::vector<const char*>& args);
 
+// A finite decimal number filling [pBegin, pEnd), with a decimal point
+// whatever the locale.
+bool CliParseNumber(const char* pBegin, const char* pEnd, double& d);
+
 CliOption CliFlag(const char* szName, bool& bTarget);
 CliOption CliText(const char* szName, const char* szValueName, const char*& szTarget);
 // A whole number from nMin to nMax.

@@ -15,6 +15,7 @@ constexpr char CLI_GUI_MODULE[] = "veltrip-cli-gui.so";
 extern "C" {
 [[gnu::visibility("default")]] int CliMap(int argc, char** argv);
 [[gnu::visibility("default")]] int CliMapImport(int argc, char** argv);
+[[gnu::visibility("default")]] int CliMapOnline(int argc, char** argv);
 [[gnu::visibility("default")]] int CliRender(int argc, char** argv);
 }
 

@@ -29,6 +29,7 @@ const CliCommand COMMANDS[] = {
     {"map", nullptr, "CliMap", "show a map bitmap's calibration and decode it"},
     {"map-import", nullptr, "CliMapImport",
      "turn a GeoTIFF, MBTiles, OziExplorer or other map into calibrated bitmaps"},
+    {"map-online", nullptr, "CliMapOnline", "make the calibrated sheet around a position from a tile server"},
     {"recover", CliRecover, nullptr, "write the missing KML copies of unfinished logs"},
     {"render", nullptr, "CliRender", "paint one view into a PNG, as the display window shows it"},
     {"log", CliLog, nullptr, "record from the receiver without a window"},

@@ -57,13 +57,6 @@ const char IMPORT_HELP[] =
     "exit codes: 0 done, 1 SOURCE is no georeferenced raster or a sheet cannot\n"
     "be written (the reason goes to stderr), 2 bad arguments\n";
 
-bool ParseNumber(const char* pBegin, const char* pEnd, double& d)
-{
-    // from_chars reads a decimal point whatever the locale.
-    const auto result = std::from_chars(pBegin, pEnd, d);
-    return result.ec == std::errc() && result.ptr == pEnd && std::isfinite(d);
-}
-
 CliOption BboxOption(std::optional<CGeoBox>& area)
 {
     return {"--bbox", "LON1,LAT1,LON2,LAT2", [&area](const char* szValue) {
@@ -72,7 +65,7 @@ CliOption BboxOption(std::optional<CGeoBox>& area)
                 bool bOk = true;
                 for (int i = 0; i < 4 && bOk; ++i) {
                     const char* pComma = i < 3 ? std::strchr(p, ',') : p + std::strlen(p);
-                    bOk = pComma && ParseNumber(p, pComma, d[i]);
+                    bOk = pComma && CliParseNumber(p, pComma, d[i]);
                     p = pComma ? pComma + 1 : p;
                 }
                 bOk = bOk && std::abs(d[0]) <= 180 && std::abs(d[2]) <= 180 && std::abs(d[1]) <= 90
@@ -92,8 +85,8 @@ CliOption ResolutionOption(CResolution& resolution)
                 const char* pEnd = szValue + std::strlen(szValue);
                 const char* pComma = std::strchr(szValue, ',');
                 double d[2] = {};
-                const bool bOk = ParseNumber(szValue, pComma ? pComma : pEnd, d[0])
-                                 && (!pComma || ParseNumber(pComma + 1, pEnd, d[1]))
+                const bool bOk = CliParseNumber(szValue, pComma ? pComma : pEnd, d[0])
+                                 && (!pComma || CliParseNumber(pComma + 1, pEnd, d[1]))
                                  && std::all_of(d, d + (pComma ? 2 : 1), [](double dValue) {
                                         return dValue > 0 && dValue <= MAPIMPORT_MAX_RESOLUTION;
                                     });

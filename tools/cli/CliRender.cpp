@@ -6,6 +6,7 @@
 #include "gps/TrackerSettings.h"
 #include "map/CMapBitmap.h"
 #include "map/MapCatalogue.h"
+#include "map/OnlineMaps.h"
 #include "map/Viewport.h"
 #include "platform/InputFile.h"
 #include "platform/TextFormat.h"
@@ -40,7 +41,7 @@ constexpr double RENDER_MAX_SCALE = 8.0;
 constexpr size_t RENDER_NMEA_CHUNK = 64 * 1024;
 
 const char RENDER_USAGE[] =
-    "usage: veltrip-cli render VIEW [--nmea FILE] [--track FILE] [--map FILE.bmp] [--zoom Z]\n"
+    "usage: veltrip-cli render VIEW [--nmea FILE] [--track FILE] [--map FILE.bmp | --dir DIR] [--zoom Z]\n"
     "                          [--kmh] [--goto LAT,LON] [--map-state TEXT] [--size WxH] [--scale F]\n"
     "                          --png OUT.png [--texts]\n";
 
@@ -73,6 +74,8 @@ std::string RenderHelp()
            "                    the position as a tick does; without it the map view\n"
            "                    shows the catalogue's map for the position (the most\n"
            "                    detailed map in the storage card's GPS folder)\n"
+           "  --dir DIR         the catalogue of the maps in DIR instead of the GPS\n"
+           "                    folder's (sheets made by map-online, for example)\n"
            "  --zoom Z          the map's zoom, bitmap pixels per screen pixel (0.5 to 100)\n"
            "  --kmh             the compass and the profile show km/h (the \"Kmh\" setting)\n"
            "  --goto LAT,LON    the destination of Tools, \"Go to...\", in any form the\n"
@@ -265,6 +268,7 @@ struct CRenderOptions
     const char* szNmea = nullptr;
     const char* szTrack = nullptr;
     const char* szMap = nullptr;
+    const char* szDir = nullptr;
     const char* szPng = nullptr;
     const char* szMapState = nullptr;
     std::optional<double> dZoom;
@@ -286,28 +290,33 @@ bool LoadTrack(const char* szTrack, int nUtcCorrection, CTrackPointList& points)
     return false;
 }
 
-// The map given, or else the one of the GPS folder's catalogue that holds
-// the position, as Load map would take it.
-CMapBitmap* ChooseMap(const char* szMap, CMapList& maps, const CGpsTracker& tracker)
+// The map given, or else the one of the catalogue (of DIR or the GPS
+// folder) that holds the position, as Load map and the follow step take it.
+CMapBitmap* ChooseMap(const CRenderOptions& options, CMapList& maps, const CGpsTracker& tracker)
 {
-    if (!szMap) {
-        BuildMapCatalogue(maps);
+    if (!options.szMap) {
+        if (options.szDir)
+            BuildMapCatalogue(maps, QFile::decodeName(options.szDir));
+        else
+            BuildMapCatalogue(maps);
         CMapBitmap* pMap = FindMapForPosition(maps, tracker);
         if (!pMap)
-            std::fprintf(stderr, "veltrip-cli render: no map in the GPS folder holds the position\n");
+            std::fprintf(stderr, "veltrip-cli render: no map in %s holds the position\n",
+                         options.szDir ? EscapedText(options.szDir).c_str() : "the GPS folder");
         return pMap;
     }
     maps.push_back(std::make_unique<CMapBitmap>());
     CMapBitmap* pMap = maps.back().get();
-    pMap->m_path = QFile::decodeName(szMap);
+    pMap->m_path = QFile::decodeName(options.szMap);
     pMap->ParseCalibration();
+    pMap->m_strAttribution = SheetAttribution(pMap->m_path);
     return pMap;
 }
 
 // Makes the map current, sized and centred on the position as a tick does.
 bool LoadMap(const CRenderOptions& options, CMapList& maps, const CGpsTracker& tracker, CDisplayWnd& wnd)
 {
-    CMapBitmap* pMap = ChooseMap(options.szMap, maps, tracker);
+    CMapBitmap* pMap = ChooseMap(options, maps, tracker);
     if (!pMap)
         return false;
     if (!CliShowMessage(pMap->LoadMapBitmap())) {
@@ -355,7 +364,7 @@ int CliRender(int argc, char** argv)
     CRenderOptions o;
     const CliSyntax syntax{"render", RENDER_USAGE, RenderHelp(),
                            {CliText("--nmea", "FILE", o.szNmea), CliText("--track", "FILE", o.szTrack),
-                            CliText("--map", "FILE.bmp", o.szMap),
+                            CliText("--map", "FILE.bmp", o.szMap), CliText("--dir", "DIR", o.szDir),
                             NumberOption("--zoom", "Z", VIEWPORT_MIN_ZOOM, RENDER_MAX_ZOOM, o.dZoom),
                             CliFlag("--kmh", o.bKmh), GoToOption(o.destination),
                             CliText("--map-state", "TEXT", o.szMapState), SizeOption(o.size),
@@ -370,6 +379,8 @@ int CliRender(int argc, char** argv)
         return RenderUsage(std::string("unknown view ") + args[0]);
     if (!o.szPng)
         return RenderUsage("no --png OUT.png given");
+    if (o.szMap && o.szDir)
+        return RenderUsage("--map and --dir both choose the map; give one");
     const double dScale = o.dScale.value_or(1.0);
     const QSize szPicture = (QSizeF(o.size) * dScale).toSize();
     if (szPicture.width() > RENDER_MAX_SIDE || szPicture.height() > RENDER_MAX_SIDE)
@@ -398,7 +409,7 @@ int CliRender(int argc, char** argv)
         wnd.m_strMapState = QString::fromLocal8Bit(o.szMapState);
     if ((o.szNmea && !FeedNmea(o.szNmea, tracker, settings.m_nUtcCorrection))
         || (o.szTrack && !LoadTrack(o.szTrack, settings.m_nUtcCorrection, points))
-        || ((o.szMap || pView->bNeedsMap) && !LoadMap(o, maps, tracker, wnd)))
+        || ((o.szMap || o.szDir || pView->bNeedsMap) && !LoadMap(o, maps, tracker, wnd)))
         return CLI_FAILED;
 
     QImage image(szPicture, QImage::Format_RGB32);
