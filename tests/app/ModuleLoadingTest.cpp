@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -146,6 +147,25 @@ TEST(ModuleLinkTest, NoProgramNeedsGdalOrQtNetworkAndTheToolsNeedNoQtGui)
         EXPECT_FALSE(strNeeded.contains(GDAL_LIBRARY)) << c.szProgram;
         EXPECT_FALSE(strNeeded.contains(NETWORK_LIBRARY)) << c.szProgram;
         EXPECT_EQ(strNeeded.contains(GUI_LIBRARY), c.bGui) << c.szProgram;
+    }
+}
+
+// A program finds its modules beside it in the build, as in the package's
+// private folder; a module missing there fails only when first needed.
+TEST(ModuleLinkTest, EveryProgramHasTheModulesItLoadsBesideIt)
+{
+    const struct
+    {
+        const char* szProgram;
+        QStringList modules;
+    } cases[] = {
+        {"tools/veltrip-cli", {"veltrip-cli-gui.so", "veltrip-mapimport.so", "veltrip-online.so", "veltrip-modem.so"}},
+        {"app/veltrip", {"veltrip-mapimport.so", "veltrip-online.so", "veltrip-modem.so"}},
+    };
+    for (const auto& c : cases) {
+        const QString strFolder = QFileInfo(BuildDir() + '/' + c.szProgram).absolutePath();
+        for (const QString& strModule : c.modules)
+            EXPECT_TRUE(QFileInfo::exists(strFolder + '/' + strModule)) << c.szProgram << ": " << strModule.toStdString();
     }
 }
 
