@@ -103,10 +103,12 @@ protected:
 TEST_F(OnlineMapsFromServer, LoadMapShowsTheSheetAndDrivingOnBringsTheNext)
 {
     const qint64 nShownMs = LoadFirstSheet();
-    std::cout << "Load map to the " << ONLINE_DEFAULT_SHEET << " x " << ONLINE_DEFAULT_SHEET
-              << " sheet shown, tiles from 127.0.0.1: " << nShownMs << " ms" << std::endl;
+    const size_t nTiles = m_pServer->Requests().size();
+    std::cout << "Load map to the " << ONLINE_DEFAULT_SHEET << " x " << ONLINE_DEFAULT_SHEET << " sheet shown, "
+              << nTiles << " tiles from 127.0.0.1: " << nShownMs << " ms" << std::endl;
     RecordProperty("load_map_to_sheet_shown_ms", int(nShownMs));
     EXPECT_LT(nShownMs, SERVER_SHOWN_LIMIT_MS);
+    EXPECT_GT(nTiles, 0u);   // nothing was cached
     EXPECT_EQ(m_driver.m_nDialogs, 1);   // the progress, no file dialog
     ExpectServerSheetShown();
     ExpectNoMessages();
