@@ -1,4 +1,4 @@
-// map-online from a tile server on 127.0.0.1 (tests/map/tile_server.py, its
+// map-online from a tile server on 127.0.0.1 (tests/common/tile_server.py, its
 // tiles made once and then served from memory): "no sheet" to "sheet made"
 // for a 1024 x 1024 sheet, with every tile fetched, with the tiles already
 // in the cache (the warp and the write alone), and with the sheet made (the
@@ -25,7 +25,7 @@ struct CBenchServer
 {
     CBenchServer()
     {
-        m_process.start(QStringLiteral("python3"), {QStringLiteral(VELTRIP_SOURCE_DIR "/tests/map/tile_server.py"),
+        m_process.start(QStringLiteral("python3"), {QStringLiteral(VELTRIP_SOURCE_DIR "/tests/common/tile_server.py"),
                                                     m_dir.filePath(QStringLiteral("requests.jsonl"))});
         if (m_process.waitForStarted(5000) && m_process.waitForReadyRead(5000))
             m_nPort = m_process.readLine().trimmed().toInt();

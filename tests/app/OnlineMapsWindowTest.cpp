@@ -8,10 +8,7 @@
 #include "app/Resource.h"
 #include "map/MapCatalogue.h"
 #include "platform/TextFormat.h"
-#include "tests/app/AppTestSupport.h"
-#include "tests/common/RecordingDC.h"
-#include "tests/common/TestSupport.h"
-#include "tools/sim/CSimReceiver.h"
+#include "tests/app/OnlineWindowTestBase.h"
 
 #include <QApplication>
 #include <QDir>
@@ -86,7 +83,7 @@ public:
 
 // A frame with online maps on, the fake maker in the module's place, an
 // empty sheet cache, and a receiver whose position the test sets.
-class OnlineMapsWindow : public CFrameTestBase
+class OnlineMapsWindow : public COnlineWindowTestBase
 {
 protected:
     void SetUp() override
@@ -102,9 +99,7 @@ protected:
         });
         CFrameTestBase::SetUp();
         theApp.m_online.m_bOn = true;
-        ASSERT_TRUE(theApp.m_tracker.OpenPort(m_receiver.m_pty.m_strDevice, 9600));
-        m_frame.show();
-        ProcessEvents();
+        StartReceiving();
     }
     void TearDown() override
     {
@@ -112,39 +107,7 @@ protected:
         SetOnlineMapsFactory(std::move(m_fnPrevious));
     }
 
-    // One tick with the receiver at the position; returns its milliseconds.
-    qint64 TickAt(double dLatitude, double dLongitude)
-    {
-        m_sim.m_dLatitude = dLatitude;
-        m_sim.m_dLongitude = dLongitude;
-        m_receiver.m_pty.Write(m_sim.Sentences(QDateTime::currentDateTimeUtc()));
-        QElapsedTimer clock;
-        clock.start();
-        m_frame.OnTimer(TIMER_ID);
-        return clock.elapsed();
-    }
-
-    // Load map at the position, with the fake's progress dialog let be.
-    void LoadMapAt(double dLatitude, double dLongitude)
-    {
-        TickAt(dLatitude, dLongitude);
-        m_driver.Then([](QDialog* pDialog) { EXPECT_NE(qobject_cast<QProgressDialog*>(pDialog), nullptr); });
-        EXPECT_TRUE(m_frame.OnCommand(ID_LOAD_MAP));
-        ProcessEvents();
-    }
-
-    QStringList MapViewTexts()
-    {
-        CRecordingDC dc(FRAME_CLIENT_WIDTH, FRAME_CLIENT_HEIGHT);
-        m_frame.m_wndView.Paint(&dc);
-        return dc.Texts();
-    }
-
     OnlineMapsFactory m_fnPrevious;
-    CTestReceiver m_receiver;
-    CSimReceiver m_sim {52.09, 5.12};
-    CModalDriver m_driver;
-    CMessageCapture m_capture;
 };
 
 constexpr double START_LAT = 52.09;

@@ -1,6 +1,6 @@
 #include "map/OnlineMaps.h"
 #include "tests/common/TestSupport.h"
-#include "tests/map/TileServer.h"
+#include "tests/common/TileServer.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,6 +1,6 @@
 #include "map/CMapBitmap.h"
 #include "tests/common/TestSupport.h"
-#include "tests/map/TileServer.h"
+#include "tests/common/TileServer.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,10 +17,6 @@
 
 namespace {
 
-constexpr int ONLINETEST_TILE = 256;
-constexpr int ONLINETEST_BLOCK = 32;    // the server's tiles are blocks of one colour
-constexpr int ONLINETEST_BORDER = 2;    // samples this close to a block's edge are blended
-constexpr int ONLINETEST_LEVELS = 2;
 constexpr int64_t ONLINETEST_DAY = 24 * 3600;
 
 struct COnlineRun
@@ -30,25 +26,6 @@ struct COnlineRun
     QString err;
     qint64 nMs = 0;
 };
-
-// The colour of a block of the server's tiles, as tile_server.py paints it.
-QRgb TileColour(int nZoom, int64_t x, int64_t y, int bx, int by)
-{
-    return qRgb(int((x * 37 + bx * 29 + nZoom) % 256), int((y * 53 + by * 31) % 256),
-                int((bx * 7 + by * 11 + x + y) % 256));
-}
-
-double WorldX(double dLon, int nZoom)
-{
-    return (dLon + 180.0) / 360.0 * std::ldexp(ONLINETEST_TILE, nZoom);
-}
-
-double WorldY(double dLat, int nZoom)
-{
-    const double dPhi = dLat * std::numbers::pi / 180.0;
-    return (1.0 - std::log(std::tan(dPhi) + 1.0 / std::cos(dPhi)) / std::numbers::pi) / 2.0
-           * std::ldexp(ONLINETEST_TILE, nZoom);
-}
 
 struct CSheetEdges
 {
@@ -123,8 +100,8 @@ protected:
 // The tiles under a sheet, from its edges through the Mercator formulas.
 int64_t TilesUnder(const CSheetEdges& map, int nZoom)
 {
-    const auto first = [](double d) { return int64_t(std::floor(d / ONLINETEST_TILE + 1e-9)); };
-    const auto last = [](double d) { return int64_t(std::floor(d / ONLINETEST_TILE - 1e-9)); };
+    const auto first = [](double d) { return int64_t(std::floor(d / TILESERVER_TILE + 1e-9)); };
+    const auto last = [](double d) { return int64_t(std::floor(d / TILESERVER_TILE - 1e-9)); };
     return (last(WorldX(map.m_lonMax, nZoom)) - first(WorldX(map.m_lonMin, nZoom)) + 1)
            * (last(WorldY(map.m_latMin, nZoom)) - first(WorldY(map.m_latMax, nZoom)) + 1);
 }
@@ -161,32 +138,10 @@ TEST_F(OnlineMaps, SheetPixelsAreTheTilePixelsThroughMercator)
         EXPECT_NEAR((map.m_latMax - map.m_latMin) / ((map.m_lonMax - map.m_lonMin) * std::cos(dCentreLat)), 1.0,
                     1.5 / ((map.m_latMax - map.m_latMin) * 3600));
         EXPECT_EQ(int64_t(Requests()), TilesUnder(map, place.nZoom));
-        int nCompared = 0;
-        for (int r = 5; r < place.nSize; r += place.nSize / 13) {
-            for (int c = 3; c < place.nSize; c += place.nSize / 11) {
-                const double dLon = map.m_lonMin + (c + 0.5) * (map.m_lonMax - map.m_lonMin) / place.nSize;
-                const double dLat = map.m_latMax - (r + 0.5) * (map.m_latMax - map.m_latMin) / place.nSize;
-                const double x = WorldX(dLon, place.nZoom);
-                const double y = WorldY(dLat, place.nZoom);
-                const int64_t tx = int64_t(std::floor(x / ONLINETEST_TILE));
-                const int64_t ty = int64_t(std::floor(y / ONLINETEST_TILE));
-                const double px = x - double(tx * ONLINETEST_TILE);
-                const double py = y - double(ty * ONLINETEST_TILE);
-                const auto nearEdge = [](double d) {
-                    const double dIn = std::fmod(d, ONLINETEST_BLOCK);
-                    return dIn < ONLINETEST_BORDER || dIn > ONLINETEST_BLOCK - ONLINETEST_BORDER;
-                };
-                if (nearEdge(px) || nearEdge(py))
-                    continue;
-                const QRgb want = TileColour(place.nZoom, tx, ty, int(px) / ONLINETEST_BLOCK, int(py) / ONLINETEST_BLOCK);
-                const QRgb got = sheet.pixel(c, r);
-                EXPECT_LE(std::abs(qRed(got) - qRed(want)), ONLINETEST_LEVELS) << c << "," << r;
-                EXPECT_LE(std::abs(qGreen(got) - qGreen(want)), ONLINETEST_LEVELS) << c << "," << r;
-                EXPECT_LE(std::abs(qBlue(got) - qBlue(want)), ONLINETEST_LEVELS) << c << "," << r;
-                ++nCompared;
-            }
-        }
-        EXPECT_GT(nCompared, 40);
+        const CTileComparison comparison
+            = CompareWithServerTiles(sheet, map.m_lonMin, map.m_lonMax, map.m_latMin, map.m_latMax, place.nZoom);
+        EXPECT_EQ(comparison.m_nWrong, 0) << comparison.m_strFirstWrong.toStdString();
+        EXPECT_GT(comparison.m_nCompared, 40);
         QFile::remove(m_strRoot + QStringLiteral("/requests.jsonl"));
     }
 }
