@@ -88,27 +88,35 @@ bool ReadNumber(const QString& strText, qsizetype& i, CToken& token)
     return result.ec == std::errc() && result.ptr == pEnd;
 }
 
+enum class EGoToSign
+{
+    None,
+    Plus,
+    Minus,
+};
+
 // A sign stands right before its number; a mark right after it.
 bool Tokenize(const QString& strText, std::vector<CToken>& tokens)
 {
-    std::optional<bool> bNegative;
+    // The sign waiting for its number.
+    EGoToSign eSign = EGoToSign::None;
     for (qsizetype i = 0; i < strText.size();) {
         const QChar ch = strText[i];
         if (IsNumberChar(ch)) {
             CToken token{EToken::Number};
             if (!ReadNumber(strText, i, token))
                 return false;
-            token.bNegative = bNegative.value_or(false);
-            bNegative.reset();
+            token.bNegative = eSign == EGoToSign::Minus;
+            eSign = EGoToSign::None;
             tokens.push_back(token);
             continue;
         }
-        if (bNegative)
+        if (eSign != EGoToSign::None)
             return false;
         const EUnit eUnit = UnitOf(ch);
         const QChar upper = ch.toUpper();
         if (ch == u'-' || ch == u'+') {
-            bNegative = ch == u'-';
+            eSign = ch == u'-' ? EGoToSign::Minus : EGoToSign::Plus;
         } else if (eUnit != EUnit::None) {
             if (tokens.empty() || tokens.back().eKind != EToken::Number)
                 return false;
@@ -131,7 +139,7 @@ bool Tokenize(const QString& strText, std::vector<CToken>& tokens)
         }
         ++i;
     }
-    return !bNegative;
+    return eSign == EGoToSign::None;
 }
 
 // The numbers of one coordinate and the hemisphere letter that came with it.
