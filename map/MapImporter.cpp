@@ -9,8 +9,7 @@ using MapImporterFactory = CMapImporter* (*)();
 MapImporterFactory LoadFactory()
 {
     QString strError;
-    void* pModule = OpenModule(MAPIMPORT_MODULE, strError);
-    return pModule ? reinterpret_cast<MapImporterFactory>(ModuleSymbol(pModule, MAPIMPORT_FACTORY, strError)) : nullptr;
+    return ModuleEntry<MapImporterFactory>(MAPIMPORT_MODULE, MAPIMPORT_FACTORY, strError);
 }
 
 }

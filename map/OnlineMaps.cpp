@@ -20,12 +20,6 @@ const CTileSource TILE_SOURCES[] = {
      QStringLiteral("\u00a9 OpenStreetMap contributors"), 0, 19, false},
 };
 
-OnlineMapsFactory LoadFactory(QString& strError)
-{
-    void* pModule = OpenModule(ONLINE_MODULE, strError);
-    return pModule ? reinterpret_cast<OnlineMapsFactory>(ModuleSymbol(pModule, ONLINE_FACTORY, strError)) : nullptr;
-}
-
 QString CacheFolder(const char* szName)
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/veltrip/")
@@ -93,7 +87,7 @@ std::unique_ptr<COnlineMaps> NewOnlineMaps(COutcome& outcome)
 {
     // Loaded once, whichever thread asks first.
     static QString g_strError;
-    static const OnlineMapsFactory g_pfnNew = LoadFactory(g_strError);
+    static const auto g_pfnNew = ModuleEntry<OnlineMapsFactory>(ONLINE_MODULE, ONLINE_FACTORY, g_strError);
     if (!g_pfnNew) {
         outcome = COutcome::Fail(QStringLiteral("Online maps need Qt Network (Debian: libqt6network6): ") + g_strError);
         return nullptr;

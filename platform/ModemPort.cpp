@@ -7,8 +7,7 @@ namespace {
 ModemPortEntry LoadEntry()
 {
     QString strError;
-    void* pModule = OpenModule(MODEM_MODULE, strError);
-    return pModule ? reinterpret_cast<ModemPortEntry>(ModuleSymbol(pModule, MODEM_ENTRY, strError)) : nullptr;
+    return ModuleEntry<ModemPortEntry>(MODEM_MODULE, MODEM_ENTRY, strError);
 }
 
 }

@@ -13,3 +13,12 @@ void* OpenModule(const char* szFileName, QString& strError);
 
 // The address of szSymbol in a module, or null with the reason in strError.
 void* ModuleSymbol(void* pModule, const char* szSymbol, QString& strError);
+
+// The entry szSymbol of the module szFileName as a function of type Entry,
+// or null with the reason in strError.
+template <typename Entry>
+Entry ModuleEntry(const char* szFileName, const char* szSymbol, QString& strError)
+{
+    void* pModule = OpenModule(szFileName, strError);
+    return pModule ? reinterpret_cast<Entry>(ModuleSymbol(pModule, szSymbol, strError)) : nullptr;
+}

@@ -38,8 +38,7 @@ const CliCommand COMMANDS[] = {
 int RunFromModule(const CliCommand& cmd, int argc, char** argv)
 {
     QString strError;
-    void* pModule = OpenModule(CLI_GUI_MODULE, strError);
-    const auto pfnRun = pModule ? reinterpret_cast<CliRun>(ModuleSymbol(pModule, cmd.szEntry, strError)) : nullptr;
+    const auto pfnRun = ModuleEntry<CliRun>(CLI_GUI_MODULE, cmd.szEntry, strError);
     if (!pfnRun) {
         std::fprintf(stderr, "veltrip-cli %s: cannot load %s: %s\n", cmd.szName, CLI_GUI_MODULE,
                      EscapedText(strError).c_str());
